@@ -1,0 +1,31 @@
+#include "picture_box.h"
+
+#include <QPainter>
+
+namespace ravik {
+
+PictureBox::PictureBox(QWidget* parent)
+    : QFrame(parent), surface_(palette().color(QPalette::Button)) {
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(kBorder);
+    setFocusPolicy(Qt::TabFocus);
+    setFixedSize(kFrameWidth + 2 * kBorder, kFrameHeight + 2 * kBorder);
+}
+
+void PictureBox::setPicture(const QImage& picture) {
+    surface_.setPicture(picture);
+    update();
+}
+
+void PictureBox::PSet(int x, int y, ColorValue color) {
+    surface_.PSet(x, y, color);
+    update();
+}
+
+void PictureBox::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    painter.drawImage(contentsRect().topLeft(), surface_.image());
+}
+
+} // namespace ravik

@@ -1,0 +1,41 @@
+#pragma once
+
+// The 98 × 67 drawing surface behind a picture box: it shows a picture at its own size from the
+// top-left corner, clipped, over a background colour, keeps whatever is drawn on it, and answers
+// pixel reads with the colour as shown.
+
+#include "codec/frame_buffer.h"
+
+#include <QColor>
+#include <QImage>
+
+namespace ravik {
+
+class PictureSurface {
+public:
+    // Pixel reads outside the surface give this value (-1 as a signed colour).
+    static constexpr ColorValue kOutside = 0xFFFFFFFF;
+
+    explicit PictureSurface(const QColor& background);
+
+    // Shows picture from the top-left corner over the background; a null picture clears the
+    // surface. Transparent parts show the background, partly transparent ones are blended over it.
+    void setPicture(const QImage& picture);
+
+    // The colour of pixel (x, y) as shown, 0x00BBGGRR; kOutside for points off the surface.
+    ColorValue Point(int x, int y) const;
+    // Sets one pixel; points off the surface are ignored.
+    void PSet(int x, int y, ColorValue color);
+
+    // All pixels as shown, row by row, in the layout the frame codec packs.
+    void readPixels(std::span<ColorValue, kPixelCount> pixels) const;
+
+    const QImage& image() const { return image_; }
+    QColor background() const { return background_; }
+
+private:
+    QColor background_;
+    QImage image_;
+};
+
+} // namespace ravik

@@ -1,0 +1,73 @@
+#pragma once
+
+// Scripted stand-ins for the platform seams, so window tests never block on a modal dialog.
+
+#include "platform/alerts.h"
+#include "platform/clipboard.h"
+#include "platform/file_dialog.h"
+
+#include <QList>
+#include <deque>
+
+namespace ravik::testing {
+
+// Answers each ShowOpen/ShowSave with the next scripted answer and records what was offered.
+class ScriptedFileDialog final : public FileDialog {
+public:
+    struct Shown {
+        Mode mode;
+        QString startPath;
+        QStringList nameFilters;
+    };
+
+    void answer(const QString& path) { answers_.emplace_back(path); }
+    void cancel() { answers_.emplace_back(std::nullopt); }
+
+    QList<Shown> shown;
+    int unscripted = 0; // shows with no answer left (answered as a cancel)
+
+protected:
+    std::optional<QString> choose(Mode mode, const QString& startPath,
+                                  const QStringList& nameFilters) override {
+        shown.append({mode, startPath, nameFilters});
+        if (answers_.empty()) {
+            ++unscripted;
+            return std::nullopt;
+        }
+        auto next = answers_.front();
+        answers_.pop_front();
+        return next;
+    }
+
+private:
+    std::deque<std::optional<QString>> answers_;
+};
+
+class RecordingAlerts final : public Alerts {
+public:
+    struct Warning {
+        QString title;
+        QString text;
+    };
+    void warn(const QString& title, const QString& text) override {
+        warnings.append({title, text});
+    }
+    QList<Warning> warnings;
+};
+
+class FakeClipboard final : public Clipboard {
+public:
+    bool SetText(const QString& value) override {
+        ++calls;
+        if (refuse) {
+            return false;
+        }
+        text = value;
+        return true;
+    }
+    QString text;
+    int calls = 0;
+    bool refuse = false;
+};
+
+} // namespace ravik::testing

@@ -1,0 +1,673 @@
+// The main window: layout, opening pictures through the scripted dialog, and the failures that
+// must leave everything as it was.
+
+#include "codec/frame_buffer.h"
+#include "export/c_array_text.h"
+#include "fakes.h"
+#include "platform/picture_box.h"
+#include "ui/form1.h"
+#include "ui/status_label.h"
+
+#include <QBuffer>
+#include <QGroupBox>
+#include <QImageWriter>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+#include <array>
+#include <functional>
+#include <memory>
+
+using namespace ravik;
+using namespace ravik::testing;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Everything the user could tell apart between two moments.
+struct Snapshot {
+    FrameBuffer frame;
+    QImage source;
+    QImage preview;
+    QString accumulator;
+    QString status;
+    QString fileName;
+    bool operator==(const Snapshot&) const = default;
+};
+
+QImage patternPicture(int width, int height) {
+    QImage picture(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            picture.setPixel(x, y,
+                             qRgb((x * 7 + y) & 0xFF, (y * 5) & 0xFF, (x * 3 + y * 11) & 0xFF));
+        }
+    }
+    picture.setPixel(0, 0, qRgb(0x12, 0x34, 0x56));
+    picture.setPixel(1, 0, qRgb(0x78, 0x9A, 0xBC));
+    return picture;
+}
+
+QByteArray encoded(const QImage& picture, const QByteArray& format, int quality = -1) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    if (!writer.write(picture)) {
+        qWarning("writing %s failed: %s", format.constData(), qPrintable(writer.errorString()));
+    }
+    return bytes;
+}
+
+// A JPEG that carries an EXIF orientation tag (TIFF little-endian, one IFD entry).
+QByteArray withExifOrientation(const QByteArray& jpeg, quint16 orientation) {
+    QByteArray tiff("II\x2A\x00\x08\x00\x00\x00", 8);
+    auto append16 = [&tiff](quint16 v) {
+        tiff.append(char(v & 0xFF)).append(char(v >> 8));
+    };
+    auto append32 = [&](quint32 v) {
+        append16(quint16(v & 0xFFFF));
+        append16(quint16(v >> 16));
+    };
+    append16(1);      // one entry
+    append16(0x0112); // Orientation
+    append16(3);      // SHORT
+    append32(1);
+    append16(orientation);
+    append16(0);
+    append32(0); // no next IFD
+    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray segment("\xFF\xE1", 2);
+    const quint16 length = quint16(payload.size() + 2);
+    segment.append(char(length >> 8)).append(char(length & 0xFF)).append(payload);
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+// Qt reads GIF but can't write it: a one-colour GIF whose LZW stream sends a clear code before
+// every second pixel, so the code size stays at 3 bits.
+QByteArray flatGif(int width, int height, const QColor& color) {
+    QByteArray gif("GIF89a", 6);
+    auto append16 = [&gif](int v) {
+        gif.append(char(v & 0xFF)).append(char(v >> 8));
+    };
+    append16(width);
+    append16(height);
+    gif.append(char(0x80)).append('\0').append('\0'); // global table of two colours
+    gif.append(char(color.red())).append(char(color.green())).append(char(color.blue()));
+    gif.append(QByteArray(3, '\0'));
+    gif.append(',');
+    append16(0);
+    append16(0);
+    append16(width);
+    append16(height);
+    gif.append('\0').append(char(2)); // no local table; minimum code size 2
+
+    constexpr int kClear = 4, kEnd = 5, kBits = 3;
+    QByteArray data;
+    quint32 buffer = 0;
+    int filled = 0;
+    auto put = [&](int code) {
+        buffer |= quint32(code) << filled;
+        filled += kBits;
+        while (filled >= 8) {
+            data.append(char(buffer & 0xFF));
+            buffer >>= 8;
+            filled -= 8;
+        }
+    };
+    for (int i = 0; i < width * height; ++i) {
+        if (i % 2 == 0) {
+            put(kClear);
+        }
+        put(0);
+    }
+    put(kEnd);
+    if (filled > 0) {
+        data.append(char(buffer & 0xFF));
+    }
+    for (qsizetype at = 0; at < data.size(); at += 255) {
+        const QByteArray block = data.mid(at, 255);
+        gif.append(char(block.size())).append(block);
+    }
+    gif.append('\0').append(';');
+    return gif;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+FrameBuffer packedFrom(const std::function<QRgb(int, int)>& colorAt) {
+    std::array<ColorValue, kPixelCount> pixels{};
+    for (int y = 0; y < kFrameHeight; ++y) {
+        for (int x = 0; x < kFrameWidth; ++x) {
+            const QRgb c = colorAt(x, y);
+            pixels[std::size_t(y * kFrameWidth + x)] = RGB(qRed(c), qGreen(c), qBlue(c));
+        }
+    }
+    FrameBuffer frame;
+    packPixels(pixels, frame);
+    return frame;
+}
+
+} // namespace
+
+class Form1Test : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<ScriptedFileDialog> dialog;
+    std::unique_ptr<RecordingAlerts> alerts;
+    std::unique_ptr<FakeClipboard> clipboard;
+    std::unique_ptr<Form1> form;
+
+    template <typename T> T* control(const char* name) const {
+        T* widget = form->findChild<T*>(QString::fromLatin1(name));
+        if (widget == nullptr) {
+            qFatal("no control %s", name);
+        }
+        return widget;
+    }
+    PictureBox* picture1() const { return control<PictureBox>("Picture1"); }
+    PictureBox* picture3() const { return control<PictureBox>("Picture3"); }
+    QString status() const { return control<QLabel>("Label3")->text(); }
+
+    Snapshot snapshot() const {
+        return {form->frameBuffer(),
+                picture1()->surface().image(),
+                picture3()->surface().image(),
+                form->textAccumulator(),
+                status(),
+                dialog->FileName()};
+    }
+
+    QString save(const QString& name, const QByteArray& bytes) {
+        const QString path = dir.filePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        if (!writeFile(path, bytes)) {
+            qFatal("could not write %s", qPrintable(path));
+        }
+        return path;
+    }
+
+    void open(const QString& path) {
+        dialog->answer(path);
+        form->Command1_Click();
+    }
+
+    ColorValue background() const {
+        const QColor c = picture1()->surface().background();
+        return RGB(c.red(), c.green(), c.blue());
+    }
+
+private slots:
+    void init() {
+        QVERIFY(dir.isValid());
+        dialog = std::make_unique<ScriptedFileDialog>();
+        alerts = std::make_unique<RecordingAlerts>();
+        clipboard = std::make_unique<FakeClipboard>();
+        form = std::make_unique<Form1>(*dialog, *alerts, *clipboard);
+    }
+    void cleanup() {
+        QCOMPARE(dialog->unscripted, 0);
+        form.reset();
+    }
+
+    // --- what the user sees ---------------------------------------------------------------
+
+    void windowFrame() {
+        QCOMPARE(form->windowTitle(), QStringLiteral(u"Ravik液晶显示器取模助手"));
+        QCOMPARE(form->size(), QSize(248, 264));
+        QCOMPARE(form->minimumSize(), form->maximumSize()); // not resizable
+        const Qt::WindowFlags flags = form->windowFlags();
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    }
+
+    void controls_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("parent");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("caption");
+        const QString window = QStringLiteral("Form1");
+        const QString frame = QStringLiteral("Frame1");
+        QTest::newRow("Label1") << u"Label1"_s << window << QRect(16, 16, 81, 17)
+                                << u"打开的图片："_s;
+        QTest::newRow("Label2") << u"Label2"_s << window << QRect(128, 16, 97, 17)
+                                << u"取模效果预揽："_s;
+        QTest::newRow("Picture1") << u"Picture1"_s << window << QRect(16, 40, 102, 71) << QString();
+        QTest::newRow("Picture3") << u"Picture3"_s << window << QRect(128, 40, 102, 71)
+                                  << QString();
+        QTest::newRow("Frame1") << u"Frame1"_s << window << QRect(16, 120, 217, 129) << u"Frame1"_s;
+        QTest::newRow("Command1") << u"Command1"_s << frame << QRect(8, 24, 97, 25)
+                                  << u"打开文件"_s;
+        QTest::newRow("Command2") << u"Command2"_s << frame << QRect(112, 24, 89, 25) << u"取模"_s;
+        QTest::newRow("Command4") << u"Command4"_s << frame << QRect(8, 56, 97, 25)
+                                  << u"保存为bin文件"_s;
+        QTest::newRow("Command3") << u"Command3"_s << frame << QRect(112, 56, 89, 25)
+                                  << u"关于本程序"_s;
+        QTest::newRow("Label3") << u"Label3"_s << frame << QRect(8, 96, 193, 25)
+                                << u"*注：取模后自动复制到剪贴板"_s;
+        QTest::newRow("Text1") << u"Text1"_s << window << QRect(128, 464, 529, 217) << u"Text1"_s;
+    }
+    void controls() {
+        QFETCH(QString, name);
+        QFETCH(QString, parent);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, caption);
+        QWidget* widget = form->findChild<QWidget*>(name);
+        QVERIFY(widget);
+        QCOMPARE(widget->parentWidget()->objectName(), parent);
+        QCOMPARE(widget->geometry(), geometry);
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            QCOMPARE(label->text(), caption);
+        } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            QCOMPARE(button->text(), caption);
+        } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+            QCOMPARE(box->title(), caption);
+        } else if (auto* edit = qobject_cast<QPlainTextEdit*>(widget)) {
+            QCOMPARE(edit->toPlainText(), caption);
+        }
+    }
+
+    void pictureBoxesHaveA98By67InnerArea() {
+        for (PictureBox* box : {picture1(), picture3()}) {
+            QCOMPARE(box->contentsRect(), QRect(2, 2, 98, 67));
+            QCOMPARE(box->Point(0, 0), background());
+            QCOMPARE(box->Point(97, 66), background());
+            QCOMPARE(box->Point(98, 0), PictureSurface::kOutside);
+        }
+    }
+
+    void focusOrderStartsAtTheHiddenTextBox() {
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QWidget* text1 = control<QWidget>("Text1");
+        QCOMPARE(QApplication::focusWidget(), text1);
+        QVERIFY(text1->y() >= form->height()); // outside the client area
+        const QStringList expected = {u"Text1"_s,    u"Command3"_s, u"Command4"_s, u"Command2"_s,
+                                      u"Command1"_s, u"Picture3"_s, u"Picture1"_s};
+        QStringList order;
+        QWidget* widget = text1;
+        for (int i = 0; i < expected.size(); ++i) {
+            order << widget->objectName();
+            widget = widget->nextInFocusChain();
+            while (widget->focusPolicy() == Qt::NoFocus || widget->objectName().isEmpty()) {
+                widget = widget->nextInFocusChain();
+            }
+        }
+        QCOMPARE(order, expected);
+    }
+
+    // --- opening pictures -----------------------------------------------------------------
+
+    void openPackedTopLeftCorner() {
+        const QImage picture = patternPicture(150, 90);
+        const QString path = save(QStringLiteral("pattern.png"), encoded(picture, "png"));
+        open(path);
+
+        QVERIFY(alerts->warnings.isEmpty());
+        QCOMPARE(form->frameBuffer()[0], std::uint8_t{0x13}); // the worked pair
+        QCOMPARE(form->frameBuffer()[1], std::uint8_t{0x57});
+        QCOMPARE(form->frameBuffer()[2], std::uint8_t{0x9B});
+        QCOMPARE(form->frameBuffer(),
+                 packedFrom([&](int x, int y) { return picture.pixel(x, y); }));
+        for (const QPoint p : {QPoint(0, 0), QPoint(1, 0), QPoint(50, 33), QPoint(97, 66)}) {
+            const QRgb c = picture.pixel(p);
+            QCOMPARE(picture1()->Point(p.x(), p.y()), RGB(qRed(c), qGreen(c), qBlue(c)));
+            QCOMPARE(picture3()->Point(p.x(), p.y()), RGB(qRed(c), qGreen(c), qBlue(c)) & 0xF0F0F0);
+        }
+        QCOMPARE(status(), u"已打开"_s + QDir::toNativeSeparators(path));
+        QCOMPARE(dialog->FileName(), path);
+    }
+
+    void everyFormatReachesTheFrame_data() {
+        QTest::addColumn<QByteArray>("format");
+        for (const char* format : {"png", "bmp", "jpg", "gif", "tiff", "webp", "ico", "tga"}) {
+            QTest::newRow(format) << QByteArray(format);
+        }
+    }
+    void everyFormatReachesTheFrame() {
+        QFETCH(QByteArray, format);
+        if (!QImageWriter::supportedImageFormats().contains(format) && format != "tga" &&
+            format != "gif") {
+            QSKIP("no writer for this format here");
+        }
+        // A flat colour well inside its nibbles survives lossy encoders.
+        const QColor color(0x88, 0x48, 0xC8);
+        QImage picture(98, 67, QImage::Format_RGB32);
+        picture.fill(color);
+        QByteArray bytes;
+        if (format == "tga") {
+            // Qt reads TGA but can't write it: an uncompressed 24-bit, top-left-origin file.
+            bytes = QByteArray("\0\0\x02\0\0\0\0\0\0\0\0\0", 12);
+            bytes.append(char(98)).append('\0').append(char(67)).append('\0');
+            bytes.append(char(24)).append(char(0x20));
+            for (int i = 0; i < 98 * 67; ++i) {
+                bytes.append(char(0xC8)).append(char(0x48)).append(char(0x88));
+            }
+            bytes.append(QByteArray(8, '\0')).append("TRUEVISION-XFILE.").append('\0');
+        } else if (format == "gif") {
+            bytes = flatGif(98, 67, color);
+        } else {
+            bytes = encoded(picture, format, 95);
+        }
+        open(save(QStringLiteral("flat.") + QString::fromLatin1(format), bytes));
+        QVERIFY2(alerts->warnings.isEmpty(), qPrintable(alerts->warnings.value(0).text));
+        QCOMPARE(form->frameBuffer(), packedFrom([&](int, int) { return color.rgb(); }));
+    }
+
+    void exifOrientationIsShownUpright() {
+        // Stored 40 × 20, bottom-left quadrant red, the rest blue. Orientation 6 turns it a
+        // quarter clockwise: shown 20 × 40, its top row starts with ten red pixels.
+        QImage stored(40, 20, QImage::Format_RGB32);
+        stored.fill(Qt::blue);
+        for (int y = 10; y < 20; ++y) {
+            for (int x = 0; x < 20; ++x) {
+                stored.setPixel(x, y, qRgb(255, 0, 0));
+            }
+        }
+        open(save(QStringLiteral("turned.jpg"),
+                  withExifOrientation(encoded(stored, "jpg", 100), 6)));
+        QVERIFY(alerts->warnings.isEmpty());
+        const auto isRed = [](ColorValue c) {
+            return redOf(c) > 200 && blueOf(c) < 60;
+        };
+        const auto isBlue = [](ColorValue c) {
+            return blueOf(c) > 200 && redOf(c) < 60;
+        };
+        QVERIFY(isRed(picture1()->Point(2, 2)));
+        QVERIFY(isBlue(picture1()->Point(15, 2)));
+        QVERIFY(isBlue(picture1()->Point(5, 35)));
+        QCOMPARE(picture1()->Point(25, 2), background()); // only 20 wide once upright
+        QCOMPARE(picture1()->Point(5, 45), background());
+    }
+
+    void smallerPictureStandsOnTheBackground() {
+        QImage picture(10, 6, QImage::Format_RGB32);
+        picture.fill(qRgb(255, 255, 255));
+        open(save(QStringLiteral("small.png"), encoded(picture, "png")));
+        QCOMPARE(picture1()->Point(9, 5), RGB(255, 255, 255));
+        QCOMPARE(picture1()->Point(10, 5), background());
+        QCOMPARE(picture1()->Point(50, 50), background());
+        const FrameBuffer expected = packedFrom([&](int x, int y) {
+            const ColorValue bg = background();
+            return x < 10 && y < 6 ? qRgb(255, 255, 255) : qRgb(redOf(bg), greenOf(bg), blueOf(bg));
+        });
+        QCOMPARE(form->frameBuffer(), expected);
+        QCOMPARE(picture3()->Point(60, 60), background() & 0xF0F0F0);
+    }
+
+    void transparencyShowsTheBackground() {
+        QImage picture(98, 67, QImage::Format_ARGB32);
+        picture.fill(Qt::transparent);
+        picture.setPixel(1, 0, qRgba(0, 0, 0, 255));
+        picture.setPixel(2, 0, qRgba(0, 0, 0, 128));
+        open(save(QStringLiteral("alpha.png"), encoded(picture, "png")));
+        const ColorValue bg = background();
+        QCOMPARE(picture1()->Point(0, 0), bg);
+        QCOMPARE(picture1()->Point(1, 0), RGB(0, 0, 0));
+        const ColorValue half = picture1()->Point(2, 0);
+        QVERIFY(qAbs(redOf(half) - redOf(bg) / 2) <= 2);
+        QVERIFY(qAbs(blueOf(half) - blueOf(bg) / 2) <= 2);
+    }
+
+    void secondPictureReplacesTheFirst() {
+        QImage white(98, 67, QImage::Format_RGB32);
+        white.fill(Qt::white);
+        open(save(QStringLiteral("white.png"), encoded(white, "png")));
+        const QImage picture = patternPicture(98, 67);
+        open(save(QStringLiteral("pattern.bmp"), encoded(picture, "bmp")));
+        QCOMPARE(form->frameBuffer(),
+                 packedFrom([&](int x, int y) { return picture.pixel(x, y); }));
+    }
+
+    void chineseNameWithSpaces() {
+        QImage picture(98, 67, QImage::Format_RGB32);
+        picture.fill(qRgb(0x30, 0x60, 0x90));
+        const QString path =
+            save(QStringLiteral(u"我的 图片/测试 图 1.png"), encoded(picture, "png"));
+        open(path);
+        QVERIFY(alerts->warnings.isEmpty());
+        QCOMPARE(picture1()->Point(40, 40), RGB(0x30, 0x60, 0x90));
+        QVERIFY(status().endsWith(QDir::toNativeSeparators(path)));
+    }
+
+    void longPathIsShortenedInTheMiddle() {
+        QImage picture(4, 4, QImage::Format_RGB32);
+        picture.fill(Qt::black);
+        const QString path = save(QStringLiteral("a_rather_long_folder_name/another_long_folder/"
+                                                 "yet_another_level_of_folders/final_picture.png"),
+                                  encoded(picture, "png"));
+        open(path);
+        auto* label = control<StatusLabel>("Label3");
+        QCOMPARE(label->text(), u"已打开"_s + path); // the full text stays the label's text
+        QCOMPARE(label->toolTip(), label->text());
+        const QStringList lines = label->shownLines();
+        QVERIFY(!lines.isEmpty());
+        QVERIFY(lines.first().startsWith(u"已打开"_s));
+        QVERIFY(lines.last().endsWith(QStringLiteral("final_picture.png")));
+        QVERIFY(lines.join(QString()).contains(u'…'));
+        const QFontMetrics metrics(label->font());
+        for (const QString& line : lines) {
+            QVERIFY(metrics.horizontalAdvance(line) <= label->contentsRect().width());
+        }
+    }
+
+    void shortStatusHasNoTooltip() {
+        QImage picture(4, 4, QImage::Format_RGB32);
+        picture.fill(Qt::black);
+        open(save(QStringLiteral("a.png"), encoded(picture, "png")));
+        auto* label = control<StatusLabel>("Label3");
+        if (!label->fits(label->text())) {
+            QSKIP("the temporary folder's path is too long for this check");
+        }
+        QVERIFY(label->toolTip().isEmpty());
+        QVERIFY(!label->shownLines().join(QString()).contains(u'…'));
+    }
+
+    // --- failures change nothing ----------------------------------------------------------
+
+    void badPictureChangesNothing_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QImage picture = patternPicture(98, 67);
+        const QByteArray png = encoded(picture, "png");
+        const QByteArray jpeg = encoded(picture, "jpg", 90);
+        QTest::newRow("missing file") << u"missing.png"_s << QByteArray() << u"文件不存在"_s;
+        QTest::newRow("empty file") << u"empty.png"_s << QByteArray("") << u"文件是空的"_s;
+        QTest::newRow("not a picture") << u"notes.jpg"_s << QByteArray("just some text, no picture")
+                                       << u"不是可识别的图片格式"_s;
+        QTest::newRow("folder") << u"folder.png"_s << QByteArray() << u"文件夹"_s;
+        QTest::newRow("truncated png") << u"cut.png"_s << png.left(png.size() / 2) << u"损坏"_s;
+        QTest::newRow("truncated jpeg")
+            << u"cut.jpg"_s << jpeg.left(jpeg.size() * 2 / 3) << u"不完整"_s;
+    }
+    void badPictureChangesNothing() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+
+        // A good picture and a text block first, so there is state to keep.
+        open(save(QStringLiteral("good.png"), encoded(patternPicture(98, 67), "png")));
+        form->Command2_Click();
+        const Snapshot before = snapshot();
+
+        QString path = dir.filePath(name);
+        if (QTest::currentDataTag() == QByteArray("folder")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (!bytes.isNull()) {
+            path = save(name, bytes);
+        }
+        open(path);
+
+        QCOMPARE(alerts->warnings.size(), 1);
+        const QString text = alerts->warnings.first().text;
+        QVERIFY2(text.contains(QDir::toNativeSeparators(path)), qPrintable(text));
+        QVERIFY2(text.contains(reason), qPrintable(text));
+        QVERIFY(snapshot() == before);
+    }
+
+    void cancelChangesNothing() {
+        dialog->cancel(); // the very first open, with no file ever chosen
+        const Snapshot initial = snapshot();
+        form->Command1_Click();
+        QVERIFY(snapshot() == initial);
+
+        open(save(QStringLiteral("good.png"), encoded(patternPicture(98, 67), "png")));
+        form->Command2_Click();
+        const Snapshot before = snapshot();
+        dialog->cancel();
+        form->Command1_Click();
+        QVERIFY(snapshot() == before);
+        QVERIFY(alerts->warnings.isEmpty());
+    }
+
+    void openDialogAlwaysOffersPictures() {
+        const QString path =
+            save(QStringLiteral("sub/good.png"), encoded(patternPicture(98, 67), "png"));
+        open(path);
+        dialog->cancel(); // a save, which sets the *.bin filter
+        form->Command4_Click();
+        dialog->cancel();
+        form->Command1_Click();
+
+        QCOMPARE(dialog->shown.size(), 3);
+        const auto& first = dialog->shown[0];
+        const auto& later = dialog->shown[2];
+        QCOMPARE(first.mode, FileDialog::Mode::Open);
+        QCOMPARE(later.mode, FileDialog::Mode::Open);
+        for (const auto& shown : {first, later}) {
+            QCOMPARE(shown.nameFilters.size(), 2);
+            const QString pictures = shown.nameFilters[0];
+            QVERIFY2(pictures.startsWith(u"图片文件 ("_s), qPrintable(pictures));
+            for (const char* pattern : {"*.png", "*.jpg", "*.jpeg", "*.bmp", "*.gif"}) {
+                QVERIFY2(pictures.contains(QLatin1String(pattern)), pattern);
+            }
+            QVERIFY(!pictures.contains(QStringLiteral("*.bin")));
+            QCOMPARE(shown.nameFilters[1], u"所有文件 (*)"_s);
+        }
+        QCOMPARE(later.startPath, QFileInfo(path).absolutePath()); // the last file's folder
+    }
+
+    // --- "取模" -------------------------------------------------------------------------------
+
+    void copyPutsOneBlockOnTheClipboard() {
+        open(save(QStringLiteral("good.png"), encoded(patternPicture(98, 67), "png")));
+        const QString expected = QString::fromLatin1(formatCArrayText(form->frameBuffer()));
+        QVERIFY(expected.startsWith(u"0x13,0x57,0x9B,"_s));
+
+        for (int press = 1; press <= 2; ++press) {
+            form->Command2_Click();
+            QCOMPARE(clipboard->calls, press);
+            QCOMPARE(clipboard->text.size(), 50477);
+            QCOMPARE(clipboard->text, expected);
+            // The text box keeps lines, not line-end characters.
+            QCOMPARE(control<QPlainTextEdit>("Text1")->toPlainText(),
+                     QString(expected).replace(u"\r\n"_s, u"\n"_s));
+            QCOMPARE(form->textAccumulator(), expected);
+            QCOMPARE(status(), u"已完成，取模数据已放到剪贴板，为c语言格式，请在IDE里粘贴"_s);
+        }
+        QVERIFY(alerts->warnings.isEmpty());
+
+        // Opening a picture empties the accumulator again.
+        open(save(QStringLiteral("other.png"), encoded(patternPicture(120, 70), "png")));
+        QVERIFY(form->textAccumulator().isEmpty());
+    }
+
+    void copyBeforeAnyPictureGivesTheZeroFrame() {
+        form->Command2_Click();
+        QCOMPARE(clipboard->text.size(), 50477);
+        QCOMPARE(clipboard->text.count(u"0x00,"_s), 9849);
+    }
+
+    void refusedClipboardIsReportedNotClaimed() {
+        clipboard->refuse = true;
+        const QString before = status();
+        form->Command2_Click();
+        QCOMPARE(status(), before);
+        QCOMPARE(alerts->warnings.size(), 1);
+        QVERIFY(alerts->warnings.first().text.contains(u"剪贴板"_s));
+    }
+
+    // --- "保存为bin文件" ----------------------------------------------------------------------
+
+    void saveWritesTheFrame() {
+        const QString picture =
+            save(QStringLiteral("photo.jpg"), encoded(patternPicture(98, 67), "jpg", 90));
+        const QByteArray pictureBytes = readFile(picture);
+        open(picture);
+        const QString statusBefore = status();
+        const QString target = dir.filePath(QStringLiteral("photo.bin"));
+        dialog->answer(target);
+        form->Command4_Click();
+
+        const auto& shown = dialog->shown.last();
+        QCOMPARE(shown.mode, FileDialog::Mode::Save);
+        QCOMPARE(shown.nameFilters, QStringList{u"*.bin"_s});
+        QCOMPARE(dialog->Filter(), u"*.bin|*.bin"_s);
+        // The picture's own name is never proposed as the target.
+        QCOMPARE(shown.startPath, target);
+        QCOMPARE(readFile(picture), pictureBytes);
+
+        const auto bytes = form->frameBuffer().frame();
+        QCOMPARE(readFile(target),
+                 QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+        QCOMPARE(status(), statusBefore); // nothing is reported on success
+        QCOMPARE(dialog->FileName(), target);
+        QVERIFY(alerts->warnings.isEmpty());
+
+        // The next save proposes the .bin as it is.
+        dialog->cancel();
+        form->Command4_Click();
+        QCOMPARE(dialog->shown.last().startPath, target);
+    }
+
+    void saveBeforeAnyPictureWritesZeros() {
+        const QString target = dir.filePath(QStringLiteral(u"帧 数据"));
+        dialog->answer(target); // typed without .bin: used as typed
+        form->Command4_Click();
+        QCOMPARE(dialog->shown.last().startPath, QString());
+        QCOMPARE(readFile(target), QByteArray(9849, '\0'));
+    }
+
+    void cancelledSaveWritesNothing() {
+        open(save(QStringLiteral("good.png"), encoded(patternPicture(98, 67), "png")));
+        const QStringList before = QDir(dir.path()).entryList(QDir::Files);
+        dialog->cancel();
+        form->Command4_Click();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), before);
+        QCOMPARE(dialog->FileName(), dir.filePath(QStringLiteral("good.png")));
+    }
+
+    void failedSaveKeepsTheFileAndTheWindow() {
+        open(save(QStringLiteral("good.png"), encoded(patternPicture(98, 67), "png")));
+        form->Command2_Click();
+        const Snapshot before = snapshot();
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("taken.bin")));
+        const QString target = dir.filePath(QStringLiteral("taken.bin"));
+        dialog->answer(target);
+        form->Command4_Click();
+
+        QCOMPARE(alerts->warnings.size(), 1);
+        QVERIFY(alerts->warnings.first().text.contains(QDir::toNativeSeparators(target)));
+        QVERIFY(alerts->warnings.first().text.contains(u"文件夹"_s));
+        QVERIFY(QFileInfo(target).isDir());
+        QVERIFY(snapshot() == before);
+    }
+};
+
+QTEST_MAIN(Form1Test)
+#include "form1_test.moc"

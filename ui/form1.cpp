@@ -1,0 +1,187 @@
+#include "form1.h"
+
+#include "export/binary_file.h"
+#include "export/c_array_text.h"
+#include "platform/alerts.h"
+#include "platform/clipboard.h"
+#include "platform/file_dialog.h"
+#include "platform/picture_box.h"
+#include "platform/picture_loader.h"
+#include "ui/status_label.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <array>
+
+namespace ravik {
+namespace {
+
+template <typename Widget, typename... Args>
+Widget* place(QWidget* parent, const char* name, const QRect& geometry, Args&&... args) {
+    auto* widget = new Widget(std::forward<Args>(args)..., parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QString nativePath(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+Form1::Form1(FileDialog& commonDialog, Alerts& alerts, Clipboard& clipboard, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      CommonDialog1(commonDialog), alerts_(alerts), clipboard_(clipboard) {
+    setObjectName(QStringLiteral("Form1"));
+    CommonDialog1.setObjectName(QStringLiteral("CommonDialog1"));
+    setWindowTitle(QStringLiteral(u"Ravik液晶显示器取模助手"));
+    setFixedSize(kClientWidth, kClientHeight);
+    buildControls();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls() {
+    Label1 = place<QLabel>(this, "Label1", {16, 16, 81, 17}, QStringLiteral(u"打开的图片："));
+    Label2 = place<QLabel>(this, "Label2", {128, 16, 97, 17}, QStringLiteral(u"取模效果预揽："));
+    Picture1 = place<PictureBox>(this, "Picture1", {16, 40, 102, 71});
+    Picture3 = place<PictureBox>(this, "Picture3", {128, 40, 102, 71});
+    Frame1 = place<QGroupBox>(this, "Frame1", {16, 120, 217, 129}, QStringLiteral("Frame1"));
+    Command1 = place<QPushButton>(Frame1, "Command1", {8, 24, 97, 25}, QStringLiteral(u"打开文件"));
+    Command2 = place<QPushButton>(Frame1, "Command2", {112, 24, 89, 25}, QStringLiteral(u"取模"));
+    Command4 =
+        place<QPushButton>(Frame1, "Command4", {8, 56, 97, 25}, QStringLiteral(u"保存为bin文件"));
+    Command3 =
+        place<QPushButton>(Frame1, "Command3", {112, 56, 89, 25}, QStringLiteral(u"关于本程序"));
+    Label3 = place<StatusLabel>(Frame1, "Label3", {8, 96, 193, 25},
+                                QStringLiteral(u"*注：取模后自动复制到剪贴板"));
+    // Text1 lies below the client area: it receives the C text but the user never sees it.
+    Text1 = place<QPlainTextEdit>(this, "Text1", {128, 464, 529, 217}, QStringLiteral("Text1"));
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    for (QPushButton* button : {Command1, Command2, Command3, Command4}) {
+        button->setAutoDefault(false);
+    }
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+
+    const std::array<QWidget*, 7> tabOrder = {Text1,    Command3, Command4, Command2,
+                                              Command1, Picture3, Picture1};
+    for (std::size_t i = 0; i + 1 < tabOrder.size(); ++i) {
+        setTabOrder(tabOrder[i], tabOrder[i + 1]);
+    }
+    Text1->setFocus();
+}
+
+bool Form1::openPicture(const QString& path) {
+    const LoadedPicture loaded = LoadPicture(path);
+    if (!loaded.ok()) {
+        alerts_.warn(QStringLiteral(u"打开文件"), QStringLiteral(u"无法打开图片：\n%1\n\n原因：%2")
+                                                      .arg(nativePath(path), loaded.failure));
+        return false;
+    }
+    CommonDialog1.setFileName(path);
+    Picture1->setPicture(loaded.picture);
+    TextAccumulator.clear();
+    convertPicture();
+    setStatus(QStringLiteral(u"已打开") + nativePath(path));
+    return true;
+}
+
+void Form1::Command1_Click() {
+    // The open dialog always offers pictures, whatever filter the last save left behind.
+    CommonDialog1.setFilter(pictureFilter());
+    const QString last = CommonDialog1.FileName();
+    const QString startFolder = last.isEmpty() ? QString() : QFileInfo(last).absolutePath();
+    if (const auto chosen = CommonDialog1.ShowOpen(startFolder)) {
+        openPicture(*chosen);
+    }
+}
+
+// The picture conversion: packs the 98 × 67 pixels shown in the source box into the frame and
+// previews the result.
+void Form1::convertPicture() {
+    std::array<ColorValue, kPixelCount> pixels{};
+    Picture1->surface().readPixels(pixels);
+    packPixels(pixels, FrameBuffer);
+    Pre_View();
+}
+
+void Form1::Pre_View() {
+    for (int y = 0; y < kFrameHeight; ++y) {
+        for (int x = 0; x < kFrameWidth; ++x) {
+            Picture3->PSet(x, y, decodePixel(FrameBuffer, x, y));
+        }
+    }
+}
+
+void Form1::Command2_Click() {
+    // Each press gives the frame once; an earlier block is replaced, not repeated.
+    TextAccumulator = QString::fromLatin1(formatCArrayText(FrameBuffer));
+    Text1->setPlainText(TextAccumulator);
+    if (!clipboard_.SetText(TextAccumulator)) {
+        alerts_.warn(QStringLiteral(u"取模"),
+                     QStringLiteral(u"无法把取模数据放到剪贴板，请稍后再试。"));
+        return;
+    }
+    setStatus(QStringLiteral(u"已完成，取模数据已放到剪贴板，为c语言格式，请在IDE里粘贴"));
+}
+
+QString Form1::proposedBinName() const {
+    const QString last = CommonDialog1.FileName();
+    if (last.isEmpty()) {
+        return {};
+    }
+    const QFileInfo info(last);
+    if (info.suffix().compare(QStringLiteral("bin"), Qt::CaseInsensitive) == 0) {
+        return last;
+    }
+    return QDir(info.path()).filePath(info.completeBaseName() + QStringLiteral(".bin"));
+}
+
+void Form1::Command4_Click() {
+    CommonDialog1.setFilter(QStringLiteral("*.bin|*.bin"));
+    const auto chosen = CommonDialog1.ShowSave(proposedBinName());
+    if (!chosen || chosen->isEmpty()) {
+        return;
+    }
+    if (const auto failure = writeBinaryFile(*chosen, FrameBuffer)) {
+        alerts_.warn(
+            QStringLiteral(u"保存为bin文件"),
+            QStringLiteral(u"无法保存文件：\n%1\n\n原因：%2").arg(nativePath(*chosen), *failure));
+        return;
+    }
+    CommonDialog1.setFileName(*chosen);
+}
+
+void Form1::Command3_Click() {}
+
+void Form1::setStatus(const QString& text) {
+    Label3->setText(text);
+    Label3->setToolTip(Label3->fits(text) ? QString() : text);
+}
+
+void Form1::Form_Unload(int& cancel) {
+    Q_UNUSED(cancel);
+    // Closing the main window ends the program, other windows included.
+    QApplication::closeAllWindows();
+    QCoreApplication::quit();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    int cancel = 0;
+    Form_Unload(cancel);
+    event->accept();
+}
+
+} // namespace ravik

@@ -1,0 +1,78 @@
+#pragma once
+
+// The main window: open a picture and see it as the LCD will show it, then take the frame as C
+// text or as a .bin file.
+
+#include "codec/frame_buffer.h"
+
+#include <QWidget>
+
+class QGroupBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace ravik {
+
+class Alerts;
+class Clipboard;
+class FileDialog;
+class PictureBox;
+class StatusLabel;
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kClientWidth = 248;
+    static constexpr int kClientHeight = 264;
+
+    // The dialog, warning boxes and clipboard come from outside, so tests can script them.
+    Form1(FileDialog& commonDialog, Alerts& alerts, Clipboard& clipboard,
+          QWidget* parent = nullptr);
+    ~Form1() override;
+
+    const ravik::FrameBuffer& frameBuffer() const { return FrameBuffer; }
+    const QString& textAccumulator() const { return TextAccumulator; }
+
+    // Loads the picture at path into the source box, converts it and previews it, as choosing it
+    // in "打开文件" does. A picture that can't be loaded is reported and changes nothing.
+    bool openPicture(const QString& path);
+
+public slots:
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Form_Unload(int& cancel);
+    void Pre_View();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void convertPicture();
+    void setStatus(const QString& text);
+    QString proposedBinName() const;
+
+    FileDialog& CommonDialog1;
+    Alerts& alerts_;
+    Clipboard& clipboard_;
+
+    ravik::FrameBuffer FrameBuffer;
+    QString TextAccumulator;
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    PictureBox* Picture1 = nullptr;
+    PictureBox* Picture3 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command4 = nullptr;
+    QPushButton* Command3 = nullptr;
+    StatusLabel* Label3 = nullptr;
+    QPlainTextEdit* Text1 = nullptr;
+};
+
+} // namespace ravik

@@ -87,8 +87,10 @@ private slots:
         QTest::addColumn<int>("x");
         QTest::addColumn<int>("y");
         QTest::addColumn<ByteMap>("expected");
-        QTest::newRow("(0, 0): byte 0 and high nibble of byte 1") << 0 << 0 << ByteMap{{0, 0xAB}, {1, 0xC0}};
-        QTest::newRow("(1, 0): low nibble of byte 1 and byte 2") << 1 << 0 << ByteMap{{1, 0x0A}, {2, 0xBC}};
+        QTest::newRow("(0, 0): byte 0 and high nibble of byte 1")
+            << 0 << 0 << ByteMap{{0, 0xAB}, {1, 0xC0}};
+        QTest::newRow("(1, 0): low nibble of byte 1 and byte 2")
+            << 1 << 0 << ByteMap{{1, 0x0A}, {2, 0xBC}};
         QTest::newRow("(0, 1): starts at byte 147") << 0 << 1 << ByteMap{{147, 0xAB}, {148, 0xC0}};
         QTest::newRow("(97, 66): low nibble of 9847 and byte 9848")
             << 97 << 66 << ByteMap{{9847, 0x0A}, {9848, 0xBC}};
@@ -146,8 +148,7 @@ private slots:
         QFETCH(QByteArray, pattern);
         const FrameBuffer frame = packed(filled(color));
         for (int i = 0; i < kFrameSize; ++i) {
-            QCOMPARE(frame[static_cast<std::size_t>(i)],
-                     static_cast<std::uint8_t>(pattern[i % 3]));
+            QCOMPARE(frame[static_cast<std::size_t>(i)], static_cast<std::uint8_t>(pattern[i % 3]));
         }
         QCOMPARE(frame[kFrameSize], std::uint8_t{0}); // the spare byte is never written
     }

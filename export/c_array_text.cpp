@@ -1,0 +1,36 @@
+#include "c_array_text.h"
+
+namespace ravik {
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+void appendByte(std::string& text, std::uint8_t value) {
+    const char item[kCharsPerByte] = {'0', 'x', kHexDigits[value >> 4], kHexDigits[value & 0x0F],
+                                      ','};
+    text.append(item, kCharsPerByte);
+}
+
+} // namespace
+
+std::string hex2(std::uint8_t value) {
+    std::string text;
+    appendByte(text, value);
+    text.pop_back();
+    return text;
+}
+
+std::string formatCArrayText(const FrameBuffer& frame) {
+    std::string text;
+    text.reserve(kCArrayTextLength);
+    const auto bytes = frame.frame();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        appendByte(text, bytes[i]);
+        if ((i + 1) % kBytesPerLine == 0 || i + 1 == bytes.size()) {
+            text.append("\r\n");
+        }
+    }
+    return text;
+}
+
+} // namespace ravik

@@ -1,0 +1,235 @@
+// The two exports: the C-array text and the binary frame file.
+
+#include "export/binary_file.h"
+#include "export/c_array_text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace ravik;
+
+namespace {
+
+FrameBuffer numberedFrame() {
+    FrameBuffer frame;
+    for (int i = 0; i < kBufferSize; ++i) {
+        frame[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 7 + 3);
+    }
+    return frame;
+}
+
+QByteArray frameBytes(const FrameBuffer& frame) {
+    return QByteArray(reinterpret_cast<const char*>(frame.frame().data()), kFrameSize);
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start)); // an unterminated tail
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+} // namespace
+
+class ExportTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+
+private slots:
+    // --- C-array text ---------------------------------------------------------------------
+
+    void hex2_data() {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("zero") << 0 << QByteArray("0x00");
+        QTest::newRow("one digit") << 9 << QByteArray("0x09");
+        QTest::newRow("ten") << 10 << QByteArray("0x0A");
+        QTest::newRow("sixteen") << 16 << QByteArray("0x10");
+        QTest::newRow("upper case") << 171 << QByteArray("0xAB");
+        QTest::newRow("largest") << 255 << QByteArray("0xFF");
+    }
+    void hex2() {
+        QFETCH(int, value);
+        QFETCH(QByteArray, text);
+        QCOMPARE(QByteArray::fromStdString(ravik::hex2(static_cast<std::uint8_t>(value))), text);
+    }
+
+    void textShape() {
+        const std::string text = formatCArrayText(numberedFrame());
+        QCOMPARE(text.size(), std::size_t{50477});
+        QVERIFY(text.ends_with(",\r\n"));
+        const auto lines = splitLines(text);
+        QCOMPARE(lines.size(), std::size_t{616});
+        for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+            QCOMPARE(lines[i].size(), std::size_t{80}); // 82 with its CR LF
+        }
+        QCOMPARE(lines.back().size(), std::size_t{45}); // nine values
+        QVERIFY(text.find('\n') == 81 && text[80] == '\r');
+        // Nothing but items and line ends.
+        for (const std::string& line : lines) {
+            for (std::size_t at = 0; at < line.size(); at += 5) {
+                const std::string item = line.substr(at, 5);
+                QVERIFY2(item.size() == 5 && item.starts_with("0x") && item[4] == ',',
+                         item.c_str());
+            }
+        }
+    }
+
+    void textCarriesEveryFrameByteInOrder() {
+        const FrameBuffer frame = numberedFrame();
+        const auto lines = splitLines(formatCArrayText(frame));
+        std::size_t index = 0;
+        for (const std::string& line : lines) {
+            for (std::size_t at = 0; at < line.size(); at += 5) {
+                const int value = std::stoi(line.substr(at + 2, 2), nullptr, 16);
+                QCOMPARE(value, int{frame[index]});
+                ++index;
+            }
+        }
+        QCOMPARE(index, std::size_t{9849}); // the spare byte stays out
+        QCOMPARE(lines.front().substr(0, 15), std::string("0x03,0x0A,0x11,"));
+    }
+
+    void workedPairStartsTheText() {
+        FrameBuffer frame;
+        frame[0] = 0x13;
+        frame[1] = 0x57;
+        frame[2] = 0x9B;
+        const std::string text = formatCArrayText(frame);
+        QVERIFY(text.starts_with("0x13,0x57,0x9B,0x00,"));
+    }
+
+    void zeroFrameIsAllZeroItems() {
+        const auto lines = splitLines(formatCArrayText(FrameBuffer{}));
+        std::string full;
+        for (int i = 0; i < 16; ++i) {
+            full += "0x00,";
+        }
+        QCOMPARE(lines.front(), full);
+        QCOMPARE(lines.back(), full.substr(0, 45));
+    }
+
+    // --- binary file ----------------------------------------------------------------------
+
+    void writesExactlyTheFrame() {
+        const FrameBuffer frame = numberedFrame();
+        const QString path = dir.filePath(QStringLiteral("frame.bin"));
+        QCOMPARE(writeBinaryFile(path, frame), std::nullopt);
+        const QByteArray written = readAll(path);
+        QCOMPARE(written.size(), 9849);
+        QCOMPARE(written, frameBytes(frame));
+    }
+
+    void zeroFrameWritesZeroBytes() {
+        const QString path = dir.filePath(QStringLiteral("zero.bin"));
+        QCOMPARE(writeBinaryFile(path, FrameBuffer{}), std::nullopt);
+        QCOMPARE(readAll(path), QByteArray(9849, '\0'));
+    }
+
+    void replacesALongerFile() {
+        const QString path = dir.filePath(QStringLiteral("long.bin"));
+        QVERIFY(writeAll(path, QByteArray(20000, 'x')));
+        QCOMPARE(writeBinaryFile(path, numberedFrame()), std::nullopt);
+        QCOMPARE(readAll(path), frameBytes(numberedFrame()));
+    }
+
+    void chineseFileName() {
+        const QString path = dir.filePath(QStringLiteral(u"液晶 帧.bin"));
+        QCOMPARE(writeBinaryFile(path, numberedFrame()), std::nullopt);
+        QCOMPARE(readAll(path).size(), 9849);
+    }
+
+    void failuresLeaveTargetsAlone_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing folder")
+            << QStringLiteral("no/such/folder/f.bin") << QStringLiteral(u"文件夹不存在");
+        QTest::newRow("folder of that name")
+            << QStringLiteral("taken") << QStringLiteral(u"文件夹");
+        QTest::newRow("device") << QStringLiteral("/dev/full") << QStringLiteral(u"不是普通文件");
+    }
+    void failuresLeaveTargetsAlone() {
+        QFETCH(QString, target);
+        QFETCH(QString, reason);
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("taken")));
+        const QString path = QDir::isAbsolutePath(target) ? target : dir.filePath(target);
+        const QFileInfo before(path);
+        const auto failure = writeBinaryFile(path, numberedFrame());
+        QVERIFY(failure.has_value());
+        QVERIFY2(failure->contains(reason), qPrintable(*failure));
+        const QFileInfo after(path);
+        QCOMPARE(after.exists(), before.exists());
+        QCOMPARE(after.isDir(), before.isDir());
+        QCOMPARE(after.isFile(), before.isFile());
+    }
+
+    void readOnlyFolder() {
+        if (::geteuid() == 0) {
+            QSKIP("root writes anywhere");
+        }
+        const QString folder = dir.filePath(QStringLiteral("locked"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QStringLiteral("/f.bin");
+        QVERIFY(writeAll(path, QByteArray("keep")));
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const auto failure = writeBinaryFile(path, numberedFrame());
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner);
+        QVERIFY(failure.has_value());
+        QVERIFY2(failure->contains(QStringLiteral(u"权限")), qPrintable(*failure));
+        QCOMPARE(readAll(path), QByteArray("keep"));
+    }
+
+    // A write that fails part-way (here: a 4 KiB file-size limit, in a child process) must not
+    // replace the existing file with a truncated one.
+    void failedWriteKeepsTheOldFile() {
+        const QString path = dir.filePath(QStringLiteral("old.bin"));
+        const QByteArray old(100, 'o');
+        QVERIFY(writeAll(path, old));
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{4096, 4096};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            const auto failure = writeBinaryFile(path, numberedFrame());
+            const bool reported =
+                failure.has_value() && failure->contains(QStringLiteral(u"文件超出了允许的大小"));
+            ::_exit(reported ? 0 : 1);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(readAll(path), old);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).filter(QStringLiteral("old.bin")),
+                 QStringList{QStringLiteral("old.bin")}); // no temporary file left behind
+    }
+};
+
+QTEST_GUILESS_MAIN(ExportTest)
+#include "export_test.moc"

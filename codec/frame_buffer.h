@@ -1,9 +1,9 @@
 #pragma once
 
 // The LCD's one data format: a 98 × 67 frame of 12-bit colour (4 bits each of red, green and blue),
-// packed as a continuous nibble stream R G B, pixel after pixel, high nibble first. Two horizontally
-// neighbouring pixels share three bytes: R G of the even pixel, B of the even and R of the odd pixel,
-// G B of the odd pixel. Rows follow each other with no padding or header.
+// packed as a continuous nibble stream R G B, pixel after pixel, high nibble first. Two
+// horizontally neighbouring pixels share three bytes: R G of the even pixel, B of the even and R of
+// the odd pixel, G B of the odd pixel. Rows follow each other with no padding or header.
 
 #include <array>
 #include <cstddef>
@@ -29,12 +29,20 @@ constexpr ColorValue RGB(int red, int green, int blue) {
     return static_cast<ColorValue>(red & 0xFF) | static_cast<ColorValue>(green & 0xFF) << 8 |
            static_cast<ColorValue>(blue & 0xFF) << 16;
 }
-constexpr int redOf(ColorValue c) { return static_cast<int>(c & 0xFF); }
-constexpr int greenOf(ColorValue c) { return static_cast<int>(c >> 8 & 0xFF); }
-constexpr int blueOf(ColorValue c) { return static_cast<int>(c >> 16 & 0xFF); }
+constexpr int redOf(ColorValue c) {
+    return static_cast<int>(c & 0xFF);
+}
+constexpr int greenOf(ColorValue c) {
+    return static_cast<int>(c >> 8 & 0xFF);
+}
+constexpr int blueOf(ColorValue c) {
+    return static_cast<int>(c >> 16 & 0xFF);
+}
 
 // The first of the two bytes that hold parts of pixel (x, y): floor(1.5 x) + 147 y.
-constexpr int pixelIndex(int x, int y) { return x * 3 / 2 + kRowStride * y; }
+constexpr int pixelIndex(int x, int y) {
+    return x * 3 / 2 + kRowStride * y;
+}
 
 // One frame plus the spare byte. All zero when made; every access is checked against its bounds.
 class FrameBuffer {

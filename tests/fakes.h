@@ -5,6 +5,8 @@
 #include "platform/alerts.h"
 #include "platform/clipboard.h"
 #include "platform/file_dialog.h"
+#include "platform/services.h"
+#include "platform/window_opacity.h"
 
 #include <QList>
 #include <deque>
@@ -68,6 +70,24 @@ public:
     QString text;
     int calls = 0;
     bool refuse = false;
+};
+
+// Records every opacity a window is given; available or not as the test says.
+class RecordingOpacity final : public WindowOpacity {
+public:
+    bool available() const override { return supported; }
+    void set(QWidget&, int alpha) override { alphas.append(alpha); }
+    bool supported = true;
+    QList<int> alphas;
+};
+
+// One of each, as the windows take them.
+struct FakePlatform {
+    ScriptedFileDialog dialog;
+    RecordingAlerts alerts;
+    FakeClipboard clipboard;
+    RecordingOpacity opacity;
+    Services services() { return {dialog, alerts, clipboard, opacity}; }
 };
 
 } // namespace ravik::testing

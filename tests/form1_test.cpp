@@ -166,9 +166,10 @@ class Form1Test : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
-    std::unique_ptr<ScriptedFileDialog> dialog;
-    std::unique_ptr<RecordingAlerts> alerts;
-    std::unique_ptr<FakeClipboard> clipboard;
+    std::unique_ptr<FakePlatform> platform;
+    ScriptedFileDialog* dialog = nullptr;
+    RecordingAlerts* alerts = nullptr;
+    FakeClipboard* clipboard = nullptr;
     std::unique_ptr<Form1> form;
 
     template <typename T> T* control(const char* name) const {
@@ -213,14 +214,16 @@ class Form1Test : public QObject {
 private slots:
     void init() {
         QVERIFY(dir.isValid());
-        dialog = std::make_unique<ScriptedFileDialog>();
-        alerts = std::make_unique<RecordingAlerts>();
-        clipboard = std::make_unique<FakeClipboard>();
-        form = std::make_unique<Form1>(*dialog, *alerts, *clipboard);
+        platform = std::make_unique<FakePlatform>();
+        dialog = &platform->dialog;
+        alerts = &platform->alerts;
+        clipboard = &platform->clipboard;
+        form = std::make_unique<Form1>(platform->services());
     }
     void cleanup() {
         QCOMPARE(dialog->unscripted, 0);
         form.reset();
+        platform.reset();
     }
 
     // --- what the user sees ---------------------------------------------------------------

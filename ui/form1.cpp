@@ -7,10 +7,13 @@
 #include "platform/file_dialog.h"
 #include "platform/picture_box.h"
 #include "platform/picture_loader.h"
+#include "platform/window_opacity.h"
+#include "ui/form2.h"
+#include "ui/program_icon.h"
 #include "ui/status_label.h"
 
-#include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -36,18 +39,23 @@ QString nativePath(const QString& path) {
 
 } // namespace
 
-Form1::Form1(FileDialog& commonDialog, Alerts& alerts, Clipboard& clipboard, QWidget* parent)
+Form1::Form1(const Services& services, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      CommonDialog1(commonDialog), alerts_(alerts), clipboard_(clipboard) {
+      CommonDialog1(services.fileDialog), alerts_(services.alerts), clipboard_(services.clipboard),
+      opacity_(services.opacity) {
     setObjectName(QStringLiteral("Form1"));
     CommonDialog1.setObjectName(QStringLiteral("CommonDialog1"));
     setWindowTitle(QStringLiteral(u"Ravik液晶显示器取模助手"));
+    setWindowIcon(programIcon());
     setFixedSize(kClientWidth, kClientHeight);
     buildControls();
 }
 
-Form1::~Form1() = default;
+// The About window has no owner, so it is not deleted with this one by Qt.
+Form1::~Form1() {
+    delete aboutWindow_;
+}
 
 void Form1::buildControls() {
     Label1 = place<QLabel>(this, "Label1", {16, 16, 81, 17}, QStringLiteral(u"打开的图片："));
@@ -164,7 +172,19 @@ void Form1::Command4_Click() {
     CommonDialog1.setFileName(*chosen);
 }
 
-void Form1::Command3_Click() {}
+Form2* Form1::aboutWindow() const {
+    return aboutWindow_;
+}
+
+void Form1::Command3_Click() {
+    // Modeless and without an owner; a second press only brings it to the front.
+    if (aboutWindow_ == nullptr) {
+        aboutWindow_ = new Form2(opacity_);
+    }
+    aboutWindow_->show();
+    aboutWindow_->raise();
+    aboutWindow_->activateWindow();
+}
 
 void Form1::setStatus(const QString& text) {
     Label3->setText(text);
@@ -173,8 +193,10 @@ void Form1::setStatus(const QString& text) {
 
 void Form1::Form_Unload(int& cancel) {
     Q_UNUSED(cancel);
-    // Closing the main window ends the program, other windows included.
-    QApplication::closeAllWindows();
+    // Closing the main window ends the program, the About window included, even mid-fade.
+    if (aboutWindow_ != nullptr) {
+        aboutWindow_->close();
+    }
     QCoreApplication::quit();
 }
 

@@ -4,7 +4,9 @@
 // text or as a .bin file.
 
 #include "codec/frame_buffer.h"
+#include "platform/services.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class QGroupBox;
@@ -14,9 +16,7 @@ class QPushButton;
 
 namespace ravik {
 
-class Alerts;
-class Clipboard;
-class FileDialog;
+class Form2;
 class PictureBox;
 class StatusLabel;
 
@@ -26,13 +26,15 @@ public:
     static constexpr int kClientWidth = 248;
     static constexpr int kClientHeight = 264;
 
-    // The dialog, warning boxes and clipboard come from outside, so tests can script them.
-    Form1(FileDialog& commonDialog, Alerts& alerts, Clipboard& clipboard,
-          QWidget* parent = nullptr);
+    // The dialog, warning boxes, clipboard and window opacity come from outside, so tests can
+    // script them.
+    explicit Form1(const Services& services, QWidget* parent = nullptr);
     ~Form1() override;
 
     const ravik::FrameBuffer& frameBuffer() const { return FrameBuffer; }
     const QString& textAccumulator() const { return TextAccumulator; }
+    // The About window while it is loaded.
+    Form2* aboutWindow() const;
 
     // Loads the picture at path into the source box, converts it and previews it, as choosing it
     // in "打开文件" does. A picture that can't be loaded is reported and changes nothing.
@@ -58,6 +60,8 @@ private:
     FileDialog& CommonDialog1;
     Alerts& alerts_;
     Clipboard& clipboard_;
+    WindowOpacity& opacity_;
+    QPointer<Form2> aboutWindow_;
 
     ravik::FrameBuffer FrameBuffer;
     QString TextAccumulator;

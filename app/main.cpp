@@ -1,3 +1,4 @@
+#include "app/command_line.h"
 #include "platform/alerts.h"
 #include "platform/clipboard.h"
 #include "platform/file_dialog.h"
@@ -6,12 +7,113 @@
 #include "ui/program_icon.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
 
-int main(int argc, char* argv[]) {
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace {
+
+const QString kApplicationName = QStringLiteral("Ravik_LCD");
+const QString kApplicationVersion = QStringLiteral("1.00");
+
+void identify() {
+    QCoreApplication::setApplicationName(kApplicationName);
+    QCoreApplication::setApplicationVersion(kApplicationVersion);
+}
+
+#ifdef Q_OS_WIN
+// A GUI-subsystem program has no console of its own; use the one it was started from.
+void attachToParentConsole() {
+    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+}
+#endif
+
+int runConvertMode(int argc, char* argv[]) {
+#ifdef Q_OS_WIN
+    attachToParentConsole();
+#endif
+    QCoreApplication app(argc, argv); // no GUI: works with no display at all
+    identify();
+    return ravik::runConvert(QCoreApplication::arguments().mid(2));
+}
+
+struct WindowArguments {
+    bool help = false;
+    bool version = false;
+    QStringList pictures;
+    QString error;
+};
+
+WindowArguments parseWindowArguments(const QStringList& arguments) {
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
+    parser.addOptions({help, version});
+    WindowArguments parsed;
+    if (!parser.parse(arguments)) {
+        parsed.error = ravik::parseErrorText(parser);
+    } else if (parser.positionalArguments().size() > 1) {
+        parsed.error = QStringLiteral(u"只能打开一张图片");
+    }
+    parsed.help = parser.isSet(help);
+    parsed.version = parser.isSet(version);
+    parsed.pictures = parser.positionalArguments();
+    return parsed;
+}
+
+// Qt would abort with an English message; say it in a sentence instead.
+bool displayMissing() {
+#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
+    return qEnvironmentVariableIsEmpty("DISPLAY") &&
+           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+#else
+    return false;
+#endif
+}
+
+int runWindowMode(int argc, char* argv[]) {
+    // Help, version and mistakes are answered before any window system is needed.
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i) {
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+    }
+    const WindowArguments early = parseWindowArguments(rawArguments);
+    if (!early.error.isEmpty()) {
+        std::fputs(qPrintable(QStringLiteral(u"ravik-lcd: 命令行有误：%1（用 --help 查看用法）\n")
+                                  .arg(early.error)),
+                   stderr);
+        return ravik::kExitUsage;
+    }
+    if (early.help) {
+        std::fputs(qPrintable(ravik::helpText()), stdout);
+        return 0;
+    }
+    if (early.version) {
+        std::fputs(qPrintable(kApplicationName + u' ' + kApplicationVersion + u'\n'), stdout);
+        return 0;
+    }
+    if (displayMissing()) {
+        std::fputs(qPrintable(QStringLiteral(u"ravik-lcd: 没有可用的图形显示（DISPLAY 与 "
+                                             u"WAYLAND_DISPLAY 均未设置），无法打开窗口；"
+                                             u"不需要窗口时请用 ravik-lcd convert。\n")),
+                   stderr);
+        return ravik::kExitFailure;
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Ravik_LCD"));
-    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    identify();
     QApplication::setWindowIcon(ravik::programIcon());
+    // The arguments again, now as the application decodes them (Unicode paths on Windows).
+    const QStringList pictures = parseWindowArguments(QCoreApplication::arguments()).pictures;
 
     ravik::QtFileDialog commonDialog;
     ravik::MessageBoxAlerts alerts;
@@ -19,5 +121,19 @@ int main(int argc, char* argv[]) {
     ravik::QtWindowOpacity opacity;
     ravik::Form1 form({commonDialog, alerts, clipboard, opacity});
     form.show();
+    if (!pictures.isEmpty()) {
+        // Once the window is up, so a warning about the picture has a window to sit over.
+        const QString picture = pictures.constFirst();
+        QTimer::singleShot(0, &form, [&form, picture] { form.openPicture(picture); });
+    }
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc >= 2 && std::strcmp(argv[1], "convert") == 0) {
+        return runConvertMode(argc, argv);
+    }
+    return runWindowMode(argc, argv);
 }

@@ -17,8 +17,8 @@ void PictureBox::setPicture(const QImage& picture) {
     update();
 }
 
-void PictureBox::PSet(int x, int y, ColorValue color) {
-    surface_.PSet(x, y, color);
+void PictureBox::showFrame(const FrameBuffer& frame) {
+    ravik::drawFrame(frame, surface_);
     update();
 }
 

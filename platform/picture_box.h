@@ -18,7 +18,8 @@ public:
 
     void setPicture(const QImage& picture);
     ColorValue Point(int x, int y) const { return surface_.Point(x, y); }
-    void PSet(int x, int y, ColorValue color);
+    // Draws the frame as the display shows it.
+    void showFrame(const FrameBuffer& frame);
 
     const PictureSurface& surface() const { return surface_; }
 

@@ -1,6 +1,7 @@
 #include "picture_surface.h"
 
 #include <QPainter>
+#include <array>
 
 namespace ravik {
 namespace {
@@ -49,6 +50,20 @@ void PictureSurface::readPixels(std::span<ColorValue, kPixelCount> pixels) const
         const auto* line = reinterpret_cast<const QRgb*>(image_.constScanLine(y));
         for (int x = 0; x < kFrameWidth; ++x) {
             *out++ = toColorValue(line[x]);
+        }
+    }
+}
+
+void packSurface(const PictureSurface& surface, FrameBuffer& frame) {
+    std::array<ColorValue, kPixelCount> pixels{};
+    surface.readPixels(pixels);
+    packPixels(pixels, frame);
+}
+
+void drawFrame(const FrameBuffer& frame, PictureSurface& surface) {
+    for (int y = 0; y < kFrameHeight; ++y) {
+        for (int x = 0; x < kFrameWidth; ++x) {
+            surface.PSet(x, y, decodePixel(frame, x, y));
         }
     }
 }

@@ -38,4 +38,10 @@ private:
     QImage image_;
 };
 
+// The picture conversion: packs the 98 × 67 pixels the surface shows into the frame.
+void packSurface(const PictureSurface& surface, FrameBuffer& frame);
+
+// The frame as the display shows it, drawn onto a surface.
+void drawFrame(const FrameBuffer& frame, PictureSurface& surface);
+
 } // namespace ravik

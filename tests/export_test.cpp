@@ -2,6 +2,7 @@
 
 #include "export/binary_file.h"
 #include "export/c_array_text.h"
+#include "export/file_output.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,10 +23,6 @@ FrameBuffer numberedFrame() {
         frame[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 7 + 3);
     }
     return frame;
-}
-
-QByteArray frameBytes(const FrameBuffer& frame) {
-    return QByteArray(reinterpret_cast<const char*>(frame.frame().data()), kFrameSize);
 }
 
 QByteArray readAll(const QString& path) {
@@ -185,6 +182,28 @@ private slots:
         QCOMPARE(after.exists(), before.exists());
         QCOMPARE(after.isDir(), before.isDir());
         QCOMPARE(after.isFile(), before.isFile());
+    }
+
+    // Several files go in together or not at all.
+    void oneFailingOutputWritesNone() {
+        const QString first = dir.filePath(QStringLiteral("first.bin"));
+        const QString existing = dir.filePath(QStringLiteral("existing.txt"));
+        QVERIFY(writeAll(existing, QByteArray("before")));
+        const auto failure = writeFilesAtomically({{first, QByteArray("new")},
+                                                   {existing, QByteArray("after")},
+                                                   {dir.filePath(QStringLiteral("no/dir/x")), {}}});
+        QVERIFY(failure.has_value());
+        QVERIFY(failure->path.endsWith(QStringLiteral("no/dir/x")));
+        QVERIFY(!QFileInfo::exists(first));
+        QCOMPARE(readAll(existing), QByteArray("before"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).filter(QStringLiteral("existing")).size(),
+                 1);
+
+        QCOMPARE(
+            writeFilesAtomically({{first, QByteArray("new")}, {existing, QByteArray("after")}}),
+            std::nullopt);
+        QCOMPARE(readAll(first), QByteArray("new"));
+        QCOMPARE(readAll(existing), QByteArray("after"));
     }
 
     void readOnlyFolder() {

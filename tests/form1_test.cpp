@@ -2,6 +2,7 @@
 // must leave everything as it was.
 
 #include "codec/frame_buffer.h"
+#include "export/binary_file.h"
 #include "export/c_array_text.h"
 #include "fakes.h"
 #include "platform/picture_box.h"
@@ -12,10 +13,12 @@
 #include <QGroupBox>
 #include <QImageWriter>
 #include <QLabel>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <QtEndian>
 #include <array>
 #include <functional>
@@ -209,6 +212,18 @@ class Form1Test : public QObject {
     ColorValue background() const {
         const QColor c = picture1()->surface().background();
         return RGB(c.red(), c.green(), c.blue());
+    }
+
+    bool dragEnter(QMimeData& data) {
+        QDragEnterEvent event(QPoint(60, 60), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        event.setAccepted(false);
+        QCoreApplication::sendEvent(form.get(), &event);
+        return event.isAccepted();
+    }
+    void drop(QMimeData& data) {
+        QDropEvent event(QPointF(60, 60), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form.get(), &event);
     }
 
 private slots:
@@ -625,9 +640,7 @@ private slots:
         QCOMPARE(shown.startPath, target);
         QCOMPARE(readFile(picture), pictureBytes);
 
-        const auto bytes = form->frameBuffer().frame();
-        QCOMPARE(readFile(target),
-                 QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+        QCOMPARE(readFile(target), frameBytes(form->frameBuffer()));
         QCOMPARE(status(), statusBefore); // nothing is reported on success
         QCOMPARE(dialog->FileName(), target);
         QVERIFY(alerts->warnings.isEmpty());
@@ -669,6 +682,68 @@ private slots:
         QVERIFY(alerts->warnings.first().text.contains(u"文件夹"_s));
         QVERIFY(QFileInfo(target).isDir());
         QVERIFY(snapshot() == before);
+    }
+
+    // --- dropping files on the window ---------------------------------------------------
+
+    void droppedPictureOpensLikeTheDialog() {
+        form->Command2_Click(); // some text, which opening must clear
+        const QString path =
+            save(QStringLiteral(u"拖放 图.png"), encoded(patternPicture(98, 67), "png"));
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QVERIFY(dragEnter(data));
+        drop(data);
+        QVERIFY(alerts->warnings.isEmpty());
+        QCOMPARE(dialog->FileName(), path);
+        QVERIFY(form->textAccumulator().isEmpty());
+        QCOMPARE(form->frameBuffer()[0], std::uint8_t{0x13});
+        QCOMPARE(status(), u"已打开"_s + QDir::toNativeSeparators(path));
+        QVERIFY(dialog->shown.isEmpty()); // no dialog involved
+    }
+
+    void droppedBadPictureIsReported() {
+        open(save(QStringLiteral("good.png"), encoded(patternPicture(98, 67), "png")));
+        const Snapshot before = snapshot();
+        QMimeData data;
+        data.setUrls(
+            {QUrl::fromLocalFile(save(QStringLiteral("frame.bin"), QByteArray(9849, 'x')))});
+        QVERIFY(dragEnter(data)); // any one file is taken; the picture loader judges it
+        drop(data);
+        QCOMPARE(alerts->warnings.size(), 1);
+        QVERIFY(snapshot() == before);
+    }
+
+    void dropsOtherThanOneFileAreRefused_data() {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("several files") << 0;
+        QTest::newRow("text") << 1;
+        QTest::newRow("folder") << 2;
+        QTest::newRow("web address") << 3;
+    }
+    void dropsOtherThanOneFileAreRefused() {
+        QFETCH(int, kind);
+        const QString a = save(QStringLiteral("a.png"), encoded(patternPicture(98, 67), "png"));
+        const QString b = save(QStringLiteral("b.png"), encoded(patternPicture(98, 67), "png"));
+        QMimeData data;
+        switch (kind) {
+        case 0:
+            data.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)});
+            break;
+        case 1:
+            data.setText(a);
+            break;
+        case 2:
+            data.setUrls({QUrl::fromLocalFile(dir.path())});
+            break;
+        default:
+            data.setUrls({QUrl(u"https://example.com/a.png"_s)});
+        }
+        const Snapshot before = snapshot();
+        QVERIFY(!dragEnter(data));
+        drop(data);
+        QVERIFY(snapshot() == before);
+        QVERIFY(alerts->warnings.isEmpty());
     }
 };
 

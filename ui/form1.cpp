@@ -15,12 +15,17 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QUrl>
 #include <array>
+#include <optional>
 
 namespace ravik {
 namespace {
@@ -37,6 +42,19 @@ QString nativePath(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
+// The one local file a drag carries, if it carries exactly that; folders, several files and
+// anything that is not a file are refused.
+std::optional<QString> droppedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) {
+        return std::nullopt;
+    }
+    const QUrl url = data->urls().constFirst();
+    if (!url.isLocalFile() || QFileInfo(url.toLocalFile()).isDir()) {
+        return std::nullopt;
+    }
+    return url.toLocalFile();
+}
+
 } // namespace
 
 Form1::Form1(const Services& services, QWidget* parent)
@@ -49,6 +67,7 @@ Form1::Form1(const Services& services, QWidget* parent)
     setWindowTitle(QStringLiteral(u"Ravik液晶显示器取模助手"));
     setWindowIcon(programIcon());
     setFixedSize(kClientWidth, kClientHeight);
+    setAcceptDrops(true);
     buildControls();
 }
 
@@ -119,18 +138,12 @@ void Form1::Command1_Click() {
 // The picture conversion: packs the 98 × 67 pixels shown in the source box into the frame and
 // previews the result.
 void Form1::convertPicture() {
-    std::array<ColorValue, kPixelCount> pixels{};
-    Picture1->surface().readPixels(pixels);
-    packPixels(pixels, FrameBuffer);
+    packSurface(Picture1->surface(), FrameBuffer);
     Pre_View();
 }
 
 void Form1::Pre_View() {
-    for (int y = 0; y < kFrameHeight; ++y) {
-        for (int x = 0; x < kFrameWidth; ++x) {
-            Picture3->PSet(x, y, decodePixel(FrameBuffer, x, y));
-        }
-    }
+    Picture3->showFrame(FrameBuffer);
 }
 
 void Form1::Command2_Click() {
@@ -189,6 +202,26 @@ void Form1::Command3_Click() {
 void Form1::setStatus(const QString& text) {
     Label3->setText(text);
     Label3->setToolTip(Label3->fits(text) ? QString() : text);
+}
+
+// Dropping a picture file opens it as choosing it in "打开文件" does.
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    if (droppedFile(event->mimeData())) {
+        event->acceptProposedAction();
+    }
+}
+
+void Form1::dragMoveEvent(QDragMoveEvent* event) {
+    if (droppedFile(event->mimeData())) {
+        event->acceptProposedAction();
+    }
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+    if (const auto path = droppedFile(event->mimeData())) {
+        event->acceptProposedAction();
+        openPicture(*path);
+    }
 }
 
 void Form1::Form_Unload(int& cancel) {

@@ -1,6 +1,7 @@
 // Draws the program's own artwork: the About window's background picture (350 × 235 JPEG, no
-// words) and the window icon (16 and 32 pixels, PNG, plus a Windows .ico holding both).
-// Usage: draw_artwork OUTPUT_FOLDER
+// words), the window icon (16 and 32 pixels, PNG, plus a Windows .ico holding both), and the
+// sample picture for trying the program.
+// Usage: draw_artwork RESOURCES_FOLDER SAMPLES_FOLDER
 
 #include <QBuffer>
 #include <QColor>
@@ -157,6 +158,30 @@ QImage drawIcon(int size) {
     return image;
 }
 
+// A colourful test card, larger than the display: colour bars, a grey ramp, a hue sweep and a
+// few shapes, so the 4-bit banding and the 98 × 67 crop both show.
+QImage drawSample() {
+    QImage image(160, 100, QImage::Format_RGB32);
+    QPainter p(&image);
+    const QColor bars[] = {Qt::white,   Qt::yellow, Qt::cyan, Qt::green,
+                           Qt::magenta, Qt::red,    Qt::blue, Qt::black};
+    for (int i = 0; i < 8; ++i) {
+        p.fillRect(QRect(i * 20, 0, 20, 40), bars[i]);
+    }
+    for (int x = 0; x < image.width(); ++x) {
+        const int grey = x * 255 / (image.width() - 1);
+        p.fillRect(QRect(x, 40, 1, 15), QColor(grey, grey, grey));
+        p.fillRect(QRect(x, 55, 1, 45), QColor::fromHsv(x * 359 / (image.width() - 1), 230, 250));
+    }
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::black, 2));
+    p.setBrush(QColor(255, 220, 0));
+    p.drawEllipse(QPointF(30, 77), 14, 14);
+    p.setBrush(QColor(30, 60, 200));
+    p.drawRect(QRectF(60, 65, 26, 24));
+    return image;
+}
+
 QByteArray png(const QImage& image) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -204,20 +229,22 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
 
 int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: draw_artwork OUTPUT_FOLDER\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: draw_artwork RESOURCES_FOLDER SAMPLES_FOLDER\n");
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
+    const QDir samples(QString::fromLocal8Bit(argv[2]));
     const QImage icon16 = drawIcon(16);
     const QImage icon32 = drawIcon(32);
     const bool ok =
         drawAboutPicture().save(out.filePath(QStringLiteral("about.jpg")), "JPEG", 92) &&
         icon16.save(out.filePath(QStringLiteral("icon-16.png"))) &&
         icon32.save(out.filePath(QStringLiteral("icon-32.png"))) &&
-        writeFile(out.filePath(QStringLiteral("ravik-lcd.ico")), icoFile({icon16, icon32}));
+        writeFile(out.filePath(QStringLiteral("ravik-lcd.ico")), icoFile({icon16, icon32})) &&
+        drawSample().save(samples.filePath(QStringLiteral("test-card.png")));
     if (!ok) {
-        std::fprintf(stderr, "could not write into %s\n", argv[1]);
+        std::fprintf(stderr, "could not write into %s or %s\n", argv[1], argv[2]);
         return 1;
     }
     return 0;

@@ -8,6 +8,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
@@ -112,6 +115,13 @@ int runWindowMode(int argc, char* argv[]) {
     QApplication app(argc, argv);
     identify();
     QApplication::setWindowIcon(ravik::programIcon());
+    // The interface is Chinese whatever the system's language: Qt's own dialogs and buttons too.
+    QTranslator qtTranslations;
+    if (qtTranslations.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                            QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTranslations);
+    }
     // The arguments again, now as the application decodes them (Unicode paths on Windows).
     const QStringList pictures = parseWindowArguments(QCoreApplication::arguments()).pictures;
 

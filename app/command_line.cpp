@@ -137,7 +137,7 @@ int runConvert(const QStringList& arguments) {
     }
 
     const QString picturePath = pictures.constFirst();
-    const LoadedPicture loaded = LoadPicture(picturePath);
+    const LoadedPicture loaded = LoadPicture(picturePath, {kFrameWidth, kFrameHeight});
     if (!loaded.ok()) {
         printError(
             QStringLiteral(u"无法打开图片“%1”：%2").arg(native(picturePath), loaded.failure));

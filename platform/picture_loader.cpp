@@ -1,5 +1,8 @@
 #include "picture_loader.h"
 
+#include "platform/png_corner.h"
+
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -28,6 +31,9 @@ QString readFailureReason(QImageReader::ImageReaderError error) {
     return QStringLiteral(u"无法解码图片，文件可能已损坏");
 }
 
+const QString kCorrupt = QStringLiteral(u"图片数据无效或已损坏");
+const QString kIncomplete = QStringLiteral(u"图片数据不完整，文件可能只下载或复制了一部分");
+
 // Qt refuses to decode pictures beyond its allocation limit; say so plainly instead of
 // reporting corrupt data.
 bool exceedsDecodeLimit(const QSize& size) {
@@ -36,27 +42,109 @@ bool exceedsDecodeLimit(const QSize& size) {
     return limitBytes > 0 && qint64{size.width()} * size.height() * kBytesPerPixel > limitBytes;
 }
 
-// Qt's JPEG reader fills a cut-off file with grey and calls it a success. The scan data of a
-// whole file ends in an end-of-image marker after its last start-of-scan marker; a file cut off
-// mid-scan has none there (an embedded thumbnail's own markers come before the main scan).
-bool jpegIsComplete(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    const uchar* data = file.map(0, file.size());
-    if (data == nullptr) {
-        return true; // can't look inside: let the decoder judge
-    }
-    const QByteArrayView bytes(data, file.size());
-    const qsizetype lastScan = bytes.lastIndexOf(QByteArrayView("\xFF\xDA", 2));
+// Qt's JPEG reader fills a cut-off file with grey and calls it a success. A whole file ends its
+// scan data with an end-of-image marker, and no scan starts after it; an embedded thumbnail's
+// own markers come before the main scan, so they don't count.
+bool jpegIsComplete(QByteArrayView bytes) {
+    const QByteArrayView startOfScan("\xFF\xDA", 2);
     const qsizetype end = bytes.lastIndexOf(QByteArrayView("\xFF\xD9", 2));
-    return lastScan >= 0 && end > lastScan;
+    return end >= 0 && bytes.indexOf(startOfScan) < end && bytes.indexOf(startOfScan, end) < 0;
+}
+
+// The corner reader stops after the rows it needs, so it can't see a file cut off further on;
+// a whole file has its closing chunk after its image data.
+bool pngIsComplete(QByteArrayView bytes) {
+    return bytes.lastIndexOf(QByteArrayView("IEND")) > bytes.indexOf(QByteArrayView("IDAT"));
+}
+
+// Where the displayed top-left corner of a picture lies in the picture as stored. Qt mirrors or
+// flips first and then turns a quarter clockwise, and applies a clip before all of that.
+QRect storedCorner(const QSize& stored, QImageIOHandler::Transformations transformation,
+                   const QSize& corner) {
+    const bool turned = transformation & QImageIOHandler::TransformationRotate90;
+    const bool mirrored = transformation & QImageIOHandler::TransformationMirror;
+    const bool flipped = transformation & QImageIOHandler::TransformationFlip;
+    const QSize shown = turned ? stored.transposed() : stored;
+    const QSize wanted = corner.boundedTo(shown);
+    const auto toStored = [&](int x, int y) {
+        // Undo the quarter turn: shown (x, y) came from (y, height - 1 - x).
+        QPoint p = turned ? QPoint(y, stored.height() - 1 - x) : QPoint(x, y);
+        if (mirrored) {
+            p.setX(stored.width() - 1 - p.x());
+        }
+        if (flipped) {
+            p.setY(stored.height() - 1 - p.y());
+        }
+        return p;
+    };
+    const QPoint a = toStored(0, 0);
+    const QPoint b = toStored(wanted.width() - 1, wanted.height() - 1);
+    return QRect(QPoint(qMin(a.x(), b.x()), qMin(a.y(), b.y())),
+                 QPoint(qMax(a.x(), b.x()), qMax(a.y(), b.y())));
+}
+
+LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArray& format) {
+    buffer.seek(0);
+    QImageReader reader(&buffer, format);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (corner.isValid() && size.isValid() && reader.supportsOption(QImageIOHandler::ClipRect)) {
+        reader.setClipRect(storedCorner(size, reader.transformation(), corner));
+    } else if (size.isValid() && exceedsDecodeLimit(size)) {
+        return failed(QStringLiteral(u"图片太大：%1 × %2 像素，超出了可以解码的大小")
+                          .arg(size.width())
+                          .arg(size.height()));
+    }
+    QImage picture;
+    if (!reader.read(&picture) || picture.isNull()) {
+        return failed(readFailureReason(reader.error()));
+    }
+    return {picture, {}};
 }
 
 } // namespace
 
-LoadedPicture LoadPicture(const QString& path) {
+LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
+                            const QByteArray& formatHint) {
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    // The suffix's reader goes first, as Qt does for files: formats without a signature (TGA)
+    // need it, and weak signatures (WBMP) would otherwise claim them. Then the content decides.
+    QByteArray format;
+    QImageReader::ImageReaderError probeError = QImageReader::UnsupportedFormatError;
+    for (const QByteArray& hint : {formatHint, QByteArray()}) {
+        buffer.seek(0);
+        QImageReader probe(&buffer, hint);
+        probe.setDecideFormatFromContent(hint.isEmpty());
+        if (probe.canRead()) {
+            format = probe.format();
+            break;
+        }
+        probeError = probe.error();
+    }
+    if (format.isEmpty()) {
+        return failed(readFailureReason(probeError));
+    }
+    if (format == "jpg") {
+        format = "jpeg";
+    }
+    if (format == "jpeg" && !jpegIsComplete(data)) {
+        return failed(kIncomplete);
+    }
+    if (format == "png" && corner.isValid()) {
+        if (!pngIsComplete(data)) {
+            return failed(kIncomplete);
+        }
+        buffer.seek(0);
+        if (const auto read = readPngCorner(buffer, corner)) {
+            return read->ok ? LoadedPicture{read->picture, {}} : failed(kCorrupt);
+        }
+    }
+    return decodeWithQt(buffer, corner, format);
+}
+
+LoadedPicture LoadPicture(const QString& path, const QSize& corner) {
     if (path.isEmpty()) {
         return {};
     }
@@ -67,32 +155,22 @@ LoadedPicture LoadPicture(const QString& path) {
     if (info.isDir()) {
         return failed(QStringLiteral(u"这是一个文件夹，不是图片文件"));
     }
-    if (!info.isReadable()) {
+    QFile file(path);
+    if (!info.isReadable() || !file.open(QIODevice::ReadOnly)) {
         return failed(QStringLiteral(u"没有读取权限"));
     }
-    if (info.size() == 0) {
+    if (file.size() == 0) {
         return failed(QStringLiteral(u"文件是空的"));
     }
-
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    if (!reader.canRead()) {
-        return failed(readFailureReason(reader.error()));
+    const QByteArray suffix = info.suffix().toLower().toLatin1();
+    // Mapped, not read: only the parts a decoder touches are brought into memory.
+    const uchar* mapped = file.map(0, file.size());
+    if (mapped == nullptr) {
+        return decodePicture(file.readAll(), corner, suffix);
     }
-    if (reader.format() == "jpeg" && !jpegIsComplete(path)) {
-        return failed(QStringLiteral(u"图片数据不完整，文件可能只下载或复制了一部分"));
-    }
-    const QSize size = reader.size();
-    if (size.isValid() && exceedsDecodeLimit(size)) {
-        return failed(QStringLiteral(u"图片太大：%1 × %2 像素，超出了可以解码的大小")
-                          .arg(size.width())
-                          .arg(size.height()));
-    }
-    QImage picture;
-    if (!reader.read(&picture) || picture.isNull()) {
-        return failed(readFailureReason(reader.error()));
-    }
-    return {picture, {}};
+    return decodePicture(
+        QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file.size()), corner,
+        suffix);
 }
 
 QString pictureFilter() {

@@ -1,9 +1,12 @@
 #pragma once
 
 // Loading a picture file with Qt's image readers, as an image viewer shows it (EXIF orientation
-// applied), with the reason for a failure in Simplified Chinese.
+// applied), with the reason for a failure in Simplified Chinese. Where only the top-left corner
+// is needed, PNG and JPEG pictures are decoded only as far as that corner reaches.
 
+#include <QByteArray>
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 namespace ravik {
@@ -14,8 +17,15 @@ struct LoadedPicture {
     bool ok() const { return failure.isEmpty(); }
 };
 
-// An empty name gives an empty picture; anything else is the decoded picture or a failure.
-LoadedPicture LoadPicture(const QString& path);
+// An empty name gives an empty picture; anything else is the decoded picture or a failure. With
+// a valid `corner`, the picture may be cut to its top-left corner of that size (as shown, after
+// any EXIF rotation): enough for anything that shows it from the top-left in a box that size.
+LoadedPicture LoadPicture(const QString& path, const QSize& corner = QSize());
+
+// The same for picture bytes already in memory. The format is told from the content; `formatHint`
+// (a file suffix such as "tga") helps with formats that carry no signature.
+LoadedPicture decodePicture(const QByteArray& data, const QSize& corner = QSize(),
+                            const QByteArray& formatHint = QByteArray());
 
 // A file dialog filter ("description|patterns|…") offering every picture format the installed
 // readers take, then all files.

@@ -509,7 +509,7 @@ private slots:
         QTest::newRow("not a picture") << u"notes.jpg"_s << QByteArray("just some text, no picture")
                                        << u"不是可识别的图片格式"_s;
         QTest::newRow("folder") << u"folder.png"_s << QByteArray() << u"文件夹"_s;
-        QTest::newRow("truncated png") << u"cut.png"_s << png.left(png.size() / 2) << u"损坏"_s;
+        QTest::newRow("truncated png") << u"cut.png"_s << png.left(png.size() / 2) << u"不完整"_s;
         QTest::newRow("truncated jpeg")
             << u"cut.jpg"_s << jpeg.left(jpeg.size() * 2 / 3) << u"不完整"_s;
     }

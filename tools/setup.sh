@@ -3,7 +3,7 @@
 
 ravik_packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-image-formats-plugins qt6-qpa-plugins qt6-translations-l10n libgl-dev
+    qt6-base-dev qt6-image-formats-plugins qt6-qpa-plugins qt6-translations-l10n libgl-dev libpng-dev
     fonts-noto-cjk
 )
 

@@ -113,7 +113,7 @@ void Form1::buildControls() {
 bool Form1::openPicture(const QString& givenPath) {
     // A name given relative to the working folder (command line, drop) is kept as a full path.
     const QString path = givenPath.isEmpty() ? givenPath : QFileInfo(givenPath).absoluteFilePath();
-    const LoadedPicture loaded = LoadPicture(path);
+    const LoadedPicture loaded = LoadPicture(path, {kFrameWidth, kFrameHeight});
     if (!loaded.ok()) {
         alerts_.warn(QStringLiteral(u"打开文件"), QStringLiteral(u"无法打开图片：\n%1\n\n原因：%2")
                                                       .arg(nativePath(path), loaded.failure));

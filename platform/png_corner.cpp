@@ -1,0 +1,169 @@
+#include "png_corner.h"
+
+#include <QIODevice>
+#include <QSysInfo>
+#include <csetjmp>
+#include <cstring>
+#include <png.h>
+#include <vector>
+
+namespace ravik {
+namespace {
+
+// libpng reports errors by longjmp, so every function below that calls into it keeps only
+// trivially destructible locals between its setjmp and the libpng calls.
+
+void readFromDevice(png_structp png, png_bytep data, png_size_t length) {
+    auto* device = static_cast<QIODevice*>(png_get_io_ptr(png));
+    if (device->read(reinterpret_cast<char*>(data), qint64(length)) != qint64(length)) {
+        png_error(png, "unexpected end of file");
+    }
+}
+
+void ignoreWarning(png_structp, png_const_charp) {}
+void failQuietly(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+
+struct Header {
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    int bitDepth = 0;
+    int colorType = 0;
+    int interlace = 0;
+    bool transparency = false; // a tRNS chunk
+};
+
+bool readHeader(png_structp png, png_infop info, Header* header) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    png_read_info(png, info);
+    png_get_IHDR(png, info, &header->width, &header->height, &header->bitDepth, &header->colorType,
+                 &header->interlace, nullptr, nullptr);
+    header->transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    return true;
+}
+
+// Asks libpng for rows laid out as the QImage format `format` stores them: 8-bit channels as
+// ARGB32/RGB32 words, 16-bit channels as RGBA64/RGBX64 in native byte order.
+bool configure(png_structp png, png_infop info, const Header& header, bool alpha,
+               png_size_t* rowBytes) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    constexpr bool littleEndian = QSysInfo::ByteOrder == QSysInfo::LittleEndian;
+    png_set_expand(png); // palette to RGB, grey to 8 bits, tRNS to alpha
+    if (!(header.colorType & PNG_COLOR_MASK_COLOR)) {
+        png_set_gray_to_rgb(png);
+    }
+    if (header.bitDepth == 16) {
+        if (!alpha) {
+            png_set_filler(png, 0xFFFF, PNG_FILLER_AFTER);
+        }
+        if (littleEndian) {
+            png_set_swap(png);
+        }
+    } else {
+        if (!alpha) {
+            png_set_filler(png, 0xFF, littleEndian ? PNG_FILLER_AFTER : PNG_FILLER_BEFORE);
+        }
+        if (littleEndian) {
+            png_set_bgr(png);
+        } else {
+            png_set_swap_alpha(png);
+        }
+    }
+    png_read_update_info(png, info);
+    *rowBytes = png_get_rowbytes(png, info);
+    return true;
+}
+
+bool readRows(png_structp png, png_bytep row, png_uint_32 rows, uchar* out,
+              qsizetype outBytesPerLine, size_t copyBytes) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    for (png_uint_32 y = 0; y < rows; ++y) {
+        png_read_row(png, row, nullptr);
+        std::memcpy(out + qsizetype(y) * outBytesPerLine, row, copyBytes);
+    }
+    return true;
+}
+
+class PngReader {
+public:
+    PngReader()
+        : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failQuietly, ignoreWarning)),
+          info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {}
+    ~PngReader() { png_destroy_read_struct(&png_, info_ != nullptr ? &info_ : nullptr, nullptr); }
+    PngReader(const PngReader&) = delete;
+    PngReader& operator=(const PngReader&) = delete;
+
+    bool valid() const { return png_ != nullptr && info_ != nullptr; }
+    png_structp png() const { return png_; }
+    png_infop info() const { return info_; }
+
+private:
+    png_structp png_;
+    png_infop info_;
+};
+
+} // namespace
+
+std::optional<PngCorner> readPngCorner(QIODevice& device, const QSize& corner) {
+    PngReader reader;
+    if (!reader.valid()) {
+        return std::nullopt;
+    }
+    png_set_read_fn(reader.png(), &device, readFromDevice);
+
+    Header header;
+    if (!readHeader(reader.png(), reader.info(), &header)) {
+        return PngCorner{};
+    }
+    const bool sixteenBit = header.bitDepth == 16;
+    // Qt's own reader mislays 16-bit colour with a tRNS colour key; leave those, and interlaced
+    // pictures (whose first rows come last), to it.
+    if (header.interlace != PNG_INTERLACE_NONE ||
+        (sixteenBit && (header.colorType & PNG_COLOR_MASK_COLOR) && header.transparency)) {
+        return std::nullopt;
+    }
+    const bool alpha = (header.colorType & PNG_COLOR_MASK_ALPHA) || header.transparency;
+    png_size_t rowBytes = 0;
+    if (!configure(reader.png(), reader.info(), header, alpha, &rowBytes)) {
+        return PngCorner{};
+    }
+
+    const QImage::Format format = sixteenBit
+                                      ? (alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64)
+                                      : (alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    const int width = int(qMin<png_uint_32>(header.width, png_uint_32(corner.width())));
+    const int height = int(qMin<png_uint_32>(header.height, png_uint_32(corner.height())));
+    QImage picture(width, height, format);
+    if (picture.isNull()) {
+        return PngCorner{};
+    }
+    std::vector<png_byte> row(rowBytes);
+    const size_t copyBytes = size_t(width) * (sixteenBit ? 8 : 4);
+    if (copyBytes > rowBytes || !readRows(reader.png(), row.data(), png_uint_32(height),
+                                          picture.bits(), picture.bytesPerLine(), copyBytes)) {
+        return PngCorner{};
+    }
+    // Qt keeps low-depth grey with a colour key as a colour table whose transparent entry is
+    // transparent black; match it, so both readers give the same pixels.
+    if (header.colorType == PNG_COLOR_TYPE_GRAY && header.transparency && header.bitDepth > 1 &&
+        !sixteenBit) {
+        for (int y = 0; y < height; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            for (int x = 0; x < width; ++x) {
+                if (qAlpha(line[x]) == 0) {
+                    line[x] = 0;
+                }
+            }
+        }
+    }
+    return PngCorner{picture, true};
+}
+
+} // namespace ravik

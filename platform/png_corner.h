@@ -1,0 +1,24 @@
+#pragma once
+
+// Reading only the top-left corner of a PNG: libpng decodes the file row by row from the top, so
+// a corner of a huge picture costs a few rows of work and memory instead of the whole picture.
+
+#include <QImage>
+#include <QSize>
+#include <optional>
+
+class QIODevice;
+
+namespace ravik {
+
+struct PngCorner {
+    QImage picture;  // the corner, in the pixel format Qt's own PNG reader would give the whole
+    bool ok = false; // false: the data is broken
+};
+
+// Reads the top-left `corner` of the PNG on device (positioned at its start). Gives nothing for a
+// PNG this reader leaves to Qt (interlaced, or a layout Qt reads differently), so the caller can
+// fall back to Qt's reader; the pixels it gives equal that reader's.
+std::optional<PngCorner> readPngCorner(QIODevice& device, const QSize& corner);
+
+} // namespace ravik

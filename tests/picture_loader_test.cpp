@@ -1,0 +1,326 @@
+// Loading only the corner the frame needs must give exactly what decoding the whole picture
+// gives, for every PNG layout, every EXIF orientation and every format; and broken or huge
+// pictures must fail cleanly.
+
+#include "platform/picture_loader.h"
+#include "platform/picture_surface.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QTest>
+#include <png.h>
+#include <random>
+#include <vector>
+#include <zlib.h>
+
+using namespace ravik;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QSize kCorner(kFrameWidth, kFrameHeight);
+
+struct PngLayout {
+    int colorType = PNG_COLOR_TYPE_RGB;
+    int bitDepth = 8;
+    bool transparency = false; // a tRNS chunk
+    bool gamma = false;        // a gAMA chunk
+    bool interlaced = false;
+};
+
+void appendToBuffer(png_structp png, png_bytep data, png_size_t length) {
+    static_cast<QByteArray*>(png_get_io_ptr(png))
+        ->append(reinterpret_cast<const char*>(data), qsizetype(length));
+}
+
+// A PNG of the given layout filled with seeded noise, written with libpng so that every colour
+// type and bit depth can be made.
+QByteArray noisePng(int width, int height, const PngLayout& layout, unsigned seed) {
+    QByteArray out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_write_fn(png, &out, appendToBuffer, nullptr);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), layout.bitDepth,
+                 layout.colorType, layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    std::mt19937 random(seed);
+    std::vector<png_color> palette;
+    std::vector<png_byte> alphas;
+    if (layout.colorType == PNG_COLOR_TYPE_PALETTE) {
+        palette.resize(std::size_t(1) << layout.bitDepth);
+        for (png_color& c : palette) {
+            c = {png_byte(random()), png_byte(random()), png_byte(random())};
+        }
+        png_set_PLTE(png, info, palette.data(), int(palette.size()));
+        if (layout.transparency) {
+            alphas = {0, 128, 255, 40};
+            alphas.resize(std::min(alphas.size(), palette.size()));
+            png_set_tRNS(png, info, alphas.data(), int(alphas.size()), nullptr);
+        }
+    } else if (layout.transparency) {
+        png_color_16 key{};
+        key.gray = key.red = key.green = key.blue = 1; // a value the noise does hit at low depths
+        png_set_tRNS(png, info, nullptr, 0, &key);
+    }
+    if (layout.gamma) {
+        png_set_gAMA(png, info, 1.0 / 2.2);
+    }
+    png_write_info(png, info);
+    const png_size_t rowBytes = png_get_rowbytes(png, info);
+    std::vector<std::vector<png_byte>> rows(static_cast<std::size_t>(height),
+                                            std::vector<png_byte>(rowBytes));
+    std::vector<png_bytep> rowPointers;
+    for (auto& row : rows) {
+        for (png_byte& b : row) {
+            b = png_byte(random() % 4 == 0 ? 1 : random()); // some exact key values
+        }
+        rowPointers.push_back(row.data());
+    }
+    png_write_image(png, rowPointers.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+QImage wholeDecode(const QByteArray& data) {
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    return reader.read();
+}
+
+// The pixels as 16-bit RGBA, row by row: a lossless common ground for every format. (Comparing
+// QImages would also compare their colour-space labels, which don't touch the pixels.)
+QByteArray canonical(const QImage& picture) {
+    const QImage wide = picture.convertToFormat(QImage::Format_RGBA64);
+    QByteArray bytes;
+    for (int y = 0; y < wide.height(); ++y) {
+        bytes.append(reinterpret_cast<const char*>(wide.constScanLine(y)),
+                     qsizetype(wide.width()) * 8);
+    }
+    return bytes;
+}
+
+FrameBuffer frameOf(const QImage& picture) {
+    PictureSurface surface(QColor(0x4F, 0x8F, 0xCF));
+    surface.setPicture(picture);
+    FrameBuffer frame;
+    packSurface(surface, frame);
+    return frame;
+}
+
+// The corner path against the whole-picture path: the same pixels and the same frame.
+void compareWithWhole(const QByteArray& data, bool expectCut) {
+    const LoadedPicture corner = decodePicture(data, kCorner);
+    QVERIFY2(corner.ok(), qPrintable(corner.failure));
+    const QImage whole = wholeDecode(data);
+    QVERIFY(!whole.isNull());
+    const QSize shown = kCorner.boundedTo(whole.size());
+    if (expectCut) {
+        QCOMPARE(corner.picture.size(), shown); // only the corner was decoded
+    }
+    QCOMPARE(canonical(corner.picture.copy(QRect(QPoint(), shown))),
+             canonical(whole.copy(QRect(QPoint(), shown))));
+    QCOMPARE(frameOf(corner.picture), frameOf(whole));
+}
+
+QByteArray encoded(const QImage& picture, const QByteArray& format, int quality = -1) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    writer.write(picture);
+    return bytes;
+}
+
+// A picture whose every region looks different, so a wrong corner or turn shows.
+QImage landmarks(int width, int height) {
+    QImage picture(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            picture.setPixel(
+                x, y, qRgb(x * 255 / width, y * 255 / height, (x < 30) != (y < 20) ? 230 : 20));
+        }
+    }
+    return picture;
+}
+
+QByteArray withExifOrientation(const QByteArray& jpeg, quint16 orientation) {
+    QByteArray tiff("II\x2A\x00\x08\x00\x00\x00", 8);
+    const auto put16 = [&tiff](quint16 v) {
+        tiff.append(char(v & 0xFF)).append(char(v >> 8));
+    };
+    put16(1);
+    put16(0x0112);
+    put16(3);
+    put16(1);
+    put16(0);
+    put16(orientation);
+    put16(0);
+    put16(0);
+    put16(0);
+    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+    const quint16 length = quint16(payload.size() + 2);
+    QByteArray segment("\xFF\xE1", 2);
+    segment.append(char(length >> 8)).append(char(length & 0xFF)).append(payload);
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+// The PNG with its header claiming another size (and a matching checksum).
+QByteArray claimingSize(QByteArray png, quint32 width, quint32 height) {
+    const int fields = png.indexOf("IHDR") + 4;
+    const auto put32 = [&png](int at, quint32 value) {
+        for (int b = 0; b < 4; ++b) {
+            png[at + b] = char(value >> (24 - 8 * b));
+        }
+    };
+    put32(fields, width);
+    put32(fields + 4, height);
+    put32(fields + 13,
+          quint32(::crc32(0, reinterpret_cast<const Bytef*>(png.constData() + fields - 4), 17)));
+    return png;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(PngLayout)
+
+class PictureLoaderTest : public QObject {
+    Q_OBJECT
+private slots:
+    void pngCornerEqualsWholeDecode_data() {
+        QTest::addColumn<PngLayout>("layout");
+        QTest::addColumn<QSize>("size");
+        const QSize large(131, 90);
+        const QSize narrow(40, 120);
+        const QSize small(33, 21);
+        for (int depth : {1, 2, 4, 8, 16}) {
+            QTest::addRow("grey %d-bit", depth) << PngLayout{PNG_COLOR_TYPE_GRAY, depth} << large;
+            QTest::addRow("grey %d-bit with tRNS", depth)
+                << PngLayout{PNG_COLOR_TYPE_GRAY, depth, true} << large;
+        }
+        for (int depth : {1, 2, 4, 8}) {
+            QTest::addRow("palette %d-bit", depth)
+                << PngLayout{PNG_COLOR_TYPE_PALETTE, depth} << large;
+            QTest::addRow("palette %d-bit with tRNS", depth)
+                << PngLayout{PNG_COLOR_TYPE_PALETTE, depth, true} << large;
+        }
+        for (int depth : {8, 16}) {
+            QTest::addRow("grey + alpha %d-bit", depth)
+                << PngLayout{PNG_COLOR_TYPE_GRAY_ALPHA, depth} << large;
+            QTest::addRow("RGB %d-bit", depth) << PngLayout{PNG_COLOR_TYPE_RGB, depth} << large;
+            QTest::addRow("RGBA %d-bit", depth) << PngLayout{PNG_COLOR_TYPE_RGBA, depth} << large;
+            QTest::addRow("RGB %d-bit with tRNS", depth)
+                << PngLayout{PNG_COLOR_TYPE_RGB, depth, true} << large;
+        }
+        QTest::newRow("RGB with gAMA") << PngLayout{PNG_COLOR_TYPE_RGB, 8, false, true} << large;
+        QTest::newRow("RGBA 16-bit with gAMA")
+            << PngLayout{PNG_COLOR_TYPE_RGBA, 16, false, true} << large;
+        QTest::newRow("palette with gAMA and tRNS")
+            << PngLayout{PNG_COLOR_TYPE_PALETTE, 8, true, true} << large;
+        QTest::newRow("narrow and tall") << PngLayout{PNG_COLOR_TYPE_RGBA, 8} << narrow;
+        QTest::newRow("smaller than the frame") << PngLayout{PNG_COLOR_TYPE_RGB, 8} << small;
+        QTest::newRow("interlaced")
+            << PngLayout{PNG_COLOR_TYPE_RGBA, 8, false, false, true} << large;
+    }
+    void pngCornerEqualsWholeDecode() {
+        QFETCH(PngLayout, layout);
+        QFETCH(QSize, size);
+        const QByteArray png = noisePng(size.width(), size.height(), layout, 11);
+        QVERIFY(!png.isEmpty());
+        // Interlaced pictures and 16-bit colour keys are left to Qt's reader, whole.
+        const bool leftToQt = layout.interlaced || (layout.bitDepth == 16 && layout.transparency &&
+                                                    layout.colorType == PNG_COLOR_TYPE_RGB);
+        compareWithWhole(png, !leftToQt);
+    }
+
+    void jpegOrientations_data() {
+        QTest::addColumn<int>("orientation");
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            QTest::addRow("EXIF orientation %d", orientation) << orientation;
+        }
+    }
+    void jpegOrientations() {
+        QFETCH(int, orientation);
+        const QByteArray jpeg =
+            withExifOrientation(encoded(landmarks(230, 170), "jpg", 95), quint16(orientation));
+        compareWithWhole(jpeg, true);
+    }
+
+    void everyFormatAgreesWithTheWholePath_data() {
+        QTest::addColumn<QByteArray>("format");
+        for (const QByteArray& format : QImageWriter::supportedImageFormats()) {
+            if (QImageReader::supportedImageFormats().contains(format)) {
+                QTest::newRow(format.constData()) << format;
+            }
+        }
+    }
+    void everyFormatAgreesWithTheWholePath() {
+        QFETCH(QByteArray, format);
+        const QImage picture = landmarks(format == "ico" || format == "cur" ? 128 : 150, 100);
+        const QByteArray bytes = encoded(picture, format, 90);
+        if (bytes.isEmpty()) {
+            QSKIP("this writer can't write such a picture");
+        }
+        compareWithWhole(bytes, false);
+    }
+
+    void brokenPictures_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        const QByteArray png = noisePng(120, 80, PngLayout{}, 3);
+        QByteArray badCrc = png;
+        badCrc[png.indexOf("IDAT") + 10] = char(badCrc[png.indexOf("IDAT") + 10] ^ 0x5A);
+        const QByteArray jpeg = encoded(landmarks(120, 80), "jpg", 90);
+        std::mt19937 random(5);
+        QByteArray noise(3000, '\0');
+        for (char& c : noise) {
+            c = char(random());
+        }
+        QTest::newRow("random bytes") << noise << u"不是可识别的图片格式"_s;
+        QTest::newRow("PNG cut in its image data") << png.left(png.size() - 200) << u"不完整"_s;
+        QTest::newRow("PNG with damaged image data") << badCrc << u"损坏"_s;
+        QTest::newRow("JPEG cut in its scan") << jpeg.left(jpeg.size() - 300) << u"不完整"_s;
+        QTest::newRow("only a PNG signature") << png.left(8) << u"图片"_s;
+    }
+    void brokenPictures() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        for (const QSize& corner : {kCorner, QSize()}) {
+            const LoadedPicture loaded = decodePicture(bytes, corner);
+            QVERIFY(!loaded.ok());
+            QVERIFY(loaded.picture.isNull());
+            QVERIFY2(loaded.failure.contains(reason) || !corner.isValid(),
+                     qPrintable(loaded.failure));
+        }
+    }
+
+    // A few hundred bytes that claim 60000 × 60000 pixels: no hang, no huge allocation, and
+    // where the picture would have to be decoded whole, a plain "too large".
+    void hugeDeclaredSizes() {
+        const QByteArray plain = claimingSize(noisePng(8, 8, PngLayout{}, 1), 60000, 60000);
+        QVERIFY(plain.size() < 1000);
+        const LoadedPicture corner = decodePicture(plain, kCorner);
+        QVERIFY(!corner.ok()); // its first rows aren't there
+        const LoadedPicture whole = decodePicture(plain);
+        QVERIFY2(whole.failure.contains(u"图片太大：60000 × 60000"_s), qPrintable(whole.failure));
+
+        // Interlaced pictures are decoded whole even when only the corner is wanted.
+        PngLayout interlaced;
+        interlaced.interlaced = true;
+        const LoadedPicture big =
+            decodePicture(claimingSize(noisePng(8, 8, interlaced, 1), 60000, 60000), kCorner);
+        QVERIFY2(big.failure.contains(u"图片太大：60000 × 60000"_s), qPrintable(big.failure));
+    }
+};
+
+QTEST_GUILESS_MAIN(PictureLoaderTest)
+#include "picture_loader_test.moc"

@@ -48,9 +48,25 @@ std::optional<QString> refusedTarget(const QFileInfo& target) {
     if (target.isDir()) {
         return QStringLiteral(u"已有同名的文件夹");
     }
-    // A device, pipe or socket would be swapped for a regular file by the final rename.
-    if (target.exists() && !target.isFile()) {
-        return QStringLiteral(u"目标不是普通文件");
+    return std::nullopt;
+}
+
+// A device or pipe (/dev/stdout, a FIFO) can't be replaced by renaming a file over it, and
+// needn't be: it is written in place, after every regular file is safely on disk.
+bool isStream(const QFileInfo& target) {
+    return target.exists() && !target.isFile() && !target.isDir();
+}
+
+std::optional<OutputFailure> writeStream(const FileOutput& output) {
+    QFile stream(output.path);
+    if (!stream.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        return OutputFailure{output.path,
+                             openFailureReason(QFileInfo(output.path), stream.errorString())};
+    }
+    errno = 0;
+    if (stream.write(output.data) != output.data.size() || !stream.flush()) {
+        const int error = errno;
+        return OutputFailure{output.path, writeFailureReason(error, stream.errorString())};
     }
     return std::nullopt;
 }
@@ -68,7 +84,13 @@ std::optional<OutputFailure> writeFilesAtomically(const QList<FileOutput>& outpu
     // write and the flush are checked here, before commit() may replace an old file. Files not
     // committed are discarded when they go out of scope.
     std::vector<std::unique_ptr<QSaveFile>> files;
+    std::vector<const FileOutput*> committed;
+    std::vector<const FileOutput*> streams;
     for (const FileOutput& output : outputs) {
+        if (isStream(QFileInfo(output.path))) {
+            streams.push_back(&output);
+            continue;
+        }
         auto file = std::make_unique<QSaveFile>(output.path);
         if (!file->open(QIODevice::WriteOnly)) {
             return OutputFailure{output.path,
@@ -80,12 +102,17 @@ std::optional<OutputFailure> writeFilesAtomically(const QList<FileOutput>& outpu
             return OutputFailure{output.path, writeFailureReason(error, file->errorString())};
         }
         files.push_back(std::move(file));
+        committed.push_back(&output);
+    }
+    for (const FileOutput* stream : streams) {
+        if (auto failure = writeStream(*stream)) {
+            return failure;
+        }
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (!files[i]->commit()) {
-            return OutputFailure{
-                outputs[qsizetype(i)].path,
-                withDetail(QStringLiteral(u"无法替换原文件"), files[i]->errorString())};
+            return OutputFailure{committed[i]->path, withDetail(QStringLiteral(u"无法替换原文件"),
+                                                                files[i]->errorString())};
         }
     }
     return std::nullopt;

@@ -3,6 +3,7 @@
 // Writing output files all or nothing: each file's bytes go to a temporary file beside it, and
 // the temporaries take their targets' places only when every byte of every file is on disk. On
 // failure no target is created or changed, and the reason is given in Simplified Chinese.
+// Devices and pipes (/dev/stdout) are written in place once all files are ready.
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -12,6 +12,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace ravik;
 using namespace Qt::StringLiterals;
@@ -175,7 +178,7 @@ private slots:
             << 1 << u"同名的文件夹"_s;
         QTest::newRow("full disk") << QStringList{u"convert"_s, u"@picture"_s, u"--bin"_s,
                                                   u"new.bin"_s, u"--c-text"_s, u"/dev/full"_s}
-                                   << 1 << u"不是普通文件"_s;
+                                   << 1 << u"磁盘空间不足"_s;
         QTest::newRow("bad background") << QStringList{u"convert"_s, u"@picture"_s,     u"--bin"_s,
                                                        bin,          u"--background"_s, u"F0F0"_s}
                                         << 2 << u"底色"_s;
@@ -222,6 +225,95 @@ private slots:
         }
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
         QCOMPARE(readAll(path(u"keep.bin"_s)), old);
+    }
+
+    // Every kind of bad picture: a clear message naming the file, exit 1, no output.
+    void badPictures_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QByteArray png;
+        QBuffer pngBuffer(&png);
+        pngBuffer.open(QIODevice::WriteOnly);
+        colourful(200, 150).save(&pngBuffer, "PNG");
+        QByteArray jpeg;
+        QBuffer jpegBuffer(&jpeg);
+        jpegBuffer.open(QIODevice::WriteOnly);
+        colourful(200, 150).save(&jpegBuffer, "JPEG");
+        QByteArray noise(4096, '\0');
+        for (int i = 0; i < noise.size(); ++i) {
+            noise[i] = char((i * 7919) ^ (i >> 3));
+        }
+        QTest::newRow("empty file") << u"空.png"_s << QByteArray("") << u"文件是空的"_s;
+        QTest::newRow("random bytes named .jpg")
+            << u"noise.jpg"_s << noise << u"不是可识别的图片格式"_s;
+        QTest::newRow("truncated PNG") << u"cut.png"_s << png.left(png.size() / 3) << u"图片数据"_s;
+        QTest::newRow("truncated JPEG")
+            << u"cut.jpg"_s << jpeg.left(jpeg.size() / 2) << u"不完整"_s;
+        QTest::newRow("a renamed frame file")
+            << u"frame.png"_s << QByteArray(9849, '\x37') << u"不是可识别的图片格式"_s;
+        QTest::newRow("folder") << u"文件夹.png"_s << QByteArray() << u"文件夹"_s;
+        QTest::newRow("no read permission") << u"locked.png"_s << png << u"没有读取权限"_s;
+    }
+    void badPictures() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        const QString target = path(name);
+        if (bytes.isNull()) {
+            QVERIFY(QDir().mkpath(target));
+        } else {
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        }
+        if (name == u"locked.png"_s) {
+            if (::geteuid() == 0) {
+                QSKIP("root reads every file");
+            }
+            QFile::setPermissions(target, QFileDevice::WriteOwner);
+        }
+        const QString bin = path(u"bad-out.bin"_s);
+        const Run run = runProgram({u"convert"_s, target, u"--bin"_s, bin});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(reason), qPrintable(run.err));
+        QVERIFY2(run.err.contains(QDir::toNativeSeparators(target)), qPrintable(run.err));
+        QVERIFY(!QFileInfo::exists(bin));
+    }
+
+    // A write that fails part-way (a 4 KiB file-size limit on the process) keeps the old file.
+    void failingWriteKeepsTheOldFile() {
+        const QString bin = path(u"old.bin"_s);
+        const QByteArray old(100, 'o');
+        {
+            QFile file(bin);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+        }
+        QProcess process;
+        process.setChildProcessModifier([] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{4096, 4096};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        process.start(QStringLiteral(RAVIK_EXECUTABLE), {u"convert"_s, picture, u"--bin"_s, bin});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(
+            QString::fromUtf8(process.readAllStandardError()).contains(u"文件超出了允许的大小"_s));
+        QCOMPARE(readAll(bin), old);
+    }
+
+    void readOnlyPlace() {
+        // Nothing can be created in /proc, not even by root.
+        const Run run = runProgram({u"convert"_s, picture, u"--bin"_s, u"/proc/ravik-frame.bin"_s});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(u"/proc/ravik-frame.bin"_s), qPrintable(run.err));
+        QVERIFY(!QFileInfo::exists(u"/proc/ravik-frame.bin"_s));
+    }
+
+    void binaryToStandardOutputThroughItsDevice() {
+        const Run run = runProgram({u"convert"_s, picture, u"--bin"_s, u"/dev/stdout"_s});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, frameBytes(windowFrame(picture, QColor(0xF0, 0xF0, 0xF0))));
     }
 
     void versionAndHelp() {

@@ -167,7 +167,8 @@ private slots:
             << QStringLiteral("no/such/folder/f.bin") << QStringLiteral(u"文件夹不存在");
         QTest::newRow("folder of that name")
             << QStringLiteral("taken") << QStringLiteral(u"文件夹");
-        QTest::newRow("device") << QStringLiteral("/dev/full") << QStringLiteral(u"不是普通文件");
+        QTest::newRow("full disk")
+            << QStringLiteral("/dev/full") << QStringLiteral(u"磁盘空间不足");
     }
     void failuresLeaveTargetsAlone() {
         QFETCH(QString, target);

@@ -668,20 +668,32 @@ private slots:
         QCOMPARE(dialog->FileName(), dir.filePath(QStringLiteral("good.png")));
     }
 
+    void failedSaveKeepsTheFileAndTheWindow_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("folder of that name") << u"@dir/taken.bin"_s << u"文件夹"_s;
+        QTest::newRow("missing folder") << u"@dir/no/such/f.bin"_s << u"文件夹不存在"_s;
+        QTest::newRow("full disk") << u"/dev/full"_s << u"磁盘空间不足"_s;
+        QTest::newRow("read-only place") << u"/proc/ravik-frame.bin"_s << u"文件"_s;
+    }
     void failedSaveKeepsTheFileAndTheWindow() {
+        QFETCH(QString, target);
+        QFETCH(QString, reason);
+        target.replace(u"@dir"_s, dir.path());
         open(save(QStringLiteral("good.png"), encoded(patternPicture(98, 67), "png")));
         form->Command2_Click();
         const Snapshot before = snapshot();
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("taken.bin")));
-        const QString target = dir.filePath(QStringLiteral("taken.bin"));
         dialog->answer(target);
         form->Command4_Click();
 
         QCOMPARE(alerts->warnings.size(), 1);
-        QVERIFY(alerts->warnings.first().text.contains(QDir::toNativeSeparators(target)));
-        QVERIFY(alerts->warnings.first().text.contains(u"文件夹"_s));
-        QVERIFY(QFileInfo(target).isDir());
+        const QString text = alerts->warnings.first().text;
+        QVERIFY2(text.contains(QDir::toNativeSeparators(target)), qPrintable(text));
+        QVERIFY2(text.contains(reason), qPrintable(text));
         QVERIFY(snapshot() == before);
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("taken.bin"))).isDir());
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("no"))));
     }
 
     // --- dropping files on the window ---------------------------------------------------

@@ -1,13 +1,71 @@
 #!/usr/bin/env bash
-# Builds in Release and runs the codec and export benchmarks (Google Benchmark). Not part of
-# tools/test.sh. Arguments go to the benchmark binary, e.g. --benchmark_filter=Format.
+# Builds in Release and measures:
+#  1. the codec and export benchmarks (Google Benchmark: packing, decoding, C text, .bin);
+#  2. whole-program conversions of 6000 × 4000 pictures: `ravik-lcd convert` against ImageMagick's
+#     `convert big -crop 98x67+0+0 +repage -depth 4 rgb:out`, several interleaved runs each, the
+#     median wall time and the median peak memory (/usr/bin/time).
+# Not part of tools/test.sh. Usage: tools/bench.sh [RUNS]   (default 7)
 set -euo pipefail
 RAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+RUNS=${1:-7}
 source "$RAVIK_ROOT/tools/setup.sh"
-ravik_install_missing libbenchmark-dev
+ravik_install_missing libbenchmark-dev imagemagick time
 
-cmake -S "$RAVIK_ROOT" -B "$RAVIK_ROOT/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DBUILD_TESTING=OFF
-cmake --build "$RAVIK_ROOT/build-release" --target ravik_bench
-"$RAVIK_ROOT/build-release/benchmarks/ravik_bench" --benchmark_repetitions=9 \
-    --benchmark_report_aggregates_only=true "$@"
+build="$RAVIK_ROOT/build-release"
+cmake -S "$RAVIK_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" --target ravik_bench ravik-lcd >/dev/null
+
+echo "== codec and export (Google Benchmark, median of 9) =="
+"$build/benchmarks/ravik_bench" --benchmark_repetitions=9 --benchmark_report_aggregates_only=true \
+    --benchmark_filter='.*' 2>/dev/null | grep -E '^(Benchmark|BM_.*_median)'
+
+# The pictures: a smooth colour field with a radial light, as a photo-sized test, made once.
+data="$build/bench-data"
+mkdir -p "$data"
+if [ ! -f "$data/big.webp" ]; then
+    echo "== making 6000 × 4000 test pictures (once) =="
+    convert -size 6000x4000 gradient:'#ff8040'-'#2040c0' \
+        \( -size 6000x4000 radial-gradient:white-'#303030' \) -compose multiply -composite \
+        -depth 8 "$data/master.ppm"
+    convert "$data/master.ppm" -quality 90 "$data/big-baseline.jpg"
+    convert "$data/master.ppm" -quality 90 -interlace JPEG "$data/big-progressive.jpg"
+    convert "$data/master.ppm" "$data/big.png"
+    convert "$data/master.ppm" -type TrueColor "$data/big.bmp"
+    convert "$data/master.ppm" -quality 90 "$data/big.webp"
+    rm "$data/master.ppm"
+fi
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+results="$out/results"
+# One measurement: wall milliseconds and peak resident KiB of a command.
+measure() {
+    local label=$1
+    shift
+    local start end
+    start=$(date +%s%N)
+    /usr/bin/time -f '%M' -o "$out/rss" "$@" >/dev/null 2>&1
+    end=$(date +%s%N)
+    echo "$label $(( (end - start) / 1000 )) $(cat "$out/rss")" >>"$results"
+}
+
+files=(big-baseline.jpg big-progressive.jpg big.png big.bmp big.webp)
+echo "== whole program, $RUNS interleaved runs each =="
+for ((run = 1; run <= RUNS; run++)); do
+    for file in "${files[@]}"; do
+        measure "$file ravik" env -u DISPLAY -u WAYLAND_DISPLAY "$build/ravik-lcd" convert \
+            "$data/$file" --bin "$out/frame.bin"
+        measure "$file magick" convert "$data/$file" -crop 98x67+0+0 +repage -depth 4 "rgb:$out/frame.rgb"
+    done
+done
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+printf '%-22s %12s %12s %12s %12s %10s\n' picture "ravik ms" "ravik MiB" "magick ms" "magick MiB" "time ratio"
+for file in "${files[@]}"; do
+    r_us=$(grep "^$file ravik " "$results" | cut -d' ' -f3 | median)
+    r_kb=$(grep "^$file ravik " "$results" | cut -d' ' -f4 | median)
+    m_us=$(grep "^$file magick " "$results" | cut -d' ' -f3 | median)
+    m_kb=$(grep "^$file magick " "$results" | cut -d' ' -f4 | median)
+    awk -v f="$file" -v ru="$r_us" -v rk="$r_kb" -v mu="$m_us" -v mk="$m_kb" 'BEGIN {
+        printf "%-22s %12.1f %12.1f %12.1f %12.1f %9.3f\n", f, ru / 1000, rk / 1024, mu / 1000, mk / 1024, ru / mu }'
+done

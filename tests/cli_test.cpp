@@ -5,6 +5,7 @@
 #include "export/c_array_text.h"
 #include "platform/picture_loader.h"
 #include "platform/picture_surface.h"
+#include "test_files.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <unistd.h>
 
 using namespace ravik;
+using namespace ravik::testing;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -56,11 +58,6 @@ QImage colourful(int width, int height) {
 
 bool savePicture(const QImage& picture, const QString& path) {
     return QImageWriter(path).write(picture);
-}
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The frame exactly as the window builds it from the same picture and background.

@@ -3,6 +3,7 @@
 #include "export/binary_file.h"
 #include "export/c_array_text.h"
 #include "export/file_output.h"
+#include "test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 using namespace ravik;
+using namespace ravik::testing;
 
 namespace {
 
@@ -23,16 +25,6 @@ FrameBuffer numberedFrame() {
         frame[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 7 + 3);
     }
     return frame;
-}
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 std::vector<std::string> splitLines(const std::string& text) {

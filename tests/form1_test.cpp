@@ -6,6 +6,7 @@
 #include "export/c_array_text.h"
 #include "fakes.h"
 #include "platform/picture_box.h"
+#include "test_files.h"
 #include "ui/form1.h"
 #include "ui/status_label.h"
 
@@ -52,42 +53,6 @@ QImage patternPicture(int width, int height) {
     picture.setPixel(0, 0, qRgb(0x12, 0x34, 0x56));
     picture.setPixel(1, 0, qRgb(0x78, 0x9A, 0xBC));
     return picture;
-}
-
-QByteArray encoded(const QImage& picture, const QByteArray& format, int quality = -1) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    writer.setQuality(quality);
-    if (!writer.write(picture)) {
-        qWarning("writing %s failed: %s", format.constData(), qPrintable(writer.errorString()));
-    }
-    return bytes;
-}
-
-// A JPEG that carries an EXIF orientation tag (TIFF little-endian, one IFD entry).
-QByteArray withExifOrientation(const QByteArray& jpeg, quint16 orientation) {
-    QByteArray tiff("II\x2A\x00\x08\x00\x00\x00", 8);
-    auto append16 = [&tiff](quint16 v) {
-        tiff.append(char(v & 0xFF)).append(char(v >> 8));
-    };
-    auto append32 = [&](quint32 v) {
-        append16(quint16(v & 0xFFFF));
-        append16(quint16(v >> 16));
-    };
-    append16(1);      // one entry
-    append16(0x0112); // Orientation
-    append16(3);      // SHORT
-    append32(1);
-    append16(orientation);
-    append16(0);
-    append32(0); // no next IFD
-    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
-    QByteArray segment("\xFF\xE1", 2);
-    const quint16 length = quint16(payload.size() + 2);
-    segment.append(char(length >> 8)).append(char(length & 0xFF)).append(payload);
-    return jpeg.left(2) + segment + jpeg.mid(2);
 }
 
 // Qt reads GIF but can't write it: a one-colour GIF whose LZW stream sends a clear code before
@@ -140,16 +105,6 @@ QByteArray flatGif(int width, int height, const QColor& color) {
     return gif;
 }
 
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 FrameBuffer packedFrom(const std::function<QRgb(int, int)>& colorAt) {
     std::array<ColorValue, kPixelCount> pixels{};
     for (int y = 0; y < kFrameHeight; ++y) {
@@ -198,7 +153,7 @@ class Form1Test : public QObject {
     QString save(const QString& name, const QByteArray& bytes) {
         const QString path = dir.filePath(name);
         QDir().mkpath(QFileInfo(path).absolutePath());
-        if (!writeFile(path, bytes)) {
+        if (!writeAll(path, bytes)) {
             qFatal("could not write %s", qPrintable(path));
         }
         return path;
@@ -625,7 +580,7 @@ private slots:
     void saveWritesTheFrame() {
         const QString picture =
             save(QStringLiteral("photo.jpg"), encoded(patternPicture(98, 67), "jpg", 90));
-        const QByteArray pictureBytes = readFile(picture);
+        const QByteArray pictureBytes = readAll(picture);
         open(picture);
         const QString statusBefore = status();
         const QString target = dir.filePath(QStringLiteral("photo.bin"));
@@ -638,9 +593,9 @@ private slots:
         QCOMPARE(dialog->Filter(), u"*.bin|*.bin"_s);
         // The picture's own name is never proposed as the target.
         QCOMPARE(shown.startPath, target);
-        QCOMPARE(readFile(picture), pictureBytes);
+        QCOMPARE(readAll(picture), pictureBytes);
 
-        QCOMPARE(readFile(target), frameBytes(form->frameBuffer()));
+        QCOMPARE(readAll(target), frameBytes(form->frameBuffer()));
         QCOMPARE(status(), statusBefore); // nothing is reported on success
         QCOMPARE(dialog->FileName(), target);
         QVERIFY(alerts->warnings.isEmpty());
@@ -656,7 +611,7 @@ private slots:
         dialog->answer(target); // typed without .bin: used as typed
         form->Command4_Click();
         QCOMPARE(dialog->shown.last().startPath, QString());
-        QCOMPARE(readFile(target), QByteArray(9849, '\0'));
+        QCOMPARE(readAll(target), QByteArray(9849, '\0'));
     }
 
     void cancelledSaveWritesNothing() {

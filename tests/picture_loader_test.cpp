@@ -4,6 +4,7 @@
 
 #include "platform/picture_loader.h"
 #include "platform/picture_surface.h"
+#include "test_files.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -15,6 +16,7 @@
 #include <zlib.h>
 
 using namespace ravik;
+using namespace ravik::testing;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -131,16 +133,6 @@ void compareWithWhole(const QByteArray& data, bool expectCut) {
     QCOMPARE(frameOf(corner.picture), frameOf(whole));
 }
 
-QByteArray encoded(const QImage& picture, const QByteArray& format, int quality = -1) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    writer.setQuality(quality);
-    writer.write(picture);
-    return bytes;
-}
-
 // A picture whose every region looks different, so a wrong corner or turn shows.
 QImage landmarks(int width, int height) {
     QImage picture(width, height, QImage::Format_RGB32);
@@ -151,27 +143,6 @@ QImage landmarks(int width, int height) {
         }
     }
     return picture;
-}
-
-QByteArray withExifOrientation(const QByteArray& jpeg, quint16 orientation) {
-    QByteArray tiff("II\x2A\x00\x08\x00\x00\x00", 8);
-    const auto put16 = [&tiff](quint16 v) {
-        tiff.append(char(v & 0xFF)).append(char(v >> 8));
-    };
-    put16(1);
-    put16(0x0112);
-    put16(3);
-    put16(1);
-    put16(0);
-    put16(orientation);
-    put16(0);
-    put16(0);
-    put16(0);
-    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
-    const quint16 length = quint16(payload.size() + 2);
-    QByteArray segment("\xFF\xE1", 2);
-    segment.append(char(length >> 8)).append(char(length & 0xFF)).append(payload);
-    return jpeg.left(2) + segment + jpeg.mid(2);
 }
 
 // The PNG with its header claiming another size (and a matching checksum).

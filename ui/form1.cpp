@@ -7,7 +7,6 @@
 #include "platform/file_dialog.h"
 #include "platform/picture_box.h"
 #include "platform/picture_loader.h"
-#include "platform/window_opacity.h"
 #include "ui/form2.h"
 #include "ui/program_icon.h"
 #include "ui/status_label.h"

@@ -22,8 +22,8 @@ public:
         QStringList nameFilters;
     };
 
-    void answer(const QString& path) { answers_.emplace_back(path); }
-    void cancel() { answers_.emplace_back(std::nullopt); }
+    void answer(const QString& path) { answers_.push_back({false, path}); }
+    void cancel() { answers_.push_back({true, QString()}); }
 
     QList<Shown> shown;
     int unscripted = 0; // shows with no answer left (answered as a cancel)
@@ -36,13 +36,20 @@ protected:
             ++unscripted;
             return std::nullopt;
         }
-        auto next = answers_.front();
+        const Answer next = answers_.front();
         answers_.pop_front();
-        return next;
+        if (next.cancelled) {
+            return std::nullopt;
+        }
+        return next.path;
     }
 
 private:
-    std::deque<std::optional<QString>> answers_;
+    struct Answer {
+        bool cancelled;
+        QString path;
+    };
+    std::deque<Answer> answers_;
 };
 
 class RecordingAlerts final : public Alerts {

@@ -3,9 +3,8 @@
 # samples/.
 set -euo pipefail
 RAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-RAVIK_CMAKE_ARGS=(-DCMAKE_BUILD_TYPE=Release)
+RAVIK_CMAKE_ARGS=()
 source "$RAVIK_ROOT/tools/setup.sh"
 ravik_install_missing
-cmake -S "$RAVIK_ROOT" -B "$RAVIK_ROOT/build" -G Ninja
-cmake --build "$RAVIK_ROOT/build" --target draw_artwork
+ravik_build draw_artwork
 QT_QPA_PLATFORM=offscreen "$RAVIK_ROOT/build/tools/artwork/draw_artwork" "$RAVIK_ROOT/ui/resources" "$RAVIK_ROOT/samples"

@@ -30,7 +30,12 @@ ravik_install_missing() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Configures build/ with RAVIK_CMAKE_ARGS and builds the given targets (all when none given).
 ravik_build() {
     cmake -S "$RAVIK_ROOT" -B "$RAVIK_ROOT/build" -G Ninja "${RAVIK_CMAKE_ARGS[@]}"
-    cmake --build "$RAVIK_ROOT/build"
+    if [ $# -gt 0 ]; then
+        cmake --build "$RAVIK_ROOT/build" --target "$@"
+    else
+        cmake --build "$RAVIK_ROOT/build"
+    fi
 }

@@ -123,10 +123,8 @@ std::optional<PngCorner> readPngCorner(QIODevice& device, const QSize& corner) {
         return PngCorner{};
     }
     const bool sixteenBit = header.bitDepth == 16;
-    // Qt's own reader mislays 16-bit colour with a tRNS colour key; leave those, and interlaced
-    // pictures (whose first rows come last), to it.
-    if (header.interlace != PNG_INTERLACE_NONE ||
-        (sixteenBit && (header.colorType & PNG_COLOR_MASK_COLOR) && header.transparency)) {
+    // Interlaced pictures send their first rows last; leave them to Qt's reader.
+    if (header.interlace != PNG_INTERLACE_NONE) {
         return std::nullopt;
     }
     const bool alpha = (header.colorType & PNG_COLOR_MASK_ALPHA) || header.transparency;

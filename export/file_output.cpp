@@ -40,7 +40,7 @@ QString writeFailureReason(int error, const QString& detail) {
     }
 }
 
-// Checks that need no writing: a folder or a device in the target's place.
+// Checks that need no writing: no name, or a folder in the target's place.
 std::optional<QString> refusedTarget(const QFileInfo& target) {
     if (target.filePath().isEmpty()) {
         return QStringLiteral(u"没有指定文件名");
@@ -57,16 +57,17 @@ bool isStream(const QFileInfo& target) {
     return target.exists() && !target.isFile() && !target.isDir();
 }
 
-std::optional<OutputFailure> writeStream(const FileOutput& output) {
-    QFile stream(output.path);
-    if (!stream.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+// Opens the device, writes all of the output's bytes and flushes them; the failure, if any.
+std::optional<OutputFailure> writeThrough(QFileDevice& device, QIODevice::OpenMode mode,
+                                          const FileOutput& output) {
+    if (!device.open(mode)) {
         return OutputFailure{output.path,
-                             openFailureReason(QFileInfo(output.path), stream.errorString())};
+                             openFailureReason(QFileInfo(output.path), device.errorString())};
     }
     errno = 0;
-    if (stream.write(output.data) != output.data.size() || !stream.flush()) {
+    if (device.write(output.data) != output.data.size() || !device.flush()) {
         const int error = errno;
-        return OutputFailure{output.path, writeFailureReason(error, stream.errorString())};
+        return OutputFailure{output.path, writeFailureReason(error, device.errorString())};
     }
     return std::nullopt;
 }
@@ -83,8 +84,11 @@ std::optional<OutputFailure> writeFilesAtomically(const QList<FileOutput>& outpu
     // QSaveFile's buffer, and commit() can report success after its final flush failed, so the
     // write and the flush are checked here, before commit() may replace an old file. Files not
     // committed are discarded when they go out of scope.
-    std::vector<std::unique_ptr<QSaveFile>> files;
-    std::vector<const FileOutput*> committed;
+    struct Pending {
+        std::unique_ptr<QSaveFile> file;
+        const FileOutput* output;
+    };
+    std::vector<Pending> files;
     std::vector<const FileOutput*> streams;
     for (const FileOutput& output : outputs) {
         if (isStream(QFileInfo(output.path))) {
@@ -92,27 +96,22 @@ std::optional<OutputFailure> writeFilesAtomically(const QList<FileOutput>& outpu
             continue;
         }
         auto file = std::make_unique<QSaveFile>(output.path);
-        if (!file->open(QIODevice::WriteOnly)) {
-            return OutputFailure{output.path,
-                                 openFailureReason(QFileInfo(output.path), file->errorString())};
+        if (auto failure = writeThrough(*file, QIODevice::WriteOnly, output)) {
+            return failure;
         }
-        errno = 0;
-        if (file->write(output.data) != output.data.size() || !file->flush()) {
-            const int error = errno;
-            return OutputFailure{output.path, writeFailureReason(error, file->errorString())};
-        }
-        files.push_back(std::move(file));
-        committed.push_back(&output);
+        files.push_back({std::move(file), &output});
     }
     for (const FileOutput* stream : streams) {
-        if (auto failure = writeStream(*stream)) {
+        QFile device(stream->path);
+        if (auto failure =
+                writeThrough(device, QIODevice::WriteOnly | QIODevice::Unbuffered, *stream)) {
             return failure;
         }
     }
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!files[i]->commit()) {
-            return OutputFailure{committed[i]->path, withDetail(QStringLiteral(u"无法替换原文件"),
-                                                                files[i]->errorString())};
+    for (const Pending& pending : files) {
+        if (!pending.file->commit()) {
+            return OutputFailure{pending.output->path, withDetail(QStringLiteral(u"无法替换原文件"),
+                                                                  pending.file->errorString())};
         }
     }
     return std::nullopt;

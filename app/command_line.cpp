@@ -1,24 +1,24 @@
 #include "command_line.h"
 
+#include "app/version.h"
 #include "codec/frame_buffer.h"
 #include "export/binary_file.h"
 #include "export/c_array_text.h"
 #include "export/file_output.h"
+#include "platform/picture_conversion.h"
 #include "platform/picture_loader.h"
-#include "platform/picture_surface.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
 #include <QRegularExpression>
 #include <cstdio>
 
 namespace ravik {
 namespace {
 
-// The button-face colour the window shows around a small picture on Windows.
-const QColor kDefaultBackground(0xF0, 0xF0, 0xF0);
 const QString kStandardOutput = QStringLiteral("-");
 
 void printError(const QString& message) {
@@ -31,67 +31,144 @@ bool writeStandardOutput(const QByteArray& bytes) {
            std::fflush(stdout) == 0;
 }
 
-std::optional<QColor> parseBackground(const QString& text) {
+QString native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+QString hexColor(ColorValue color) {
+    return QStringLiteral("%1%2%3")
+        .arg(redOf(color), 2, 16, QLatin1Char('0'))
+        .arg(greenOf(color), 2, 16, QLatin1Char('0'))
+        .arg(blueOf(color), 2, 16, QLatin1Char('0'))
+        .toUpper();
+}
+
+std::optional<ColorValue> parseBackground(const QString& text) {
     static const QRegularExpression pattern(QStringLiteral("^#?([0-9A-Fa-f]{6})$"));
     const auto match = pattern.match(text);
     if (!match.hasMatch()) {
         return std::nullopt;
     }
-    return QColor(QStringLiteral("#") + match.captured(1));
+    const uint rgb = match.captured(1).toUInt(nullptr, 16);
+    return RGB(int(rgb >> 16), int(rgb >> 8 & 0xFF), int(rgb & 0xFF));
 }
 
-QByteArray previewPng(const FrameBuffer& frame) {
-    PictureSurface preview(kDefaultBackground);
-    drawFrame(frame, preview);
-    QByteArray png;
-    QBuffer buffer(&png);
+// Why QCommandLineParser refused the arguments, in Chinese and naming the option as the user
+// spelt it. It refuses only unknown options and a value option at the very end (anything after
+// a value option is taken as its value).
+QString usageError(const QCommandLineParser& parser, const QStringList& arguments,
+                   const QList<const QCommandLineOption*>& valueOptions) {
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty()) {
+        const QString name = unknown.constFirst();
+        for (const QString& argument : arguments) {
+            const QString spelt = argument.section(u'=', 0, 0);
+            const qsizetype dashes = spelt.startsWith(u"--") ? 2 : 1;
+            if (spelt.startsWith(u'-') && spelt.mid(dashes) == name) {
+                return QStringLiteral(u"未知选项“%1”").arg(spelt);
+            }
+        }
+        return QStringLiteral(u"未知选项“%1”").arg(name);
+    }
+    if (!arguments.isEmpty()) {
+        const QString last = arguments.constLast();
+        for (const QCommandLineOption* option : valueOptions) {
+            for (const QString& name : option->names()) {
+                if (last == QStringLiteral("--") + name || last == QStringLiteral("-") + name) {
+                    return QStringLiteral(u"选项“%1”缺少参数").arg(last);
+                }
+            }
+        }
+    }
+    return QStringLiteral(u"无法理解命令行参数");
+}
+
+QString withHelpHint(const QString& error) {
+    return QStringLiteral(u"命令行有误：%1（用 --help 查看用法）").arg(error);
+}
+
+// The preview picture in the format its name's extension asks for (PNG when it names none the
+// writers know).
+std::optional<QByteArray> previewFile(const FrameBuffer& frame, const QString& path) {
+    QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
+        format = "png";
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    preview.image().save(&buffer, "PNG");
-    return png;
-}
-
-QString native(const QString& path) {
-    return QDir::toNativeSeparators(path);
+    QImageWriter writer(&buffer, format);
+    if (!writer.write(previewImage(frame))) {
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 } // namespace
 
-QString parseErrorText(const QCommandLineParser& parser) {
-    const QStringList unknown = parser.unknownOptionNames();
-    if (!unknown.isEmpty()) {
-        return QStringLiteral(u"未知选项“%1”").arg(unknown.constFirst());
-    }
-    return QStringLiteral(u"选项缺少参数（%1）").arg(parser.errorText());
+QString versionText() {
+    return QStringLiteral(RAVIK_PRODUCT_NAME " " RAVIK_VERSION);
 }
 
 QString helpText() {
+    const QString frame = QStringLiteral("%1 × %2").arg(kFrameWidth).arg(kFrameHeight);
     return QStringLiteral(
-        u"Ravik液晶显示器取模助手 1.00：把图片左上角 98 × 67 像素转换成 12 位色液晶屏的 9849 "
-        u"字节帧数据。\n"
-        u"\n"
-        u"用法：\n"
-        u"  ravik-lcd [图片]\n"
-        u"      打开主窗口；给出图片时立即打开它，如同在“打开文件”中选择。\n"
-        u"\n"
-        u"  ravik-lcd convert 图片 [--bin 文件] [--c-text 文件] [--preview 文件.png] [--background "
-        u"RRGGBB]\n"
-        u"      不打开窗口、不需要显示器，直接转换：\n"
-        u"      --bin 文件          写入 9849 字节的二进制帧文件（无文件头）\n"
-        u"      --c-text 文件       写入 C "
-        u"语言数组文本，与“取模”放到剪贴板的文本相同；“-”表示标准输出\n"
-        u"      --preview 文件.png  写入 98 × 67 的预览图，即液晶屏上的显示效果\n"
-        u"      --background 颜色   图片小于 98 × 67 或有透明部分时的底色，RRGGBB 或 #RRGGBB，默认 "
-        u"F0F0F0\n"
-        u"      不给任何输出选项时，把 C 语言数组文本打印到标准输出。\n"
-        u"      所有输出都成功后才一起写入；任何一项失败，都不会创建或改动任何输出文件。\n"
-        u"\n"
-        u"  ravik-lcd --help      显示本帮助\n"
-        u"  ravik-lcd --version   显示版本\n"
-        u"\n"
-        u"退出码：0 成功；1 图片无法读取或文件无法写入；2 用法错误。\n");
+               u"Ravik液晶显示器取模助手 %1：把图片左上角 %2 像素转换成 12 位色液晶屏的 %3 "
+               u"字节帧数据。\n"
+               u"\n"
+               u"用法：\n"
+               u"  ravik-lcd [图片]\n"
+               u"      打开主窗口；给出图片时立即打开它，如同在“打开文件”中选择。\n"
+               u"\n"
+               u"  ravik-lcd convert 图片 [--bin 文件] [--c-text 文件] [--preview 文件] "
+               u"[--background RRGGBB]\n"
+               u"      不打开窗口、不需要显示器，直接转换：\n"
+               u"      --bin 文件          写入 %3 字节的二进制帧文件（无文件头）\n"
+               u"      --c-text 文件       写入 C 语言数组文本，与“取模”放到剪贴板的文本相同；"
+               u"“-”表示标准输出\n"
+               u"      --preview 文件      写入 %2 的预览图，即液晶屏上的显示效果；"
+               u"格式由扩展名决定（.png、.jpg、.bmp 等）\n"
+               u"      --background 颜色   图片小于 %2 或有透明部分时的底色，RRGGBB 或 "
+               u"#RRGGBB，默认 %4\n"
+               u"      不给任何输出选项时，把 C 语言数组文本打印到标准输出。\n"
+               u"      所有输出都成功后才一起写入；任何一项失败，都不会创建或改动任何输出文件。\n"
+               u"\n"
+               u"  ravik-lcd --help      显示本帮助\n"
+               u"  ravik-lcd --version   显示版本\n"
+               u"\n"
+               u"退出码：0 成功；%5 图片无法读取或文件无法写入；%6 用法错误。\n")
+        .arg(QStringLiteral(RAVIK_VERSION), frame)
+        .arg(kFrameSize)
+        .arg(hexColor(kDefaultBackground))
+        .arg(kExitFailure)
+        .arg(kExitUsage);
 }
 
-int runConvert(const QStringList& arguments) {
+WindowArguments parseWindowArguments(const QStringList& arguments) {
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
+    parser.addOptions({help, version});
+    WindowArguments parsed;
+    if (!parser.parse(arguments)) {
+        parsed.error = usageError(parser, arguments.mid(1), {});
+        return parsed;
+    }
+    const QStringList pictures = parser.positionalArguments();
+    if (pictures.size() > 1) {
+        parsed.error = QStringLiteral(u"只能打开一张图片");
+    }
+    parsed.help = parser.isSet(help);
+    parsed.version = parser.isSet(version);
+    parsed.picture = pictures.value(0);
+    return parsed;
+}
+
+bool ConvertOptions::textToStandardOutput() const {
+    return (!binPath && !cTextPath && !previewPath) || cTextPath == kStandardOutput;
+}
+
+ConvertArguments parseConvertArguments(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
@@ -100,77 +177,99 @@ int runConvert(const QStringList& arguments) {
     const QCommandLineOption preview(QStringLiteral("preview"), QString(), QStringLiteral("file"));
     const QCommandLineOption background(QStringLiteral("background"), QString(),
                                         QStringLiteral("color"));
+    const QList<const QCommandLineOption*> valueOptions{&bin, &cText, &preview, &background};
     parser.addOptions({help, bin, cText, preview, background});
 
+    ConvertArguments parsed;
+    const auto fail = [&parsed](const QString& error) {
+        parsed.error = error;
+        return parsed;
+    };
     if (!parser.parse(QStringList{QStringLiteral("ravik-lcd")} + arguments)) {
-        printError(
-            QStringLiteral(u"命令行有误：%1（用 --help 查看用法）").arg(parseErrorText(parser)));
-        return kExitUsage;
+        return fail(withHelpHint(usageError(parser, arguments, valueOptions)));
     }
     if (parser.isSet(help)) {
-        std::fputs(qPrintable(helpText()), stdout);
-        return 0;
+        parsed.help = true;
+        return parsed;
     }
     const QStringList pictures = parser.positionalArguments();
-    if (pictures.size() != 1) {
-        printError(
-            pictures.isEmpty()
-                ? QStringLiteral(u"缺少要转换的图片（用 --help 查看用法）")
-                : QStringLiteral(u"只能转换一张图片，却给出了 %1 个参数").arg(pictures.size()));
-        return kExitUsage;
+    if (pictures.isEmpty()) {
+        return fail(QStringLiteral(u"缺少要转换的图片（用 --help 查看用法）"));
     }
-    for (const QCommandLineOption* option : {&bin, &cText, &preview, &background}) {
+    if (pictures.size() > 1) {
+        return fail(QStringLiteral(u"只能转换一张图片，却给出了 %1 个参数").arg(pictures.size()));
+    }
+    for (const QCommandLineOption* option : valueOptions) {
         if (parser.values(*option).size() > 1) {
-            printError(QStringLiteral(u"选项 --%1 只能给一次").arg(option->names().constFirst()));
-            return kExitUsage;
+            return fail(QStringLiteral(u"选项 --%1 只能给一次").arg(option->names().constFirst()));
         }
     }
-    QColor backgroundColor = kDefaultBackground;
+    ConvertOptions& options = parsed.options;
+    options.picture = pictures.constFirst();
+    const auto valueOf = [&parser](const QCommandLineOption& option) -> std::optional<QString> {
+        return parser.isSet(option) ? std::optional(parser.value(option)) : std::nullopt;
+    };
+    options.binPath = valueOf(bin);
+    options.cTextPath = valueOf(cText);
+    options.previewPath = valueOf(preview);
     if (parser.isSet(background)) {
-        const auto parsed = parseBackground(parser.value(background));
-        if (!parsed) {
-            printError(QStringLiteral(u"底色“%1”无效，应为 RRGGBB 或 #RRGGBB，例如 F0F0F0")
-                           .arg(parser.value(background)));
-            return kExitUsage;
+        const auto color = parseBackground(parser.value(background));
+        if (!color) {
+            return fail(QStringLiteral(u"底色“%1”无效，应为 RRGGBB 或 #RRGGBB，例如 %2")
+                            .arg(parser.value(background), hexColor(kDefaultBackground)));
         }
-        backgroundColor = *parsed;
+        options.conversion.background = *color;
     }
+    return parsed;
+}
 
-    const QString picturePath = pictures.constFirst();
-    const LoadedPicture loaded = LoadPicture(picturePath, {kFrameWidth, kFrameHeight});
+int convert(const ConvertOptions& options) {
+    const LoadedPicture loaded = LoadPicture(options.picture, {kFrameWidth, kFrameHeight});
     if (!loaded.ok()) {
         printError(
-            QStringLiteral(u"无法打开图片“%1”：%2").arg(native(picturePath), loaded.failure));
+            QStringLiteral(u"无法打开图片“%1”：%2").arg(native(options.picture), loaded.failure));
         return kExitFailure;
     }
-    PictureSurface surface(backgroundColor);
-    surface.setPicture(loaded.picture);
-    FrameBuffer frame;
-    packSurface(surface, frame);
+    const FrameBuffer frame = convertPicture(loaded.picture, options.conversion).frame;
 
     const QByteArray text = QByteArray::fromStdString(formatCArrayText(frame));
-    const bool anyOutput = parser.isSet(bin) || parser.isSet(cText) || parser.isSet(preview);
-    const bool textToStandardOutput =
-        !anyOutput || (parser.isSet(cText) && parser.value(cText) == kStandardOutput);
     QList<FileOutput> files;
-    if (parser.isSet(bin)) {
-        files.append({parser.value(bin), frameBytes(frame)});
+    if (options.binPath) {
+        files.append({*options.binPath, frameBytes(frame)});
     }
-    if (parser.isSet(cText) && parser.value(cText) != kStandardOutput) {
-        files.append({parser.value(cText), text});
+    if (options.cTextPath && *options.cTextPath != kStandardOutput) {
+        files.append({*options.cTextPath, text});
     }
-    if (parser.isSet(preview)) {
-        files.append({parser.value(preview), previewPng(frame)});
+    if (options.previewPath) {
+        const auto preview = previewFile(frame, *options.previewPath);
+        if (!preview) {
+            printError(QStringLiteral(u"无法生成预览图“%1”").arg(native(*options.previewPath)));
+            return kExitFailure;
+        }
+        files.append({*options.previewPath, *preview});
     }
     if (const auto failure = writeFilesAtomically(files)) {
         printError(QStringLiteral(u"无法写入“%1”：%2").arg(native(failure->path), failure->reason));
         return kExitFailure;
     }
-    if (textToStandardOutput && !writeStandardOutput(text)) {
+    if (options.textToStandardOutput() && !writeStandardOutput(text)) {
         printError(QStringLiteral(u"无法写入标准输出"));
         return kExitFailure;
     }
     return 0;
+}
+
+int runConvert(const QStringList& arguments) {
+    const ConvertArguments parsed = parseConvertArguments(arguments);
+    if (!parsed.error.isEmpty()) {
+        printError(parsed.error);
+        return kExitUsage;
+    }
+    if (parsed.help) {
+        std::fputs(qPrintable(helpText()), stdout);
+        return 0;
+    }
+    return convert(parsed.options);
 }
 
 } // namespace ravik

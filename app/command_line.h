@@ -1,22 +1,57 @@
 #pragma once
 
 // The command line: `ravik-lcd [PICTURE]` opens the window, `ravik-lcd convert PICTURE …`
-// converts without a window or display.
+// converts without a window or display. Parsing, converting and writing are separate steps, so
+// each can be tested and the window mode shares the parsing.
 
+#include "codec/conversion.h"
+
+#include <QString>
 #include <QStringList>
-
-class QCommandLineParser;
+#include <optional>
 
 namespace ravik {
 
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
-// Why parsing failed, in Chinese.
-QString parseErrorText(const QCommandLineParser& parser);
+// "Ravik_LCD 1.00", as --version prints it.
+QString versionText();
 
 // The Chinese help text describing both modes.
 QString helpText();
+
+// What `ravik-lcd [PICTURE]` was asked for.
+struct WindowArguments {
+    bool help = false;
+    bool version = false;
+    QString picture; // empty: open the window with no picture
+    QString error;   // a usage error, in Chinese; empty when the arguments are sound
+};
+WindowArguments parseWindowArguments(const QStringList& arguments);
+
+// What `ravik-lcd convert …` was asked for.
+struct ConvertOptions {
+    QString picture;
+    std::optional<QString> binPath;
+    std::optional<QString> cTextPath; // "-" is standard output
+    std::optional<QString> previewPath;
+    ConversionOptions conversion;
+
+    // Without any output option the C text goes to standard output.
+    bool textToStandardOutput() const;
+};
+struct ConvertArguments {
+    bool help = false;
+    ConvertOptions options;
+    QString error; // a usage error, in Chinese; empty when the arguments are sound
+};
+// Parses the arguments after the word "convert".
+ConvertArguments parseConvertArguments(const QStringList& arguments);
+
+// Converts and writes every output all or nothing; gives the exit code. Failures are reported
+// on standard error in Chinese.
+int convert(const ConvertOptions& options);
 
 // Runs `convert` with the arguments after the word "convert"; gives the exit code.
 int runConvert(const QStringList& arguments);

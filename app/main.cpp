@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/version.h"
 #include "platform/alerts.h"
 #include "platform/clipboard.h"
 #include "platform/file_dialog.h"
@@ -7,11 +8,10 @@
 #include "ui/program_icon.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 #include <cstring>
 
@@ -21,12 +21,9 @@
 
 namespace {
 
-const QString kApplicationName = QStringLiteral("Ravik_LCD");
-const QString kApplicationVersion = QStringLiteral("1.00");
-
 void identify() {
-    QCoreApplication::setApplicationName(kApplicationName);
-    QCoreApplication::setApplicationVersion(kApplicationVersion);
+    QCoreApplication::setApplicationName(QStringLiteral(RAVIK_PRODUCT_NAME));
+    QCoreApplication::setApplicationVersion(QStringLiteral(RAVIK_VERSION));
 }
 
 #ifdef Q_OS_WIN
@@ -48,30 +45,6 @@ int runConvertMode(int argc, char* argv[]) {
     return ravik::runConvert(QCoreApplication::arguments().mid(2));
 }
 
-struct WindowArguments {
-    bool help = false;
-    bool version = false;
-    QStringList pictures;
-    QString error;
-};
-
-WindowArguments parseWindowArguments(const QStringList& arguments) {
-    QCommandLineParser parser;
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
-    parser.addOptions({help, version});
-    WindowArguments parsed;
-    if (!parser.parse(arguments)) {
-        parsed.error = ravik::parseErrorText(parser);
-    } else if (parser.positionalArguments().size() > 1) {
-        parsed.error = QStringLiteral(u"只能打开一张图片");
-    }
-    parsed.help = parser.isSet(help);
-    parsed.version = parser.isSet(version);
-    parsed.pictures = parser.positionalArguments();
-    return parsed;
-}
-
 // Qt would abort with an English message; say it in a sentence instead.
 bool displayMissing() {
 #if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
@@ -89,7 +62,7 @@ int runWindowMode(int argc, char* argv[]) {
     for (int i = 0; i < argc; ++i) {
         rawArguments << QString::fromLocal8Bit(argv[i]);
     }
-    const WindowArguments early = parseWindowArguments(rawArguments);
+    const ravik::WindowArguments early = ravik::parseWindowArguments(rawArguments);
     if (!early.error.isEmpty()) {
         std::fputs(qPrintable(QStringLiteral(u"ravik-lcd: 命令行有误：%1（用 --help 查看用法）\n")
                                   .arg(early.error)),
@@ -101,7 +74,7 @@ int runWindowMode(int argc, char* argv[]) {
         return 0;
     }
     if (early.version) {
-        std::fputs(qPrintable(kApplicationName + u' ' + kApplicationVersion + u'\n'), stdout);
+        std::fputs(qPrintable(ravik::versionText() + u'\n'), stdout);
         return 0;
     }
     if (displayMissing()) {
@@ -123,7 +96,7 @@ int runWindowMode(int argc, char* argv[]) {
         QApplication::installTranslator(&qtTranslations);
     }
     // The arguments again, now as the application decodes them (Unicode paths on Windows).
-    const QStringList pictures = parseWindowArguments(QCoreApplication::arguments()).pictures;
+    const QString picture = ravik::parseWindowArguments(QCoreApplication::arguments()).picture;
 
     ravik::QtFileDialog commonDialog;
     ravik::MessageBoxAlerts alerts;
@@ -131,9 +104,8 @@ int runWindowMode(int argc, char* argv[]) {
     ravik::QtWindowOpacity opacity;
     ravik::Form1 form({commonDialog, alerts, clipboard, opacity});
     form.show();
-    if (!pictures.isEmpty()) {
+    if (!picture.isEmpty()) {
         // Once the window is up, so a warning about the picture has a window to sit over.
-        const QString picture = pictures.constFirst();
         QTimer::singleShot(0, &form, [&form, picture] { form.openPicture(picture); });
     }
     return QApplication::exec();

@@ -4,8 +4,8 @@
 #include "codec/frame_buffer.h"
 #include "export/binary_file.h"
 #include "export/c_array_text.h"
+#include "platform/picture_conversion.h"
 #include "platform/picture_loader.h"
-#include "platform/picture_surface.h"
 
 #include <QCoreApplication>
 #include <QImageReader>
@@ -32,10 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         return 0;
     }
-    ravik::PictureSurface surface(QColor(0xF0, 0xF0, 0xF0));
-    surface.setPicture(loaded.picture);
-    ravik::FrameBuffer frame;
-    ravik::packSurface(surface, frame);
+    const ravik::FrameBuffer frame = ravik::convertPicture(loaded.picture, {}).frame;
     const std::string text = ravik::formatCArrayText(frame);
     const QByteArray bin = ravik::frameBytes(frame);
     if (text.size() != std::size_t(ravik::kCArrayTextLength) || bin.size() != ravik::kFrameSize) {

@@ -5,15 +5,16 @@
 namespace ravik {
 
 PictureBox::PictureBox(QWidget* parent)
-    : QFrame(parent), surface_(palette().color(QPalette::Button)) {
+    : QFrame(parent), surface_(QColor(redOf(kDefaultBackground), greenOf(kDefaultBackground),
+                                      blueOf(kDefaultBackground))) {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(kBorder);
     setFocusPolicy(Qt::TabFocus);
     setFixedSize(kFrameWidth + 2 * kBorder, kFrameHeight + 2 * kBorder);
 }
 
-void PictureBox::setPicture(const QImage& picture) {
-    surface_.setPicture(picture);
+void PictureBox::setPixels(const FramePixels& pixels) {
+    surface_.setPixels(pixels);
     update();
 }
 

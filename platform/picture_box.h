@@ -1,7 +1,7 @@
 #pragma once
 
-// A picture box: a 2-pixel sunken frame around a 98 × 67 surface that shows the button-face
-// colour until a picture or pixels are put on it.
+// A picture box: a 2-pixel sunken frame around a 98 × 67 surface that shows the conversion's
+// default background (Windows' button face, F0F0F0, on every desktop) until pixels are put on it.
 
 #include "platform/picture_surface.h"
 
@@ -16,7 +16,8 @@ public:
 
     explicit PictureBox(QWidget* parent = nullptr);
 
-    void setPicture(const QImage& picture);
+    // Shows the box's colours as the conversion placed the picture in it.
+    void setPixels(const FramePixels& pixels);
     ColorValue Point(int x, int y) const { return surface_.Point(x, y); }
     // Draws the frame as the display shows it.
     void showFrame(const FrameBuffer& frame);

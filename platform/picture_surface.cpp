@@ -1,7 +1,6 @@
 #include "picture_surface.h"
 
-#include <QPainter>
-#include <array>
+#include "platform/picture_conversion.h"
 
 namespace ravik {
 namespace {
@@ -17,18 +16,12 @@ PictureSurface::PictureSurface(const QColor& background)
     image_.fill(background_);
 }
 
-void PictureSurface::setPicture(const QImage& picture) {
+void PictureSurface::setPixels(const FramePixels& pixels) {
+    image_ = framePixelsImage(pixels);
+}
+
+void PictureSurface::clear() {
     image_.fill(background_);
-    if (picture.isNull()) {
-        return;
-    }
-    // Painting (rather than converting the format) blends partly transparent pixels over the
-    // background. Only the part that lands on the surface is converted, so a huge picture costs
-    // no more than a small one here.
-    const QRect visible = picture.rect().intersected(image_.rect());
-    QPainter painter(&image_);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.drawImage(QPoint(0, 0), picture.copy(visible));
 }
 
 ColorValue PictureSurface::Point(int x, int y) const {
@@ -54,18 +47,8 @@ void PictureSurface::readPixels(std::span<ColorValue, kPixelCount> pixels) const
     }
 }
 
-void packSurface(const PictureSurface& surface, FrameBuffer& frame) {
-    std::array<ColorValue, kPixelCount> pixels{};
-    surface.readPixels(pixels);
-    packPixels(pixels, frame);
-}
-
 void drawFrame(const FrameBuffer& frame, PictureSurface& surface) {
-    for (int y = 0; y < kFrameHeight; ++y) {
-        for (int x = 0; x < kFrameWidth; ++x) {
-            surface.PSet(x, y, decodePixel(frame, x, y));
-        }
-    }
+    surface.setPixels(previewPixels(frame));
 }
 
 } // namespace ravik

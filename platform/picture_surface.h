@@ -1,10 +1,10 @@
 #pragma once
 
-// The 98 × 67 drawing surface behind a picture box: it shows a picture at its own size from the
-// top-left corner, clipped, over a background colour, keeps whatever is drawn on it, and answers
-// pixel reads with the colour as shown.
+// The 98 × 67 drawing surface behind a picture box: it shows the colours it is given over a
+// background colour, keeps whatever is drawn on it, and answers pixel reads with the colour as
+// shown.
 
-#include "codec/frame_buffer.h"
+#include "codec/conversion.h"
 
 #include <QColor>
 #include <QImage>
@@ -18,9 +18,10 @@ public:
 
     explicit PictureSurface(const QColor& background);
 
-    // Shows picture from the top-left corner over the background; a null picture clears the
-    // surface. Transparent parts show the background, partly transparent ones are blended over it.
-    void setPicture(const QImage& picture);
+    // Shows the given colours on every pixel.
+    void setPixels(const FramePixels& pixels);
+    // Shows only the background again.
+    void clear();
 
     // The colour of pixel (x, y) as shown, 0x00BBGGRR; kOutside for points off the surface.
     ColorValue Point(int x, int y) const;
@@ -37,9 +38,6 @@ private:
     QColor background_;
     QImage image_;
 };
-
-// The picture conversion: packs the 98 × 67 pixels the surface shows into the frame.
-void packSurface(const PictureSurface& surface, FrameBuffer& frame);
 
 // The frame as the display shows it, drawn onto a surface.
 void drawFrame(const FrameBuffer& frame, PictureSurface& surface);

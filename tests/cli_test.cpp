@@ -3,8 +3,8 @@
 
 #include "export/binary_file.h"
 #include "export/c_array_text.h"
+#include "platform/picture_conversion.h"
 #include "platform/picture_loader.h"
-#include "platform/picture_surface.h"
 #include "test_files.h"
 
 #include <QBuffer>
@@ -62,11 +62,8 @@ bool savePicture(const QImage& picture, const QString& path) {
 
 // The frame exactly as the window builds it from the same picture and background.
 FrameBuffer windowFrame(const QString& picturePath, const QColor& background) {
-    PictureSurface surface(background);
-    surface.setPicture(LoadPicture(picturePath).picture);
-    FrameBuffer frame;
-    packSurface(surface, frame);
-    return frame;
+    const ColorValue color = RGB(background.red(), background.green(), background.blue());
+    return convertPicture(LoadPicture(picturePath).picture, {.background = color}).frame;
 }
 
 } // namespace
@@ -179,8 +176,12 @@ private slots:
         QTest::newRow("bad background") << QStringList{u"convert"_s, u"@picture"_s,     u"--bin"_s,
                                                        bin,          u"--background"_s, u"F0F0"_s}
                                         << 2 << u"底色"_s;
-        QTest::newRow("unknown option")
-            << QStringList{u"convert"_s, u"@picture"_s, u"--bni"_s, bin} << 2 << u"未知选项"_s;
+        QTest::newRow("unknown option named as typed")
+            << QStringList{u"convert"_s, u"@picture"_s, u"--bni"_s, bin} << 2
+            << u"未知选项“--bni”"_s;
+        QTest::newRow("missing value, in Chinese")
+            << QStringList{u"convert"_s, u"@picture"_s, u"--bin"_s} << 2
+            << u"选项“--bin”缺少参数"_s;
         QTest::newRow("no picture")
             << QStringList{u"convert"_s, u"--bin"_s, bin} << 2 << u"缺少要转换的图片"_s;
         QTest::newRow("two pictures") << QStringList{u"convert"_s, u"@picture"_s, u"@picture"_s}

@@ -2,8 +2,8 @@
 // gives, for every PNG layout, every EXIF orientation and every format; and broken or huge
 // pictures must fail cleanly.
 
+#include "platform/picture_conversion.h"
 #include "platform/picture_loader.h"
-#include "platform/picture_surface.h"
 #include "test_files.h"
 
 #include <QBuffer>
@@ -113,11 +113,7 @@ QByteArray canonical(const QImage& picture) {
 }
 
 FrameBuffer frameOf(const QImage& picture) {
-    PictureSurface surface(QColor(0x4F, 0x8F, 0xCF));
-    surface.setPicture(picture);
-    FrameBuffer frame;
-    packSurface(surface, frame);
-    return frame;
+    return convertPicture(picture, {.background = RGB(0x4F, 0x8F, 0xCF)}).frame;
 }
 
 // The corner path against the whole-picture path: the same pixels and the same frame.

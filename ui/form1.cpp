@@ -6,6 +6,7 @@
 #include "platform/clipboard.h"
 #include "platform/file_dialog.h"
 #include "platform/picture_box.h"
+#include "platform/picture_conversion.h"
 #include "platform/picture_loader.h"
 #include "ui/form2.h"
 #include "ui/program_icon.h"
@@ -119,7 +120,7 @@ bool Form1::openPicture(const QString& givenPath) {
         return false;
     }
     CommonDialog1.setFileName(path);
-    Picture1->setPicture(loaded.picture);
+    picture_ = loaded.picture;
     TextAccumulator.clear();
     convertPicture();
     setStatus(QStringLiteral(u"已打开") + nativePath(path));
@@ -136,10 +137,12 @@ void Form1::Command1_Click() {
     }
 }
 
-// The picture conversion: packs the 98 × 67 pixels shown in the source box into the frame and
-// previews the result.
+// The picture conversion: places the picture in the source box, packs the 98 × 67 colours the
+// box shows into the frame and previews the result.
 void Form1::convertPicture() {
-    packSurface(Picture1->surface(), FrameBuffer);
+    const Conversion conversion = ravik::convertPicture(picture_, options_);
+    Picture1->setPixels(conversion.shown);
+    FrameBuffer = conversion.frame;
     Pre_View();
 }
 

@@ -3,9 +3,11 @@
 // The main window: open a picture and see it as the LCD will show it, then take the frame as C
 // text or as a .bin file.
 
+#include "codec/conversion.h"
 #include "codec/frame_buffer.h"
 #include "platform/services.h"
 
+#include <QImage>
 #include <QPointer>
 #include <QWidget>
 
@@ -68,6 +70,9 @@ private:
 
     ravik::FrameBuffer FrameBuffer;
     QString TextAccumulator;
+    // The opened picture as decoded, kept so a change of options converts it again.
+    QImage picture_;
+    ConversionOptions options_;
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;

@@ -1,0 +1,29 @@
+#pragma once
+
+// The Qt side of the conversion: a decoded QImage viewed as the codec's 8-bit straight RGBA, and
+// the codec's 98 × 67 colours back as a QImage to show or save.
+
+#include "codec/conversion.h"
+
+#include <QImage>
+
+namespace ravik {
+
+// The part of picture the box can show (its top-left 98 × 67 at most) as Format_RGBA8888 with
+// straight alpha. 16-bit channels keep their top 8 bits (v >> 8), so the frame gets a sample's
+// high four bits whatever its depth; Qt's own conversion would round v / 257 instead.
+QImage boxRgba(const QImage& picture);
+
+// A view of a Format_RGBA8888 image for the codec; the image must outlive it.
+RgbaView rgbaView(const QImage& rgba);
+
+// The conversion of a decoded picture (null for an empty box).
+Conversion convertPicture(const QImage& picture, const ConversionOptions& options);
+
+// The 98 × 67 colours as an opaque picture.
+QImage framePixelsImage(const FramePixels& pixels);
+
+// The frame as the display shows it, decoded as the preview draws it.
+QImage previewImage(const FrameBuffer& frame);
+
+} // namespace ravik

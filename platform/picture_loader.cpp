@@ -1,8 +1,10 @@
 #include "picture_loader.h"
 
+#include "platform/gif_reader.h"
 #include "platform/jpeg_reader.h"
 #include "platform/picture_orientation.h"
 #include "platform/png_corner.h"
+#include "platform/webp_reader.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -46,15 +48,40 @@ bool jpegIsComplete(QByteArrayView bytes) {
 }
 
 // The corner reader stops after the rows it needs, so it can't see a file cut off further on;
-// a whole file has its closing chunk after its image data.
+// a whole file has its closing chunk, checksum included, after its image data.
 bool pngIsComplete(QByteArrayView bytes) {
-    return bytes.lastIndexOf(QByteArrayView("IEND")) > bytes.indexOf(QByteArrayView("IDAT"));
+    const qsizetype end = bytes.lastIndexOf(QByteArrayView("IEND"));
+    return end > bytes.indexOf(QByteArrayView("IDAT")) && end + 8 <= bytes.size();
+}
+
+// An icon file holds the same picture at several sizes; viewers show the largest (the deepest
+// of equally large ones), so that one is read.
+void chooseLargestIcon(QImageReader& reader) {
+    int best = 0;
+    qint64 bestScore = -1;
+    for (int i = 0; i < reader.imageCount(); ++i) {
+        if (!reader.jumpToImage(i)) {
+            break;
+        }
+        const QSize size = reader.size();
+        const QImage::Format format = reader.imageFormat();
+        const qint64 score = qint64{size.width()} * size.height() * 64 +
+                             QImage::toPixelFormat(format).bitsPerPixel();
+        if (score > bestScore) {
+            bestScore = score;
+            best = i;
+        }
+    }
+    reader.jumpToImage(best);
 }
 
 LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArray& format) {
     buffer.seek(0);
     QImageReader reader(&buffer, format);
     reader.setAutoTransform(true);
+    if (format == "ico" && reader.imageCount() > 1) {
+        chooseLargestIcon(reader);
+    }
     const QSize size = reader.size();
     if (corner.isValid() && size.isValid() && reader.supportsOption(QImageIOHandler::ClipRect)) {
         reader.setClipRect(storedCorner(size, reader.transformation(), corner));
@@ -76,6 +103,12 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
     // probing through them loads every image-format plugin there is.
     if (looksLikeJpeg(data)) {
         return jpegIsComplete(data) ? readJpeg(data, corner) : failed(kIncomplete);
+    }
+    if (isStillWebp(data)) {
+        return readWebp(data, corner);
+    }
+    if (looksLikeGif(data)) {
+        return readGif(data, corner);
     }
     QBuffer buffer;
     buffer.setData(data);

@@ -236,7 +236,7 @@ private slots:
         QFETCH(QSize, size);
         const QByteArray png = noisePng(size.width(), size.height(), layout, 11);
         QVERIFY(!png.isEmpty());
-        compareWithWhole(png, !layout.interlaced); // interlaced ones are left to Qt, whole
+        compareWithWhole(png, true);
     }
 
     // Qt 6.4 garbles 16-bit colour with a tRNS colour key, so this case is checked against the
@@ -337,12 +337,12 @@ private slots:
         const LoadedPicture whole = decodePicture(plain);
         QVERIFY2(whole.failure.contains(u"图片太大：60000 × 60000"_s), qPrintable(whole.failure));
 
-        // Interlaced pictures are decoded whole even when only the corner is wanted.
+        // Interlaced ones too are read only through the passes the corner needs.
         PngLayout interlaced;
         interlaced.interlaced = true;
         const LoadedPicture big =
             decodePicture(claimingSize(noisePng(8, 8, interlaced, 1), 60000, 60000), kCorner);
-        QVERIFY2(big.failure.contains(u"图片太大：60000 × 60000"_s), qPrintable(big.failure));
+        QVERIFY(!big.ok());
     }
 };
 

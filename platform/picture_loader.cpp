@@ -113,6 +113,18 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
+    const bool png = data.startsWith(QByteArrayView("\x89PNG\r\n\x1A\n", 8));
+    if (png && corner.isValid()) {
+        if (!pngIsComplete(data)) {
+            return failed(kIncomplete);
+        }
+        if (const auto read = readPngCorner(buffer, corner)) {
+            return read->ok ? LoadedPicture{read->picture, {}} : failed(kCorrupt);
+        }
+    }
+    if (png) {
+        return decodeWithQt(buffer, corner, "png");
+    }
     // The suffix's reader goes first, as Qt does for files: formats without a signature (TGA)
     // need it, and weak signatures (WBMP) would otherwise claim them. Then the content decides.
     QByteArray format;
@@ -129,15 +141,6 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
     }
     if (format.isEmpty()) {
         return failed(readFailureReason(probeError));
-    }
-    if (format == "png" && corner.isValid()) {
-        if (!pngIsComplete(data)) {
-            return failed(kIncomplete);
-        }
-        buffer.seek(0);
-        if (const auto read = readPngCorner(buffer, corner)) {
-            return read->ok ? LoadedPicture{read->picture, {}} : failed(kCorrupt);
-        }
     }
     return decodeWithQt(buffer, corner, format);
 }

@@ -206,6 +206,7 @@ private slots:
                 }
             }
         }
+        QTest::newRow("2x2 progressive with restart markers") << u"2x2 -restart 1"_s << true << 1;
         QTest::newRow("grey") << u"grey"_s << false << 1;
         QTest::newRow("grey progressive, orientation 6") << u"grey"_s << true << 6;
     }
@@ -215,7 +216,7 @@ private slots:
         QFETCH(int, orientation);
         QStringList arguments{u"-quality"_s, u"90"_s};
         arguments << (sampling == u"grey"_s ? QStringList{u"-grayscale"_s}
-                                            : QStringList{u"-sample"_s, sampling});
+                                            : (u"-sample "_s + sampling).split(u' '));
         if (progressive) {
             arguments << u"-progressive"_s;
         }

@@ -230,6 +230,14 @@ private slots:
         QTest::newRow("smaller than the frame") << PngLayout{PNG_COLOR_TYPE_RGB, 8} << small;
         QTest::newRow("interlaced")
             << PngLayout{PNG_COLOR_TYPE_RGBA, 8, false, false, true} << large;
+        QTest::newRow("interlaced grey 16-bit with tRNS")
+            << PngLayout{PNG_COLOR_TYPE_GRAY, 16, true, false, true} << large;
+        QTest::newRow("interlaced RGB 16-bit")
+            << PngLayout{PNG_COLOR_TYPE_RGB, 16, false, false, true} << large;
+        QTest::newRow("interlaced palette 2-bit with tRNS")
+            << PngLayout{PNG_COLOR_TYPE_PALETTE, 2, true, false, true} << large;
+        QTest::newRow("interlaced, some passes empty")
+            << PngLayout{PNG_COLOR_TYPE_RGB, 8, false, false, true} << QSize(3, 2);
     }
     void pngCornerEqualsWholeDecode() {
         QFETCH(PngLayout, layout);

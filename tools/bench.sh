@@ -13,7 +13,7 @@ ravik_install_missing libbenchmark-dev time
 
 build="$RAVIK_ROOT/build-release"
 cmake -S "$RAVIK_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" --target ravik_bench ravik-lcd >/dev/null
+cmake --build "$build" --target ravik_bench ravik-lcd ravik_startup_floor ravik_startup_floor_widgets >/dev/null
 
 echo "== codec and export (Google Benchmark, median of 9) =="
 "$build/benchmarks/ravik_bench" --benchmark_repetitions=9 --benchmark_report_aggregates_only=true \
@@ -79,11 +79,16 @@ for ((run = 1; run <= RUNS; run++)); do
             "$data/$file" --bin "$out/frame.bin"
         measure "$file magick" "$magick" "$data/$file" -crop 98x67+0+0 +repage -depth 4 "rgb:$out/frame.rgb"
     done
+    # The floor under the fixed cost: Qt start-up alone, without and with the widget library.
+    measure "qt-gui-start-up ravik" "$build/benchmarks/ravik_startup_floor"
+    measure "qt-gui-start-up magick" "$magick" "$data/small.png" -crop 98x67+0+0 +repage -depth 4 "rgb:$out/frame.rgb"
+    measure "qt-widgets-start-up ravik" "$build/benchmarks/ravik_startup_floor_widgets"
+    measure "qt-widgets-start-up magick" "$magick" "$data/small.png" -crop 98x67+0+0 +repage -depth 4 "rgb:$out/frame.rgb"
 done
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 printf '%-28s %12s %12s %12s %12s %10s\n' picture "ravik ms" "ravik MiB" "magick ms" "magick MiB" "time ratio"
-for file in "${files[@]}"; do
+for file in "${files[@]}" qt-gui-start-up qt-widgets-start-up; do
     r_us=$(grep "^$file ravik " "$results" | cut -d' ' -f3 | median)
     r_kb=$(grep "^$file ravik " "$results" | cut -d' ' -f4 | median)
     m_us=$(grep "^$file magick " "$results" | cut -d' ' -f3 | median)

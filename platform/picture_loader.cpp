@@ -1,6 +1,10 @@
 #include "picture_loader.h"
 
+#include "platform/gif_reader.h"
+#include "platform/jpeg_reader.h"
+#include "platform/picture_orientation.h"
 #include "platform/png_corner.h"
+#include "platform/webp_reader.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -31,16 +35,8 @@ QString readFailureReason(QImageReader::ImageReaderError error) {
     return QStringLiteral(u"无法解码图片，文件可能已损坏");
 }
 
-const QString kCorrupt = QStringLiteral(u"图片数据无效或已损坏");
-const QString kIncomplete = QStringLiteral(u"图片数据不完整，文件可能只下载或复制了一部分");
-
-// Qt refuses to decode pictures beyond its allocation limit; say so plainly instead of
-// reporting corrupt data.
-bool exceedsDecodeLimit(const QSize& size) {
-    constexpr qint64 kBytesPerPixel = 4;
-    const qint64 limitBytes = qint64{QImageReader::allocationLimit()} * 1024 * 1024;
-    return limitBytes > 0 && qint64{size.width()} * size.height() * kBytesPerPixel > limitBytes;
-}
+const QString kCorrupt = corruptPicture().failure;
+const QString kIncomplete = incompletePicture().failure;
 
 // Qt's JPEG reader fills a cut-off file with grey and calls it a success. A whole file ends its
 // scan data with an end-of-image marker, and no scan starts after it; an embedded thumbnail's
@@ -52,48 +48,45 @@ bool jpegIsComplete(QByteArrayView bytes) {
 }
 
 // The corner reader stops after the rows it needs, so it can't see a file cut off further on;
-// a whole file has its closing chunk after its image data.
+// a whole file has its closing chunk, checksum included, after its image data.
 bool pngIsComplete(QByteArrayView bytes) {
-    return bytes.lastIndexOf(QByteArrayView("IEND")) > bytes.indexOf(QByteArrayView("IDAT"));
+    const qsizetype end = bytes.lastIndexOf(QByteArrayView("IEND"));
+    return end > bytes.indexOf(QByteArrayView("IDAT")) && end + 8 <= bytes.size();
 }
 
-// Where the displayed top-left corner of a picture lies in the picture as stored. Qt mirrors or
-// flips first and then turns a quarter clockwise, and applies a clip before all of that.
-QRect storedCorner(const QSize& stored, QImageIOHandler::Transformations transformation,
-                   const QSize& corner) {
-    const bool turned = transformation & QImageIOHandler::TransformationRotate90;
-    const bool mirrored = transformation & QImageIOHandler::TransformationMirror;
-    const bool flipped = transformation & QImageIOHandler::TransformationFlip;
-    const QSize shown = turned ? stored.transposed() : stored;
-    const QSize wanted = corner.boundedTo(shown);
-    const auto toStored = [&](int x, int y) {
-        // Undo the quarter turn: shown (x, y) came from (y, height - 1 - x).
-        QPoint p = turned ? QPoint(y, stored.height() - 1 - x) : QPoint(x, y);
-        if (mirrored) {
-            p.setX(stored.width() - 1 - p.x());
+// An icon file holds the same picture at several sizes; viewers show the largest (the deepest
+// of equally large ones), so that one is read.
+void chooseLargestIcon(QImageReader& reader) {
+    int best = 0;
+    qint64 bestScore = -1;
+    for (int i = 0; i < reader.imageCount(); ++i) {
+        if (!reader.jumpToImage(i)) {
+            break;
         }
-        if (flipped) {
-            p.setY(stored.height() - 1 - p.y());
+        const QSize size = reader.size();
+        const QImage::Format format = reader.imageFormat();
+        const qint64 score = qint64{size.width()} * size.height() * 64 +
+                             QImage::toPixelFormat(format).bitsPerPixel();
+        if (score > bestScore) {
+            bestScore = score;
+            best = i;
         }
-        return p;
-    };
-    const QPoint a = toStored(0, 0);
-    const QPoint b = toStored(wanted.width() - 1, wanted.height() - 1);
-    return QRect(QPoint(qMin(a.x(), b.x()), qMin(a.y(), b.y())),
-                 QPoint(qMax(a.x(), b.x()), qMax(a.y(), b.y())));
+    }
+    reader.jumpToImage(best);
 }
 
 LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArray& format) {
     buffer.seek(0);
     QImageReader reader(&buffer, format);
     reader.setAutoTransform(true);
+    if (format == "ico" && reader.imageCount() > 1) {
+        chooseLargestIcon(reader);
+    }
     const QSize size = reader.size();
     if (corner.isValid() && size.isValid() && reader.supportsOption(QImageIOHandler::ClipRect)) {
         reader.setClipRect(storedCorner(size, reader.transformation(), corner));
     } else if (size.isValid() && exceedsDecodeLimit(size)) {
-        return failed(QStringLiteral(u"图片太大：%1 × %2 像素，超出了可以解码的大小")
-                          .arg(size.width())
-                          .arg(size.height()));
+        return tooLargePicture(size);
     }
     QImage picture;
     if (!reader.read(&picture) || picture.isNull()) {
@@ -106,9 +99,32 @@ LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArra
 
 LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
                             const QByteArray& formatHint) {
+    // Formats our own readers take are told by their signature, without asking Qt's readers:
+    // probing through them loads every image-format plugin there is.
+    if (looksLikeJpeg(data)) {
+        return jpegIsComplete(data) ? readJpeg(data, corner) : failed(kIncomplete);
+    }
+    if (isStillWebp(data)) {
+        return readWebp(data, corner);
+    }
+    if (looksLikeGif(data)) {
+        return readGif(data, corner);
+    }
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
+    const bool png = data.startsWith(QByteArrayView("\x89PNG\r\n\x1A\n", 8));
+    if (png && corner.isValid()) {
+        if (!pngIsComplete(data)) {
+            return failed(kIncomplete);
+        }
+        if (const auto read = readPngCorner(buffer, corner)) {
+            return read->ok ? LoadedPicture{read->picture, {}} : failed(kCorrupt);
+        }
+    }
+    if (png) {
+        return decodeWithQt(buffer, corner, "png");
+    }
     // The suffix's reader goes first, as Qt does for files: formats without a signature (TGA)
     // need it, and weak signatures (WBMP) would otherwise claim them. Then the content decides.
     QByteArray format;
@@ -125,21 +141,6 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
     }
     if (format.isEmpty()) {
         return failed(readFailureReason(probeError));
-    }
-    if (format == "jpg") {
-        format = "jpeg";
-    }
-    if (format == "jpeg" && !jpegIsComplete(data)) {
-        return failed(kIncomplete);
-    }
-    if (format == "png" && corner.isValid()) {
-        if (!pngIsComplete(data)) {
-            return failed(kIncomplete);
-        }
-        buffer.seek(0);
-        if (const auto read = readPngCorner(buffer, corner)) {
-            return read->ok ? LoadedPicture{read->picture, {}} : failed(kCorrupt);
-        }
     }
     return decodeWithQt(buffer, corner, format);
 }

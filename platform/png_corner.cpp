@@ -91,6 +91,52 @@ bool readRows(png_structp png, png_bytep row, png_uint_32 rows, uchar* out,
     return true;
 }
 
+// An interlaced picture comes in seven passes, each a sparse grid of the picture's pixels with
+// rows of its own width. Reads pass after pass, putting each pixel in place, and stops after
+// the pass that brings the last missing pixel of the corner.
+bool readInterlacedRows(png_structp png, const Header& header, png_bytep row, QImage* picture,
+                        int bytesPerPixel) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    const png_uint_32 width = header.width;
+    const png_uint_32 height = header.height;
+    int lastPass = 0;
+    for (int pass = 0; pass < 7; ++pass) {
+        if (PNG_PASS_COLS(width, pass) > 0 && PNG_PASS_ROWS(height, pass) > 0 &&
+            PNG_PASS_START_ROW(pass) < png_uint_32(picture->height())) {
+            lastPass = pass;
+        }
+    }
+    for (int pass = 0; pass <= lastPass; ++pass) {
+        const png_uint_32 columns = PNG_PASS_COLS(width, pass);
+        const png_uint_32 rows = PNG_PASS_ROWS(height, pass);
+        if (columns == 0 || rows == 0) {
+            continue; // libpng skips empty passes
+        }
+        for (png_uint_32 r = 0; r < rows; ++r) {
+            const png_uint_32 y = PNG_ROW_FROM_PASS_ROW(r, pass);
+            if (pass == lastPass && y >= png_uint_32(picture->height())) {
+                return true;
+            }
+            png_read_row(png, row, nullptr);
+            if (y >= png_uint_32(picture->height())) {
+                continue;
+            }
+            uchar* out = picture->scanLine(int(y));
+            for (png_uint_32 c = 0; c < columns; ++c) {
+                const png_uint_32 x = PNG_COL_FROM_PASS_COL(c, pass);
+                if (x >= png_uint_32(picture->width())) {
+                    break;
+                }
+                std::memcpy(out + x * png_uint_32(bytesPerPixel), row + c * bytesPerPixel,
+                            size_t(bytesPerPixel));
+            }
+        }
+    }
+    return true;
+}
+
 class PngReader {
 public:
     PngReader()
@@ -123,10 +169,7 @@ std::optional<PngCorner> readPngCorner(QIODevice& device, const QSize& corner) {
         return PngCorner{};
     }
     const bool sixteenBit = header.bitDepth == 16;
-    // Interlaced pictures send their first rows last; leave them to Qt's reader.
-    if (header.interlace != PNG_INTERLACE_NONE) {
-        return std::nullopt;
-    }
+    const bool interlaced = header.interlace != PNG_INTERLACE_NONE;
     const bool alpha = (header.colorType & PNG_COLOR_MASK_ALPHA) || header.transparency;
     png_size_t rowBytes = 0;
     if (!configure(reader.png(), reader.info(), header, alpha, &rowBytes)) {
@@ -143,9 +186,16 @@ std::optional<PngCorner> readPngCorner(QIODevice& device, const QSize& corner) {
         return PngCorner{};
     }
     std::vector<png_byte> row(rowBytes);
-    const size_t copyBytes = size_t(width) * (sixteenBit ? 8 : 4);
-    if (copyBytes > rowBytes || !readRows(reader.png(), row.data(), png_uint_32(height),
-                                          picture.bits(), picture.bytesPerLine(), copyBytes)) {
+    const int bytesPerPixel = sixteenBit ? 8 : 4;
+    const size_t copyBytes = size_t(width) * size_t(bytesPerPixel);
+    if (copyBytes > rowBytes) {
+        return PngCorner{};
+    }
+    const bool read =
+        interlaced ? readInterlacedRows(reader.png(), header, row.data(), &picture, bytesPerPixel)
+                   : readRows(reader.png(), row.data(), png_uint_32(height), picture.bits(),
+                              picture.bytesPerLine(), copyBytes);
+    if (!read) {
         return PngCorner{};
     }
     // Qt keeps low-depth grey with a colour key as a colour table whose transparent entry is

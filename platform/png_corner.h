@@ -16,8 +16,8 @@ struct PngCorner {
     bool ok = false; // false: the data is broken
 };
 
-// Reads the top-left `corner` of the PNG on device (positioned at its start). Gives nothing for an
-// interlaced PNG, whose first rows come last, so the caller can fall back to Qt's reader. The
+// Reads the top-left `corner` of the PNG on device (positioned at its start); an interlaced one
+// through the passes that reach into the corner. Gives nothing when libpng can't start. The
 // pixels equal that reader's, except where it is wrong: Qt 6.4 lays 16-bit colour with a tRNS
 // colour key out 6 bytes apart in an 8-byte format; here those pixels come out right.
 std::optional<PngCorner> readPngCorner(QIODevice& device, const QSize& corner);

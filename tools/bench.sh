@@ -9,31 +9,51 @@ set -euo pipefail
 RAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 RUNS=${1:-7}
 source "$RAVIK_ROOT/tools/setup.sh"
-ravik_install_missing libbenchmark-dev imagemagick time
+ravik_install_missing libbenchmark-dev time
 
 build="$RAVIK_ROOT/build-release"
 cmake -S "$RAVIK_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" --target ravik_bench ravik-lcd >/dev/null
+cmake --build "$build" --target ravik_bench ravik-lcd ravik_startup_floor ravik_startup_floor_widgets >/dev/null
 
 echo "== codec and export (Google Benchmark, median of 9) =="
 "$build/benchmarks/ravik_bench" --benchmark_repetitions=9 --benchmark_report_aggregates_only=true \
     --benchmark_filter='.*' 2>/dev/null | grep -E '^(Benchmark|BM_.*_median)'
 
-# The pictures: a smooth colour field with a radial light, as a photo-sized test, made once.
+# The pictures: a smooth colour field with a radial light, as a photo-sized test, made once in
+# every kind the readers handle, plus a 98 × 67 PNG for the fixed cost of a run.
 data="$build/bench-data"
 mkdir -p "$data"
-if [ ! -f "$data/big.webp" ]; then
+magick=/usr/bin/convert
+# An EXIF block turning a JPEG a quarter clockwise (orientation 6), put right after its SOI.
+with_orientation_6() {
+    { head -c 2 "$1"
+      printf '\xff\xe1\x00\x22Exif\x00\x00MM\x00\x2a\x00\x00\x00\x08\x00\x01'
+      printf '\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00\x00\x00\x00\x00'
+      tail -c +3 "$1"; } >"$2"
+}
+if [ ! -f "$data/small.png" ]; then
     echo "== making 6000 × 4000 test pictures (once) =="
-    convert -size 6000x4000 gradient:'#ff8040'-'#2040c0' \
+    "$magick" -size 6000x4000 gradient:'#ff8040'-'#2040c0' \
         \( -size 6000x4000 radial-gradient:white-'#303030' \) -compose multiply -composite \
         -depth 8 "$data/master.ppm"
-    convert "$data/master.ppm" -quality 90 "$data/big-baseline.jpg"
-    convert "$data/master.ppm" -quality 90 -interlace JPEG "$data/big-progressive.jpg"
-    convert "$data/master.ppm" "$data/big.png"
-    convert "$data/master.ppm" -type TrueColor "$data/big.bmp"
-    convert "$data/master.ppm" -quality 90 "$data/big.webp"
+    "$magick" "$data/master.ppm" -quality 90 "$data/big-baseline.jpg"
+    "$magick" "$data/master.ppm" -quality 90 -interlace JPEG "$data/big-progressive.jpg"
+    with_orientation_6 "$data/big-baseline.jpg" "$data/big-baseline-turned.jpg"
+    with_orientation_6 "$data/big-progressive.jpg" "$data/big-progressive-turned.jpg"
+    "$magick" "$data/master.ppm" "$data/big.png"
+    "$magick" "$data/master.ppm" -interlace PNG "$data/big-interlaced.png"
+    "$magick" "$data/master.ppm" -type TrueColor "$data/big.bmp"
+    "$magick" "$data/master.ppm" -quality 90 "$data/big-lossy.webp"
+    cwebp -quiet -lossless -z 1 "$data/master.ppm" -o "$data/big-lossless.webp"
+    "$magick" "$data/master.ppm" -colors 256 "$data/big.gif"
+    "$magick" "$data/big.gif" -interlace GIF "$data/big-interlaced.gif"
+    "$magick" "$data/master.ppm" -crop 98x67+0+0 +repage "$data/small.png"
     rm "$data/master.ppm"
 fi
+# BMP RLE8, TIFF and TGA pictures come from the BMP/TGA/TIFF readers' own making step:
+# --- other readers' pictures: add their files to extra_files below ---
+extra_files=()
+# --- end of other readers' pictures ---
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -49,23 +69,30 @@ measure() {
     echo "$label $(( (end - start) / 1000 )) $(cat "$out/rss")" >>"$results"
 }
 
-files=(big-baseline.jpg big-progressive.jpg big.png big.bmp big.webp)
+files=(big-baseline.jpg big-progressive.jpg big-baseline-turned.jpg big-progressive-turned.jpg
+       big.png big-interlaced.png big.bmp big.gif big-interlaced.gif big-lossy.webp
+       big-lossless.webp small.png "${extra_files[@]}")
 echo "== whole program, $RUNS interleaved runs each =="
 for ((run = 1; run <= RUNS; run++)); do
     for file in "${files[@]}"; do
         measure "$file ravik" env -u DISPLAY -u WAYLAND_DISPLAY "$build/ravik-lcd" convert \
             "$data/$file" --bin "$out/frame.bin"
-        measure "$file magick" convert "$data/$file" -crop 98x67+0+0 +repage -depth 4 "rgb:$out/frame.rgb"
+        measure "$file magick" "$magick" "$data/$file" -crop 98x67+0+0 +repage -depth 4 "rgb:$out/frame.rgb"
     done
+    # The floor under the fixed cost: Qt start-up alone, without and with the widget library.
+    measure "qt-gui-start-up ravik" "$build/benchmarks/ravik_startup_floor"
+    measure "qt-gui-start-up magick" "$magick" "$data/small.png" -crop 98x67+0+0 +repage -depth 4 "rgb:$out/frame.rgb"
+    measure "qt-widgets-start-up ravik" "$build/benchmarks/ravik_startup_floor_widgets"
+    measure "qt-widgets-start-up magick" "$magick" "$data/small.png" -crop 98x67+0+0 +repage -depth 4 "rgb:$out/frame.rgb"
 done
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-printf '%-22s %12s %12s %12s %12s %10s\n' picture "ravik ms" "ravik MiB" "magick ms" "magick MiB" "time ratio"
-for file in "${files[@]}"; do
+printf '%-28s %12s %12s %12s %12s %10s\n' picture "ravik ms" "ravik MiB" "magick ms" "magick MiB" "time ratio"
+for file in "${files[@]}" qt-gui-start-up qt-widgets-start-up; do
     r_us=$(grep "^$file ravik " "$results" | cut -d' ' -f3 | median)
     r_kb=$(grep "^$file ravik " "$results" | cut -d' ' -f4 | median)
     m_us=$(grep "^$file magick " "$results" | cut -d' ' -f3 | median)
     m_kb=$(grep "^$file magick " "$results" | cut -d' ' -f4 | median)
     awk -v f="$file" -v ru="$r_us" -v rk="$r_kb" -v mu="$m_us" -v mk="$m_kb" 'BEGIN {
-        printf "%-22s %12.1f %12.1f %12.1f %12.1f %9.3f\n", f, ru / 1000, rk / 1024, mu / 1000, mk / 1024, ru / mu }'
+        printf "%-28s %12.1f %12.1f %12.1f %12.1f %9.3f\n", f, ru / 1000, rk / 1024, mu / 1000, mk / 1024, ru / mu }'
 done

@@ -4,6 +4,8 @@
 ravik_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-image-formats-plugins qt6-qpa-plugins qt6-translations-l10n libgl-dev libpng-dev
+    libjpeg62-turbo-dev libwebp-dev libgif-dev
+    imagemagick libjpeg-turbo-progs webp
     fonts-noto-cjk
 )
 

@@ -1,0 +1,21 @@
+#pragma once
+
+// Reading the first frame of a GIF through giflib, line by line, only as far down as the
+// top-left corner reaches (for interlaced files: through the pass that brings its last row).
+// The frame is shown as viewers show it: placed on the logical screen at its own position,
+// with the screen around it and the transparent colour index transparent.
+
+#include "platform/picture_loader.h"
+
+#include <QByteArrayView>
+#include <QSize>
+
+namespace ravik {
+
+// True for data starting like a GIF file.
+bool looksLikeGif(QByteArrayView data);
+
+// The first frame, cut to its top-left `corner` when that is valid, else whole.
+LoadedPicture readGif(QByteArrayView data, const QSize& corner);
+
+} // namespace ravik

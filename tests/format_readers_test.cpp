@@ -1,0 +1,409 @@
+// Our own JPEG, WebP, GIF, interlaced PNG and icon readers against files written by other
+// encoders in the test run, with the expected pixels from each file's reference decoder (djpeg,
+// dwebp, ImageMagick) or from the lossless master they were made from. The corner must equal
+// the whole decode for every chroma subsampling and EXIF orientation; cut-off files are refused.
+
+#include "platform/picture_loader.h"
+#include "test_files.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <random>
+
+using namespace ravik;
+using namespace ravik::testing;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QSize kCorner(98, 67);
+
+// Runs a tool; whether it succeeded.
+bool run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        qWarning("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
+        return false;
+    }
+    return true;
+}
+
+// Seeded colour noise: every pixel's chroma differs from its neighbours', so any slip in
+// chroma upsampling at a crop's edge shows. Each sample is `maxValue` or less.
+QImage colourNoise(int width, int height, unsigned seed, bool alpha = false) {
+    QImage picture(width, height, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
+    std::mt19937 random(seed);
+    for (int y = 0; y < height; ++y) {
+        uchar* line = picture.scanLine(y);
+        for (int x = 0; x < width * 4; ++x) {
+            line[x] = (x % 4 == 3 && !alpha) ? 0xFF : uchar(random());
+        }
+    }
+    return picture;
+}
+
+// A binary PPM (P6) of the picture's colour.
+QByteArray ppm(const QImage& picture) {
+    QByteArray out = QByteArray("P6\n") + QByteArray::number(picture.width()) + ' ' +
+                     QByteArray::number(picture.height()) + "\n255\n";
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+    for (int y = 0; y < rgb.height(); ++y) {
+        out.append(reinterpret_cast<const char*>(rgb.constScanLine(y)), rgb.width() * 3);
+    }
+    return out;
+}
+
+// A binary PGM, PPM or PAM (P5, P6 or P7, 8-bit, as djpeg, dwebp and ImageMagick write them) as a
+// QImage.
+QImage fromNetpbm(const QByteArray& bytes) {
+    QList<QByteArray> fields;
+    qsizetype at = 0;
+    const bool pam = bytes.startsWith("P7");
+    int width = 0;
+    int height = 0;
+    int channels = 3;
+    if (pam) {
+        const qsizetype end = bytes.indexOf("ENDHDR\n");
+        for (const QByteArray& line : bytes.left(end).split('\n')) {
+            const QList<QByteArray> words = line.split(' ');
+            if (words.size() == 2 && words[0] == "WIDTH")
+                width = words[1].toInt();
+            if (words.size() == 2 && words[0] == "HEIGHT")
+                height = words[1].toInt();
+            if (words.size() == 2 && words[0] == "DEPTH")
+                channels = words[1].toInt();
+        }
+        at = end + 7;
+    } else {
+        while (fields.size() < 4) {
+            while (at < bytes.size() && std::isspace(uchar(bytes[at])))
+                ++at;
+            const qsizetype start = at;
+            while (at < bytes.size() && !std::isspace(uchar(bytes[at])))
+                ++at;
+            fields << bytes.mid(start, at - start);
+        }
+        ++at;
+        width = fields[1].toInt();
+        height = fields[2].toInt();
+        channels = fields[0] == "P5" ? 1 : 3;
+    }
+    if (width <= 0 || height <= 0 || bytes.size() - at < qsizetype(width) * height * channels) {
+        return {};
+    }
+    QImage picture(width, height, QImage::Format_RGBA8888);
+    for (int y = 0; y < height; ++y) {
+        uchar* out = picture.scanLine(y);
+        for (int x = 0; x < width; ++x) {
+            const char* in = bytes.constData() + at + (qsizetype(y) * width + x) * channels;
+            for (int c = 0; c < 4; ++c) {
+                out[x * 4 + c] = c == 3 ? (channels == 4 ? uchar(in[3]) : 0xFF)
+                                        : uchar(in[channels == 1 ? 0 : c]);
+            }
+        }
+    }
+    return picture;
+}
+
+// Where the shown pixel (x, y) comes from in a stored picture of size w × h, for each EXIF
+// orientation as the EXIF standard defines them.
+QPoint storedPixel(int orientation, int x, int y, int w, int h) {
+    switch (orientation) {
+    case 2:
+        return {w - 1 - x, y};
+    case 3:
+        return {w - 1 - x, h - 1 - y};
+    case 4:
+        return {x, h - 1 - y};
+    case 5:
+        return {y, x};
+    case 6:
+        return {y, h - 1 - x};
+    case 7:
+        return {w - 1 - y, h - 1 - x};
+    case 8:
+        return {w - 1 - y, x};
+    default:
+        return {x, y};
+    }
+}
+
+// The shown top-left corner of a stored reference picture under an EXIF orientation.
+QImage shownCorner(const QImage& stored, int orientation) {
+    const bool turned = orientation >= 5;
+    const QSize shown = turned ? stored.size().transposed() : stored.size();
+    const QSize size = kCorner.boundedTo(shown);
+    QImage corner(size, QImage::Format_RGBA8888);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const QPoint from = storedPixel(orientation, x, y, stored.width(), stored.height());
+            corner.setPixelColor(x, y, stored.pixelColor(from));
+        }
+    }
+    return corner;
+}
+
+// An EXIF block (big-endian TIFF, one entry) giving the orientation, with the "Exif" prefix
+// when asked for.
+QByteArray exifBlock(quint16 orientation) {
+    return QByteArray("MM\x00\x2A\x00\x00\x00\x08\x00\x01\x01\x12\x00\x03\x00\x00\x00\x01", 18) +
+           char(0) + char(orientation) + QByteArray(6, '\0');
+}
+
+// The first `size` pixels of a loaded picture as 8-bit RGBA, for comparing.
+QImage asRgba(const QImage& picture, const QSize& size) {
+    return picture.copy(QRect(QPoint(), size)).convertToFormat(QImage::Format_RGBA8888);
+}
+
+void compareCorner(const QByteArray& file, const QImage& expected) {
+    const LoadedPicture corner = decodePicture(file, kCorner);
+    QVERIFY2(corner.ok(), qPrintable(corner.failure));
+    QCOMPARE(corner.picture.size(), expected.size());
+    QCOMPARE(asRgba(corner.picture, expected.size()), expected);
+    const LoadedPicture whole = decodePicture(file);
+    QVERIFY2(whole.ok(), qPrintable(whole.failure));
+    QCOMPARE(asRgba(whole.picture, expected.size()), expected);
+}
+
+} // namespace
+
+class FormatReadersTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+    // The picture a reference decoder writes: `arguments`, the output file (after `prefix`),
+    // then `input` when given.
+    QImage decodedBy(const QString& tool, QStringList arguments, const QString& input,
+                     const QString& prefix = {}) const {
+        const QString out = path(u"reference.pnm"_s);
+        arguments << prefix + out;
+        if (!input.isEmpty()) {
+            arguments << input;
+        }
+        return run(tool, arguments) ? fromNetpbm(readAll(out)) : QImage();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        QVERIFY(writeAll(path(u"noise.ppm"_s), ppm(colourNoise(203, 157, 7))));
+    }
+
+    void jpegMatchesDjpeg_data() {
+        QTest::addColumn<QString>("sampling");
+        QTest::addColumn<bool>("progressive");
+        QTest::addColumn<int>("orientation");
+        for (const QString& sampling : {u"1x1"_s, u"2x1"_s, u"2x2"_s}) {
+            for (const bool progressive : {false, true}) {
+                for (int orientation = 1; orientation <= 8; ++orientation) {
+                    QTest::addRow("%s %s, orientation %d", qPrintable(sampling),
+                                  progressive ? "progressive" : "baseline", orientation)
+                        << sampling << progressive << orientation;
+                }
+            }
+        }
+        QTest::newRow("2x2 progressive with restart markers") << u"2x2 -restart 1"_s << true << 1;
+        QTest::newRow("grey") << u"grey"_s << false << 1;
+        QTest::newRow("grey progressive, orientation 6") << u"grey"_s << true << 6;
+    }
+    void jpegMatchesDjpeg() {
+        QFETCH(QString, sampling);
+        QFETCH(bool, progressive);
+        QFETCH(int, orientation);
+        QStringList arguments{u"-quality"_s, u"90"_s};
+        arguments << (sampling == u"grey"_s ? QStringList{u"-grayscale"_s}
+                                            : (u"-sample "_s + sampling).split(u' '));
+        if (progressive) {
+            arguments << u"-progressive"_s;
+        }
+        const QString plain = path(u"plain.jpg"_s);
+        arguments << u"-outfile"_s << plain << path(u"noise.ppm"_s);
+        QVERIFY(run(u"cjpeg"_s, arguments));
+        const QByteArray jpeg = readAll(plain);
+        const QString file = path(u"picture.jpg"_s);
+        QVERIFY(writeAll(file, withExifOrientation(jpeg, quint16(orientation))));
+        const QImage reference = decodedBy(u"djpeg"_s, {u"-pnm"_s, u"-outfile"_s}, file);
+        QVERIFY(!reference.isNull());
+        compareCorner(readAll(file), shownCorner(reference, orientation));
+    }
+
+    // Adobe CMYK as ImageMagick writes it; djpeg multiplies it out rounded to nearest.
+    void cmykJpeg() {
+        const QString file = path(u"cmyk.jpg"_s);
+        QVERIFY(run(u"/usr/bin/convert"_s, {path(u"noise.ppm"_s), u"-colorspace"_s, u"CMYK"_s,
+                                            u"-quality"_s, u"95"_s, file}));
+        const QImage reference = decodedBy(u"djpeg"_s, {u"-pnm"_s, u"-outfile"_s}, file);
+        QVERIFY(!reference.isNull());
+        compareCorner(readAll(file), shownCorner(reference, 1));
+    }
+
+    void webpMatchesDwebp_data() {
+        QTest::addColumn<bool>("lossless");
+        QTest::addColumn<bool>("alpha");
+        QTest::addColumn<int>("orientation");
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            QTest::addRow("lossy, orientation %d", orientation) << false << false << orientation;
+        }
+        QTest::newRow("lossy with alpha") << false << true << 1;
+        QTest::newRow("lossless") << true << false << 1;
+        QTest::newRow("lossless with alpha, orientation 6") << true << true << 6;
+    }
+    void webpMatchesDwebp() {
+        QFETCH(bool, lossless);
+        QFETCH(bool, alpha);
+        QFETCH(int, orientation);
+        const QImage master = colourNoise(203, 157, 9, alpha);
+        QVERIFY(writeAll(path(u"master.png"_s), encoded(master, "png")));
+        QStringList arguments{u"-quiet"_s, path(u"master.png"_s), u"-o"_s, path(u"plain.webp"_s)};
+        arguments << (lossless ? QStringList{u"-lossless"_s} : QStringList{u"-q"_s, u"80"_s});
+        if (alpha) {
+            arguments << u"-exact"_s;
+        }
+        QVERIFY(run(u"cwebp"_s, arguments));
+        const QString file = path(u"picture.webp"_s);
+        QVERIFY(writeAll(path(u"orientation.exif"_s), exifBlock(quint16(orientation))));
+        QVERIFY(run(u"webpmux"_s, {u"-set"_s, u"exif"_s, path(u"orientation.exif"_s),
+                                   path(u"plain.webp"_s), u"-o"_s, file}));
+        const QImage reference = decodedBy(u"dwebp"_s, {u"-quiet"_s, u"-pam"_s, file, u"-o"_s}, {});
+        QVERIFY(!reference.isNull());
+        if (lossless) {
+            QCOMPARE(reference, master.convertToFormat(QImage::Format_RGBA8888));
+        }
+        compareCorner(readAll(file), shownCorner(reference, orientation));
+    }
+
+    void gifMatchesImageMagick_data() {
+        QTest::addColumn<bool>("interlaced");
+        QTest::addColumn<bool>("transparent");
+        QTest::newRow("plain") << false << false;
+        QTest::newRow("interlaced") << true << false;
+        QTest::newRow("interlaced with a transparent colour") << true << true;
+    }
+    void gifMatchesImageMagick() {
+        QFETCH(bool, interlaced);
+        QFETCH(bool, transparent);
+        const QString file = path(u"picture.gif"_s);
+        QStringList arguments{path(u"noise.ppm"_s), u"-colors"_s, u"200"_s};
+        if (transparent) {
+            arguments << u"-fuzz"_s << u"30%"_s << u"-transparent"_s << u"#808080"_s;
+        }
+        arguments << u"-interlace"_s << (interlaced ? u"GIF"_s : u"None"_s) << file;
+        QVERIFY(run(u"/usr/bin/convert"_s, arguments));
+        const QImage reference =
+            decodedBy(u"/usr/bin/convert"_s, {file, u"-depth"_s, u"8"_s}, {}, u"pam:"_s);
+        QVERIFY(!reference.isNull());
+        QImage expected = shownCorner(reference, 1);
+        int clear = 0;
+        for (int y = 0; y < expected.height(); ++y) {
+            for (int x = 0; x < expected.width(); ++x) {
+                if (expected.pixelColor(x, y).alpha() == 0) {
+                    expected.setPixelColor(x, y, Qt::transparent); // its colour doesn't count
+                    ++clear;
+                }
+            }
+        }
+        QCOMPARE(clear > 0, transparent);
+        compareCorner(readAll(file), expected);
+    }
+
+    // A GIF whose first image covers only part of its logical screen: the rest is transparent.
+    void gifImageInsideItsScreen() {
+        const QString file = path(u"placed.gif"_s);
+        QVERIFY(run(u"/usr/bin/convert"_s, {u"-size"_s, u"20x10"_s, u"xc:#FF0000"_s, u"-repage"_s,
+                                            u"120x80+30+5"_s, file}));
+        const LoadedPicture loaded = decodePicture(readAll(file), kCorner);
+        QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
+        QCOMPARE(loaded.picture.size(), kCorner);
+        QCOMPARE(loaded.picture.pixelColor(0, 0).alpha(), 0);
+        QCOMPARE(loaded.picture.pixelColor(29, 5).alpha(), 0);
+        QCOMPARE(loaded.picture.pixelColor(30, 5), QColor(255, 0, 0));
+        QCOMPARE(loaded.picture.pixelColor(49, 14), QColor(255, 0, 0));
+        QCOMPARE(loaded.picture.pixelColor(50, 14).alpha(), 0);
+        QCOMPARE(loaded.picture.pixelColor(49, 15).alpha(), 0);
+    }
+
+    // Interlaced PNGs written by ImageMagick against the master they were made from; 16-bit
+    // samples keep all their bits.
+    void interlacedPngMatchesMaster_data() {
+        QTest::addColumn<int>("depth");
+        QTest::newRow("8-bit") << 8;
+        QTest::newRow("16-bit") << 16;
+    }
+    void interlacedPngMatchesMaster() {
+        QFETCH(int, depth);
+        QImage master(131, 90, QImage::Format_RGBA64);
+        std::mt19937 random(depth);
+        for (int y = 0; y < master.height(); ++y) {
+            auto* line = reinterpret_cast<quint16*>(master.scanLine(y));
+            for (int i = 0; i < master.width() * 4; ++i) {
+                const quint16 v = quint16(random());
+                line[i] = i % 4 == 3 ? 0xFFFF : depth == 16 ? v : quint16((v & 0xFF) * 257);
+            }
+        }
+        QVERIFY(writeAll(path(u"master.tif"_s), encoded(master, "tiff")));
+        const QString file = path(u"adam7.png"_s);
+        QVERIFY(
+            run(u"/usr/bin/convert"_s, {path(u"master.tif"_s), u"-depth"_s, QString::number(depth),
+                                        u"-interlace"_s, u"PNG"_s, u"-alpha"_s, u"off"_s, file}));
+        const QByteArray png = readAll(file);
+        QCOMPARE(uchar(png[28]), uchar(1)); // the header's interlace method: Adam7
+        const LoadedPicture loaded = decodePicture(png, kCorner);
+        QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
+        QCOMPARE(loaded.picture.size(), kCorner);
+        QCOMPARE(loaded.picture.convertToFormat(QImage::Format_RGBA64),
+                 master.copy(QRect(QPoint(), kCorner)));
+    }
+
+    // Three sizes in one icon, each a colour of its own: the largest is the one shown.
+    void iconShowsItsLargestSize() {
+        const QString file = path(u"sizes.ico"_s);
+        QVERIFY(run(u"/usr/bin/convert"_s,
+                    {u"-size"_s, u"16x16"_s, u"xc:#FF0000"_s, u"-size"_s, u"48x48"_s,
+                     u"xc:#00FF00"_s, u"-size"_s, u"32x32"_s, u"xc:#0000FF"_s, file}));
+        const LoadedPicture loaded = decodePicture(readAll(file), kCorner, "ico");
+        QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
+        QCOMPARE(loaded.picture.size(), QSize(48, 48));
+        QCOMPARE(loaded.picture.pixelColor(47, 47), QColor(0, 255, 0));
+    }
+
+    void cutOffFilesAreRefused_data() {
+        QTest::addColumn<QStringList>("make"); // a tool and its arguments; %1 is the output
+        QTest::newRow("baseline JPEG") << QStringList{u"cjpeg"_s, u"-outfile"_s, u"%1"_s};
+        QTest::newRow("progressive JPEG")
+            << QStringList{u"cjpeg"_s, u"-progressive"_s, u"-outfile"_s, u"%1"_s};
+        QTest::newRow("WebP") << QStringList{u"cwebp"_s, u"-quiet"_s, u"-o"_s, u"%1"_s};
+        QTest::newRow("lossless WebP")
+            << QStringList{u"cwebp"_s, u"-quiet"_s, u"-lossless"_s, u"-o"_s, u"%1"_s};
+        QTest::newRow("GIF") << QStringList{u"/usr/bin/convert"_s, u"gif:%1"_s};
+        QTest::newRow("interlaced GIF")
+            << QStringList{u"/usr/bin/convert"_s, u"-interlace"_s, u"GIF"_s, u"gif:%1"_s};
+        QTest::newRow("interlaced PNG")
+            << QStringList{u"/usr/bin/convert"_s, u"-interlace"_s, u"PNG"_s, u"png:%1"_s};
+    }
+    void cutOffFilesAreRefused() {
+        QFETCH(QStringList, make);
+        const QString file = path(u"whole"_s);
+        QStringList arguments = make.mid(1);
+        for (QString& argument : arguments) {
+            argument.replace(u"%1"_s, file);
+        }
+        arguments.insert(make.first() == u"/usr/bin/convert"_s ? 0 : arguments.size(),
+                         path(u"noise.ppm"_s));
+        QVERIFY(run(make.first(), arguments));
+        const QByteArray whole = readAll(file);
+        QVERIFY(whole.size() > 1000);
+        QVERIFY(decodePicture(whole, kCorner).ok());
+        for (const qsizetype cut : {whole.size() * 3 / 4, whole.size() - 1}) {
+            const LoadedPicture loaded = decodePicture(whole.left(cut), kCorner);
+            QVERIFY2(!loaded.ok(), qPrintable(u"cut at %1 of %2"_s.arg(cut).arg(whole.size())));
+            QVERIFY(loaded.picture.isNull());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(FormatReadersTest)
+#include "format_readers_test.moc"

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The installed extras against the program they describe: every option `ravik-lcd convert --help`
+# names is completed by bash and described in both manual pages; the manual pages format without
+# warnings; the AppStream record validates. Usage: packaging_test.sh PROGRAM SOURCE_DIR BUILD_DIR
+set -uo pipefail
+program=$1 source=$2 build=$3
+completion="$source/packaging/bash-completion/ravik-lcd"
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+options=$("$program" convert --help | grep -o -- '--[a-z][a-z-]*' | sort -u)
+[ -n "$options" ] || fail "convert --help names no options"
+bash -n "$completion" || fail "the completion script does not parse"
+completed=$(bash -c "source '$completion' 2>/dev/null
+    echo \$_ravik_lcd_file_options \$_ravik_lcd_value_options \$_ravik_lcd_switches")
+for option in $options; do
+    [[ " $completed " == *" $option "* ]] || fail "bash completion lacks $option"
+done
+for option in $completed; do
+    grep -qx -- "$option" <<<"$options" || fail "bash completion offers $option, which convert lacks"
+done
+
+for language in en zh_CN; do
+    page="$build/packaging/man/$language/ravik-lcd.1"
+    [ -s "$page" ] || { fail "no manual page $page"; continue; }
+    formatted=$(LC_ALL=C.UTF-8 groff -k -man -Tutf8 -ww "$page" 2>"$build/groff-$language.log")
+    [ -s "$build/groff-$language.log" ] && fail "groff warns on the $language page: $(cat "$build/groff-$language.log")"
+    for option in $options; do
+        grep -q -- "$option" <<<"$(sed 's/.\x08//g' <<<"$formatted")" ||
+            fail "the $language manual page lacks $option"
+    done
+done
+grep -q 'NAME' <<<"$(LC_ALL=C.UTF-8 groff -k -man -Tutf8 "$build/packaging/man/en/ravik-lcd.1" | sed 's/.\x08//g')" ||
+    fail "the English page has no NAME section"
+grep -q '名称' <<<"$(LC_ALL=C.UTF-8 groff -k -man -Tutf8 "$build/packaging/man/zh_CN/ravik-lcd.1" | sed 's/.\x08//g')" ||
+    fail "the Chinese page has no 名称 section"
+
+appstreamcli validate --no-net "$build"/packaging/*.metainfo.xml || fail "appstreamcli validate"
+
+[ "$failures" -eq 0 ] && echo "all packaging checks passed"
+exit $((failures > 0))

@@ -11,7 +11,11 @@ fail() {
     failures=$((failures + 1))
 }
 
-options=$("$program" convert --help | grep -o -- '--[a-z][a-z-]*' | sort -u)
+# The options convert describes (indented lines starting with the option), and --help itself.
+options=$({
+    "$program" convert --help | sed -n 's/^ \{2,\}\(--[a-z][a-z-]*\).*/\1/p'
+    echo --help
+} | sort -u)
 [ -n "$options" ] || fail "convert --help names no options"
 bash -n "$completion" || fail "the completion script does not parse"
 completed=$(bash -c "source '$completion' 2>/dev/null

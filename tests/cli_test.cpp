@@ -64,11 +64,6 @@ bool savePicture(const QImage& picture, const QString& path) {
     return QImageWriter(path).write(picture);
 }
 
-// Rows of distinct colours, so that a row out of place or a channel swapped shows.
-QRgb band(int y) {
-    return qRgb((y * 37) & 0xFF, (y * 11 + 0x40) & 0xFF, (255 - y * 3) & 0xFF);
-}
-
 // The bytes a C text names, in order.
 QByteArray bytesOfCText(const QByteArray& text) {
     QByteArray bytes;

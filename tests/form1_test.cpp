@@ -104,11 +104,6 @@ QByteArray flatGif(int width, int height, const QColor& color) {
     return gif;
 }
 
-// Rows of distinct colours, so that a row out of place or a channel swapped shows.
-QRgb band(int y) {
-    return qRgb((y * 37) & 0xFF, (y * 11 + 0x40) & 0xFF, (255 - y * 3) & 0xFF);
-}
-
 } // namespace
 
 class Form1Test : public QObject {

@@ -36,6 +36,11 @@ inline QByteArray bandFrame(const BandColour& bandColour) {
     return bytes;
 }
 
+// Rows of distinct colours, so that a row out of place or a channel swapped shows.
+inline QRgb band(int y) {
+    return qRgb((y * 37) & 0xFF, (y * 11 + 0x40) & 0xFF, (255 - y * 3) & 0xFF);
+}
+
 inline QByteArray flatFrame(QRgb colour) {
     return bandFrame([colour](int) { return colour; });
 }

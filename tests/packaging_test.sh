@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The installed extras against the program they describe: every option `ravik-lcd convert --help`
-# names is completed by bash and described in both manual pages; the manual pages format without
+# names is completed by bash (and completion offers pictures, files and options where they fit) and
+# described in both manual pages; the manual pages format without
 # warnings; the AppStream record validates. Usage: packaging_test.sh PROGRAM SOURCE_DIR BUILD_DIR
 set -uo pipefail
-program=$1 source=$2 build=$3
+program=$1 source=$(cd "$2" && pwd) build=$3
 completion="$source/packaging/bash-completion/ravik-lcd"
 failures=0
 fail() {
@@ -26,6 +27,29 @@ done
 for option in $completed; do
     grep -qx -- "$option" <<<"$options" || fail "bash completion offers $option, which convert lacks"
 done
+
+# What bash offers after a few typed words, in a folder with one picture and one other file.
+offered() {
+    (cd "$work" && bash -c 'source /usr/share/bash-completion/bash_completion
+        source "$1"; shift
+        COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+        COMP_LINE="${COMP_WORDS[*]}"; COMP_POINT=${#COMP_LINE}; COMPREPLY=()
+        _ravik_lcd; echo "${COMPREPLY[*]}"' offered "$completion" "$@")
+}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+touch "$work/a.png" "$work/b.txt"
+check_offered() {
+    local expected=$1
+    shift
+    local got
+    got=$(offered "$@")
+    [ "$got" = "$expected" ] || fail "completing '$*' offers '$got', not '$expected'"
+}
+check_offered "convert a.png" ravik-lcd ""
+check_offered "--bin --background" ravik-lcd convert a.png --b
+check_offered "a.png" ravik-lcd convert ""
+check_offered "a.png b.txt" ravik-lcd convert a.png --bin ""
 
 for language in en zh_CN; do
     page="$build/packaging/man/$language/ravik-lcd.1"

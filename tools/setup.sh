@@ -5,7 +5,7 @@
 ravik_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-image-formats-plugins qt6-qpa-plugins qt6-translations-l10n libgl-dev libpng-dev
-    fonts-noto-cjk appstream
+    fonts-noto-cjk appstream bash-completion
 )
 
 ravik_install_missing() {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer target with clang (address and undefined-behaviour sanitizers) and runs it
 # for SECONDS (default 60) over a copy of the seed corpus in fuzz/corpus. Crashing inputs are
-# written to build-fuzz/crashes/; keep each as a regression test in tests/fuzz_regressions/.
+# written to build-fuzz/crashes/; once fixed, keep each in
+# tests/fuzz_regressions/, whose files the fuzz_regressions test replays in every tools/test.sh.
 set -euo pipefail
 RAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 SECONDS_TO_RUN=${1:-60}

@@ -1,21 +1,24 @@
-# Shared set-up for run.sh and test.sh: installs what is missing (Debian/Ubuntu), then configures
-# and builds into build/. Sourced, not run; expects RAVIK_ROOT and RAVIK_CMAKE_ARGS to be set.
+# Shared set-up for the tools: installs what is missing (Debian/Ubuntu), then configures and builds.
+# Sourced, not run; expects RAVIK_ROOT, RAVIK_CMAKE_ARGS and RAVIK_BUILD_DIR (the build folder,
+# each tool its own so that their settings don't rebuild each other's) to be set.
 
 ravik_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-image-formats-plugins qt6-qpa-plugins qt6-translations-l10n libgl-dev libpng-dev
     libjpeg62-turbo-dev libwebp-dev libgif-dev
     imagemagick libjpeg-turbo-progs webp
-    fonts-noto-cjk
+    fonts-noto-cjk appstream bash-completion
 )
 
 ravik_install_missing() {
-    local missing=()
+    local wanted=("${ravik_packages[@]}" "$@")
+    local installed missing=()
     local package
-    for package in "${ravik_packages[@]}" "$@"; do
-        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$package")
-        fi
+    # One dpkg-query for all of them: this runs on every launch.
+    installed=" $(dpkg-query -W -f='${db:Status-Abbrev}${Package}\n' "${wanted[@]}" 2>/dev/null |
+        sed -n 's/^ii *//p' | tr '\n' ' ') "
+    for package in "${wanted[@]}"; do
+        [[ $installed == *" $package "* ]] || missing+=("$package")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
 
@@ -32,12 +35,22 @@ ravik_install_missing() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# Configures build/ with RAVIK_CMAKE_ARGS and builds the given targets (all when none given).
+# Configures RAVIK_BUILD_DIR with RAVIK_CMAKE_ARGS unless it already is configured with the same
+# arguments (the build itself reruns CMake when a CMakeLists.txt changes), then builds the given
+# targets (all when none given).
 ravik_build() {
-    cmake -S "$RAVIK_ROOT" -B "$RAVIK_ROOT/build" -G Ninja "${RAVIK_CMAKE_ARGS[@]}"
+    local build="$RAVIK_ROOT/$RAVIK_BUILD_DIR"
+    local stamp="$build/ravik-configure-arguments"
+    local wanted
+    wanted=$(printf '%s\n' -G Ninja "${RAVIK_CMAKE_ARGS[@]}")
+    if [ ! -f "$build/CMakeCache.txt" ] || [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$wanted" ]; then
+        rm -f "$stamp"
+        cmake -S "$RAVIK_ROOT" -B "$build" -G Ninja "${RAVIK_CMAKE_ARGS[@]}"
+        printf '%s\n' "$wanted" >"$stamp"
+    fi
     if [ $# -gt 0 ]; then
-        cmake --build "$RAVIK_ROOT/build" --target "$@"
+        cmake --build "$build" --target "$@"
     else
-        cmake --build "$RAVIK_ROOT/build"
+        cmake --build "$build"
     fi
 }

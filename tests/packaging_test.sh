@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The installed extras against the program they describe: every option `ravik-lcd convert --help`
+# names is completed by bash (and completion offers pictures, files and options where they fit) and
+# described in both manual pages; the manual pages format without
+# warnings; the AppStream record validates. Usage: packaging_test.sh PROGRAM SOURCE_DIR BUILD_DIR
+set -uo pipefail
+program=$1 source=$(cd "$2" && pwd) build=$3
+completion="$source/packaging/bash-completion/ravik-lcd"
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# The options convert describes (indented lines starting with the option), and --help itself.
+options=$({
+    "$program" convert --help | sed -n 's/^ \{2,\}\(--[a-z][a-z-]*\).*/\1/p'
+    echo --help
+} | sort -u)
+[ -n "$options" ] || fail "convert --help names no options"
+bash -n "$completion" || fail "the completion script does not parse"
+completed=$(bash -c "source '$completion' 2>/dev/null
+    echo \$_ravik_lcd_file_options \$_ravik_lcd_value_options \$_ravik_lcd_switches")
+for option in $options; do
+    [[ " $completed " == *" $option "* ]] || fail "bash completion lacks $option"
+done
+for option in $completed; do
+    grep -qx -- "$option" <<<"$options" || fail "bash completion offers $option, which convert lacks"
+done
+
+# What bash offers after a few typed words, in a folder with one picture and one other file.
+offered() {
+    (cd "$work" && bash -c 'source /usr/share/bash-completion/bash_completion
+        source "$1"; shift
+        COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+        COMP_LINE="${COMP_WORDS[*]}"; COMP_POINT=${#COMP_LINE}; COMPREPLY=()
+        _ravik_lcd; echo "${COMPREPLY[*]}"' offered "$completion" "$@")
+}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+touch "$work/a.png" "$work/b.txt"
+check_offered() {
+    local expected=$1
+    shift
+    local got
+    got=$(offered "$@")
+    [ "$got" = "$expected" ] || fail "completing '$*' offers '$got', not '$expected'"
+}
+check_offered "convert a.png" ravik-lcd ""
+check_offered "--bin --background" ravik-lcd convert a.png --b
+check_offered "a.png" ravik-lcd convert ""
+check_offered "a.png b.txt" ravik-lcd convert a.png --bin ""
+
+for language in en zh_CN; do
+    page="$build/packaging/man/$language/ravik-lcd.1"
+    [ -s "$page" ] || { fail "no manual page $page"; continue; }
+    formatted=$(LC_ALL=C.UTF-8 groff -k -man -Tutf8 -ww "$page" 2>"$build/groff-$language.log")
+    [ -s "$build/groff-$language.log" ] && fail "groff warns on the $language page: $(cat "$build/groff-$language.log")"
+    for option in $options; do
+        grep -q -- "$option" <<<"$(sed 's/.\x08//g' <<<"$formatted")" ||
+            fail "the $language manual page lacks $option"
+    done
+done
+grep -q 'NAME' <<<"$(LC_ALL=C.UTF-8 groff -k -man -Tutf8 "$build/packaging/man/en/ravik-lcd.1" | sed 's/.\x08//g')" ||
+    fail "the English page has no NAME section"
+grep -q '名称' <<<"$(LC_ALL=C.UTF-8 groff -k -man -Tutf8 "$build/packaging/man/zh_CN/ravik-lcd.1" | sed 's/.\x08//g')" ||
+    fail "the Chinese page has no 名称 section"
+
+appstreamcli validate --no-net "$build"/packaging/*.metainfo.xml || fail "appstreamcli validate"
+
+[ "$failures" -eq 0 ] && echo "all packaging checks passed"
+exit $((failures > 0))

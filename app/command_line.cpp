@@ -1,18 +1,13 @@
 #include "command_line.h"
 
+#include "app/convert_job.h"
 #include "app/version.h"
 #include "codec/frame_buffer.h"
-#include "export/binary_file.h"
-#include "export/c_array_text.h"
+#include "export/c_header.h"
 #include "export/file_output.h"
-#include "platform/picture_conversion.h"
-#include "platform/picture_loader.h"
 
-#include <QBuffer>
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFileInfo>
-#include <QImageWriter>
 #include <QRegularExpression>
 #include <cstdio>
 
@@ -21,18 +16,10 @@ namespace {
 
 const QString kStandardOutput = QStringLiteral("-");
 
-void printError(const QString& message) {
-    std::fputs(qPrintable(QStringLiteral("ravik-lcd: ") + message + u'\n'), stderr);
-}
-
 bool writeStandardOutput(const QByteArray& bytes) {
     return std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout) ==
                std::size_t(bytes.size()) &&
            std::fflush(stdout) == 0;
-}
-
-QString native(const QString& path) {
-    return QDir::toNativeSeparators(path);
 }
 
 QString hexColor(ColorValue color) {
@@ -87,21 +74,113 @@ QString withHelpHint(const QString& error) {
     return QStringLiteral(u"命令行有误：%1（用 --help 查看用法）").arg(error);
 }
 
-// The preview picture in the format its name's extension asks for (PNG when it names none the
-// writers know).
-std::optional<QByteArray> previewFile(const FrameBuffer& frame, const QString& path) {
-    QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
-    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
-        format = "png";
+// Whether the arguments ask for a batch: --out-dir turns the output options into flags.
+bool isBatch(const QStringList& arguments) {
+    for (const QString& argument : arguments) {
+        if (argument == u"--") {
+            return false;
+        }
+        const QString name = argument.section(u'=', 0, 0);
+        if (name == u"--out-dir" || name == u"-out-dir") {
+            return true;
+        }
     }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    if (!writer.write(previewImage(frame))) {
-        return std::nullopt;
+    return false;
+}
+
+// The option given more than once among those that take one value, if any.
+std::optional<QString> repeatedOption(const QCommandLineParser& parser,
+                                      const QList<const QCommandLineOption*>& valueOptions) {
+    for (const QCommandLineOption* option : valueOptions) {
+        if (parser.values(*option).size() > 1) {
+            return QStringLiteral(u"选项 --%1 只能给一次").arg(option->names().constFirst());
+        }
     }
-    return bytes;
+    return std::nullopt;
+}
+
+QString backgroundError(const QString& value) {
+    return QStringLiteral(u"底色“%1”无效，应为 RRGGBB 或 #RRGGBB，例如 %2")
+        .arg(value, hexColor(kDefaultBackground));
+}
+
+ConvertArguments parseBatchArguments(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption outDir(QStringLiteral("out-dir"), QString(), QStringLiteral("dir"));
+    const QCommandLineOption bin(QStringLiteral("bin"), QString());
+    const QCommandLineOption cText(QStringLiteral("c-text"), QString());
+    const QCommandLineOption header(QStringLiteral("header"), QString());
+    const QCommandLineOption preview(QStringLiteral("preview"), QString());
+    const QCommandLineOption allFrames(QStringLiteral("all-frames"), QString());
+    const QCommandLineOption name(QStringLiteral("name"), QString(), QStringLiteral("ident"));
+    const QCommandLineOption attribute(QStringLiteral("attribute"), QString(),
+                                       QStringLiteral("text"));
+    const QCommandLineOption background(QStringLiteral("background"), QString(),
+                                        QStringLiteral("color"));
+    const QCommandLineOption jobs(QStringLiteral("jobs"), QString(), QStringLiteral("count"));
+    const QList<const QCommandLineOption*> valueOptions{&outDir, &name, &attribute, &background,
+                                                        &jobs};
+    parser.addOptions(
+        {help, outDir, bin, cText, header, preview, allFrames, name, attribute, background, jobs});
+
+    ConvertArguments parsed;
+    const auto fail = [&parsed](const QString& error) {
+        parsed.error = error;
+        return parsed;
+    };
+    if (!parser.parse(QStringList{QStringLiteral("ravik-lcd")} + arguments)) {
+        return fail(withHelpHint(usageError(parser, arguments, valueOptions)));
+    }
+    if (parser.isSet(help)) {
+        parsed.help = true;
+        return parsed;
+    }
+    if (const auto repeated = repeatedOption(parser, valueOptions)) {
+        return fail(*repeated);
+    }
+    BatchOptions batch;
+    batch.inputs = parser.positionalArguments();
+    batch.outDir = parser.value(outDir);
+    batch.bin = parser.isSet(bin);
+    batch.cText = parser.isSet(cText);
+    batch.header = parser.isSet(header);
+    batch.preview = parser.isSet(preview);
+    batch.allFrames = parser.isSet(allFrames);
+    batch.attribute = parser.value(attribute);
+    if (batch.inputs.isEmpty()) {
+        return fail(QStringLiteral(u"缺少要转换的图片（用 --help 查看用法）"));
+    }
+    if (batch.outDir.isEmpty()) {
+        return fail(QStringLiteral(u"--out-dir 需要给出输出文件夹"));
+    }
+    if (!batch.bin && !batch.cText && !batch.header && !batch.preview) {
+        return fail(QStringLiteral(u"批量转换时请至少给出 --bin、--c-text、--header、--preview "
+                                   u"中的一项"));
+    }
+    if (parser.isSet(name)) {
+        return fail(QStringLiteral(u"批量转换时数组名取自各个文件名，不能用 --name"));
+    }
+    if (const QString problem = attributeProblem(batch.attribute); !problem.isEmpty()) {
+        return fail(problem);
+    }
+    if (parser.isSet(jobs)) {
+        bool number = false;
+        batch.jobs = parser.value(jobs).toInt(&number);
+        if (!number || batch.jobs < 1) {
+            return fail(QStringLiteral(u"线程数“%1”无效，应为正整数").arg(parser.value(jobs)));
+        }
+    }
+    if (parser.isSet(background)) {
+        const auto color = parseBackground(parser.value(background));
+        if (!color) {
+            return fail(backgroundError(parser.value(background)));
+        }
+        batch.conversion.background = *color;
+    }
+    parsed.batch = batch;
+    return parsed;
 }
 
 } // namespace
@@ -165,20 +244,29 @@ WindowArguments parseWindowArguments(const QStringList& arguments) {
 }
 
 bool ConvertOptions::textToStandardOutput() const {
-    return (!binPath && !cTextPath && !previewPath) || cTextPath == kStandardOutput;
+    return (!binPath && !cTextPath && !previewPath && !headerPath) || cTextPath == kStandardOutput;
 }
 
 ConvertArguments parseConvertArguments(const QStringList& arguments) {
+    if (isBatch(arguments)) {
+        return parseBatchArguments(arguments);
+    }
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption bin(QStringLiteral("bin"), QString(), QStringLiteral("file"));
     const QCommandLineOption cText(QStringLiteral("c-text"), QString(), QStringLiteral("file"));
     const QCommandLineOption preview(QStringLiteral("preview"), QString(), QStringLiteral("file"));
+    const QCommandLineOption header(QStringLiteral("header"), QString(), QStringLiteral("file"));
+    const QCommandLineOption name(QStringLiteral("name"), QString(), QStringLiteral("ident"));
+    const QCommandLineOption attribute(QStringLiteral("attribute"), QString(),
+                                       QStringLiteral("text"));
+    const QCommandLineOption allFrames(QStringLiteral("all-frames"), QString());
     const QCommandLineOption background(QStringLiteral("background"), QString(),
                                         QStringLiteral("color"));
-    const QList<const QCommandLineOption*> valueOptions{&bin, &cText, &preview, &background};
-    parser.addOptions({help, bin, cText, preview, background});
+    const QList<const QCommandLineOption*> valueOptions{&bin,  &cText,     &preview,   &header,
+                                                        &name, &attribute, &background};
+    parser.addOptions({help, bin, cText, preview, header, name, attribute, allFrames, background});
 
     ConvertArguments parsed;
     const auto fail = [&parsed](const QString& error) {
@@ -197,12 +285,12 @@ ConvertArguments parseConvertArguments(const QStringList& arguments) {
         return fail(QStringLiteral(u"缺少要转换的图片（用 --help 查看用法）"));
     }
     if (pictures.size() > 1) {
-        return fail(QStringLiteral(u"只能转换一张图片，却给出了 %1 个参数").arg(pictures.size()));
+        return fail(QStringLiteral(u"只能转换一张图片，却给出了 %1 个参数；"
+                                   u"一次转换多张图片请用 --out-dir")
+                        .arg(pictures.size()));
     }
-    for (const QCommandLineOption* option : valueOptions) {
-        if (parser.values(*option).size() > 1) {
-            return fail(QStringLiteral(u"选项 --%1 只能给一次").arg(option->names().constFirst()));
-        }
+    if (const auto repeated = repeatedOption(parser, valueOptions)) {
+        return fail(*repeated);
     }
     ConvertOptions& options = parsed.options;
     options.picture = pictures.constFirst();
@@ -212,11 +300,25 @@ ConvertArguments parseConvertArguments(const QStringList& arguments) {
     options.binPath = valueOf(bin);
     options.cTextPath = valueOf(cText);
     options.previewPath = valueOf(preview);
+    options.headerPath = valueOf(header);
+    options.arrayName = parser.value(name);
+    options.attribute = parser.value(attribute);
+    options.allFrames = parser.isSet(allFrames);
+    if ((parser.isSet(name) || parser.isSet(attribute)) && !options.headerPath) {
+        return fail(QStringLiteral(u"--name 与 --attribute 只用于 --header"));
+    }
+    if (parser.isSet(name)) {
+        if (const QString problem = identifierProblem(options.arrayName); !problem.isEmpty()) {
+            return fail(problem);
+        }
+    }
+    if (const QString problem = attributeProblem(options.attribute); !problem.isEmpty()) {
+        return fail(problem);
+    }
     if (parser.isSet(background)) {
         const auto color = parseBackground(parser.value(background));
         if (!color) {
-            return fail(QStringLiteral(u"底色“%1”无效，应为 RRGGBB 或 #RRGGBB，例如 %2")
-                            .arg(parser.value(background), hexColor(kDefaultBackground)));
+            return fail(backgroundError(parser.value(background)));
         }
         options.conversion.background = *color;
     }
@@ -224,35 +326,34 @@ ConvertArguments parseConvertArguments(const QStringList& arguments) {
 }
 
 int convert(const ConvertOptions& options) {
-    const LoadedPicture loaded = LoadPicture(options.picture, {kFrameWidth, kFrameHeight});
-    if (!loaded.ok()) {
-        printError(
-            QStringLiteral(u"无法打开图片“%1”：%2").arg(native(options.picture), loaded.failure));
+    const ConvertedInput input =
+        convertInput(options.picture, options.conversion, options.allFrames);
+    if (!input.failure.isEmpty()) {
+        printError(input.failure);
         return kExitFailure;
     }
-    const FrameBuffer frame = convertPicture(loaded.picture, options.conversion).frame;
-
-    const QByteArray text = QByteArray::fromStdString(formatCArrayText(frame));
-    QList<FileOutput> files;
-    if (options.binPath) {
-        files.append({*options.binPath, frameBytes(frame)});
-    }
+    OutputRequest request;
+    request.binPath = options.binPath;
     if (options.cTextPath && *options.cTextPath != kStandardOutput) {
-        files.append({*options.cTextPath, text});
+        request.cTextPath = options.cTextPath;
     }
-    if (options.previewPath) {
-        const auto preview = previewFile(frame, *options.previewPath);
-        if (!preview) {
-            printError(QStringLiteral(u"无法生成预览图“%1”").arg(native(*options.previewPath)));
-            return kExitFailure;
-        }
-        files.append({*options.previewPath, *preview});
-    }
-    if (const auto failure = writeFilesAtomically(files)) {
-        printError(QStringLiteral(u"无法写入“%1”：%2").arg(native(failure->path), failure->reason));
+    request.headerPath = options.headerPath;
+    request.previewPath = options.previewPath;
+    request.identifier = options.arrayName.isEmpty()
+                             ? cIdentifierFor(QFileInfo(options.picture).completeBaseName())
+                             : options.arrayName.toStdString();
+    request.attribute = options.attribute.toStdString();
+    const OutputFiles out = outputFiles(input, request);
+    if (!out.failure.isEmpty()) {
+        printError(out.failure);
         return kExitFailure;
     }
-    if (options.textToStandardOutput() && !writeStandardOutput(text)) {
+    if (const auto failure = writeFilesAtomically(out.files)) {
+        printError(
+            QStringLiteral(u"无法写入“%1”：%2").arg(nativePath(failure->path), failure->reason));
+        return kExitFailure;
+    }
+    if (options.textToStandardOutput() && !writeStandardOutput(cText(input))) {
         printError(QStringLiteral(u"无法写入标准输出"));
         return kExitFailure;
     }
@@ -269,7 +370,7 @@ int runConvert(const QStringList& arguments) {
         std::fputs(qPrintable(helpText()), stdout);
         return 0;
     }
-    return convert(parsed.options);
+    return parsed.batch ? convertBatch(*parsed.batch) : convert(parsed.options);
 }
 
 } // namespace ravik

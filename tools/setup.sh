@@ -2,8 +2,8 @@
 # and builds into build/. Sourced, not run; expects RAVIK_ROOT and RAVIK_CMAKE_ARGS to be set.
 
 ravik_packages=(
-    cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-image-formats-plugins qt6-qpa-plugins qt6-translations-l10n libgl-dev libpng-dev
+    cmake ninja-build g++ pkg-config imagemagick
+    qt6-base-dev qt6-image-formats-plugins qt6-qpa-plugins qt6-translations-l10n libgl-dev libpng-dev libgif-dev
     fonts-noto-cjk
 )
 

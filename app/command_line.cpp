@@ -99,6 +99,30 @@ std::optional<QString> repeatedOption(const QCommandLineParser& parser,
     return std::nullopt;
 }
 
+ConvertArguments refused(const QString& error) {
+    ConvertArguments answer;
+    answer.error = error;
+    return answer;
+}
+
+// Parses the arguments; the whole answer when they were refused or asked for help.
+std::optional<ConvertArguments> earlyAnswer(QCommandLineParser& parser,
+                                            const QStringList& arguments,
+                                            const QCommandLineOption& help,
+                                            const QList<const QCommandLineOption*>& valueOptions) {
+    ConvertArguments answer;
+    if (!parser.parse(QStringList{QStringLiteral("ravik-lcd")} + arguments)) {
+        answer.error = withHelpHint(usageError(parser, arguments, valueOptions));
+    } else if (parser.isSet(help)) {
+        answer.help = true;
+    } else if (const auto repeated = repeatedOption(parser, valueOptions)) {
+        answer.error = *repeated;
+    } else {
+        return std::nullopt;
+    }
+    return answer;
+}
+
 QString backgroundError(const QString& value) {
     return QStringLiteral(u"底色“%1”无效，应为 RRGGBB 或 #RRGGBB，例如 %2")
         .arg(value, hexColor(kDefaultBackground));
@@ -125,20 +149,8 @@ ConvertArguments parseBatchArguments(const QStringList& arguments) {
     parser.addOptions(
         {help, outDir, bin, cText, header, preview, allFrames, name, attribute, background, jobs});
 
-    ConvertArguments parsed;
-    const auto fail = [&parsed](const QString& error) {
-        parsed.error = error;
-        return parsed;
-    };
-    if (!parser.parse(QStringList{QStringLiteral("ravik-lcd")} + arguments)) {
-        return fail(withHelpHint(usageError(parser, arguments, valueOptions)));
-    }
-    if (parser.isSet(help)) {
-        parsed.help = true;
-        return parsed;
-    }
-    if (const auto repeated = repeatedOption(parser, valueOptions)) {
-        return fail(*repeated);
+    if (auto answer = earlyAnswer(parser, arguments, help, valueOptions)) {
+        return *answer;
     }
     BatchOptions batch;
     batch.inputs = parser.positionalArguments();
@@ -150,35 +162,36 @@ ConvertArguments parseBatchArguments(const QStringList& arguments) {
     batch.allFrames = parser.isSet(allFrames);
     batch.attribute = parser.value(attribute);
     if (batch.inputs.isEmpty()) {
-        return fail(QStringLiteral(u"缺少要转换的图片（用 --help 查看用法）"));
+        return refused(QStringLiteral(u"缺少要转换的图片（用 --help 查看用法）"));
     }
     if (batch.outDir.isEmpty()) {
-        return fail(QStringLiteral(u"--out-dir 需要给出输出文件夹"));
+        return refused(QStringLiteral(u"--out-dir 需要给出输出文件夹"));
     }
     if (!batch.bin && !batch.cText && !batch.header && !batch.preview) {
-        return fail(QStringLiteral(u"批量转换时请至少给出 --bin、--c-text、--header、--preview "
-                                   u"中的一项"));
+        return refused(QStringLiteral(u"批量转换时请至少给出 --bin、--c-text、--header、--preview "
+                                      u"中的一项"));
     }
     if (parser.isSet(name)) {
-        return fail(QStringLiteral(u"批量转换时数组名取自各个文件名，不能用 --name"));
+        return refused(QStringLiteral(u"批量转换时数组名取自各个文件名，不能用 --name"));
     }
     if (const QString problem = attributeProblem(batch.attribute); !problem.isEmpty()) {
-        return fail(problem);
+        return refused(problem);
     }
     if (parser.isSet(jobs)) {
         bool number = false;
         batch.jobs = parser.value(jobs).toInt(&number);
         if (!number || batch.jobs < 1) {
-            return fail(QStringLiteral(u"线程数“%1”无效，应为正整数").arg(parser.value(jobs)));
+            return refused(QStringLiteral(u"线程数“%1”无效，应为正整数").arg(parser.value(jobs)));
         }
     }
     if (parser.isSet(background)) {
         const auto color = parseBackground(parser.value(background));
         if (!color) {
-            return fail(backgroundError(parser.value(background)));
+            return refused(backgroundError(parser.value(background)));
         }
         batch.conversion.background = *color;
     }
+    ConvertArguments parsed;
     parsed.batch = batch;
     return parsed;
 }
@@ -286,29 +299,18 @@ ConvertArguments parseConvertArguments(const QStringList& arguments) {
                                                         &name, &attribute, &background};
     parser.addOptions({help, bin, cText, preview, header, name, attribute, allFrames, background});
 
+    if (auto answer = earlyAnswer(parser, arguments, help, valueOptions)) {
+        return *answer;
+    }
     ConvertArguments parsed;
-    const auto fail = [&parsed](const QString& error) {
-        parsed.error = error;
-        return parsed;
-    };
-    if (!parser.parse(QStringList{QStringLiteral("ravik-lcd")} + arguments)) {
-        return fail(withHelpHint(usageError(parser, arguments, valueOptions)));
-    }
-    if (parser.isSet(help)) {
-        parsed.help = true;
-        return parsed;
-    }
     const QStringList pictures = parser.positionalArguments();
     if (pictures.isEmpty()) {
-        return fail(QStringLiteral(u"缺少要转换的图片（用 --help 查看用法）"));
+        return refused(QStringLiteral(u"缺少要转换的图片（用 --help 查看用法）"));
     }
     if (pictures.size() > 1) {
-        return fail(QStringLiteral(u"只能转换一张图片，却给出了 %1 个参数；"
-                                   u"一次转换多张图片请用 --out-dir")
-                        .arg(pictures.size()));
-    }
-    if (const auto repeated = repeatedOption(parser, valueOptions)) {
-        return fail(*repeated);
+        return refused(QStringLiteral(u"只能转换一张图片，却给出了 %1 个参数；"
+                                      u"一次转换多张图片请用 --out-dir")
+                           .arg(pictures.size()));
     }
     ConvertOptions& options = parsed.options;
     options.picture = pictures.constFirst();
@@ -323,20 +325,20 @@ ConvertArguments parseConvertArguments(const QStringList& arguments) {
     options.attribute = parser.value(attribute);
     options.allFrames = parser.isSet(allFrames);
     if ((parser.isSet(name) || parser.isSet(attribute)) && !options.headerPath) {
-        return fail(QStringLiteral(u"--name 与 --attribute 只用于 --header"));
+        return refused(QStringLiteral(u"--name 与 --attribute 只用于 --header"));
     }
     if (parser.isSet(name)) {
         if (const QString problem = identifierProblem(options.arrayName); !problem.isEmpty()) {
-            return fail(problem);
+            return refused(problem);
         }
     }
     if (const QString problem = attributeProblem(options.attribute); !problem.isEmpty()) {
-        return fail(problem);
+        return refused(problem);
     }
     if (parser.isSet(background)) {
         const auto color = parseBackground(parser.value(background));
         if (!color) {
-            return fail(backgroundError(parser.value(background)));
+            return refused(backgroundError(parser.value(background)));
         }
         options.conversion.background = *color;
     }

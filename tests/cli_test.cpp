@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QImageWriter>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -554,6 +555,23 @@ private slots:
             outputs << all;
         }
         QVERIFY(outputs[0] == outputs[1]);
+    }
+
+    // On a terminal the batch shows "[done/total] file" on stderr; `script` gives it one.
+    void batchShowsProgressOnATerminal() {
+        const QString script = QStandardPaths::findExecutable(u"script"_s);
+        if (script.isEmpty()) {
+            QSKIP("no script(1) to run the program on a terminal");
+        }
+        QVERIFY(savePicture(colourful(20, 20), path(u"tty-a.png"_s)));
+        QVERIFY(savePicture(colourful(30, 20), path(u"tty-b.png"_s)));
+        const QString command = u"'%1' convert '%2' '%3' --out-dir '%4' --bin"_s.arg(
+            QStringLiteral(RAVIK_EXECUTABLE), path(u"tty-a.png"_s), path(u"tty-b.png"_s),
+            path(u"tty-out"_s));
+        const Run run = runCommand(script, {u"-qec"_s, command, u"/dev/null"_s});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.contains("[2/2] "), run.out.constData());
+        QVERIFY(QFile::exists(path(u"tty-out/tty-b.bin"_s)));
     }
 };
 

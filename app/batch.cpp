@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
+#include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 #include <atomic>
@@ -149,10 +150,12 @@ int convertBatch(const BatchOptions& batch) {
         printError(QStringLiteral(u"无法创建输出文件夹“%1”").arg(nativePath(batch.outDir)));
         return kExitFailure;
     }
+    // Each input spends much of its time waiting for its files to reach the disk, so by default
+    // a few threads per core keep every core busy.
+    constexpr int kThreadsPerCore = 4;
     QThreadPool pool;
-    if (batch.jobs > 0) {
-        pool.setMaxThreadCount(batch.jobs);
-    }
+    pool.setMaxThreadCount(batch.jobs > 0 ? batch.jobs
+                                          : kThreadsPerCore * QThread::idealThreadCount());
     Progress progress(plan.items.size());
     const QList<QString> failures =
         QtConcurrent::blockingMapped(&pool, plan.items, [&](const BatchItem& item) {

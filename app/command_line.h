@@ -56,7 +56,7 @@ struct BatchOptions {
     bool preview = false;
     QString attribute;
     bool allFrames = false;
-    int jobs = 0; // threads; 0: one per core
+    int jobs = 0; // threads; 0: a few per core
     ConversionOptions conversion;
 };
 struct ConvertArguments {

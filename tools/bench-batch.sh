@@ -15,7 +15,8 @@ cmake -S "$RAVIK_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_T
 cmake --build "$build" --target ravik-lcd >/dev/null
 magick=/usr/bin/convert
 
-# 20 groups of 50: one plasma field, each picture rotated by its own angle, so no two are alike.
+# 20 groups of 50 8-bit pictures: one plasma field, each rotated by its own angle, so no two
+# are alike.
 data="$build/batch-data"
 if [ ! -f "$data/done" ]; then
     echo "== making 1,000 pictures of 640 × 480 (once) =="
@@ -27,7 +28,7 @@ if [ ! -f "$data/done" ]; then
         format=png
         [ $((group % 2)) -eq 1 ] && format=jpg
         "$magick" "$data/base.ppm" -duplicate 49 -virtual-pixel mirror \
-            -distort SRT "%[fx:($group*50+t)*0.35]" -quality 90 +adjoin \
+            -distort SRT "%[fx:($group*50+t)*0.35]" -depth 8 -quality 90 +adjoin \
             "$data/p$(printf %02d "$group")-%02d.$format"
     done
     rm "$data/base.ppm"

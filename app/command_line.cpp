@@ -1,18 +1,13 @@
 #include "command_line.h"
 
+#include "app/convert_job.h"
 #include "app/version.h"
 #include "codec/frame_buffer.h"
-#include "export/binary_file.h"
-#include "export/c_array_text.h"
+#include "export/c_header.h"
 #include "export/file_output.h"
-#include "platform/picture_conversion.h"
-#include "platform/picture_loader.h"
 
-#include <QBuffer>
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFileInfo>
-#include <QImageWriter>
 #include <QRegularExpression>
 #include <cstdio>
 
@@ -21,18 +16,10 @@ namespace {
 
 const QString kStandardOutput = QStringLiteral("-");
 
-void printError(const QString& message) {
-    std::fputs(qPrintable(QStringLiteral("ravik-lcd: ") + message + u'\n'), stderr);
-}
-
 bool writeStandardOutput(const QByteArray& bytes) {
     return std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout) ==
                std::size_t(bytes.size()) &&
            std::fflush(stdout) == 0;
-}
-
-QString native(const QString& path) {
-    return QDir::toNativeSeparators(path);
 }
 
 QString hexColor(ColorValue color) {
@@ -87,21 +74,126 @@ QString withHelpHint(const QString& error) {
     return QStringLiteral(u"命令行有误：%1（用 --help 查看用法）").arg(error);
 }
 
-// The preview picture in the format its name's extension asks for (PNG when it names none the
-// writers know).
-std::optional<QByteArray> previewFile(const FrameBuffer& frame, const QString& path) {
-    QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
-    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
-        format = "png";
+// Whether the arguments ask for a batch: --out-dir turns the output options into flags.
+bool isBatch(const QStringList& arguments) {
+    for (const QString& argument : arguments) {
+        if (argument == u"--") {
+            return false;
+        }
+        const QString name = argument.section(u'=', 0, 0);
+        if (name == u"--out-dir" || name == u"-out-dir") {
+            return true;
+        }
     }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    if (!writer.write(previewImage(frame))) {
+    return false;
+}
+
+// The option given more than once among those that take one value, if any.
+std::optional<QString> repeatedOption(const QCommandLineParser& parser,
+                                      const QList<const QCommandLineOption*>& valueOptions) {
+    for (const QCommandLineOption* option : valueOptions) {
+        if (parser.values(*option).size() > 1) {
+            return QStringLiteral(u"选项 --%1 只能给一次").arg(option->names().constFirst());
+        }
+    }
+    return std::nullopt;
+}
+
+ConvertArguments refused(const QString& error) {
+    ConvertArguments answer;
+    answer.error = error;
+    return answer;
+}
+
+// Parses the arguments; the whole answer when they were refused or asked for help.
+std::optional<ConvertArguments> earlyAnswer(QCommandLineParser& parser,
+                                            const QStringList& arguments,
+                                            const QCommandLineOption& help,
+                                            const QList<const QCommandLineOption*>& valueOptions) {
+    ConvertArguments answer;
+    if (!parser.parse(QStringList{QStringLiteral("ravik-lcd")} + arguments)) {
+        answer.error = withHelpHint(usageError(parser, arguments, valueOptions));
+    } else if (parser.isSet(help)) {
+        answer.help = true;
+    } else if (const auto repeated = repeatedOption(parser, valueOptions)) {
+        answer.error = *repeated;
+    } else {
         return std::nullopt;
     }
-    return bytes;
+    return answer;
+}
+
+QString backgroundError(const QString& value) {
+    return QStringLiteral(u"底色“%1”无效，应为 RRGGBB 或 #RRGGBB，例如 %2")
+        .arg(value, hexColor(kDefaultBackground));
+}
+
+ConvertArguments parseBatchArguments(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption outDir(QStringLiteral("out-dir"), QString(), QStringLiteral("dir"));
+    const QCommandLineOption bin(QStringLiteral("bin"), QString());
+    const QCommandLineOption cText(QStringLiteral("c-text"), QString());
+    const QCommandLineOption header(QStringLiteral("header"), QString());
+    const QCommandLineOption preview(QStringLiteral("preview"), QString());
+    const QCommandLineOption allFrames(QStringLiteral("all-frames"), QString());
+    const QCommandLineOption name(QStringLiteral("name"), QString(), QStringLiteral("ident"));
+    const QCommandLineOption attribute(QStringLiteral("attribute"), QString(),
+                                       QStringLiteral("text"));
+    const QCommandLineOption background(QStringLiteral("background"), QString(),
+                                        QStringLiteral("color"));
+    const QCommandLineOption jobs(QStringLiteral("jobs"), QString(), QStringLiteral("count"));
+    const QList<const QCommandLineOption*> valueOptions{&outDir, &name, &attribute, &background,
+                                                        &jobs};
+    parser.addOptions(
+        {help, outDir, bin, cText, header, preview, allFrames, name, attribute, background, jobs});
+
+    if (auto answer = earlyAnswer(parser, arguments, help, valueOptions)) {
+        return *answer;
+    }
+    BatchOptions batch;
+    batch.inputs = parser.positionalArguments();
+    batch.outDir = parser.value(outDir);
+    batch.bin = parser.isSet(bin);
+    batch.cText = parser.isSet(cText);
+    batch.header = parser.isSet(header);
+    batch.preview = parser.isSet(preview);
+    batch.allFrames = parser.isSet(allFrames);
+    batch.attribute = parser.value(attribute);
+    if (batch.inputs.isEmpty()) {
+        return refused(QStringLiteral(u"缺少要转换的图片（用 --help 查看用法）"));
+    }
+    if (batch.outDir.isEmpty()) {
+        return refused(QStringLiteral(u"--out-dir 需要给出输出文件夹"));
+    }
+    if (!batch.bin && !batch.cText && !batch.header && !batch.preview) {
+        return refused(QStringLiteral(u"批量转换时请至少给出 --bin、--c-text、--header、--preview "
+                                      u"中的一项"));
+    }
+    if (parser.isSet(name)) {
+        return refused(QStringLiteral(u"批量转换时数组名取自各个文件名，不能用 --name"));
+    }
+    if (const QString problem = attributeProblem(batch.attribute); !problem.isEmpty()) {
+        return refused(problem);
+    }
+    if (parser.isSet(jobs)) {
+        bool number = false;
+        batch.jobs = parser.value(jobs).toInt(&number);
+        if (!number || batch.jobs < 1) {
+            return refused(QStringLiteral(u"线程数“%1”无效，应为正整数").arg(parser.value(jobs)));
+        }
+    }
+    if (parser.isSet(background)) {
+        const auto color = parseBackground(parser.value(background));
+        if (!color) {
+            return refused(backgroundError(parser.value(background)));
+        }
+        batch.conversion.background = *color;
+    }
+    ConvertArguments parsed;
+    parsed.batch = batch;
+    return parsed;
 }
 
 } // namespace
@@ -117,22 +209,41 @@ QString helpText() {
                u"字节帧数据。\n"
                u"\n"
                u"用法：\n"
-               u"  ravik-lcd [图片]\n"
-               u"      打开主窗口；给出图片时立即打开它，如同在“打开文件”中选择。\n"
+               u"  ravik-lcd [图片或帧文件]\n"
+               u"      打开主窗口；给出图片时立即打开它，如同在“打开文件”中选择。"
+               u"也可以给出帧文件（.bin，或 .c、.h、.txt 中的 C 语言数组文本）。\n"
                u"\n"
-               u"  ravik-lcd convert 图片 [--bin 文件] [--c-text 文件] [--preview 文件] "
-               u"[--background RRGGBB]\n"
+               u"  ravik-lcd convert 图片 [--bin 文件] [--c-text 文件] [--header 文件.h] "
+               u"[--preview 文件] [--background RRGGBB] [--all-frames]\n"
                u"      不打开窗口、不需要显示器，直接转换：\n"
                u"      --bin 文件          写入 %3 字节的二进制帧文件（无文件头）\n"
                u"      --c-text 文件       写入 C 语言数组文本，与“取模”放到剪贴板的文本相同；"
                u"“-”表示标准输出\n"
+               u"      --header 文件.h     写入可直接编译的 C 头文件：包含保护、<stdint.h>、"
+               u"名称_WIDTH/_HEIGHT/_SIZE 宏和 static const uint8_t 数组\n"
+               u"      --name 名称         头文件中的数组名，默认由图片文件名生成\n"
+               u"      --attribute 文本    写在数组声明与“=”之间，例如 PROGMEM 或 "
+               u"__attribute__((section(\".lcd\")))\n"
                u"      --preview 文件      写入 %2 的预览图，即液晶屏上的显示效果；"
                u"格式由扩展名决定（.png、.jpg、.bmp 等）\n"
                u"      --background 颜色   图片小于 %2 或有透明部分时的底色，RRGGBB 或 "
                u"#RRGGBB，默认 %4\n"
+               u"      --all-frames        转换动画（GIF、动画 WebP 等）的每一帧：--bin "
+               u"依次写入各帧，"
+               u"--header 写入 名称[名称_FRAMES][名称_SIZE] 和每帧时长 名称_DELAYS_MS\n"
+               u"      图片也可以是帧文件（.bin 或 C 语言数组文本），用来查看或换一种格式保存。\n"
                u"      不给任何输出选项时，把 C 语言数组文本打印到标准输出。\n"
                u"      所有输出都成功后才一起写入；任何一项失败，都不会创建或改动任何输出文件。\n"
                u"      含多种尺寸的图标文件（.ico）使用其中最大的一幅，与看图软件显示的相同。\n"
+               u"\n"
+               u"  ravik-lcd convert 图片… --out-dir 文件夹 [--bin] [--c-text] [--header] "
+               u"[--preview] [--jobs 线程数]\n"
+               u"      批量转换：每张图片写入 文件夹/<文件名>.bin、.txt、.h、.png，用上所有 CPU "
+               u"核心。"
+               u"两个输入文件名相同时不写任何文件；某张图片失败时报告它，其余照常写入，退出码为 "
+               u"%5。"
+               u"在终端上，标准错误中显示进度。--jobs 指定同时转换的线程数（默认每个核心 4 个）；"
+               u"线程数不影响输出。\n"
                u"\n"
                u"  ravik-lcd --help      显示本帮助\n"
                u"  ravik-lcd --version   显示版本\n"
@@ -166,44 +277,42 @@ WindowArguments parseWindowArguments(const QStringList& arguments) {
 }
 
 bool ConvertOptions::textToStandardOutput() const {
-    return (!binPath && !cTextPath && !previewPath) || cTextPath == kStandardOutput;
+    return (!binPath && !cTextPath && !previewPath && !headerPath) || cTextPath == kStandardOutput;
 }
 
 ConvertArguments parseConvertArguments(const QStringList& arguments) {
+    if (isBatch(arguments)) {
+        return parseBatchArguments(arguments);
+    }
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption bin(QStringLiteral("bin"), QString(), QStringLiteral("file"));
     const QCommandLineOption cText(QStringLiteral("c-text"), QString(), QStringLiteral("file"));
     const QCommandLineOption preview(QStringLiteral("preview"), QString(), QStringLiteral("file"));
+    const QCommandLineOption header(QStringLiteral("header"), QString(), QStringLiteral("file"));
+    const QCommandLineOption name(QStringLiteral("name"), QString(), QStringLiteral("ident"));
+    const QCommandLineOption attribute(QStringLiteral("attribute"), QString(),
+                                       QStringLiteral("text"));
+    const QCommandLineOption allFrames(QStringLiteral("all-frames"), QString());
     const QCommandLineOption background(QStringLiteral("background"), QString(),
                                         QStringLiteral("color"));
-    const QList<const QCommandLineOption*> valueOptions{&bin, &cText, &preview, &background};
-    parser.addOptions({help, bin, cText, preview, background});
+    const QList<const QCommandLineOption*> valueOptions{&bin,  &cText,     &preview,   &header,
+                                                        &name, &attribute, &background};
+    parser.addOptions({help, bin, cText, preview, header, name, attribute, allFrames, background});
 
+    if (auto answer = earlyAnswer(parser, arguments, help, valueOptions)) {
+        return *answer;
+    }
     ConvertArguments parsed;
-    const auto fail = [&parsed](const QString& error) {
-        parsed.error = error;
-        return parsed;
-    };
-    if (!parser.parse(QStringList{QStringLiteral("ravik-lcd")} + arguments)) {
-        return fail(withHelpHint(usageError(parser, arguments, valueOptions)));
-    }
-    if (parser.isSet(help)) {
-        parsed.help = true;
-        return parsed;
-    }
     const QStringList pictures = parser.positionalArguments();
     if (pictures.isEmpty()) {
-        return fail(QStringLiteral(u"缺少要转换的图片（用 --help 查看用法）"));
+        return refused(QStringLiteral(u"缺少要转换的图片（用 --help 查看用法）"));
     }
     if (pictures.size() > 1) {
-        return fail(QStringLiteral(u"只能转换一张图片，却给出了 %1 个参数").arg(pictures.size()));
-    }
-    for (const QCommandLineOption* option : valueOptions) {
-        if (parser.values(*option).size() > 1) {
-            return fail(QStringLiteral(u"选项 --%1 只能给一次").arg(option->names().constFirst()));
-        }
+        return refused(QStringLiteral(u"只能转换一张图片，却给出了 %1 个参数；"
+                                      u"一次转换多张图片请用 --out-dir")
+                           .arg(pictures.size()));
     }
     ConvertOptions& options = parsed.options;
     options.picture = pictures.constFirst();
@@ -213,11 +322,25 @@ ConvertArguments parseConvertArguments(const QStringList& arguments) {
     options.binPath = valueOf(bin);
     options.cTextPath = valueOf(cText);
     options.previewPath = valueOf(preview);
+    options.headerPath = valueOf(header);
+    options.arrayName = parser.value(name);
+    options.attribute = parser.value(attribute);
+    options.allFrames = parser.isSet(allFrames);
+    if ((parser.isSet(name) || parser.isSet(attribute)) && !options.headerPath) {
+        return refused(QStringLiteral(u"--name 与 --attribute 只用于 --header"));
+    }
+    if (parser.isSet(name)) {
+        if (const QString problem = identifierProblem(options.arrayName); !problem.isEmpty()) {
+            return refused(problem);
+        }
+    }
+    if (const QString problem = attributeProblem(options.attribute); !problem.isEmpty()) {
+        return refused(problem);
+    }
     if (parser.isSet(background)) {
         const auto color = parseBackground(parser.value(background));
         if (!color) {
-            return fail(QStringLiteral(u"底色“%1”无效，应为 RRGGBB 或 #RRGGBB，例如 %2")
-                            .arg(parser.value(background), hexColor(kDefaultBackground)));
+            return refused(backgroundError(parser.value(background)));
         }
         options.conversion.background = *color;
     }
@@ -225,35 +348,34 @@ ConvertArguments parseConvertArguments(const QStringList& arguments) {
 }
 
 int convert(const ConvertOptions& options) {
-    const LoadedPicture loaded = LoadPicture(options.picture, {kFrameWidth, kFrameHeight});
-    if (!loaded.ok()) {
-        printError(
-            QStringLiteral(u"无法打开图片“%1”：%2").arg(native(options.picture), loaded.failure));
+    const ConvertedInput input =
+        convertInput(options.picture, options.conversion, options.allFrames);
+    if (!input.failure.isEmpty()) {
+        printError(input.failure);
         return kExitFailure;
     }
-    const FrameBuffer frame = convertPicture(loaded.picture, options.conversion).frame;
-
-    const QByteArray text = QByteArray::fromStdString(formatCArrayText(frame));
-    QList<FileOutput> files;
-    if (options.binPath) {
-        files.append({*options.binPath, frameBytes(frame)});
-    }
+    OutputRequest request;
+    request.binPath = options.binPath;
     if (options.cTextPath && *options.cTextPath != kStandardOutput) {
-        files.append({*options.cTextPath, text});
+        request.cTextPath = options.cTextPath;
     }
-    if (options.previewPath) {
-        const auto preview = previewFile(frame, *options.previewPath);
-        if (!preview) {
-            printError(QStringLiteral(u"无法生成预览图“%1”").arg(native(*options.previewPath)));
-            return kExitFailure;
-        }
-        files.append({*options.previewPath, *preview});
-    }
-    if (const auto failure = writeFilesAtomically(files)) {
-        printError(QStringLiteral(u"无法写入“%1”：%2").arg(native(failure->path), failure->reason));
+    request.headerPath = options.headerPath;
+    request.previewPath = options.previewPath;
+    request.identifier = options.arrayName.isEmpty()
+                             ? cIdentifierFor(QFileInfo(options.picture).completeBaseName())
+                             : options.arrayName.toStdString();
+    request.attribute = options.attribute.toStdString();
+    const OutputFiles out = outputFiles(input, request);
+    if (!out.failure.isEmpty()) {
+        printError(out.failure);
         return kExitFailure;
     }
-    if (options.textToStandardOutput() && !writeStandardOutput(text)) {
+    if (const auto failure = writeFilesAtomically(out.files)) {
+        printError(
+            QStringLiteral(u"无法写入“%1”：%2").arg(nativePath(failure->path), failure->reason));
+        return kExitFailure;
+    }
+    if (options.textToStandardOutput() && !writeStandardOutput(cText(input))) {
         printError(QStringLiteral(u"无法写入标准输出"));
         return kExitFailure;
     }
@@ -270,7 +392,7 @@ int runConvert(const QStringList& arguments) {
         std::fputs(qPrintable(helpText()), stdout);
         return 0;
     }
-    return convert(parsed.options);
+    return parsed.batch ? convertBatch(*parsed.batch) : convert(parsed.options);
 }
 
 } // namespace ravik

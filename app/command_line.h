@@ -36,14 +36,33 @@ struct ConvertOptions {
     std::optional<QString> binPath;
     std::optional<QString> cTextPath; // "-" is standard output
     std::optional<QString> previewPath;
+    std::optional<QString> headerPath;
+    QString arrayName; // the header's array; empty: made from the input's base name
+    QString attribute; // PROGMEM, __attribute__((section(".lcd"))) and the like
+    bool allFrames = false;
     ConversionOptions conversion;
 
     // Without any output option the C text goes to standard output.
     bool textToStandardOutput() const;
 };
+// What `ravik-lcd convert PICTURE… --out-dir DIR` was asked for: each output is a flag, and each
+// input's outputs are DIR/<base>.bin, .txt, .h and .png.
+struct BatchOptions {
+    QStringList inputs;
+    QString outDir;
+    bool bin = false;
+    bool cText = false;
+    bool header = false;
+    bool preview = false;
+    QString attribute;
+    bool allFrames = false;
+    int jobs = 0; // threads; 0: a few per core
+    ConversionOptions conversion;
+};
 struct ConvertArguments {
     bool help = false;
     ConvertOptions options;
+    std::optional<BatchOptions> batch; // set when --out-dir was given
     QString error; // a usage error, in Chinese; empty when the arguments are sound
 };
 // Parses the arguments after the word "convert".
@@ -52,6 +71,10 @@ ConvertArguments parseConvertArguments(const QStringList& arguments);
 // Converts and writes every output all or nothing; gives the exit code. Failures are reported
 // on standard error in Chinese.
 int convert(const ConvertOptions& options);
+
+// Converts every input of a batch, on every core, and writes each input's outputs all or
+// nothing; one failing input does not stop the others. Gives the exit code.
+int convertBatch(const BatchOptions& batch);
 
 // Runs `convert` with the arguments after the word "convert"; gives the exit code.
 int runConvert(const QStringList& arguments);

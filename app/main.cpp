@@ -106,7 +106,7 @@ int runWindowMode(int argc, char* argv[]) {
     form.show();
     if (!picture.isEmpty()) {
         // Once the window is up, so a warning about the picture has a window to sit over.
-        QTimer::singleShot(0, &form, [&form, picture] { form.openPicture(picture); });
+        QTimer::singleShot(0, &form, [&form, picture] { form.openFile(picture); });
     }
     return QApplication::exec();
 }

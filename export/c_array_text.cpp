@@ -20,16 +20,23 @@ std::string hex2(std::uint8_t value) {
     return text;
 }
 
+void appendCArrayLines(std::string& text, std::span<const std::uint8_t> bytes,
+                       std::string_view indent, std::string_view lineEnd) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i % kBytesPerLine == 0) {
+            text.append(indent);
+        }
+        appendByte(text, bytes[i]);
+        if ((i + 1) % kBytesPerLine == 0 || i + 1 == bytes.size()) {
+            text.append(lineEnd);
+        }
+    }
+}
+
 std::string formatCArrayText(const FrameBuffer& frame) {
     std::string text;
     text.reserve(kCArrayTextLength);
-    const auto bytes = frame.frame();
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        appendByte(text, bytes[i]);
-        if ((i + 1) % kBytesPerLine == 0 || i + 1 == bytes.size()) {
-            text.append("\r\n");
-        }
-    }
+    appendCArrayLines(text, frame.frame(), {}, "\r\n");
     return text;
 }
 

@@ -6,7 +6,9 @@
 #include "codec/frame_buffer.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace ravik {
 
@@ -17,6 +19,10 @@ inline constexpr int kCArrayTextLength = kFrameSize * kCharsPerByte + kTextLineC
 
 // "0x" and two upper-case hex digits: 0 gives "0x00", 171 gives "0xAB".
 std::string hex2(std::uint8_t value);
+
+// Bytes as "0xHH," items, sixteen to a line, each line begun by indent and ended by lineEnd.
+void appendCArrayLines(std::string& text, std::span<const std::uint8_t> bytes,
+                       std::string_view indent, std::string_view lineEnd);
 
 // All 9849 frame bytes as C text (615 full lines and one of nine values).
 std::string formatCArrayText(const FrameBuffer& frame);

@@ -15,4 +15,14 @@ bool SystemClipboard::SetText(const QString& text) {
     return clipboard->text(QClipboard::Clipboard) == text;
 }
 
+QImage SystemClipboard::GetImage() const {
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    return clipboard == nullptr ? QImage() : clipboard->image(QClipboard::Clipboard);
+}
+
+QString SystemClipboard::GetText() const {
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    return clipboard == nullptr ? QString() : clipboard->text(QClipboard::Clipboard);
+}
+
 } // namespace ravik

@@ -1,6 +1,7 @@
 // The built program's command line, run as a user would run it: `convert` without a display,
 // its outputs against the window's own code, and every failure leaving outputs untouched.
 
+#include "codec/frame_buffer.h"
 #include "export/binary_file.h"
 #include "export/c_array_text.h"
 #include "golden_frames.h"
@@ -13,6 +14,7 @@
 #include <QImageWriter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -33,15 +35,15 @@ struct Run {
     QString err;
 };
 
-// Runs the program with no display of any kind.
-Run runProgram(const QStringList& arguments) {
+// Runs a program with no display of any kind.
+Run runCommand(const QString& program, const QStringList& arguments) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         environment.remove(QString::fromLatin1(name));
     }
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(RAVIK_EXECUTABLE), arguments);
+    process.start(program, arguments);
     if (!process.waitForFinished(60000)) {
         process.kill();
         return {};
@@ -49,6 +51,35 @@ Run runProgram(const QStringList& arguments) {
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
 }
+
+Run runProgram(const QStringList& arguments) {
+    return runCommand(QStringLiteral(RAVIK_EXECUTABLE), arguments);
+}
+
+// ImageMagick, the other encoder the frame-set and batch tests check against.
+const QString kImageMagick = QStringLiteral("/usr/bin/convert");
+
+// A C program that includes the header and checks it against the .bin named on its command
+// line: the size macros, sizeof the array, every byte, and for a frame set the first delay.
+constexpr char kHeaderCheck[] = R"(#include HEADER
+#include <stdio.h>
+#include <string.h>
+#define CAT(a, b) a##b
+#define M(name, suffix) CAT(name, suffix)
+static unsigned char file[sizeof NAME + 1];
+int main(int argc, char** argv) {
+    FILE* in = argc > 1 ? fopen(argv[1], "rb") : NULL;
+    if (in == NULL) return 2;
+    size_t read = fread(file, 1, sizeof file, in);
+    fclose(in);
+    if (M(NAME, _WIDTH) != 98 || M(NAME, _HEIGHT) != 67 || M(NAME, _SIZE) != 9849) return 3;
+    if (sizeof NAME != FRAMES * 9849 || read != sizeof NAME) return 4;
+#ifdef FIRST_DELAY
+    if (M(NAME, _DELAYS_MS)[0] != FIRST_DELAY) return 5;
+#endif
+    return memcmp(file, NAME, sizeof NAME) == 0 ? 0 : 6;
+}
+)";
 
 QImage colourful(int width, int height) {
     QImage picture(width, height, QImage::Format_ARGB32);
@@ -168,9 +199,9 @@ private slots:
         QTest::newRow("missing picture")
             << QStringList{u"convert"_s, u"@dir/没有.png"_s, u"--bin"_s, bin} << 1
             << u"文件不存在"_s;
-        QTest::newRow("not a picture")
+        QTest::newRow("a frame file of the wrong size")
             << QStringList{u"convert"_s, u"@dir/keep.bin"_s, u"--bin"_s, u"new.bin"_s} << 1
-            << u"不是可识别的图片格式"_s;
+            << u"帧数据应为 9849 字节，此文件为 12 字节"_s;
         QTest::newRow("output folder missing")
             << QStringList{u"convert"_s, u"@picture"_s,  u"--bin"_s,
                            u"new.bin"_s, u"--preview"_s, u"no/such/p.png"_s}
@@ -357,6 +388,215 @@ private slots:
         const Run run = runProgram({picture});
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(u"没有可用的图形显示"_s), qPrintable(run.err));
+    }
+
+    // --- frames read back, headers, frame sets, batches ----------------------------------
+
+    void frameRoundTrip() {
+        const FrameBuffer frame = windowFrame(picture, QColor(0xF0, 0xF0, 0xF0));
+        const QList<QStringList> steps = {
+            {picture, u"--bin"_s, path(u"round.bin"_s)},
+            {path(u"round.bin"_s), u"--c-text"_s, path(u"round.txt"_s)},
+            {path(u"round.txt"_s), u"--bin"_s, path(u"again.bin"_s), u"--header"_s,
+             path(u"round.h"_s)},
+            {path(u"round.h"_s), u"--bin"_s, path(u"from-header.bin"_s), u"--preview"_s,
+             path(u"round.png"_s)},
+        };
+        for (const QStringList& step : steps) {
+            const Run run = runProgram(QStringList{u"convert"_s} + step);
+            QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        }
+        for (const QString& name : {u"round.bin"_s, u"again.bin"_s, u"from-header.bin"_s}) {
+            QCOMPARE(readAll(path(name)), frameBytes(frame));
+        }
+        const QImage preview(path(u"round.png"_s));
+        const ColorValue decoded = decodePixel(frame, 57, 31);
+        QCOMPARE(preview.pixel(57, 31), qRgb(redOf(decoded), greenOf(decoded), blueOf(decoded)));
+    }
+
+    void refusedFramesAndNames_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a frame file one byte long")
+            << QStringList{path(u"long.bin"_s), u"--bin"_s, path(u"out.bin"_s)} << 1
+            << u"帧数据应为 9849 字节，此文件为 9850 字节"_s;
+        QTest::newRow("a name that is no identifier")
+            << QStringList{picture, u"--header"_s, path(u"out.h"_s), u"--name"_s, u"2logo"_s} << 2
+            << u"不是合法的 C 标识符"_s;
+        QTest::newRow("a keyword as name")
+            << QStringList{picture, u"--header"_s, path(u"out.h"_s), u"--name"_s, u"void"_s} << 2
+            << u"是 C 语言的关键字"_s;
+        QTest::newRow("an attribute that ends the declaration")
+            << QStringList{picture, u"--header"_s, path(u"out.h"_s), u"--attribute"_s, u"; int x"_s}
+            << 2 << u"不能含换行、花括号、分号或注释"_s;
+    }
+    void refusedFramesAndNames() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QVERIFY(writeAll(path(u"long.bin"_s), QByteArray(kFrameSize + 1, '\x11')));
+        const Run run = runProgram(QStringList{u"convert"_s} + arguments);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QVERIFY(!QFile::exists(path(u"out.bin"_s)) && !QFile::exists(path(u"out.h"_s)));
+    }
+
+    void headersCompile_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QStringList>("defines");
+        QTest::newRow("one frame, named, with an attribute")
+            << QStringList{u"--name"_s, u"splash"_s, u"--attribute"_s,
+                           u"__attribute__((aligned(4)))"_s}
+            << QStringList{u"-DNAME=splash"_s, u"-DFRAMES=1"_s};
+        QTest::newRow("one frame named after a Chinese file name")
+            << QStringList{} << QStringList{u"-DNAME=frame"_s, u"-DFRAMES=1"_s};
+        // ImageMagick's -delay counts hundredths of a second: 25 is 250 ms.
+        QTest::newRow("frame set")
+            << QStringList{u"--all-frames"_s}
+            << QStringList{u"-DNAME=anim"_s, u"-DFRAMES=anim_FRAMES"_s, u"-DFIRST_DELAY=250"_s};
+    }
+    void headersCompile() {
+        QFETCH(QStringList, options);
+        QFETCH(QStringList, defines);
+        if (QStringLiteral(RAVIK_C_COMPILER).isEmpty()) {
+            QSKIP("no C compiler found at configure time");
+        }
+        QString input = picture;
+        if (options.contains(u"--all-frames"_s)) {
+            input = path(u"anim.gif"_s);
+            QVERIFY(savePicture(colourful(120, 90), path(u"anim-1.png"_s)));
+            const Run made =
+                runCommand(kImageMagick, {u"-delay"_s, u"25"_s, path(u"anim-1.png"_s), u"-size"_s,
+                                          u"98x67"_s, u"xc:navy"_s, input});
+            QVERIFY2(made.exitCode == 0, qPrintable(made.err));
+        } else if (!options.contains(u"--name"_s)) {
+            input = path(u"启动画面.png"_s);
+            QVERIFY(savePicture(colourful(40, 30), input));
+        }
+        const QString header = path(u"frame.h"_s);
+        const Run run = runProgram(QStringList{u"convert"_s, input, u"--header"_s, header,
+                                               u"--bin"_s, path(u"frame.bin"_s)} +
+                                   options);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY(writeAll(path(u"check.c"_s), kHeaderCheck));
+        const QString program = path(u"check"_s);
+        const Run compiled = runCommand(
+            QStringLiteral(RAVIK_C_COMPILER),
+            QStringList{u"-std=c99"_s, u"-Wall"_s, u"-Wextra"_s, u"-pedantic"_s, u"-Werror"_s,
+                        u"-DHEADER=\"frame.h\""_s, u"-o"_s, program, path(u"check.c"_s)} +
+                defines);
+        QVERIFY2(compiled.exitCode == 0, qPrintable(compiled.err));
+        QCOMPARE(runCommand(program, {path(u"frame.bin"_s)}).exitCode, 0);
+    }
+
+    // Each frame composed as a viewer shows it, disposal included: as ImageMagick's -coalesce
+    // composes the same file.
+    void frameSetMatchesImageMagick() {
+        const QString gif = path(u"disposal.gif"_s);
+        const Run made = runCommand(
+            kImageMagick, {u"-delay"_s,    u"10"_s,         u"-size"_s, u"100x70"_s, u"xc:red"_s,
+                           u"-dispose"_s,  u"background"_s, u"("_s,     u"-size"_s,  u"40x30"_s,
+                           u"xc:lime"_s,   u"-set"_s,       u"page"_s,  u"+10+10"_s, u")"_s,
+                           u"-dispose"_s,  u"previous"_s,   u"("_s,     u"-size"_s,  u"30x20"_s,
+                           u"xc:blue"_s,   u"-set"_s,       u"page"_s,  u"+30+25"_s, u")"_s,
+                           u"-dispose"_s,  u"none"_s,       u"("_s,     u"-size"_s,  u"20x20"_s,
+                           u"xc:yellow"_s, u"-set"_s,       u"page"_s,  u"+60+40"_s, u")"_s,
+                           u"-loop"_s,     u"0"_s,          gif});
+        QVERIFY2(made.exitCode == 0, qPrintable(made.err));
+        const Run coalesced =
+            runCommand(kImageMagick, {gif, u"-coalesce"_s, u"PNG32:"_s + path(u"co-%d.png"_s)});
+        QVERIFY2(coalesced.exitCode == 0, qPrintable(coalesced.err));
+
+        const Run run =
+            runProgram({u"convert"_s, gif, u"--all-frames"_s, u"--bin"_s, path(u"frames.bin"_s)});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QByteArray expected;
+        for (int i = 0; i < 4; ++i) {
+            const QString frame = path(u"co-%1.png"_s.arg(i));
+            QVERIFY(QFile::exists(frame));
+            expected += frameBytes(windowFrame(frame, QColor(0xF0, 0xF0, 0xF0)));
+        }
+        QCOMPARE(readAll(path(u"frames.bin"_s)).size(), 4 * kFrameSize);
+        QVERIFY(readAll(path(u"frames.bin"_s)) == expected);
+    }
+
+    void batchReportsBadPicturesAndWritesTheRest() {
+        const QString good = path(u"in-a a.png"_s);
+        QVERIFY(savePicture(colourful(64, 48), good));
+        const QString jpeg = path(u"b.jpg"_s);
+        QVERIFY2(runCommand(kImageMagick, {good, u"-quality"_s, u"90"_s, jpeg}).exitCode == 0,
+                 "ImageMagick could not write the JPEG");
+        const QString bad = path(u"broken.png"_s);
+        QVERIFY(writeAll(bad, QByteArray("\x89PNG\r\n\x1a\n not really", 19)));
+        const QString outDir = path(u"batch-out"_s);
+        const Run run = runProgram(
+            {u"convert"_s, good, bad, jpeg, u"--out-dir"_s, outDir, u"--bin"_s, u"--header"_s});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(u"broken.png"_s), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+        const QColor background(0xF0, 0xF0, 0xF0);
+        QCOMPARE(readAll(outDir + u"/in-a a.bin"_s), frameBytes(windowFrame(good, background)));
+        QCOMPARE(readAll(outDir + u"/b.bin"_s), frameBytes(windowFrame(jpeg, background)));
+        QVERIFY(readAll(outDir + u"/b.h"_s).contains("static const uint8_t b[b_SIZE] = {"));
+        QVERIFY(!QFile::exists(outDir + u"/broken.bin"_s));
+        QVERIFY(!QFile::exists(outDir + u"/broken.h"_s));
+    }
+
+    void batchRefusesClashingNamesBeforeWriting() {
+        QDir().mkpath(path(u"sub"_s));
+        QVERIFY(savePicture(colourful(10, 10), path(u"sub/Logo.jpg"_s)));
+        QVERIFY(savePicture(colourful(10, 10), path(u"logo.png"_s)));
+        const QString outDir = path(u"clash-out"_s);
+        const Run run = runProgram({u"convert"_s, path(u"logo.png"_s), path(u"sub/Logo.jpg"_s),
+                                    u"--out-dir"_s, outDir, u"--bin"_s});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(u"基本名相同"_s), qPrintable(run.err));
+        QVERIFY(!QFileInfo::exists(outDir));
+    }
+
+    void batchOutputIsTheSameOnOneThreadOrMany() {
+        QStringList inputs;
+        for (int i = 0; i < 12; ++i) {
+            const QString name = path(u"many-%1.%2"_s.arg(i).arg(i % 2 ? u"jpg"_s : u"png"_s));
+            QVERIFY(savePicture(colourful(80 + i * 5, 60 + i * 3), name));
+            inputs << name;
+        }
+        QList<QByteArray> outputs;
+        for (const QString& jobs : {u"1"_s, u"8"_s}) {
+            const QString outDir = path(u"jobs-"_s + jobs);
+            const Run run = runProgram(QStringList{u"convert"_s} + inputs +
+                                       QStringList{u"--out-dir"_s, outDir, u"--jobs"_s, jobs,
+                                                   u"--bin"_s, u"--c-text"_s, u"--preview"_s});
+            QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+            QVERIFY(run.err.isEmpty()); // no progress line when stderr is not a terminal
+            QByteArray all;
+            const QDir out(outDir);
+            const QStringList files = out.entryList(QDir::Files, QDir::Name);
+            QCOMPARE(files.size(), 3 * inputs.size());
+            for (const QString& file : files) {
+                all += file.toUtf8() + '\0' + readAll(out.filePath(file));
+            }
+            outputs << all;
+        }
+        QVERIFY(outputs[0] == outputs[1]);
+    }
+
+    // On a terminal the batch shows "[done/total] file" on stderr; `script` gives it one.
+    void batchShowsProgressOnATerminal() {
+        const QString script = QStandardPaths::findExecutable(u"script"_s);
+        if (script.isEmpty()) {
+            QSKIP("no script(1) to run the program on a terminal");
+        }
+        QVERIFY(savePicture(colourful(20, 20), path(u"tty-a.png"_s)));
+        QVERIFY(savePicture(colourful(30, 20), path(u"tty-b.png"_s)));
+        const QString command = u"'%1' convert '%2' '%3' --out-dir '%4' --bin"_s.arg(
+            QStringLiteral(RAVIK_EXECUTABLE), path(u"tty-a.png"_s), path(u"tty-b.png"_s),
+            path(u"tty-out"_s));
+        const Run run = runCommand(script, {u"-qec"_s, command, u"/dev/null"_s});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.contains("[2/2] "), run.out.constData());
+        QVERIFY(QFile::exists(path(u"tty-out/tty-b.bin"_s)));
     }
 };
 

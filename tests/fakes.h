@@ -74,6 +74,11 @@ public:
         text = value;
         return true;
     }
+    QImage GetImage() const override { return heldImage; }
+    QString GetText() const override { return heldText; }
+    // What a paste finds, as the test put it there.
+    QImage heldImage;
+    QString heldText;
     QString text;
     int calls = 0;
     bool refuse = false;

@@ -4,6 +4,7 @@
 #include "codec/frame_buffer.h"
 #include "export/binary_file.h"
 #include "export/c_array_text.h"
+#include "export/frame_text_reader.h"
 #include "fakes.h"
 #include "golden_frames.h"
 #include "platform/picture_box.h"
@@ -15,6 +16,7 @@
 #include <QGroupBox>
 #include <QImageWriter>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -515,14 +517,15 @@ private slots:
         QCOMPARE(first.mode, FileDialog::Mode::Open);
         QCOMPARE(later.mode, FileDialog::Mode::Open);
         for (const auto& shown : {first, later}) {
-            QCOMPARE(shown.nameFilters.size(), 2);
+            QCOMPARE(shown.nameFilters.size(), 3);
             const QString pictures = shown.nameFilters[0];
             QVERIFY2(pictures.startsWith(u"图片文件 ("_s), qPrintable(pictures));
             for (const char* pattern : {"*.png", "*.jpg", "*.jpeg", "*.bmp", "*.gif"}) {
                 QVERIFY2(pictures.contains(QLatin1String(pattern)), pattern);
             }
             QVERIFY(!pictures.contains(QStringLiteral("*.bin")));
-            QCOMPARE(shown.nameFilters[1], u"所有文件 (*)"_s);
+            QCOMPARE(shown.nameFilters[1], u"帧数据 (*.bin *.c *.h *.txt)"_s);
+            QCOMPARE(shown.nameFilters[2], u"所有文件 (*)"_s);
         }
         QCOMPARE(later.startPath, QFileInfo(path).absolutePath()); // the last file's folder
     }
@@ -666,7 +669,7 @@ private slots:
         const Snapshot before = snapshot();
         QMimeData data;
         data.setUrls(
-            {QUrl::fromLocalFile(save(QStringLiteral("frame.bin"), QByteArray(9849, 'x')))});
+            {QUrl::fromLocalFile(save(QStringLiteral("frame.png"), QByteArray(9849, 'x')))});
         QVERIFY(dragEnter(data)); // any one file is taken; the picture loader judges it
         drop(data);
         QCOMPARE(alerts->warnings.size(), 1);
@@ -703,6 +706,161 @@ private slots:
         drop(data);
         QVERIFY(snapshot() == before);
         QVERIFY(alerts->warnings.isEmpty());
+    }
+
+    // --- frames read back, pasting, the picture boxes' menu ----------------------------------
+
+    // A frame from its description: pixel (x, y) has red x mod 16, green y mod 16, blue 15.
+    static FrameBuffer describedFrame() {
+        FrameBuffer frame;
+        for (int y = 0; y < kFrameHeight; ++y) {
+            for (int x = 0; x < kFrameWidth; x += 2) {
+                const int i = pixelIndex(x, y);
+                const int r0 = x % 16, g0 = y % 16, r1 = (x + 1) % 16;
+                frame[std::size_t(i)] = std::uint8_t(r0 << 4 | g0);
+                frame[std::size_t(i + 1)] = std::uint8_t(15 << 4 | r1);
+                frame[std::size_t(i + 2)] = std::uint8_t(g0 << 4 | 15);
+            }
+        }
+        return frame;
+    }
+
+    void shownFrameIs(const FrameBuffer& frame) {
+        QVERIFY(form->frameBuffer().frame().size() == frame.frame().size());
+        QVERIFY(std::equal(frame.frame().begin(), frame.frame().end(),
+                           form->frameBuffer().frame().begin()));
+        for (const QPoint p : {QPoint(0, 0), QPoint(17, 3), QPoint(97, 66)}) {
+            const ColorValue expected = RGB(p.x() % 16 * 16, p.y() % 16 * 16, 0xF0);
+            QCOMPARE(picture3()->Point(p.x(), p.y()), expected);
+            QCOMPARE(picture1()->Point(p.x(), p.y()), expected); // decoded in the source box too
+        }
+        QVERIFY(form->textAccumulator().isEmpty());
+    }
+
+    void opensFrameFiles_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("via");
+        const FrameBuffer frame = describedFrame();
+        const QByteArray text = QByteArray::fromStdString(formatCArrayText(frame));
+        QTest::newRow(".bin by 打开文件") << u"屏幕.bin"_s << frameBytes(frame) << u"dialog"_s;
+        QTest::newRow("C text by 打开文件") << u"frame.txt"_s << text << u"dialog"_s;
+        QTest::newRow("array in a .c file, dropped")
+            << u"logo.c"_s << "const unsigned char logo[] = {\n" + text + "};\n"
+            << u"drop"_s;
+        QTest::newRow(".h as the command line opens it") << u"f.h"_s << text << u"open"_s;
+    }
+    void opensFrameFiles() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, via);
+        const QString path = save(name, bytes);
+        if (via == u"dialog"_s) {
+            open(path);
+        } else if (via == u"drop"_s) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(path)});
+            QVERIFY(dragEnter(data));
+            drop(data);
+        } else {
+            QVERIFY(form->openFile(path));
+        }
+        QVERIFY(alerts->warnings.isEmpty());
+        shownFrameIs(describedFrame());
+        QCOMPARE(status(), u"已打开"_s + QDir::toNativeSeparators(path));
+        // Saving proposes the frame file itself, or a .bin beside C text.
+        dialog->cancel();
+        form->Command4_Click();
+        const QFileInfo info(path);
+        QCOMPARE(dialog->shown.constLast().startPath,
+                 info.path() + u'/' + info.completeBaseName() + u".bin"_s);
+    }
+
+    void refusedFrameFilesChangeNothing_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("one byte too many") << u"long.bin"_s << QByteArray(kFrameSize + 1, '\x12')
+                                           << u"帧数据应为 9849 字节，此文件为 9850 字节"_s;
+        QTest::newRow("a value out of range") << u"bad.c"_s << QByteArray("{ 0x00,\n 300 }")
+                                              << u"第 2 行的数值 300 超出 0–255 的范围"_s;
+    }
+    void refusedFrameFilesChangeNothing() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        open(save(u"start.png"_s, encoded(patternPicture(98, 67), "png")));
+        form->Command2_Click();
+        const Snapshot before = snapshot();
+        open(save(name, bytes));
+        QCOMPARE(alerts->warnings.size(), 1);
+        QVERIFY2(alerts->warnings[0].text.contains(reason), qPrintable(alerts->warnings[0].text));
+        QVERIFY(snapshot() == before);
+    }
+
+    void pastes_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("withImage");
+        QTest::addColumn<QString>("status");
+        const QString text = QString::fromLatin1(formatCArrayText(describedFrame()));
+        QTest::newRow("frame text") << text << false << u"已从剪贴板读取帧数据"_s;
+        QTest::newRow("a picture, with text beside it")
+            << u"<img src=x>"_s << true << u"已从剪贴板读取图片"_s;
+    }
+    void pastes() {
+        QFETCH(QString, text);
+        QFETCH(bool, withImage);
+        QFETCH(QString, status);
+        clipboard->heldText = text;
+        if (withImage) {
+            clipboard->heldImage = patternPicture(120, 80);
+        }
+        // Ctrl+V where the focus is: on the hidden Text1, which must not swallow it.
+        QTest::keyClick(control<QPlainTextEdit>("Text1"), Qt::Key_V, Qt::ControlModifier);
+        QVERIFY(alerts->warnings.isEmpty());
+        QCOMPARE(this->status(), status);
+        if (withImage) {
+            // As opening it: pixel (0, 0) of the pattern is 12 34 56, packed to its nibbles.
+            QCOMPARE(form->frameBuffer()[0], std::uint8_t(0x13));
+            QCOMPARE(picture1()->Point(0, 0), RGB(0x12, 0x34, 0x56));
+        } else {
+            shownFrameIs(describedFrame());
+        }
+    }
+
+    void refusedPasteChangesNothing() {
+        open(save(u"start.png"_s, encoded(patternPicture(98, 67), "png")));
+        const Snapshot before = snapshot();
+        for (const QString& text : {QString(), u"0x01, 0x02"_s}) {
+            clipboard->heldText = text;
+            form->pasteFromClipboard();
+        }
+        QCOMPARE(alerts->warnings.size(), 2);
+        QVERIFY(alerts->warnings[1].text.contains(u"此文本有 2 个"_s));
+        QVERIFY(snapshot() == before);
+    }
+
+    void menuCopiesTheCDeclaration() {
+        open(save(u"启动 logo.png"_s, encoded(patternPicture(98, 67), "png")));
+        form->Command2_Click();
+        const QString plainText = form->textAccumulator();
+        QMenu menu;
+        form->fillPictureMenu(menu);
+        QAction* copy = nullptr;
+        for (QAction* action : menu.actions()) {
+            copy = action->text() == u"复制为 C 数组声明"_s ? action : copy;
+        }
+        QVERIFY(copy != nullptr);
+        copy->trigger();
+        QVERIFY(clipboard->text.contains(u"static const uint8_t logo[logo_SIZE] = {"_s));
+        const QByteArray header = clipboard->text.toUtf8();
+        const FrameReading back = readFrameText(header.toStdString());
+        QVERIFY2(back.frame.has_value(), qPrintable(back.failure));
+        QVERIFY(*back.frame == form->frameBuffer());
+        QCOMPARE(form->textAccumulator(), plainText); // "取模" keeps its own text
+        for (PictureBox* box : {picture1(), picture3()}) {
+            QCOMPARE(box->contextMenuPolicy(), Qt::CustomContextMenu);
+        }
     }
 };
 

@@ -2,6 +2,8 @@
 
 #include "export/binary_file.h"
 #include "export/c_array_text.h"
+#include "export/c_header.h"
+#include "export/frame_text_reader.h"
 #include "platform/alerts.h"
 #include "platform/clipboard.h"
 #include "platform/file_dialog.h"
@@ -19,7 +21,9 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -53,6 +57,14 @@ std::optional<QString> droppedFile(const QMimeData* data) {
         return std::nullopt;
     }
     return url.toLocalFile();
+}
+
+// The open dialog's filters: pictures first, then frame files, then everything.
+QString openFilter() {
+    QStringList parts = pictureFilter().split(u'|');
+    parts.insert(2, QStringLiteral(u"帧数据"));
+    parts.insert(3, QStringLiteral("*.bin;*.c;*.h;*.txt"));
+    return parts.join(u'|');
 }
 
 } // namespace
@@ -93,6 +105,13 @@ void Form1::buildControls() {
     // Text1 lies below the client area: it receives the C text but the user never sees it.
     Text1 = place<QPlainTextEdit>(this, "Text1", {128, 464, 529, 217}, QStringLiteral("Text1"));
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Text1 holds the focus but is never seen: Ctrl+V there reads the clipboard as elsewhere.
+    Text1->installEventFilter(this);
+    for (PictureBox* box : {Picture1, Picture3}) {
+        box->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(box, &QWidget::customContextMenuRequested, this,
+                [this, box](const QPoint& position) { showPictureMenu(box, position); });
+    }
 
     for (QPushButton* button : {Command1, Command2, Command3, Command4}) {
         button->setAutoDefault(false);
@@ -127,14 +146,118 @@ bool Form1::openPicture(const QString& givenPath) {
     return true;
 }
 
+bool Form1::openFrameFile(const QString& givenPath) {
+    const QString path = QFileInfo(givenPath).absoluteFilePath();
+    const FrameReading reading = readFrameFile(path);
+    if (!reading.frame) {
+        alerts_.warn(QStringLiteral(u"打开文件"),
+                     QStringLiteral(u"无法打开帧数据：\n%1\n\n原因：%2")
+                         .arg(nativePath(path), reading.failure));
+        return false;
+    }
+    // Saving as .bin then proposes this file itself (or, for C text, a .bin beside it).
+    CommonDialog1.setFileName(path);
+    showFrame(*reading.frame);
+    setStatus(QStringLiteral(u"已打开") + nativePath(path));
+    return true;
+}
+
+bool Form1::openFile(const QString& path) {
+    return isFrameFile(path) ? openFrameFile(path) : openPicture(path);
+}
+
 void Form1::Command1_Click() {
     // The open dialog always offers pictures, whatever filter the last save left behind.
-    CommonDialog1.setFilter(pictureFilter());
+    CommonDialog1.setFilter(openFilter());
     const QString last = CommonDialog1.FileName();
     const QString startFolder = last.isEmpty() ? QString() : QFileInfo(last).absolutePath();
     if (const auto chosen = CommonDialog1.ShowOpen(startFolder)) {
-        openPicture(*chosen);
+        openFile(*chosen);
     }
+}
+
+// A frame read back has no picture behind it: the source box shows the frame decoded too.
+void Form1::showFrame(const ravik::FrameBuffer& frame) {
+    picture_ = QImage();
+    TextAccumulator.clear();
+    FrameBuffer = frame;
+    Picture1->setPixels(previewPixels(FrameBuffer));
+    Pre_View();
+}
+
+void Form1::pasteFromClipboard() {
+    const QString title = QStringLiteral(u"粘贴");
+    if (const QImage image = clipboard_.GetImage(); !image.isNull()) {
+        picture_ = image;
+        TextAccumulator.clear();
+        convertPicture();
+        setStatus(QStringLiteral(u"已从剪贴板读取图片"));
+        return;
+    }
+    const QString text = clipboard_.GetText();
+    if (text.isEmpty()) {
+        alerts_.warn(title, QStringLiteral(u"剪贴板中没有图片或帧数据。"));
+        return;
+    }
+    const QByteArray bytes = text.toUtf8();
+    const FrameReading reading =
+        readFrameText(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    if (!reading.frame) {
+        alerts_.warn(
+            title, QStringLiteral(u"剪贴板中的文本不是帧数据。\n\n原因：%1").arg(reading.failure));
+        return;
+    }
+    showFrame(*reading.frame);
+    setStatus(QStringLiteral(u"已从剪贴板读取帧数据"));
+}
+
+void Form1::fillPictureMenu(QMenu& menu) {
+    struct Entry {
+        QString text;
+        void (Form1::*handler)();
+    };
+    const Entry entries[] = {
+        {QStringLiteral(u"复制为 C 数组声明"), &Form1::copyCDeclaration},
+    };
+    for (const Entry& entry : entries) {
+        connect(menu.addAction(entry.text), &QAction::triggered, this, entry.handler);
+    }
+}
+
+void Form1::showPictureMenu(PictureBox* box, const QPoint& position) {
+    QMenu menu(this);
+    fillPictureMenu(menu);
+    menu.exec(box->mapToGlobal(position));
+}
+
+void Form1::copyCDeclaration() {
+    const QString last = CommonDialog1.FileName();
+    const std::string identifier =
+        cIdentifierFor(last.isEmpty() ? QString() : QFileInfo(last).completeBaseName());
+    const QString header = QString::fromStdString(formatCHeader(identifier, {}, FrameBuffer));
+    if (!clipboard_.SetText(header)) {
+        alerts_.warn(QStringLiteral(u"复制为 C 数组声明"),
+                     QStringLiteral(u"无法把 C 数组声明放到剪贴板，请稍后再试。"));
+        return;
+    }
+    setStatus(QStringLiteral(u"C 数组声明已放到剪贴板"));
+}
+
+void Form1::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Paste)) {
+        pasteFromClipboard();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Text1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste)) {
+        pasteFromClipboard();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 // The picture conversion: places the picture in the source box, packs the 98 × 67 colours the
@@ -208,7 +331,7 @@ void Form1::setStatus(const QString& text) {
     Label3->setToolTip(Label3->fits(text) ? QString() : text);
 }
 
-// Dropping a picture file opens it as choosing it in "打开文件" does.
+// Dropping a picture or frame file opens it as choosing it in "打开文件" does.
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
     if (droppedFile(event->mimeData())) {
         event->acceptProposedAction();
@@ -224,7 +347,7 @@ void Form1::dragMoveEvent(QDragMoveEvent* event) {
 void Form1::dropEvent(QDropEvent* event) {
     if (const auto path = droppedFile(event->mimeData())) {
         event->acceptProposedAction();
-        openPicture(*path);
+        openFile(*path);
     }
 }
 

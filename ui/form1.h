@@ -13,6 +13,7 @@
 
 class QGroupBox;
 class QLabel;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -41,6 +42,15 @@ public:
     // Loads the picture at path into the source box, converts it and previews it, as choosing it
     // in "打开文件" does. A picture that can't be loaded is reported and changes nothing.
     bool openPicture(const QString& path);
+    // Reads a frame file (.bin, or C text in .c, .h, .txt) into the frame and shows it in both
+    // boxes. A file that isn't one frame is reported and changes nothing.
+    bool openFrameFile(const QString& path);
+    // A frame file or a picture, by the file's suffix: what "打开文件", a drop and the command
+    // line open.
+    bool openFile(const QString& path);
+
+    // The picture boxes' context menu: its actions, filled in one place.
+    void fillPictureMenu(QMenu& menu);
 
 public slots:
     void Command1_Click();
@@ -49,16 +59,24 @@ public slots:
     void Command4_Click();
     void Form_Unload(int& cancel);
     void Pre_View();
+    // Ctrl+V: a picture on the clipboard is opened, text holding a frame is read into it.
+    void pasteFromClipboard();
+    // "复制为 C 数组声明": the frame as a C header on the clipboard.
+    void copyCDeclaration();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
     void convertPicture();
+    void showFrame(const ravik::FrameBuffer& frame);
+    void showPictureMenu(PictureBox* box, const QPoint& position);
     void setStatus(const QString& text);
     QString proposedBinName() const;
 

@@ -1,0 +1,139 @@
+#include "convert_job.h"
+
+#include "export/binary_file.h"
+#include "export/c_array_text.h"
+#include "export/c_header.h"
+#include "export/frame_text_reader.h"
+#include "platform/frame_set_loader.h"
+#include "platform/picture_conversion.h"
+#include "platform/picture_loader.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace ravik {
+namespace {
+
+// The preview in the format its name's extension asks for (PNG when it names none the writers
+// know); the frames of a set one below the other.
+std::optional<QByteArray> previewFile(const QList<FrameBuffer>& frames, const QString& path) {
+    QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
+        format = "png";
+    }
+    QImage strip;
+    for (qsizetype i = 0; i < frames.size(); ++i) {
+        const QImage frame = previewImage(frames[i]).convertToFormat(QImage::Format_RGB32);
+        if (strip.isNull()) {
+            strip = QImage(frame.width(), frame.height() * int(frames.size()), frame.format());
+        }
+        for (int y = 0; y < frame.height(); ++y) {
+            std::memcpy(strip.scanLine(int(i) * frame.height() + y), frame.constScanLine(y),
+                        std::size_t(frame.bytesPerLine()));
+        }
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (!writer.write(strip)) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+} // namespace
+
+QString nativePath(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+void printError(const QString& message) {
+    std::fputs(qPrintable(QStringLiteral("ravik-lcd: ") + message + u'\n'), stderr);
+}
+
+ConvertedInput convertInput(const QString& path, const ConversionOptions& options, bool allFrames) {
+    ConvertedInput input;
+    input.frameSet = allFrames;
+    if (isFrameFile(path)) {
+        const FrameReading reading = readFrameFile(path);
+        if (!reading.frame) {
+            input.failure =
+                QStringLiteral(u"无法读取帧数据“%1”：%2").arg(nativePath(path), reading.failure);
+            return input;
+        }
+        input.frames = {*reading.frame};
+        input.delaysMs = {0};
+        return input;
+    }
+    if (allFrames) {
+        const LoadedFrameSet set = LoadFrameSet(path);
+        if (!set.ok()) {
+            input.failure =
+                QStringLiteral(u"无法打开图片“%1”：%2").arg(nativePath(path), set.failure);
+            return input;
+        }
+        for (const QImage& frame : set.frames) {
+            input.frames.append(convertPicture(frame, options).frame);
+        }
+        input.delaysMs = set.delaysMs;
+        return input;
+    }
+    const LoadedPicture loaded = LoadPicture(path, {kFrameWidth, kFrameHeight});
+    if (!loaded.ok()) {
+        input.failure =
+            QStringLiteral(u"无法打开图片“%1”：%2").arg(nativePath(path), loaded.failure);
+        return input;
+    }
+    input.frames = {convertPicture(loaded.picture, options).frame};
+    input.delaysMs = {0};
+    return input;
+}
+
+QByteArray cText(const ConvertedInput& input) {
+    QByteArray text;
+    for (const FrameBuffer& frame : input.frames) {
+        text += QByteArray::fromStdString(formatCArrayText(frame));
+    }
+    return text;
+}
+
+OutputFiles outputFiles(const ConvertedInput& input, const OutputRequest& request) {
+    OutputFiles out;
+    if (request.binPath) {
+        QByteArray bytes;
+        for (const FrameBuffer& frame : input.frames) {
+            bytes += frameBytes(frame);
+        }
+        out.files.append({*request.binPath, bytes});
+    }
+    if (request.cTextPath) {
+        out.files.append({*request.cTextPath, cText(input)});
+    }
+    if (request.headerPath) {
+        const std::vector<FrameBuffer> frames(input.frames.begin(), input.frames.end());
+        const std::vector<int> delays(input.delaysMs.begin(), input.delaysMs.end());
+        const std::string header =
+            input.frameSet
+                ? formatCHeaderFrameSet(request.identifier, request.attribute, frames, delays)
+                : formatCHeader(request.identifier, request.attribute, frames.front());
+        out.files.append({*request.headerPath, QByteArray::fromStdString(header)});
+    }
+    if (request.previewPath) {
+        const auto preview = previewFile(input.frames, *request.previewPath);
+        if (!preview) {
+            out.failure =
+                QStringLiteral(u"无法生成预览图“%1”").arg(nativePath(*request.previewPath));
+            return out;
+        }
+        out.files.append({*request.previewPath, *preview});
+    }
+    return out;
+}
+
+} // namespace ravik

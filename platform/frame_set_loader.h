@@ -1,0 +1,22 @@
+#pragma once
+
+// Loading every frame of an animated picture (GIF, animated WebP, and APNG where the installed
+// readers take it), each composed as a viewer shows it at that moment, with how long it stays.
+
+#include <QImage>
+#include <QList>
+#include <QString>
+
+namespace ravik {
+
+struct LoadedFrameSet {
+    QList<QImage> frames; // composed, in order; one for a still picture
+    QList<int> delaysMs;  // how long each frame is shown
+    QString failure;      // why loading failed, in Chinese; empty on success
+    bool ok() const { return failure.isEmpty(); }
+};
+
+// Each reader is used by one thread only, so several pictures can load at once.
+LoadedFrameSet LoadFrameSet(const QString& path);
+
+} // namespace ravik

@@ -53,6 +53,37 @@ std::optional<ColorValue> parseBackground(const QString& text) {
     return RGB(int(rgb >> 16), int(rgb >> 8 & 0xFF), int(rgb & 0xFF));
 }
 
+// The names --fit and --dither take, as the user writes them.
+template <typename Choice> struct Named {
+    const char* name;
+    Choice choice;
+};
+constexpr Named<Fit> kFitNames[] = {{"original", Fit::Original},
+                                    {"contain", Fit::Contain},
+                                    {"cover", Fit::Cover},
+                                    {"stretch", Fit::Stretch}};
+constexpr Named<Dither> kDitherNames[] = {{"none", Dither::None},
+                                          {"ordered", Dither::Ordered},
+                                          {"floyd-steinberg", Dither::FloydSteinberg}};
+
+template <typename Choice, std::size_t N>
+std::optional<Choice> choiceNamed(const Named<Choice> (&names)[N], const QString& text) {
+    for (const auto& named : names) {
+        if (text.compare(QLatin1String(named.name), Qt::CaseInsensitive) == 0) {
+            return named.choice;
+        }
+    }
+    return std::nullopt;
+}
+
+template <typename Choice, std::size_t N> QString allNames(const Named<Choice> (&names)[N]) {
+    QStringList all;
+    for (const auto& named : names) {
+        all << QLatin1String(named.name);
+    }
+    return all.join(u'|');
+}
+
 // Why QCommandLineParser refused the arguments, in Chinese and naming the option as the user
 // spelt it. It refuses only unknown options and a value option at the very end (anything after
 // a value option is taken as its value).
@@ -89,7 +120,7 @@ QString withHelpHint(const QString& error) {
 
 // The preview picture in the format its name's extension asks for (PNG when it names none the
 // writers know).
-std::optional<QByteArray> previewFile(const FrameBuffer& frame, const QString& path) {
+std::optional<QByteArray> previewFile(const FrameBuffer& frame, const QString& path, int scale) {
     QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
     if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
         format = "png";
@@ -98,7 +129,10 @@ std::optional<QByteArray> previewFile(const FrameBuffer& frame, const QString& p
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
-    if (!writer.write(previewImage(frame))) {
+    const QImage preview = previewImage(frame);
+    if (!writer.write(scale == 1 ? preview
+                                 : preview.scaled(preview.size() * scale, Qt::IgnoreAspectRatio,
+                                                  Qt::FastTransformation))) {
         return std::nullopt;
     }
     return bytes;
@@ -113,7 +147,8 @@ QString versionText() {
 QString helpText() {
     const QString frame = QStringLiteral("%1 × %2").arg(kFrameWidth).arg(kFrameHeight);
     return QStringLiteral(
-               u"Ravik液晶显示器取模助手 %1：把图片左上角 %2 像素转换成 12 位色液晶屏的 %3 "
+               u"Ravik液晶显示器取模助手 %1：把图片（默认取左上角 %2 像素）转换成 12 位色液晶屏的 "
+               u"%3 "
                u"字节帧数据。\n"
                u"\n"
                u"用法：\n"
@@ -122,6 +157,7 @@ QString helpText() {
                u"\n"
                u"  ravik-lcd convert 图片 [--bin 文件] [--c-text 文件] [--preview 文件] "
                u"[--background RRGGBB]\n"
+               u"                    [--fit 方式] [--dither 方式] [--preview-scale N]\n"
                u"      不打开窗口、不需要显示器，直接转换：\n"
                u"      --bin 文件          写入 %3 字节的二进制帧文件（无文件头）\n"
                u"      --c-text 文件       写入 C 语言数组文本，与“取模”放到剪贴板的文本相同；"
@@ -130,6 +166,13 @@ QString helpText() {
                u"格式由扩展名决定（.png、.jpg、.bmp 等）\n"
                u"      --background 颜色   图片小于 %2 或有透明部分时的底色，RRGGBB 或 "
                u"#RRGGBB，默认 %4\n"
+               u"      --fit 方式          图片放进 %2 的方式：original 原始尺寸（默认，取左上角，"
+               u"不缩放）、contain 等比缩放（完整显示，居中，其余为底色）、cover 填满裁切（居中裁去"
+               u"多余部分）、stretch 拉伸；缩放时按面积取平均\n"
+               u"      --dither 方式       每个颜色分量从 8 位变为 4 位的方式：none 无（默认，取高 "
+               u"4 位）、ordered 有序抖动（4 × 4）、floyd-steinberg 误差扩散\n"
+               u"      --preview-scale N   预览图放大 N 倍（%7 到 %8，默认 1），每个液晶像素画成 "
+               u"N × N 个像素\n"
                u"      不给任何输出选项时，把 C 语言数组文本打印到标准输出。\n"
                u"      所有输出都成功后才一起写入；任何一项失败，都不会创建或改动任何输出文件。\n"
                u"\n"
@@ -141,7 +184,9 @@ QString helpText() {
         .arg(kFrameSize)
         .arg(hexColor(kDefaultBackground))
         .arg(kExitFailure)
-        .arg(kExitUsage);
+        .arg(kExitUsage)
+        .arg(kMinPreviewScale)
+        .arg(kMaxPreviewScale);
 }
 
 WindowArguments parseWindowArguments(const QStringList& arguments) {
@@ -177,8 +222,13 @@ ConvertArguments parseConvertArguments(const QStringList& arguments) {
     const QCommandLineOption preview(QStringLiteral("preview"), QString(), QStringLiteral("file"));
     const QCommandLineOption background(QStringLiteral("background"), QString(),
                                         QStringLiteral("color"));
-    const QList<const QCommandLineOption*> valueOptions{&bin, &cText, &preview, &background};
-    parser.addOptions({help, bin, cText, preview, background});
+    const QCommandLineOption fit(QStringLiteral("fit"), QString(), QStringLiteral("mode"));
+    const QCommandLineOption dither(QStringLiteral("dither"), QString(), QStringLiteral("mode"));
+    const QCommandLineOption previewScale(QStringLiteral("preview-scale"), QString(),
+                                          QStringLiteral("n"));
+    const QList<const QCommandLineOption*> valueOptions{&bin, &cText,  &preview,     &background,
+                                                        &fit, &dither, &previewScale};
+    parser.addOptions({help, bin, cText, preview, background, fit, dither, previewScale});
 
     ConvertArguments parsed;
     const auto fail = [&parsed](const QString& error) {
@@ -220,11 +270,38 @@ ConvertArguments parseConvertArguments(const QStringList& arguments) {
         }
         options.conversion.background = *color;
     }
+    if (parser.isSet(fit)) {
+        const auto chosen = choiceNamed(kFitNames, parser.value(fit));
+        if (!chosen) {
+            return fail(QStringLiteral(u"缩放方式“%1”无效，应为 %2")
+                            .arg(parser.value(fit), allNames(kFitNames)));
+        }
+        options.conversion.fit = *chosen;
+    }
+    if (parser.isSet(dither)) {
+        const auto chosen = choiceNamed(kDitherNames, parser.value(dither));
+        if (!chosen) {
+            return fail(QStringLiteral(u"抖动方式“%1”无效，应为 %2")
+                            .arg(parser.value(dither), allNames(kDitherNames)));
+        }
+        options.conversion.dither = *chosen;
+    }
+    if (parser.isSet(previewScale)) {
+        bool number = false;
+        const int scale = parser.value(previewScale).toInt(&number);
+        if (!number || scale < kMinPreviewScale || scale > kMaxPreviewScale) {
+            return fail(QStringLiteral(u"预览放大倍数“%1”无效，应为 %2 到 %3 的整数")
+                            .arg(parser.value(previewScale))
+                            .arg(kMinPreviewScale)
+                            .arg(kMaxPreviewScale));
+        }
+        options.previewScale = scale;
+    }
     return parsed;
 }
 
 int convert(const ConvertOptions& options) {
-    const LoadedPicture loaded = LoadPicture(options.picture, {kFrameWidth, kFrameHeight});
+    const LoadedPicture loaded = loadForFit(options.picture, options.conversion.fit);
     if (!loaded.ok()) {
         printError(
             QStringLiteral(u"无法打开图片“%1”：%2").arg(native(options.picture), loaded.failure));
@@ -241,7 +318,7 @@ int convert(const ConvertOptions& options) {
         files.append({*options.cTextPath, text});
     }
     if (options.previewPath) {
-        const auto preview = previewFile(frame, *options.previewPath);
+        const auto preview = previewFile(frame, *options.previewPath, options.previewScale);
         if (!preview) {
             printError(QStringLiteral(u"无法生成预览图“%1”").arg(native(*options.previewPath)));
             return kExitFailure;

@@ -11,7 +11,10 @@
 #include <QPointer>
 #include <QWidget>
 
+class QAction;
+class QActionGroup;
 class QGroupBox;
+class QMenu;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -21,6 +24,8 @@ namespace ravik {
 class Form2;
 class PictureBox;
 class StatusLabel;
+class ZoomWindow;
+class ColorDialog;
 
 class Form1 : public QWidget {
     Q_OBJECT
@@ -42,6 +47,20 @@ public:
     // in "打开文件" does. A picture that can't be loaded is reported and changes nothing.
     bool openPicture(const QString& path);
 
+    // The conversion choices of the picture boxes' menu; each converts the open picture again at
+    // once. A fit other than the original size loads the whole picture again from its file.
+    const ConversionOptions& conversionOptions() const { return options_; }
+    bool setFit(Fit fit);
+    void setDither(Dither dither);
+    void setBackground(ColorValue background);
+    // Asks for the background colour ("底色…").
+    void chooseBackground();
+    // Opens the enlarged preview, or brings it to the front ("放大预览").
+    void showZoomWindow();
+    ZoomWindow* zoomWindow() const;
+    // Fills menu with the picture boxes' actions, as their context menu shows them.
+    void fillPictureMenu(QMenu& menu);
+
 public slots:
     void Command1_Click();
     void Command2_Click();
@@ -55,9 +74,13 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
+    void buildPictureActions();
+    void showPictureMenu(QWidget* box, const QPoint& position);
+    void conversionChanged();
     void convertPicture();
     void setStatus(const QString& text);
     QString proposedBinName() const;
@@ -66,13 +89,21 @@ private:
     Alerts& alerts_;
     Clipboard& clipboard_;
     WindowOpacity& opacity_;
+    ColorDialog& colorDialog_;
     QPointer<Form2> aboutWindow_;
+    QPointer<ZoomWindow> zoomWindow_;
 
     ravik::FrameBuffer FrameBuffer;
     QString TextAccumulator;
     // The opened picture as decoded, kept so a change of options converts it again.
     QImage picture_;
+    QString picturePath_; // where picture_ came from, to load it again for another fit
     ConversionOptions options_;
+
+    QActionGroup* fitActions_ = nullptr;
+    QActionGroup* ditherActions_ = nullptr;
+    QAction* backgroundAction_ = nullptr;
+    QAction* zoomAction_ = nullptr;
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;

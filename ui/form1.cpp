@@ -263,7 +263,9 @@ void Form1::showZoomWindow() {
         zoomWindow_ = new ZoomWindow(this);
         zoomWindow_->showFrame(FrameBuffer);
         if (const QScreen* screen = this->screen()) {
-            zoomWindow_->setZoom(zoomWindow_->largestZoomWithin(screen->availableSize()));
+            // Room for the window's frame and title bar, which the window manager adds.
+            const QSize frame(16, 48);
+            zoomWindow_->fitInto(screen->availableSize() - frame);
         }
     }
     zoomWindow_->show();

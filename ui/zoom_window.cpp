@@ -94,6 +94,9 @@ void ZoomWindow::setGrid(bool grid) {
     if (grid != grid_) {
         grid_ = grid;
         gridBox_->setChecked(grid);
+        if (available_.isValid()) {
+            zoom_ = std::min(zoom_, largestZoomWithin(available_));
+        }
         redraw();
     }
 }
@@ -118,6 +121,11 @@ int ZoomWindow::largestZoomWithin(const QSize& available) const {
         }
     }
     return kMinZoom;
+}
+
+void ZoomWindow::fitInto(const QSize& available) {
+    available_ = available;
+    setZoom(largestZoomWithin(available));
 }
 
 // Each frame pixel fills a zoom × zoom square; with the grid, a line of one pixel lies between

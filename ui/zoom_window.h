@@ -36,6 +36,9 @@ public:
     void setLevels(Levels levels);
     // The largest zoom at which the window fits into an area of that size.
     int largestZoomWithin(const QSize& available) const;
+    // Zooms as far as the window fits into the area, and keeps it within it when the grid is
+    // turned on.
+    void fitInto(const QSize& available);
 
     // The enlarged frame as drawn.
     const QImage& picture() const { return picture_; }
@@ -56,6 +59,7 @@ private:
     int zoom_ = 4;
     bool grid_ = false;
     Levels levels_ = Levels::Preview;
+    QSize available_;
     QImage picture_;
 
     QLabel* canvas_ = nullptr;

@@ -66,22 +66,20 @@ constexpr Named<Dither> kDitherNames[] = {{"none", Dither::None},
                                           {"ordered", Dither::Ordered},
                                           {"floyd-steinberg", Dither::FloydSteinberg}};
 
+// Sets `into` to the choice named text (in any case); gives the usage error, naming what is
+// chosen and every name it takes, when no choice has that name.
 template <typename Choice, std::size_t N>
-std::optional<Choice> choiceNamed(const Named<Choice> (&names)[N], const QString& text) {
-    for (const auto& named : names) {
-        if (text.compare(QLatin1String(named.name), Qt::CaseInsensitive) == 0) {
-            return named.choice;
-        }
-    }
-    return std::nullopt;
-}
-
-template <typename Choice, std::size_t N> QString allNames(const Named<Choice> (&names)[N]) {
+QString readChoice(const Named<Choice> (&names)[N], const QString& what, const QString& text,
+                   Choice& into) {
     QStringList all;
     for (const auto& named : names) {
+        if (text.compare(QLatin1String(named.name), Qt::CaseInsensitive) == 0) {
+            into = named.choice;
+            return {};
+        }
         all << QLatin1String(named.name);
     }
-    return all.join(u'|');
+    return QStringLiteral(u"%1“%2”无效，应为 %3").arg(what, text, all.join(u'|'));
 }
 
 // Why QCommandLineParser refused the arguments, in Chinese and naming the option as the user
@@ -270,21 +268,17 @@ ConvertArguments parseConvertArguments(const QStringList& arguments) {
         }
         options.conversion.background = *color;
     }
+    QString choiceError;
     if (parser.isSet(fit)) {
-        const auto chosen = choiceNamed(kFitNames, parser.value(fit));
-        if (!chosen) {
-            return fail(QStringLiteral(u"缩放方式“%1”无效，应为 %2")
-                            .arg(parser.value(fit), allNames(kFitNames)));
-        }
-        options.conversion.fit = *chosen;
+        choiceError = readChoice(kFitNames, QStringLiteral(u"缩放方式"), parser.value(fit),
+                                 options.conversion.fit);
     }
-    if (parser.isSet(dither)) {
-        const auto chosen = choiceNamed(kDitherNames, parser.value(dither));
-        if (!chosen) {
-            return fail(QStringLiteral(u"抖动方式“%1”无效，应为 %2")
-                            .arg(parser.value(dither), allNames(kDitherNames)));
-        }
-        options.conversion.dither = *chosen;
+    if (choiceError.isEmpty() && parser.isSet(dither)) {
+        choiceError = readChoice(kDitherNames, QStringLiteral(u"抖动方式"), parser.value(dither),
+                                 options.conversion.dither);
+    }
+    if (!choiceError.isEmpty()) {
+        return fail(choiceError);
     }
     if (parser.isSet(previewScale)) {
         bool number = false;

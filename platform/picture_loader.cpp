@@ -84,6 +84,21 @@ QRect storedCorner(const QSize& stored, QImageIOHandler::Transformations transfo
                  QPoint(qMax(a.x(), b.x()), qMax(a.y(), b.y())));
 }
 
+LoadedPicture tooLarge(const QSize& size) {
+    return failed(QStringLiteral(u"图片太大：%1 × %2 像素，超出了可以解码的大小")
+                      .arg(size.width())
+                      .arg(size.height()));
+}
+
+// The reader's picture, or why it gave none.
+LoadedPicture readWith(QImageReader& reader) {
+    QImage picture;
+    if (!reader.read(&picture) || picture.isNull()) {
+        return failed(readFailureReason(reader.error()));
+    }
+    return {picture, {}};
+}
+
 LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArray& format) {
     buffer.seek(0);
     QImageReader reader(&buffer, format);
@@ -92,15 +107,9 @@ LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArra
     if (corner.isValid() && size.isValid() && reader.supportsOption(QImageIOHandler::ClipRect)) {
         reader.setClipRect(storedCorner(size, reader.transformation(), corner));
     } else if (size.isValid() && exceedsDecodeLimit(size)) {
-        return failed(QStringLiteral(u"图片太大：%1 × %2 像素，超出了可以解码的大小")
-                          .arg(size.width())
-                          .arg(size.height()));
+        return tooLarge(size);
     }
-    QImage picture;
-    if (!reader.read(&picture) || picture.isNull()) {
-        return failed(readFailureReason(reader.error()));
-    }
-    return {picture, {}};
+    return readWith(reader);
 }
 
 } // namespace
@@ -214,15 +223,9 @@ LoadedPicture decodeReducedJpeg(const QByteArray& data, Fit fit) {
                                    (stored.height() + divisor - 1) / divisor));
         reader.setQuality(0);
     } else if (exceedsDecodeLimit(stored)) {
-        return failed(QStringLiteral(u"图片太大：%1 × %2 像素，超出了可以解码的大小")
-                          .arg(stored.width())
-                          .arg(stored.height()));
+        return tooLarge(stored);
     }
-    QImage picture;
-    if (!reader.read(&picture) || picture.isNull()) {
-        return failed(readFailureReason(reader.error()));
-    }
-    return {picture, {}};
+    return readWith(reader);
 }
 
 } // namespace

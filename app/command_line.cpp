@@ -40,6 +40,35 @@ std::optional<ColorValue> parseBackground(const QString& text) {
     return RGB(int(rgb >> 16), int(rgb >> 8 & 0xFF), int(rgb & 0xFF));
 }
 
+// The names --fit and --dither take, as the user writes them.
+template <typename Choice> struct Named {
+    const char* name;
+    Choice choice;
+};
+constexpr Named<Fit> kFitNames[] = {{"original", Fit::Original},
+                                    {"contain", Fit::Contain},
+                                    {"cover", Fit::Cover},
+                                    {"stretch", Fit::Stretch}};
+constexpr Named<Dither> kDitherNames[] = {{"none", Dither::None},
+                                          {"ordered", Dither::Ordered},
+                                          {"floyd-steinberg", Dither::FloydSteinberg}};
+
+// Sets `into` to the choice named text (in any case); gives the usage error, naming what is
+// chosen and every name it takes, when no choice has that name.
+template <typename Choice, std::size_t N>
+QString readChoice(const Named<Choice> (&names)[N], const QString& what, const QString& text,
+                   Choice& into) {
+    QStringList all;
+    for (const auto& named : names) {
+        if (text.compare(QLatin1String(named.name), Qt::CaseInsensitive) == 0) {
+            into = named.choice;
+            return {};
+        }
+        all << QLatin1String(named.name);
+    }
+    return QStringLiteral(u"%1“%2”无效，应为 %3").arg(what, text, all.join(u'|'));
+}
+
 // Why QCommandLineParser refused the arguments, in Chinese and naming the option as the user
 // spelt it. It refuses only unknown options and a value option at the very end (anything after
 // a value option is taken as its value).
@@ -128,6 +157,21 @@ QString backgroundError(const QString& value) {
         .arg(value, hexColor(kDefaultBackground));
 }
 
+// --fit and --dither into the conversion options; the Chinese reason when a value is unknown.
+QString readFitAndDither(const QCommandLineParser& parser, const QCommandLineOption& fit,
+                         const QCommandLineOption& dither, ConversionOptions& conversion) {
+    QString problem;
+    if (parser.isSet(fit)) {
+        problem =
+            readChoice(kFitNames, QStringLiteral(u"缩放方式"), parser.value(fit), conversion.fit);
+    }
+    if (problem.isEmpty() && parser.isSet(dither)) {
+        problem = readChoice(kDitherNames, QStringLiteral(u"抖动方式"), parser.value(dither),
+                             conversion.dither);
+    }
+    return problem;
+}
+
 ConvertArguments parseBatchArguments(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -144,10 +188,12 @@ ConvertArguments parseBatchArguments(const QStringList& arguments) {
     const QCommandLineOption background(QStringLiteral("background"), QString(),
                                         QStringLiteral("color"));
     const QCommandLineOption jobs(QStringLiteral("jobs"), QString(), QStringLiteral("count"));
+    const QCommandLineOption fit(QStringLiteral("fit"), QString(), QStringLiteral("mode"));
+    const QCommandLineOption dither(QStringLiteral("dither"), QString(), QStringLiteral("mode"));
     const QList<const QCommandLineOption*> valueOptions{&outDir, &name, &attribute, &background,
-                                                        &jobs};
-    parser.addOptions(
-        {help, outDir, bin, cText, header, preview, allFrames, name, attribute, background, jobs});
+                                                        &jobs,   &fit,  &dither};
+    parser.addOptions({help, outDir, bin, cText, header, preview, allFrames, name, attribute,
+                       background, jobs, fit, dither});
 
     if (auto answer = earlyAnswer(parser, arguments, help, valueOptions)) {
         return *answer;
@@ -191,6 +237,10 @@ ConvertArguments parseBatchArguments(const QStringList& arguments) {
         }
         batch.conversion.background = *color;
     }
+    if (const QString problem = readFitAndDither(parser, fit, dither, batch.conversion);
+        !problem.isEmpty()) {
+        return refused(problem);
+    }
     ConvertArguments parsed;
     parsed.batch = batch;
     return parsed;
@@ -205,7 +255,8 @@ QString versionText() {
 QString helpText() {
     const QString frame = QStringLiteral("%1 × %2").arg(kFrameWidth).arg(kFrameHeight);
     return QStringLiteral(
-               u"Ravik液晶显示器取模助手 %1：把图片左上角 %2 像素转换成 12 位色液晶屏的 %3 "
+               u"Ravik液晶显示器取模助手 %1：把图片（默认取左上角 %2 像素）转换成 12 位色液晶屏的 "
+               u"%3 "
                u"字节帧数据。\n"
                u"\n"
                u"用法：\n"
@@ -215,6 +266,7 @@ QString helpText() {
                u"\n"
                u"  ravik-lcd convert 图片 [--bin 文件] [--c-text 文件] [--header 文件.h] "
                u"[--preview 文件] [--background RRGGBB] [--all-frames]\n"
+               u"                    [--fit 方式] [--dither 方式] [--preview-scale N]\n"
                u"      不打开窗口、不需要显示器，直接转换：\n"
                u"      --bin 文件          写入 %3 字节的二进制帧文件（无文件头）\n"
                u"      --c-text 文件       写入 C 语言数组文本，与“取模”放到剪贴板的文本相同；"
@@ -232,18 +284,28 @@ QString helpText() {
                u"依次写入各帧，"
                u"--header 写入 名称[名称_FRAMES][名称_SIZE] 和每帧时长 名称_DELAYS_MS\n"
                u"      图片也可以是帧文件（.bin 或 C 语言数组文本），用来查看或换一种格式保存。\n"
+               u"      --fit 方式          图片放进 %2 的方式：original 原始尺寸（默认，取左上角，"
+               u"不缩放）、contain 等比缩放（完整显示，居中，其余为底色）、cover 填满裁切（居中裁去"
+               u"多余部分）、stretch 拉伸；缩放时按面积取平均\n"
+               u"      --dither 方式       每个颜色分量从 8 位变为 4 位的方式：none 无（默认，取高 "
+               u"4 位）、ordered 有序抖动（4 × 4）、floyd-steinberg 误差扩散\n"
+               u"      --preview-scale N   预览图放大 N 倍（%7 到 %8，默认 1），每个液晶像素画成 "
+               u"N × N 个像素\n"
                u"      不给任何输出选项时，把 C 语言数组文本打印到标准输出。\n"
                u"      所有输出都成功后才一起写入；任何一项失败，都不会创建或改动任何输出文件。\n"
                u"      含多种尺寸的图标文件（.ico）使用其中最大的一幅，与看图软件显示的相同。\n"
                u"\n"
                u"  ravik-lcd convert 图片… --out-dir 文件夹 [--bin] [--c-text] [--header] "
                u"[--preview] [--jobs 线程数]\n"
-               u"      批量转换：每张图片写入 文件夹/<文件名>.bin、.txt、.h、.png，用上所有 CPU "
-               u"核心。"
+               u"      批量转换，用上所有 CPU 核心；--fit、--dither、--background、--all-frames "
+               u"同样适用：\n"
+               u"      --out-dir 文件夹    每张图片写入 文件夹/<文件名>.bin、.txt、.h、.png；"
+               u"此时 --bin、--c-text、--header、--preview 不带参数\n"
+               u"      --jobs 线程数       同时转换的图片数（默认每个核心 4 "
+               u"个）；线程数不影响输出\n"
+               u"      "
                u"两个输入文件名相同时不写任何文件；某张图片失败时报告它，其余照常写入，退出码为 "
-               u"%5。"
-               u"在终端上，标准错误中显示进度。--jobs 指定同时转换的线程数（默认每个核心 4 个）；"
-               u"线程数不影响输出。\n"
+               u"%5。在终端上，标准错误中显示进度。\n"
                u"\n"
                u"  ravik-lcd --help      显示本帮助\n"
                u"  ravik-lcd --version   显示版本\n"
@@ -253,7 +315,9 @@ QString helpText() {
         .arg(kFrameSize)
         .arg(hexColor(kDefaultBackground))
         .arg(kExitFailure)
-        .arg(kExitUsage);
+        .arg(kExitUsage)
+        .arg(kMinPreviewScale)
+        .arg(kMaxPreviewScale);
 }
 
 WindowArguments parseWindowArguments(const QStringList& arguments) {
@@ -297,9 +361,15 @@ ConvertArguments parseConvertArguments(const QStringList& arguments) {
     const QCommandLineOption allFrames(QStringLiteral("all-frames"), QString());
     const QCommandLineOption background(QStringLiteral("background"), QString(),
                                         QStringLiteral("color"));
-    const QList<const QCommandLineOption*> valueOptions{&bin,  &cText,     &preview,   &header,
-                                                        &name, &attribute, &background};
-    parser.addOptions({help, bin, cText, preview, header, name, attribute, allFrames, background});
+    const QCommandLineOption fit(QStringLiteral("fit"), QString(), QStringLiteral("mode"));
+    const QCommandLineOption dither(QStringLiteral("dither"), QString(), QStringLiteral("mode"));
+    const QCommandLineOption previewScale(QStringLiteral("preview-scale"), QString(),
+                                          QStringLiteral("n"));
+    const QList<const QCommandLineOption*> valueOptions{&bin,    &cText,       &preview,    &header,
+                                                        &name,   &attribute,   &background, &fit,
+                                                        &dither, &previewScale};
+    parser.addOptions({help, bin, cText, preview, header, name, attribute, allFrames, background,
+                       fit, dither, previewScale});
 
     if (auto answer = earlyAnswer(parser, arguments, help, valueOptions)) {
         return *answer;
@@ -344,6 +414,21 @@ ConvertArguments parseConvertArguments(const QStringList& arguments) {
         }
         options.conversion.background = *color;
     }
+    if (const QString problem = readFitAndDither(parser, fit, dither, options.conversion);
+        !problem.isEmpty()) {
+        return refused(problem);
+    }
+    if (parser.isSet(previewScale)) {
+        bool number = false;
+        const int scale = parser.value(previewScale).toInt(&number);
+        if (!number || scale < kMinPreviewScale || scale > kMaxPreviewScale) {
+            return refused(QStringLiteral(u"预览放大倍数“%1”无效，应为 %2 到 %3 的整数")
+                               .arg(parser.value(previewScale))
+                               .arg(kMinPreviewScale)
+                               .arg(kMaxPreviewScale));
+        }
+        options.previewScale = scale;
+    }
     return parsed;
 }
 
@@ -361,6 +446,7 @@ int convert(const ConvertOptions& options) {
     }
     request.headerPath = options.headerPath;
     request.previewPath = options.previewPath;
+    request.previewScale = options.previewScale;
     request.identifier = options.arrayName.isEmpty()
                              ? cIdentifierFor(QFileInfo(options.picture).completeBaseName())
                              : options.arrayName.toStdString();

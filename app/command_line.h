@@ -15,6 +15,10 @@ namespace ravik {
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
+// The bounds of --preview-scale.
+inline constexpr int kMinPreviewScale = 1;
+inline constexpr int kMaxPreviewScale = 16;
+
 // "Ravik_LCD 1.00", as --version prints it.
 QString versionText();
 
@@ -40,6 +44,7 @@ struct ConvertOptions {
     QString arrayName; // the header's array; empty: made from the input's base name
     QString attribute; // PROGMEM, __attribute__((section(".lcd"))) and the like
     bool allFrames = false;
+    int previewScale = 1; // each frame pixel as scale × scale pixels in the preview picture
     ConversionOptions conversion;
 
     // Without any output option the C text goes to standard output.

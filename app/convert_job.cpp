@@ -21,7 +21,8 @@ namespace {
 
 // The preview in the format its name's extension asks for (PNG when it names none the writers
 // know); the frames of a set one below the other.
-std::optional<QByteArray> previewFile(const QList<FrameBuffer>& frames, const QString& path) {
+std::optional<QByteArray> previewFile(const QList<FrameBuffer>& frames, const QString& path,
+                                      int scale) {
     QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
     if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
         format = "png";
@@ -41,7 +42,9 @@ std::optional<QByteArray> previewFile(const QList<FrameBuffer>& frames, const QS
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
-    if (!writer.write(strip)) {
+    if (!writer.write(scale == 1 ? strip
+                                 : strip.scaled(strip.size() * scale, Qt::IgnoreAspectRatio,
+                                                Qt::FastTransformation))) {
         return std::nullopt;
     }
     return bytes;
@@ -84,7 +87,7 @@ ConvertedInput convertInput(const QString& path, const ConversionOptions& option
         input.delaysMs = set.delaysMs;
         return input;
     }
-    const LoadedPicture loaded = LoadPicture(path, {kFrameWidth, kFrameHeight});
+    const LoadedPicture loaded = loadForFit(path, options.fit);
     if (!loaded.ok()) {
         input.failure =
             QStringLiteral(u"无法打开图片“%1”：%2").arg(nativePath(path), loaded.failure);
@@ -125,7 +128,7 @@ OutputFiles outputFiles(const ConvertedInput& input, const OutputRequest& reques
         out.files.append({*request.headerPath, QByteArray::fromStdString(header)});
     }
     if (request.previewPath) {
-        const auto preview = previewFile(input.frames, *request.previewPath);
+        const auto preview = previewFile(input.frames, *request.previewPath, request.previewScale);
         if (!preview) {
             out.failure =
                 QStringLiteral(u"无法生成预览图“%1”").arg(nativePath(*request.previewPath));

@@ -30,6 +30,7 @@ struct OutputRequest {
     std::optional<QString> cTextPath; // a file; standard output is the caller's business
     std::optional<QString> headerPath;
     std::optional<QString> previewPath;
+    int previewScale = 1;   // each frame pixel as scale × scale pixels in the preview picture
     std::string identifier; // the header's array name
     std::string attribute;  // between the header's declarator and its initialiser
 };

@@ -2,6 +2,7 @@
 #include "app/version.h"
 #include "platform/alerts.h"
 #include "platform/clipboard.h"
+#include "platform/color_dialog.h"
 #include "platform/file_dialog.h"
 #include "platform/window_opacity.h"
 #include "ui/form1.h"
@@ -102,7 +103,8 @@ int runWindowMode(int argc, char* argv[]) {
     ravik::MessageBoxAlerts alerts;
     ravik::SystemClipboard clipboard;
     ravik::QtWindowOpacity opacity;
-    ravik::Form1 form({commonDialog, alerts, clipboard, opacity});
+    ravik::QtColorDialog colorDialog;
+    ravik::Form1 form({commonDialog, alerts, clipboard, opacity, colorDialog});
     form.show();
     if (!picture.isEmpty()) {
         // Once the window is up, so a warning about the picture has a window to sit over.

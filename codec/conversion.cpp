@@ -3,8 +3,257 @@
 #include <algorithm>
 
 namespace ravik {
+namespace {
+
+// The nearest whole number to numerator / denominator, for positive values.
+constexpr int roundedRatio(std::int64_t numerator, std::int64_t denominator) {
+    return static_cast<int>((2 * numerator + denominator) / (2 * denominator));
+}
+
+constexpr int kLevelStep = 255 / 15; // the panel shows nibble n as n × 17
+
+// The 4 × 4 Bayer matrix: thresholds spread evenly so a flat area mixes two levels in the right
+// proportion, the same way every time.
+constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+
+int channelOf(ColorValue color, int channel) {
+    return static_cast<int>(color >> (8 * channel) & 0xFF);
+}
+
+ColorValue fromChannels(const int (&c)[3]) {
+    return RGB(c[0], c[1], c[2]);
+}
+
+void truncate(FramePixels& pixels) {
+    for (ColorValue& color : pixels) {
+        int c[3];
+        for (int i = 0; i < 3; ++i) {
+            c[i] = (channelOf(color, i) >> 4) * kLevelStep;
+        }
+        color = fromChannels(c);
+    }
+}
+
+// Level n where v / 17 plus the pixel's threshold (b + 1/2) / 16 reaches n: in whole numbers,
+// (32 v + 17 (2 b + 1)) / (32 × 17). A value already on a level stays on it.
+void orderedDither(FramePixels& pixels) {
+    for (int y = 0; y < kFrameHeight; ++y) {
+        for (int x = 0; x < kFrameWidth; ++x) {
+            ColorValue& color = pixels[std::size_t(y) * kFrameWidth + std::size_t(x)];
+            const int threshold = 2 * kBayer[y % 4][x % 4] + 1;
+            int c[3];
+            for (int i = 0; i < 3; ++i) {
+                const int level =
+                    (32 * channelOf(color, i) + kLevelStep * threshold) / (32 * kLevelStep);
+                c[i] = std::min(level, 15) * kLevelStep;
+            }
+            color = fromChannels(c);
+        }
+    }
+}
+
+// Floyd–Steinberg, serpentine (each row runs the other way), in sixteenths of a brightness step
+// so no error is lost to rounding: what a pixel doesn't show is handed on to its neighbours in
+// full, 7/16 ahead, 3/16 behind below, 5/16 below and the rest ahead below.
+void errorDiffusion(FramePixels& pixels) {
+    constexpr int kWidth = kFrameWidth;
+    // Errors of this row and the next, per pixel and channel, with a spare column either side.
+    std::vector<int> current(std::size_t(kWidth + 2) * 3, 0);
+    std::vector<int> next(current.size(), 0);
+    const auto at = [](std::vector<int>& row, int x, int channel) -> int& {
+        return row[std::size_t(x + 1) * 3 + std::size_t(channel)];
+    };
+    for (int y = 0; y < kFrameHeight; ++y) {
+        const bool forward = y % 2 == 0;
+        const int step = forward ? 1 : -1;
+        for (int i = 0; i < kWidth; ++i) {
+            const int x = forward ? i : kWidth - 1 - i;
+            ColorValue& color = pixels[std::size_t(y) * kWidth + std::size_t(x)];
+            int c[3];
+            for (int channel = 0; channel < 3; ++channel) {
+                const int wanted = 16 * channelOf(color, channel) + at(current, x, channel);
+                const int level = std::clamp((wanted + 8 * kLevelStep) / (16 * kLevelStep), 0, 15);
+                const int error = wanted - 16 * kLevelStep * level;
+                const int ahead = error * 7 / 16;
+                const int behindBelow = error * 3 / 16;
+                const int below = error * 5 / 16;
+                at(current, x + step, channel) += ahead;
+                at(next, x - step, channel) += behindBelow;
+                at(next, x, channel) += below;
+                at(next, x + step, channel) += error - ahead - behindBelow - below;
+                c[channel] = level * kLevelStep;
+            }
+            color = fromChannels(c);
+        }
+        current.swap(next);
+        std::fill(next.begin(), next.end(), 0);
+    }
+}
+
+} // namespace
+
+Placement placeFit(Fit fit, int width, int height) {
+    const Area whole{0, 0, width, height};
+    const Area box{0, 0, kFrameWidth, kFrameHeight};
+    if (width <= 0 || height <= 0) {
+        return {{}, {}};
+    }
+    // Whether the picture is wider than the box, comparing width / height with 98 / 67.
+    const bool wider = std::int64_t{width} * kFrameHeight > std::int64_t{height} * kFrameWidth;
+    switch (fit) {
+    case Fit::Original: {
+        const Area corner{0, 0, std::min(width, kFrameWidth), std::min(height, kFrameHeight)};
+        return {corner, corner};
+    }
+    case Fit::Stretch:
+        return {whole, box};
+    case Fit::Contain: {
+        Area target = box;
+        if (wider) {
+            target.height = std::max(1, roundedRatio(std::int64_t{height} * kFrameWidth, width));
+        } else {
+            target.width = std::max(1, roundedRatio(std::int64_t{width} * kFrameHeight, height));
+        }
+        target.x = (kFrameWidth - target.width) / 2;
+        target.y = (kFrameHeight - target.height) / 2;
+        return {whole, target};
+    }
+    case Fit::Cover: {
+        Area source = whole;
+        if (wider) {
+            source.width = std::clamp(
+                roundedRatio(std::int64_t{height} * kFrameWidth, kFrameHeight), 1, width);
+        } else {
+            source.height = std::clamp(
+                roundedRatio(std::int64_t{width} * kFrameHeight, kFrameWidth), 1, height);
+        }
+        source.x = (width - source.width) / 2;
+        source.y = (height - source.height) / 2;
+        return {source, box};
+    }
+    }
+    return {whole, box};
+}
+
+// Target pixel t covers [t·S, (t + 1)·S) and source pixel i covers [i·T, (i + 1)·T), both in units
+// of 1 / (S·T) of the whole; a weight is the length of their overlap, so a target's weights add
+// up to S.
+std::vector<AreaAverager::Span> AreaAverager::spans(int sourceSize, int targetSize) {
+    std::vector<Span> result(std::size_t(std::max(targetSize, 0)));
+    const std::int64_t s = sourceSize;
+    const std::int64_t t = targetSize;
+    for (std::int64_t target = 0; target < t; ++target) {
+        const std::int64_t start = target * s;
+        const std::int64_t end = start + s;
+        Span& span = result[std::size_t(target)];
+        span.first = static_cast<int>(start / t);
+        for (std::int64_t i = span.first; i * t < end; ++i) {
+            span.weights.push_back(
+                static_cast<int>(std::min(end, (i + 1) * t) - std::max(start, i * t)));
+        }
+    }
+    return result;
+}
+
+AreaAverager::AreaAverager(const Area& source, int targetWidth, int targetHeight,
+                           ColorValue background)
+    : source_(source), targetWidth_(std::max(targetWidth, 0)),
+      targetHeight_(std::max(targetHeight, 0)), background_{redOf(background), greenOf(background),
+                                                            blueOf(background)},
+      columns_(spans(source.width, targetWidth_)),
+      rowTargets_(std::size_t(std::max(source.height, 0))), rowSums_(std::size_t(targetWidth_) * 3),
+      totals_(std::size_t(targetWidth_) * std::size_t(targetHeight_) * 3) {
+    const std::vector<Span> rows = spans(source.height, targetHeight_);
+    for (int target = 0; target < targetHeight_; ++target) {
+        const Span& span = rows[std::size_t(target)];
+        for (std::size_t k = 0; k < span.weights.size(); ++k) {
+            rowTargets_[std::size_t(span.first) + k].emplace_back(target, span.weights[k]);
+        }
+    }
+}
+
+void AreaAverager::addRow(int y, const std::uint8_t* rgba) {
+    const int row = y - source_.y;
+    if (row < 0 || row >= source_.height || rgba == nullptr) {
+        return;
+    }
+    const std::uint8_t* start = rgba + std::ptrdiff_t{4} * source_.x;
+    std::uint32_t* sums = rowSums_.data();
+    for (const Span& column : columns_) {
+        std::uint32_t red = 0;
+        std::uint32_t green = 0;
+        std::uint32_t blue = 0;
+        const std::uint8_t* p = start + std::ptrdiff_t{4} * column.first;
+        for (const int weight : column.weights) {
+            const auto w = static_cast<std::uint32_t>(weight);
+            const int alpha = p[3];
+            if (alpha == 255) {
+                red += w * p[0];
+                green += w * p[1];
+                blue += w * p[2];
+            } else {
+                red += w * std::uint32_t(blendChannel(p[0], alpha, background_[0]));
+                green += w * std::uint32_t(blendChannel(p[1], alpha, background_[1]));
+                blue += w * std::uint32_t(blendChannel(p[2], alpha, background_[2]));
+            }
+            p += 4;
+        }
+        *sums++ = red;
+        *sums++ = green;
+        *sums++ = blue;
+    }
+    for (const auto& [target, weight] : rowTargets_[std::size_t(row)]) {
+        std::uint64_t* out = totals_.data() + std::size_t(target) * std::size_t(targetWidth_) * 3;
+        for (std::size_t i = 0; i < rowSums_.size(); ++i) {
+            out[i] += std::uint64_t{rowSums_[i]} * std::uint64_t(weight);
+        }
+    }
+}
+
+std::vector<ColorValue> AreaAverager::result() const {
+    const auto whole = static_cast<std::uint64_t>(source_.width) *
+                       static_cast<std::uint64_t>(std::max(source_.height, 0));
+    std::vector<ColorValue> colors(totals_.size() / 3);
+    for (std::size_t i = 0; i < colors.size(); ++i) {
+        int c[3];
+        for (int channel = 0; channel < 3; ++channel) {
+            c[channel] =
+                whole == 0
+                    ? 0
+                    : static_cast<int>((totals_[3 * i + std::size_t(channel)] + whole / 2) / whole);
+        }
+        colors[i] = fromChannels(c);
+    }
+    return colors;
+}
+
+FramePixels composeScaled(const AreaAverager& averager, const Placement& placement,
+                          ColorValue background) {
+    FramePixels shown;
+    shown.fill(background & 0xFFFFFF);
+    const std::vector<ColorValue> colors = averager.result();
+    const Area& target = placement.target;
+    if (colors.size() != std::size_t(target.width) * std::size_t(target.height)) {
+        return shown;
+    }
+    for (int y = 0; y < target.height; ++y) {
+        std::copy_n(colors.begin() + std::ptrdiff_t{target.width} * y, target.width,
+                    shown.begin() + std::ptrdiff_t{kFrameWidth} * (target.y + y) + target.x);
+    }
+    return shown;
+}
 
 FramePixels composeBox(const RgbaView& picture, const ConversionOptions& options) {
+    if (options.fit != Fit::Original && picture.data != nullptr && picture.width > 0 &&
+        picture.height > 0) {
+        const Placement placement = placeFit(options.fit, picture.width, picture.height);
+        AreaAverager averager(placement.source, placement.target.width, placement.target.height,
+                              options.background);
+        for (int y = placement.source.y; y < placement.source.y + placement.source.height; ++y) {
+            averager.addRow(y, picture.pixel(0, y));
+        }
+        return composeScaled(averager, placement, options.background);
+    }
     FramePixels shown;
     shown.fill(options.background & 0xFFFFFF);
     const int width = std::min(picture.width, kFrameWidth);
@@ -29,9 +278,26 @@ FramePixels composeBox(const RgbaView& picture, const ConversionOptions& options
     return shown;
 }
 
-FrameBuffer packBox(const FramePixels& shown, const ConversionOptions&) {
+FramePixels dithered(const FramePixels& shown, Dither dither) {
+    FramePixels levels = shown;
+    switch (dither) {
+    case Dither::None:
+        truncate(levels);
+        break;
+    case Dither::Ordered:
+        orderedDither(levels);
+        break;
+    case Dither::FloydSteinberg:
+        errorDiffusion(levels);
+        break;
+    }
+    return levels;
+}
+
+FrameBuffer packBox(const FramePixels& shown, const ConversionOptions& options) {
     FrameBuffer frame;
-    packPixels(shown, frame);
+    // Without dithering the packing's own truncation is the quantiser.
+    packPixels(options.dither == Dither::None ? shown : dithered(shown, options.dither), frame);
     return frame;
 }
 
@@ -45,6 +311,14 @@ Conversion convertPicture(const RgbaView& picture, const ConversionOptions& opti
 FramePixels previewPixels(const FrameBuffer& frame) {
     FramePixels pixels;
     decodePixels(frame, pixels);
+    return pixels;
+}
+
+FramePixels panelPixels(const FrameBuffer& frame) {
+    FramePixels pixels = previewPixels(frame);
+    for (ColorValue& color : pixels) {
+        color |= color >> 4 & 0x0F0F0F; // n × 16 + n
+    }
     return pixels;
 }
 

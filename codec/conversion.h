@@ -1,8 +1,10 @@
 #pragma once
 
-// Turning a picture into a frame. The picture is placed into the 98 × 67 box from its top-left
-// corner at its own size, blended over the background where it is transparent or smaller than
-// the box; the box's colours are then packed into the frame. The window, the command line, the
+// Turning a picture into a frame. By default the picture is placed into the 98 × 67 box from its
+// top-left corner at its own size, blended over the background where it is transparent or smaller
+// than the box; the box's colours are then packed into the frame, each channel keeping its high
+// nibble. As options, the whole picture can be scaled into the box (area-averaged) and the
+// channels dithered to the panel's sixteen levels. The window, the command line, the
 // fuzzer and the tests all convert through here, so the same picture and options give the same
 // bytes everywhere.
 
@@ -11,6 +13,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace ravik {
 
@@ -33,8 +37,25 @@ struct RgbaView {
 // The 98 × 67 colours of the box, row by row.
 using FramePixels = std::array<ColorValue, kPixelCount>;
 
+// How a picture is brought into the box.
+enum class Fit {
+    Original, // the top-left corner at its own size
+    Contain,  // the whole picture, aspect kept, centred; the rest is background
+    Cover,    // fills the box, aspect kept, centred crop
+    Stretch,  // the whole picture stretched to the box
+};
+
+// How each channel's 8 bits become the panel's 4.
+enum class Dither {
+    None,           // the high nibble, truncated
+    Ordered,        // 4 × 4 Bayer threshold against the levels n × 17
+    FloydSteinberg, // serpentine error diffusion against the levels n × 17
+};
+
 struct ConversionOptions {
     ColorValue background = kDefaultBackground;
+    Fit fit = Fit::Original;
+    Dither dither = Dither::None;
 
     bool operator==(const ConversionOptions&) const = default;
 };
@@ -45,11 +66,71 @@ constexpr int blendChannel(int channel, int alpha, int background) {
     return (channel * alpha + background * (255 - alpha) + 127) / 255;
 }
 
-// What the box shows: the picture placed and blended over the background.
+// An integer rectangle: where a fit takes the picture from, or puts it in the box.
+struct Area {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const Area&) const = default;
+};
+
+// Where a scaling fit takes its part of a width × height picture from, and where in the box that
+// part goes. Contain and stretch take the whole picture; cover takes the centred crop with the
+// box's aspect. Contain centres the scaled picture, rounding its size to whole pixels.
+struct Placement {
+    Area source;
+    Area target;
+};
+Placement placeFit(Fit fit, int width, int height);
+
+// Area-averages a part of an RGBA picture, blended over a background, into a target size: each
+// target pixel is the mean of the source area it covers (partial pixels weighted by how much of
+// them it covers), rounded to nearest. Rows come in one at a time, top to bottom, so a decoder can
+// feed it without the whole picture in memory. Exact integer arithmetic: the same input gives the
+// same colours on every machine.
+class AreaAverager {
+public:
+    AreaAverager(const Area& source, int targetWidth, int targetHeight, ColorValue background);
+
+    // Row y of the picture (source.x + source.width pixels at least); rows outside the source
+    // area are ignored.
+    void addRow(int y, const std::uint8_t* rgba);
+    // The target's colours, row by row, once every source row has been added.
+    std::vector<ColorValue> result() const;
+
+private:
+    struct Span {
+        int first;                // first source column or row, relative to the area
+        std::vector<int> weights; // how much of each source pixel the target pixel covers
+    };
+    static std::vector<Span> spans(int sourceSize, int targetSize);
+
+    Area source_;
+    int targetWidth_;
+    int targetHeight_;
+    int background_[3];
+    std::vector<Span> columns_;
+    // For each source row, the target rows it lies in and with what weight.
+    std::vector<std::vector<std::pair<int, int>>> rowTargets_;
+    std::vector<std::uint32_t> rowSums_; // one source row's horizontal sums, per target column
+    std::vector<std::uint64_t> totals_;  // weighted sums, per target pixel and channel
+};
+
+// What the box shows: the picture placed (or scaled, as options.fit says) and blended over the
+// background.
 FramePixels composeBox(const RgbaView& picture, const ConversionOptions& options);
 
-// The frame for the colours a box shows.
+// The box for a scaling fit, from an averager fed with the whole picture's rows.
+FramePixels composeScaled(const AreaAverager& averager, const Placement& placement,
+                          ColorValue background);
+
+// The frame for the colours a box shows, quantised as options.dither says.
 FrameBuffer packBox(const FramePixels& shown, const ConversionOptions& options);
+
+// The colours a dither leaves: every channel one of the panel's levels n × 17. Dither::None gives
+// each channel its high nibble twice (n × 17 too), so packing gives the truncated nibble.
+FramePixels dithered(const FramePixels& shown, Dither dither);
 
 // Both steps: the box's colours and the frame packed from them.
 struct Conversion {
@@ -60,5 +141,8 @@ Conversion convertPicture(const RgbaView& picture, const ConversionOptions& opti
 
 // The frame decoded as the preview draws it: each nibble n back as n × 16.
 FramePixels previewPixels(const FrameBuffer& frame);
+
+// The frame at the panel's brightness: each nibble n as n × 17, so nibble 15 is full white.
+FramePixels panelPixels(const FrameBuffer& frame);
 
 } // namespace ravik

@@ -1,5 +1,7 @@
 #include "picture_conversion.h"
 
+#include <algorithm>
+
 namespace ravik {
 namespace {
 
@@ -31,6 +33,13 @@ QImage truncatedToRgba8(const QImage& deep) {
 
 } // namespace
 
+QImage rgba8(const QImage& picture) {
+    if (hasSixteenBitChannels(picture.format())) {
+        return truncatedToRgba8(picture);
+    }
+    return picture.convertToFormat(QImage::Format_RGBA8888);
+}
+
 QImage boxRgba(const QImage& picture) {
     if (picture.isNull()) {
         return {};
@@ -39,10 +48,7 @@ QImage boxRgba(const QImage& picture) {
     // small one here.
     const QRect visible = picture.rect().intersected(QRect(0, 0, kFrameWidth, kFrameHeight));
     const QImage corner = visible == picture.rect() ? picture : picture.copy(visible);
-    if (hasSixteenBitChannels(corner.format())) {
-        return truncatedToRgba8(corner);
-    }
-    return corner.convertToFormat(QImage::Format_RGBA8888);
+    return rgba8(corner);
 }
 
 RgbaView rgbaView(const QImage& rgba) {
@@ -54,8 +60,34 @@ RgbaView rgbaView(const QImage& rgba) {
 }
 
 Conversion convertPicture(const QImage& picture, const ConversionOptions& options) {
-    const QImage rgba = boxRgba(picture);
-    return convertPicture(rgbaView(rgba), options);
+    if (options.fit == Fit::Original || picture.isNull()) {
+        const QImage rgba = boxRgba(picture);
+        return convertPicture(rgbaView(rgba), options);
+    }
+    // The picture is converted to 8-bit RGBA a strip of rows at a time, so a big picture needs no
+    // second full-size copy.
+    constexpr int kStripRows = 32;
+    const Placement placement = placeFit(options.fit, picture.width(), picture.height());
+    const Area& source = placement.source;
+    AreaAverager averager(source, placement.target.width, placement.target.height,
+                          options.background);
+    const bool direct = picture.format() == QImage::Format_RGBA8888;
+    for (int y = source.y; y < source.y + source.height; y += kStripRows) {
+        const int rows = std::min(kStripRows, source.y + source.height - y);
+        const QImage strip = direct ? picture : rgba8(picture.copy(0, y, picture.width(), rows));
+        const int first = direct ? y : 0;
+        for (int row = 0; row < rows; ++row) {
+            averager.addRow(y + row, strip.constScanLine(first + row));
+        }
+    }
+    Conversion conversion;
+    conversion.shown = composeScaled(averager, placement, options.background);
+    conversion.frame = packBox(conversion.shown, options);
+    return conversion;
+}
+
+QImage panelImage(const FrameBuffer& frame) {
+    return framePixelsImage(panelPixels(frame));
 }
 
 QImage framePixelsImage(const FramePixels& pixels) {

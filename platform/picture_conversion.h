@@ -14,10 +14,15 @@ namespace ravik {
 // high four bits whatever its depth; Qt's own conversion would round v / 257 instead.
 QImage boxRgba(const QImage& picture);
 
+// The whole picture as Format_RGBA8888 with straight alpha, 16-bit channels keeping their top 8
+// bits as boxRgba does.
+QImage rgba8(const QImage& picture);
+
 // A view of a Format_RGBA8888 image for the codec; the image must outlive it.
 RgbaView rgbaView(const QImage& rgba);
 
-// The conversion of a decoded picture (null for an empty box).
+// The conversion of a decoded picture (null for an empty box). Fit::Original uses only the
+// picture's top-left corner; the other fits scale the whole picture given.
 Conversion convertPicture(const QImage& picture, const ConversionOptions& options);
 
 // The 98 × 67 colours as an opaque picture.
@@ -25,5 +30,8 @@ QImage framePixelsImage(const FramePixels& pixels);
 
 // The frame as the display shows it, decoded as the preview draws it.
 QImage previewImage(const FrameBuffer& frame);
+
+// The frame at the panel's brightness (nibble n as n × 17).
+QImage panelImage(const FrameBuffer& frame);
 
 } // namespace ravik

@@ -1,5 +1,6 @@
 #include "picture_loader.h"
 
+#include "codec/conversion.h"
 #include "platform/gif_reader.h"
 #include "platform/jpeg_reader.h"
 #include "platform/picture_orientation.h"
@@ -75,6 +76,15 @@ void chooseLargestIcon(QImageReader& reader) {
     reader.jumpToImage(best);
 }
 
+// The reader's picture, or why it gave none.
+LoadedPicture readWith(QImageReader& reader) {
+    QImage picture;
+    if (!reader.read(&picture) || picture.isNull()) {
+        return failed(readFailureReason(reader.error()));
+    }
+    return {picture, {}};
+}
+
 LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArray& format) {
     buffer.seek(0);
     QImageReader reader(&buffer, format);
@@ -88,11 +98,7 @@ LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArra
     } else if (size.isValid() && exceedsDecodeLimit(size)) {
         return tooLargePicture(size);
     }
-    QImage picture;
-    if (!reader.read(&picture) || picture.isNull()) {
-        return failed(readFailureReason(reader.error()));
-    }
-    return {picture, {}};
+    return readWith(reader);
 }
 
 } // namespace
@@ -145,7 +151,10 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
     return decodeWithQt(buffer, corner, format);
 }
 
-LoadedPicture LoadPicture(const QString& path, const QSize& corner) {
+namespace {
+
+// Opens the file at path for decode(bytes, suffix), reporting in Chinese why it can't.
+template <typename Decode> LoadedPicture fromFile(const QString& path, Decode decode) {
     if (path.isEmpty()) {
         return {};
     }
@@ -167,11 +176,77 @@ LoadedPicture LoadPicture(const QString& path, const QSize& corner) {
     // Mapped, not read: only the parts a decoder touches are brought into memory.
     const uchar* mapped = file.map(0, file.size());
     if (mapped == nullptr) {
-        return decodePicture(file.readAll(), corner, suffix);
+        return decode(file.readAll(), suffix);
     }
-    return decodePicture(
-        QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file.size()), corner,
-        suffix);
+    return decode(QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file.size()),
+                  suffix);
+}
+
+// The largest reduction the JPEG decoder offers (1/8, 1/4, 1/2) that still leaves the fit at
+// least one picture pixel for each pixel it puts in the box, so the averaging that follows
+// always shrinks.
+int jpegReduction(const QSize& shown, Fit fit) {
+    for (const int divisor : {8, 4, 2}) {
+        const int width = (shown.width() + divisor - 1) / divisor;
+        const int height = (shown.height() + divisor - 1) / divisor;
+        const Placement placement = placeFit(fit, width, height);
+        if (placement.source.width >= placement.target.width &&
+            placement.source.height >= placement.target.height) {
+            return divisor;
+        }
+    }
+    return 1;
+}
+
+LoadedPicture decodeReducedJpeg(const QByteArray& data, Fit fit) {
+    if (!jpegIsComplete(data)) {
+        return failed(kIncomplete);
+    }
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "jpeg");
+    reader.setAutoTransform(true);
+    const QSize stored = reader.size();
+    if (!stored.isValid()) {
+        return failed(readFailureReason(reader.error()));
+    }
+    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    const int divisor = jpegReduction(turned ? stored.transposed() : stored, fit);
+    if (divisor > 1) {
+        // Exactly the decoder's own reduced size, so Qt has nothing left to rescale; a low
+        // quality setting lets Qt's reader reduce inside the decoder.
+        reader.setScaledSize(QSize((stored.width() + divisor - 1) / divisor,
+                                   (stored.height() + divisor - 1) / divisor));
+        reader.setQuality(0);
+    } else if (exceedsDecodeLimit(stored)) {
+        return tooLargePicture(stored);
+    }
+    return readWith(reader);
+}
+
+} // namespace
+
+LoadedPicture LoadPicture(const QString& path, const QSize& corner) {
+    return fromFile(path, [&corner](const QByteArray& data, const QByteArray& suffix) {
+        return decodePicture(data, corner, suffix);
+    });
+}
+
+LoadedPicture decodeForFit(const QByteArray& data, Fit fit, const QByteArray& formatHint) {
+    if (fit == Fit::Original) {
+        return decodePicture(data, {kFrameWidth, kFrameHeight}, formatHint);
+    }
+    if (data.startsWith(QByteArrayView("\xFF\xD8\xFF", 3))) {
+        return decodeReducedJpeg(data, fit);
+    }
+    return decodePicture(data, QSize(), formatHint);
+}
+
+LoadedPicture loadForFit(const QString& path, Fit fit) {
+    return fromFile(path, [fit](const QByteArray& data, const QByteArray& suffix) {
+        return decodeForFit(data, fit, suffix);
+    });
 }
 
 QString pictureFilter() {

@@ -4,6 +4,8 @@
 // applied), with the reason for a failure in Simplified Chinese. Where only the top-left corner
 // is needed, PNG and JPEG pictures are decoded only as far as that corner reaches.
 
+#include "codec/conversion.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -26,6 +28,14 @@ LoadedPicture LoadPicture(const QString& path, const QSize& corner = QSize());
 // (a file suffix such as "tga") helps with formats that carry no signature.
 LoadedPicture decodePicture(const QByteArray& data, const QSize& corner = QSize(),
                             const QByteArray& formatHint = QByteArray());
+
+// What a conversion with `fit` needs of a picture: its top-left corner for Fit::Original (as
+// LoadPicture with the box's size), otherwise the whole picture. A JPEG is then decoded reduced
+// by its decoder (to 1/2, 1/4 or 1/8) as far as the fit still gets at least one picture pixel
+// for each box pixel; the conversion averages the rest.
+LoadedPicture loadForFit(const QString& path, Fit fit);
+LoadedPicture decodeForFit(const QByteArray& data, Fit fit,
+                           const QByteArray& formatHint = QByteArray());
 
 // A file dialog filter ("description|patterns|…") offering every picture format the installed
 // readers take, then all files.

@@ -6,6 +6,7 @@ namespace ravik {
 
 class Alerts;
 class Clipboard;
+class ColorDialog;
 class FileDialog;
 class WindowOpacity;
 
@@ -14,6 +15,7 @@ struct Services {
     Alerts& alerts;
     Clipboard& clipboard;
     WindowOpacity& opacity;
+    ColorDialog& colorDialog;
 };
 
 } // namespace ravik

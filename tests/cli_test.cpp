@@ -150,6 +150,40 @@ private slots:
         }
     }
 
+    // The preview is written in the format its name asks for (told by the file's first bytes),
+    // each frame pixel as scale × scale pixels.
+    void previewFormatAndScale_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("magic");
+        QTest::addColumn<int>("scale");
+        QTest::newRow("png") << u"p.png"_s << QByteArray("\x89PNG") << 1;
+        QTest::newRow("jpg") << u"p.jpg"_s << QByteArray("\xFF\xD8\xFF") << 1;
+        QTest::newRow("bmp, 3×") << u"p.bmp"_s << QByteArray("BM") << 3;
+        QTest::newRow("no extension, 16×") << u"preview"_s << QByteArray("\x89PNG") << 16;
+    }
+    void previewFormatAndScale() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, magic);
+        QFETCH(int, scale);
+        const Run run = runProgram({u"convert"_s, picture, u"--preview"_s, path(name),
+                                    u"--preview-scale"_s, QString::number(scale)});
+        QCOMPARE(run.exitCode, 0);
+        const QByteArray bytes = readAll(path(name));
+        QVERIFY(bytes.startsWith(magic));
+        if (!name.endsWith(u".jpg"_s)) { // JPEG is lossy; the others keep every pixel
+            const QImage preview = QImage::fromData(bytes);
+            QCOMPARE(preview.size(), QSize(98 * scale, 67 * scale));
+            const FrameBuffer frame = windowFrame(picture, QColor(0xF0, 0xF0, 0xF0));
+            for (const QPoint p : {QPoint(0, 0), QPoint(1, 0), QPoint(57, 31), QPoint(97, 66)}) {
+                const ColorValue c = decodePixel(frame, p.x(), p.y());
+                for (const QPoint corner : {QPoint(0, 0), QPoint(scale - 1, scale - 1)}) {
+                    QCOMPARE(preview.pixel(p * scale + corner),
+                             qRgb(redOf(c), greenOf(c), blueOf(c)));
+                }
+            }
+        }
+    }
+
     void textGoesToStandardOutput_data() {
         QTest::addColumn<QStringList>("options");
         QTest::newRow("no output option") << QStringList{};
@@ -218,6 +252,18 @@ private slots:
         QTest::newRow("bad background") << QStringList{u"convert"_s, u"@picture"_s,     u"--bin"_s,
                                                        bin,          u"--background"_s, u"F0F0"_s}
                                         << 2 << u"底色"_s;
+        QTest::newRow("unknown fit")
+            << QStringList{u"convert"_s, u"@picture"_s, u"--bin"_s, bin, u"--fit"_s, u"zoom"_s} << 2
+            << u"无效，应为 original|contain|cover|stretch"_s;
+        QTest::newRow("unknown dither")
+            << QStringList{u"convert"_s, u"@picture"_s, u"--bin"_s, bin, u"--dither"_s, u"fs"_s}
+            << 2 << u"无效，应为 none|ordered|floyd-steinberg"_s;
+        for (const QString& scale : {u"0"_s, u"17"_s, u"2x"_s}) {
+            QTest::addRow("preview scale %s", qPrintable(scale))
+                << QStringList{u"convert"_s, u"@picture"_s,        u"--preview"_s,
+                               bin,          u"--preview-scale"_s, scale}
+                << 2 << u"无效，应为 1 到 16 的整数"_s;
+        }
         QTest::newRow("unknown option named as typed")
             << QStringList{u"convert"_s, u"@picture"_s, u"--bni"_s, bin} << 2
             << u"未知选项“--bni”"_s;

@@ -6,6 +6,7 @@
 #include "platform/picture_conversion.h"
 
 #include <QTest>
+#include <cmath>
 
 using namespace ravik;
 
@@ -17,6 +18,53 @@ QImage opaque8(int width, int height, QRgb color) {
     QImage picture(width, height, QImage::Format_ARGB32);
     picture.fill(color);
     return picture;
+}
+
+constexpr QRgb kRed = qRgb(0xE0, 0x10, 0x20);
+constexpr QRgb kBlue = qRgb(0x10, 0x30, 0xD0);
+constexpr ColorValue kPlainBackground = RGB(0x40, 0x50, 0x60);
+
+ColorValue colorOf(QRgb rgb) {
+    return RGB(qRed(rgb), qGreen(rgb), qBlue(rgb));
+}
+
+// Left half one colour, right half the other.
+QImage split(int width, int height) {
+    QImage picture = opaque8(width, height, kRed);
+    for (int y = 0; y < height; ++y) {
+        for (int x = width / 2; x < width; ++x) {
+            picture.setPixel(x, y, kBlue);
+        }
+    }
+    return picture;
+}
+
+// One-pixel black and white squares.
+QImage checkerboard(int width, int height) {
+    QImage picture(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            picture.setPixel(x, y, (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        }
+    }
+    return picture;
+}
+
+// Where a fit puts which colour: the rest of the box is background. The split's colours meet
+// where it does.
+struct Fill {
+    QRect area;
+    bool split; // red left of the area's middle, blue right of it; else red throughout
+};
+
+double meanBrightness(const FrameBuffer& frame, int size) {
+    double sum = 0;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            sum += (decodePixel(frame, x, y) & 0xFF) >> 4;
+        }
+    }
+    return sum * 17 / (size * size);
 }
 
 } // namespace
@@ -113,12 +161,172 @@ private slots:
         }
     }
 
+    // Worked out from the box's 98 : 67 aspect: a 200 × 100 split is 49 rows high when contained
+    // ((67 − 49) / 2 = 9 above), and covered it is cropped to round(100 × 98 / 67) = 146 columns
+    // from column 27, which still divides at its middle. 50 × 100 contained is round(33.5) = 34
+    // wide from x = 32; 300 × 30 is round(9.8) = 10 high from y = 28.
+    void fitsPlaceThePicture_data() {
+        QTest::addColumn<QImage>("picture");
+        QTest::addColumn<Fit>("fit");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<bool>("isSplit");
+        const QRect box(0, 0, 98, 67);
+        QTest::newRow("split, stretched") << split(200, 100) << Fit::Stretch << box << true;
+        QTest::newRow("split, contained")
+            << split(200, 100) << Fit::Contain << QRect(0, 9, 98, 49) << true;
+        QTest::newRow("split, covered") << split(200, 100) << Fit::Cover << box << true;
+        QTest::newRow("split, original size")
+            << split(200, 100) << Fit::Original << box << false; // the corner is all red
+        QTest::newRow("tall, contained")
+            << opaque8(50, 100, kRed) << Fit::Contain << QRect(32, 0, 34, 67) << false;
+        QTest::newRow("wide, contained")
+            << opaque8(300, 30, kRed) << Fit::Contain << QRect(0, 28, 98, 10) << false;
+        QTest::newRow("tall, covered") << opaque8(50, 100, kRed) << Fit::Cover << box << false;
+        QTest::newRow("small, stretched up") << opaque8(3, 2, kRed) << Fit::Stretch << box << false;
+        QTest::newRow("small split, contained up")
+            << split(2, 2) << Fit::Contain << QRect(15, 0, 67, 67) << true;
+    }
+    void fitsPlaceThePicture() {
+        QFETCH(QImage, picture);
+        QFETCH(Fit, fit);
+        QFETCH(QRect, area);
+        QFETCH(bool, isSplit);
+        const Conversion conversion =
+            convertPicture(picture, {.background = kPlainBackground, .fit = fit});
+        const int middle = area.x() + area.width() / 2;
+        for (int y = 0; y < kFrameHeight; ++y) {
+            for (int x = 0; x < kFrameWidth; ++x) {
+                const ColorValue shown = conversion.shown[std::size_t(y * kFrameWidth + x)];
+                if (!area.contains(x, y)) {
+                    QCOMPARE(shown, kPlainBackground);
+                } else if (isSplit && area.width() % 2 == 1 && x == middle) {
+                    // An odd width's middle column straddles both halves equally.
+                    QCOMPARE(shown,
+                             RGB((0xE0 + 0x10 + 1) / 2, (0x10 + 0x30) / 2, (0x20 + 0xD0) / 2));
+                } else {
+                    QCOMPARE(shown, colorOf(isSplit && x >= middle ? kBlue : kRed));
+                }
+            }
+        }
+    }
+
+    // A 196 × 134 picture of 2 × 2 blocks has the box's aspect at twice its size: every scaling
+    // fit gives each block as one pixel, and the original size shows the top-left quarter.
+    void blocksBecomePixels_data() {
+        QTest::addColumn<Fit>("fit");
+        QTest::addColumn<int>("blockSize");
+        QTest::newRow("contain") << Fit::Contain << 1;
+        QTest::newRow("cover") << Fit::Cover << 1;
+        QTest::newRow("stretch") << Fit::Stretch << 1;
+        QTest::newRow("original") << Fit::Original << 2;
+    }
+    void blocksBecomePixels() {
+        QFETCH(Fit, fit);
+        QFETCH(int, blockSize);
+        QImage picture(196, 134, QImage::Format_RGB32);
+        for (int y = 0; y < 134; ++y) {
+            for (int x = 0; x < 196; ++x) {
+                picture.setPixel(x, y, qRgb(x / 2 * 2, y / 2 * 3, 77));
+            }
+        }
+        const Conversion conversion = convertPicture(picture, {.fit = fit});
+        for (int y = 0; y < kFrameHeight; ++y) {
+            for (int x = 0; x < kFrameWidth; ++x) {
+                QCOMPARE(conversion.shown[std::size_t(y * kFrameWidth + x)],
+                         RGB(x / blockSize * 2, y / blockSize * 3, 77));
+            }
+        }
+    }
+
+    // Averaging, not sampling: a one-pixel checkerboard comes out as even grey (127.5 rounds to
+    // 128), never as stripes; at a ratio that isn't whole, each pixel stays close to it.
+    void fineDetailAveragesToGrey_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<Fit>("fit");
+        QTest::addColumn<int>("tolerance");
+        QTest::newRow("halved") << QSize(196, 134) << Fit::Stretch << 0;
+        QTest::newRow("a tenth") << QSize(980, 670) << Fit::Contain << 0;
+        QTest::newRow("by 10.2, covered") << QSize(1000, 700) << Fit::Cover << 16;
+    }
+    void fineDetailAveragesToGrey() {
+        QFETCH(QSize, size);
+        QFETCH(Fit, fit);
+        QFETCH(int, tolerance);
+        const Conversion conversion =
+            convertPicture(checkerboard(size.width(), size.height()), {.fit = fit});
+        for (const ColorValue shown : conversion.shown) {
+            QVERIFY2(std::abs(redOf(shown) - 128) <= tolerance, qPrintable(QString::number(shown)));
+            QCOMPARE(greenOf(shown), redOf(shown));
+        }
+    }
+
+    // Transparent parts are blended over the background before averaging: columns of clear
+    // white and opaque black over white average to (255 + 0) / 2 = 127.5, so 128. Averaging the
+    // straight colours first would give half-clear mid grey, 191 over white.
+    void transparencyIsBlendedBeforeAveraging() {
+        QImage picture(196, 134, QImage::Format_ARGB32);
+        for (int y = 0; y < 134; ++y) {
+            for (int x = 0; x < 196; ++x) {
+                picture.setPixel(x, y, x % 2 ? qRgba(0, 0, 0, 255) : qRgba(255, 255, 255, 0));
+            }
+        }
+        const Conversion conversion =
+            convertPicture(picture, {.background = RGB(255, 255, 255), .fit = Fit::Stretch});
+        QCOMPARE(conversion.shown[0], RGB(128, 128, 128));
+        QCOMPARE(conversion.shown[kPixelCount - 1], RGB(128, 128, 128));
+    }
+
+    // A flat 64 × 64 patch keeps its brightness at the panel's n × 17: 0x80 lies between levels
+    // 7 (119) and 8 (136), which truncation turns into 136 everywhere. A value on a level stays.
+    void ditheringKeepsTheMeanBrightness_data() {
+        QTest::addColumn<Dither>("dither");
+        QTest::addColumn<int>("grey");
+        QTest::addColumn<double>("expected");
+        QTest::addColumn<double>("tolerance");
+        QTest::newRow("truncated 0x80") << Dither::None << 0x80 << 136.0 << 0.0;
+        QTest::newRow("ordered 0x80") << Dither::Ordered << 0x80 << 128.0 << 1.0;
+        QTest::newRow("error diffusion 0x80") << Dither::FloydSteinberg << 0x80 << 128.0 << 1.0;
+        QTest::newRow("ordered 0x2B") << Dither::Ordered << 0x2B << 43.0 << 1.0;
+        QTest::newRow("error diffusion 0xE5") << Dither::FloydSteinberg << 0xE5 << 229.0 << 1.0;
+        QTest::newRow("ordered on level 0x88") << Dither::Ordered << 0x88 << 136.0 << 0.0;
+        QTest::newRow("error diffusion on level 0x88")
+            << Dither::FloydSteinberg << 0x88 << 136.0 << 0.0;
+    }
+    void ditheringKeepsTheMeanBrightness() {
+        QFETCH(Dither, dither);
+        QFETCH(int, grey);
+        QFETCH(double, expected);
+        QFETCH(double, tolerance);
+        // Black is level 0, so the box around the patch hands it no error.
+        const Conversion conversion = convertPicture(opaque8(64, 64, qRgb(grey, grey, grey)),
+                                                     {.background = kBlack, .dither = dither});
+        const double mean = meanBrightness(conversion.frame, 64);
+        QVERIFY2(std::abs(mean - expected) <= tolerance, qPrintable(QString::number(mean)));
+    }
+
+    // The 4 × 4 threshold map puts 0x80 (7.53 levels) on level 8 where its entry is 8 or more
+    // (v / 17 + (b + 1/2) / 16 ≥ 8), the same way on every run.
+    void orderedDitherFollowsItsMap() {
+        constexpr int kMap[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+        const QImage grey = opaque8(98, 67, qRgb(0x80, 0x80, 0x80));
+        const ConversionOptions options{.dither = Dither::Ordered};
+        const Conversion conversion = convertPicture(grey, options);
+        QCOMPARE(convertPicture(grey, options).frame, conversion.frame);
+        for (int y = 0; y < kFrameHeight; ++y) {
+            for (int x = 0; x < kFrameWidth; ++x) {
+                QCOMPARE(redOf(decodePixel(conversion.frame, x, y)) >> 4,
+                         kMap[y % 4][x % 4] >= 8 ? 8 : 7);
+            }
+        }
+    }
+
     void previewDecodesEachNibbleTimesSixteen() {
         const Conversion conversion = convertPicture(opaque8(98, 67, qRgb(0xFF, 0x7F, 0x10)), {});
         const QImage preview = previewImage(conversion.frame);
         QCOMPARE(preview.size(), QSize(kFrameWidth, kFrameHeight));
         QCOMPARE(preview.pixel(0, 0), qRgb(0xF0, 0x70, 0x10));
         QCOMPARE(preview.pixel(97, 66), qRgb(0xF0, 0x70, 0x10));
+        QCOMPARE(panelImage(conversion.frame).pixel(0, 0), qRgb(0xFF, 0x77, 0x11));
     }
 };
 

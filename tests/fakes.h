@@ -4,6 +4,7 @@
 
 #include "platform/alerts.h"
 #include "platform/clipboard.h"
+#include "platform/color_dialog.h"
 #include "platform/file_dialog.h"
 #include "platform/services.h"
 #include "platform/window_opacity.h"
@@ -93,13 +94,31 @@ public:
     QList<int> alphas;
 };
 
+// Answers each colour choice with the next scripted colour (nothing: cancelled) and records
+// the colour each one started from.
+class ScriptedColorDialog final : public ColorDialog {
+public:
+    std::optional<ColorValue> choose(ColorValue current, const QString&, QWidget*) override {
+        offered.append(current);
+        if (answers.empty()) {
+            return std::nullopt;
+        }
+        const std::optional<ColorValue> next = answers.front();
+        answers.pop_front();
+        return next;
+    }
+    std::deque<std::optional<ColorValue>> answers;
+    QList<ColorValue> offered;
+};
+
 // One of each, as the windows take them.
 struct FakePlatform {
     ScriptedFileDialog dialog;
     RecordingAlerts alerts;
     FakeClipboard clipboard;
     RecordingOpacity opacity;
-    Services services() { return {dialog, alerts, clipboard, opacity}; }
+    ScriptedColorDialog colorDialog;
+    Services services() { return {dialog, alerts, clipboard, opacity, colorDialog}; }
 };
 
 } // namespace ravik::testing

@@ -38,7 +38,7 @@ offered() {
 }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-touch "$work/a.png" "$work/b.txt"
+touch "$work/a.png" "$work/b.doc"
 check_offered() {
     local expected=$1
     shift
@@ -49,7 +49,7 @@ check_offered() {
 check_offered "convert a.png" ravik-lcd ""
 check_offered "--bin --background" ravik-lcd convert a.png --b
 check_offered "a.png" ravik-lcd convert ""
-check_offered "a.png b.txt" ravik-lcd convert a.png --bin ""
+check_offered "a.png b.doc" ravik-lcd convert a.png --bin ""
 
 for language in en zh_CN; do
     page="$build/packaging/man/$language/ravik-lcd.1"

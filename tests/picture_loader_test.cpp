@@ -9,6 +9,8 @@
 #include <QBuffer>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <png.h>
 #include <random>
@@ -197,6 +199,42 @@ Q_DECLARE_METATYPE(PngLayout)
 class PictureLoaderTest : public QObject {
     Q_OBJECT
 private slots:
+    // The JPEG decoder reduces by the largest power of two that still leaves the fit at least one
+    // picture pixel per box pixel: 1600 × 1000 by 8 is 200 × 125 (the contained picture is
+    // 98 × 61); 700 × 460 by 4 is 175 × 115 (by 8 it would be only 58 rows for cover's 67).
+    // EXIF orientation 6 turns it a quarter, reduced as shown.
+    void jpegIsDecodedReducedForAFit_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<Fit>("fit");
+        QTest::addColumn<QSize>("decoded");
+        QTest::newRow("contain by 8") << QSize(1600, 1000) << 1 << Fit::Contain << QSize(200, 125);
+        QTest::newRow("stretch by 8") << QSize(1600, 1000) << 1 << Fit::Stretch << QSize(200, 125);
+        QTest::newRow("cover by 4") << QSize(700, 460) << 1 << Fit::Cover << QSize(175, 115);
+        QTest::newRow("original, the corner")
+            << QSize(1600, 1000) << 1 << Fit::Original << QSize(98, 67);
+        QTest::newRow("turned, contain by 8")
+            << QSize(1600, 1000) << 6 << Fit::Contain << QSize(125, 200);
+        QTest::newRow("small, whole") << QSize(150, 90) << 1 << Fit::Contain << QSize(150, 90);
+    }
+    void jpegIsDecodedReducedForAFit() {
+        QFETCH(QSize, size);
+        QFETCH(int, orientation);
+        QFETCH(Fit, fit);
+        QFETCH(QSize, decoded);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("p.jpg"));
+        QCOMPARE(QProcess::execute(QStringLiteral("/usr/bin/convert"),
+                                   {QStringLiteral("-size"),
+                                    QStringLiteral("%1x%2").arg(size.width()).arg(size.height()),
+                                    QStringLiteral("gradient:red-blue"), file}),
+                 0);
+        const QByteArray jpeg = withExifOrientation(readAll(file), quint16(orientation));
+        const LoadedPicture loaded = decodeForFit(jpeg, fit);
+        QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
+        QCOMPARE(loaded.picture.size(), decoded);
+    }
+
     void pngCornerEqualsWholeDecode_data() {
         QTest::addColumn<PngLayout>("layout");
         QTest::addColumn<QSize>("size");

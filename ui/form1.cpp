@@ -6,6 +6,7 @@
 #include "export/frame_text_reader.h"
 #include "platform/alerts.h"
 #include "platform/clipboard.h"
+#include "platform/color_dialog.h"
 #include "platform/file_dialog.h"
 #include "platform/picture_box.h"
 #include "platform/picture_conversion.h"
@@ -13,7 +14,9 @@
 #include "ui/form2.h"
 #include "ui/program_icon.h"
 #include "ui/status_label.h"
+#include "ui/zoom_window.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -27,6 +30,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
 #include <array>
 #include <optional>
@@ -67,13 +71,53 @@ QString openFilter() {
     return parts.join(u'|');
 }
 
+template <typename Choice> struct MenuChoice {
+    const char16_t* text;
+    Choice choice;
+};
+constexpr MenuChoice<Fit> kFitChoices[] = {{u"原始尺寸", Fit::Original},
+                                           {u"等比缩放", Fit::Contain},
+                                           {u"填满裁切", Fit::Cover},
+                                           {u"拉伸", Fit::Stretch}};
+constexpr MenuChoice<Dither> kDitherChoices[] = {
+    {u"无", Dither::None}, {u"有序", Dither::Ordered}, {u"误差扩散", Dither::FloydSteinberg}};
+
+// One checkable action per choice, exclusive, the choice kept in the action's data.
+template <typename Choice, std::size_t N>
+QActionGroup* choiceActions(QObject* parent, const MenuChoice<Choice> (&choices)[N],
+                            Choice current) {
+    auto* group = new QActionGroup(parent);
+    for (const auto& entry : choices) {
+        QAction* action = group->addAction(QString::fromUtf16(entry.text));
+        action->setCheckable(true);
+        action->setData(static_cast<int>(entry.choice));
+        action->setChecked(entry.choice == current);
+    }
+    return group;
+}
+
+template <typename Choice> void checkChoice(QActionGroup* group, Choice choice) {
+    for (QAction* action : group->actions()) {
+        action->setChecked(action->data().toInt() == static_cast<int>(choice));
+    }
+}
+
+template <typename Choice> QString choiceText(QActionGroup* group, Choice choice) {
+    for (QAction* action : group->actions()) {
+        if (action->data().toInt() == static_cast<int>(choice)) {
+            return action->text();
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 Form1::Form1(const Services& services, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       CommonDialog1(services.fileDialog), alerts_(services.alerts), clipboard_(services.clipboard),
-      opacity_(services.opacity) {
+      opacity_(services.opacity), colorDialog_(services.colorDialog) {
     setObjectName(QStringLiteral("Form1"));
     CommonDialog1.setObjectName(QStringLiteral("CommonDialog1"));
     setWindowTitle(QStringLiteral(u"Ravik液晶显示器取模助手"));
@@ -81,6 +125,7 @@ Form1::Form1(const Services& services, QWidget* parent)
     setFixedSize(kClientWidth, kClientHeight);
     setAcceptDrops(true);
     buildControls();
+    buildPictureActions();
 }
 
 // The About window has no owner, so it is not deleted with this one by Qt.
@@ -107,11 +152,6 @@ void Form1::buildControls() {
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Text1 holds the focus but is never seen: Ctrl+V there reads the clipboard as elsewhere.
     Text1->installEventFilter(this);
-    for (PictureBox* box : {Picture1, Picture3}) {
-        box->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(box, &QWidget::customContextMenuRequested, this,
-                [this, box](const QPoint& position) { showPictureMenu(box, position); });
-    }
 
     for (QPushButton* button : {Command1, Command2, Command3, Command4}) {
         button->setAutoDefault(false);
@@ -129,10 +169,123 @@ void Form1::buildControls() {
     Text1->setFocus();
 }
 
+void Form1::buildPictureActions() {
+    fitActions_ = choiceActions(this, kFitChoices, options_.fit);
+    connect(fitActions_, &QActionGroup::triggered, this,
+            [this](QAction* action) { setFit(static_cast<Fit>(action->data().toInt())); });
+    ditherActions_ = choiceActions(this, kDitherChoices, options_.dither);
+    connect(ditherActions_, &QActionGroup::triggered, this,
+            [this](QAction* action) { setDither(static_cast<Dither>(action->data().toInt())); });
+    backgroundAction_ = new QAction(QStringLiteral(u"底色…"), this);
+    connect(backgroundAction_, &QAction::triggered, this, &Form1::chooseBackground);
+    zoomAction_ = new QAction(QStringLiteral(u"放大预览"), this);
+    connect(zoomAction_, &QAction::triggered, this, &Form1::showZoomWindow);
+    copyDeclarationAction_ = new QAction(QStringLiteral(u"复制为 C 数组声明"), this);
+    connect(copyDeclarationAction_, &QAction::triggered, this, &Form1::copyCDeclaration);
+
+    // Right click or the Menu key on either box; a double click on the preview enlarges it.
+    for (PictureBox* box : {Picture1, Picture3}) {
+        box->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(box, &QWidget::customContextMenuRequested, this,
+                [this, box](const QPoint& position) { showPictureMenu(box, position); });
+    }
+    Picture3->installEventFilter(this);
+}
+
+void Form1::fillPictureMenu(QMenu& menu) {
+    QMenu* fit = menu.addMenu(QStringLiteral(u"缩放方式"));
+    fit->addActions(fitActions_->actions());
+    QMenu* dither = menu.addMenu(QStringLiteral(u"抖动"));
+    dither->addActions(ditherActions_->actions());
+    menu.addAction(backgroundAction_);
+    menu.addSeparator();
+    menu.addAction(zoomAction_);
+    menu.addSeparator();
+    menu.addAction(copyDeclarationAction_);
+}
+
+void Form1::showPictureMenu(QWidget* box, const QPoint& position) {
+    QMenu menu(this);
+    fillPictureMenu(menu);
+    menu.exec(box->mapToGlobal(position));
+}
+
+bool Form1::setFit(Fit fit) {
+    if (fit == options_.fit) {
+        return true;
+    }
+    if (!picturePath_.isEmpty()) {
+        // The fits need different parts of the picture: the corner, or all of it.
+        const LoadedPicture loaded = loadForFit(picturePath_, fit);
+        if (!loaded.ok()) {
+            checkChoice(fitActions_, options_.fit);
+            alerts_.warn(QStringLiteral(u"缩放方式"),
+                         QStringLiteral(u"无法重新读取图片：\n%1\n\n原因：%2")
+                             .arg(nativePath(picturePath_), loaded.failure));
+            return false;
+        }
+        picture_ = loaded.picture;
+    }
+    options_.fit = fit;
+    checkChoice(fitActions_, fit);
+    conversionChanged();
+    return true;
+}
+
+void Form1::setDither(Dither dither) {
+    options_.dither = dither;
+    checkChoice(ditherActions_, dither);
+    conversionChanged();
+}
+
+void Form1::setBackground(ColorValue background) {
+    options_.background = background & 0xFFFFFF;
+    conversionChanged();
+}
+
+void Form1::chooseBackground() {
+    if (const auto chosen =
+            colorDialog_.choose(options_.background, QStringLiteral(u"底色"), this)) {
+        setBackground(*chosen);
+    }
+}
+
+// With a picture open, it is converted again at once and the earlier text is dropped, so a
+// later "取模" gives the new frame.
+void Form1::conversionChanged() {
+    if (picture_.isNull()) {
+        return;
+    }
+    TextAccumulator.clear();
+    convertPicture();
+    setStatus(QStringLiteral(u"已重新转换：%1，抖动：%2")
+                  .arg(choiceText(fitActions_, options_.fit),
+                       choiceText(ditherActions_, options_.dither)));
+}
+
+ZoomWindow* Form1::zoomWindow() const {
+    return zoomWindow_;
+}
+
+void Form1::showZoomWindow() {
+    if (zoomWindow_ == nullptr) {
+        zoomWindow_ = new ZoomWindow(this);
+        zoomWindow_->showFrame(FrameBuffer);
+        if (const QScreen* screen = this->screen()) {
+            // Room for the window's frame and title bar, which the window manager adds.
+            const QSize frame(16, 48);
+            zoomWindow_->fitInto(screen->availableSize() - frame);
+        }
+    }
+    zoomWindow_->show();
+    zoomWindow_->raise();
+    zoomWindow_->activateWindow();
+}
+
 bool Form1::openPicture(const QString& givenPath) {
     // A name given relative to the working folder (command line, drop) is kept as a full path.
     const QString path = givenPath.isEmpty() ? givenPath : QFileInfo(givenPath).absoluteFilePath();
-    const LoadedPicture loaded = LoadPicture(path, {kFrameWidth, kFrameHeight});
+    const LoadedPicture loaded = loadForFit(path, options_.fit);
     if (!loaded.ok()) {
         alerts_.warn(QStringLiteral(u"打开文件"), QStringLiteral(u"无法打开图片：\n%1\n\n原因：%2")
                                                       .arg(nativePath(path), loaded.failure));
@@ -140,6 +293,7 @@ bool Form1::openPicture(const QString& givenPath) {
     }
     CommonDialog1.setFileName(path);
     picture_ = loaded.picture;
+    picturePath_ = path;
     TextAccumulator.clear();
     convertPicture();
     setStatus(QStringLiteral(u"已打开") + nativePath(path));
@@ -178,7 +332,9 @@ void Form1::Command1_Click() {
 
 // A frame read back has no picture behind it: the source box shows the frame decoded too.
 void Form1::showFrame(const ravik::FrameBuffer& frame) {
+    // A frame has no picture behind it: later choices leave it as it is.
     picture_ = QImage();
+    picturePath_.clear();
     TextAccumulator.clear();
     FrameBuffer = frame;
     Picture1->setPixels(previewPixels(FrameBuffer));
@@ -188,7 +344,9 @@ void Form1::showFrame(const ravik::FrameBuffer& frame) {
 void Form1::pasteFromClipboard() {
     const QString title = QStringLiteral(u"粘贴");
     if (const QImage image = clipboard_.GetImage(); !image.isNull()) {
+        // The whole picture, with no file behind it, so every fit can use it as it is.
         picture_ = image;
+        picturePath_.clear();
         TextAccumulator.clear();
         convertPicture();
         setStatus(QStringLiteral(u"已从剪贴板读取图片"));
@@ -209,25 +367,6 @@ void Form1::pasteFromClipboard() {
     }
     showFrame(*reading.frame);
     setStatus(QStringLiteral(u"已从剪贴板读取帧数据"));
-}
-
-void Form1::fillPictureMenu(QMenu& menu) {
-    struct Entry {
-        QString text;
-        void (Form1::*handler)();
-    };
-    const Entry entries[] = {
-        {QStringLiteral(u"复制为 C 数组声明"), &Form1::copyCDeclaration},
-    };
-    for (const Entry& entry : entries) {
-        connect(menu.addAction(entry.text), &QAction::triggered, this, entry.handler);
-    }
-}
-
-void Form1::showPictureMenu(PictureBox* box, const QPoint& position) {
-    QMenu menu(this);
-    fillPictureMenu(menu);
-    menu.exec(box->mapToGlobal(position));
 }
 
 void Form1::copyCDeclaration() {
@@ -252,6 +391,10 @@ void Form1::keyPressEvent(QKeyEvent* event) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Picture3 && event->type() == QEvent::MouseButtonDblClick) {
+        showZoomWindow();
+        return true;
+    }
     if (watched == Text1 && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste)) {
         pasteFromClipboard();
@@ -271,6 +414,9 @@ void Form1::convertPicture() {
 
 void Form1::Pre_View() {
     Picture3->showFrame(FrameBuffer);
+    if (zoomWindow_ != nullptr) {
+        zoomWindow_->showFrame(FrameBuffer);
+    }
 }
 
 void Form1::Command2_Click() {
@@ -356,6 +502,9 @@ void Form1::Form_Unload(int& cancel) {
     // Closing the main window ends the program, the About window included, even mid-fade.
     if (aboutWindow_ != nullptr) {
         aboutWindow_->close();
+    }
+    if (zoomWindow_ != nullptr) {
+        zoomWindow_->close();
     }
     QCoreApplication::quit();
 }

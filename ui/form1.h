@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class QAction;
+class QActionGroup;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -22,6 +24,8 @@ namespace ravik {
 class Form2;
 class PictureBox;
 class StatusLabel;
+class ZoomWindow;
+class ColorDialog;
 
 class Form1 : public QWidget {
     Q_OBJECT
@@ -49,7 +53,18 @@ public:
     // line open.
     bool openFile(const QString& path);
 
-    // The picture boxes' context menu: its actions, filled in one place.
+    // The conversion choices of the picture boxes' menu; each converts the open picture again at
+    // once. A fit other than the original size loads the whole picture again from its file.
+    const ConversionOptions& conversionOptions() const { return options_; }
+    bool setFit(Fit fit);
+    void setDither(Dither dither);
+    void setBackground(ColorValue background);
+    // Asks for the background colour ("底色…").
+    void chooseBackground();
+    // Opens the enlarged preview, or brings it to the front ("放大预览").
+    void showZoomWindow();
+    ZoomWindow* zoomWindow() const;
+    // Fills menu with the picture boxes' actions, as their context menu shows them.
     void fillPictureMenu(QMenu& menu);
 
 public slots:
@@ -74,9 +89,11 @@ protected:
 
 private:
     void buildControls();
+    void buildPictureActions();
+    void showPictureMenu(QWidget* box, const QPoint& position);
+    void conversionChanged();
     void convertPicture();
     void showFrame(const ravik::FrameBuffer& frame);
-    void showPictureMenu(PictureBox* box, const QPoint& position);
     void setStatus(const QString& text);
     QString proposedBinName() const;
 
@@ -84,13 +101,22 @@ private:
     Alerts& alerts_;
     Clipboard& clipboard_;
     WindowOpacity& opacity_;
+    ColorDialog& colorDialog_;
     QPointer<Form2> aboutWindow_;
+    QPointer<ZoomWindow> zoomWindow_;
 
     ravik::FrameBuffer FrameBuffer;
     QString TextAccumulator;
     // The opened picture as decoded, kept so a change of options converts it again.
     QImage picture_;
+    QString picturePath_; // where picture_ came from, to load it again for another fit
     ConversionOptions options_;
+
+    QActionGroup* fitActions_ = nullptr;
+    QActionGroup* ditherActions_ = nullptr;
+    QAction* backgroundAction_ = nullptr;
+    QAction* zoomAction_ = nullptr;
+    QAction* copyDeclarationAction_ = nullptr;
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QFile>
 #include <QTest>
 #include <memory>
 
@@ -118,6 +119,21 @@ private slots:
         // A later "取模" takes the new frame.
         form->Command2_Click();
         QCOMPARE(platform->clipboard.text, form->textAccumulator());
+    }
+
+    // A frame read back has no picture behind it: a later choice must not overwrite it.
+    void choicesLeaveAFrameReadBackAlone() {
+        QVERIFY(form->openPicture(picture));
+        const QString bin = dir.filePath(u"kept.bin"_s);
+        QByteArray bytes(kFrameSize, '\x5A');
+        QFile file(bin);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        QVERIFY(form->openFrameFile(bin));
+        form->setDither(Dither::Ordered);
+        QVERIFY(form->setFit(Fit::Contain));
+        form->setBackground(RGB(0, 0, 0));
+        QCOMPARE(frameBytes(form->frameBuffer()), bytes);
     }
 
     // The dialog starts from the current background; a cancel changes nothing.

@@ -1,12 +1,16 @@
 #include "picture_loader.h"
 
+#include "platform/bmp_reader.h"
 #include "platform/png_corner.h"
+#include "platform/tga_reader.h"
+#include "platform/tiff_reader.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QStringList>
+#include <optional>
 
 namespace ravik {
 namespace {
@@ -102,6 +106,35 @@ LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArra
     return {picture, {}};
 }
 
+// BMP, TIFF (by signature) and TGA (by suffix: it has none) through our own readers; nothing
+// where they don't take the file, so Qt's readers get it.
+std::optional<LoadedPicture> decodeOwnFormat(const QByteArray& data, const QSize& corner,
+                                             const QByteArray& formatHint) {
+    PictureRead read;
+    if (data.startsWith("BM")) {
+        read = readBmp(data, corner);
+    } else if (looksLikeTiff(data)) {
+        read = readTiff(data, corner);
+    } else if (formatHint == "tga" && looksLikeTga(data)) {
+        read = readTga(data, corner);
+    } else {
+        return std::nullopt;
+    }
+    switch (read.fault) {
+    case PictureRead::Fault::none:
+        return LoadedPicture{read.picture, {}};
+    case PictureRead::Fault::unsupported:
+        return std::nullopt;
+    case PictureRead::Fault::incomplete:
+        return failed(kIncomplete);
+    case PictureRead::Fault::tooLarge:
+        return failed(QStringLiteral(u"图片太大，超出了可以解码的大小"));
+    case PictureRead::Fault::corrupt:
+        break;
+    }
+    return failed(kCorrupt);
+}
+
 } // namespace
 
 LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
@@ -109,6 +142,9 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
+    if (auto own = decodeOwnFormat(data, corner, formatHint)) {
+        return *own;
+    }
     // The suffix's reader goes first, as Qt does for files: formats without a signature (TGA)
     // need it, and weak signatures (WBMP) would otherwise claim them. Then the content decides.
     QByteArray format;

@@ -3,7 +3,8 @@
 
 ravik_packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-image-formats-plugins qt6-qpa-plugins qt6-translations-l10n libgl-dev libpng-dev
+    qt6-base-dev qt6-image-formats-plugins qt6-qpa-plugins qt6-translations-l10n libgl-dev libpng-dev libtiff-dev
+    imagemagick python3-pil libtiff-tools
     fonts-noto-cjk
 )
 

@@ -1,10 +1,13 @@
 #include "picture_loader.h"
 
 #include "codec/conversion.h"
+#include "platform/bmp_reader.h"
 #include "platform/gif_reader.h"
 #include "platform/jpeg_reader.h"
 #include "platform/picture_orientation.h"
 #include "platform/png_corner.h"
+#include "platform/tga_reader.h"
+#include "platform/tiff_reader.h"
 #include "platform/webp_reader.h"
 
 #include <QBuffer>
@@ -12,6 +15,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QStringList>
+#include <optional>
 
 namespace ravik {
 namespace {
@@ -101,6 +105,35 @@ LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArra
     return readWith(reader);
 }
 
+// BMP, TIFF (by signature) and TGA (by suffix: it has none) through our own readers; nothing
+// where they don't take the file, so Qt's readers get it.
+std::optional<LoadedPicture> decodeOwnFormat(const QByteArray& data, const QSize& corner,
+                                             const QByteArray& formatHint) {
+    PictureRead read;
+    if (data.startsWith("BM")) {
+        read = readBmp(data, corner);
+    } else if (looksLikeTiff(data)) {
+        read = readTiff(data, corner);
+    } else if (formatHint == "tga" && looksLikeTga(data)) {
+        read = readTga(data, corner);
+    } else {
+        return std::nullopt;
+    }
+    switch (read.fault) {
+    case PictureRead::Fault::none:
+        return LoadedPicture{read.picture, {}};
+    case PictureRead::Fault::unsupported:
+        return std::nullopt;
+    case PictureRead::Fault::incomplete:
+        return failed(kIncomplete);
+    case PictureRead::Fault::tooLarge:
+        return failed(QStringLiteral(u"图片太大，超出了可以解码的大小"));
+    case PictureRead::Fault::corrupt:
+        break;
+    }
+    return failed(kCorrupt);
+}
+
 } // namespace
 
 LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
@@ -115,6 +148,9 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
     }
     if (looksLikeGif(data)) {
         return readGif(data, corner);
+    }
+    if (auto own = decodeOwnFormat(data, corner, formatHint)) {
+        return *own;
     }
     QBuffer buffer;
     buffer.setData(data);

@@ -4,9 +4,9 @@
 
 ravik_packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-image-formats-plugins qt6-qpa-plugins qt6-translations-l10n libgl-dev libpng-dev
+    qt6-base-dev qt6-image-formats-plugins qt6-qpa-plugins qt6-translations-l10n libgl-dev libpng-dev libtiff-dev
     libjpeg62-turbo-dev libwebp-dev libgif-dev
-    imagemagick libjpeg-turbo-progs webp
+    imagemagick libjpeg-turbo-progs webp python3-pil libtiff-tools
     fonts-noto-cjk appstream bash-completion
 )
 

@@ -186,24 +186,31 @@ Fault readUncompressed(const uchar* data, qsizetype available, const Layout& l, 
 }
 
 // RLE data runs from the first stored row; a bottom-up picture's shown top comes last, so it is
-// walked through, skipping what lies outside the corner. Pixels the data jumps over keep colour 0.
+// walked through, skipping what lies outside the corner. Pixels the data jumps over are
+// transparent, as browsers show them.
 Fault readRunLength(const uchar* data, qsizetype available, const Layout& l, QImage& out) {
-    out.fill(paletteColour(l, 0));
+    out.fill(Qt::transparent);
     const bool four = l.compression == kRle4;
     qint64 x = 0;
     qint64 row = 0; // stored row
+    // The shown row of the stored row the data has reached; -1 once it is past the picture.
+    const auto shownRow = [&]() -> qint64 {
+        return row < l.height ? (l.bottomUp ? l.height - 1 - row : row) : -1;
+    };
+    const auto wanted = [&] {
+        const qint64 y = shownRow();
+        return y >= 0 && y < out.height();
+    };
     const auto put = [&](uint index) {
-        const qint64 y = l.bottomUp ? l.height - 1 - row : row;
-        if (x < out.width() && y < out.height()) {
-            reinterpret_cast<QRgb*>(out.scanLine(int(y)))[x] = paletteColour(l, index);
+        if (x < out.width() && wanted()) {
+            reinterpret_cast<QRgb*>(out.scanLine(int(shownRow())))[x] = paletteColour(l, index);
         }
         ++x;
     };
-    const auto wanted = [&] {
-        return (l.bottomUp ? l.height - 1 - row : row) < out.height();
-    };
     qsizetype pos = 0;
-    while (row < l.height && (l.bottomUp || row < out.height())) {
+    // A bottom-up walk goes on to the end-of-bitmap mark (passing over anything a delta pushed
+    // past the last row), so a cut-off file is noticed; a top-down one stops after the corner.
+    while (l.bottomUp || row < out.height()) {
         if (available - pos < 2) {
             return Fault::incomplete;
         }

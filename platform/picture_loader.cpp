@@ -105,7 +105,12 @@ LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArra
     return readWith(reader);
 }
 
-// BMP, TIFF (by signature) and TGA (by suffix: it has none) through our own readers; nothing
+// A TGA 2.0 file ends with this footer, the nearest thing the format has to a signature.
+bool hasTgaFooter(QByteArrayView data) {
+    return data.endsWith(QByteArrayView("TRUEVISION-XFILE.\0", 18));
+}
+
+// BMP, TIFF (by signature) and TGA (by suffix or footer) through our own readers; nothing
 // where they don't take the file, so Qt's readers get it.
 std::optional<LoadedPicture> decodeOwnFormat(const QByteArray& data, const QSize& corner,
                                              const QByteArray& formatHint) {
@@ -114,7 +119,7 @@ std::optional<LoadedPicture> decodeOwnFormat(const QByteArray& data, const QSize
         read = readBmp(data, corner);
     } else if (looksLikeTiff(data)) {
         read = readTiff(data, corner);
-    } else if (formatHint == "tga" && looksLikeTga(data)) {
+    } else if ((formatHint == "tga" || hasTgaFooter(data)) && looksLikeTga(data)) {
         read = readTga(data, corner);
     } else {
         return std::nullopt;

@@ -6,7 +6,6 @@
 #include "platform/picture_loader.h"
 #include "test_files.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <random>
@@ -18,18 +17,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QSize kCorner(98, 67);
-
-// Runs a tool; whether it succeeded.
-bool run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        qWarning("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
 
 // Seeded colour noise: every pixel's chroma differs from its neighbours', so any slip in
 // chroma upsampling at a crop's edge shows. Each sample is `maxValue` or less.

@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
+#include <QProcess>
 #include <QString>
+#include <QStringList>
 
 namespace ravik::testing {
 
@@ -20,6 +22,18 @@ inline QByteArray readAll(const QString& path) {
 inline bool writeAll(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Runs a tool to its end; whether it succeeded (its error output is shown when not).
+inline bool run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        qWarning("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
+        return false;
+    }
+    return true;
 }
 
 // The picture encoded in format; empty when the writer can't write it.
@@ -35,7 +49,9 @@ inline QByteArray encoded(const QImage& picture, const QByteArray& format, int q
 // The JPEG with an EXIF block (little-endian TIFF, one entry) giving its orientation, 1 to 8.
 inline QByteArray withExifOrientation(const QByteArray& jpeg, quint16 orientation) {
     QByteArray tiff("II\x2A\x00\x08\x00\x00\x00", 8);
-    const auto put16 = [&tiff](quint16 v) { tiff.append(char(v & 0xFF)).append(char(v >> 8)); };
+    const auto put16 = [&tiff](quint16 v) {
+        tiff.append(char(v & 0xFF)).append(char(v >> 8));
+    };
     for (const quint16 field : {quint16(1), quint16(0x0112), quint16(3), quint16(1), quint16(0),
                                 orientation, quint16(0), quint16(0), quint16(0)}) {
         put16(field); // one entry: Orientation, SHORT, count 1, the value; then no next IFD

@@ -52,7 +52,13 @@ if [ ! -f "$data/small.png" ]; then
 fi
 # BMP RLE8, TIFF and TGA pictures come from the BMP/TGA/TIFF readers' own making step:
 # --- other readers' pictures: add their files to extra_files below ---
-extra_files=()
+# BMP RLE8 and TGA (plain and RLE, bottom-left origin: the corner's rows are stored last).
+if [ ! -f "$data/big-rle.tga" ]; then
+    "$magick" "$data/big.png" -colors 256 -compress RLE "$data/big-rle8.bmp"
+    "$magick" "$data/big.png" "$data/big.tga"
+    "$magick" "$data/big.png" -compress RLE "$data/big-rle.tga"
+fi
+extra_files=(big-rle8.bmp big.tga big-rle.tga)
 # --- end of other readers' pictures ---
 
 out=$(mktemp -d)

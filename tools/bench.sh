@@ -50,16 +50,16 @@ if [ ! -f "$data/small.png" ]; then
     "$magick" "$data/master.ppm" -crop 98x67+0+0 +repage "$data/small.png"
     rm "$data/master.ppm"
 fi
-# BMP RLE8, TIFF and TGA pictures come from the BMP/TGA/TIFF readers' own making step:
-# --- other readers' pictures: add their files to extra_files below ---
-# BMP RLE8 and TGA (plain and RLE, bottom-left origin: the corner's rows are stored last).
-if [ ! -f "$data/big-rle.tga" ]; then
+# BMP RLE8, TGA (plain and RLE, bottom-left origin: the corner's rows are stored last) and TIFF
+# (uncompressed and LZW).
+if [ ! -f "$data/big-lzw.tif" ]; then
     "$magick" "$data/big.png" -colors 256 -compress RLE "$data/big-rle8.bmp"
     "$magick" "$data/big.png" "$data/big.tga"
     "$magick" "$data/big.png" -compress RLE "$data/big-rle.tga"
+    "$magick" "$data/big.png" -compress None "$data/big.tif"
+    "$magick" "$data/big.png" -compress LZW "$data/big-lzw.tif"
 fi
-extra_files=(big-rle8.bmp big.tga big-rle.tga)
-# --- end of other readers' pictures ---
+extra_files=(big-rle8.bmp big.tga big-rle.tga big.tif big-lzw.tif)
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT

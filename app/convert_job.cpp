@@ -75,7 +75,7 @@ ConvertedInput convertInput(const QString& path, const ConversionOptions& option
         return input;
     }
     if (allFrames) {
-        const LoadedFrameSet set = LoadFrameSet(path);
+        const LoadedFrameSet set = LoadFrameSet(path, options.fit);
         if (!set.ok()) {
             input.failure =
                 QStringLiteral(u"无法打开图片“%1”：%2").arg(nativePath(path), set.failure);

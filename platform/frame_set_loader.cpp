@@ -39,10 +39,10 @@ std::vector<int> rowOrder(int height, bool interlaced) {
 
 // Every frame of a GIF composed as viewers (and ImageMagick's -coalesce) compose it: each frame
 // drawn over what the one before left, then disposed of as it asks: kept, cleared to transparent
-// ("background"), or put back as it was before the frame ("previous"). Only the part the box
-// shows is composed, so a huge canvas costs no memory. Qt's reader leaves disposed areas as
-// they were, which shows parts of earlier frames that should be gone.
-LoadedFrameSet loadGifFrames(const QString& path) {
+// ("background"), or put back as it was before the frame ("previous"). At the original size only
+// the part the box shows is composed, so a huge canvas costs no memory. Qt's reader leaves disposed
+// areas as they were, which shows parts of earlier frames that should be gone.
+LoadedFrameSet loadGifFrames(const QString& path, Fit fit) {
     const auto failed = [](const QString& reason) {
         return LoadedFrameSet{{}, {}, reason};
     };
@@ -52,8 +52,9 @@ LoadedFrameSet loadGifFrames(const QString& path) {
     if (gif == nullptr) {
         return failed(QStringLiteral(u"无法读取 GIF 文件"));
     }
-    const int width = qMin(gif->SWidth, kFrameWidth);
-    const int height = qMin(gif->SHeight, kFrameHeight);
+    const bool cornerOnly = fit == Fit::Original;
+    const int width = cornerOnly ? qMin(gif->SWidth, kFrameWidth) : gif->SWidth;
+    const int height = cornerOnly ? qMin(gif->SHeight, kFrameHeight) : gif->SHeight;
     QImage canvas(width, height, QImage::Format_RGBA8888);
     canvas.fill(Qt::transparent);
     const QString broken = QStringLiteral(u"GIF 动画数据有误或不完整");
@@ -137,16 +138,16 @@ bool isGif(const QString& path) {
 
 } // namespace
 
-LoadedFrameSet LoadFrameSet(const QString& path) {
+LoadedFrameSet LoadFrameSet(const QString& path, Fit fit) {
     if (isGif(path)) {
-        return loadGifFrames(path);
+        return loadGifFrames(path, fit);
     }
     LoadedFrameSet set;
     QImageReader reader(path);
     reader.setAutoTransform(true);
     if (!reader.supportsAnimation()) {
         // A still picture goes through the exact single-picture path.
-        const LoadedPicture single = LoadPicture(path, {kFrameWidth, kFrameHeight});
+        const LoadedPicture single = loadForFit(path, fit);
         if (!single.ok()) {
             return {{}, {}, single.failure};
         }

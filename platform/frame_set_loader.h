@@ -3,6 +3,8 @@
 // Loading every frame of an animated picture (GIF, animated WebP, and APNG where the installed
 // readers take it), each composed as a viewer shows it at that moment, with how long it stays.
 
+#include "codec/conversion.h"
+
 #include <QImage>
 #include <QList>
 #include <QString>
@@ -16,7 +18,8 @@ struct LoadedFrameSet {
     bool ok() const { return failure.isEmpty(); }
 };
 
-// Each reader is used by one thread only, so several pictures can load at once.
-LoadedFrameSet LoadFrameSet(const QString& path);
+// Each reader is used by one thread only, so several pictures can load at once. The original
+// size needs only each frame's top-left corner; the other fits get whole frames to scale.
+LoadedFrameSet LoadFrameSet(const QString& path, Fit fit = Fit::Original);
 
 } // namespace ravik

@@ -567,6 +567,28 @@ private slots:
         QVERIFY(readAll(path(u"frames.bin"_s)) == expected);
     }
 
+    // A scaling fit gets whole frames: the right half of a 196 × 134 frame lands in the box.
+    void frameSetsScaleWithTheFit() {
+        const QString gif = path(u"halves.gif"_s);
+        const Run made = runCommand(
+            kImageMagick, {u"-delay"_s, u"10"_s, u"("_s, u"-size"_s, u"98x134"_s, u"xc:red"_s,
+                           u"-size"_s, u"98x134"_s, u"xc:blue"_s, u"+append"_s, u")"_s, u"("_s,
+                           u"-size"_s, u"196x134"_s, u"xc:lime"_s, u")"_s, gif});
+        QVERIFY2(made.exitCode == 0, qPrintable(made.err));
+        const QString bin = path(u"halves.bin"_s);
+        const Run run = runProgram(
+            {u"convert"_s, gif, u"--all-frames"_s, u"--fit"_s, u"contain"_s, u"--bin"_s, bin});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QByteArray bytes = readAll(bin);
+        QCOMPARE(bytes.size(), 2 * kFrameSize);
+        FrameBuffer first;
+        for (int i = 0; i < kFrameSize; ++i) {
+            first[std::size_t(i)] = std::uint8_t(bytes[i]);
+        }
+        QCOMPARE(decodePixel(first, 10, 30), RGB(0xF0, 0, 0));
+        QCOMPARE(decodePixel(first, 90, 30), RGB(0, 0, 0xF0));
+    }
+
     void batchReportsBadPicturesAndWritesTheRest() {
         const QString good = path(u"in-a a.png"_s);
         QVERIFY(savePicture(colourful(64, 48), good));

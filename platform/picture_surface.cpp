@@ -37,16 +37,6 @@ void PictureSurface::PSet(int x, int y, ColorValue color) {
     }
 }
 
-void PictureSurface::readPixels(std::span<ColorValue, kPixelCount> pixels) const {
-    ColorValue* out = pixels.data();
-    for (int y = 0; y < kFrameHeight; ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(image_.constScanLine(y));
-        for (int x = 0; x < kFrameWidth; ++x) {
-            *out++ = toColorValue(line[x]);
-        }
-    }
-}
-
 void drawFrame(const FrameBuffer& frame, PictureSurface& surface) {
     surface.setPixels(previewPixels(frame));
 }

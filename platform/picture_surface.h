@@ -28,9 +28,6 @@ public:
     // Sets one pixel; points off the surface are ignored.
     void PSet(int x, int y, ColorValue color);
 
-    // All pixels as shown, row by row, in the layout the frame codec packs.
-    void readPixels(std::span<ColorValue, kPixelCount> pixels) const;
-
     const QImage& image() const { return image_; }
     QColor background() const { return background_; }
 

@@ -157,9 +157,18 @@ QString backgroundError(const QString& value) {
         .arg(value, hexColor(kDefaultBackground));
 }
 
-// --fit and --dither into the conversion options; the Chinese reason when a value is unknown.
-QString readFitAndDither(const QCommandLineParser& parser, const QCommandLineOption& fit,
-                         const QCommandLineOption& dither, ConversionOptions& conversion) {
+// --background, --fit and --dither into the conversion options; the Chinese reason when a value
+// is not one they take.
+QString readConversionOptions(const QCommandLineParser& parser,
+                              const QCommandLineOption& background, const QCommandLineOption& fit,
+                              const QCommandLineOption& dither, ConversionOptions& conversion) {
+    if (parser.isSet(background)) {
+        const auto color = parseBackground(parser.value(background));
+        if (!color) {
+            return backgroundError(parser.value(background));
+        }
+        conversion.background = *color;
+    }
     QString problem;
     if (parser.isSet(fit)) {
         problem =
@@ -230,14 +239,8 @@ ConvertArguments parseBatchArguments(const QStringList& arguments) {
             return refused(QStringLiteral(u"线程数“%1”无效，应为正整数").arg(parser.value(jobs)));
         }
     }
-    if (parser.isSet(background)) {
-        const auto color = parseBackground(parser.value(background));
-        if (!color) {
-            return refused(backgroundError(parser.value(background)));
-        }
-        batch.conversion.background = *color;
-    }
-    if (const QString problem = readFitAndDither(parser, fit, dither, batch.conversion);
+    if (const QString problem =
+            readConversionOptions(parser, background, fit, dither, batch.conversion);
         !problem.isEmpty()) {
         return refused(problem);
     }
@@ -407,14 +410,8 @@ ConvertArguments parseConvertArguments(const QStringList& arguments) {
     if (const QString problem = attributeProblem(options.attribute); !problem.isEmpty()) {
         return refused(problem);
     }
-    if (parser.isSet(background)) {
-        const auto color = parseBackground(parser.value(background));
-        if (!color) {
-            return refused(backgroundError(parser.value(background)));
-        }
-        options.conversion.background = *color;
-    }
-    if (const QString problem = readFitAndDither(parser, fit, dither, options.conversion);
+    if (const QString problem =
+            readConversionOptions(parser, background, fit, dither, options.conversion);
         !problem.isEmpty()) {
         return refused(problem);
     }

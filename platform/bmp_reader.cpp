@@ -269,7 +269,7 @@ PictureRead readBmp(QByteArrayView bytes, const QSize& corner) {
         return readFault(fault);
     }
     const QSize size = cornerSize(QSize(int(l.width), int(l.height)), corner);
-    if (beyondAllocationLimit(size.width(), size.height())) {
+    if (exceedsDecodeLimit(size)) {
         return readFault(Fault::tooLarge);
     }
     QImage out(size, QImage::Format_ARGB32);

@@ -115,10 +115,9 @@ QImage upright(const QImage& stored, QImageIOHandler::Transformations transforma
     return turned;
 }
 
-bool exceedsDecodeLimit(const QSize& size) {
-    constexpr qint64 kBytesPerPixel = 4;
+bool exceedsDecodeLimit(const QSize& size, qint64 bytesPerPixel) {
     const qint64 limitBytes = qint64{QImageReader::allocationLimit()} * 1024 * 1024;
-    return limitBytes > 0 && qint64{size.width()} * size.height() * kBytesPerPixel > limitBytes;
+    return limitBytes > 0 && qint64{size.width()} * size.height() * bytesPerPixel > limitBytes;
 }
 
 LoadedPicture corruptPicture() {

@@ -29,7 +29,7 @@ QRect storedCorner(const QSize& stored, QImageIOHandler::Transformations transfo
 QImage upright(const QImage& stored, QImageIOHandler::Transformations transformation);
 
 // Whole pictures beyond Qt's allocation limit are refused, as Qt's own readers do.
-bool exceedsDecodeLimit(const QSize& size);
+bool exceedsDecodeLimit(const QSize& size, qint64 bytesPerPixel = 4);
 
 LoadedPicture corruptPicture();
 LoadedPicture incompletePicture();

@@ -3,8 +3,9 @@
 // What the format readers of our own (BMP, TGA, TIFF) give back: the picture, or why there is
 // none. Each reads only the rows a top-left corner needs when given one.
 
+#include "platform/picture_orientation.h"
+
 #include <QImage>
-#include <QImageReader>
 
 namespace ravik {
 
@@ -21,12 +22,6 @@ inline PictureRead readFault(PictureRead::Fault fault) {
 // The size of the picture actually made for a stored size and a wanted corner (none: all of it).
 inline QSize cornerSize(const QSize& shown, const QSize& corner) {
     return corner.isValid() ? corner.boundedTo(shown) : shown;
-}
-
-// Whether a picture of this many pixels, four bytes each, is beyond the reader allocation limit.
-inline bool beyondAllocationLimit(qint64 width, qint64 height, qint64 bytesPerPixel = 4) {
-    const qint64 limit = qint64{QImageReader::allocationLimit()} * 1024 * 1024;
-    return limit > 0 && width * height * bytesPerPixel > limit;
 }
 
 } // namespace ravik

@@ -134,7 +134,7 @@ private:
 };
 
 // Where stored pixels land in the picture made: only those within the shown corner are kept.
-struct Placement {
+struct RowPlacement {
     const Header& h;
     QImage& out;
 
@@ -153,7 +153,7 @@ struct Placement {
 };
 
 Fault readRaw(const uchar* data, qsizetype available, const Header& h, const PixelDecoder& decode,
-              const Placement& place) {
+              const RowPlacement& place) {
     const qint64 rowBytes = qint64{h.width} * h.pixelBytes();
     if (rowBytes * h.height > available) {
         return Fault::incomplete;
@@ -173,7 +173,7 @@ Fault readRaw(const uchar* data, qsizetype available, const Header& h, const Pix
 // Packets may run across rows. Every packet header is visited, so a cut-off stream is noticed,
 // but only pixels in wanted rows are decoded.
 Fault readRunLength(const uchar* data, qsizetype available, const Header& h,
-                    const PixelDecoder& decode, const Placement& place) {
+                    const PixelDecoder& decode, const RowPlacement& place) {
     const qint64 total = qint64{h.width} * h.height;
     const int bytes = h.pixelBytes();
     qsizetype pos = 0;
@@ -224,7 +224,7 @@ PictureRead readTga(QByteArrayView bytes, const QSize& corner) {
         return readFault(Fault::incomplete);
     }
     const QSize size = cornerSize(QSize(h.width, h.height), corner);
-    if (beyondAllocationLimit(size.width(), size.height())) {
+    if (exceedsDecodeLimit(size)) {
         return readFault(Fault::tooLarge);
     }
     const auto* base = reinterpret_cast<const uchar*>(bytes.data());
@@ -233,7 +233,7 @@ PictureRead readTga(QByteArrayView bytes, const QSize& corner) {
     if (out.isNull()) {
         return readFault(Fault::tooLarge);
     }
-    const Placement place{h, out};
+    const RowPlacement place{h, out};
     const Fault fault = (h.runLength() ? readRunLength : readRaw)(
         base + dataStart, bytes.size() - dataStart, h, decode, place);
     return fault == Fault::none ? PictureRead{out, Fault::none} : readFault(fault);

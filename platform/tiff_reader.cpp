@@ -305,7 +305,7 @@ PictureRead readTiff(QByteArrayView bytes, const QSize& corner) {
     }
     const QSize stored(int(f.width), int(f.height));
     const QSize size = cornerSize(f.transposed() ? stored.transposed() : stored, corner);
-    if (beyondAllocationLimit(size.width(), size.height(), 16)) {
+    if (exceedsDecodeLimit(size, 16)) {
         return readFault(Fault::tooLarge);
     }
     const QRect region =

@@ -38,36 +38,6 @@ QByteArray masterPpm(bool grey) {
     return ppm;
 }
 
-bool run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
-// The shown position of stored pixel... the master as TIFF Orientation `o` shows it, from its
-// stored position: the shown picture's (x, y) holds the stored (sx, sy).
-QPoint storedOf(int o, int x, int y) {
-    switch (o) {
-    case 2:
-        return {kWidth - 1 - x, y};
-    case 3:
-        return {kWidth - 1 - x, kHeight - 1 - y};
-    case 4:
-        return {x, kHeight - 1 - y};
-    case 5:
-        return {y, x};
-    case 6:
-        return {y, kHeight - 1 - x};
-    case 7:
-        return {kWidth - 1 - y, kHeight - 1 - x};
-    case 8:
-        return {kWidth - 1 - y, x};
-    default:
-        return {x, y};
-    }
-}
-
 } // namespace
 
 class BmpTgaTiffTest : public QObject {
@@ -181,10 +151,11 @@ private slots:
             dir_.filePath(grey ? QStringLiteral("grey.ppm") : QStringLiteral("master.ppm"));
         arguments.replaceInStrings(QStringLiteral("{in}"), in);
         arguments.replaceInStrings(QStringLiteral("{out}"), out);
-        QVERIFY2(run(program, arguments), qPrintable(arguments.join(u' ')));
+        QVERIFY2(testing::run(program, arguments), qPrintable(arguments.join(u' ')));
         if (orientation != 0) {
-            QVERIFY(run(QStringLiteral("tiffset"), {QStringLiteral("-s"), QStringLiteral("274"),
-                                                    QString::number(orientation), out}));
+            QVERIFY(testing::run(
+                QStringLiteral("tiffset"),
+                {QStringLiteral("-s"), QStringLiteral("274"), QString::number(orientation), out}));
         }
         const QByteArray bytes = readAll(out);
         const LoadedPicture whole = decodePicture(bytes, QSize(), suffix);
@@ -193,7 +164,7 @@ private slots:
         QCOMPARE(whole.picture.size(), turned ? QSize(kHeight, kWidth) : QSize(kWidth, kHeight));
         for (int y = 0; y < whole.picture.height(); ++y) {
             for (int x = 0; x < whole.picture.width(); ++x) {
-                const QPoint s = storedOf(orientation, x, y);
+                const QPoint s = testing::storedPixel(orientation, x, y, kWidth, kHeight);
                 QCOMPARE(whole.picture.pixel(x, y), masterPixel(s.x(), s.y(), grey));
             }
         }
@@ -230,11 +201,12 @@ private slots:
     void cieLabWhite() {
         // Pillow's L*a*b* (255, 128, 128) is L* 100, a* = b* = 0, stored as 255, 0, 0 in the TIFF.
         const QString out = dir_.filePath(QStringLiteral("lab.tif"));
-        QVERIFY(run(QStringLiteral("/usr/bin/python3"),
-                    {QStringLiteral("-c"),
-                     QStringLiteral("import sys; from PIL import Image; "
-                                    "Image.new('LAB', (3, 2), (255, 128, 128)).save(sys.argv[1])"),
-                     out}));
+        QVERIFY(testing::run(
+            QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import sys; from PIL import Image; "
+                            "Image.new('LAB', (3, 2), (255, 128, 128)).save(sys.argv[1])"),
+             out}));
         const LoadedPicture read = decodePicture(readAll(out), QSize(98, 67), "tif");
         QVERIFY2(read.ok(), qPrintable(read.failure));
         QCOMPARE(read.picture.pixel(2, 1), qRgb(255, 255, 255));

@@ -95,29 +95,6 @@ QImage fromNetpbm(const QByteArray& bytes) {
     return picture;
 }
 
-// Where the shown pixel (x, y) comes from in a stored picture of size w × h, for each EXIF
-// orientation as the EXIF standard defines them.
-QPoint storedPixel(int orientation, int x, int y, int w, int h) {
-    switch (orientation) {
-    case 2:
-        return {w - 1 - x, y};
-    case 3:
-        return {w - 1 - x, h - 1 - y};
-    case 4:
-        return {x, h - 1 - y};
-    case 5:
-        return {y, x};
-    case 6:
-        return {y, h - 1 - x};
-    case 7:
-        return {w - 1 - y, h - 1 - x};
-    case 8:
-        return {w - 1 - y, x};
-    default:
-        return {x, y};
-    }
-}
-
 // The shown top-left corner of a stored reference picture under an EXIF orientation.
 QImage shownCorner(const QImage& stored, int orientation) {
     const bool turned = orientation >= 5;

@@ -252,7 +252,7 @@ ConvertArguments parseBatchArguments(const QStringList& arguments) {
 } // namespace
 
 QString versionText() {
-    return QStringLiteral(RAVIK_PRODUCT_NAME " " RAVIK_VERSION);
+    return QStringLiteral(RAVIK_PROGRAM_NAME " " RAVIK_VERSION);
 }
 
 QString helpText() {

@@ -19,7 +19,7 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kMinPreviewScale = 1;
 inline constexpr int kMaxPreviewScale = 16;
 
-// "Ravik_LCD 1.00", as --version prints it.
+// "ravik-lcd 1.00", as --version prints it.
 QString versionText();
 
 // The Chinese help text describing both modes.

@@ -419,7 +419,7 @@ private slots:
     void versionAndHelp() {
         const Run version = runProgram({u"--version"_s});
         QCOMPARE(version.exitCode, 0);
-        QCOMPARE(version.out, QByteArray("Ravik_LCD 1.00\n"));
+        QCOMPARE(version.out, QByteArray("ravik-lcd 1.00\n"));
 
         const Run help = runProgram({u"--help"_s});
         QCOMPARE(help.exitCode, 0);

@@ -87,14 +87,11 @@ mount_in_root() {
 failed=0
 step() {
     local name=$1 command=$2
-    local log="$logs/$name.log" start end status
+    local log="$logs/${name//[^a-zA-Z0-9.-]/_}.log" start end status
     start=$(date +%s.%N)
-    set +e
     chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-        /bin/bash -c "cd /root/ravik-lcd && $command" </dev/null >"$log" 2>&1
-    status=$?
-    set -e
+        /bin/bash -c "cd /root/ravik-lcd && $command" </dev/null >"$log" 2>&1 && status=0 || status=$?
     end=$(date +%s.%N)
     if [ $status -eq 0 ]; then
         printf '%-28s 通过 / passed   %7.1f s\n' "$name" "$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')"

@@ -150,6 +150,10 @@ void Form1::buildControls() {
     // Text1 lies below the client area: it receives the C text but the user never sees it.
     Text1 = place<QPlainTextEdit>(this, "Text1", {128, 464, 529, 217}, QStringLiteral("Text1"));
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab moves on to the buttons instead of typing a tab into a box nobody sees, and its edit
+    // menu would open beside the window, where the box lies.
+    Text1->setTabChangesFocus(true);
+    Text1->setContextMenuPolicy(Qt::PreventContextMenu);
     // Text1 holds the focus but is never seen: Ctrl+V there reads the clipboard as elsewhere.
     Text1->installEventFilter(this);
 

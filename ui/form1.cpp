@@ -451,8 +451,8 @@ void Form1::Command2_Click() {
     setStatus(QStringLiteral(u"已完成，取模数据已放到剪贴板，为c语言格式，请在IDE里粘贴"));
 }
 
-// The .bin named after the frame's file, in the folder last used; a pasted frame gets the
-// neutral name its declaration has.
+// The .bin named after the frame's file, beside it; a pasted frame gets the neutral name its
+// declaration has, in the folder last used.
 QString Form1::proposedBinName() const {
     const QString last = CommonDialog1.FileName();
     if (last.isEmpty()) {
@@ -464,7 +464,7 @@ QString Form1::proposedBinName() const {
     }
     const QFileInfo info(frameFile_);
     if (info.suffix().compare(QStringLiteral("bin"), Qt::CaseInsensitive) == 0) {
-        return last;
+        return frameFile_;
     }
     return QDir(info.path()).filePath(info.completeBaseName() + QStringLiteral(".bin"));
 }

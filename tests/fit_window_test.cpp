@@ -8,10 +8,14 @@
 #include "ui/form1.h"
 #include "ui/zoom_window.h"
 
+#include <QFile>
+#include <QLayout>
 #include <QMenu>
 #include <QProcess>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
 #include <QTemporaryDir>
-#include <QFile>
 #include <QTest>
 #include <memory>
 
@@ -207,6 +211,96 @@ private slots:
                                      blueOf(c) + extra * (blueOf(c) >> 4)));
             }
         }
+    }
+
+    // Zoomed past what the area holds, the window stays within the area and the picture scrolls;
+    // the zoom asked for is kept, grid or not.
+    void zoomWindowStaysWithinTheArea_data() {
+        QTest::addColumn<QSize>("area");
+        QTest::addColumn<int>("zoom");
+        QTest::addColumn<bool>("grid");
+        // A 1280 × 800 screen less a panel and the window's frame.
+        QTest::newRow("11× on a 1280 × 800 screen") << QSize(1264, 752) << 11 << false;
+        QTest::newRow("12× with the grid") << QSize(1264, 752) << 12 << true;
+        QTest::newRow("6× on a 640 × 480 screen") << QSize(624, 432) << 6 << false;
+    }
+    void zoomWindowStaysWithinTheArea() {
+        QFETCH(QSize, area);
+        QFETCH(int, zoom);
+        QFETCH(bool, grid);
+        QVERIFY(form->openPicture(picture));
+        form->showZoomWindow();
+        ZoomWindow* window = form->zoomWindow();
+        window->fitInto(area);
+        window->setZoom(zoom);
+        window->setGrid(grid);
+        QCOMPARE(window->zoom(), zoom);
+        window->layout()->activate();
+        QCoreApplication::processEvents();
+        QVERIFY2(window->width() <= area.width() && window->height() <= area.height(),
+                 qPrintable(u"%1 × %2"_s.arg(window->width()).arg(window->height())));
+        const int pitch = zoom + (grid ? 1 : 0);
+        QCOMPARE(window->picture().size(), QSize(98 * pitch, 67 * pitch) - QSize(grid, grid));
+        // Every part of the picture can be scrolled to.
+        auto* view = window->findChild<QScrollArea*>();
+        QVERIFY(view != nullptr);
+        QCOMPARE(view->horizontalScrollBar()->maximum(),
+                 qMax(0, window->picture().width() - view->viewport()->width()));
+        QCOMPARE(view->verticalScrollBar()->maximum(),
+                 qMax(0, window->picture().height() - view->viewport()->height()));
+    }
+
+    // Turning the grid on keeps the zoom, even where the window then no longer shows it whole.
+    void gridKeepsTheZoom() {
+        QVERIFY(form->openPicture(picture));
+        form->showZoomWindow();
+        ZoomWindow* window = form->zoomWindow();
+        const QSize area(1264, 752);
+        window->fitInto(area);
+        const int zoom = window->zoom();
+        QCOMPARE(zoom, window->largestZoomWithin(area));
+        window->setGrid(true);
+        QCOMPARE(window->zoom(), zoom);
+        QVERIFY(window->largestZoomWithin(area) < zoom); // the grid made the picture larger
+        QVERIFY(window->width() <= area.width() && window->height() <= area.height());
+        window->setGrid(false);
+        QCOMPARE(window->zoom(), zoom);
+    }
+
+    // The zoom is a control that shows and sets it.
+    void zoomIsAControl() {
+        form->showZoomWindow();
+        ZoomWindow* window = form->zoomWindow();
+        auto* box = window->findChild<QSpinBox*>(u"zoomBox"_s);
+        QVERIFY(box != nullptr);
+        QCOMPARE(box->minimum(), ZoomWindow::kMinZoom);
+        QCOMPARE(box->maximum(), ZoomWindow::kMaxZoom);
+        window->setZoom(7);
+        QCOMPARE(box->value(), 7);
+        box->setValue(3);
+        QCOMPARE(window->zoom(), 3);
+        QCOMPARE(window->picture().width(), 98 * 3);
+        QTest::keyClick(box, Qt::Key_Up);
+        QCOMPARE(window->zoom(), 4);
+    }
+
+    // Escape closes the window, wherever the focus is in it.
+    void escapeClosesTheZoomWindow_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("the window") << QString();
+        QTest::newRow("the zoom box") << u"zoomBox"_s;
+    }
+    void escapeClosesTheZoomWindow() {
+        QFETCH(QString, focus);
+        form->showZoomWindow();
+        ZoomWindow* window = form->zoomWindow();
+        QVERIFY(window->isVisible());
+        QWidget* target = focus.isEmpty() ? window : window->findChild<QWidget*>(focus);
+        QVERIFY(target != nullptr);
+        QTest::keyClick(target, Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
+        form->showZoomWindow(); // and it opens again
+        QVERIFY(form->zoomWindow()->isVisible());
     }
 
     // The status bar names the pixel under the mouse: pixel (3, 1) begins at byte

@@ -13,6 +13,7 @@
 #include "ui/status_label.h"
 
 #include <QBuffer>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QImageWriter>
 #include <QLabel>
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <QtEndian>
 #include <memory>
@@ -105,6 +107,8 @@ QByteArray flatGif(int width, int height, const QColor& color) {
     gif.append('\0').append(';');
     return gif;
 }
+
+const QString kCornerNote = u"只显示左上角 98 × 67；右键可缩放"_s;
 
 } // namespace
 
@@ -269,6 +273,54 @@ private slots:
         QCOMPARE(order, expected);
     }
 
+    // The keyboard is not trapped in the hidden text box: Tab moves on along the focus order.
+    void tabLeavesTheHiddenTextBox_data() {
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<QString>("next");
+        QTest::newRow("Tab") << Qt::KeyboardModifiers() << u"Command3"_s;
+        QTest::newRow("Shift+Tab") << Qt::KeyboardModifiers(Qt::ShiftModifier) << u"Picture1"_s;
+    }
+    void tabLeavesTheHiddenTextBox() {
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(QString, next);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        auto* text1 = control<QPlainTextEdit>("Text1");
+        QCOMPARE(QApplication::focusWidget(), text1);
+        QTest::keyClick(text1, Qt::Key_Tab, modifiers);
+        QCOMPARE(QApplication::focusWidget()->objectName(), next);
+        QCOMPARE(text1->toPlainText(), u"Text1"_s);
+    }
+
+    // The Menu key or a right click on the hidden text box would open its edit menu beside the
+    // window, where the box lies: no menu opens.
+    void hiddenTextBoxOpensNoMenu_data() {
+        QTest::addColumn<bool>("keyboard");
+        QTest::newRow("Menu key") << true;
+        QTest::newRow("right click") << false;
+    }
+    void hiddenTextBoxOpensNoMenu() {
+        QFETCH(bool, keyboard);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        auto* text1 = control<QPlainTextEdit>("Text1");
+        QWidget* target = keyboard ? static_cast<QWidget*>(text1) : text1->viewport();
+        // A menu runs its own event loop: look for it from there, and close it.
+        bool opened = false;
+        QTimer::singleShot(0, this, [&opened] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                opened = true;
+                popup->close();
+            }
+        });
+        const QPoint at(5, 5);
+        QContextMenuEvent event(keyboard ? QContextMenuEvent::Keyboard : QContextMenuEvent::Mouse,
+                                at, target->mapToGlobal(at));
+        QCoreApplication::sendEvent(target, &event);
+        QTest::qWait(10);
+        QVERIFY(!opened);
+    }
+
     // --- opening pictures -----------------------------------------------------------------
 
     void openPackedTopLeftCorner() {
@@ -295,7 +347,7 @@ private slots:
             QCOMPARE(picture1()->Point(p.x(), p.y()), RGB(qRed(c), qGreen(c), qBlue(c)));
             QCOMPARE(picture3()->Point(p.x(), p.y()), RGB(qRed(c), qGreen(c), qBlue(c)) & 0xF0F0F0);
         }
-        QCOMPARE(status(), u"已打开"_s + QDir::toNativeSeparators(path));
+        QCOMPARE(status(), u"已打开"_s + QDir::toNativeSeparators(path) + u"\n"_s + kCornerNote);
         QCOMPARE(dialog->FileName(), path);
     }
 
@@ -392,6 +444,59 @@ private slots:
         QVERIFY(qAbs(blueOf(half) - blueOf(bg) / 2) <= 2);
     }
 
+    // What the boxes don't show of a picture is named below the message and in the source
+    // box's tooltip: the frames after the first, and beyond the top-left corner at the original
+    // size (as the picture is shown, after its EXIF turn).
+    void openedPictureNamesWhatIsNotShown_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("note");
+        const auto png = [](int w, int h) {
+            return encoded(patternPicture(w, h), "png");
+        };
+        QTest::newRow("exactly the box") << u"box.png"_s << png(98, 67) << QString();
+        QTest::newRow("one column too wide") << u"wide.png"_s << png(99, 67) << kCornerNote;
+        QTest::newRow("one row too tall") << u"tall.png"_s << png(98, 68) << kCornerNote;
+        QTest::newRow("80 × 60 turned upright to 60 × 80")
+            << u"turned.jpg"_s << withExifOrientation(encoded(patternPicture(80, 60), "jpg"), 6)
+            << kCornerNote;
+        // Animations written by ImageMagick and libwebp's gif2webp.
+        const QString gif = dir.filePath(u"three.gif"_s);
+        QVERIFY(run(u"/usr/bin/convert"_s, {u"-delay"_s, u"10"_s, u"-size"_s, u"20x20"_s,
+                                            u"xc:red"_s, u"xc:lime"_s, u"xc:blue"_s, gif}));
+        const QString webp = dir.filePath(u"three.webp"_s);
+        QVERIFY(run(u"/usr/bin/gif2webp"_s, {u"-quiet"_s, gif, u"-o"_s, webp}));
+        const QString still = dir.filePath(u"still.gif"_s);
+        QVERIFY(run(u"/usr/bin/convert"_s, {u"-size"_s, u"20x20"_s, u"xc:red"_s, still}));
+        QTest::newRow("animated GIF") << u"anim.gif"_s << readAll(gif) << u"动画共 3 帧"_s;
+        QTest::newRow("animated WebP") << u"anim.webp"_s << readAll(webp) << u"动画共 3 帧"_s;
+        QTest::newRow("GIF of one frame") << u"one.gif"_s << readAll(still) << QString();
+        const QString big = dir.filePath(u"big.gif"_s);
+        QVERIFY(run(u"/usr/bin/convert"_s, {u"-delay"_s, u"10"_s, u"-size"_s, u"120x80"_s,
+                                            u"xc:red"_s, u"xc:lime"_s, big}));
+        QTest::newRow("animated GIF beyond the box")
+            << u"big anim.gif"_s << readAll(big) << u"动画共 2 帧；"_s + kCornerNote;
+    }
+    void openedPictureNamesWhatIsNotShown() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, note);
+        QVERIFY(!bytes.isEmpty());
+        const QString path = save(name, bytes);
+        open(path);
+        QVERIFY(alerts->warnings.isEmpty());
+        const QString message = u"已打开"_s + QDir::toNativeSeparators(path);
+        QCOMPARE(status(), note.isEmpty() ? message : message + u'\n' + note);
+        QVERIFY(picture1()->toolTip().startsWith(note));
+        QVERIFY(picture1()->toolTip().contains(u"右键"_s));
+        // Scaled, the whole picture is shown: only the frames are left to name.
+        QVERIFY(form->setFit(Fit::Contain));
+        QVERIFY(!status().contains(u"左上角"_s));
+        QCOMPARE(status().contains(u"动画共"_s), note.contains(u"动画共"_s));
+        QVERIFY(form->setFit(Fit::Original));
+        QCOMPARE(status().endsWith(kCornerNote), note.endsWith(kCornerNote));
+    }
+
     void secondPictureReplacesTheFirst() {
         QImage white(98, 67, QImage::Format_RGB32);
         white.fill(Qt::white);
@@ -421,14 +526,53 @@ private slots:
         auto* label = control<StatusLabel>("Label3");
         QCOMPARE(label->text(), u"已打开"_s + path); // the full text stays the label's text
         QCOMPARE(label->toolTip(), label->text());
-        const QStringList lines = label->shownLines();
+        const StatusLabel::Layout layout = label->shownLayout();
+        const QStringList& lines = layout.lines;
         QVERIFY(!lines.isEmpty());
         QVERIFY(lines.first().startsWith(u"已打开"_s));
         QVERIFY(lines.last().endsWith(QStringLiteral("final_picture.png")));
         QVERIFY(lines.join(QString()).contains(u'…'));
-        const QFontMetrics metrics(label->font());
+        const QFontMetrics metrics(layout.font);
         for (const QString& line : lines) {
             QVERIFY(metrics.horizontalAdvance(line) <= label->contentsRect().width());
+        }
+    }
+
+    // Lines lie the font's line spacing apart and wholly inside the status line, so an
+    // underscore below the baseline is neither drawn into the next line nor cut off.
+    void statusLinesKeepTheirUnderscores_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("whole");
+        const QString name = u"测试图片_最终版本_v2.jpg"_s;
+        QTest::newRow("one line") << name << true;
+        QTest::newRow("wrapped onto two lines") << u"已打开/home/user/"_s + name << true;
+        QTest::newRow("shortened in the middle")
+            << u"已打开/"_s + u"很长的文件夹_名字/"_s.repeated(8) + name << false;
+        QTest::newRow("two messages") << u"已打开"_s + name + u"\n动画共 12 帧"_s << true;
+    }
+    void statusLinesKeepTheirUnderscores() {
+        QFETCH(QString, text);
+        QFETCH(bool, whole);
+        auto* label = control<StatusLabel>("Label3");
+        label->setText(text);
+        const StatusLabel::Layout layout = label->shownLayout();
+        const QFontMetrics metrics(layout.font);
+        const QRect area = label->contentsRect();
+        QCOMPARE(layout.baselines.size(), layout.lines.size());
+        QVERIFY(!layout.lines.isEmpty());
+        QVERIFY(layout.baselines.first() - metrics.ascent() >= area.top());
+        QVERIFY2(layout.baselines.last() + metrics.descent() <= area.bottom() + 1,
+                 qPrintable(layout.lines.join(u'|')));
+        for (qsizetype i = 1; i < layout.baselines.size(); ++i) {
+            QCOMPARE(layout.baselines[i] - layout.baselines[i - 1], metrics.lineSpacing());
+        }
+        QVERIFY(QFontInfo(layout.font).pixelSize() >= StatusLabel::kSmallestPixelSize);
+        const QString shown = layout.lines.join(QString());
+        if (whole) {
+            QCOMPARE(shown, QString(text).remove(u'\n'));
+        } else {
+            QVERIFY(shown.startsWith(u"已打开/"_s));
+            QVERIFY(shown.endsWith(u"测试图片_最终版本_v2.jpg"_s));
         }
     }
 
@@ -591,7 +735,8 @@ private slots:
         QCOMPARE(readAll(picture), pictureBytes);
 
         QCOMPARE(readAll(target), frameBytes(form->frameBuffer()));
-        QCOMPARE(status(), statusBefore); // nothing is reported on success
+        QVERIFY(status() != statusBefore);
+        QCOMPARE(status(), u"已保存"_s + QDir::toNativeSeparators(target)); // as "已打开" is
         QCOMPARE(dialog->FileName(), target);
         QVERIFY(alerts->warnings.isEmpty());
 
@@ -805,7 +950,7 @@ private slots:
         const QString text = QString::fromLatin1(formatCArrayText(describedFrame()));
         QTest::newRow("frame text") << text << false << u"已从剪贴板读取帧数据"_s;
         QTest::newRow("a picture, with text beside it")
-            << u"<img src=x>"_s << true << u"已从剪贴板读取图片"_s;
+            << u"<img src=x>"_s << true << u"已从剪贴板读取图片\n"_s + kCornerNote;
     }
     void pastes() {
         QFETCH(QString, text);
@@ -838,6 +983,50 @@ private slots:
         QCOMPARE(alerts->warnings.size(), 2);
         QVERIFY(alerts->warnings[1].text.contains(u"此文本有 2 个"_s));
         QVERIFY(snapshot() == before);
+    }
+
+    // A pasted frame or picture has no file: its declaration and its .bin get a neutral name,
+    // not the name of the file opened before it; once saved, it is named after its .bin.
+    void pastedFrameTakesNoStaleName_data() {
+        QTest::addColumn<bool>("picture");
+        QTest::newRow("frame text") << false;
+        QTest::newRow("picture") << true;
+    }
+    void pastedFrameTakesNoStaleName() {
+        QFETCH(bool, picture);
+        open(save(u"logo.png"_s, encoded(patternPicture(98, 67), "png")));
+        if (picture) {
+            clipboard->heldImage = patternPicture(40, 30);
+        } else {
+            clipboard->heldText = QString::fromLatin1(formatCArrayText(describedFrame()));
+        }
+        form->pasteFromClipboard();
+        QVERIFY(alerts->warnings.isEmpty());
+
+        form->copyCDeclaration();
+        QVERIFY2(clipboard->text.contains(u"static const uint8_t frame[frame_SIZE] = {"_s),
+                 qPrintable(clipboard->text.left(300)));
+        QVERIFY(!clipboard->text.contains(u"logo"_s));
+
+        const QString target = dir.filePath(u"frame.bin"_s);
+        const QString chosen = dir.filePath(u"splash.bin"_s);
+        dialog->answer(chosen);
+        form->Command4_Click();
+        QCOMPARE(dialog->shown.constLast().startPath, target);
+        QCOMPARE(readAll(chosen), frameBytes(form->frameBuffer()));
+        form->copyCDeclaration();
+        QVERIFY(clipboard->text.contains(u"static const uint8_t splash[splash_SIZE] = {"_s));
+    }
+
+    // The boxes say what a right click (and, on the preview, a double click) offers.
+    void pictureBoxesNameTheirMenu() {
+        for (PictureBox* box : {picture1(), picture3()}) {
+            for (const QString& offer :
+                 {u"右键"_s, u"缩放方式"_s, u"抖动"_s, u"放大预览"_s, u"复制为 C 数组声明"_s}) {
+                QVERIFY2(box->toolTip().contains(offer), qPrintable(box->objectName()));
+            }
+        }
+        QVERIFY(picture3()->toolTip().contains(u"双击"_s));
     }
 
     void menuCopiesTheCDeclaration() {

@@ -99,6 +99,24 @@ private slots:
         QVERIFY(again->fading());
     }
 
+    // Escape closes it as the close box does, mid-fade or shown; other keys leave it open.
+    void escapeCloses_data() {
+        QTest::addColumn<int>("ticks");
+        QTest::newRow("mid-fade") << 20;
+        QTest::newRow("opaque") << 51;
+    }
+    void escapeCloses() {
+        QFETCH(int, ticks);
+        Form2* about = openAbout();
+        tick(about, ticks);
+        QTest::keyClick(about, Qt::Key_A);
+        QTest::keyClick(about, Qt::Key_Escape, Qt::ShiftModifier);
+        QVERIFY(about->isVisible());
+        QTest::keyClick(about, Qt::Key_Escape);
+        QTRY_VERIFY(form->aboutWindow() == nullptr); // unloaded
+        QVERIFY(form->isVisible());
+    }
+
     void withoutOpacityTheWindowIsOpaqueAtOnce() {
         platform->opacity.supported = false;
         Form2* about = openAbout();

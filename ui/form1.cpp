@@ -11,6 +11,7 @@
 #include "platform/picture_box.h"
 #include "platform/picture_conversion.h"
 #include "platform/picture_loader.h"
+#include "platform/picture_outline.h"
 #include "ui/form2.h"
 #include "ui/program_icon.h"
 #include "ui/status_label.h"
@@ -70,6 +71,9 @@ QString openFilter() {
     parts.insert(3, QStringLiteral("*.bin;*.c;*.h;*.txt"));
     return parts.join(u'|');
 }
+
+const QString kMenuHint =
+    QStringLiteral(u"右键：缩放方式、抖动、底色、放大预览、复制为 C 数组声明");
 
 template <typename Choice> struct MenuChoice {
     const char16_t* text;
@@ -150,6 +154,10 @@ void Form1::buildControls() {
     // Text1 lies below the client area: it receives the C text but the user never sees it.
     Text1 = place<QPlainTextEdit>(this, "Text1", {128, 464, 529, 217}, QStringLiteral("Text1"));
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab moves on to the buttons instead of typing a tab into a box nobody sees, and its edit
+    // menu would open beside the window, where the box lies.
+    Text1->setTabChangesFocus(true);
+    Text1->setContextMenuPolicy(Qt::PreventContextMenu);
     // Text1 holds the focus but is never seen: Ctrl+V there reads the clipboard as elsewhere.
     Text1->installEventFilter(this);
 
@@ -184,6 +192,9 @@ void Form1::buildPictureActions() {
     connect(copyDeclarationAction_, &QAction::triggered, this, &Form1::copyCDeclaration);
 
     // Right click or the Menu key on either box; a double click on the preview enlarges it.
+    // Their tooltips say so, as nothing else in the window does.
+    Picture3->setToolTip(QStringLiteral(u"双击：放大预览\n") + kMenuHint);
+    setPictureOutline({}, 1);
     for (PictureBox* box : {Picture1, Picture3}) {
         box->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(box, &QWidget::customContextMenuRequested, this,
@@ -258,9 +269,11 @@ void Form1::conversionChanged() {
     }
     TextAccumulator.clear();
     convertPicture();
+    setPictureOutline(pictureSize_, pictureFrames_); // the corner note depends on the fit
     setStatus(QStringLiteral(u"已重新转换：%1，抖动：%2")
                   .arg(choiceText(fitActions_, options_.fit),
-                       choiceText(ditherActions_, options_.dither)));
+                       choiceText(ditherActions_, options_.dither)),
+              pictureNote());
 }
 
 ZoomWindow* Form1::zoomWindow() const {
@@ -291,12 +304,15 @@ bool Form1::openPicture(const QString& givenPath) {
                                                       .arg(nativePath(path), loaded.failure));
         return false;
     }
-    CommonDialog1.setFileName(path);
+    rememberFile(path);
     picture_ = loaded.picture;
     picturePath_ = path;
     TextAccumulator.clear();
     convertPicture();
-    setStatus(QStringLiteral(u"已打开") + nativePath(path));
+    const PictureOutline outline = readPictureOutline(path);
+    setPictureOutline(outline.size.isValid() ? outline.size : loaded.picture.size(),
+                      outline.frames);
+    setStatus(QStringLiteral(u"已打开") + nativePath(path), pictureNote());
     return true;
 }
 
@@ -310,7 +326,7 @@ bool Form1::openFrameFile(const QString& givenPath) {
         return false;
     }
     // Saving as .bin then proposes this file itself (or, for C text, a .bin beside it).
-    CommonDialog1.setFileName(path);
+    rememberFile(path);
     showFrame(*reading.frame);
     setStatus(QStringLiteral(u"已打开") + nativePath(path));
     return true;
@@ -335,6 +351,7 @@ void Form1::showFrame(const ravik::FrameBuffer& frame) {
     // A frame has no picture behind it: later choices leave it as it is.
     picture_ = QImage();
     picturePath_.clear();
+    setPictureOutline({}, 1);
     TextAccumulator.clear();
     FrameBuffer = frame;
     Picture1->setPixels(previewPixels(FrameBuffer));
@@ -347,9 +364,11 @@ void Form1::pasteFromClipboard() {
         // The whole picture, with no file behind it, so every fit can use it as it is.
         picture_ = image;
         picturePath_.clear();
+        frameFile_.clear();
         TextAccumulator.clear();
         convertPicture();
-        setStatus(QStringLiteral(u"已从剪贴板读取图片"));
+        setPictureOutline(image.size(), 1);
+        setStatus(QStringLiteral(u"已从剪贴板读取图片"), pictureNote());
         return;
     }
     const QString text = clipboard_.GetText();
@@ -366,13 +385,14 @@ void Form1::pasteFromClipboard() {
         return;
     }
     showFrame(*reading.frame);
+    frameFile_.clear();
     setStatus(QStringLiteral(u"已从剪贴板读取帧数据"));
 }
 
 void Form1::copyCDeclaration() {
-    const QString last = CommonDialog1.FileName();
+    // A pasted frame has no name of its own: it gets the neutral default, not the last file's.
     const std::string identifier =
-        cIdentifierFor(last.isEmpty() ? QString() : QFileInfo(last).completeBaseName());
+        cIdentifierFor(frameFile_.isEmpty() ? QString() : QFileInfo(frameFile_).completeBaseName());
     const QString header = QString::fromStdString(formatCHeader(identifier, {}, FrameBuffer));
     if (!clipboard_.SetText(header)) {
         alerts_.warn(QStringLiteral(u"复制为 C 数组声明"),
@@ -431,14 +451,20 @@ void Form1::Command2_Click() {
     setStatus(QStringLiteral(u"已完成，取模数据已放到剪贴板，为c语言格式，请在IDE里粘贴"));
 }
 
+// The .bin named after the frame's file, beside it; a pasted frame gets the neutral name its
+// declaration has, in the folder last used.
 QString Form1::proposedBinName() const {
     const QString last = CommonDialog1.FileName();
     if (last.isEmpty()) {
         return {};
     }
-    const QFileInfo info(last);
+    if (frameFile_.isEmpty()) {
+        return QFileInfo(last).dir().filePath(QString::fromStdString(cIdentifierFor(QString())) +
+                                              QStringLiteral(".bin"));
+    }
+    const QFileInfo info(frameFile_);
     if (info.suffix().compare(QStringLiteral("bin"), Qt::CaseInsensitive) == 0) {
-        return last;
+        return frameFile_;
     }
     return QDir(info.path()).filePath(info.completeBaseName() + QStringLiteral(".bin"));
 }
@@ -455,7 +481,8 @@ void Form1::Command4_Click() {
             QStringLiteral(u"无法保存文件：\n%1\n\n原因：%2").arg(nativePath(*chosen), *failure));
         return;
     }
-    CommonDialog1.setFileName(*chosen);
+    rememberFile(*chosen);
+    setStatus(QStringLiteral(u"已保存") + nativePath(*chosen));
 }
 
 Form2* Form1::aboutWindow() const {
@@ -472,9 +499,39 @@ void Form1::Command3_Click() {
     aboutWindow_->activateWindow();
 }
 
-void Form1::setStatus(const QString& text) {
-    Label3->setText(text);
-    Label3->setToolTip(Label3->fits(text) ? QString() : text);
+void Form1::rememberFile(const QString& path) {
+    CommonDialog1.setFileName(path);
+    frameFile_ = path;
+}
+
+// The source box's tooltip names what it shows of the picture, with the menu it offers.
+void Form1::setPictureOutline(const QSize& size, int frames) {
+    pictureSize_ = size;
+    pictureFrames_ = frames;
+    const QString note = pictureNote();
+    Picture1->setToolTip(note.isEmpty() ? kMenuHint : note + u'\n' + kMenuHint);
+}
+
+// What the boxes don't show of the picture: the frames after the first, and, at the original
+// size, everything beyond the top-left corner.
+QString Form1::pictureNote() const {
+    QStringList notes;
+    if (pictureFrames_ > 1) {
+        notes << QStringLiteral(u"动画共 %1 帧").arg(pictureFrames_);
+    }
+    if (options_.fit == Fit::Original &&
+        (pictureSize_.width() > kFrameWidth || pictureSize_.height() > kFrameHeight)) {
+        notes << QStringLiteral(u"只显示左上角 %1 × %2；右键可缩放")
+                     .arg(kFrameWidth)
+                     .arg(kFrameHeight);
+    }
+    return notes.join(u'；');
+}
+
+void Form1::setStatus(const QString& text, const QString& note) {
+    const QString shown = note.isEmpty() ? text : text + u'\n' + note;
+    Label3->setText(shown);
+    Label3->setToolTip(Label3->fits(shown) ? QString() : shown);
 }
 
 // Dropping a picture or frame file opens it as choosing it in "打开文件" does.

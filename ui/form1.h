@@ -94,7 +94,12 @@ private:
     void conversionChanged();
     void convertPicture();
     void showFrame(const ravik::FrameBuffer& frame);
-    void setStatus(const QString& text);
+    void rememberFile(const QString& path);
+    void setPictureOutline(const QSize& size, int frames);
+    QString pictureNote() const;
+    // The status line: a message, and below it what the boxes show of the picture, if that needs
+    // saying.
+    void setStatus(const QString& text, const QString& note = QString());
     QString proposedBinName() const;
 
     FileDialog& CommonDialog1;
@@ -110,6 +115,12 @@ private:
     // The opened picture as decoded, kept so a change of options converts it again.
     QImage picture_;
     QString picturePath_; // where picture_ came from, to load it again for another fit
+    // The file the frame was opened from or last saved to, which names its declaration and its
+    // .bin; empty for a frame or picture pasted from the clipboard.
+    QString frameFile_;
+    // The whole picture as its file holds it, of which the boxes may show only a part.
+    QSize pictureSize_;
+    int pictureFrames_ = 1;
     ConversionOptions options_;
 
     QActionGroup* fitActions_ = nullptr;

@@ -4,6 +4,7 @@
 #include "ui/program_icon.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTimer>
 
@@ -110,6 +111,14 @@ bool Form2::event(QEvent* event) {
         fitToPicture();
     }
     return handled;
+}
+
+void Form2::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 } // namespace ravik

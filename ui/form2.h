@@ -34,6 +34,8 @@ public slots:
 
 protected:
     bool event(QEvent* event) override;
+    // Escape closes the window, as it closes a dialog.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void Form_Load();

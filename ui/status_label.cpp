@@ -17,73 +17,106 @@ QString keepEnds(const QString& text, qsizetype kept) {
 
 } // namespace
 
-int StatusLabel::linePitch() const {
-    // Lines one em apart, as the classic 12-pixel Chinese UI fonts set them; most fonts' natural
-    // line height adds leading that would leave room for one line only.
-    return QFontInfo(font()).pixelSize();
+// The label's own font first, then one pixel smaller at a time down to the smallest legible size.
+QList<QFont> StatusLabel::candidateFonts() const {
+    QList<QFont> fonts{font()};
+    for (int size = QFontInfo(font()).pixelSize() - 1; size >= kSmallestPixelSize; --size) {
+        QFont smaller = font();
+        smaller.setPixelSize(size);
+        fonts << smaller;
+    }
+    return fonts;
 }
 
-int StatusLabel::lineCapacity() const {
-    return qMax(1, contentsRect().height() / linePitch());
+// As many lines as lie wholly inside the label, from the first line's ascent to the last one's
+// descent; always one, however small the label.
+int StatusLabel::lineCapacity(const QFont& font) const {
+    const QFontMetrics metrics(font);
+    const int spare = contentsRect().height() - metrics.ascent() - metrics.descent();
+    return 1 + qMax(0, spare / metrics.lineSpacing());
 }
 
-QStringList StatusLabel::wrap(const QString& text) const {
-    const QFontMetrics metrics(font());
+QStringList StatusLabel::wrap(const QString& text, const QFont& font) const {
+    const QFontMetrics metrics(font);
     const int width = contentsRect().width();
     QStringList lines;
-    QString line;
-    for (qsizetype i = 0; i < text.size();) {
-        // Keep surrogate pairs together.
-        const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QString piece = text.mid(i, length);
-        if (!line.isEmpty() && metrics.horizontalAdvance(line + piece) > width) {
-            lines << line;
-            line.clear();
+    for (const QString& paragraph : text.split(u'\n')) {
+        QString line;
+        for (qsizetype i = 0; i < paragraph.size();) {
+            // Keep surrogate pairs together.
+            const qsizetype length =
+                paragraph.at(i).isHighSurrogate() && i + 1 < paragraph.size() ? 2 : 1;
+            const QString piece = paragraph.mid(i, length);
+            if (!line.isEmpty() && metrics.horizontalAdvance(line + piece) > width) {
+                lines << line;
+                line.clear();
+            }
+            line += piece;
+            i += length;
         }
-        line += piece;
-        i += length;
-    }
-    if (!line.isEmpty()) {
-        lines << line;
+        if (!line.isEmpty()) {
+            lines << line;
+        }
     }
     return lines;
 }
 
 bool StatusLabel::fits(const QString& text) const {
-    return wrap(text).size() <= lineCapacity();
+    for (const QFont& font : candidateFonts()) {
+        if (wrap(text, font).size() <= lineCapacity(font)) {
+            return true;
+        }
+    }
+    return false;
 }
 
-QStringList StatusLabel::shownLines() const {
-    const QString full = text();
-    if (fits(full)) {
-        return wrap(full);
+StatusLabel::Layout StatusLabel::layoutOf(const QString& text, const QFont& font) const {
+    const QFontMetrics metrics(font);
+    Layout layout{font, wrap(text, font), {}};
+    int baseline = contentsRect().top() + metrics.ascent();
+    for (qsizetype i = 0; i < layout.lines.size(); ++i) {
+        layout.baselines << baseline;
+        baseline += metrics.lineSpacing();
     }
-    // The longest middle-shortened form that still fits.
+    return layout;
+}
+
+StatusLabel::Layout StatusLabel::shownLayout() const {
+    const QString full = text();
+    const QList<QFont> fonts = candidateFonts();
+    for (const QFont& font : fonts) {
+        if (wrap(full, font).size() <= lineCapacity(font)) {
+            return layoutOf(full, font);
+        }
+    }
+    // Too long at every size: the smallest size, which shows the most, with the middle cut out.
+    const QFont& smallest = fonts.constLast();
+    const int capacity = lineCapacity(smallest);
     qsizetype low = 0;
     qsizetype high = full.size();
     while (low < high) {
         const qsizetype mid = (low + high + 1) / 2;
-        if (fits(keepEnds(full, mid))) {
+        if (wrap(keepEnds(full, mid), smallest).size() <= capacity) {
             low = mid;
         } else {
             high = mid - 1;
         }
     }
-    return wrap(keepEnds(full, low));
+    return layoutOf(keepEnds(full, low), smallest);
+}
+
+QStringList StatusLabel::shownLines() const {
+    return shownLayout().lines;
 }
 
 void StatusLabel::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QPainter painter(this);
     painter.setPen(palette().color(foregroundRole()));
-    const QRect area = contentsRect();
-    const QFontMetrics metrics(font());
-    const int pitch = linePitch();
-    // Place the first baseline so the tallest glyphs just clear the top edge.
-    int baseline = area.top() + qMin(metrics.ascent(), pitch - 1);
-    for (const QString& line : shownLines()) {
-        painter.drawText(area.left(), baseline, line);
-        baseline += pitch;
+    const Layout layout = shownLayout();
+    painter.setFont(layout.font);
+    for (qsizetype i = 0; i < layout.lines.size(); ++i) {
+        painter.drawText(contentsRect().left(), layout.baselines.at(i), layout.lines.at(i));
     }
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 // The main window's status line: a label that wraps its text onto as many lines as its height
-// holds, with lines set as tightly as the font allows (Chinese text needs two lines in the
-// designed 25-pixel height), and shortens an over-long text in the middle, so a long path keeps
-// both its start and its file name.
+// holds, each line the font's own line spacing below the last so nothing below the baseline (an
+// underscore, a descender) is drawn into the next line or cut off. A text that needs more lines
+// than the label's font allows is set a size or two smaller before it is shortened in the middle,
+// so a long path keeps both its start and its file name. A line break in the text starts a new
+// line.
 
 #include <QLabel>
 
@@ -12,8 +14,19 @@ namespace ravik {
 class StatusLabel : public QLabel {
     Q_OBJECT
 public:
+    // Chinese text stays legible down to this size; the label sets no text smaller.
+    static constexpr int kSmallestPixelSize = 10;
+
+    // How the text is set: in which font, as which lines, on which baselines (label coordinates).
+    struct Layout {
+        QFont font;
+        QStringList lines;
+        QList<int> baselines;
+    };
+
     using QLabel::QLabel;
 
+    Layout shownLayout() const;
     // The lines the text is shown as, after wrapping and, where needed, shortening.
     QStringList shownLines() const;
     // Whether the whole text fits without shortening.
@@ -23,9 +36,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    int linePitch() const;
-    int lineCapacity() const;
-    QStringList wrap(const QString& text) const;
+    QList<QFont> candidateFonts() const;
+    int lineCapacity(const QFont& font) const;
+    QStringList wrap(const QString& text, const QFont& font) const;
+    Layout layoutOf(const QString& text, const QFont& font) const;
 };
 
 } // namespace ravik

@@ -5,9 +5,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -35,34 +40,56 @@ private:
     ZoomWindow& window_;
 };
 
+// A scroll area that asks for room for the whole picture; the window decides how much it gets.
+class PictureView final : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        const int frame = 2 * frameWidth();
+        return widget() == nullptr ? QScrollArea::sizeHint()
+                                   : widget()->size() + QSize(frame, frame);
+    }
+};
+
 } // namespace
 
 ZoomWindow::ZoomWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("ZoomWindow"));
     setWindowTitle(QStringLiteral(u"放大预览"));
 
-    zoomLabel_ = new QLabel(this);
+    auto* zoomLabel = new QLabel(QStringLiteral(u"放大"), this);
+    zoomBox_ = new QSpinBox(this);
+    zoomBox_->setObjectName(QStringLiteral("zoomBox"));
+    zoomBox_->setRange(kMinZoom, kMaxZoom);
+    zoomBox_->setValue(zoom_);
+    zoomBox_->setSuffix(QStringLiteral(u" 倍"));
+    zoomBox_->setToolTip(QStringLiteral(u"Ctrl+滚轮、Ctrl+加号/减号也可缩放"));
+    zoomLabel->setBuddy(zoomBox_);
     gridBox_ = new QCheckBox(QStringLiteral(u"像素网格"), this);
     levelsBox_ = new QComboBox(this);
     levelsBox_->addItem(QStringLiteral(u"预览颜色（n × 16）"));
     levelsBox_->addItem(QStringLiteral(u"液晶屏亮度（n × 17）"));
     levelsBox_->setToolTip(QStringLiteral(u"每个 4 位分量 n 的显示方式"));
     auto* tools = new QHBoxLayout;
-    tools->addWidget(zoomLabel_);
+    tools->addWidget(zoomLabel);
+    tools->addWidget(zoomBox_);
     tools->addWidget(gridBox_);
     tools->addWidget(levelsBox_);
     tools->addStretch();
 
     canvas_ = new Canvas(*this);
+    view_ = new PictureView(this);
+    view_->setWidget(canvas_);
+    view_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     status_ = new QStatusBar(this);
     status_->setSizeGripEnabled(false);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addLayout(tools);
-    layout->addWidget(canvas_);
+    layout->addWidget(view_, 1);
     layout->addWidget(status_);
 
+    connect(zoomBox_, &QSpinBox::valueChanged, this, &ZoomWindow::setZoom);
     connect(gridBox_, &QCheckBox::toggled, this, &ZoomWindow::setGrid);
     connect(levelsBox_, &QComboBox::currentIndexChanged, this,
             [this](int index) { setLevels(index == 1 ? Levels::Panel : Levels::Preview); });
@@ -75,6 +102,7 @@ ZoomWindow::ZoomWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
             [this] { setZoom(zoom_ - 1); });
     status_->showMessage(QStringLiteral(u"把鼠标移到像素上查看它的坐标、字节序号和颜色分量"));
     redraw();
+    resizeToPicture();
 }
 
 void ZoomWindow::showFrame(const FrameBuffer& frame) {
@@ -87,6 +115,7 @@ void ZoomWindow::setZoom(int zoom) {
     if (zoom != zoom_) {
         zoom_ = zoom;
         redraw();
+        resizeToPicture();
     }
 }
 
@@ -94,10 +123,8 @@ void ZoomWindow::setGrid(bool grid) {
     if (grid != grid_) {
         grid_ = grid;
         gridBox_->setChecked(grid);
-        if (available_.isValid()) {
-            zoom_ = std::min(zoom_, largestZoomWithin(available_));
-        }
         redraw();
+        resizeToPicture();
     }
 }
 
@@ -126,6 +153,7 @@ int ZoomWindow::largestZoomWithin(const QSize& available) const {
 void ZoomWindow::fitInto(const QSize& available) {
     available_ = available;
     setZoom(largestZoomWithin(available));
+    resizeToPicture();
 }
 
 // Each frame pixel fills a zoom × zoom square; with the grid, a line of one pixel lies between
@@ -149,7 +177,26 @@ void ZoomWindow::redraw() {
     }
     canvas_->setPixmap(QPixmap::fromImage(picture_));
     canvas_->setFixedSize(picture_.size());
-    zoomLabel_->setText(QStringLiteral(u"放大 %1 倍").arg(zoom_));
+    const QSignalBlocker quiet(zoomBox_);
+    zoomBox_->setValue(zoom_);
+    view_->updateGeometry();
+}
+
+void ZoomWindow::resizeToPicture() {
+    const QSize wanted = available_.isValid() ? sizeHint().boundedTo(available_) : sizeHint();
+    resize(wanted);
+    // Grown at its place, it may reach past the screen's edge: moved back within it.
+    const QScreen* screen = this->screen();
+    if (!isVisible() || screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    QRect frame = frameGeometry();
+    frame.moveRight(std::min(frame.right(), area.right()));
+    frame.moveBottom(std::min(frame.bottom(), area.bottom()));
+    frame.moveLeft(std::max(frame.left(), area.left()));
+    frame.moveTop(std::max(frame.top(), area.top()));
+    move(frame.topLeft());
 }
 
 QPoint ZoomWindow::framePixelAt(const QPoint& point) const {
@@ -184,6 +231,14 @@ void ZoomWindow::describePixelAt(const QPoint& point) {
 
 QString ZoomWindow::statusText() const {
     return status_->currentMessage();
+}
+
+void ZoomWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ZoomWindow::wheelEvent(QWheelEvent* event) {

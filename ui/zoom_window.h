@@ -3,7 +3,7 @@
 // 放大预览: the decoded frame enlarged by a whole factor, pixel for pixel, with an optional grid
 // between the LCD's pixels and the pixel under the mouse named in the status bar (its x, y, the
 // array index of its first byte and its three nibbles), so a firmware developer can find it in
-// the array.
+// the array. The window never grows past the area it is given: beyond it, the picture scrolls.
 
 #include "codec/frame_buffer.h"
 
@@ -13,6 +13,8 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QScrollArea;
+class QSpinBox;
 class QStatusBar;
 
 namespace ravik {
@@ -31,13 +33,15 @@ public:
     void showFrame(const FrameBuffer& frame);
     void setZoom(int zoom);
     int zoom() const { return zoom_; }
+    // The grid goes between the squares; the zoom stays as it is.
     void setGrid(bool grid);
     bool grid() const { return grid_; }
     void setLevels(Levels levels);
-    // The largest zoom at which the window fits into an area of that size.
+    // The largest zoom at which the whole picture shows in a window that fits into an area of
+    // that size.
     int largestZoomWithin(const QSize& available) const;
-    // Zooms as far as the window fits into the area, and keeps it within it when the grid is
-    // turned on.
+    // Zooms as far as the whole picture shows in the area, and from then on keeps the window
+    // within it, whatever the zoom.
     void fitInto(const QSize& available);
 
     // The enlarged frame as drawn.
@@ -49,10 +53,13 @@ public:
     QString statusText() const;
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
 private:
     void redraw();
+    // The window's size for the whole picture, or as much of it as the area allows.
+    void resizeToPicture();
     int pitch() const { return zoom_ + (grid_ ? 1 : 0); }
 
     FrameBuffer frame_;
@@ -63,7 +70,8 @@ private:
     QImage picture_;
 
     QLabel* canvas_ = nullptr;
-    QLabel* zoomLabel_ = nullptr;
+    QScrollArea* view_ = nullptr;
+    QSpinBox* zoomBox_ = nullptr;
     QCheckBox* gridBox_ = nullptr;
     QComboBox* levelsBox_ = nullptr;
     QStatusBar* status_ = nullptr;

@@ -65,13 +65,17 @@ ConvertedInput convertInput(const QString& path, const ConversionOptions& option
     input.frameSet = allFrames;
     if (isFrameFile(path)) {
         const FrameReading reading = readFrameFile(path);
-        if (!reading.frame) {
+        if (!reading.ok()) {
             input.failure =
                 QStringLiteral(u"无法读取帧数据“%1”：%2").arg(nativePath(path), reading.failure);
             return input;
         }
-        input.frames = {*reading.frame};
-        input.delaysMs = {0};
+        // A frame set read back is written out as a set again, as --all-frames wrote it, with
+        // the delays a header gives (0 where the file has none).
+        input.frameSet = allFrames || reading.frameSet;
+        input.frames = reading.frames;
+        input.delaysMs =
+            reading.delaysMs.isEmpty() ? QList<int>(reading.frames.size(), 0) : reading.delaysMs;
         return input;
     }
     if (allFrames) {

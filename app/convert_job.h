@@ -17,8 +17,9 @@ namespace ravik {
 struct ConvertedInput {
     QList<FrameBuffer> frames;
     QList<int> delaysMs;
-    bool frameSet = false; // --all-frames: the outputs hold a set, even of one frame
-    QString failure;       // in Chinese, naming the input; empty on success
+    // --all-frames, or a frame set read back: the outputs hold a set, even of one frame.
+    bool frameSet = false;
+    QString failure; // in Chinese, naming the input; empty on success
 };
 
 // Reads a frame file (.bin, .c, .h, .txt) back, or loads and converts a picture.

@@ -24,22 +24,35 @@ ColorValue fromChannels(const int (&c)[3]) {
     return RGB(c[0], c[1], c[2]);
 }
 
+// The colour the panel shows for a channel's high nibble: n × 17.
+ColorValue truncated(ColorValue color) {
+    int c[3];
+    for (int i = 0; i < 3; ++i) {
+        c[i] = (channelOf(color, i) >> 4) * kLevelStep;
+    }
+    return fromChannels(c);
+}
+
 void truncate(FramePixels& pixels) {
     for (ColorValue& color : pixels) {
-        int c[3];
-        for (int i = 0; i < 3; ++i) {
-            c[i] = (channelOf(color, i) >> 4) * kLevelStep;
-        }
-        color = fromChannels(c);
+        color = truncated(color);
     }
+}
+
+std::size_t indexOf(int x, int y) {
+    return std::size_t(y) * kFrameWidth + std::size_t(x);
 }
 
 // Level n where v / 17 plus the pixel's threshold (b + 1/2) / 16 reaches n: in whole numbers,
 // (32 v + 17 (2 b + 1)) / (32 × 17). A value already on a level stays on it.
-void orderedDither(FramePixels& pixels) {
+void orderedDither(FramePixels& pixels, const PictureMask& picture) {
     for (int y = 0; y < kFrameHeight; ++y) {
         for (int x = 0; x < kFrameWidth; ++x) {
-            ColorValue& color = pixels[std::size_t(y) * kFrameWidth + std::size_t(x)];
+            ColorValue& color = pixels[indexOf(x, y)];
+            if (!picture[indexOf(x, y)]) {
+                color = truncated(color);
+                continue;
+            }
             const int threshold = 2 * kBayer[y % 4][x % 4] + 1;
             int c[3];
             for (int i = 0; i < 3; ++i) {
@@ -52,10 +65,22 @@ void orderedDither(FramePixels& pixels) {
     }
 }
 
+// Where Floyd–Steinberg hands a pixel's error, in sixteenths: ahead, behind below, below and ahead
+// below, "ahead" being the way the row runs.
+struct Share {
+    int ahead;
+    int down;
+    int weight;
+};
+constexpr Share kShares[] = {{1, 0, 7}, {-1, 1, 3}, {0, 1, 5}, {1, 1, 1}};
+
 // Floyd–Steinberg, serpentine (each row runs the other way), in sixteenths of a brightness step
 // so no error is lost to rounding: what a pixel doesn't show is handed on to its neighbours in
-// full, 7/16 ahead, 3/16 behind below, 5/16 below and the rest ahead below.
-void errorDiffusion(FramePixels& pixels) {
+// full, 7/16 ahead, 3/16 behind below, 5/16 below and the rest ahead below. Past the frame's edge
+// the error goes nowhere. Background pixels keep their nibbles and take no error, so a picture
+// pixel beside them shares its error among its other neighbours in the same proportions, and
+// the picture keeps its brightness up to its edge.
+void errorDiffusion(FramePixels& pixels, const PictureMask& picture) {
     constexpr int kWidth = kFrameWidth;
     // Errors of this row and the next, per pixel and channel, with a spare column either side.
     std::vector<int> current(std::size_t(kWidth + 2) * 3, 0);
@@ -63,24 +88,44 @@ void errorDiffusion(FramePixels& pixels) {
     const auto at = [](std::vector<int>& row, int x, int channel) -> int& {
         return row[std::size_t(x + 1) * 3 + std::size_t(channel)];
     };
+    const auto isBackground = [&picture](int x, int y) {
+        return x >= 0 && x < kWidth && y < kFrameHeight && !picture[indexOf(x, y)];
+    };
     for (int y = 0; y < kFrameHeight; ++y) {
         const bool forward = y % 2 == 0;
         const int step = forward ? 1 : -1;
         for (int i = 0; i < kWidth; ++i) {
             const int x = forward ? i : kWidth - 1 - i;
-            ColorValue& color = pixels[std::size_t(y) * kWidth + std::size_t(x)];
+            ColorValue& color = pixels[indexOf(x, y)];
+            if (isBackground(x, y)) {
+                color = truncated(color);
+                continue;
+            }
+            int weights[std::size(kShares)];
+            int total = 0;
+            std::size_t last = 0; // the share that takes what rounding leaves over
+            for (std::size_t k = 0; k < std::size(kShares); ++k) {
+                const Share& share = kShares[k];
+                weights[k] =
+                    isBackground(x + share.ahead * step, y + share.down) ? 0 : share.weight;
+                total += weights[k];
+                last = weights[k] > 0 ? k : last;
+            }
             int c[3];
             for (int channel = 0; channel < 3; ++channel) {
                 const int wanted = 16 * channelOf(color, channel) + at(current, x, channel);
                 const int level = std::clamp((wanted + 8 * kLevelStep) / (16 * kLevelStep), 0, 15);
                 const int error = wanted - 16 * kLevelStep * level;
-                const int ahead = error * 7 / 16;
-                const int behindBelow = error * 3 / 16;
-                const int below = error * 5 / 16;
-                at(current, x + step, channel) += ahead;
-                at(next, x - step, channel) += behindBelow;
-                at(next, x, channel) += below;
-                at(next, x + step, channel) += error - ahead - behindBelow - below;
+                int handed = 0;
+                for (std::size_t k = 0; k < std::size(kShares) && total > 0; ++k) {
+                    if (weights[k] == 0) {
+                        continue;
+                    }
+                    const int part = k == last ? error - handed : error * weights[k] / total;
+                    std::vector<int>& row = kShares[k].down == 0 ? current : next;
+                    at(row, x + kShares[k].ahead * step, channel) += part;
+                    handed += part;
+                }
                 c[channel] = level * kLevelStep;
             }
             color = fromChannels(c);
@@ -162,7 +207,9 @@ AreaAverager::AreaAverager(const Area& source, int targetWidth, int targetHeight
                                                             blueOf(background)},
       columns_(spans(source.width, targetWidth_)),
       rowTargets_(std::size_t(std::max(source.height, 0))), rowSums_(std::size_t(targetWidth_) * 3),
-      totals_(std::size_t(targetWidth_) * std::size_t(targetHeight_) * 3) {
+      totals_(std::size_t(targetWidth_) * std::size_t(targetHeight_) * 3),
+      rowVisible_(std::size_t(targetWidth_)),
+      visible_(std::size_t(targetWidth_) * std::size_t(targetHeight_)) {
     const std::vector<Span> rows = spans(source.height, targetHeight_);
     for (int target = 0; target < targetHeight_; ++target) {
         const Span& span = rows[std::size_t(target)];
@@ -179,14 +226,17 @@ void AreaAverager::addRow(int y, const std::uint8_t* rgba) {
     }
     const std::uint8_t* start = rgba + std::ptrdiff_t{4} * source_.x;
     std::uint32_t* sums = rowSums_.data();
-    for (const Span& column : columns_) {
+    for (std::size_t target = 0; target < columns_.size(); ++target) {
+        const Span& column = columns_[target];
         std::uint32_t red = 0;
         std::uint32_t green = 0;
         std::uint32_t blue = 0;
+        int alphas = 0;
         const std::uint8_t* p = start + std::ptrdiff_t{4} * column.first;
         for (const int weight : column.weights) {
             const auto w = static_cast<std::uint32_t>(weight);
             const int alpha = p[3];
+            alphas |= alpha;
             if (alpha == 255) {
                 red += w * p[0];
                 green += w * p[1];
@@ -201,13 +251,24 @@ void AreaAverager::addRow(int y, const std::uint8_t* rgba) {
         *sums++ = red;
         *sums++ = green;
         *sums++ = blue;
+        rowVisible_[target] = alphas != 0;
     }
     for (const auto& [target, weight] : rowTargets_[std::size_t(row)]) {
         std::uint64_t* out = totals_.data() + std::size_t(target) * std::size_t(targetWidth_) * 3;
         for (std::size_t i = 0; i < rowSums_.size(); ++i) {
             out[i] += std::uint64_t{rowSums_[i]} * std::uint64_t(weight);
         }
+        const std::size_t first = std::size_t(target) * std::size_t(targetWidth_);
+        for (std::size_t i = 0; i < rowVisible_.size(); ++i) {
+            if (rowVisible_[i]) {
+                visible_[first + i] = true;
+            }
+        }
     }
+}
+
+std::vector<bool> AreaAverager::showsPicture() const {
+    return visible_;
 }
 
 std::vector<ColorValue> AreaAverager::result() const {
@@ -227,23 +288,29 @@ std::vector<ColorValue> AreaAverager::result() const {
     return colors;
 }
 
-FramePixels composeScaled(const AreaAverager& averager, const Placement& placement,
-                          ColorValue background) {
-    FramePixels shown;
-    shown.fill(background & 0xFFFFFF);
+BoxPixels composeScaled(const AreaAverager& averager, const Placement& placement,
+                        ColorValue background) {
+    BoxPixels box;
+    box.shown.fill(background & 0xFFFFFF);
     const std::vector<ColorValue> colors = averager.result();
+    const std::vector<bool> visible = averager.showsPicture();
     const Area& target = placement.target;
-    if (colors.size() != std::size_t(target.width) * std::size_t(target.height)) {
-        return shown;
+    if (colors.size() != std::size_t(target.width) * std::size_t(target.height) ||
+        visible.size() != colors.size()) {
+        return box;
     }
     for (int y = 0; y < target.height; ++y) {
-        std::copy_n(colors.begin() + std::ptrdiff_t{target.width} * y, target.width,
-                    shown.begin() + std::ptrdiff_t{kFrameWidth} * (target.y + y) + target.x);
+        const std::size_t from = std::size_t(target.width) * std::size_t(y);
+        std::copy_n(colors.begin() + std::ptrdiff_t(from), target.width,
+                    box.shown.begin() + std::ptrdiff_t{kFrameWidth} * (target.y + y) + target.x);
+        for (int x = 0; x < target.width; ++x) {
+            box.picture[indexOf(target.x + x, target.y + y)] = visible[from + std::size_t(x)];
+        }
     }
-    return shown;
+    return box;
 }
 
-FramePixels composeBox(const RgbaView& picture, const ConversionOptions& options) {
+BoxPixels composeBox(const RgbaView& picture, const ConversionOptions& options) {
     if (options.fit != Fit::Original && picture.data != nullptr && picture.width > 0 &&
         picture.height > 0) {
         const Placement placement = placeFit(options.fit, picture.width, picture.height);
@@ -254,58 +321,57 @@ FramePixels composeBox(const RgbaView& picture, const ConversionOptions& options
         }
         return composeScaled(averager, placement, options.background);
     }
-    FramePixels shown;
-    shown.fill(options.background & 0xFFFFFF);
+    BoxPixels box;
+    box.shown.fill(options.background & 0xFFFFFF);
     const int width = std::min(picture.width, kFrameWidth);
     const int height = std::min(picture.height, kFrameHeight);
     if (picture.data == nullptr || width <= 0 || height <= 0) {
-        return shown;
+        return box;
     }
     const int bgRed = redOf(options.background);
     const int bgGreen = greenOf(options.background);
     const int bgBlue = blueOf(options.background);
     for (int y = 0; y < height; ++y) {
-        ColorValue* out = shown.data() + std::ptrdiff_t{kFrameWidth} * y;
+        ColorValue* out = box.shown.data() + std::ptrdiff_t{kFrameWidth} * y;
         for (int x = 0; x < width; ++x) {
             const std::uint8_t* p = picture.pixel(x, y);
             const int alpha = p[3];
+            box.picture[indexOf(x, y)] = alpha != 0;
             out[x] = alpha == 255
                          ? RGB(p[0], p[1], p[2])
                          : RGB(blendChannel(p[0], alpha, bgRed), blendChannel(p[1], alpha, bgGreen),
                                blendChannel(p[2], alpha, bgBlue));
         }
     }
-    return shown;
+    return box;
 }
 
-FramePixels dithered(const FramePixels& shown, Dither dither) {
-    FramePixels levels = shown;
+FramePixels dithered(const BoxPixels& box, Dither dither) {
+    FramePixels levels = box.shown;
     switch (dither) {
     case Dither::None:
         truncate(levels);
         break;
     case Dither::Ordered:
-        orderedDither(levels);
+        orderedDither(levels, box.picture);
         break;
     case Dither::FloydSteinberg:
-        errorDiffusion(levels);
+        errorDiffusion(levels, box.picture);
         break;
     }
     return levels;
 }
 
-FrameBuffer packBox(const FramePixels& shown, const ConversionOptions& options) {
+FrameBuffer packBox(const BoxPixels& box, const ConversionOptions& options) {
     FrameBuffer frame;
     // Without dithering the packing's own truncation is the quantiser.
-    packPixels(options.dither == Dither::None ? shown : dithered(shown, options.dither), frame);
+    packPixels(options.dither == Dither::None ? box.shown : dithered(box, options.dither), frame);
     return frame;
 }
 
 Conversion convertPicture(const RgbaView& picture, const ConversionOptions& options) {
-    Conversion conversion;
-    conversion.shown = composeBox(picture, options);
-    conversion.frame = packBox(conversion.shown, options);
-    return conversion;
+    const BoxPixels box = composeBox(picture, options);
+    return {box.shown, packBox(box, options)};
 }
 
 FramePixels previewPixels(const FrameBuffer& frame) {

@@ -11,6 +11,7 @@
 #include "codec/frame_buffer.h"
 
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -36,6 +37,17 @@ struct RgbaView {
 
 // The 98 × 67 colours of the box, row by row.
 using FramePixels = std::array<ColorValue, kPixelCount>;
+
+// Which pixels of the box show some of the picture (set) and which show only the background:
+// those outside the placed picture or under wholly transparent pixels. Dithering leaves the
+// background at its own nibbles, so the flat colour the user chose stays flat.
+using PictureMask = std::bitset<kPixelCount>;
+
+// What the box shows and where the picture is in it.
+struct BoxPixels {
+    FramePixels shown{};
+    PictureMask picture;
+};
 
 // How a picture is brought into the box.
 enum class Fit {
@@ -98,6 +110,9 @@ public:
     void addRow(int y, const std::uint8_t* rgba);
     // The target's colours, row by row, once every source row has been added.
     std::vector<ColorValue> result() const;
+    // For each target pixel, row by row, whether any source pixel it covers is not wholly
+    // transparent.
+    std::vector<bool> showsPicture() const;
 
 private:
     struct Span {
@@ -115,22 +130,25 @@ private:
     std::vector<std::vector<std::pair<int, int>>> rowTargets_;
     std::vector<std::uint32_t> rowSums_; // one source row's horizontal sums, per target column
     std::vector<std::uint64_t> totals_;  // weighted sums, per target pixel and channel
+    std::vector<bool> rowVisible_;       // one source row: any alpha above 0, per target column
+    std::vector<bool> visible_;          // any alpha above 0, per target pixel
 };
 
 // What the box shows: the picture placed (or scaled, as options.fit says) and blended over the
 // background.
-FramePixels composeBox(const RgbaView& picture, const ConversionOptions& options);
+BoxPixels composeBox(const RgbaView& picture, const ConversionOptions& options);
 
 // The box for a scaling fit, from an averager fed with the whole picture's rows.
-FramePixels composeScaled(const AreaAverager& averager, const Placement& placement,
-                          ColorValue background);
+BoxPixels composeScaled(const AreaAverager& averager, const Placement& placement,
+                        ColorValue background);
 
-// The frame for the colours a box shows, quantised as options.dither says.
-FrameBuffer packBox(const FramePixels& shown, const ConversionOptions& options);
+// The frame for what a box shows, the picture quantised as options.dither says.
+FrameBuffer packBox(const BoxPixels& box, const ConversionOptions& options);
 
 // The colours a dither leaves: every channel one of the panel's levels n × 17. Dither::None gives
-// each channel its high nibble twice (n × 17 too), so packing gives the truncated nibble.
-FramePixels dithered(const FramePixels& shown, Dither dither);
+// each channel its high nibble twice (n × 17 too), so packing gives the truncated nibble; so does
+// every dither for the background, which neither takes nor hands on any error.
+FramePixels dithered(const BoxPixels& box, Dither dither);
 
 // Both steps: the box's colours and the frame packed from them.
 struct Conversion {

@@ -1,36 +1,44 @@
 #pragma once
 
-// Reading a frame back: a .bin file of exactly one frame, or C text holding the frame's byte
-// values (0xHH, decimal or octal, separated by commas and white space), with or without a
-// declaration, braces and comments, as this program or a person writes it. Failures say what
-// was found, in Simplified Chinese.
+// Reading frames back: a .bin file of one frame or of several one after another, or C text holding
+// the frames' byte values (0xHH, decimal or octal, separated by commas and white space), with or
+// without a declaration, braces and comments, as this program or a person writes it. A frame set
+// is written as `--all-frames` writes it: frames one after another, or a two-level initialiser
+// with each frame in its own braces. Failures say what was found, in Simplified Chinese.
 
 #include "codec/frame_buffer.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
-#include <optional>
 #include <string_view>
 
 namespace ravik {
 
 struct FrameReading {
-    std::optional<FrameBuffer> frame; // empty on failure
-    QString failure;                  // why the frame could not be read; empty on success
+    QList<FrameBuffer> frames; // in order; empty on failure
+    // Whether the file holds a frame set: several frames, or one in a two-level initialiser.
+    bool frameSet = false;
+    // How long each frame is shown, when the text gives it as this program's header does (an
+    // array named NAME_DELAYS_MS after the frames); empty otherwise.
+    QList<int> delaysMs;
+    QString failure; // why the frames could not be read; empty on success
+    bool ok() const { return !frames.isEmpty(); }
 };
 
-// The frame in the bytes of a .bin file.
+// The frames in the bytes of a .bin file: a whole number of frames, one after another.
 FrameReading readFrameBinary(QByteArrayView bytes);
 
-// The frame in C text. With braces, only the values inside the first initialiser's braces
-// count, so `#define NAME_SIZE 9849` or an array size does not; without braces, preprocessor
-// lines are skipped and every other value counts.
+// The frames in C text. With braces, only the values inside the first initialiser's braces
+// count, so `#define NAME_SIZE 9849` or an array size does not; inner braces hold one frame each.
+// Without braces, preprocessor lines are skipped and every other value counts. Values not in inner
+// braces make frames one after another.
 FrameReading readFrameText(std::string_view text);
 
 // Whether the path names a frame file rather than a picture, by its suffix (.bin, .c, .h, .txt).
 bool isFrameFile(const QString& path);
 
-// The frame in the file at path: .bin as binary, the other frame suffixes as C text.
+// The frames in the file at path: .bin as binary, the other frame suffixes as C text.
 FrameReading readFrameFile(const QString& path);
 
 } // namespace ravik

@@ -80,10 +80,8 @@ Conversion convertPicture(const QImage& picture, const ConversionOptions& option
             averager.addRow(y + row, strip.constScanLine(first + row));
         }
     }
-    Conversion conversion;
-    conversion.shown = composeScaled(averager, placement, options.background);
-    conversion.frame = packBox(conversion.shown, options);
-    return conversion;
+    const BoxPixels box = composeScaled(averager, placement, options.background);
+    return {box.shown, packBox(box, options)};
 }
 
 QImage panelImage(const FrameBuffer& frame) {

@@ -235,7 +235,7 @@ private slots:
             << u"文件不存在"_s;
         QTest::newRow("a frame file of the wrong size")
             << QStringList{u"convert"_s, u"@dir/keep.bin"_s, u"--bin"_s, u"new.bin"_s} << 1
-            << u"帧数据应为 9849 字节，此文件为 12 字节"_s;
+            << u"帧数据应为 9849 字节或其整数倍，此文件为 12 字节"_s;
         QTest::newRow("output folder missing")
             << QStringList{u"convert"_s, u"@picture"_s,  u"--bin"_s,
                            u"new.bin"_s, u"--preview"_s, u"no/such/p.png"_s}
@@ -460,13 +460,63 @@ private slots:
         QCOMPARE(preview.pixel(57, 31), qRgb(redOf(decoded), greenOf(decoded), blueOf(decoded)));
     }
 
+    // A frame set read back is written out as a set again, as --all-frames wrote it: three
+    // hand-built frames (byte i of frame k is (7 i + i / 256 + 85 k) mod 256) through a header,
+    // the header back to a .bin, C text and a preview strip, the text back to a .bin and a
+    // header. Frame 2's pixel (0, 0) is bytes 0xAA 0xB1: 0xA0 0xA0 0xB0 in the preview. A .bin
+    // has no delays: the header gives 0 for each frame.
+    void frameSetsRoundTrip() {
+        QByteArray frames;
+        for (int k = 0; k < 3; ++k) {
+            for (int i = 0; i < kFrameSize; ++i) {
+                frames.append(char((i * 7 + i / 256 + 85 * k) & 0xFF));
+            }
+        }
+        QVERIFY(writeAll(path(u"walk.bin"_s), frames));
+        const QList<QStringList> steps = {
+            {path(u"walk.bin"_s), u"--header"_s, path(u"walk.h"_s)},
+            {path(u"walk.h"_s), u"--bin"_s, path(u"from-header.bin"_s), u"--c-text"_s,
+             path(u"walk.txt"_s), u"--preview"_s, path(u"walk.png"_s)},
+            {path(u"walk.txt"_s), u"--bin"_s, path(u"from-text.bin"_s), u"--header"_s,
+             path(u"again/walk.h"_s)},
+        };
+        QVERIFY(QDir(dir.path()).mkpath(u"again"_s));
+        for (const QStringList& step : steps) {
+            const Run run = runProgram(QStringList{u"convert"_s} + step);
+            QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        }
+        const QByteArray header = readAll(path(u"walk.h"_s));
+        QVERIFY(header.contains("#define walk_FRAMES 3\n"));
+        QVERIFY(header.contains("walk[walk_FRAMES][walk_SIZE] = {"));
+        QCOMPARE(readAll(path(u"again/walk.h"_s)), header);
+        QVERIFY(readAll(path(u"from-header.bin"_s)) == frames);
+        QVERIFY(readAll(path(u"from-text.bin"_s)) == frames);
+        QVERIFY(bytesOfCText(readAll(path(u"walk.txt"_s))) == frames);
+        const QImage preview(path(u"walk.png"_s));
+        QCOMPARE(preview.size(), QSize(kFrameWidth, 3 * kFrameHeight));
+        QCOMPARE(preview.pixel(0, 2 * kFrameHeight), qRgb(0xA0, 0xA0, 0xB0));
+
+        // Delays given by hand in the header are written back as they were.
+        QByteArray timed = header;
+        QCOMPARE(timed.count("\n    0, 0, 0,\n"), 1);
+        timed.replace("\n    0, 0, 0,\n", "\n    40, 80, 65535,\n");
+        QVERIFY(writeAll(path(u"timed.h"_s), timed));
+        const Run run = runProgram({u"convert"_s, path(u"timed.h"_s), u"--name"_s, u"walk"_s,
+                                    u"--header"_s, path(u"timed-again.h"_s)});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QCOMPARE(readAll(path(u"timed-again.h"_s)), timed);
+    }
+
     void refusedFramesAndNames_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
         QTest::newRow("a frame file one byte long")
             << QStringList{path(u"long.bin"_s), u"--bin"_s, path(u"out.bin"_s)} << 1
-            << u"帧数据应为 9849 字节，此文件为 9850 字节"_s;
+            << u"帧数据应为 9849 字节或其整数倍，此文件为 9850 字节"_s;
+        QTest::newRow("four frames and one byte")
+            << QStringList{path(u"set.bin"_s), u"--header"_s, path(u"out.h"_s)} << 1
+            << u"帧数据应为 9849 字节或其整数倍，此文件为 39397 字节"_s;
         QTest::newRow("a name that is no identifier")
             << QStringList{picture, u"--header"_s, path(u"out.h"_s), u"--name"_s, u"2logo"_s} << 2
             << u"不是合法的 C 标识符"_s;
@@ -482,6 +532,7 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, message);
         QVERIFY(writeAll(path(u"long.bin"_s), QByteArray(kFrameSize + 1, '\x11')));
+        QVERIFY(writeAll(path(u"set.bin"_s), QByteArray(4 * kFrameSize + 1, '\x11')));
         const Run run = runProgram(QStringList{u"convert"_s} + arguments);
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));

@@ -304,6 +304,86 @@ private slots:
         QVERIFY2(std::abs(mean - expected) <= tolerance, qPrintable(QString::number(mean)));
     }
 
+    // The background is one flat colour whatever the dither: around the placed picture and under
+    // its wholly transparent pixels every pixel keeps the background's own nibbles, while the
+    // picture, opaque grey 0x80 (7.53 levels) on its left and clear on its right, still mixes
+    // levels 7 and 8. Worked out from the box's 98 : 67 aspect: 196 × 66 contained is 98 × 33
+    // from y = 17, halving, so its opaque 100 columns become 50; 196 × 268 covered is cropped to
+    // 134 rows and halved; 49 × 67 stretched is doubled across. Half-clear grey over F0F0F0 is
+    // (128 · 128 + 240 · 127) / 255 = 184 (10.8 levels), still picture: levels 10 and 11.
+    void ditheringLeavesTheBackgroundFlat_data() {
+        QTest::addColumn<Fit>("fit");
+        QTest::addColumn<Dither>("dither");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("opaqueColumns");
+        QTest::addColumn<int>("alpha");
+        QTest::addColumn<ColorValue>("background");
+        QTest::addColumn<QRect>("picture");
+        QTest::addColumn<int>("lowerLevel");
+        const ColorValue light = kDefaultBackground;
+        const ColorValue coloured = RGB(0x47, 0x8B, 0xC3);
+        for (const auto& [dither, name] : {std::pair{Dither::Ordered, "ordered"},
+                                           std::pair{Dither::FloydSteinberg, "error diffusion"}}) {
+            const auto row = [name](const char* what) -> QTestData& {
+                return QTest::addRow("%s, %s", name, what);
+            };
+            row("original size, smaller picture") << Fit::Original << dither << QSize(40, 30) << 20
+                                                  << 255 << light << QRect(0, 0, 20, 30) << 7;
+            row("contained, bars above and below")
+                << Fit::Contain << dither << QSize(196, 66) << 100 << 255 << light
+                << QRect(0, 17, 50, 33) << 7;
+            row("covered, cropped") << Fit::Cover << dither << QSize(196, 268) << 100 << 255
+                                    << light << QRect(0, 0, 50, 67) << 7;
+            row("stretched") << Fit::Stretch << dither << QSize(49, 67) << 25 << 255 << light
+                             << QRect(0, 0, 50, 67) << 7;
+            row("contained over a coloured background")
+                << Fit::Contain << dither << QSize(196, 66) << 100 << 255 << coloured
+                << QRect(0, 17, 50, 33) << 7;
+            row("original size, half-clear picture")
+                << Fit::Original << dither << QSize(40, 30) << 20 << 128 << light
+                << QRect(0, 0, 20, 30) << 10;
+        }
+    }
+    void ditheringLeavesTheBackgroundFlat() {
+        QFETCH(Fit, fit);
+        QFETCH(Dither, dither);
+        QFETCH(QSize, size);
+        QFETCH(int, opaqueColumns);
+        QFETCH(int, alpha);
+        QFETCH(ColorValue, background);
+        QFETCH(QRect, picture);
+        QFETCH(int, lowerLevel);
+        QImage image(size, QImage::Format_ARGB32);
+        image.fill(qRgba(0, 0, 0, 0));
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < opaqueColumns; ++x) {
+                image.setPixel(x, y, qRgba(0x80, 0x80, 0x80, alpha));
+            }
+        }
+        const Conversion conversion =
+            convertPicture(image, {.background = background, .fit = fit, .dither = dither});
+        const ColorValue flat = background & 0xF0F0F0;
+        int upper = 0;
+        for (int y = 0; y < kFrameHeight; ++y) {
+            for (int x = 0; x < kFrameWidth; ++x) {
+                const ColorValue shown = decodePixel(conversion.frame, x, y);
+                const QByteArray where = QByteArray::number(x) + ", " + QByteArray::number(y);
+                if (!picture.contains(x, y)) {
+                    QVERIFY2(shown == flat, where.constData());
+                    continue;
+                }
+                for (const int level :
+                     {redOf(shown) >> 4, greenOf(shown) >> 4, blueOf(shown) >> 4}) {
+                    QVERIFY2(level == lowerLevel || level == lowerLevel + 1, where.constData());
+                    upper += level - lowerLevel;
+                }
+            }
+        }
+        // Both levels show: the picture itself is still dithered.
+        QVERIFY(upper > 0);
+        QVERIFY(upper < 3 * picture.width() * picture.height());
+    }
+
     // The 4 × 4 threshold map puts 0x80 (7.53 levels) on level 8 where its entry is 8 or more
     // (v / 17 + (b + 1/2) / 16 ≥ 8), the same way on every run.
     void orderedDitherFollowsItsMap() {

@@ -882,23 +882,49 @@ private slots:
         QVERIFY(form->textAccumulator().isEmpty());
     }
 
+    // Another frame: every byte inverted.
+    static FrameBuffer invertedFrame() {
+        FrameBuffer frame = describedFrame();
+        for (int i = 0; i < kFrameSize; ++i) {
+            frame[std::size_t(i)] = std::uint8_t(~frame[std::size_t(i)]);
+        }
+        return frame;
+    }
+
+    // Frame sets show their first frame, and the status line says how many there are.
     void opensFrameFiles_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("via");
+        QTest::addColumn<QString>("note");
         const FrameBuffer frame = describedFrame();
         const QByteArray text = QByteArray::fromStdString(formatCArrayText(frame));
-        QTest::newRow(".bin by 打开文件") << u"屏幕.bin"_s << frameBytes(frame) << u"dialog"_s;
-        QTest::newRow("C text by 打开文件") << u"frame.txt"_s << text << u"dialog"_s;
+        const QByteArray other = QByteArray::fromStdString(formatCArrayText(invertedFrame()));
+        QTest::newRow(".bin by 打开文件")
+            << u"屏幕.bin"_s << frameBytes(frame) << u"dialog"_s << QString();
+        QTest::newRow("C text by 打开文件") << u"frame.txt"_s << text << u"dialog"_s << QString();
         QTest::newRow("array in a .c file, dropped")
             << u"logo.c"_s << "const unsigned char logo[] = {\n" + text + "};\n"
-            << u"drop"_s;
-        QTest::newRow(".h as the command line opens it") << u"f.h"_s << text << u"open"_s;
+            << u"drop"_s << QString();
+        QTest::newRow(".h as the command line opens it")
+            << u"f.h"_s << text << u"open"_s << QString();
+        QTest::newRow(".bin of three frames by 打开文件")
+            << u"动画.bin"_s << frameBytes(frame) + frameBytes(invertedFrame()) + frameBytes(frame)
+            << u"dialog"_s << u"\n帧数据共 3 帧，显示第 1 帧"_s;
+        QTest::newRow("two-level initialiser in a .c file, dropped")
+            << u"anim.c"_s
+            << "const unsigned char anim[2][9849] = {\n  {\n" + text + "  }, {\n" + other +
+                   "  }\n};\n"
+            << u"drop"_s << u"\n帧数据共 2 帧，显示第 1 帧"_s;
+        QTest::newRow("one frame in two levels of braces")
+            << u"one.h"_s << "{ {" + text + "} }" << u"open"_s
+            << u"\n帧数据共 1 帧，显示第 1 帧"_s;
     }
     void opensFrameFiles() {
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, via);
+        QFETCH(QString, note);
         const QString path = save(name, bytes);
         if (via == u"dialog"_s) {
             open(path);
@@ -912,7 +938,7 @@ private slots:
         }
         QVERIFY(alerts->warnings.isEmpty());
         shownFrameIs(describedFrame());
-        QCOMPARE(status(), u"已打开"_s + QDir::toNativeSeparators(path));
+        QCOMPARE(status(), u"已打开"_s + QDir::toNativeSeparators(path) + note);
         // Saving proposes the frame file itself, or a .bin beside C text.
         dialog->cancel();
         form->Command4_Click();
@@ -925,8 +951,17 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("one byte too many") << u"long.bin"_s << QByteArray(kFrameSize + 1, '\x12')
-                                           << u"帧数据应为 9849 字节，此文件为 9850 字节"_s;
+        QTest::newRow("one byte too many")
+            << u"long.bin"_s << QByteArray(kFrameSize + 1, '\x12')
+            << u"帧数据应为 9849 字节或其整数倍，此文件为 9850 字节"_s;
+        QTest::newRow("three frames but one byte")
+            << u"short.bin"_s << QByteArray(3 * kFrameSize - 1, '\x12')
+            << u"帧数据应为 9849 字节或其整数倍，此文件为 29546 字节"_s;
+        QTest::newRow("a frame of a set one value short")
+            << u"set.c"_s
+            << "{ {" + QByteArray::fromStdString(formatCArrayText(describedFrame())) + "},\n{" +
+                   QByteArray::fromStdString(formatCArrayText(describedFrame())).mid(5) + "} }"
+            << u"第 2 帧（第 618 行起）应为 9849 个数值，此处有 9848 个"_s;
         QTest::newRow("a value out of range") << u"bad.c"_s << QByteArray("{ 0x00,\n 300 }")
                                               << u"第 2 行的数值 300 超出 0–255 的范围"_s;
     }
@@ -948,7 +983,10 @@ private slots:
         QTest::addColumn<bool>("withImage");
         QTest::addColumn<QString>("status");
         const QString text = QString::fromLatin1(formatCArrayText(describedFrame()));
+        const QString other = QString::fromLatin1(formatCArrayText(invertedFrame()));
         QTest::newRow("frame text") << text << false << u"已从剪贴板读取帧数据"_s;
+        QTest::newRow("frame set text, one frame after another")
+            << text + other << false << u"已从剪贴板读取帧数据\n帧数据共 2 帧，显示第 1 帧"_s;
         QTest::newRow("a picture, with text beside it")
             << u"<img src=x>"_s << true << u"已从剪贴板读取图片\n"_s + kCornerNote;
     }
@@ -1044,8 +1082,9 @@ private slots:
         QVERIFY(clipboard->text.contains(u"static const uint8_t logo[logo_SIZE] = {"_s));
         const QByteArray header = clipboard->text.toUtf8();
         const FrameReading back = readFrameText(header.toStdString());
-        QVERIFY2(back.frame.has_value(), qPrintable(back.failure));
-        QVERIFY(*back.frame == form->frameBuffer());
+        QVERIFY2(back.ok(), qPrintable(back.failure));
+        QCOMPARE(back.frames.size(), 1);
+        QVERIFY(back.frames.constFirst() == form->frameBuffer());
         QCOMPARE(form->textAccumulator(), plainText); // "取模" keeps its own text
         for (PictureBox* box : {picture1(), picture3()}) {
             QCOMPARE(box->contextMenuPolicy(), Qt::CustomContextMenu);

@@ -64,6 +64,13 @@ std::optional<QString> droppedFile(const QMimeData* data) {
     return url.toLocalFile();
 }
 
+// What the status line adds for a frame set, of which the window shows the first frame.
+QString frameSetNote(const FrameReading& reading) {
+    return reading.frameSet
+               ? QStringLiteral(u"帧数据共 %1 帧，显示第 1 帧").arg(reading.frames.size())
+               : QString();
+}
+
 // The open dialog's filters: pictures first, then frame files, then everything.
 QString openFilter() {
     QStringList parts = pictureFilter().split(u'|');
@@ -319,7 +326,7 @@ bool Form1::openPicture(const QString& givenPath) {
 bool Form1::openFrameFile(const QString& givenPath) {
     const QString path = QFileInfo(givenPath).absoluteFilePath();
     const FrameReading reading = readFrameFile(path);
-    if (!reading.frame) {
+    if (!reading.ok()) {
         alerts_.warn(QStringLiteral(u"打开文件"),
                      QStringLiteral(u"无法打开帧数据：\n%1\n\n原因：%2")
                          .arg(nativePath(path), reading.failure));
@@ -327,8 +334,8 @@ bool Form1::openFrameFile(const QString& givenPath) {
     }
     // Saving as .bin then proposes this file itself (or, for C text, a .bin beside it).
     rememberFile(path);
-    showFrame(*reading.frame);
-    setStatus(QStringLiteral(u"已打开") + nativePath(path));
+    showFrame(reading.frames.constFirst());
+    setStatus(QStringLiteral(u"已打开") + nativePath(path), frameSetNote(reading));
     return true;
 }
 
@@ -379,14 +386,14 @@ void Form1::pasteFromClipboard() {
     const QByteArray bytes = text.toUtf8();
     const FrameReading reading =
         readFrameText(std::string_view(bytes.constData(), std::size_t(bytes.size())));
-    if (!reading.frame) {
+    if (!reading.ok()) {
         alerts_.warn(
             title, QStringLiteral(u"剪贴板中的文本不是帧数据。\n\n原因：%1").arg(reading.failure));
         return;
     }
-    showFrame(*reading.frame);
+    showFrame(reading.frames.constFirst());
     frameFile_.clear();
-    setStatus(QStringLiteral(u"已从剪贴板读取帧数据"));
+    setStatus(QStringLiteral(u"已从剪贴板读取帧数据"), frameSetNote(reading));
 }
 
 void Form1::copyCDeclaration() {

@@ -47,7 +47,8 @@ public:
     // in "打开文件" does. A picture that can't be loaded is reported and changes nothing.
     bool openPicture(const QString& path);
     // Reads a frame file (.bin, or C text in .c, .h, .txt) into the frame and shows it in both
-    // boxes. A file that isn't one frame is reported and changes nothing.
+    // boxes; of a frame set, the first frame, the status line saying how many there are. A file
+    // that isn't frame data is reported and changes nothing.
     bool openFrameFile(const QString& path);
     // A frame file or a picture, by the file's suffix: what "打开文件", a drop and the command
     // line open.

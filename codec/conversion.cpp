@@ -1,6 +1,7 @@
 #include "conversion.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace ravik {
 namespace {
@@ -192,6 +193,7 @@ void AreaAverager::addRow(int y, const std::uint8_t* rgba) {
                 green += w * p[1];
                 blue += w * p[2];
             } else {
+                translucent_ = true;
                 red += w * std::uint32_t(blendChannel(p[0], alpha, background_[0]));
                 green += w * std::uint32_t(blendChannel(p[1], alpha, background_[1]));
                 blue += w * std::uint32_t(blendChannel(p[2], alpha, background_[2]));
@@ -227,17 +229,71 @@ std::vector<ColorValue> AreaAverager::result() const {
     return colors;
 }
 
-FramePixels composeScaled(const AreaAverager& averager, const Placement& placement,
-                          ColorValue background) {
+namespace {
+
+// Where pixel (x, y) of a picture shown upright lies in its stored width × height.
+void toStored(const Orientation& o, int width, int height, int x, int y, int* storedX,
+              int* storedY) {
+    *storedX = o.turned ? y : x;
+    *storedY = o.turned ? height - 1 - x : y;
+    if (o.mirrored) {
+        *storedX = width - 1 - *storedX;
+    }
+    if (o.flipped) {
+        *storedY = height - 1 - *storedY;
+    }
+}
+
+// The stored area that shows as `shown`.
+Area storedArea(const Orientation& o, int width, int height, const Area& shown) {
+    if (shown.width <= 0 || shown.height <= 0) {
+        return {};
+    }
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    toStored(o, width, height, shown.x, shown.y, &x0, &y0);
+    toStored(o, width, height, shown.x + shown.width - 1, shown.y + shown.height - 1, &x1, &y1);
+    return {std::min(x0, x1), std::min(y0, y1), std::abs(x1 - x0) + 1, std::abs(y1 - y0) + 1};
+}
+
+} // namespace
+
+FitScaler::FitScaler(Fit fit, int storedWidth, int storedHeight, Orientation orientation,
+                     ColorValue background)
+    : placement_(orientation.turned ? placeFit(fit, storedHeight, storedWidth)
+                                    : placeFit(fit, storedWidth, storedHeight)),
+      orientation_(orientation), background_(background & 0xFFFFFF),
+      storedSource_(storedArea(orientation, storedWidth, storedHeight, placement_.source)),
+      averager_(
+          storedSource_, orientation.turned ? placement_.target.height : placement_.target.width,
+          orientation.turned ? placement_.target.width : placement_.target.height, background) {}
+
+ScaledPicture FitScaler::result() const {
+    ScaledPicture picture{placement_, {}, background_, averager_.translucent()};
+    const std::vector<ColorValue> stored = averager_.result();
+    const Area& target = placement_.target;
+    const int storedWidth = orientation_.turned ? target.height : target.width;
+    const int storedHeight = orientation_.turned ? target.width : target.height;
+    picture.colors.resize(stored.size());
+    for (int y = 0; y < target.height; ++y) {
+        for (int x = 0; x < target.width; ++x) {
+            int sx = 0, sy = 0;
+            toStored(orientation_, storedWidth, storedHeight, x, y, &sx, &sy);
+            picture.colors[std::size_t(y) * std::size_t(target.width) + std::size_t(x)] =
+                stored[std::size_t(sy) * std::size_t(storedWidth) + std::size_t(sx)];
+        }
+    }
+    return picture;
+}
+
+FramePixels composeScaled(const ScaledPicture& picture, ColorValue background) {
     FramePixels shown;
     shown.fill(background & 0xFFFFFF);
-    const std::vector<ColorValue> colors = averager.result();
-    const Area& target = placement.target;
-    if (colors.size() != std::size_t(target.width) * std::size_t(target.height)) {
+    const Area& target = picture.placement.target;
+    if (picture.colors.size() != std::size_t(target.width) * std::size_t(target.height)) {
         return shown;
     }
     for (int y = 0; y < target.height; ++y) {
-        std::copy_n(colors.begin() + std::ptrdiff_t{target.width} * y, target.width,
+        std::copy_n(picture.colors.begin() + std::ptrdiff_t{target.width} * y, target.width,
                     shown.begin() + std::ptrdiff_t{kFrameWidth} * (target.y + y) + target.x);
     }
     return shown;
@@ -246,13 +302,12 @@ FramePixels composeScaled(const AreaAverager& averager, const Placement& placeme
 FramePixels composeBox(const RgbaView& picture, const ConversionOptions& options) {
     if (options.fit != Fit::Original && picture.data != nullptr && picture.width > 0 &&
         picture.height > 0) {
-        const Placement placement = placeFit(options.fit, picture.width, picture.height);
-        AreaAverager averager(placement.source, placement.target.width, placement.target.height,
-                              options.background);
-        for (int y = placement.source.y; y < placement.source.y + placement.source.height; ++y) {
-            averager.addRow(y, picture.pixel(0, y));
+        FitScaler scaler(options.fit, picture.width, picture.height, {}, options.background);
+        const Area& source = scaler.storedSource();
+        for (int y = source.y; y < source.y + source.height; ++y) {
+            scaler.addRow(y, picture.pixel(0, y));
         }
-        return composeScaled(averager, placement, options.background);
+        return composeScaled(scaler.result(), options.background);
     }
     FramePixels shown;
     shown.fill(options.background & 0xFFFFFF);
@@ -304,6 +359,13 @@ FrameBuffer packBox(const FramePixels& shown, const ConversionOptions& options) 
 Conversion convertPicture(const RgbaView& picture, const ConversionOptions& options) {
     Conversion conversion;
     conversion.shown = composeBox(picture, options);
+    conversion.frame = packBox(conversion.shown, options);
+    return conversion;
+}
+
+Conversion convertPicture(const ScaledPicture& picture, const ConversionOptions& options) {
+    Conversion conversion;
+    conversion.shown = composeScaled(picture, options.background);
     conversion.frame = packBox(conversion.shown, options);
     return conversion;
 }

@@ -79,25 +79,26 @@ ConvertedInput convertInput(const QString& path, const ConversionOptions& option
         return input;
     }
     if (allFrames) {
-        const LoadedFrameSet set = LoadFrameSet(path, options.fit);
+        const LoadedFrameSet set = LoadFrameSet(path, options);
         if (!set.ok()) {
             input.failure =
                 QStringLiteral(u"无法打开图片“%1”：%2").arg(nativePath(path), set.failure);
             return input;
         }
         for (const QImage& frame : set.frames) {
-            input.frames.append(convertPicture(frame, options).frame);
+            input.frames.append(set.scaled ? convertPicture(*set.scaled, options).frame
+                                           : convertPicture(frame, options).frame);
         }
         input.delaysMs = set.delaysMs;
         return input;
     }
-    const LoadedPicture loaded = loadForFit(path, options.fit);
+    const LoadedPicture loaded = loadForFit(path, options);
     if (!loaded.ok()) {
         input.failure =
             QStringLiteral(u"无法打开图片“%1”：%2").arg(nativePath(path), loaded.failure);
         return input;
     }
-    input.frames = {convertPicture(loaded.picture, options).frame};
+    input.frames = {convertPicture(loaded, options).frame};
     input.delaysMs = {0};
     return input;
 }

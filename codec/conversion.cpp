@@ -1,6 +1,7 @@
 #include "conversion.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace ravik {
 namespace {
@@ -242,6 +243,7 @@ void AreaAverager::addRow(int y, const std::uint8_t* rgba) {
                 green += w * p[1];
                 blue += w * p[2];
             } else {
+                translucent_ = true;
                 red += w * std::uint32_t(blendChannel(p[0], alpha, background_[0]));
                 green += w * std::uint32_t(blendChannel(p[1], alpha, background_[1]));
                 blue += w * std::uint32_t(blendChannel(p[2], alpha, background_[2]));
@@ -288,23 +290,80 @@ std::vector<ColorValue> AreaAverager::result() const {
     return colors;
 }
 
-BoxPixels composeScaled(const AreaAverager& averager, const Placement& placement,
-                        ColorValue background) {
+namespace {
+
+// Where pixel (x, y) of a picture shown upright lies in its stored width × height.
+void toStored(const Orientation& o, int width, int height, int x, int y, int* storedX,
+              int* storedY) {
+    *storedX = o.turned ? y : x;
+    *storedY = o.turned ? height - 1 - x : y;
+    if (o.mirrored) {
+        *storedX = width - 1 - *storedX;
+    }
+    if (o.flipped) {
+        *storedY = height - 1 - *storedY;
+    }
+}
+
+// The stored area that shows as `shown`.
+Area storedArea(const Orientation& o, int width, int height, const Area& shown) {
+    if (shown.width <= 0 || shown.height <= 0) {
+        return {};
+    }
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    toStored(o, width, height, shown.x, shown.y, &x0, &y0);
+    toStored(o, width, height, shown.x + shown.width - 1, shown.y + shown.height - 1, &x1, &y1);
+    return {std::min(x0, x1), std::min(y0, y1), std::abs(x1 - x0) + 1, std::abs(y1 - y0) + 1};
+}
+
+} // namespace
+
+FitScaler::FitScaler(Fit fit, int storedWidth, int storedHeight, Orientation orientation,
+                     ColorValue background)
+    : placement_(orientation.turned ? placeFit(fit, storedHeight, storedWidth)
+                                    : placeFit(fit, storedWidth, storedHeight)),
+      orientation_(orientation), background_(background & 0xFFFFFF),
+      storedSource_(storedArea(orientation, storedWidth, storedHeight, placement_.source)),
+      averager_(
+          storedSource_, orientation.turned ? placement_.target.height : placement_.target.width,
+          orientation.turned ? placement_.target.width : placement_.target.height, background) {}
+
+ScaledPicture FitScaler::result() const {
+    ScaledPicture picture{placement_, {}, {}, background_, averager_.translucent()};
+    const std::vector<ColorValue> stored = averager_.result();
+    const std::vector<bool> storedVisible = averager_.showsPicture();
+    const Area& target = placement_.target;
+    const int storedWidth = orientation_.turned ? target.height : target.width;
+    const int storedHeight = orientation_.turned ? target.width : target.height;
+    picture.colors.resize(stored.size());
+    picture.visible.resize(stored.size());
+    for (int y = 0; y < target.height; ++y) {
+        for (int x = 0; x < target.width; ++x) {
+            int sx = 0, sy = 0;
+            toStored(orientation_, storedWidth, storedHeight, x, y, &sx, &sy);
+            const std::size_t to = std::size_t(y) * std::size_t(target.width) + std::size_t(x);
+            const std::size_t from = std::size_t(sy) * std::size_t(storedWidth) + std::size_t(sx);
+            picture.colors[to] = stored[from];
+            picture.visible[to] = storedVisible[from];
+        }
+    }
+    return picture;
+}
+
+BoxPixels composeScaled(const ScaledPicture& picture, ColorValue background) {
     BoxPixels box;
     box.shown.fill(background & 0xFFFFFF);
-    const std::vector<ColorValue> colors = averager.result();
-    const std::vector<bool> visible = averager.showsPicture();
-    const Area& target = placement.target;
-    if (colors.size() != std::size_t(target.width) * std::size_t(target.height) ||
-        visible.size() != colors.size()) {
+    const Area& target = picture.placement.target;
+    const std::size_t count = std::size_t(target.width) * std::size_t(target.height);
+    if (picture.colors.size() != count || picture.visible.size() != count) {
         return box;
     }
     for (int y = 0; y < target.height; ++y) {
         const std::size_t from = std::size_t(target.width) * std::size_t(y);
-        std::copy_n(colors.begin() + std::ptrdiff_t(from), target.width,
+        std::copy_n(picture.colors.begin() + std::ptrdiff_t(from), target.width,
                     box.shown.begin() + std::ptrdiff_t{kFrameWidth} * (target.y + y) + target.x);
         for (int x = 0; x < target.width; ++x) {
-            box.picture[indexOf(target.x + x, target.y + y)] = visible[from + std::size_t(x)];
+            box.picture[indexOf(target.x + x, target.y + y)] = picture.visible[from + std::size_t(x)];
         }
     }
     return box;
@@ -313,13 +372,12 @@ BoxPixels composeScaled(const AreaAverager& averager, const Placement& placement
 BoxPixels composeBox(const RgbaView& picture, const ConversionOptions& options) {
     if (options.fit != Fit::Original && picture.data != nullptr && picture.width > 0 &&
         picture.height > 0) {
-        const Placement placement = placeFit(options.fit, picture.width, picture.height);
-        AreaAverager averager(placement.source, placement.target.width, placement.target.height,
-                              options.background);
-        for (int y = placement.source.y; y < placement.source.y + placement.source.height; ++y) {
-            averager.addRow(y, picture.pixel(0, y));
+        FitScaler scaler(options.fit, picture.width, picture.height, {}, options.background);
+        const Area& source = scaler.storedSource();
+        for (int y = source.y; y < source.y + source.height; ++y) {
+            scaler.addRow(y, picture.pixel(0, y));
         }
-        return composeScaled(averager, placement, options.background);
+        return composeScaled(scaler.result(), options.background);
     }
     BoxPixels box;
     box.shown.fill(options.background & 0xFFFFFF);
@@ -371,6 +429,11 @@ FrameBuffer packBox(const BoxPixels& box, const ConversionOptions& options) {
 
 Conversion convertPicture(const RgbaView& picture, const ConversionOptions& options) {
     const BoxPixels box = composeBox(picture, options);
+    return {box.shown, packBox(box, options)};
+}
+
+Conversion convertPicture(const ScaledPicture& picture, const ConversionOptions& options) {
+    const BoxPixels box = composeScaled(picture, options.background);
     return {box.shown, packBox(box, options)};
 }
 

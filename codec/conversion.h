@@ -98,9 +98,9 @@ Placement placeFit(Fit fit, int width, int height);
 
 // Area-averages a part of an RGBA picture, blended over a background, into a target size: each
 // target pixel is the mean of the source area it covers (partial pixels weighted by how much of
-// them it covers), rounded to nearest. Rows come in one at a time, top to bottom, so a decoder can
-// feed it without the whole picture in memory. Exact integer arithmetic: the same input gives the
-// same colours on every machine.
+// them it covers), rounded to nearest. Rows come in one at a time, in any order, each once, so a
+// decoder can feed it without the whole picture in memory. Exact integer arithmetic: the same
+// input gives the same colours on every machine, whatever the order of the rows.
 class AreaAverager {
 public:
     AreaAverager(const Area& source, int targetWidth, int targetHeight, ColorValue background);
@@ -113,6 +113,8 @@ public:
     // For each target pixel, row by row, whether any source pixel it covers is not wholly
     // transparent.
     std::vector<bool> showsPicture() const;
+    // Whether some pixel added was not wholly opaque, so the colours depend on the background.
+    bool translucent() const { return translucent_; }
 
 private:
     struct Span {
@@ -125,6 +127,7 @@ private:
     int targetWidth_;
     int targetHeight_;
     int background_[3];
+    bool translucent_ = false;
     std::vector<Span> columns_;
     // For each source row, the target rows it lies in and with what weight.
     std::vector<std::vector<std::pair<int, int>>> rowTargets_;
@@ -134,13 +137,54 @@ private:
     std::vector<bool> visible_;          // any alpha above 0, per target pixel
 };
 
+// How a picture's stored rows are turned to show it upright: mirrored left to right, flipped
+// top to bottom, then turned a quarter clockwise (what the EXIF and TIFF orientations ask).
+struct Orientation {
+    bool mirrored = false;
+    bool flipped = false;
+    bool turned = false;
+};
+
+// A picture brought into the box by a scaling fit: the averaged colours of the box area it
+// fills, blended over `background`. Those of an opaque picture hold over any background.
+struct ScaledPicture {
+    Placement placement;            // in the picture as shown
+    std::vector<ColorValue> colors; // placement.target's pixels, row by row
+    std::vector<bool> visible;      // the same pixels: whether any of the picture shows there
+    ColorValue background = kDefaultBackground;
+    bool translucent = false; // some pixel was not wholly opaque
+};
+
+// Scales a picture for a fit while it is decoded: the decoder hands over its rows as stored
+// (8-bit straight RGBA, any order, each once) and the scaler keeps only the box's sums, so no
+// size needs a whole-picture buffer. Averaging in stored order and turning the small result
+// upright gives exactly the colours of averaging the upright picture.
+class FitScaler {
+public:
+    FitScaler(Fit fit, int storedWidth, int storedHeight, Orientation orientation,
+              ColorValue background);
+
+    // The stored rows and columns the fit takes; rows outside may be skipped.
+    const Area& storedSource() const { return storedSource_; }
+    // Stored row y, the whole stored width.
+    void addRow(int y, const std::uint8_t* rgba) { averager_.addRow(y, rgba); }
+    // The scaled picture, once every stored row of storedSource() has been added.
+    ScaledPicture result() const;
+
+private:
+    Placement placement_;
+    Orientation orientation_;
+    ColorValue background_;
+    Area storedSource_;
+    AreaAverager averager_;
+};
+
 // What the box shows: the picture placed (or scaled, as options.fit says) and blended over the
 // background.
 BoxPixels composeBox(const RgbaView& picture, const ConversionOptions& options);
 
-// The box for a scaling fit, from an averager fed with the whole picture's rows.
-BoxPixels composeScaled(const AreaAverager& averager, const Placement& placement,
-                        ColorValue background);
+// The box showing a scaled picture, the rest of it `background`.
+BoxPixels composeScaled(const ScaledPicture& picture, ColorValue background);
 
 // The frame for what a box shows, the picture quantised as options.dither says.
 FrameBuffer packBox(const BoxPixels& box, const ConversionOptions& options);
@@ -156,6 +200,9 @@ struct Conversion {
     FrameBuffer frame;
 };
 Conversion convertPicture(const RgbaView& picture, const ConversionOptions& options);
+// The same for a picture a fit has scaled already; options.background must be the one it was
+// scaled over unless it is opaque.
+Conversion convertPicture(const ScaledPicture& picture, const ConversionOptions& options);
 
 // The frame decoded as the preview draws it: each nibble n back as n × 16.
 FramePixels previewPixels(const FrameBuffer& frame);

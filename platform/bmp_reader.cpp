@@ -173,11 +173,14 @@ void decodeRow(const Layout& l, const uchar* row, int count, QRgb* out) {
     }
 }
 
-Fault readUncompressed(const uchar* data, qsizetype available, const Layout& l, QImage& out) {
+Fault readUncompressed(const uchar* data, qsizetype available, const Layout& l, PictureRows& out) {
     if (l.stride() * l.height > available) {
         return Fault::incomplete;
     }
     for (int y = 0; y < out.height(); ++y) {
+        if (!out.wanted(y)) {
+            continue;
+        }
         const qint64 stored = l.bottomUp ? l.height - 1 - y : y;
         decodeRow(l, data + stored * l.stride(), out.width(),
                   reinterpret_cast<QRgb*>(out.scanLine(y)));
@@ -188,8 +191,8 @@ Fault readUncompressed(const uchar* data, qsizetype available, const Layout& l, 
 // RLE data runs from the first stored row; a bottom-up picture's shown top comes last, so it is
 // walked through, skipping what lies outside the corner. Pixels the data jumps over are
 // transparent, as browsers show them.
-Fault readRunLength(const uchar* data, qsizetype available, const Layout& l, QImage& out) {
-    out.fill(Qt::transparent);
+Fault readRunLength(const uchar* data, qsizetype available, const Layout& l, PictureRows& out) {
+    out.clear();
     const bool four = l.compression == kRle4;
     qint64 x = 0;
     qint64 row = 0; // stored row
@@ -199,7 +202,7 @@ Fault readRunLength(const uchar* data, qsizetype available, const Layout& l, QIm
     };
     const auto wanted = [&] {
         const qint64 y = shownRow();
-        return y >= 0 && y < out.height();
+        return y >= 0 && y < out.height() && out.wanted(int(y));
     };
     const auto put = [&](uint index) {
         if (x < out.width() && wanted()) {
@@ -263,16 +266,17 @@ uint scaledChannel(uint value, int bits) {
     return uint((quint64{value} * 255 + largest / 2) / largest);
 }
 
-PictureRead readBmp(QByteArrayView bytes, const QSize& corner) {
+PictureRead readBmp(QByteArrayView bytes, const QSize& corner, const ConversionOptions* fit) {
     Layout l;
     if (const Fault fault = parse(bytes, &l); fault != Fault::none) {
         return readFault(fault);
     }
     const QSize size = cornerSize(QSize(int(l.width), int(l.height)), corner);
-    if (exceedsDecodeLimit(size)) {
+    if (fit == nullptr && exceedsDecodeLimit(size)) {
         return readFault(Fault::tooLarge);
     }
-    QImage out(size, QImage::Format_ARGB32);
+    PictureRows out = fit != nullptr ? PictureRows(size, QImage::Format_ARGB32, *fit)
+                                     : PictureRows(size, QImage::Format_ARGB32);
     if (out.isNull()) {
         return readFault(Fault::tooLarge);
     }
@@ -281,7 +285,7 @@ PictureRead readBmp(QByteArrayView bytes, const QSize& corner) {
     const Fault fault = l.compression == kRle8 || l.compression == kRle4
                             ? readRunLength(data, available, l, out)
                             : readUncompressed(data, available, l, out);
-    return fault == Fault::none ? PictureRead{out, Fault::none} : readFault(fault);
+    return fault == Fault::none ? readRows(out) : readFault(fault);
 }
 
 } // namespace ravik

@@ -17,6 +17,8 @@ uint scaledChannel(uint value, int bits);
 
 // The picture as shown (top row first), or only its top-left `corner` when that is valid. Rows
 // are reached by seeking; run-length data is unpacked only as far as the wanted rows reach.
-PictureRead readBmp(QByteArrayView bytes, const QSize& corner = QSize());
+// With a scaling `fit`, the picture scaled row by row instead, whatever its size.
+PictureRead readBmp(QByteArrayView bytes, const QSize& corner = QSize(),
+                    const ConversionOptions* fit = nullptr);
 
 } // namespace ravik

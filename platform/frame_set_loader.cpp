@@ -44,7 +44,7 @@ std::vector<int> rowOrder(int height, bool interlaced) {
 // areas as they were, which shows parts of earlier frames that should be gone.
 LoadedFrameSet loadGifFrames(const QString& path, Fit fit) {
     const auto failed = [](const QString& reason) {
-        return LoadedFrameSet{{}, {}, reason};
+        return LoadedFrameSet{{}, {}, reason, std::nullopt};
     };
     int error = 0;
     const std::unique_ptr<GifFileType, GifCloser> gif(
@@ -138,7 +138,8 @@ bool isGif(const QString& path) {
 
 } // namespace
 
-LoadedFrameSet LoadFrameSet(const QString& path, Fit fit) {
+LoadedFrameSet LoadFrameSet(const QString& path, const ConversionOptions& options) {
+    const Fit fit = options.fit;
     if (isGif(path)) {
         return loadGifFrames(path, fit);
     }
@@ -147,11 +148,11 @@ LoadedFrameSet LoadFrameSet(const QString& path, Fit fit) {
     reader.setAutoTransform(true);
     if (!reader.supportsAnimation()) {
         // A still picture goes through the exact single-picture path.
-        const LoadedPicture single = loadForFit(path, fit);
+        const LoadedPicture single = loadForFit(path, options);
         if (!single.ok()) {
-            return {{}, {}, single.failure};
+            return {{}, {}, single.failure, std::nullopt};
         }
-        return {{single.picture}, {0}, {}};
+        return {{single.picture}, {0}, {}, single.scaled};
     }
     // Qt's WebP and APNG readers hand out each frame already composed over the ones before.
     for (;;) {

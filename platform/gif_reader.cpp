@@ -1,6 +1,7 @@
 #include "gif_reader.h"
 
 #include "platform/picture_orientation.h"
+#include "platform/picture_rows.h"
 
 #include <cstring>
 #include <gif_lib.h>
@@ -71,7 +72,7 @@ bool looksLikeGif(QByteArrayView data) {
     return data.startsWith("GIF87a") || data.startsWith("GIF89a");
 }
 
-LoadedPicture readGif(QByteArrayView data, const QSize& corner) {
+LoadedPicture readGif(QByteArrayView data, const QSize& corner, const ConversionOptions* fit) {
     // A whole file ends with its trailer; the reader stops early and would not see a file cut
     // off further on.
     if (!data.endsWith(";")) {
@@ -87,15 +88,16 @@ LoadedPicture readGif(QByteArrayView data, const QSize& corner) {
     if (screen.isEmpty()) {
         return corruptPicture();
     }
-    if (!corner.isValid() && exceedsDecodeLimit(screen)) {
+    if (!corner.isValid() && fit == nullptr && exceedsDecodeLimit(screen)) {
         return tooLargePicture(screen);
     }
     const QSize shown = corner.isValid() ? corner.boundedTo(screen) : screen;
-    QImage picture(shown, QImage::Format_ARGB32);
+    PictureRows picture = fit != nullptr ? PictureRows(shown, QImage::Format_ARGB32, *fit)
+                                         : PictureRows(shown, QImage::Format_ARGB32);
     if (picture.isNull()) {
         return corruptPicture();
     }
-    picture.fill(Qt::transparent);
+    picture.clear();
 
     int transparent = -1;
     for (;;) {
@@ -150,7 +152,7 @@ LoadedPicture readGif(QByteArrayView data, const QSize& corner) {
             return corruptPicture();
         }
         const int y = image.Top + order[size_t(i)];
-        if (y >= shown.height()) {
+        if (y >= shown.height() || !picture.wanted(y)) {
             continue;
         }
         auto* out = reinterpret_cast<QRgb*>(picture.scanLine(y));
@@ -158,7 +160,10 @@ LoadedPicture readGif(QByteArrayView data, const QSize& corner) {
             out[image.Left + x] = colours[line[size_t(x)]];
         }
     }
-    return {picture, {}};
+    if (picture.scaling()) {
+        return {QImage(), {}, picture.scaled()};
+    }
+    return {picture.picture(), {}, std::nullopt};
 }
 
 } // namespace ravik

@@ -15,7 +15,9 @@ namespace ravik {
 // True for data starting like a GIF file.
 bool looksLikeGif(QByteArrayView data);
 
-// The first frame, cut to its top-left `corner` when that is valid, else whole.
-LoadedPicture readGif(QByteArrayView data, const QSize& corner);
+// The first frame, cut to its top-left `corner` when that is valid, else whole; with a scaling
+// `fit`, scaled line by line instead, whatever its size.
+LoadedPicture readGif(QByteArrayView data, const QSize& corner,
+                      const ConversionOptions* fit = nullptr);
 
 } // namespace ravik

@@ -248,7 +248,7 @@ LoadedPicture readJpeg(QByteArrayView data, const QSize& corner) {
     if (!decoded) {
         return corruptPicture();
     }
-    return {upright(picture, transformation), {}};
+    return {upright(picture, transformation), {}, std::nullopt};
 }
 
 } // namespace ravik

@@ -59,29 +59,30 @@ RgbaView rgbaView(const QImage& rgba) {
     return {rgba.constBits(), rgba.width(), rgba.height(), rgba.bytesPerLine()};
 }
 
-Conversion convertPicture(const QImage& picture, const ConversionOptions& options) {
-    if (options.fit == Fit::Original || picture.isNull()) {
-        const QImage rgba = boxRgba(picture);
-        return convertPicture(rgbaView(rgba), options);
-    }
+ScaledPicture scalePicture(const QImage& picture, const ConversionOptions& options) {
     // The picture is converted to 8-bit RGBA a strip of rows at a time, so a big picture needs no
     // second full-size copy.
     constexpr int kStripRows = 32;
-    const Placement placement = placeFit(options.fit, picture.width(), picture.height());
-    const Area& source = placement.source;
-    AreaAverager averager(source, placement.target.width, placement.target.height,
-                          options.background);
+    FitScaler scaler(options.fit, picture.width(), picture.height(), {}, options.background);
+    const Area& source = scaler.storedSource();
     const bool direct = picture.format() == QImage::Format_RGBA8888;
     for (int y = source.y; y < source.y + source.height; y += kStripRows) {
         const int rows = std::min(kStripRows, source.y + source.height - y);
         const QImage strip = direct ? picture : rgba8(picture.copy(0, y, picture.width(), rows));
         const int first = direct ? y : 0;
         for (int row = 0; row < rows; ++row) {
-            averager.addRow(y + row, strip.constScanLine(first + row));
+            scaler.addRow(y + row, strip.constScanLine(first + row));
         }
     }
-    const BoxPixels box = composeScaled(averager, placement, options.background);
-    return {box.shown, packBox(box, options)};
+    return scaler.result();
+}
+
+Conversion convertPicture(const QImage& picture, const ConversionOptions& options) {
+    if (options.fit == Fit::Original || picture.isNull()) {
+        const QImage rgba = boxRgba(picture);
+        return convertPicture(rgbaView(rgba), options);
+    }
+    return convertPicture(scalePicture(picture, options), options);
 }
 
 QImage panelImage(const FrameBuffer& frame) {

@@ -25,6 +25,9 @@ RgbaView rgbaView(const QImage& rgba);
 // picture's top-left corner; the other fits scale the whole picture given.
 Conversion convertPicture(const QImage& picture, const ConversionOptions& options);
 
+// A decoded picture scaled as options.fit says (not Fit::Original).
+ScaledPicture scalePicture(const QImage& picture, const ConversionOptions& options);
+
 // The 98 × 67 colours as an opaque picture.
 QImage framePixelsImage(const FramePixels& pixels);
 

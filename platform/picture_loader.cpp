@@ -4,6 +4,7 @@
 #include "platform/bmp_reader.h"
 #include "platform/gif_reader.h"
 #include "platform/jpeg_reader.h"
+#include "platform/picture_conversion.h"
 #include "platform/picture_orientation.h"
 #include "platform/png_corner.h"
 #include "platform/tga_reader.h"
@@ -21,7 +22,7 @@ namespace ravik {
 namespace {
 
 LoadedPicture failed(const QString& reason) {
-    return {QImage(), reason};
+    return {QImage(), reason, std::nullopt};
 }
 
 QString readFailureReason(QImageReader::ImageReaderError error) {
@@ -86,7 +87,7 @@ LoadedPicture readWith(QImageReader& reader) {
     if (!reader.read(&picture) || picture.isNull()) {
         return failed(readFailureReason(reader.error()));
     }
-    return {picture, {}};
+    return {picture, {}, std::nullopt};
 }
 
 LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArray& format) {
@@ -105,6 +106,10 @@ LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArra
     return readWith(reader);
 }
 
+bool isPng(QByteArrayView data) {
+    return data.startsWith(QByteArrayView("\x89PNG\r\n\x1A\n", 8));
+}
+
 // A TGA 2.0 file ends with this footer, the nearest thing the format has to a signature.
 bool hasTgaFooter(QByteArrayView data) {
     return data.endsWith(QByteArrayView("TRUEVISION-XFILE.\0", 18));
@@ -112,21 +117,23 @@ bool hasTgaFooter(QByteArrayView data) {
 
 // BMP, TIFF (by signature) and TGA (by suffix or footer) through our own readers; nothing
 // where they don't take the file, so Qt's readers get it.
+// With a scaling `fit`, the picture comes back scaled while read.
 std::optional<LoadedPicture> decodeOwnFormat(const QByteArray& data, const QSize& corner,
-                                             const QByteArray& formatHint) {
+                                             const QByteArray& formatHint,
+                                             const ConversionOptions* fit = nullptr) {
     PictureRead read;
     if (data.startsWith("BM")) {
-        read = readBmp(data, corner);
+        read = readBmp(data, corner, fit);
     } else if (looksLikeTiff(data)) {
-        read = readTiff(data, corner);
+        read = readTiff(data, corner, fit);
     } else if ((formatHint == "tga" || hasTgaFooter(data)) && looksLikeTga(data)) {
-        read = readTga(data, corner);
+        read = readTga(data, corner, fit);
     } else {
         return std::nullopt;
     }
     switch (read.fault) {
     case PictureRead::Fault::none:
-        return LoadedPicture{read.picture, {}};
+        return LoadedPicture{read.picture, {}, read.scaled};
     case PictureRead::Fault::unsupported:
         return std::nullopt;
     case PictureRead::Fault::incomplete:
@@ -160,13 +167,13 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
-    const bool png = data.startsWith(QByteArrayView("\x89PNG\r\n\x1A\n", 8));
+    const bool png = isPng(data);
     if (png && corner.isValid()) {
         if (!pngIsComplete(data)) {
             return failed(kIncomplete);
         }
         if (const auto read = readPngCorner(buffer, corner)) {
-            return read->ok ? LoadedPicture{read->picture, {}} : failed(kCorrupt);
+            return read->ok ? LoadedPicture{read->picture, {}, std::nullopt} : failed(kCorrupt);
         }
     }
     if (png) {
@@ -239,6 +246,8 @@ int jpegReduction(const QSize& shown, Fit fit) {
     return 1;
 }
 
+} // namespace
+
 LoadedPicture decodeReducedJpeg(const QByteArray& data, Fit fit) {
     if (!jpegIsComplete(data)) {
         return failed(kIncomplete);
@@ -266,28 +275,57 @@ LoadedPicture decodeReducedJpeg(const QByteArray& data, Fit fit) {
     return readWith(reader);
 }
 
-} // namespace
-
 LoadedPicture LoadPicture(const QString& path, const QSize& corner) {
     return fromFile(path, [&corner](const QByteArray& data, const QByteArray& suffix) {
         return decodePicture(data, corner, suffix);
     });
 }
 
-LoadedPicture decodeForFit(const QByteArray& data, Fit fit, const QByteArray& formatHint) {
-    if (fit == Fit::Original) {
+LoadedPicture decodeForFit(const QByteArray& data, const ConversionOptions& options,
+                           const QByteArray& formatHint) {
+    if (options.fit == Fit::Original) {
         return decodePicture(data, {kFrameWidth, kFrameHeight}, formatHint);
     }
-    if (data.startsWith(QByteArrayView("\xFF\xD8\xFF", 3))) {
-        return decodeReducedJpeg(data, fit);
+    // Our own readers scale row by row as they decode, so no whole picture is ever held. The
+    // formats are told apart in the same order as decodePicture does.
+    const bool decodedWhole = looksLikeJpeg(data) || isStillWebp(data);
+    if (!decodedWhole && looksLikeGif(data)) {
+        return readGif(data, QSize(), &options);
     }
-    return decodePicture(data, QSize(), formatHint);
+    if (auto own =
+            decodedWhole ? std::nullopt : decodeOwnFormat(data, QSize(), formatHint, &options)) {
+        return *own;
+    }
+    if (isPng(data)) {
+        if (!pngIsComplete(data)) {
+            return failed(kIncomplete);
+        }
+        QBuffer buffer;
+        buffer.setData(data);
+        buffer.open(QIODevice::ReadOnly);
+        if (const auto read = scalePng(buffer, options)) {
+            return read->ok ? LoadedPicture{QImage(), {}, read->picture} : failed(kCorrupt);
+        }
+    }
+    // The rest (reduced JPEG, interlaced PNG, formats only Qt reads) is decoded whole, then
+    // scaled the same way.
+    const LoadedPicture whole = looksLikeJpeg(data) ? decodeReducedJpeg(data, options.fit)
+                                                    : decodePicture(data, QSize(), formatHint);
+    if (!whole.ok() || whole.picture.isNull()) {
+        return whole;
+    }
+    return {QImage(), {}, scalePicture(whole.picture, options)};
 }
 
-LoadedPicture loadForFit(const QString& path, Fit fit) {
-    return fromFile(path, [fit](const QByteArray& data, const QByteArray& suffix) {
-        return decodeForFit(data, fit, suffix);
+LoadedPicture loadForFit(const QString& path, const ConversionOptions& options) {
+    return fromFile(path, [&options](const QByteArray& data, const QByteArray& suffix) {
+        return decodeForFit(data, options, suffix);
     });
+}
+
+Conversion convertPicture(const LoadedPicture& loaded, const ConversionOptions& options) {
+    return loaded.scaled ? convertPicture(*loaded.scaled, options)
+                         : convertPicture(loaded.picture, options);
 }
 
 QString pictureFilter() {

@@ -121,17 +121,20 @@ bool exceedsDecodeLimit(const QSize& size, qint64 bytesPerPixel) {
 }
 
 LoadedPicture corruptPicture() {
-    return {QImage(), QStringLiteral(u"图片数据无效或已损坏")};
+    return {QImage(), QStringLiteral(u"图片数据无效或已损坏"), std::nullopt};
 }
 
 LoadedPicture incompletePicture() {
-    return {QImage(), QStringLiteral(u"图片数据不完整，文件可能只下载或复制了一部分")};
+    return {QImage(), QStringLiteral(u"图片数据不完整，文件可能只下载或复制了一部分"),
+            std::nullopt};
 }
 
 LoadedPicture tooLargePicture(const QSize& size) {
-    return {QImage(), QStringLiteral(u"图片太大：%1 × %2 像素，超出了可以解码的大小")
-                          .arg(size.width())
-                          .arg(size.height())};
+    return {QImage(),
+            QStringLiteral(u"图片太大：%1 × %2 像素，超出了可以解码的大小")
+                .arg(size.width())
+                .arg(size.height()),
+            std::nullopt};
 }
 
 } // namespace ravik

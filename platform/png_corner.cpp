@@ -1,5 +1,7 @@
 #include "png_corner.h"
 
+#include "platform/picture_rows.h"
+
 #include <QIODevice>
 #include <QSysInfo>
 #include <csetjmp>
@@ -79,6 +81,14 @@ bool configure(png_structp png, png_infop info, const Header& header, bool alpha
     return true;
 }
 
+// The Qt format the configured rows are laid out as.
+QImage::Format pixelFormat(const Header& header, bool alpha) {
+    if (header.bitDepth == 16) {
+        return alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64;
+    }
+    return alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+}
+
 bool readRows(png_structp png, png_bytep row, png_uint_32 rows, uchar* out,
               qsizetype outBytesPerLine, size_t copyBytes) {
     if (setjmp(png_jmpbuf(png))) {
@@ -137,6 +147,38 @@ bool readInterlacedRows(png_structp png, const Header& header, png_bytep row, QI
     return true;
 }
 
+// Qt keeps low-depth grey with a colour key as a colour table whose transparent entry is
+// transparent black; match it, so both readers give the same pixels.
+void clearTransparent(const Header& header, uchar* row, int width) {
+    if (header.colorType == PNG_COLOR_TYPE_GRAY && header.transparency && header.bitDepth > 1 &&
+        header.bitDepth != 16) {
+        auto* line = reinterpret_cast<QRgb*>(row);
+        for (int x = 0; x < width; ++x) {
+            if (qAlpha(line[x]) == 0) {
+                line[x] = 0;
+            }
+        }
+    }
+}
+
+// Reads every row of a non-interlaced picture into `rows`, skipping the pixels of rows it
+// doesn't want (libpng must still inflate them).
+bool readAllRows(png_structp png, const Header& header, png_bytep scratch, PictureRows* rows) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    for (png_uint_32 y = 0; y < header.height; ++y) {
+        if (!rows->wanted(int(y))) {
+            png_read_row(png, scratch, nullptr);
+            continue;
+        }
+        uchar* row = rows->scanLine(int(y));
+        png_read_row(png, row, nullptr);
+        clearTransparent(header, row, rows->width());
+    }
+    return true;
+}
+
 class PngReader {
 public:
     PngReader()
@@ -176,9 +218,7 @@ std::optional<PngCorner> readPngCorner(QIODevice& device, const QSize& corner) {
         return PngCorner{};
     }
 
-    const QImage::Format format = sixteenBit
-                                      ? (alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64)
-                                      : (alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    const QImage::Format format = pixelFormat(header, alpha);
     const int width = int(qMin<png_uint_32>(header.width, png_uint_32(corner.width())));
     const int height = int(qMin<png_uint_32>(header.height, png_uint_32(corner.height())));
     QImage picture(width, height, format);
@@ -198,20 +238,40 @@ std::optional<PngCorner> readPngCorner(QIODevice& device, const QSize& corner) {
     if (!read) {
         return PngCorner{};
     }
-    // Qt keeps low-depth grey with a colour key as a colour table whose transparent entry is
-    // transparent black; match it, so both readers give the same pixels.
-    if (header.colorType == PNG_COLOR_TYPE_GRAY && header.transparency && header.bitDepth > 1 &&
-        !sixteenBit) {
-        for (int y = 0; y < height; ++y) {
-            auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
-            for (int x = 0; x < width; ++x) {
-                if (qAlpha(line[x]) == 0) {
-                    line[x] = 0;
-                }
-            }
-        }
+    for (int y = 0; y < height; ++y) {
+        clearTransparent(header, picture.scanLine(y), width);
     }
     return PngCorner{picture, true};
+}
+
+std::optional<PngScaled> scalePng(QIODevice& device, const ConversionOptions& fit) {
+    PngReader reader;
+    if (!reader.valid()) {
+        return std::nullopt;
+    }
+    png_set_read_fn(reader.png(), &device, readFromDevice);
+    Header header;
+    if (!readHeader(reader.png(), reader.info(), &header)) {
+        return PngScaled{};
+    }
+    if (header.interlace != PNG_INTERLACE_NONE) {
+        return std::nullopt;
+    }
+    const bool alpha = (header.colorType & PNG_COLOR_MASK_ALPHA) || header.transparency;
+    png_size_t rowBytes = 0;
+    if (!configure(reader.png(), reader.info(), header, alpha, &rowBytes)) {
+        return PngScaled{};
+    }
+    PictureRows rows(QSize(int(header.width), int(header.height)), pixelFormat(header, alpha), fit);
+    const int bytesPerPixel = header.bitDepth == 16 ? 8 : 4;
+    if (rows.isNull() || rowBytes != png_size_t(header.width) * png_size_t(bytesPerPixel)) {
+        return PngScaled{};
+    }
+    std::vector<png_byte> scratch(rowBytes);
+    if (!readAllRows(reader.png(), header, scratch.data(), &rows)) {
+        return PngScaled{};
+    }
+    return PngScaled{rows.scaled(), true};
 }
 
 } // namespace ravik

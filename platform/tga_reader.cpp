@@ -136,12 +136,12 @@ private:
 // Where stored pixels land in the picture made: only those within the shown corner are kept.
 struct RowPlacement {
     const Header& h;
-    QImage& out;
+    PictureRows& out;
 
     // The output row of a stored row, or -1 when it is not wanted.
     int row(qint64 stored) const {
         const qint64 shown = h.bottomUp() ? h.height - 1 - stored : stored;
-        return shown < out.height() ? int(shown) : -1;
+        return shown < out.height() && out.wanted(int(shown)) ? int(shown) : -1;
     }
     int column(qint64 stored) const { return int(h.rightToLeft() ? h.width - 1 - stored : stored); }
     void put(qint64 storedRow, qint64 storedColumn, QRgb colour) const {
@@ -213,7 +213,7 @@ bool looksLikeTga(QByteArrayView bytes) {
     return parseHeader(bytes, &header);
 }
 
-PictureRead readTga(QByteArrayView bytes, const QSize& corner) {
+PictureRead readTga(QByteArrayView bytes, const QSize& corner, const ConversionOptions* fit) {
     Header h;
     if (!parseHeader(bytes, &h)) {
         return readFault(Fault::corrupt);
@@ -224,19 +224,20 @@ PictureRead readTga(QByteArrayView bytes, const QSize& corner) {
         return readFault(Fault::incomplete);
     }
     const QSize size = cornerSize(QSize(h.width, h.height), corner);
-    if (exceedsDecodeLimit(size)) {
+    if (fit == nullptr && exceedsDecodeLimit(size)) {
         return readFault(Fault::tooLarge);
     }
     const auto* base = reinterpret_cast<const uchar*>(bytes.data());
     const PixelDecoder decode(h, base + mapStart);
-    QImage out(size, QImage::Format_ARGB32);
+    PictureRows out = fit != nullptr ? PictureRows(size, QImage::Format_ARGB32, *fit)
+                                     : PictureRows(size, QImage::Format_ARGB32);
     if (out.isNull()) {
         return readFault(Fault::tooLarge);
     }
     const RowPlacement place{h, out};
     const Fault fault = (h.runLength() ? readRunLength : readRaw)(
         base + dataStart, bytes.size() - dataStart, h, decode, place);
-    return fault == Fault::none ? PictureRead{out, Fault::none} : readFault(fault);
+    return fault == Fault::none ? readRows(out) : readFault(fault);
 }
 
 } // namespace ravik

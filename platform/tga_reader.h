@@ -16,6 +16,8 @@ bool looksLikeTga(QByteArrayView bytes);
 
 // The picture as shown, or only its top-left `corner` when that is valid. Run-length data is
 // walked to its end to tell a cut-off file, but only the needed rows are unpacked.
-PictureRead readTga(QByteArrayView bytes, const QSize& corner = QSize());
+// With a scaling `fit`, the picture scaled row by row instead, whatever its size.
+PictureRead readTga(QByteArrayView bytes, const QSize& corner = QSize(),
+                    const ConversionOptions* fit = nullptr);
 
 } // namespace ravik

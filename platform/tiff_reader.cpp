@@ -226,9 +226,10 @@ QPoint storedPoint(const Format& f, int x, int y) {
     }
 }
 
-// Decodes the strips or tiles that cover `region` (stored coordinates) into 16-bit pixels.
-Fault readRegion(TIFF* tif, const Format& f, const QRect& region, std::vector<QRgba64>& pixels) {
-    pixels.assign(size_t(region.width()) * size_t(region.height()), QRgba64());
+// Decodes the strips or tiles that cover `region` (stored coordinates) into 16-bit pixels, one
+// band of strips or tiles at a time, handing each row of the region to `takeRow(y, pixels)`.
+template <typename TakeRow>
+Fault readRegion(TIFF* tif, const Format& f, const QRect& region, TakeRow takeRow) {
     const bool tiled = TIFFIsTiled(tif);
     uint32_t blockWidth = f.width, blockHeight = 0;
     if (tiled) {
@@ -247,8 +248,12 @@ Fault readRegion(TIFF* tif, const Format& f, const QRect& region, std::vector<QR
         return Fault::corrupt;
     }
     std::vector<uchar> block(static_cast<size_t>(blockBytes));
+    std::vector<QRgba64> band;
     for (uint32_t top = uint32_t(region.top()) / blockHeight * blockHeight;
          top <= uint32_t(region.bottom()); top += blockHeight) {
+        const uint32_t y0 = std::max<uint32_t>(top, uint32_t(region.top()));
+        const uint32_t y1 = std::min<uint32_t>(top + blockHeight - 1, uint32_t(region.bottom()));
+        band.assign(size_t(y1 - y0 + 1) * size_t(region.width()), QRgba64());
         for (uint32_t left = uint32_t(region.left()) / blockWidth * blockWidth;
              left <= uint32_t(region.right()); left += blockWidth) {
             const tmsize_t got =
@@ -259,9 +264,6 @@ Fault readRegion(TIFF* tif, const Format& f, const QRect& region, std::vector<QR
             if (got < 0) {
                 return Fault::corrupt;
             }
-            const uint32_t y0 = std::max<uint32_t>(top, uint32_t(region.top()));
-            const uint32_t y1 =
-                std::min<uint32_t>(top + blockHeight - 1, uint32_t(region.bottom()));
             const uint32_t x0 = std::max<uint32_t>(left, uint32_t(region.left()));
             const uint32_t x1 = std::min<uint32_t>(left + blockWidth - 1, uint32_t(region.right()));
             for (uint32_t y = y0; y <= y1; ++y) {
@@ -270,10 +272,13 @@ Fault readRegion(TIFF* tif, const Format& f, const QRect& region, std::vector<QR
                 }
                 const uchar* row = block.data() + qint64{y - top} * rowBytes;
                 for (uint32_t x = x0; x <= x1; ++x) {
-                    pixels[size_t(y - uint32_t(region.top())) * size_t(region.width()) +
-                           (x - uint32_t(region.left()))] = pixel(f, row, x - left);
+                    band[size_t(y - y0) * size_t(region.width()) + (x - uint32_t(region.left()))] =
+                        pixel(f, row, x - left);
                 }
             }
+        }
+        for (uint32_t y = y0; y <= y1; ++y) {
+            takeRow(int(y), band.data() + size_t(y - y0) * size_t(region.width()));
         }
     }
     return Fault::none;
@@ -286,7 +291,7 @@ bool looksLikeTiff(QByteArrayView bytes) {
            bytes.startsWith(QByteArrayView("MM\0*", 4));
 }
 
-PictureRead readTiff(QByteArrayView bytes, const QSize& corner) {
+PictureRead readTiff(QByteArrayView bytes, const QSize& corner, const ConversionOptions* fit) {
     TIFFSetErrorHandler(nullptr); // failures are reported by return values
     TIFFSetWarningHandler(nullptr);
     Memory memory{bytes};
@@ -304,6 +309,23 @@ PictureRead readTiff(QByteArrayView bytes, const QSize& corner) {
         return readFault(Fault::incomplete);
     }
     const QSize stored(int(f.width), int(f.height));
+    const QImage::Format format = f.extra == EXTRASAMPLE_ASSOCALPHA
+                                      ? QImage::Format_RGBA64_Premultiplied
+                                      : QImage::Format_RGBA64;
+    if (fit != nullptr) {
+        // Stored rows go to the scaler as they are decoded; it turns the small result upright.
+        PictureRows rows(stored, format, *fit,
+                         orientationOf(orientationTransformation(int(f.orientation))));
+        const Area source = rows.wantedRows();
+        if (source.height <= 0) {
+            return readRows(rows);
+        }
+        const QRect region(0, source.y, stored.width(), source.height);
+        const Fault fault = readRegion(tif.get(), f, region, [&](int y, const QRgba64* row) {
+            std::copy_n(row, region.width(), reinterpret_cast<QRgba64*>(rows.scanLine(y)));
+        });
+        return fault == Fault::none ? readRows(rows) : readFault(fault);
+    }
     const QSize size = cornerSize(f.transposed() ? stored.transposed() : stored, corner);
     if (exceedsDecodeLimit(size, 16)) {
         return readFault(Fault::tooLarge);
@@ -311,12 +333,15 @@ PictureRead readTiff(QByteArrayView bytes, const QSize& corner) {
     const QRect region =
         QRect(storedPoint(f, 0, 0), QSize(1, 1))
             .united(QRect(storedPoint(f, size.width() - 1, size.height() - 1), QSize(1, 1)));
-    std::vector<QRgba64> pixels;
-    if (const Fault fault = readRegion(tif.get(), f, region, pixels); fault != Fault::none) {
+    std::vector<QRgba64> pixels(size_t(region.width()) * size_t(region.height()));
+    const Fault fault = readRegion(tif.get(), f, region, [&](int y, const QRgba64* row) {
+        std::copy_n(row, region.width(),
+                    pixels.begin() + std::ptrdiff_t{y - region.top()} * region.width());
+    });
+    if (fault != Fault::none) {
         return readFault(fault);
     }
-    QImage out(size, f.extra == EXTRASAMPLE_ASSOCALPHA ? QImage::Format_RGBA64_Premultiplied
-                                                       : QImage::Format_RGBA64);
+    QImage out(size, format);
     if (out.isNull()) {
         return readFault(Fault::tooLarge);
     }
@@ -327,7 +352,7 @@ PictureRead readTiff(QByteArrayView bytes, const QSize& corner) {
             line[x] = pixels[size_t(p.y()) * size_t(region.width()) + size_t(p.x())];
         }
     }
-    return {out, Fault::none};
+    return {out, Fault::none, std::nullopt};
 }
 
 } // namespace ravik

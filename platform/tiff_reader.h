@@ -17,6 +17,8 @@ bool looksLikeTiff(QByteArrayView bytes);
 // The picture as shown, or only its top-left `corner` when that is valid: then only the strips
 // or tiles holding the stored pixels that land in the corner are decoded. The samples come out
 // as 16-bit RGBA (8-bit samples v as v · 257, so their top 8 bits are v).
-PictureRead readTiff(QByteArrayView bytes, const QSize& corner = QSize());
+// With a scaling `fit`, the picture scaled band by band instead, whatever its size.
+PictureRead readTiff(QByteArrayView bytes, const QSize& corner = QSize(),
+                     const ConversionOptions* fit = nullptr);
 
 } // namespace ravik

@@ -91,7 +91,7 @@ LoadedPicture readWebp(QByteArrayView data, const QSize& corner) {
         return status == VP8_STATUS_NOT_ENOUGH_DATA ? incompletePicture() : corruptPicture();
     }
     const QImage picture = window.copy(region.translated(-left, -top));
-    return {upright(picture, transformation), {}};
+    return {upright(picture, transformation), {}, std::nullopt};
 }
 
 } // namespace ravik

@@ -230,7 +230,8 @@ private slots:
                                     QStringLiteral("gradient:red-blue"), file}),
                  0);
         const QByteArray jpeg = withExifOrientation(readAll(file), quint16(orientation));
-        const LoadedPicture loaded = decodeForFit(jpeg, fit);
+        const LoadedPicture loaded =
+            fit == Fit::Original ? decodeForFit(jpeg, {.fit = fit}) : decodeReducedJpeg(jpeg, fit);
         QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
         QCOMPARE(loaded.picture.size(), decoded);
     }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Measures the scaling fits on 6000 × 4000 pictures: `ravik-lcd convert PICTURE --fit contain`
+# Measures the scaling fits on 6000 × 4000 pictures and an 8000 × 6000 16-bit PNG (past the
+# whole-picture decode limit; the fits read it row by row): `ravik-lcd convert PICTURE --fit contain`
 # against ImageMagick's `convert PICTURE -resize 98x67 -depth 4 rgb:OUT`, interleaved runs, the
 # median wall time and the median peak memory (/usr/bin/time -f %M).
 # Not part of tools/test.sh. Usage: tools/bench-fit.sh [RUNS]   (default 5)
@@ -25,6 +26,10 @@ if [ ! -f "$data/big.png" ]; then
     /usr/bin/convert "$data/master.ppm" "$data/big.png"
     rm "$data/master.ppm"
 fi
+if [ ! -f "$data/huge16.png" ]; then
+    echo "== making an 8000 × 6000 16-bit test picture (once) =="
+    /usr/bin/convert -size 8000x6000 gradient:'#ff8040'-'#2040c0' -depth 16 "$data/huge16.png"
+fi
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -39,7 +44,7 @@ measure() {
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 printf '%-22s %-12s %10s %10s %8s\n' picture tool 'time (s)' 'peak MiB' ratio
-for picture in big-baseline.jpg big.png; do
+for picture in big-baseline.jpg big.png huge16.png; do
     : >"$out/ravik"
     : >"$out/magick"
     for _ in $(seq "$RUNS"); do

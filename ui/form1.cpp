@@ -232,21 +232,27 @@ bool Form1::setFit(Fit fit) {
     if (fit == options_.fit) {
         return true;
     }
-    if (!picturePath_.isEmpty()) {
-        // The fits need different parts of the picture: the corner, or all of it.
-        const LoadedPicture loaded = loadForFit(picturePath_, fit);
-        if (!loaded.ok()) {
-            checkChoice(fitActions_, options_.fit);
-            alerts_.warn(QStringLiteral(u"缩放方式"),
-                         QStringLiteral(u"无法重新读取图片：\n%1\n\n原因：%2")
-                             .arg(nativePath(picturePath_), loaded.failure));
-            return false;
-        }
-        picture_ = loaded.picture;
+    ConversionOptions wanted = options_;
+    wanted.fit = fit;
+    // The fits need different parts of the picture: the corner, or all of it scaled.
+    if (!picturePath_.isEmpty() && !reloadPicture(wanted, QStringLiteral(u"缩放方式"))) {
+        checkChoice(fitActions_, options_.fit);
+        return false;
     }
     options_.fit = fit;
     checkChoice(fitActions_, fit);
     conversionChanged();
+    return true;
+}
+
+bool Form1::reloadPicture(const ConversionOptions& wanted, const QString& title) {
+    const LoadedPicture loaded = loadForFit(picturePath_, wanted);
+    if (!loaded.ok()) {
+        alerts_.warn(title, QStringLiteral(u"无法重新读取图片：\n%1\n\n原因：%2")
+                                .arg(nativePath(picturePath_), loaded.failure));
+        return false;
+    }
+    picture_ = loaded;
     return true;
 }
 
@@ -257,7 +263,14 @@ void Form1::setDither(Dither dither) {
 }
 
 void Form1::setBackground(ColorValue background) {
-    options_.background = background & 0xFFFFFF;
+    ConversionOptions wanted = options_;
+    wanted.background = background & 0xFFFFFF;
+    // A scaled picture with transparency was averaged over the old background: read it again.
+    if (picture_.scaled && picture_.scaled->translucent && !picturePath_.isEmpty() &&
+        !reloadPicture(wanted, QStringLiteral(u"底色"))) {
+        return;
+    }
+    options_ = wanted;
     conversionChanged();
 }
 
@@ -305,14 +318,14 @@ void Form1::showZoomWindow() {
 bool Form1::openPicture(const QString& givenPath) {
     // A name given relative to the working folder (command line, drop) is kept as a full path.
     const QString path = givenPath.isEmpty() ? givenPath : QFileInfo(givenPath).absoluteFilePath();
-    const LoadedPicture loaded = loadForFit(path, options_.fit);
+    const LoadedPicture loaded = loadForFit(path, options_);
     if (!loaded.ok()) {
         alerts_.warn(QStringLiteral(u"打开文件"), QStringLiteral(u"无法打开图片：\n%1\n\n原因：%2")
                                                       .arg(nativePath(path), loaded.failure));
         return false;
     }
     rememberFile(path);
-    picture_ = loaded.picture;
+    picture_ = loaded;
     picturePath_ = path;
     TextAccumulator.clear();
     convertPicture();
@@ -356,7 +369,7 @@ void Form1::Command1_Click() {
 // A frame read back has no picture behind it: the source box shows the frame decoded too.
 void Form1::showFrame(const ravik::FrameBuffer& frame) {
     // A frame has no picture behind it: later choices leave it as it is.
-    picture_ = QImage();
+    picture_ = {};
     picturePath_.clear();
     setPictureOutline({}, 1);
     TextAccumulator.clear();
@@ -369,7 +382,7 @@ void Form1::pasteFromClipboard() {
     const QString title = QStringLiteral(u"粘贴");
     if (const QImage image = clipboard_.GetImage(); !image.isNull()) {
         // The whole picture, with no file behind it, so every fit can use it as it is.
-        picture_ = image;
+        picture_ = {image, {}, std::nullopt};
         picturePath_.clear();
         frameFile_.clear();
         TextAccumulator.clear();

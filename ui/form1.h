@@ -5,6 +5,7 @@
 
 #include "codec/conversion.h"
 #include "codec/frame_buffer.h"
+#include "platform/picture_loader.h"
 #include "platform/services.h"
 
 #include <QImage>
@@ -94,6 +95,8 @@ private:
     void showPictureMenu(QWidget* box, const QPoint& position);
     void conversionChanged();
     void convertPicture();
+    // Reads the open picture again for other options; on failure says why under `title`.
+    bool reloadPicture(const ConversionOptions& wanted, const QString& title);
     void showFrame(const ravik::FrameBuffer& frame);
     void rememberFile(const QString& path);
     void setPictureOutline(const QSize& size, int frames);
@@ -113,8 +116,9 @@ private:
 
     ravik::FrameBuffer FrameBuffer;
     QString TextAccumulator;
-    // The opened picture as decoded, kept so a change of options converts it again.
-    QImage picture_;
+    // The opened picture as decoded (scaled, for the scaling fits), kept so a change of options
+    // converts it again.
+    LoadedPicture picture_;
     QString picturePath_; // where picture_ came from, to load it again for another fit
     // The file the frame was opened from or last saved to, which names its declaration and its
     // .bin; empty for a frame or picture pasted from the clipboard.

@@ -1,0 +1,88 @@
+#include "picture_rows.h"
+
+#include "platform/picture_conversion.h"
+
+#include <algorithm>
+
+namespace ravik {
+
+Orientation orientationOf(QImageIOHandler::Transformations transformation) {
+    return {transformation.testFlag(QImageIOHandler::TransformationMirror),
+            transformation.testFlag(QImageIOHandler::TransformationFlip),
+            transformation.testFlag(QImageIOHandler::TransformationRotate90)};
+}
+
+PictureRows::PictureRows(const QSize& size, QImage::Format format)
+    : size_(size), format_(format), picture_(size, format) {}
+
+PictureRows::PictureRows(const QSize& size, QImage::Format format, const ConversionOptions& options,
+                         Orientation orientation)
+    : size_(size), format_(format), scaler_(std::in_place, options.fit, size.width(), size.height(),
+                                            orientation, options.background),
+      row_(size_t(std::max(size.width(), 0)) *
+           size_t(QImage::toPixelFormat(format).bitsPerPixel()) / 8),
+      handedOn_(size_t(std::max(size.height(), 0)), false) {}
+
+Area PictureRows::wantedRows() const {
+    if (!scaler_) {
+        return {0, 0, width(), height()};
+    }
+    const Area& source = scaler_->storedSource();
+    return {0, source.y, width(), source.height};
+}
+
+bool PictureRows::wanted(int y) const {
+    const Area rows = wantedRows();
+    return y >= rows.y && y < rows.y + rows.height;
+}
+
+void PictureRows::clear() {
+    if (!scaler_) {
+        picture_.fill(Qt::transparent);
+    }
+    // A scaled row starts out cleared anyway.
+}
+
+uchar* PictureRows::scanLine(int y) {
+    if (!scaler_) {
+        return picture_.scanLine(y);
+    }
+    if (y != current_) {
+        handOn();
+        current_ = y;
+        std::fill(row_.begin(), row_.end(), uchar(0));
+    }
+    return row_.data();
+}
+
+// Converts the row being written to 8-bit RGBA exactly as a whole picture would be, and adds it.
+void PictureRows::handOn() {
+    if (current_ < 0 || current_ >= height() || handedOn_[size_t(current_)]) {
+        current_ = -1;
+        return;
+    }
+    handedOn_[size_t(current_)] = true;
+    if (wanted(current_)) {
+        const QImage line(row_.data(), width(), 1, qsizetype(row_.size()), format_);
+        const QImage rgba = rgba8(line);
+        scaler_->addRow(current_, rgba.constScanLine(0));
+    }
+    current_ = -1;
+}
+
+ScaledPicture PictureRows::scaled() {
+    if (!scaler_) {
+        return {};
+    }
+    handOn();
+    std::fill(row_.begin(), row_.end(), uchar(0));
+    for (int y = 0; y < height(); ++y) {
+        if (!handedOn_[size_t(y)]) {
+            current_ = y;
+            handOn();
+        }
+    }
+    return scaler_->result();
+}
+
+} // namespace ravik

@@ -13,7 +13,7 @@ namespace ravik {
 
 struct LoadedFrameSet {
     QList<QImage> frames; // composed, in order; one for a still picture
-    QList<int> delaysMs;  // how long each frame is shown
+    QList<int> delaysMs;  // how long a viewer shows each frame (10 ms or less: 100 ms)
     QString failure;      // why loading failed, in Chinese; empty on success
     bool ok() const { return failure.isEmpty(); }
 };

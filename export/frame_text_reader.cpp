@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -31,8 +32,25 @@ bool isWordChar(char c) {
            static_cast<unsigned char>(c) >= 0x80;
 }
 
+// The token as the user wrote it, or nothing when its bytes aren't UTF-8 text, which would show
+// as garbage.
 QString quoted(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+    QStringDecoder decode(QStringDecoder::Utf8);
+    const QString decoded = decode(QByteArrayView(text.data(), qsizetype(text.size())));
+    return decode.hasError() ? QString() : decoded;
+}
+
+// What a file that is neither a picture nor frame text is told: its bytes are not echoed.
+QString notFrameData() {
+    return QStringLiteral(u"不是图片或帧数据");
+}
+
+// Text holds no control characters but white space; a NUL or an escape means binary data.
+bool isText(QByteArrayView bytes) {
+    return std::none_of(bytes.begin(), bytes.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && std::isspace(byte) == 0) || byte == 0x7F;
+    });
 }
 
 // Splits C text into numbers, words and single punctuation characters, skipping white space,
@@ -205,9 +223,16 @@ FrameReading readFrameText(std::string_view text) {
         const auto value =
             token.kind == Token::Kind::Number ? literalValue(token.text) : std::nullopt;
         if (!value) {
-            return failed(QStringLiteral(u"第 %1 行有无法识别的内容“%2”，应为 0–255 的数值")
-                              .arg(token.line)
-                              .arg(quoted(token.text)));
+            if (values.empty()) {
+                return failed(notFrameData()); // nothing before it looked like frame data
+            }
+            const QString spelt = quoted(token.text);
+            return failed(
+                spelt.isEmpty()
+                    ? QStringLiteral(u"第 %1 行有无法识别的内容，应为 0–255 的数值").arg(token.line)
+                    : QStringLiteral(u"第 %1 行有无法识别的内容“%2”，应为 0–255 的数值")
+                          .arg(token.line)
+                          .arg(spelt));
         }
         if (*value > 255) {
             return failed(QStringLiteral(u"第 %1 行的数值 %2 超出 0–255 的范围")
@@ -250,6 +275,9 @@ FrameReading readFrameFile(const QString& path) {
     }
     if (bytes.size() > limit) {
         return failed(QStringLiteral(u"文件太大，不像是一帧的 C 语言数组文本"));
+    }
+    if (!isText(bytes)) {
+        return failed(notFrameData());
     }
     return readFrameText(std::string_view(bytes.constData(), std::size_t(bytes.size())));
 }

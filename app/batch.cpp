@@ -46,10 +46,6 @@ BatchPlan planBatch(const BatchOptions& batch) {
     BatchPlan plan;
     const QDir dir(batch.outDir);
     QHash<QString, QString> inputByBase; // folded base name → input, for the clash check
-    QHash<QString, QString> inputs;      // absolute input path → input
-    for (const QString& input : batch.inputs) {
-        inputs.insert(QFileInfo(input).absoluteFilePath(), input);
-    }
     for (const QString& input : batch.inputs) {
         const QString base = QFileInfo(input).completeBaseName();
         // Case is folded: on Windows and macOS "Logo" and "logo" are the same file.
@@ -77,18 +73,15 @@ BatchPlan planBatch(const BatchOptions& batch) {
         if (batch.preview) {
             item.request.previewPath = target(".png");
         }
-        for (const auto& path : {item.request.binPath, item.request.cTextPath,
-                                 item.request.headerPath, item.request.previewPath}) {
-            if (path && inputs.contains(QFileInfo(*path).absoluteFilePath())) {
-                plan.error = QStringLiteral(u"输出文件“%1”会覆盖输入文件；没有写入任何文件")
-                                 .arg(nativePath(*path));
-                return plan;
-            }
-        }
         item.request.identifier = cIdentifierFor(base);
         item.request.attribute = batch.attribute.toStdString();
         plan.items.append(item);
     }
+    QStringList outputs;
+    for (const BatchItem& item : plan.items) {
+        outputs += item.request.files();
+    }
+    plan.error = overwriteProblem(batch.inputs, outputs);
     return plan;
 }
 
@@ -132,10 +125,7 @@ QString runItem(const BatchItem& item, const BatchOptions& batch) {
     if (!out.failure.isEmpty()) {
         return out.failure;
     }
-    if (const auto failure = writeFilesAtomically(out.files)) {
-        return QStringLiteral(u"无法写入“%1”：%2").arg(nativePath(failure->path), failure->reason);
-    }
-    return {};
+    return writeOutputs(out.files);
 }
 
 } // namespace
@@ -146,8 +136,9 @@ int convertBatch(const BatchOptions& batch) {
         printError(plan.error);
         return kExitUsage;
     }
-    if (!QDir().mkpath(batch.outDir)) {
-        printError(QStringLiteral(u"无法创建输出文件夹“%1”").arg(nativePath(batch.outDir)));
+    if (const auto reason = makeFolder(batch.outDir)) {
+        printError(
+            QStringLiteral(u"无法创建输出文件夹“%1”：%2").arg(nativePath(batch.outDir), *reason));
         return kExitFailure;
     }
     // Each input spends much of its time waiting for its files to reach the disk, so by default

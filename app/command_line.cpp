@@ -14,14 +14,6 @@
 namespace ravik {
 namespace {
 
-const QString kStandardOutput = QStringLiteral("-");
-
-bool writeStandardOutput(const QByteArray& bytes) {
-    return std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout) ==
-               std::size_t(bytes.size()) &&
-           std::fflush(stdout) == 0;
-}
-
 QString hexColor(ColorValue color) {
     return QStringLiteral("%1%2%3")
         .arg(redOf(color), 2, 16, QLatin1Char('0'))
@@ -272,20 +264,20 @@ QString helpText() {
                u"                    [--fit 方式] [--dither 方式] [--preview-scale N]\n"
                u"      不打开窗口、不需要显示器，直接转换：\n"
                u"      --bin 文件          写入 %3 字节的二进制帧文件（无文件头）\n"
-               u"      --c-text 文件       写入 C 语言数组文本，与“取模”放到剪贴板的文本相同；"
-               u"“-”表示标准输出\n"
+               u"      --c-text 文件       写入 C 语言数组文本，与“取模”放到剪贴板的文本相同\n"
                u"      --header 文件.h     写入可直接编译的 C 头文件：包含保护、<stdint.h>、"
                u"名称_WIDTH/_HEIGHT/_SIZE 宏和 static const uint8_t 数组\n"
                u"      --name 名称         头文件中的数组名，默认由图片文件名生成\n"
                u"      --attribute 文本    写在数组声明与“=”之间，例如 PROGMEM 或 "
                u"__attribute__((section(\".lcd\")))\n"
                u"      --preview 文件      写入 %2 的预览图，即液晶屏上的显示效果；"
-               u"格式由扩展名决定（.png、.jpg、.bmp 等）\n"
+               u"格式由扩展名决定（.png、.jpg、.bmp 等，不能写入的扩展名是用法错误）\n"
                u"      --background 颜色   图片小于 %2 或有透明部分时的底色，RRGGBB 或 "
                u"#RRGGBB，默认 %4\n"
                u"      --all-frames        转换动画（GIF、动画 WebP 等）的每一帧：--bin "
                u"依次写入各帧，"
-               u"--header 写入 名称[名称_FRAMES][名称_SIZE] 和每帧时长 名称_DELAYS_MS\n"
+               u"--header 写入 名称[名称_FRAMES][名称_SIZE] 和每帧时长 名称_DELAYS_MS"
+               u"（与浏览器显示的相同：10 毫秒及以下按 100 毫秒）\n"
                u"      图片也可以是帧文件（.bin 或 C 语言数组文本），用来查看或换一种格式保存；"
                u"含多帧的帧文件如同 --all-frames 的输入。\n"
                u"      --fit 方式          图片放进 %2 的方式：original 原始尺寸（默认，取左上角，"
@@ -294,7 +286,9 @@ QString helpText() {
                u"      --dither 方式       每个颜色分量从 8 位变为 4 位的方式：none 无（默认，取高 "
                u"4 位）、ordered 有序抖动（4 × 4）、floyd-steinberg 误差扩散\n"
                u"      --preview-scale N   预览图放大 N 倍（%7 到 %8，默认 1），每个液晶像素画成 "
-               u"N × N 个像素\n"
+               u"N × N 个像素；需与 --preview 一起使用\n"
+               u"      输出文件名为“-”时写到标准输出（--preview - 写 PNG），每次最多一项；"
+               u"输出文件不能是输入文件本身（按设备与 inode 判断，含链接）。\n"
                u"      不给任何输出选项时，把 C 语言数组文本打印到标准输出。\n"
                u"      所有输出都成功后才一起写入；任何一项失败，都不会创建或改动任何输出文件。\n"
                u"      含多种尺寸的图标文件（.ico）使用其中最大的一幅，与看图软件显示的相同。\n"
@@ -345,7 +339,15 @@ WindowArguments parseWindowArguments(const QStringList& arguments) {
 }
 
 bool ConvertOptions::textToStandardOutput() const {
-    return (!binPath && !cTextPath && !previewPath && !headerPath) || cTextPath == kStandardOutput;
+    return !binPath && !cTextPath && !previewPath && !headerPath;
+}
+
+int printToStandardOutput(const QString& text) {
+    if (const auto reason = writeStandardOutput(text.toLocal8Bit())) {
+        printError(QStringLiteral(u"无法写入标准输出：%1").arg(*reason));
+        return kExitFailure;
+    }
+    return 0;
 }
 
 ConvertArguments parseConvertArguments(const QStringList& arguments) {
@@ -400,6 +402,23 @@ ConvertArguments parseConvertArguments(const QStringList& arguments) {
     options.arrayName = parser.value(name);
     options.attribute = parser.value(attribute);
     options.allFrames = parser.isSet(allFrames);
+    QStringList piped; // the outputs sent to standard output, as the user wrote them
+    for (const QCommandLineOption* output : {&bin, &cText, &preview, &header}) {
+        if (parser.isSet(*output) && isStandardOutput(parser.value(*output))) {
+            piped << QStringLiteral("--") + output->names().constFirst();
+        }
+    }
+    if (piped.size() > 1) {
+        return refused(QStringLiteral(u"%1 都指定了标准输出（“-”），每次最多一项输出到标准输出")
+                           .arg(piped.join(u"、")));
+    }
+    if (options.previewPath && !previewFormat(*options.previewPath)) {
+        return refused(QStringLiteral(u"预览图“%1”的扩展名不是可写入的图片格式，应为 %2 之一")
+                           .arg(*options.previewPath, previewExtensions()));
+    }
+    if (parser.isSet(previewScale) && !options.previewPath) {
+        return refused(QStringLiteral(u"--preview-scale 只用于 --preview"));
+    }
     if ((parser.isSet(name) || parser.isSet(attribute)) && !options.headerPath) {
         return refused(QStringLiteral(u"--name 与 --attribute 只用于 --header"));
     }
@@ -431,17 +450,10 @@ ConvertArguments parseConvertArguments(const QStringList& arguments) {
 }
 
 int convert(const ConvertOptions& options) {
-    const ConvertedInput input =
-        convertInput(options.picture, options.conversion, options.allFrames);
-    if (!input.failure.isEmpty()) {
-        printError(input.failure);
-        return kExitFailure;
-    }
     OutputRequest request;
     request.binPath = options.binPath;
-    if (options.cTextPath && *options.cTextPath != kStandardOutput) {
-        request.cTextPath = options.cTextPath;
-    }
+    request.cTextPath =
+        options.textToStandardOutput() ? std::optional(QStringLiteral("-")) : options.cTextPath;
     request.headerPath = options.headerPath;
     request.previewPath = options.previewPath;
     request.previewScale = options.previewScale;
@@ -449,18 +461,24 @@ int convert(const ConvertOptions& options) {
                              ? cIdentifierFor(QFileInfo(options.picture).completeBaseName())
                              : options.arrayName.toStdString();
     request.attribute = options.attribute.toStdString();
+    if (const QString problem = overwriteProblem({options.picture}, request.files());
+        !problem.isEmpty()) {
+        printError(problem);
+        return kExitUsage;
+    }
+    const ConvertedInput input =
+        convertInput(options.picture, options.conversion, options.allFrames);
+    if (!input.failure.isEmpty()) {
+        printError(input.failure);
+        return kExitFailure;
+    }
     const OutputFiles out = outputFiles(input, request);
     if (!out.failure.isEmpty()) {
         printError(out.failure);
         return kExitFailure;
     }
-    if (const auto failure = writeFilesAtomically(out.files)) {
-        printError(
-            QStringLiteral(u"无法写入“%1”：%2").arg(nativePath(failure->path), failure->reason));
-        return kExitFailure;
-    }
-    if (options.textToStandardOutput() && !writeStandardOutput(cText(input))) {
-        printError(QStringLiteral(u"无法写入标准输出"));
+    if (const QString failure = writeOutputs(out.files); !failure.isEmpty()) {
+        printError(failure);
         return kExitFailure;
     }
     return 0;
@@ -473,8 +491,7 @@ int runConvert(const QStringList& arguments) {
         return kExitUsage;
     }
     if (parsed.help) {
-        std::fputs(qPrintable(helpText()), stdout);
-        return 0;
+        return printToStandardOutput(helpText());
     }
     return parsed.batch ? convertBatch(*parsed.batch) : convert(parsed.options);
 }

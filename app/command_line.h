@@ -25,6 +25,10 @@ QString versionText();
 // The Chinese help text describing both modes.
 QString helpText();
 
+// Prints the text on standard output; 0, or 1 with the reason on standard error when the
+// write fails (a full disk, a closed pipe).
+int printToStandardOutput(const QString& text);
+
 // What `ravik-lcd [PICTURE]` was asked for.
 struct WindowArguments {
     bool help = false;
@@ -37,8 +41,9 @@ WindowArguments parseWindowArguments(const QStringList& arguments);
 // What `ravik-lcd convert …` was asked for.
 struct ConvertOptions {
     QString picture;
+    // "-" is standard output, for at most one of them.
     std::optional<QString> binPath;
-    std::optional<QString> cTextPath; // "-" is standard output
+    std::optional<QString> cTextPath;
     std::optional<QString> previewPath;
     std::optional<QString> headerPath;
     QString arrayName; // the header's array; empty: made from the input's base name
@@ -47,7 +52,7 @@ struct ConvertOptions {
     int previewScale = 1; // each frame pixel as scale × scale pixels in the preview picture
     ConversionOptions conversion;
 
-    // Without any output option the C text goes to standard output.
+    // Without any output option the C text goes to standard output, as with --c-text -.
     bool textToStandardOutput() const;
 };
 // What `ravik-lcd convert PICTURE… --out-dir DIR` was asked for: each output is a flag, and each

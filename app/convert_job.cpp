@@ -19,13 +19,12 @@
 namespace ravik {
 namespace {
 
-// The preview in the format its name's extension asks for (PNG when it names none the writers
-// know); the frames of a set one below the other.
+// The preview in the format its name asks for; the frames of a set one below the other.
 std::optional<QByteArray> previewFile(const QList<FrameBuffer>& frames, const QString& path,
                                       int scale) {
-    QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
-    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
-        format = "png";
+    const auto format = previewFormat(path);
+    if (!format) {
+        return std::nullopt;
     }
     QImage strip;
     for (qsizetype i = 0; i < frames.size(); ++i) {
@@ -41,7 +40,7 @@ std::optional<QByteArray> previewFile(const QList<FrameBuffer>& frames, const QS
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
+    QImageWriter writer(&buffer, *format);
     if (!writer.write(scale == 1 ? strip
                                  : strip.scaled(strip.size() * scale, Qt::IgnoreAspectRatio,
                                                 Qt::FastTransformation))) {
@@ -51,6 +50,68 @@ std::optional<QByteArray> previewFile(const QList<FrameBuffer>& frames, const QS
 }
 
 } // namespace
+
+bool isStandardOutput(const QString& path) {
+    return path == u"-";
+}
+
+std::optional<QByteArray> previewFormat(const QString& path) {
+    if (isStandardOutput(path)) {
+        return QByteArray("png");
+    }
+    const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
+        return std::nullopt;
+    }
+    return format;
+}
+
+QString previewExtensions() {
+    QStringList extensions;
+    for (const QByteArray& format : QImageWriter::supportedImageFormats()) {
+        extensions << u'.' + QString::fromLatin1(format);
+    }
+    return extensions.join(u"、");
+}
+
+QStringList OutputRequest::files() const {
+    QStringList named;
+    for (const auto& path : {binPath, cTextPath, headerPath, previewPath}) {
+        if (path && !isStandardOutput(*path)) {
+            named << *path;
+        }
+    }
+    return named;
+}
+
+QString overwriteProblem(const QStringList& inputs, const QStringList& outputs) {
+    if (const auto output = outputOverwritingInput(inputs, outputs)) {
+        return QStringLiteral(u"输出文件“%1”会覆盖输入文件；没有写入任何文件")
+            .arg(nativePath(*output));
+    }
+    return {};
+}
+
+QString writeOutputs(const QList<FileOutput>& files) {
+    QList<FileOutput> onDisk;
+    std::optional<QByteArray> piped;
+    for (const FileOutput& file : files) {
+        if (isStandardOutput(file.path)) {
+            piped = file.data;
+        } else {
+            onDisk.append(file);
+        }
+    }
+    if (const auto failure = writeFilesAtomically(onDisk)) {
+        return QStringLiteral(u"无法写入“%1”：%2").arg(nativePath(failure->path), failure->reason);
+    }
+    if (piped) {
+        if (const auto reason = writeStandardOutput(*piped)) {
+            return QStringLiteral(u"无法写入标准输出：%1").arg(*reason);
+        }
+    }
+    return {};
+}
 
 QString nativePath(const QString& path) {
     return QDir::toNativeSeparators(path);

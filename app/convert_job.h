@@ -9,6 +9,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <string>
 
@@ -25,16 +26,33 @@ struct ConvertedInput {
 // Reads a frame file (.bin, .c, .h, .txt) back, or loads and converts a picture.
 ConvertedInput convertInput(const QString& path, const ConversionOptions& options, bool allFrames);
 
-// Where each output goes; an empty optional is not written.
+// "-" in place of an output file's name: standard output.
+bool isStandardOutput(const QString& path);
+
+// The format a preview is written in: the one its extension names, PNG on standard output;
+// nothing when the extension names no format that can be written (or there is none).
+std::optional<QByteArray> previewFormat(const QString& path);
+
+// The extensions a preview can have, for messages: ".png、.jpg…".
+QString previewExtensions();
+
+// Where each output goes ("-": standard output); an empty optional is not written.
 struct OutputRequest {
     std::optional<QString> binPath;
-    std::optional<QString> cTextPath; // a file; standard output is the caller's business
+    std::optional<QString> cTextPath;
     std::optional<QString> headerPath;
     std::optional<QString> previewPath;
     int previewScale = 1;   // each frame pixel as scale × scale pixels in the preview picture
     std::string identifier; // the header's array name
     std::string attribute;  // between the header's declarator and its initialiser
+
+    // The files named, standard output left out.
+    QStringList files() const;
 };
+
+// Why the outputs can't be written over the inputs, in Chinese; empty when none would be.
+// Checked before anything is read or written.
+QString overwriteProblem(const QStringList& inputs, const QStringList& outputs);
 
 // The files for the converted input, or a Chinese reason when one can't be made.
 struct OutputFiles {
@@ -42,6 +60,10 @@ struct OutputFiles {
     QString failure;
 };
 OutputFiles outputFiles(const ConvertedInput& input, const OutputRequest& request);
+
+// Writes the files all or nothing, then the one meant for standard output; the failure in
+// Chinese, naming the output, or empty on success.
+QString writeOutputs(const QList<FileOutput>& files);
 
 // The C text of every frame, one after another.
 QByteArray cText(const ConvertedInput& input);

@@ -71,12 +71,10 @@ int runWindowMode(int argc, char* argv[]) {
         return ravik::kExitUsage;
     }
     if (early.help) {
-        std::fputs(qPrintable(ravik::helpText()), stdout);
-        return 0;
+        return ravik::printToStandardOutput(ravik::helpText());
     }
     if (early.version) {
-        std::fputs(qPrintable(ravik::versionText() + u'\n'), stdout);
-        return 0;
+        return ravik::printToStandardOutput(ravik::versionText() + u'\n');
     }
     if (displayMissing()) {
         std::fputs(qPrintable(QStringLiteral(u"ravik-lcd: 没有可用的图形显示（DISPLAY 与 "

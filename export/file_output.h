@@ -9,6 +9,7 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace ravik {
@@ -27,5 +28,17 @@ std::optional<OutputFailure> writeFilesAtomically(const QList<FileOutput>& outpu
 
 // One file; the reason on failure.
 std::optional<QString> writeFileAtomically(const QString& path, QByteArrayView data);
+
+// Writes the bytes to standard output and flushes it; the reason in Chinese when it fails.
+std::optional<QString> writeStandardOutput(QByteArrayView bytes);
+
+// The first output that is one of the inputs, if any: the same existing file by device and
+// inode (volume and file index on Windows), so "./a.png", a symbolic link to it and a hard link
+// all count. Every command checks its outputs with this before it writes anything.
+std::optional<QString> outputOverwritingInput(const QStringList& inputs,
+                                              const QStringList& outputs);
+
+// Creates the folder and those above it; the reason in Chinese when it can't.
+std::optional<QString> makeFolder(const QString& path);
 
 } // namespace ravik

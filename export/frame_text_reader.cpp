@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -34,8 +35,25 @@ bool isWordChar(char c) {
            static_cast<unsigned char>(c) >= 0x80;
 }
 
+// The token as the user wrote it, or nothing when its bytes aren't UTF-8 text, which would show
+// as garbage.
 QString quoted(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+    QStringDecoder decode(QStringDecoder::Utf8);
+    const QString decoded = decode(QByteArrayView(text.data(), qsizetype(text.size())));
+    return decode.hasError() ? QString() : decoded;
+}
+
+// What a file that is neither a picture nor frame text is told: its bytes are not echoed.
+QString notFrameData() {
+    return QStringLiteral(u"不是图片或帧数据");
+}
+
+// Text holds no control characters but white space; a NUL or an escape means binary data.
+bool isText(QByteArrayView bytes) {
+    return std::none_of(bytes.begin(), bytes.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && std::isspace(byte) == 0) || byte == 0x7F;
+    });
 }
 
 // Splits C text into numbers, words and single punctuation characters, skipping white space,
@@ -194,6 +212,7 @@ struct Values {
 Values collectValues(const std::vector<Token>& tokens, std::size_t first, std::size_t last) {
     Values result;
     bool inGroup = false;
+    bool anyValue = false;
     for (std::size_t i = first; i < last; ++i) {
         const Token& token = tokens[i];
         if (token.kind == Token::Kind::Punctuation && token.text == ",") {
@@ -220,11 +239,20 @@ Values collectValues(const std::vector<Token>& tokens, std::size_t first, std::s
         const auto value =
             token.kind == Token::Kind::Number ? literalValue(token.text) : std::nullopt;
         if (!value) {
-            result.failure = QStringLiteral(u"第 %1 行有无法识别的内容“%2”，应为 0–255 的数值")
-                                 .arg(token.line)
-                                 .arg(quoted(token.text));
+            const QString spelt = quoted(token.text);
+            if (!anyValue) {
+                result.failure = notFrameData(); // nothing before it looked like frame data
+            } else if (spelt.isEmpty()) {
+                result.failure =
+                    QStringLiteral(u"第 %1 行有无法识别的内容，应为 0–255 的数值").arg(token.line);
+            } else {
+                result.failure = QStringLiteral(u"第 %1 行有无法识别的内容“%2”，应为 0–255 的数值")
+                                     .arg(token.line)
+                                     .arg(spelt);
+            }
             return result;
         }
+        anyValue = true;
         if (*value > 255) {
             result.failure = QStringLiteral(u"第 %1 行的数值 %2 超出 0–255 的范围")
                                  .arg(token.line)
@@ -386,6 +414,9 @@ FrameReading readFrameFile(const QString& path) {
     }
     if (binary) {
         return readFrameBinary(bytes);
+    }
+    if (!isText(bytes)) {
+        return failed(notFrameData());
     }
     return readFrameText(std::string_view(bytes.constData(), std::size_t(bytes.size())));
 }

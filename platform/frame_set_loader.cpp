@@ -19,6 +19,14 @@ struct GifCloser {
     }
 };
 
+// How long a viewer shows a frame that asks for delayMs. Chromium and Firefox show frames of
+// 10 ms or less (0 among them, which old tools wrote for "no particular delay") for 100 ms.
+int shownDelayMs(int delayMs) {
+    constexpr int kShortestKept = 10;
+    constexpr int kInsteadOfShorter = 100;
+    return delayMs <= kShortestKept ? kInsteadOfShorter : delayMs;
+}
+
 // The rows of a frame in the order an interlaced GIF stores them: every 8th row from 0, every
 // 8th from 4, every 4th from 2, every 2nd from 1.
 std::vector<int> rowOrder(int height, bool interlaced) {
@@ -112,7 +120,7 @@ LoadedFrameSet loadGifFrames(const QString& path, Fit fit) {
                 }
             }
             set.frames.append(canvas.copy());
-            set.delaysMs.append(control.DelayTime * 10); // hundredths of a second
+            set.delaysMs.append(shownDelayMs(control.DelayTime * 10)); // hundredths of a second
             if (control.DisposalMode == DISPOSE_BACKGROUND) {
                 for (int y = desc.Top; y < qMin(height, desc.Top + desc.Height); ++y) {
                     for (int x = desc.Left; x < qMin(width, desc.Left + desc.Width); ++x) {
@@ -161,7 +169,7 @@ LoadedFrameSet LoadFrameSet(const QString& path, const ConversionOptions& option
             break;
         }
         set.frames.append(frame);
-        set.delaysMs.append(qMax(0, reader.nextImageDelay()));
+        set.delaysMs.append(shownDelayMs(reader.nextImageDelay()));
         if (!reader.supportsAnimation() || !reader.canRead()) {
             break;
         }

@@ -14,7 +14,7 @@ namespace ravik {
 
 struct LoadedFrameSet {
     QList<QImage> frames; // composed, in order; one for a still picture
-    QList<int> delaysMs;  // how long each frame is shown
+    QList<int> delaysMs;  // how long a viewer shows each frame (10 ms or less: 100 ms)
     QString failure;      // why loading failed, in Chinese; empty on success
     // A still picture a scaling fit scaled while reading it; its one frame is then null.
     std::optional<ScaledPicture> scaled;

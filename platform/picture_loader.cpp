@@ -110,6 +110,30 @@ bool isPng(QByteArrayView data) {
     return data.startsWith(QByteArrayView("\x89PNG\r\n\x1A\n", 8));
 }
 
+// A PNG whose eXIf chunk turns it: the whole picture read, turned as viewers show it, and its
+// corner cut. The corner reader reads from the top, where a turned picture's corner may not be.
+LoadedPicture decodeTurnedPng(QBuffer& buffer, const QSize& corner, int orientation) {
+    QImageReader reader(&buffer, "png");
+    reader.setAutoTransform(false); // turned here, whether or not Qt's reader knows eXIf
+    const QSize size = reader.size();
+    if (size.isValid() && exceedsDecodeLimit(size)) {
+        return tooLargePicture(size);
+    }
+    LoadedPicture loaded = readWith(reader);
+    if (loaded.ok()) {
+        if (loaded.picture.colorCount() > 0 || loaded.picture.depth() < 8) {
+            // Turned pixel by pixel, so palette and bit-packed rows become whole pixels first.
+            loaded.picture = loaded.picture.convertToFormat(
+                loaded.picture.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        }
+        loaded.picture = upright(loaded.picture, orientationTransformation(orientation));
+        if (corner.isValid()) {
+            loaded.picture = loaded.picture.copy(QRect(QPoint(0, 0), corner));
+        }
+    }
+    return loaded;
+}
+
 // A TGA 2.0 file ends with this footer, the nearest thing the format has to a signature.
 bool hasTgaFooter(QByteArrayView data) {
     return data.endsWith(QByteArrayView("TRUEVISION-XFILE.\0", 18));
@@ -168,6 +192,11 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     const bool png = isPng(data);
+    if (png) {
+        if (const int orientation = pngOrientation(data); orientation != 1) {
+            return decodeTurnedPng(buffer, corner, orientation);
+        }
+    }
     if (png && corner.isValid()) {
         if (!pngIsComplete(data)) {
             return failed(kIncomplete);
@@ -303,7 +332,10 @@ LoadedPicture decodeForFit(const QByteArray& data, const ConversionOptions& opti
         QBuffer buffer;
         buffer.setData(data);
         buffer.open(QIODevice::ReadOnly);
-        if (const auto read = scalePng(buffer, options)) {
+        // An eXIf orientation turns the small scaled result, as the readers' own do.
+        const Orientation orientation =
+            orientationOf(orientationTransformation(pngOrientation(data)));
+        if (const auto read = scalePng(buffer, options, orientation)) {
             return read->ok ? LoadedPicture{QImage(), {}, read->picture} : failed(kCorrupt);
         }
     }

@@ -244,7 +244,8 @@ std::optional<PngCorner> readPngCorner(QIODevice& device, const QSize& corner) {
     return PngCorner{picture, true};
 }
 
-std::optional<PngScaled> scalePng(QIODevice& device, const ConversionOptions& fit) {
+std::optional<PngScaled> scalePng(QIODevice& device, const ConversionOptions& fit,
+                                   Orientation orientation) {
     PngReader reader;
     if (!reader.valid()) {
         return std::nullopt;
@@ -262,7 +263,8 @@ std::optional<PngScaled> scalePng(QIODevice& device, const ConversionOptions& fi
     if (!configure(reader.png(), reader.info(), header, alpha, &rowBytes)) {
         return PngScaled{};
     }
-    PictureRows rows(QSize(int(header.width), int(header.height)), pixelFormat(header, alpha), fit);
+    PictureRows rows(QSize(int(header.width), int(header.height)), pixelFormat(header, alpha), fit,
+                     orientation);
     const int bytesPerPixel = header.bitDepth == 16 ? 8 : 4;
     if (rows.isNull() || rowBytes != png_size_t(header.width) * png_size_t(bytesPerPixel)) {
         return PngScaled{};

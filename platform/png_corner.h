@@ -33,6 +33,8 @@ struct PngScaled {
 // the pixels readPngCorner gives, so its size doesn't matter. Gives nothing when libpng can't
 // start or the picture is interlaced: its passes fill the picture in everywhere at once, so it
 // needs a whole-picture buffer anyway.
-std::optional<PngScaled> scalePng(QIODevice& device, const ConversionOptions& fit);
+// `orientation` (from an eXIf chunk) turns the scaled result upright.
+std::optional<PngScaled> scalePng(QIODevice& device, const ConversionOptions& fit,
+                                   Orientation orientation = {});
 
 } // namespace ravik

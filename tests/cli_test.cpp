@@ -159,7 +159,7 @@ private slots:
         QTest::newRow("png") << u"p.png"_s << QByteArray("\x89PNG") << 1;
         QTest::newRow("jpg") << u"p.jpg"_s << QByteArray("\xFF\xD8\xFF") << 1;
         QTest::newRow("bmp, 3×") << u"p.bmp"_s << QByteArray("BM") << 3;
-        QTest::newRow("no extension, 16×") << u"preview"_s << QByteArray("\x89PNG") << 16;
+        QTest::newRow("tif, 16×") << u"p.tif"_s << QByteArray("II*\0", 4) << 16;
     }
     void previewFormatAndScale() {
         QFETCH(QString, name);
@@ -195,6 +195,120 @@ private slots:
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(bytesOfCText(run.out), bandFrame(band));
         QCOMPARE(run.out.size(), 50477);
+    }
+
+    // Every output may be standard output, beside an output to a file; no file named "-"
+    // appears.
+    void everyOutputCanGoToStandardOutput_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("fileOption"); // the other output, to a file
+        QTest::newRow("--bin -") << u"--bin"_s << u"--c-text"_s;
+        QTest::newRow("--c-text -") << u"--c-text"_s << u"--bin"_s;
+        QTest::newRow("--header -") << u"--header"_s << u"--bin"_s;
+        QTest::newRow("--preview - as PNG") << u"--preview"_s << u"--bin"_s;
+    }
+    void everyOutputCanGoToStandardOutput() {
+        QFETCH(QString, option);
+        QFETCH(QString, fileOption);
+        const QString other = path(u"beside.out"_s);
+        const Run run = runProgram({u"convert"_s, bands, option, u"-"_s, fileOption, other});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY(!QFileInfo::exists(u"-"_s));
+        const QByteArray written = readAll(other);
+        QCOMPARE(fileOption == u"--bin"_s ? written : bytesOfCText(written), bandFrame(band));
+        if (option == u"--bin"_s) {
+            QCOMPARE(run.out, bandFrame(band));
+        } else if (option == u"--preview"_s) {
+            QVERIFY(run.out.startsWith("\x89PNG\r\n\x1A\n"));
+            const QImage preview = QImage::fromData(run.out, "PNG");
+            QCOMPARE(preview.size(), QSize(98, 67));
+            const QByteArray bytes = bandFrame(band);
+            FrameBuffer frame;
+            for (int i = 0; i < kFrameSize; ++i) {
+                frame[std::size_t(i)] = std::uint8_t(bytes[i]);
+            }
+            for (const QPoint p : {QPoint(0, 0), QPoint(1, 0), QPoint(50, 33), QPoint(97, 66)}) {
+                const ColorValue c = decodePixel(frame, p.x(), p.y());
+                QCOMPARE(preview.pixel(p), qRgb(redOf(c), greenOf(c), blueOf(c)));
+            }
+        } else {
+            QCOMPARE(bytesOfCText(run.out), bandFrame(band));
+            QCOMPARE(run.out.contains("static const uint8_t bands[bands_SIZE]"),
+                     option == u"--header"_s);
+        }
+    }
+
+    // No output may replace the input, however it is named; refused as a usage error before
+    // anything is written, single conversions, frame sets and batches alike.
+    void outputNeverOverwritesItsInput_data() {
+        QTest::addColumn<QStringList>("arguments"); // @in: the input, @self: its folder
+        const QString in = u"@in"_s;
+        QTest::newRow("--bin") << QStringList{in, u"--bin"_s, in};
+        QTest::newRow("--c-text") << QStringList{in, u"--c-text"_s, in};
+        QTest::newRow("--header") << QStringList{in, u"--header"_s, in};
+        QTest::newRow("--preview") << QStringList{in, u"--preview"_s, in};
+        QTest::newRow("spelt with ./") << QStringList{in, u"--preview"_s, u"@self/./in.png"_s};
+        QTest::newRow("through a symbolic link")
+            << QStringList{in, u"--bin"_s, u"@self/link.png"_s};
+        QTest::newRow("through a hard link") << QStringList{in, u"--c-text"_s, u"@self/hard.png"_s};
+        QTest::newRow("after an output that could be written")
+            << QStringList{in, u"--bin"_s, u"@self/new.bin"_s, u"--header"_s, in};
+        QTest::newRow("frame set") << QStringList{in, u"--all-frames"_s, u"--bin"_s, in};
+        QTest::newRow("batch into a linked folder")
+            << QStringList{in, u"--out-dir"_s, u"@self/folder-link"_s, u"--preview"_s};
+    }
+    void outputNeverOverwritesItsInput() {
+#ifndef Q_OS_UNIX
+        QSKIP("links made with POSIX calls");
+#else
+        QFETCH(QStringList, arguments);
+        const QString self = path(u"self"_s);
+        QDir(self).removeRecursively();
+        QVERIFY(QDir().mkpath(self));
+        const QString in = self + u"/in.png"_s;
+        QVERIFY(savePicture(colourful(20, 10), in));
+        const QByteArray original = readAll(in);
+        QVERIFY(QFile::link(in, self + u"/link.png"_s));
+        QVERIFY(::link(QFile::encodeName(in).constData(),
+                       QFile::encodeName(self + u"/hard.png"_s).constData()) == 0);
+        QVERIFY(QFile::link(self, self + u"/folder-link"_s));
+        const QStringList before = QDir(self).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        for (QString& argument : arguments) {
+            argument.replace(u"@in"_s, in).replace(u"@self"_s, self);
+        }
+        const Run run = runProgram(QStringList{u"convert"_s} + arguments);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(u"会覆盖输入文件；没有写入任何文件"_s), qPrintable(run.err));
+        QCOMPARE(readAll(in), original);
+        QCOMPARE(QDir(self).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+#endif
+    }
+
+    // A failed write to standard output (a full disk) is a failure, for help and version too.
+    void failedWriteToStandardOutput_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("--help") << QStringList{u"--help"_s};
+        QTest::newRow("--version") << QStringList{u"--version"_s};
+        QTest::newRow("convert --help") << QStringList{u"convert"_s, u"--help"_s};
+        QTest::newRow("C text") << QStringList{u"convert"_s, u"@bands"_s};
+        QTest::newRow("--preview -")
+            << QStringList{u"convert"_s, u"@bands"_s, u"--preview"_s, u"-"_s};
+    }
+    void failedWriteToStandardOutput() {
+#ifndef Q_OS_LINUX
+        QSKIP("needs /dev/full");
+#else
+        QFETCH(QStringList, arguments);
+        arguments.replaceInStrings(u"@bands"_s, bands);
+        QProcess process;
+        process.setStandardOutputFile(u"/dev/full"_s);
+        process.start(QStringLiteral(RAVIK_EXECUTABLE), arguments);
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(err.contains(u"无法写入标准输出：磁盘空间不足"_s), qPrintable(err));
+#endif
     }
 
     void backgroundUnderSmallOrTransparentPictures_data() {
@@ -261,9 +375,29 @@ private slots:
         for (const QString& scale : {u"0"_s, u"17"_s, u"2x"_s}) {
             QTest::addRow("preview scale %s", qPrintable(scale))
                 << QStringList{u"convert"_s, u"@picture"_s,        u"--preview"_s,
-                               bin,          u"--preview-scale"_s, scale}
+                               u"new.png"_s, u"--preview-scale"_s, scale}
                 << 2 << u"无效，应为 1 到 16 的整数"_s;
         }
+        QTest::newRow("two outputs on standard output")
+            << QStringList{u"convert"_s, u"@picture"_s, u"--bin"_s, u"-"_s, u"--header"_s, u"-"_s}
+            << 2 << u"--bin、--header 都指定了标准输出"_s;
+        for (const QString& name : {u"p.gif"_s, u"p.xyz"_s, u"preview"_s}) {
+            QTest::addRow("preview named %s", qPrintable(name))
+                << QStringList{u"convert"_s, u"@picture"_s,  u"--bin"_s,
+                               u"new.bin"_s, u"--preview"_s, name}
+                << 2 << u"的扩展名不是可写入的图片格式"_s;
+        }
+        QTest::newRow("preview scale without a preview")
+            << QStringList{u"convert"_s, u"@picture"_s,        u"--bin"_s,
+                           u"new.bin"_s, u"--preview-scale"_s, u"2"_s}
+            << 2 << u"--preview-scale 只用于 --preview"_s;
+        QTest::newRow("batch folder is a file")
+            << QStringList{u"convert"_s, u"@picture"_s, u"--out-dir"_s, u"keep.bin"_s, u"--bin"_s}
+            << 1 << u"无法创建输出文件夹“@dir/keep.bin”：已有同名的文件，不是文件夹"_s;
+        QTest::newRow("batch folder under a file")
+            << QStringList{u"convert"_s, u"@picture"_s, u"--out-dir"_s, u"keep.bin/frames"_s,
+                           u"--bin"_s}
+            << 1 << u"路径中的“keep.bin”不是文件夹"_s;
         QTest::newRow("unknown option named as typed")
             << QStringList{u"convert"_s, u"@picture"_s, u"--bni"_s, bin} << 2
             << u"未知选项“--bni”"_s;
@@ -279,6 +413,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, message);
+        message.replace(u"@dir"_s, QDir::toNativeSeparators(dir.path()));
         const QByteArray old("old contents");
         {
             QFile keep(path(u"keep.bin"_s));
@@ -338,6 +473,11 @@ private slots:
             << u"cut.jpg"_s << jpeg.left(jpeg.size() / 2) << u"不完整"_s;
         QTest::newRow("a renamed frame file")
             << u"frame.png"_s << QByteArray(9849, '\x37') << u"不是可识别的图片格式"_s;
+        QTest::newRow("random bytes named .txt")
+            << u"noise.txt"_s << noise << u"不是图片或帧数据"_s;
+        QTest::newRow("GBK prose named .txt")
+            << u"便条.txt"_s << QByteArray("\xC4\xE3\xBA\xC3\xA3\xAC\xCA\xC0\xBD\xE7\r\n")
+            << u"不是图片或帧数据"_s;
         QTest::newRow("folder") << u"文件夹.png"_s << QByteArray() << u"文件夹"_s;
         QTest::newRow("no read permission") << u"locked.png"_s << png << u"没有读取权限"_s;
     }
@@ -367,6 +507,7 @@ private slots:
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(reason), qPrintable(run.err));
         QVERIFY2(run.err.contains(QDir::toNativeSeparators(target)), qPrintable(run.err));
+        QVERIFY2(!run.err.contains(QChar::ReplacementCharacter), qPrintable(run.err));
         QVERIFY(!QFileInfo::exists(bin));
     }
 
@@ -616,6 +757,25 @@ private slots:
         }
         QCOMPARE(readAll(path(u"frames.bin"_s)).size(), 4 * kFrameSize);
         QVERIFY(readAll(path(u"frames.bin"_s)) == expected);
+    }
+
+    // Delays as a browser shows them: ImageMagick's -delay counts hundredths of a second, and
+    // Chromium and Firefox show 0 and 10 ms as 100 ms but 20 ms as it is.
+    void frameDelaysAsViewersShowThem() {
+        const QString gif = path(u"delays.gif"_s);
+        const Run made =
+            runCommand(kImageMagick, {u"-size"_s, u"20x20"_s, u"-delay"_s, u"0"_s, u"xc:red"_s,
+                                      u"-delay"_s, u"1"_s, u"xc:lime"_s, u"-delay"_s, u"2"_s,
+                                      u"xc:blue"_s, u"-delay"_s, u"150"_s, u"xc:white"_s, gif});
+        QVERIFY2(made.exitCode == 0, qPrintable(made.err));
+        const QString header = path(u"delays.h"_s);
+        const Run run = runProgram({u"convert"_s, gif, u"--all-frames"_s, u"--header"_s, header});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        static const QRegularExpression delays(
+            QStringLiteral(R"(_DELAYS_MS\[\w+\] = \{\s*([^}]*)\})"));
+        const auto match = delays.match(QString::fromLatin1(readAll(header)));
+        QVERIFY(match.hasMatch());
+        QCOMPARE(match.captured(1).simplified(), u"100, 100, 20, 1500,"_s);
     }
 
     // A scaling fit gets whole frames: the right half of a 196 × 134 frame lands in the box.

@@ -185,6 +185,11 @@ private slots:
         row("an unclosed brace", "uint8_t a[] = {\n" + good, u"第 1 行的“{”没有相配的“}”"_s);
         row("an unclosed comment", "\n\n/* " + good, u"第 3 行的注释“/*”没有结束"_s);
         row("empty text", "", u"帧数据应为 9849 个数值或其整数倍，此文本有 0 个"_s);
+        // Text that never looked like frame data is named as such, its words not echoed.
+        row("prose", "Shopping list: eggs, 12 apples\n", u"不是图片或帧数据"_s);
+        row("prose in GBK", "\xC4\xE3\xBA\xC3\xA3\xAC\xCA\xC0\xBD\xE7", u"不是图片或帧数据"_s);
+        row("a GBK word among the values", "{ 0x00, \xC4\xE3\xBA\xC3, 0x01 }",
+            u"第 1 行有无法识别的内容，应为 0–255 的数值"_s);
     }
     void refusesWhatIsNotOneFrame() {
         QFETCH(QByteArray, text);

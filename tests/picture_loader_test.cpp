@@ -326,6 +326,74 @@ private slots:
         compareWithWhole(jpeg, true);
     }
 
+    // A PNG's eXIf orientation turns it, as in Chromium and Firefox, when the chunk comes before
+    // the image data; after it, it is ignored as those browsers ignore it. Pillow writes the
+    // chunk; shown pixels are looked up in the stored picture by the EXIF definitions.
+    void pngOrientations_data() {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<bool>("afterImageData");
+        QTest::addColumn<int>("shownAs"); // the orientation a viewer applies
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            QTest::addRow("eXIf orientation %d", orientation)
+                << orientation << false << orientation;
+        }
+        QTest::newRow("eXIf orientation 6 after the image data") << 6 << true << 1;
+    }
+    void pngOrientations() {
+        QFETCH(int, orientation);
+        QFETCH(bool, afterImageData);
+        QFETCH(int, shownAs);
+        QTemporaryDir dir;
+        const QImage stored = landmarks(150, 110);
+        const QString plain = dir.filePath(QStringLiteral("plain.png"));
+        const QString turned = dir.filePath(QStringLiteral("turned.png"));
+        QVERIFY(stored.save(plain));
+        const char* script = R"(import sys, struct
+from PIL import Image
+exif = Image.Exif()
+exif[0x0112] = int(sys.argv[3])
+Image.open(sys.argv[1]).save(sys.argv[2], exif=exif)
+if sys.argv[4] == 'after':
+    data = open(sys.argv[2], 'rb').read()
+    at = data.index(b'eXIf') - 4
+    end = at + struct.unpack('>I', data[at:at + 4])[0] + 12
+    chunk, data = data[at:end], data[:at] + data[end:]
+    iend = data.index(b'IEND') - 4
+    open(sys.argv[2], 'wb').write(data[:iend] + chunk + data[iend:])
+)";
+        QVERIFY(run(QStringLiteral("/usr/bin/python3"),
+                    {QStringLiteral("-c"), QString::fromLatin1(script), plain, turned,
+                     QString::number(orientation),
+                     afterImageData ? QStringLiteral("after") : QStringLiteral("before")}));
+        const QByteArray png = readAll(turned);
+        QCOMPARE(png.indexOf("eXIf") < png.indexOf("IDAT"), !afterImageData);
+        const QSize shownSize = shownAs >= 5 ? stored.size().transposed() : stored.size();
+        for (const QSize& corner : {kCorner, QSize()}) {
+            const LoadedPicture loaded = decodePicture(png, corner);
+            QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
+            QCOMPARE(loaded.picture.size(), corner.isValid() ? corner : shownSize);
+            for (const QPoint p : {QPoint(0, 0), QPoint(97, 0), QPoint(0, 66), QPoint(40, 25)}) {
+                const QPoint from =
+                    storedPixel(shownAs, p.x(), p.y(), stored.width(), stored.height());
+                QCOMPARE(loaded.picture.pixel(p), stored.pixel(from));
+            }
+        }
+        // A scaling fit reads the rows as stored and turns the small result: the same frame as
+        // scaling the picture turned here by index arithmetic.
+        QImage upright(shownSize, QImage::Format_RGB32);
+        for (int y = 0; y < upright.height(); ++y) {
+            for (int x = 0; x < upright.width(); ++x) {
+                upright.setPixel(
+                    x, y, stored.pixel(storedPixel(shownAs, x, y, stored.width(), stored.height())));
+            }
+        }
+        ConversionOptions options;
+        options.fit = Fit::Contain;
+        const LoadedPicture scaled = decodeForFit(png, options);
+        QVERIFY2(scaled.ok(), qPrintable(scaled.failure));
+        QCOMPARE(convertPicture(scaled, options).frame, convertPicture(upright, options).frame);
+    }
+
     void everyFormatAgreesWithTheWholePath_data() {
         QTest::addColumn<QByteArray>("format");
         for (const QByteArray& format : QImageWriter::supportedImageFormats()) {

@@ -122,6 +122,33 @@ QImage asRgba(const QImage& picture, const QSize& size) {
     return picture.copy(QRect(QPoint(), size)).convertToFormat(QImage::Format_RGBA8888);
 }
 
+// Valid damage that leaves a JPEG's pixels as they were.
+enum class Damage {
+    none,
+    strayBytes, // bytes that are no marker before the quantisation tables and before the scan
+    shortApp0,  // the JFIF segment's length four short, its last four bytes left as strays
+};
+
+QByteArray damagedJpeg(QByteArray jpeg, Damage damage) {
+    switch (damage) {
+    case Damage::none:
+        break;
+    case Damage::strayBytes:
+        jpeg.insert(jpeg.indexOf("\xFF\xDA"), QByteArray("\x00\x12\x34\x56", 4));
+        jpeg.insert(jpeg.indexOf("\xFF\xDB"), QByteArray("\x7F\x00\x41", 3));
+        break;
+    case Damage::shortApp0: {
+        const qsizetype app0 = jpeg.indexOf(QByteArrayView("\xFF\xE0\x00\x10JFIF\x00", 9));
+        if (app0 < 0) {
+            return {}; // no JFIF segment to damage
+        }
+        jpeg[app0 + 3] = char(0x10 - 4);
+        break;
+    }
+    }
+    return jpeg;
+}
+
 void compareCorner(const QByteArray& file, const QImage& expected) {
     const LoadedPicture corner = decodePicture(file, kCorner);
     QVERIFY2(corner.ok(), qPrintable(corner.failure));
@@ -133,6 +160,8 @@ void compareCorner(const QByteArray& file, const QImage& expected) {
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Damage)
 
 class FormatReadersTest : public QObject {
     Q_OBJECT
@@ -161,23 +190,32 @@ private slots:
         QTest::addColumn<QString>("sampling");
         QTest::addColumn<bool>("progressive");
         QTest::addColumn<int>("orientation");
+        QTest::addColumn<Damage>("damage");
         for (const QString& sampling : {u"1x1"_s, u"2x1"_s, u"2x2"_s}) {
             for (const bool progressive : {false, true}) {
                 for (int orientation = 1; orientation <= 8; ++orientation) {
                     QTest::addRow("%s %s, orientation %d", qPrintable(sampling),
                                   progressive ? "progressive" : "baseline", orientation)
-                        << sampling << progressive << orientation;
+                        << sampling << progressive << orientation << Damage::none;
                 }
             }
         }
-        QTest::newRow("2x2 progressive with restart markers") << u"2x2 -restart 1"_s << true << 1;
-        QTest::newRow("grey") << u"grey"_s << false << 1;
-        QTest::newRow("grey progressive, orientation 6") << u"grey"_s << true << 6;
+        QTest::newRow("2x2 progressive with restart markers")
+            << u"2x2 -restart 1"_s << true << 1 << Damage::none;
+        QTest::newRow("grey") << u"grey"_s << false << 1 << Damage::none;
+        QTest::newRow("grey progressive, orientation 6") << u"grey"_s << true << 6 << Damage::none;
+        // Viewers show these; libjpeg only warns about the bytes it skips.
+        QTest::newRow("stray bytes between segments")
+            << u"2x2"_s << false << 1 << Damage::strayBytes;
+        QTest::newRow("stray bytes between segments, progressive, orientation 6")
+            << u"2x1"_s << true << 6 << Damage::strayBytes;
+        QTest::newRow("APP0 segment cut short") << u"1x1"_s << false << 1 << Damage::shortApp0;
     }
     void jpegMatchesDjpeg() {
         QFETCH(QString, sampling);
         QFETCH(bool, progressive);
         QFETCH(int, orientation);
+        QFETCH(Damage, damage);
         QStringList arguments{u"-quality"_s, u"90"_s};
         arguments << (sampling == u"grey"_s ? QStringList{u"-grayscale"_s}
                                             : (u"-sample "_s + sampling).split(u' '));
@@ -192,7 +230,10 @@ private slots:
         QVERIFY(writeAll(file, withExifOrientation(jpeg, quint16(orientation))));
         const QImage reference = decodedBy(u"djpeg"_s, {u"-pnm"_s, u"-outfile"_s}, file);
         QVERIFY(!reference.isNull());
-        compareCorner(readAll(file), shownCorner(reference, orientation));
+        const QByteArray damaged = damagedJpeg(readAll(file), damage);
+        compareCorner(damaged, shownCorner(reference, orientation));
+        // Cut off at its end, it is still refused.
+        QVERIFY(!decodePicture(damaged.left(damaged.size() - 1), kCorner).ok());
     }
 
     // Adobe CMYK as ImageMagick writes it; djpeg multiplies it out rounded to nearest.

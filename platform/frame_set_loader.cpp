@@ -1,6 +1,7 @@
 #include "frame_set_loader.h"
 
 #include "codec/frame_buffer.h"
+#include "platform/library_messages.h"
 #include "platform/picture_loader.h"
 
 #include <QFile>
@@ -139,6 +140,7 @@ bool isGif(const QString& path) {
 } // namespace
 
 LoadedFrameSet LoadFrameSet(const QString& path, Fit fit) {
+    const SilencedLibraryMessages quiet;
     if (isGif(path)) {
         return loadGifFrames(path, fit);
     }

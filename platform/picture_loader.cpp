@@ -4,6 +4,7 @@
 #include "platform/bmp_reader.h"
 #include "platform/gif_reader.h"
 #include "platform/jpeg_reader.h"
+#include "platform/library_messages.h"
 #include "platform/picture_orientation.h"
 #include "platform/png_corner.h"
 #include "platform/tga_reader.h"
@@ -143,6 +144,7 @@ std::optional<LoadedPicture> decodeOwnFormat(const QByteArray& data, const QSize
 
 LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
                             const QByteArray& formatHint) {
+    const SilencedLibraryMessages quiet;
     // Formats our own readers take are told by their signature, without asking Qt's readers:
     // probing through them loads every image-format plugin there is.
     if (looksLikeJpeg(data)) {
@@ -240,6 +242,7 @@ int jpegReduction(const QSize& shown, Fit fit) {
 }
 
 LoadedPicture decodeReducedJpeg(const QByteArray& data, Fit fit) {
+    const SilencedLibraryMessages quiet;
     if (!jpegIsComplete(data)) {
         return failed(kIncomplete);
     }

@@ -3,6 +3,7 @@
 // dwebp, ImageMagick) or from the lossless master they were made from. The corner must equal
 // the whole decode for every chroma subsampling and EXIF orientation; cut-off files are refused.
 
+#include "platform/frame_set_loader.h"
 #include "platform/picture_loader.h"
 #include "test_files.h"
 
@@ -147,6 +148,28 @@ QByteArray damagedJpeg(QByteArray jpeg, Damage damage) {
     }
     }
     return jpeg;
+}
+
+// A 4 × 1 GIF with no colour table anywhere, its pixels colour indices 0, 1, 2 and 255, and a
+// graphic control extension making `transparent` (0 to 255) transparent when given. The image
+// data are 9-bit LZW codes, least significant bit first: clear, the four indices, end.
+QByteArray tablelessGif(int transparent = -1) {
+    QByteArray gif("GIF89a\x04\x00\x01\x00\x00\x00\x00", 13); // no global table
+    if (transparent >= 0) {
+        gif.append("\x21\xF9\x04\x01\x00\x00", 6).append(char(transparent)).append('\0');
+    }
+    gif.append("\x2C\x00\x00\x00\x00\x04\x00\x01\x00\x00", 10); // no local table
+    quint64 bits = 0;
+    int count = 0;
+    for (const quint64 code : {256, 0, 1, 2, 255, 257}) {
+        bits |= code << count;
+        count += 9;
+    }
+    QByteArray data;
+    for (; count > 0; count -= 8, bits >>= 8) {
+        data.append(char(bits & 0xFF));
+    }
+    return gif.append(char(8)).append(char(data.size())).append(data).append('\0').append(';');
 }
 
 void compareCorner(const QByteArray& file, const QImage& expected) {
@@ -361,6 +384,40 @@ private slots:
         QCOMPARE(loaded.picture.size(), kCorner);
         QCOMPARE(loaded.picture.convertToFormat(QImage::Format_RGBA64),
                  master.copy(QRect(QPoint(), kCorner)));
+    }
+
+    // Without any colour table a GIF is drawn in black and white: index 0 black, 1 white, the
+    // rest black; the first-frame reader and the frame-set loader agree.
+    void gifWithoutColourTable_data() {
+        QTest::addColumn<int>("transparent");
+        QTest::addColumn<QList<QColor>>("expected");
+        const QColor black(0, 0, 0);
+        const QColor white(255, 255, 255);
+        QTest::newRow("no transparency") << -1 << QList<QColor>{black, white, black, black};
+        QTest::newRow("index 1 transparent")
+            << 1 << QList<QColor>{black, QColor(Qt::transparent), black, black};
+    }
+    void gifWithoutColourTable() {
+        QFETCH(int, transparent);
+        QFETCH(QList<QColor>, expected);
+        const QByteArray gif = tablelessGif(transparent);
+        const QString file = path(u"no-table.gif"_s);
+        QVERIFY(writeAll(file, gif));
+        const LoadedPicture loaded = decodePicture(gif, kCorner);
+        QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
+        const LoadedFrameSet set = LoadFrameSet(file);
+        QVERIFY2(set.ok(), qPrintable(set.failure));
+        QCOMPARE(set.frames.size(), 1);
+        for (const QImage& picture : {loaded.picture, set.frames.first()}) {
+            QCOMPARE(picture.size(), QSize(4, 1));
+            for (int x = 0; x < 4; ++x) {
+                const QColor got = picture.pixelColor(x, 0);
+                QCOMPARE(got.alpha(), expected[x].alpha());
+                if (got.alpha() != 0) {
+                    QCOMPARE(got.rgb(), expected[x].rgb());
+                }
+            }
+        }
     }
 
     // Three sizes in one icon, each a colour of its own: the largest is the one shown.

@@ -3,6 +3,7 @@
 #include "codec/conversion.h"
 #include "platform/bmp_reader.h"
 #include "platform/gif_reader.h"
+#include "platform/ico_reader.h"
 #include "platform/jpeg_reader.h"
 #include "platform/library_messages.h"
 #include "platform/picture_orientation.h"
@@ -61,8 +62,8 @@ bool pngIsComplete(QByteArrayView bytes) {
 }
 
 // An icon file holds the same picture at several sizes; viewers show the largest (the deepest
-// of equally large ones), so that one is read.
-void chooseLargestIcon(QImageReader& reader) {
+// of equally large ones), so that one is read. Its index, which the reader doesn't tell.
+int chooseLargestIcon(QImageReader& reader) {
     int best = 0;
     qint64 bestScore = -1;
     for (int i = 0; i < reader.imageCount(); ++i) {
@@ -79,6 +80,7 @@ void chooseLargestIcon(QImageReader& reader) {
         }
     }
     reader.jumpToImage(best);
+    return best;
 }
 
 // The reader's picture, or why it gave none.
@@ -94,8 +96,11 @@ LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArra
     buffer.seek(0);
     QImageReader reader(&buffer, format);
     reader.setAutoTransform(true);
-    if (format == "ico" && reader.imageCount() > 1) {
-        chooseLargestIcon(reader);
+    if (format == "ico") {
+        const int chosen = reader.imageCount() > 1 ? chooseLargestIcon(reader) : 0;
+        if (auto icon = readIconWithAlpha(buffer.data(), chosen)) {
+            return {*icon, {}};
+        }
     }
     const QSize size = reader.size();
     if (corner.isValid() && size.isValid() && reader.supportsOption(QImageIOHandler::ClipRect)) {

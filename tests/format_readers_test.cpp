@@ -4,6 +4,7 @@
 // the whole decode for every chroma subsampling and EXIF orientation; cut-off files are refused.
 
 #include "platform/frame_set_loader.h"
+#include "platform/picture_conversion.h"
 #include "platform/picture_loader.h"
 #include "test_files.h"
 
@@ -418,6 +419,37 @@ private slots:
                 }
             }
         }
+    }
+
+    // An icon whose image has partial alpha (ImageMagick writes it as a 32-bit image with the
+    // samples as given), over the default background F0F0F0: each channel is
+    // round((c·a + 240·(255 − a)) / 255), worked out by hand. Premultiplying first moves every
+    // one of these a step.
+    void iconBlendsStraightAlpha_data() {
+        QTest::addColumn<QColor>("stored");
+        QTest::addColumn<QColor>("shown");
+        QTest::newRow("half transparent") << QColor(15, 47, 79, 128) << QColor(127, 143, 159);
+        QTest::newRow("three quarters opaque") << QColor(26, 90, 0, 191) << QColor(80, 128, 60);
+        QTest::newRow("nearly clear") << QColor(113, 120, 127, 1) << QColor(240, 240, 240);
+    }
+    void iconBlendsStraightAlpha() {
+        QFETCH(QColor, stored);
+        QFETCH(QColor, shown);
+        QImage master(2, 2, QImage::Format_RGBA8888);
+        master.fill(stored);
+        QVERIFY(writeAll(path(u"partial.png"_s), encoded(master, "png")));
+        const QString file = path(u"partial.ico"_s);
+        QVERIFY(run(u"/usr/bin/convert"_s, {path(u"partial.png"_s), file}));
+        const QByteArray icon = readAll(file);
+        // The file holds the samples as B G R A.
+        QVERIFY(icon.contains(QByteArray(1, char(stored.blue())) + char(stored.green()) +
+                              char(stored.red()) + char(stored.alpha())));
+        const LoadedPicture loaded = decodePicture(icon, kCorner, "ico");
+        QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
+        const Conversion conversion = convertPicture(loaded.picture, {});
+        const ColorValue expected = RGB(shown.red(), shown.green(), shown.blue());
+        QCOMPARE(conversion.shown[0], expected);
+        QCOMPARE(conversion.shown[kFrameWidth + 1], expected);
     }
 
     // Three sizes in one icon, each a colour of its own: the largest is the one shown.

@@ -1,19 +1,21 @@
 #include "library_messages.h"
 
 #include <QtGlobal>
+#include <atomic>
 
 namespace ravik {
 namespace {
 
 thread_local int silencedDepth = 0;
-QtMessageHandler previousHandler = nullptr;
+// Set once, while other threads may already be printing through filterMessage.
+std::atomic<QtMessageHandler> previousHandler{nullptr};
 
 void filterMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (silencedDepth > 0 && type != QtFatalMsg) {
         return;
     }
-    if (previousHandler != nullptr) {
-        previousHandler(type, context, message);
+    if (const QtMessageHandler previous = previousHandler.load()) {
+        previous(type, context, message);
     }
 }
 
@@ -22,7 +24,7 @@ void filterMessage(QtMsgType type, const QMessageLogContext& context, const QStr
 SilencedLibraryMessages::SilencedLibraryMessages() {
     // Installed once, on first use, in front of whatever handler was there.
     static const bool installed = [] {
-        previousHandler = qInstallMessageHandler(filterMessage);
+        previousHandler.store(qInstallMessageHandler(filterMessage));
         return true;
     }();
     Q_UNUSED(installed);

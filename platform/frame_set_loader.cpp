@@ -1,6 +1,8 @@
 #include "frame_set_loader.h"
 
 #include "codec/frame_buffer.h"
+#include "platform/gif_reader.h"
+#include "platform/library_messages.h"
 #include "platform/picture_loader.h"
 
 #include <QFile>
@@ -91,8 +93,8 @@ LoadedFrameSet loadGifFrames(const QString& path, Fit fit) {
                 return failed(broken);
             }
             const GifImageDesc& desc = gif->Image;
-            const ColorMapObject* colors = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
-            if (colors == nullptr || desc.Width <= 0) {
+            const ColorMapObject* colors = activeColourTable(*gif);
+            if (desc.Width <= 0) {
                 return failed(broken);
             }
             const QImage before = canvas;
@@ -148,6 +150,7 @@ bool isGif(const QString& path) {
 
 LoadedFrameSet LoadFrameSet(const QString& path, const ConversionOptions& options) {
     const Fit fit = options.fit;
+    const SilencedLibraryMessages quiet;
     if (isGif(path)) {
         return loadGifFrames(path, fit);
     }

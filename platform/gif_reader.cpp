@@ -68,6 +68,18 @@ int transparentIndex(GifFileType* gif, int code, GifByteType* extension, bool* o
 
 } // namespace
 
+const ColorMapObject* activeColourTable(const GifFileType& gif) {
+    // Without a table of its own or the file's, an image is drawn in black and white as the
+    // GIF89a specification recommends: index 0 black, 1 white. Chromium and ImageMagick draw
+    // every index black; the other indices follow them.
+    static GifColorType defaultColours[256] = {{0, 0, 0}, {0xFF, 0xFF, 0xFF}};
+    static ColorMapObject defaultTable{256, 8, false, defaultColours};
+    if (gif.Image.ColorMap != nullptr) {
+        return gif.Image.ColorMap;
+    }
+    return gif.SColorMap != nullptr ? gif.SColorMap : &defaultTable;
+}
+
 bool looksLikeGif(QByteArrayView data) {
     return data.startsWith("GIF87a") || data.startsWith("GIF89a");
 }
@@ -124,8 +136,8 @@ LoadedPicture readGif(QByteArrayView data, const QSize& corner, const Conversion
         break;
     }
     const GifImageDesc& image = gif->Image;
-    const ColorMapObject* map = image.ColorMap != nullptr ? image.ColorMap : gif->SColorMap;
-    if (map == nullptr || image.Width <= 0 || image.Height <= 0) {
+    const ColorMapObject* map = activeColourTable(*gif);
+    if (image.Width <= 0 || image.Height <= 0) {
         return corruptPicture();
     }
     std::vector<QRgb> colours(256, 0);

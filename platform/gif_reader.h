@@ -9,11 +9,16 @@
 
 #include <QByteArrayView>
 #include <QSize>
+#include <gif_lib.h>
 
 namespace ravik {
 
 // True for data starting like a GIF file.
 bool looksLikeGif(QByteArrayView data);
+
+// The colour table the image just read is drawn with: its own, else the file's, else the
+// default one for files without any: black and white (index 1 white, every other index black).
+const ColorMapObject* activeColourTable(const GifFileType& gif);
 
 // The first frame, cut to its top-left `corner` when that is valid, else whole; with a scaling
 // `fit`, scaled line by line instead, whatever its size.

@@ -30,12 +30,20 @@ bool readLayout(QByteArrayView data, JpegLayout* layout) {
     qsizetype at = 2;
     bool sawExif = false;
     while (at + 4 <= data.size()) {
+        // Bytes that are no marker between segments (left by a writer, or the end of a segment
+        // whose length falls short) are skipped up to the next marker, as libjpeg does.
         if (uchar(data[at]) != 0xFF) {
-            return false;
+            ++at;
+            continue;
         }
         const uchar marker = uchar(data[at + 1]);
         if (marker == 0xFF) {
             ++at; // fill byte
+            continue;
+        }
+        const bool standalone = marker == 0x00 || marker == 0x01 || (marker & 0xF8) == 0xD0;
+        if (standalone) {
+            at += 2; // a stuffed 0xFF, or a marker without a length (TEM, RSTn)
             continue;
         }
         const qsizetype length = get16(data, at + 2);

@@ -31,16 +31,42 @@ QImage truncatedToRgba8(const QImage& deep) {
     return rgba;
 }
 
+// Premultiplied (associated) samples already hold colour times alpha, so over the background a
+// channel is sample + bg · (1 − alpha), rounded once; undoing the premultiplication first would
+// round twice. Samples keep their top 8 bits first, as straight ones do. The result is opaque
+// but where nothing of the picture shows, so those pixels stay the background's own.
+QImage composedOver(const QImage& premultiplied, ColorValue background) {
+    const QImage deep = premultiplied.convertToFormat(QImage::Format_RGBA64_Premultiplied);
+    const int backgroundChannels[3] = {redOf(background), greenOf(background), blueOf(background)};
+    QImage rgba(deep.size(), QImage::Format_RGBA8888);
+    for (int y = 0; y < deep.height(); ++y) {
+        const auto* in = reinterpret_cast<const quint16*>(deep.constScanLine(y));
+        uchar* out = rgba.scanLine(y);
+        for (int x = 0; x < deep.width(); ++x, in += 4, out += 4) {
+            const int alpha = in[3] >> 8;
+            for (int c = 0; c < 3; ++c) {
+                const int sum = 255 * (in[c] >> 8) + backgroundChannels[c] * (255 - alpha);
+                out[c] = uchar(std::min((sum + 127) / 255, 255));
+            }
+            out[3] = alpha == 0 ? 0 : 0xFF;
+        }
+    }
+    return rgba;
+}
+
 } // namespace
 
-QImage rgba8(const QImage& picture) {
+QImage rgba8(const QImage& picture, ColorValue background) {
+    if (picture.pixelFormat().premultiplied() == QPixelFormat::Premultiplied) {
+        return composedOver(picture, background);
+    }
     if (hasSixteenBitChannels(picture.format())) {
         return truncatedToRgba8(picture);
     }
     return picture.convertToFormat(QImage::Format_RGBA8888);
 }
 
-QImage boxRgba(const QImage& picture) {
+QImage boxRgba(const QImage& picture, ColorValue background) {
     if (picture.isNull()) {
         return {};
     }
@@ -48,7 +74,7 @@ QImage boxRgba(const QImage& picture) {
     // small one here.
     const QRect visible = picture.rect().intersected(QRect(0, 0, kFrameWidth, kFrameHeight));
     const QImage corner = visible == picture.rect() ? picture : picture.copy(visible);
-    return rgba8(corner);
+    return rgba8(corner, background);
 }
 
 RgbaView rgbaView(const QImage& rgba) {
@@ -68,7 +94,8 @@ ScaledPicture scalePicture(const QImage& picture, const ConversionOptions& optio
     const bool direct = picture.format() == QImage::Format_RGBA8888;
     for (int y = source.y; y < source.y + source.height; y += kStripRows) {
         const int rows = std::min(kStripRows, source.y + source.height - y);
-        const QImage strip = direct ? picture : rgba8(picture.copy(0, y, picture.width(), rows));
+        const QImage strip =
+            direct ? picture : rgba8(picture.copy(0, y, picture.width(), rows), options.background);
         const int first = direct ? y : 0;
         for (int row = 0; row < rows; ++row) {
             scaler.addRow(y + row, strip.constScanLine(first + row));
@@ -79,7 +106,7 @@ ScaledPicture scalePicture(const QImage& picture, const ConversionOptions& optio
 
 Conversion convertPicture(const QImage& picture, const ConversionOptions& options) {
     if (options.fit == Fit::Original || picture.isNull()) {
-        const QImage rgba = boxRgba(picture);
+        const QImage rgba = boxRgba(picture, options.background);
         return convertPicture(rgbaView(rgba), options);
     }
     return convertPicture(scalePicture(picture, options), options);

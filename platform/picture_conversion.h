@@ -11,12 +11,12 @@ namespace ravik {
 
 // The part of picture the box can show (its top-left 98 × 67 at most) as Format_RGBA8888 with
 // straight alpha. 16-bit channels keep their top 8 bits (v >> 8), so the frame gets a sample's
-// high four bits whatever its depth; Qt's own conversion would round v / 257 instead.
-QImage boxRgba(const QImage& picture);
+// high four bits whatever its depth; Qt's own conversion would round v / 257 instead. A
+// premultiplied picture comes already blended over the background, opaque.
+QImage boxRgba(const QImage& picture, ColorValue background);
 
-// The whole picture as Format_RGBA8888 with straight alpha, 16-bit channels keeping their top 8
-// bits as boxRgba does.
-QImage rgba8(const QImage& picture);
+// The whole picture as boxRgba gives its corner.
+QImage rgba8(const QImage& picture, ColorValue background);
 
 // A view of a Format_RGBA8888 image for the codec; the image must outlive it.
 RgbaView rgbaView(const QImage& rgba);

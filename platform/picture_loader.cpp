@@ -3,8 +3,10 @@
 #include "codec/conversion.h"
 #include "platform/bmp_reader.h"
 #include "platform/gif_reader.h"
+#include "platform/ico_reader.h"
 #include "platform/jpeg_reader.h"
 #include "platform/picture_conversion.h"
+#include "platform/library_messages.h"
 #include "platform/picture_orientation.h"
 #include "platform/png_corner.h"
 #include "platform/tga_reader.h"
@@ -61,8 +63,8 @@ bool pngIsComplete(QByteArrayView bytes) {
 }
 
 // An icon file holds the same picture at several sizes; viewers show the largest (the deepest
-// of equally large ones), so that one is read.
-void chooseLargestIcon(QImageReader& reader) {
+// of equally large ones), so that one is read. Its index, which the reader doesn't tell.
+int chooseLargestIcon(QImageReader& reader) {
     int best = 0;
     qint64 bestScore = -1;
     for (int i = 0; i < reader.imageCount(); ++i) {
@@ -79,6 +81,7 @@ void chooseLargestIcon(QImageReader& reader) {
         }
     }
     reader.jumpToImage(best);
+    return best;
 }
 
 // The reader's picture, or why it gave none.
@@ -94,8 +97,11 @@ LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArra
     buffer.seek(0);
     QImageReader reader(&buffer, format);
     reader.setAutoTransform(true);
-    if (format == "ico" && reader.imageCount() > 1) {
-        chooseLargestIcon(reader);
+    if (format == "ico") {
+        const int chosen = reader.imageCount() > 1 ? chooseLargestIcon(reader) : 0;
+        if (auto icon = readIconWithAlpha(buffer.data(), chosen)) {
+            return {*icon, {}, std::nullopt};
+        }
     }
     const QSize size = reader.size();
     if (corner.isValid() && size.isValid() && reader.supportsOption(QImageIOHandler::ClipRect)) {
@@ -174,6 +180,7 @@ std::optional<LoadedPicture> decodeOwnFormat(const QByteArray& data, const QSize
 
 LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
                             const QByteArray& formatHint) {
+    const SilencedLibraryMessages quiet;
     // Formats our own readers take are told by their signature, without asking Qt's readers:
     // probing through them loads every image-format plugin there is.
     if (looksLikeJpeg(data)) {
@@ -278,6 +285,7 @@ int jpegReduction(const QSize& shown, Fit fit) {
 } // namespace
 
 LoadedPicture decodeReducedJpeg(const QByteArray& data, Fit fit) {
+    const SilencedLibraryMessages quiet;
     if (!jpegIsComplete(data)) {
         return failed(kIncomplete);
     }

@@ -19,6 +19,7 @@ PictureRows::PictureRows(const QSize& size, QImage::Format format, const Convers
                          Orientation orientation)
     : size_(size), format_(format), scaler_(std::in_place, options.fit, size.width(), size.height(),
                                             orientation, options.background),
+      background_(options.background),
       row_(size_t(std::max(size.width(), 0)) *
            size_t(QImage::toPixelFormat(format).bitsPerPixel()) / 8),
       handedOn_(size_t(std::max(size.height(), 0)), false) {}
@@ -64,7 +65,7 @@ void PictureRows::handOn() {
     handedOn_[size_t(current_)] = true;
     if (wanted(current_)) {
         const QImage line(row_.data(), width(), 1, qsizetype(row_.size()), format_);
-        const QImage rgba = rgba8(line);
+        const QImage rgba = rgba8(line, background_);
         scaler_->addRow(current_, rgba.constScanLine(0));
     }
     current_ = -1;

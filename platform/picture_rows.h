@@ -51,6 +51,7 @@ private:
     QImage::Format format_;
     QImage picture_;
     std::optional<FitScaler> scaler_;
+    ColorValue background_ = kDefaultBackground; // under premultiplied rows
     std::vector<uchar> row_;     // the row being written, when scaling
     int current_ = -1;           // its number
     std::vector<bool> handedOn_; // rows already scaled

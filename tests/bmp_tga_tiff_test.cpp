@@ -2,6 +2,7 @@
 // back and compared with the master picture they were made from.
 
 #include "platform/bmp_reader.h"
+#include "platform/picture_conversion.h"
 #include "platform/picture_loader.h"
 #include "test_files.h"
 
@@ -175,6 +176,60 @@ private slots:
                  whole.picture.copy(0, 0, 3, 2).convertToFormat(QImage::Format_ARGB32));
         // Cut off halfway, the file is refused.
         QVERIFY(!decodePicture(bytes.left(bytes.size() / 2), QSize(3, 2), suffix).ok());
+    }
+
+    // ImageMagick stores 16-bit associated alpha premultiplied: from the straight master below
+    // it writes the samples checked here. Over the background each channel is
+    // sample + bg · (1 − alpha), with samples and alpha at their top 8 bits and rounded once:
+    // round((255 · (P >> 8) + bg · (255 − (A >> 8))) / 255), worked out by hand.
+    void associatedAlphaBlendsAsAssociated_data() {
+        QTest::addColumn<QColor>("background");
+        QTest::addColumn<QList<QColor>>("shown");
+        QTest::newRow("over F0F0F0") << QColor(0xF0, 0xF0, 0xF0)
+                                     << QList<QColor>{QColor(129, 184, 248), QColor(70, 94, 118),
+                                                      QColor(239, 239, 239), QColor(172, 112, 218)};
+        QTest::newRow("over 102030") << QColor(0x10, 0x20, 0x30)
+                                     << QList<QColor>{QColor(17, 80, 152), QColor(15, 43, 71),
+                                                      QColor(16, 32, 48), QColor(123, 67, 176)};
+    }
+    void associatedAlphaBlendsAsAssociated() {
+        QFETCH(QColor, background);
+        QFETCH(QList<QColor>, shown);
+        // Straight R G B A of four pixels, 16 bits each, as a PAM.
+        constexpr quint16 kStraight[4][4] = {{0x1234, 0x8000, 0xFFFF, 0x8000},
+                                             {0x0F00, 0x2F80, 0x4F00, 0xC040},
+                                             {0x7000, 0x0100, 0x0000, 0x0180},
+                                             {0x9A20, 0x4D31, 0xD494, 0xC86A}};
+        QByteArray pam("P7\nWIDTH 4\nHEIGHT 1\nDEPTH 4\nMAXVAL 65535\nTUPLTYPE "
+                       "RGB_ALPHA\nENDHDR\n");
+        for (const auto& pixel : kStraight) {
+            for (const quint16 v : pixel) {
+                pam.append(char(v >> 8)).append(char(v & 0xFF));
+            }
+        }
+        const QString master = dir_.filePath(QStringLiteral("straight.pam"));
+        const QString file = dir_.filePath(QStringLiteral("associated.tif"));
+        QVERIFY(writeAll(master, pam));
+        QVERIFY(testing::run(QStringLiteral("/usr/bin/convert"),
+                             {master, QStringLiteral("-depth"), QStringLiteral("16"),
+                              QStringLiteral("-define"), QStringLiteral("tiff:alpha=associated"),
+                              QStringLiteral("-compress"), QStringLiteral("None"), file}));
+        const QByteArray bytes = readAll(file);
+        // The stored samples (little-endian): P = (091A 4000 8000) A = 8000,
+        // (0B44 23AC 3B54) C040, (00A8 0002 0000) 0180, (78A9 3C6E A66C) C86A.
+        QVERIFY(bytes.contains(QByteArray::fromHex("1a09004000800080"
+                                                   "440bac23543b40c0"
+                                                   "a800020000008001"
+                                                   "a9786e3c6ca66ac8")));
+        const LoadedPicture loaded = decodePicture(bytes, QSize(98, 67), "tif");
+        QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
+        const Conversion conversion = convertPicture(
+            loaded.picture,
+            {.background = RGB(background.red(), background.green(), background.blue())});
+        for (int x = 0; x < 4; ++x) {
+            const QColor& c = shown[x];
+            QCOMPARE(conversion.shown[size_t(x)], RGB(c.red(), c.green(), c.blue()));
+        }
     }
 
     void bitFieldScaling_data() {

@@ -3,6 +3,8 @@
 // dwebp, ImageMagick) or from the lossless master they were made from. The corner must equal
 // the whole decode for every chroma subsampling and EXIF orientation; cut-off files are refused.
 
+#include "platform/frame_set_loader.h"
+#include "platform/picture_conversion.h"
 #include "platform/picture_loader.h"
 #include "test_files.h"
 
@@ -122,6 +124,55 @@ QImage asRgba(const QImage& picture, const QSize& size) {
     return picture.copy(QRect(QPoint(), size)).convertToFormat(QImage::Format_RGBA8888);
 }
 
+// Valid damage that leaves a JPEG's pixels as they were.
+enum class Damage {
+    none,
+    strayBytes, // bytes that are no marker before the quantisation tables and before the scan
+    shortApp0,  // the JFIF segment's length four short, its last four bytes left as strays
+};
+
+QByteArray damagedJpeg(QByteArray jpeg, Damage damage) {
+    switch (damage) {
+    case Damage::none:
+        break;
+    case Damage::strayBytes:
+        jpeg.insert(jpeg.indexOf("\xFF\xDA"), QByteArray("\x00\x12\x34\x56", 4));
+        jpeg.insert(jpeg.indexOf("\xFF\xDB"), QByteArray("\x7F\x00\x41", 3));
+        break;
+    case Damage::shortApp0: {
+        const qsizetype app0 = jpeg.indexOf(QByteArrayView("\xFF\xE0\x00\x10JFIF\x00", 9));
+        if (app0 < 0) {
+            return {}; // no JFIF segment to damage
+        }
+        jpeg[app0 + 3] = char(0x10 - 4);
+        break;
+    }
+    }
+    return jpeg;
+}
+
+// A 4 × 1 GIF with no colour table anywhere, its pixels colour indices 0, 1, 2 and 255, and a
+// graphic control extension making `transparent` (0 to 255) transparent when given. The image
+// data are 9-bit LZW codes, least significant bit first: clear, the four indices, end.
+QByteArray tablelessGif(int transparent = -1) {
+    QByteArray gif("GIF89a\x04\x00\x01\x00\x00\x00\x00", 13); // no global table
+    if (transparent >= 0) {
+        gif.append("\x21\xF9\x04\x01\x00\x00", 6).append(char(transparent)).append('\0');
+    }
+    gif.append("\x2C\x00\x00\x00\x00\x04\x00\x01\x00\x00", 10); // no local table
+    quint64 bits = 0;
+    int count = 0;
+    for (const quint64 code : {256, 0, 1, 2, 255, 257}) {
+        bits |= code << count;
+        count += 9;
+    }
+    QByteArray data;
+    for (; count > 0; count -= 8, bits >>= 8) {
+        data.append(char(bits & 0xFF));
+    }
+    return gif.append(char(8)).append(char(data.size())).append(data).append('\0').append(';');
+}
+
 void compareCorner(const QByteArray& file, const QImage& expected) {
     const LoadedPicture corner = decodePicture(file, kCorner);
     QVERIFY2(corner.ok(), qPrintable(corner.failure));
@@ -133,6 +184,8 @@ void compareCorner(const QByteArray& file, const QImage& expected) {
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Damage)
 
 class FormatReadersTest : public QObject {
     Q_OBJECT
@@ -161,23 +214,32 @@ private slots:
         QTest::addColumn<QString>("sampling");
         QTest::addColumn<bool>("progressive");
         QTest::addColumn<int>("orientation");
+        QTest::addColumn<Damage>("damage");
         for (const QString& sampling : {u"1x1"_s, u"2x1"_s, u"2x2"_s}) {
             for (const bool progressive : {false, true}) {
                 for (int orientation = 1; orientation <= 8; ++orientation) {
                     QTest::addRow("%s %s, orientation %d", qPrintable(sampling),
                                   progressive ? "progressive" : "baseline", orientation)
-                        << sampling << progressive << orientation;
+                        << sampling << progressive << orientation << Damage::none;
                 }
             }
         }
-        QTest::newRow("2x2 progressive with restart markers") << u"2x2 -restart 1"_s << true << 1;
-        QTest::newRow("grey") << u"grey"_s << false << 1;
-        QTest::newRow("grey progressive, orientation 6") << u"grey"_s << true << 6;
+        QTest::newRow("2x2 progressive with restart markers")
+            << u"2x2 -restart 1"_s << true << 1 << Damage::none;
+        QTest::newRow("grey") << u"grey"_s << false << 1 << Damage::none;
+        QTest::newRow("grey progressive, orientation 6") << u"grey"_s << true << 6 << Damage::none;
+        // Viewers show these; libjpeg only warns about the bytes it skips.
+        QTest::newRow("stray bytes between segments")
+            << u"2x2"_s << false << 1 << Damage::strayBytes;
+        QTest::newRow("stray bytes between segments, progressive, orientation 6")
+            << u"2x1"_s << true << 6 << Damage::strayBytes;
+        QTest::newRow("APP0 segment cut short") << u"1x1"_s << false << 1 << Damage::shortApp0;
     }
     void jpegMatchesDjpeg() {
         QFETCH(QString, sampling);
         QFETCH(bool, progressive);
         QFETCH(int, orientation);
+        QFETCH(Damage, damage);
         QStringList arguments{u"-quality"_s, u"90"_s};
         arguments << (sampling == u"grey"_s ? QStringList{u"-grayscale"_s}
                                             : (u"-sample "_s + sampling).split(u' '));
@@ -192,7 +254,10 @@ private slots:
         QVERIFY(writeAll(file, withExifOrientation(jpeg, quint16(orientation))));
         const QImage reference = decodedBy(u"djpeg"_s, {u"-pnm"_s, u"-outfile"_s}, file);
         QVERIFY(!reference.isNull());
-        compareCorner(readAll(file), shownCorner(reference, orientation));
+        const QByteArray damaged = damagedJpeg(readAll(file), damage);
+        compareCorner(damaged, shownCorner(reference, orientation));
+        // Cut off at its end, it is still refused.
+        QVERIFY(!decodePicture(damaged.left(damaged.size() - 1), kCorner).ok());
     }
 
     // Adobe CMYK as ImageMagick writes it; djpeg multiplies it out rounded to nearest.
@@ -320,6 +385,71 @@ private slots:
         QCOMPARE(loaded.picture.size(), kCorner);
         QCOMPARE(loaded.picture.convertToFormat(QImage::Format_RGBA64),
                  master.copy(QRect(QPoint(), kCorner)));
+    }
+
+    // Without any colour table a GIF is drawn in black and white: index 0 black, 1 white, the
+    // rest black; the first-frame reader and the frame-set loader agree.
+    void gifWithoutColourTable_data() {
+        QTest::addColumn<int>("transparent");
+        QTest::addColumn<QList<QColor>>("expected");
+        const QColor black(0, 0, 0);
+        const QColor white(255, 255, 255);
+        QTest::newRow("no transparency") << -1 << QList<QColor>{black, white, black, black};
+        QTest::newRow("index 1 transparent")
+            << 1 << QList<QColor>{black, QColor(Qt::transparent), black, black};
+    }
+    void gifWithoutColourTable() {
+        QFETCH(int, transparent);
+        QFETCH(QList<QColor>, expected);
+        const QByteArray gif = tablelessGif(transparent);
+        const QString file = path(u"no-table.gif"_s);
+        QVERIFY(writeAll(file, gif));
+        const LoadedPicture loaded = decodePicture(gif, kCorner);
+        QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
+        const LoadedFrameSet set = LoadFrameSet(file);
+        QVERIFY2(set.ok(), qPrintable(set.failure));
+        QCOMPARE(set.frames.size(), 1);
+        for (const QImage& picture : {loaded.picture, set.frames.first()}) {
+            QCOMPARE(picture.size(), QSize(4, 1));
+            for (int x = 0; x < 4; ++x) {
+                const QColor got = picture.pixelColor(x, 0);
+                QCOMPARE(got.alpha(), expected[x].alpha());
+                if (got.alpha() != 0) {
+                    QCOMPARE(got.rgb(), expected[x].rgb());
+                }
+            }
+        }
+    }
+
+    // An icon whose image has partial alpha (ImageMagick writes it as a 32-bit image with the
+    // samples as given), over the default background F0F0F0: each channel is
+    // round((c·a + 240·(255 − a)) / 255), worked out by hand. Premultiplying first moves every
+    // one of these a step.
+    void iconBlendsStraightAlpha_data() {
+        QTest::addColumn<QColor>("stored");
+        QTest::addColumn<QColor>("shown");
+        QTest::newRow("half transparent") << QColor(15, 47, 79, 128) << QColor(127, 143, 159);
+        QTest::newRow("three quarters opaque") << QColor(26, 90, 0, 191) << QColor(80, 128, 60);
+        QTest::newRow("nearly clear") << QColor(113, 120, 127, 1) << QColor(240, 240, 240);
+    }
+    void iconBlendsStraightAlpha() {
+        QFETCH(QColor, stored);
+        QFETCH(QColor, shown);
+        QImage master(2, 2, QImage::Format_RGBA8888);
+        master.fill(stored);
+        QVERIFY(writeAll(path(u"partial.png"_s), encoded(master, "png")));
+        const QString file = path(u"partial.ico"_s);
+        QVERIFY(run(u"/usr/bin/convert"_s, {path(u"partial.png"_s), file}));
+        const QByteArray icon = readAll(file);
+        // The file holds the samples as B G R A.
+        QVERIFY(icon.contains(QByteArray(1, char(stored.blue())) + char(stored.green()) +
+                              char(stored.red()) + char(stored.alpha())));
+        const LoadedPicture loaded = decodePicture(icon, kCorner, "ico");
+        QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
+        const Conversion conversion = convertPicture(loaded.picture, {});
+        const ColorValue expected = RGB(shown.red(), shown.green(), shown.blue());
+        QCOMPARE(conversion.shown[0], expected);
+        QCOMPARE(conversion.shown[kFrameWidth + 1], expected);
     }
 
     // Three sizes in one icon, each a colour of its own: the largest is the one shown.

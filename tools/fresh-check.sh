@@ -122,7 +122,7 @@ git clone --quiet "$RAVIK_ROOT" "$root/root/ravik-lcd"
 echo "检查提交 / checking commit $(git -C "$root/root/ravik-lcd" log -1 --format='%h %s')"
 
 step "tools/test.sh" "tools/test.sh"
-step "tools/run.sh --version" '[ "$(tools/run.sh --version)" = "ravik-lcd 1.00" ]'
+step "tools/run.sh --version" 'tools/run.sh --version | tee /tmp/version && [ "$(tail -n 1 /tmp/version)" = "ravik-lcd 1.00" ]'
 step "convert samples/test-card.png" 'build-run/ravik-lcd convert samples/test-card.png --bin /tmp/frame.bin &&
     [ "$(stat -c %s /tmp/frame.bin)" = 9849 ] &&
     build/ravik-lcd convert samples/test-card.png --bin /tmp/frame-test-build.bin &&

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Tries the README's commands as a newcomer would, on a bare Debian 12: clones the committed
 # repository into a fresh minimal root and runs there tools/test.sh, tools/run.sh --version, a
-# convert of the sample and tools/package.sh (then installs the package it made), printing each
-# step's time and result.
+# convert of the sample and tools/package.sh, then installs the package it made and removes it
+# again, printing each step's time and result.
 #
 # The bare root is made once with debootstrap from the mirror this machine's own apt sources name
 # (or RAVIK_DEBIAN_MIRROR) and kept as it came; each check works on a new copy of it, so nothing a
@@ -131,6 +131,10 @@ step "tools/package.sh" "tools/package.sh"
 step "apt-get install the .deb" 'apt-get install -y -qq ./build-package/ravik-lcd_*.deb &&
     [ "$(ravik-lcd --version)" = "ravik-lcd 1.00" ] &&
     ravik-lcd convert samples/test-card.png --bin /tmp/installed.bin && cmp /tmp/frame.bin /tmp/installed.bin'
+step "apt-get remove leaves nothing" 'dpkg -L ravik-lcd >/tmp/installed.txt &&
+    apt-get remove -y -qq ravik-lcd && left=0 &&
+    while read -r file; do [ -f "$file" ] && { echo "left: $file"; left=1; }; done </tmp/installed.txt &&
+    [ $left -eq 0 ]'
 
 if [ $failed -ne 0 ]; then
     ravik_say "全新 Debian 12 上的检查未通过（见上）。" "The check on a bare Debian 12 failed (see above)."

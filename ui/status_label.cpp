@@ -28,12 +28,12 @@ QList<QFont> StatusLabel::candidateFonts() const {
     return fonts;
 }
 
-// As many lines as lie wholly inside the label, from the first line's ascent to the last one's
-// descent; always one, however small the label.
-int StatusLabel::lineCapacity(const QFont& font) const {
-    const QFontMetrics metrics(font);
-    const int spare = contentsRect().height() - metrics.ascent() - metrics.descent();
-    return 1 + qMax(0, spare / metrics.lineSpacing());
+// How far a line's ink reaches above and below its baseline. Chinese glyphs come from a
+// fallback font that reaches higher than the label font's own ascent says, so the lines are
+// spaced by what they draw: a glyph drawn over the line above would wipe out its underscores.
+StatusLabel::Ink StatusLabel::inkOf(const QFontMetrics& metrics, const QString& line) {
+    const QRect ink = metrics.tightBoundingRect(line);
+    return {qMax(metrics.ascent(), -ink.top()), qMax(metrics.descent(), ink.bottom() + 1)};
 }
 
 QStringList StatusLabel::wrap(const QString& text, const QFont& font) const {
@@ -63,40 +63,50 @@ QStringList StatusLabel::wrap(const QString& text, const QFont& font) const {
 
 bool StatusLabel::fits(const QString& text) const {
     for (const QFont& font : candidateFonts()) {
-        if (wrap(text, font).size() <= lineCapacity(font)) {
+        if (fitsInside(layoutOf(text, font))) {
             return true;
         }
     }
     return false;
 }
 
+// Each line at least the font's line spacing below the last, and further where the ink of the
+// two would otherwise meet.
 StatusLabel::Layout StatusLabel::layoutOf(const QString& text, const QFont& font) const {
     const QFontMetrics metrics(font);
     Layout layout{font, wrap(text, font), {}};
-    int baseline = contentsRect().top() + metrics.ascent();
+    int baseline = contentsRect().top();
+    Ink previous{0, 0};
     for (qsizetype i = 0; i < layout.lines.size(); ++i) {
+        const Ink ink = inkOf(metrics, layout.lines.at(i));
+        baseline += i == 0 ? ink.above : qMax(metrics.lineSpacing(), previous.below + ink.above);
         layout.baselines << baseline;
-        baseline += metrics.lineSpacing();
+        previous = ink;
     }
+    layout.bottom = baseline + previous.below;
     return layout;
+}
+
+// One line always fits, however small the label.
+bool StatusLabel::fitsInside(const Layout& layout) const {
+    return layout.lines.size() <= 1 || layout.bottom <= contentsRect().bottom() + 1;
 }
 
 StatusLabel::Layout StatusLabel::shownLayout() const {
     const QString full = text();
     const QList<QFont> fonts = candidateFonts();
     for (const QFont& font : fonts) {
-        if (wrap(full, font).size() <= lineCapacity(font)) {
-            return layoutOf(full, font);
+        if (const Layout layout = layoutOf(full, font); fitsInside(layout)) {
+            return layout;
         }
     }
     // Too long at every size: the smallest size, which shows the most, with the middle cut out.
     const QFont& smallest = fonts.constLast();
-    const int capacity = lineCapacity(smallest);
     qsizetype low = 0;
     qsizetype high = full.size();
     while (low < high) {
         const qsizetype mid = (low + high + 1) / 2;
-        if (wrap(keepEnds(full, mid), smallest).size() <= capacity) {
+        if (fitsInside(layoutOf(keepEnds(full, mid), smallest))) {
             low = mid;
         } else {
             high = mid - 1;

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QLibrary>
 #include <QStringList>
+#include <cstdint>
+#include <iterator>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -33,7 +35,7 @@ QString programFolder() {
 #endif
 }
 
-// Where the modules may be: beside the program (the build folder, Windows, a macOS bundle),
+// Where the modules may be: beside the program (the build folder, Windows),
 // then the installed module folder relative to the program (/usr/bin/../lib/<arch>/ravik-lcd).
 QStringList moduleFolders() {
     const QString program = programFolder();

@@ -7,6 +7,7 @@
 #include "export/file_output.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cstdio>
@@ -243,6 +244,11 @@ ConvertArguments parseBatchArguments(const QStringList& arguments) {
 
 } // namespace
 
+void identifyProgram() {
+    QCoreApplication::setApplicationName(QStringLiteral(RAVIK_PRODUCT_NAME));
+    QCoreApplication::setApplicationVersion(QStringLiteral(RAVIK_VERSION));
+}
+
 QString versionText() {
     return QStringLiteral(RAVIK_PROGRAM_NAME " " RAVIK_VERSION);
 }
@@ -414,8 +420,7 @@ ConvertArguments parseConvertArguments(const QStringList& arguments) {
                            .arg(piped.join(u"、")));
     }
     if (options.previewPath && !previewFormat(*options.previewPath)) {
-        return refused(QStringLiteral(u"预览图“%1”的扩展名不是可写入的图片格式，应为 %2 之一")
-                           .arg(*options.previewPath, previewExtensions()));
+        return refused(previewFormatProblem(*options.previewPath));
     }
     if (parser.isSet(previewScale) && !options.previewPath) {
         return refused(QStringLiteral(u"--preview-scale 只用于 --preview"));

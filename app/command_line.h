@@ -19,6 +19,9 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kMinPreviewScale = 1;
 inline constexpr int kMaxPreviewScale = 16;
 
+// Gives the application object the program's name and version.
+void identifyProgram();
+
 // "ravik-lcd 1.00", as --version prints it.
 QString versionText();
 

@@ -1,52 +1,49 @@
 #include "convert_job.h"
 
+#include "app/modules.h"
 #include "export/binary_file.h"
 #include "export/c_array_text.h"
 #include "export/c_header.h"
 #include "export/frame_text_reader.h"
-#include "platform/frame_set_loader.h"
-#include "platform/picture_conversion.h"
-#include "platform/picture_loader.h"
+#include "export/preview_png.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
-#include <QImageWriter>
 #include <cstdio>
-#include <cstring>
+#include <span>
 #include <vector>
 
 namespace ravik {
 namespace {
 
-// The preview in the format its name asks for; the frames of a set one below the other.
+const QByteArray kPng = QByteArrayLiteral("png");
+
+// The preview in the format its name asks for; the frames of a set one below the other. PNG is
+// written here; other formats by Qt, in the picture module.
 std::optional<QByteArray> previewFile(const QList<FrameBuffer>& frames, const QString& path,
                                       int scale) {
     const auto format = previewFormat(path);
     if (!format) {
         return std::nullopt;
     }
-    QImage strip;
-    for (qsizetype i = 0; i < frames.size(); ++i) {
-        const QImage frame = previewImage(frames[i]).convertToFormat(QImage::Format_RGB32);
-        if (strip.isNull()) {
-            strip = QImage(frame.width(), frame.height() * int(frames.size()), frame.format());
-        }
-        for (int y = 0; y < frame.height(); ++y) {
-            std::memcpy(strip.scanLine(int(i) * frame.height() + y), frame.constScanLine(y),
-                        std::size_t(frame.bytesPerLine()));
-        }
+    const std::span<const FrameBuffer> set(frames.constData(), std::size_t(frames.size()));
+    if (*format == kPng) {
+        return previewPng(set, scale);
     }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, *format);
-    if (!writer.write(scale == 1 ? strip
-                                 : strip.scaled(strip.size() * scale, Qt::IgnoreAspectRatio,
-                                                Qt::FastTransformation))) {
+    QString failure;
+    const PictureModule* pictures = pictureModule(failure);
+    if (!pictures || set.empty()) {
         return std::nullopt;
     }
-    return bytes;
+    PreviewRows rows(set, scale);
+    return pictures->encode(rows, *format);
+}
+
+// The preview formats Qt writes, when the picture module can be loaded.
+QList<QByteArray> qtPreviewFormats() {
+    QString failure;
+    const PictureModule* pictures = pictureModule(failure);
+    return pictures ? pictures->writableFormats() : QList<QByteArray>{};
 }
 
 } // namespace
@@ -57,21 +54,36 @@ bool isStandardOutput(const QString& path) {
 
 std::optional<QByteArray> previewFormat(const QString& path) {
     if (isStandardOutput(path)) {
-        return QByteArray("png");
+        return kPng;
     }
+    // PNG is written without Qt Gui; only another format loads the picture module.
     const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
-    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
+    if (format == kPng) {
+        return kPng;
+    }
+    if (format.isEmpty() || !qtPreviewFormats().contains(format)) {
         return std::nullopt;
     }
     return format;
 }
 
 QString previewExtensions() {
-    QStringList extensions;
-    for (const QByteArray& format : QImageWriter::supportedImageFormats()) {
-        extensions << u'.' + QString::fromLatin1(format);
+    QStringList extensions{QStringLiteral(".png")};
+    for (const QByteArray& format : qtPreviewFormats()) {
+        if (format != kPng) {
+            extensions << u'.' + QString::fromLatin1(format);
+        }
     }
     return extensions.join(u"、");
+}
+
+QString previewFormatProblem(const QString& path) {
+    QString failure;
+    if (!pictureModule(failure)) {
+        return QStringLiteral(u"无法写入预览图“%1”：%2").arg(nativePath(path), failure);
+    }
+    return QStringLiteral(u"预览图“%1”的扩展名不是可写入的图片格式，应为 %2 之一")
+        .arg(path, previewExtensions());
 }
 
 QStringList OutputRequest::files() const {
@@ -139,57 +151,39 @@ ConvertedInput convertInput(const QString& path, const ConversionOptions& option
             reading.delaysMs.isEmpty() ? QList<int>(reading.frames.size(), 0) : reading.delaysMs;
         return input;
     }
-    if (allFrames) {
-        const LoadedFrameSet set = LoadFrameSet(path, options);
-        if (!set.ok()) {
-            input.failure =
-                QStringLiteral(u"无法打开图片“%1”：%2").arg(nativePath(path), set.failure);
-            return input;
-        }
-        for (const QImage& frame : set.frames) {
-            input.frames.append(set.scaled ? convertPicture(*set.scaled, options).frame
-                                           : convertPicture(frame, options).frame);
-        }
-        input.delaysMs = set.delaysMs;
+    // Pictures are read by the picture module, the one part of convert that needs Qt Gui.
+    QString failure;
+    const PictureModule* pictures = pictureModule(failure);
+    PictureFrames converted;
+    if (pictures) {
+        converted = pictures->convert(path, options, allFrames);
+        failure = converted.failure;
+    }
+    if (!failure.isEmpty()) {
+        input.failure = QStringLiteral(u"无法打开图片“%1”：%2").arg(nativePath(path), failure);
         return input;
     }
-    const LoadedPicture loaded = loadForFit(path, options);
-    if (!loaded.ok()) {
-        input.failure =
-            QStringLiteral(u"无法打开图片“%1”：%2").arg(nativePath(path), loaded.failure);
-        return input;
-    }
-    input.frames = {convertPicture(loaded, options).frame};
-    input.delaysMs = {0};
+    input.frames = converted.frames;
+    input.delaysMs = converted.delaysMs;
     return input;
-}
-
-QByteArray cText(const ConvertedInput& input) {
-    QByteArray text;
-    for (const FrameBuffer& frame : input.frames) {
-        text += QByteArray::fromStdString(formatCArrayText(frame));
-    }
-    return text;
 }
 
 OutputFiles outputFiles(const ConvertedInput& input, const OutputRequest& request) {
     OutputFiles out;
+    const std::span<const FrameBuffer> frames(input.frames.constData(),
+                                              static_cast<std::size_t>(input.frames.size()));
     if (request.binPath) {
-        QByteArray bytes;
-        for (const FrameBuffer& frame : input.frames) {
-            bytes += frameBytes(frame);
-        }
-        out.files.append({*request.binPath, bytes});
+        out.files.append({*request.binPath, frameBytes(frames)});
     }
     if (request.cTextPath) {
-        out.files.append({*request.cTextPath, cText(input)});
+        out.files.append({*request.cTextPath, QByteArray::fromStdString(formatCArrayText(frames))});
     }
     if (request.headerPath) {
-        const std::vector<FrameBuffer> frames(input.frames.begin(), input.frames.end());
+        const std::vector<FrameBuffer> set(frames.begin(), frames.end());
         const std::vector<int> delays(input.delaysMs.begin(), input.delaysMs.end());
         const std::string header =
             input.frameSet
-                ? formatCHeaderFrameSet(request.identifier, request.attribute, frames, delays)
+                ? formatCHeaderFrameSet(request.identifier, request.attribute, set, delays)
                 : formatCHeader(request.identifier, request.attribute, frames.front());
         out.files.append({*request.headerPath, QByteArray::fromStdString(header)});
     }

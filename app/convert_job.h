@@ -36,6 +36,10 @@ std::optional<QByteArray> previewFormat(const QString& path);
 // The extensions a preview can have, for messages: ".png、.jpg…".
 QString previewExtensions();
 
+// Why a preview can't be written under this name, in Chinese: its extension names no format
+// that can be written, or the picture module that writes the formats besides PNG is missing.
+QString previewFormatProblem(const QString& path);
+
 // Where each output goes ("-": standard output); an empty optional is not written.
 struct OutputRequest {
     std::optional<QString> binPath;
@@ -64,9 +68,6 @@ OutputFiles outputFiles(const ConvertedInput& input, const OutputRequest& reques
 // Writes the files all or nothing, then the one meant for standard output; the failure in
 // Chinese, naming the output, or empty on success.
 QString writeOutputs(const QList<FileOutput>& files);
-
-// The C text of every frame, one after another.
-QByteArray cText(const ConvertedInput& input);
 
 QString nativePath(const QString& path);
 

@@ -1,18 +1,11 @@
-#include "app/command_line.h"
-#include "app/version.h"
-#include "platform/alerts.h"
-#include "platform/clipboard.h"
-#include "platform/color_dialog.h"
-#include "platform/file_dialog.h"
-#include "platform/window_opacity.h"
-#include "ui/form1.h"
-#include "ui/program_icon.h"
+// ravik-lcd: runs `convert` itself with Qt Core alone, and loads the window module only when
+// no subcommand is given (see app/modules.h).
 
-#include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTimer>
-#include <QTranslator>
+#include "app/command_line.h"
+#include "app/convert_job.h"
+#include "app/modules.h"
+
+#include <QCoreApplication>
 #include <cstdio>
 #include <cstring>
 
@@ -21,11 +14,6 @@
 #endif
 
 namespace {
-
-void identify() {
-    QCoreApplication::setApplicationName(QStringLiteral(RAVIK_PRODUCT_NAME));
-    QCoreApplication::setApplicationVersion(QStringLiteral(RAVIK_VERSION));
-}
 
 #ifdef Q_OS_WIN
 // A GUI-subsystem program has no console of its own; use the one it was started from.
@@ -42,7 +30,7 @@ int runConvertMode(int argc, char* argv[]) {
     attachToParentConsole();
 #endif
     QCoreApplication app(argc, argv); // no GUI: works with no display at all
-    identify();
+    ravik::identifyProgram();
     return ravik::runConvert(QCoreApplication::arguments().mid(2));
 }
 
@@ -84,31 +72,18 @@ int runWindowMode(int argc, char* argv[]) {
         return ravik::kExitFailure;
     }
 
-    QApplication app(argc, argv);
-    identify();
-    QApplication::setWindowIcon(ravik::programIcon());
-    // The interface is Chinese whatever the system's language: Qt's own dialogs and buttons too.
-    QTranslator qtTranslations;
-    if (qtTranslations.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                            QStringLiteral("_"),
-                            QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&qtTranslations);
+    QString failure;
+    const ravik::WindowModule* window = ravik::windowModule(failure);
+    if (!window) {
+        ravik::printError(failure);
+#ifdef Q_OS_WIN
+        // Started from the desktop there is no console to read the message on.
+        MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(failure.utf16()), L"ravik-lcd",
+                    MB_ICONERROR);
+#endif
+        return ravik::kExitFailure;
     }
-    // The arguments again, now as the application decodes them (Unicode paths on Windows).
-    const QString picture = ravik::parseWindowArguments(QCoreApplication::arguments()).picture;
-
-    ravik::QtFileDialog commonDialog;
-    ravik::MessageBoxAlerts alerts;
-    ravik::SystemClipboard clipboard;
-    ravik::QtWindowOpacity opacity;
-    ravik::QtColorDialog colorDialog;
-    ravik::Form1 form({commonDialog, alerts, clipboard, opacity, colorDialog});
-    form.show();
-    if (!picture.isEmpty()) {
-        // Once the window is up, so a warning about the picture has a window to sit over.
-        QTimer::singleShot(0, &form, [&form, picture] { form.openFile(picture); });
-    }
-    return QApplication::exec();
+    return window->run(argc, argv);
 }
 
 } // namespace

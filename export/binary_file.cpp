@@ -10,6 +10,15 @@ QByteArray frameBytes(const FrameBuffer& frame) {
                       static_cast<qsizetype>(bytes.size()));
 }
 
+QByteArray frameBytes(std::span<const FrameBuffer> frames) {
+    QByteArray bytes;
+    bytes.reserve(static_cast<qsizetype>(frames.size()) * kFrameSize);
+    for (const FrameBuffer& frame : frames) {
+        bytes += frameBytes(frame);
+    }
+    return bytes;
+}
+
 std::optional<QString> writeBinaryFile(const QString& path, const FrameBuffer& frame) {
     return writeFileAtomically(path, frameBytes(frame));
 }

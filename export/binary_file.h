@@ -7,10 +7,14 @@
 #include <QByteArray>
 #include <QString>
 #include <optional>
+#include <span>
 
 namespace ravik {
 
 QByteArray frameBytes(const FrameBuffer& frame);
+
+// A frame set as it is stored: every frame's bytes, one frame after another.
+QByteArray frameBytes(std::span<const FrameBuffer> frames);
 
 // Writes the frame's bytes to path, replacing it all or nothing; the reason on failure.
 std::optional<QString> writeBinaryFile(const QString& path, const FrameBuffer& frame);

@@ -40,4 +40,13 @@ std::string formatCArrayText(const FrameBuffer& frame) {
     return text;
 }
 
+std::string formatCArrayText(std::span<const FrameBuffer> frames) {
+    std::string text;
+    text.reserve(frames.size() * kCArrayTextLength);
+    for (const FrameBuffer& frame : frames) {
+        text += formatCArrayText(frame);
+    }
+    return text;
+}
+
 } // namespace ravik

@@ -27,4 +27,7 @@ void appendCArrayLines(std::string& text, std::span<const std::uint8_t> bytes,
 // All 9849 frame bytes as C text (615 full lines and one of nine values).
 std::string formatCArrayText(const FrameBuffer& frame);
 
+// A frame set's C text: each frame's text, one after another.
+std::string formatCArrayText(std::span<const FrameBuffer> frames);
+
 } // namespace ravik

@@ -35,12 +35,16 @@ struct Run {
     QString err;
 };
 
-// Runs a program with no display of any kind.
-Run runCommand(const QString& program, const QStringList& arguments) {
+// Runs a program with no display of any kind, then the extra environment given.
+Run runCommand(const QString& program, const QStringList& arguments,
+               const QStringList& extraEnvironment = {}) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         environment.remove(QString::fromLatin1(name));
+    }
+    for (const QString& setting : extraEnvironment) {
+        environment.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
     }
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
@@ -54,6 +58,39 @@ Run runCommand(const QString& program, const QStringList& arguments) {
 
 Run runProgram(const QStringList& arguments) {
     return runCommand(QStringLiteral(RAVIK_EXECUTABLE), arguments);
+}
+
+// The shared objects the program opened, as glibc's dynamic loader reports them under
+// LD_DEBUG=files ("file=libQt6Core.so.6 [0];  needed by …"); empty where it reports nothing.
+QStringList openedLibraries(const QString& loaderReport) {
+    QStringList opened;
+    static const QRegularExpression file(QStringLiteral(R"(\bfile=(\S+)\s+\[)"));
+    for (const auto& match : file.globalMatch(loaderReport)) {
+        opened << match.captured(1);
+    }
+    return opened;
+}
+
+// A frame set whose preview pixels can be told by hand: frame 0 repeats the worked pair's bytes
+// 0x13 0x57 0x9B, so even pixels show (0x10, 0x30, 0x50) and odd ones (0x70, 0x90, 0xB0); in
+// frame 1 every byte of row y is (y mod 16) × 0x11, a grey of (y mod 16) × 16.
+QByteArray handBuiltFrames(int count) {
+    QByteArray bytes;
+    for (int i = 0; i < kFrameSize; ++i) {
+        bytes.append(char("\x13\x57\x9B"[i % 3]));
+    }
+    for (int y = 0; count > 1 && y < kFrameHeight; ++y) {
+        bytes.append(QByteArray(kRowStride, char(y % 16 * 0x11)));
+    }
+    return bytes;
+}
+
+QRgb handBuiltPixel(int frame, int x, int y) {
+    if (frame == 0) {
+        return x % 2 == 0 ? qRgb(0x10, 0x30, 0x50) : qRgb(0x70, 0x90, 0xB0);
+    }
+    const int grey = y % 16 * 16;
+    return qRgb(grey, grey, grey);
 }
 
 // ImageMagick, the other encoder the frame-set and batch tests check against.
@@ -892,6 +929,138 @@ private slots:
             outputs << all;
         }
         QVERIFY(outputs[0] == outputs[1]);
+    }
+
+    // --- what convert loads and writes without Qt Gui ---------------------------------------
+
+    // Frame files in and .bin, C text, headers or PNG previews out need no GUI library: the
+    // dynamic loader names every library the program opens. A picture still needs Qt Gui
+    // (through the picture module) but never Qt Widgets.
+    void loadsNoGuiLibraryWithoutNeed_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("forbidden");
+        const QStringList noGui{u"libQt6Gui"_s, u"libQt6Widgets"_s, u"ravik-lcd-pictures"_s,
+                                u"ravik-lcd-window"_s};
+        QTest::newRow("bin to bin") << QStringList{u"in.bin"_s, u"--bin"_s, u"o.bin"_s} << noGui;
+        QTest::newRow("bin to C text")
+            << QStringList{u"in.bin"_s, u"--c-text"_s, u"o.txt"_s} << noGui;
+        QTest::newRow("bin to header")
+            << QStringList{u"in.bin"_s, u"--header"_s, u"o.h"_s} << noGui;
+        QTest::newRow("bin to PNG preview, 4×")
+            << QStringList{u"in.bin"_s, u"--preview"_s, u"o.png"_s, u"--preview-scale"_s, u"4"_s}
+            << noGui;
+        QTest::newRow("PNG preview on standard output")
+            << QStringList{u"in.bin"_s, u"--preview"_s, u"-"_s} << noGui;
+        QTest::newRow("C text to every output")
+            << QStringList{u"in.txt"_s,   u"--bin"_s, u"p.bin"_s,     u"--c-text"_s, u"p.txt"_s,
+                           u"--header"_s, u"p.h"_s,   u"--preview"_s, u"p.png"_s}
+            << noGui;
+        QTest::newRow("C text on standard output") << QStringList{u"in.bin"_s} << noGui;
+        QTest::newRow("batch of frame files")
+            << QStringList{u"in.bin"_s, u"two.txt"_s,  u"--out-dir"_s, u"out"_s,
+                           u"--bin"_s,  u"--c-text"_s, u"--header"_s,  u"--preview"_s}
+            << noGui;
+        QTest::newRow("picture") << QStringList{u"bands.png"_s, u"--bin"_s, u"q.bin"_s}
+                                 << QStringList{u"libQt6Widgets"_s, u"ravik-lcd-window"_s};
+    }
+    void loadsNoGuiLibraryWithoutNeed() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, forbidden);
+        QTemporaryDir work;
+        QVERIFY(writeAll(work.filePath(u"in.bin"_s), handBuiltFrames(1)));
+        const QByteArray zeroText = QByteArray::fromStdString(formatCArrayText(FrameBuffer{}));
+        QVERIFY(writeAll(work.filePath(u"in.txt"_s), zeroText));
+        QVERIFY(writeAll(work.filePath(u"two.txt"_s), zeroText));
+        QVERIFY(QFile::copy(bands, work.filePath(u"bands.png"_s)));
+        QStringList inWork;
+        for (const QString& argument : arguments) {
+            inWork << (argument.contains(u'.') || argument == u"out" ? work.filePath(argument)
+                                                                     : argument);
+        }
+        const Run run = runCommand(QStringLiteral(RAVIK_EXECUTABLE),
+                                   QStringList{u"convert"_s} + inWork, {u"LD_DEBUG=files"_s});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err.right(500)));
+        const QStringList opened = openedLibraries(run.err);
+        if (opened.filter(u"libQt6Core"_s).isEmpty()) {
+            QSKIP("the dynamic loader does not say which libraries it opens");
+        }
+        for (const QString& library : forbidden) {
+            QVERIFY2(opened.filter(library).isEmpty(),
+                     qPrintable(library + u" was loaded: "_s + opened.join(u' ')));
+        }
+    }
+
+    // The program copied away from its modules still converts frame files to every output but
+    // a JPEG preview; a picture, a JPEG preview and the window say which module is missing,
+    // and write nothing.
+    void withoutItsModules() {
+        QTemporaryDir alone;
+        const QString program = alone.filePath(u"ravik-lcd"_s);
+        QVERIFY(QFile::copy(QStringLiteral(RAVIK_EXECUTABLE), program));
+        QVERIFY(writeAll(alone.filePath(u"in.bin"_s), handBuiltFrames(1)));
+        const Run frame = runCommand(program, {u"convert"_s, alone.filePath(u"in.bin"_s),
+                                               u"--header"_s, alone.filePath(u"out.h"_s),
+                                               u"--preview"_s, alone.filePath(u"out.png"_s)});
+        QVERIFY2(frame.exitCode == 0, qPrintable(frame.err));
+        QVERIFY(QFile::exists(alone.filePath(u"out.png"_s)));
+
+        const QList<QStringList> needingModules{
+            {u"convert"_s, bands, u"--bin"_s, alone.filePath(u"picture.bin"_s)},
+            {u"convert"_s, alone.filePath(u"in.bin"_s), u"--bin"_s,
+             alone.filePath(u"picture.bin"_s), u"--preview"_s, alone.filePath(u"out.jpg"_s)},
+            {}};
+        for (const QStringList& arguments : needingModules) {
+            const Run run = runCommand(program, arguments, {u"QT_QPA_PLATFORM=offscreen"_s});
+            QVERIFY(run.exitCode != 0);
+            QVERIFY2(run.err.contains(u"无法载入程序模块“ravik-lcd-"_s), qPrintable(run.err));
+            QVERIFY(!QFile::exists(alone.filePath(u"picture.bin"_s)));
+        }
+    }
+
+    // The PNG preview read back by ImageMagick, every pixel against the frames' hand-told
+    // colours: each frame pixel as scale × scale pixels, a set's frames one below the other.
+    void pngPreviewHasTheShownPixels_data() {
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("one frame") << 1 << 1 << u"one.png"_s;
+        QTest::newRow("one frame on standard output") << 1 << 2 << u"-"_s;
+        QTest::newRow("two frames, 3×") << 2 << 3 << u"two.png"_s;
+        QTest::newRow("two frames, 16×") << 2 << 16 << u"big.png"_s;
+    }
+    void pngPreviewHasTheShownPixels() {
+        QFETCH(int, frames);
+        QFETCH(int, scale);
+        QFETCH(QString, output);
+        const QString input = path(u"shown-%1.bin"_s.arg(frames));
+        QVERIFY(writeAll(input, handBuiltFrames(frames)));
+        const QString target = output == u"-" ? path(u"piped.png"_s) : path(output);
+        const Run run =
+            runProgram({u"convert"_s, input, u"--preview"_s, output == u"-" ? output : target,
+                        u"--preview-scale"_s, QString::number(scale)});
+        QCOMPARE(run.exitCode, 0);
+        if (output == u"-") {
+            QVERIFY(writeAll(target, run.out));
+        }
+        const int width = kFrameWidth * scale;
+        const int height = kFrameHeight * scale * frames;
+        const Run size = runCommand(u"/usr/bin/identify"_s, {u"-format"_s, u"%w %h %z"_s, target});
+        QCOMPARE(size.out, u"%1 %2 8"_s.arg(width).arg(height).toLatin1());
+        const Run rgb = runCommand(kImageMagick, {target, u"-depth"_s, u"8"_s, u"rgb:-"_s});
+        QCOMPARE(rgb.out.size(), qsizetype(width) * height * 3);
+        const auto* in = reinterpret_cast<const uchar*>(rgb.out.constData());
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x, in += 3) {
+                const int frameY = y / scale;
+                const QRgb expected =
+                    handBuiltPixel(frameY / kFrameHeight, x / scale, frameY % kFrameHeight);
+                if (qRgb(in[0], in[1], in[2]) != expected) {
+                    QFAIL(qPrintable(
+                        u"pixel (%1, %2) is %3 %4 %5"_s.arg(x).arg(y).arg(in[0]).arg(in[1]).arg(
+                            in[2])));
+                }
+            }
+        }
     }
 
     // On a terminal the batch shows "[done/total] file" on stderr; `script` gives it one.

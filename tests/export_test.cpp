@@ -124,6 +124,24 @@ private slots:
         QCOMPARE(lines.back(), full.substr(0, 45));
     }
 
+    // A set of three frames: a zero frame between two numbered ones, whose spare byte (0x52)
+    // would show if it leaked into the set.
+    void frameSetIsEachFrameInTurn() {
+        const std::vector<FrameBuffer> set{numberedFrame(), FrameBuffer{}, numberedFrame()};
+        const QByteArray bytes = frameBytes(set);
+        QCOMPARE(bytes.size(), 3 * 9849);
+        QCOMPARE(quint8(bytes[9848]), quint8(9848 * 7 + 3));
+        QCOMPARE(bytes.mid(9849, 9849), QByteArray(9849, '\0'));
+        QCOMPARE(quint8(bytes[2 * 9849]), quint8(0x03));
+
+        const auto lines = splitLines(formatCArrayText(set));
+        QCOMPARE(lines.size(), std::size_t{3 * 616});
+        QCOMPARE(lines[615], std::string("0x13,0x1A,0x21,0x28,0x2F,0x36,0x3D,0x44,0x4B,"));
+        QCOMPARE(lines[616].substr(0, 10), std::string("0x00,0x00,"));
+        QCOMPARE(lines[2 * 616].substr(0, 15), std::string("0x03,0x0A,0x11,"));
+        QVERIFY(formatCArrayText(std::span<const FrameBuffer>{}).empty());
+    }
+
     // --- binary file ----------------------------------------------------------------------
 
     void writesExactlyTheFrame() {

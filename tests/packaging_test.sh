@@ -66,6 +66,26 @@ grep -q 'NAME' <<<"$(LC_ALL=C.UTF-8 groff -k -man -Tutf8 "$build/packaging/man/e
 grep -q '名称' <<<"$(LC_ALL=C.UTF-8 groff -k -man -Tutf8 "$build/packaging/man/zh_CN/ravik-lcd.1" | sed 's/.\x08//g')" ||
     fail "the Chinese page has no 名称 section"
 
+# An installation into a scratch root: the program finds its modules where the install rules
+# put them, for a picture (the picture module) and for the window (the window module; it is
+# still running when the time runs out, where a missing module ends it at once).
+root="$work/root"
+DESTDIR="$root" cmake --install "$build" >"$work/install.log" 2>&1 ||
+    fail "cmake --install: $(cat "$work/install.log")"
+installed=$(find "$root" -path '*/bin/ravik-lcd' -type f)
+if [ -x "$installed" ]; then
+    [ -n "$(find "$root" -name 'libravik-lcd-window.so')" ] || fail "no window module installed"
+    cp "$source/samples/test-card.png" "$work/card.png"
+    env -u DISPLAY -u WAYLAND_DISPLAY "$installed" convert "$work/card.png" --bin "$work/card.bin" \
+        --preview "$work/card.jpg" || fail "the installed program can't convert a picture"
+    [ "$(stat -c %s "$work/card.bin" 2>/dev/null)" = 9849 ] || fail "the installed convert wrote no frame"
+    QT_QPA_PLATFORM=offscreen timeout 3 "$installed" >"$work/window.log" 2>&1
+    status=$?
+    [ $status -eq 124 ] || fail "the installed window ended with $status: $(cat "$work/window.log")"
+else
+    fail "no program installed under $root"
+fi
+
 appstreamcli validate --no-net "$build"/packaging/*.metainfo.xml || fail "appstreamcli validate"
 
 [ "$failures" -eq 0 ] && echo "all packaging checks passed"

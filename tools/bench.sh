@@ -4,15 +4,81 @@
 #  2. whole-program conversions of 6000 × 4000 pictures: `ravik-lcd convert` against ImageMagick's
 #     `convert big -crop 98x67+0+0 +repage -depth 4 rgb:out`, several interleaved runs each, the
 #     median wall time and the median peak memory (/usr/bin/time).
+# `tools/bench.sh tiny [RUNS]` (default 15) measures only the fixed cost of a run instead: a 98 × 67
+# PNG against ImageMagick's `convert tiny.png -depth 4 rgb:out`, and the same frame read back from
+# a .bin (the path that loads no Qt Gui), each as median time and peak memory of interleaved runs.
 # Not part of tools/test.sh. Usage: tools/bench.sh [RUNS]   (default 7)
 set -euo pipefail
 RAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+MODE=whole
+if [ "${1:-}" = tiny ]; then
+    MODE=tiny
+    shift
+fi
 RUNS=${1:-7}
 source "$RAVIK_ROOT/tools/setup.sh"
 ravik_install_missing libbenchmark-dev time
 
 build="$RAVIK_ROOT/build-release"
 cmake -S "$RAVIK_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+magick=/usr/bin/convert
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# One measurement: wall microseconds and peak resident KiB of a command, appended to $results.
+measure() {
+    local label=$1
+    shift
+    local start end
+    start=$(date +%s%N)
+    /usr/bin/time -f '%M' -o "$out/rss" "$@" >/dev/null 2>&1
+    end=$(date +%s%N)
+    echo "$label $(( (end - start) / 1000 )) $(cat "$out/rss")" >>"$results"
+}
+# The table: for each label, ravik's and ImageMagick's median time and memory, and their ratio.
+report() {
+    printf '%-28s %12s %12s %12s %12s %10s\n' input "ravik ms" "ravik MiB" "magick ms" "magick MiB" "time ratio"
+    local label r_us r_kb m_us m_kb
+    for label in "$@"; do
+        r_us=$(grep "^$label ravik " "$results" | cut -d' ' -f3 | median)
+        r_kb=$(grep "^$label ravik " "$results" | cut -d' ' -f4 | median)
+        m_us=$(grep "^$label magick " "$results" | cut -d' ' -f3 | median)
+        m_kb=$(grep "^$label magick " "$results" | cut -d' ' -f4 | median)
+        awk -v f="$label" -v ru="$r_us" -v rk="$r_kb" -v mu="$m_us" -v mk="$m_kb" 'BEGIN {
+            printf "%-28s %12.1f %12.1f %12.1f %12.1f %9.3f\n", f, ru / 1000, rk / 1024, mu / 1000, mk / 1024, ru / mu }'
+    done
+}
+
+if [ "$MODE" = tiny ]; then
+    [ $# -gt 0 ] || RUNS=15
+    cmake --build "$build" --target ravik-lcd >/dev/null
+    out=$(mktemp -d)
+    trap 'rm -rf "$out"' EXIT
+    results="$out/results"
+    # Both programs run straight under /usr/bin/time, with no display: convert needs none.
+    unset DISPLAY WAYLAND_DISPLAY
+    # A colourful 98 × 67 picture, and its frame as a .bin.
+    "$magick" -size 98x67 gradient:'#ff8040'-'#2040c0' -depth 8 "$out/tiny.png"
+    "$build/ravik-lcd" convert "$out/tiny.png" --bin "$out/tiny.bin"
+    echo "== 98 × 67, $RUNS interleaved runs each (ImageMagick: convert tiny.png -depth 4 rgb:out) =="
+    for ((run = 1; run <= RUNS; run++)); do
+        for input in tiny.png tiny.bin; do
+            measure "$input-bin ravik" "$build/ravik-lcd" convert \
+                "$out/$input" --bin "$out/frame.bin"
+            measure "$input-bin magick" "$magick" "$out/tiny.png" -depth 4 "rgb:$out/frame.rgb"
+        done
+        measure "tiny.bin-preview ravik" "$build/ravik-lcd" convert \
+            "$out/tiny.bin" --preview "$out/preview.png"
+        measure "tiny.bin-preview magick" "$magick" "$out/tiny.png" -depth 4 "rgb:$out/frame.rgb"
+        # The same without the file: convert makes sure a file is on disk before it replaces the
+        # old one (fdatasync), which ImageMagick does not; standard output shows the rest.
+        for input in tiny.png tiny.bin; do
+            measure "$input-stdout ravik" "$build/ravik-lcd" convert \
+                "$out/$input" --bin -
+            measure "$input-stdout magick" "$magick" "$out/tiny.png" -depth 4 rgb:-
+        done
+    done
+    report tiny.png-bin tiny.bin-bin tiny.bin-preview tiny.png-stdout tiny.bin-stdout
+    exit 0
+fi
 cmake --build "$build" --target ravik_bench ravik-lcd ravik_startup_floor ravik_startup_floor_widgets >/dev/null
 
 echo "== codec and export (Google Benchmark, median of 9) =="
@@ -23,7 +89,6 @@ echo "== codec and export (Google Benchmark, median of 9) =="
 # every kind the readers handle, plus a 98 × 67 PNG for the fixed cost of a run.
 data="$build/bench-data"
 mkdir -p "$data"
-magick=/usr/bin/convert
 # An EXIF block turning a JPEG a quarter clockwise (orientation 6), put right after its SOI.
 with_orientation_6() {
     { head -c 2 "$1"
@@ -64,16 +129,6 @@ extra_files=(big-rle8.bmp big.tga big-rle.tga big.tif big-lzw.tif)
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 results="$out/results"
-# One measurement: wall milliseconds and peak resident KiB of a command.
-measure() {
-    local label=$1
-    shift
-    local start end
-    start=$(date +%s%N)
-    /usr/bin/time -f '%M' -o "$out/rss" "$@" >/dev/null 2>&1
-    end=$(date +%s%N)
-    echo "$label $(( (end - start) / 1000 )) $(cat "$out/rss")" >>"$results"
-}
 
 files=(big-baseline.jpg big-progressive.jpg big-baseline-turned.jpg big-progressive-turned.jpg
        big.png big-interlaced.png big.bmp big.gif big-interlaced.gif big-lossy.webp
@@ -92,13 +147,4 @@ for ((run = 1; run <= RUNS; run++)); do
     measure "qt-widgets-start-up magick" "$magick" "$data/small.png" -crop 98x67+0+0 +repage -depth 4 "rgb:$out/frame.rgb"
 done
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-printf '%-28s %12s %12s %12s %12s %10s\n' picture "ravik ms" "ravik MiB" "magick ms" "magick MiB" "time ratio"
-for file in "${files[@]}" qt-gui-start-up qt-widgets-start-up; do
-    r_us=$(grep "^$file ravik " "$results" | cut -d' ' -f3 | median)
-    r_kb=$(grep "^$file ravik " "$results" | cut -d' ' -f4 | median)
-    m_us=$(grep "^$file magick " "$results" | cut -d' ' -f3 | median)
-    m_kb=$(grep "^$file magick " "$results" | cut -d' ' -f4 | median)
-    awk -v f="$file" -v ru="$r_us" -v rk="$r_kb" -v mu="$m_us" -v mk="$m_kb" 'BEGIN {
-        printf "%-28s %12.1f %12.1f %12.1f %12.1f %9.3f\n", f, ru / 1000, rk / 1024, mu / 1000, mk / 1024, ru / mu }'
-done
+report "${files[@]}" qt-gui-start-up qt-widgets-start-up

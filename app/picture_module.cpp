@@ -1,0 +1,75 @@
+// The picture module: the parts of `convert` that need Qt Gui, loaded only for them. Pictures
+// are read through the platform's loaders (QImage-based for now), and previews in the formats
+// Qt writes (JPEG, BMP, …) are encoded by Qt; PNG previews are written without it.
+
+#include "app/modules.h"
+#include "export/preview_png.h"
+#include "platform/frame_set_loader.h"
+#include "platform/picture_conversion.h"
+#include "platform/picture_loader.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
+#include <cstring>
+
+namespace ravik {
+namespace {
+
+PictureFrames convertPictureFile(const QString& path, const ConversionOptions& options,
+                                 bool allFrames) {
+    PictureFrames converted;
+    if (allFrames) {
+        const LoadedFrameSet set = LoadFrameSet(path, options);
+        if (!set.ok()) {
+            converted.failure = set.failure;
+            return converted;
+        }
+        for (const QImage& frame : set.frames) {
+            converted.frames.append(set.scaled ? convertPicture(*set.scaled, options).frame
+                                               : convertPicture(frame, options).frame);
+        }
+        converted.delaysMs = set.delaysMs;
+        return converted;
+    }
+    const LoadedPicture loaded = loadForFit(path, options);
+    if (!loaded.ok()) {
+        converted.failure = loaded.failure;
+        return converted;
+    }
+    converted.frames = {convertPicture(loaded, options).frame};
+    converted.delaysMs = {0};
+    return converted;
+}
+
+QList<QByteArray> writableFormats() {
+    return QImageWriter::supportedImageFormats();
+}
+
+std::optional<QByteArray> encode(PreviewRows& rows, const QByteArray& format) {
+    QImage picture(rows.width(), rows.height(), QImage::Format_RGB888);
+    if (picture.isNull()) {
+        return std::nullopt; // too large for a QImage
+    }
+    for (int y = 0; y < rows.height(); ++y) {
+        const auto row = rows.row(y);
+        std::memcpy(picture.scanLine(y), row.data(), row.size());
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (!writer.write(picture)) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+constexpr PictureModule kModule{kModuleInterface, convertPictureFile, writableFormats, encode};
+
+} // namespace
+} // namespace ravik
+
+extern "C" Q_DECL_EXPORT const ravik::PictureModule* ravik_picture_module() {
+    return &ravik::kModule;
+}

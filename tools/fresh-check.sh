@@ -132,9 +132,8 @@ step "apt-get install the .deb" 'apt-get install -y -qq ./build-package/ravik-lc
     [ "$(ravik-lcd --version)" = "ravik-lcd 1.00" ] &&
     ravik-lcd convert samples/test-card.png --bin /tmp/installed.bin && cmp /tmp/frame.bin /tmp/installed.bin'
 step "apt-get remove leaves nothing" 'dpkg -L ravik-lcd >/tmp/installed.txt &&
-    apt-get remove -y -qq ravik-lcd && left=0 &&
-    while read -r file; do [ -f "$file" ] && { echo "left: $file"; left=1; }; done </tmp/installed.txt &&
-    [ $left -eq 0 ]'
+    apt-get remove -y -qq ravik-lcd &&
+    while read -r file; do if [ -f "$file" ]; then echo "left: $file"; exit 1; fi; done </tmp/installed.txt'
 
 if [ $failed -ne 0 ]; then
     ravik_say "全新 Debian 12 上的检查未通过（见上）。" "The check on a bare Debian 12 failed (see above)."

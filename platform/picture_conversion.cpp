@@ -112,6 +112,28 @@ Conversion convertPicture(const QImage& picture, const ConversionOptions& option
     return convertPicture(scalePicture(picture, options), options);
 }
 
+QImage qImageOf(const Picture& picture) {
+    if (picture.isNull()) {
+        return {};
+    }
+    const QImage::Format format = picture.bitsPerChannel() == 8 ? QImage::Format_RGBA8888
+                                  : picture.alpha() == Picture::Alpha::associated
+                                      ? QImage::Format_RGBA64_Premultiplied
+                                      : QImage::Format_RGBA64;
+    QImage image(picture.width(), picture.height(), format);
+    if (image.isNull()) {
+        return {};
+    }
+    for (int y = 0; y < picture.height(); ++y) {
+        std::copy_n(picture.row(y), picture.bytesPerLine(), image.scanLine(y));
+    }
+    return image;
+}
+
+QString sentenceOf(const PictureFault& fault) {
+    return QString::fromStdString(faultSentence(fault));
+}
+
 QImage panelImage(const FrameBuffer& frame) {
     return framePixelsImage(panelPixels(frame));
 }

@@ -1,14 +1,14 @@
 #include "picture_loader.h"
 
 #include "codec/conversion.h"
+#include "pictures/pictures.h"
 #include "platform/bmp_reader.h"
 #include "platform/gif_reader.h"
 #include "platform/ico_reader.h"
 #include "platform/jpeg_reader.h"
-#include "platform/picture_conversion.h"
 #include "platform/library_messages.h"
+#include "platform/picture_conversion.h"
 #include "platform/picture_orientation.h"
-#include "platform/png_corner.h"
 #include "platform/tga_reader.h"
 #include "platform/tiff_reader.h"
 #include "platform/webp_reader.h"
@@ -25,6 +25,46 @@ namespace {
 
 LoadedPicture failed(const QString& reason) {
     return {QImage(), reason, std::nullopt};
+}
+
+LoadedPicture loadedFrom(const DecodedPicture& decoded) {
+    if (!decoded.ok()) {
+        return failed(sentenceOf(decoded.fault));
+    }
+    return {qImageOf(decoded.picture), {}, decoded.scaled};
+}
+
+Bytes bytesOf(const QByteArray& data) {
+    return {data.constData(), size_t(data.size())};
+}
+
+Size sizeOf(const QSize& size) {
+    return size.isValid() ? Size{size.width(), size.height()} : Size{};
+}
+
+// The limit Qt's readers keep to, so both kinds of reader refuse the same pictures.
+std::int64_t decodeLimit() {
+    return std::int64_t{QImageReader::allocationLimit()} * 1024 * 1024;
+}
+
+// Our own readers' picture; nothing where none takes the data, so Qt's readers get it.
+std::optional<LoadedPicture> readOwn(const QByteArray& data, const QSize& corner,
+                                     const QByteArray& formatHint,
+                                     const ConversionOptions* fit = nullptr) {
+    const Bytes bytes = bytesOf(data);
+    const PictureReader* reader = readerFor(bytes, std::string_view(formatHint));
+    if (reader == nullptr) {
+        return std::nullopt;
+    }
+    DecodedPicture decoded = reader->read(bytes, {sizeOf(corner), fit, decodeLimit()});
+    if (decoded.fault.fault == Fault::unsupported) {
+        return std::nullopt;
+    }
+    if (fit != nullptr && decoded.ok() && !decoded.scaled) {
+        decoded.scaled = scalePicture(decoded.picture, *fit);
+        decoded.picture = {};
+    }
+    return loadedFrom(decoded);
 }
 
 QString readFailureReason(QImageReader::ImageReaderError error) {
@@ -53,13 +93,6 @@ bool jpegIsComplete(QByteArrayView bytes) {
     const QByteArrayView startOfScan("\xFF\xDA", 2);
     const qsizetype end = bytes.lastIndexOf(QByteArrayView("\xFF\xD9", 2));
     return end >= 0 && bytes.indexOf(startOfScan) < end && bytes.indexOf(startOfScan, end) < 0;
-}
-
-// The corner reader stops after the rows it needs, so it can't see a file cut off further on;
-// a whole file has its closing chunk, checksum included, after its image data.
-bool pngIsComplete(QByteArrayView bytes) {
-    const qsizetype end = bytes.lastIndexOf(QByteArrayView("IEND"));
-    return end > bytes.indexOf(QByteArrayView("IDAT")) && end + 8 <= bytes.size();
 }
 
 // An icon file holds the same picture at several sizes; viewers show the largest (the deepest
@@ -110,34 +143,6 @@ LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArra
         return tooLargePicture(size);
     }
     return readWith(reader);
-}
-
-bool isPng(QByteArrayView data) {
-    return data.startsWith(QByteArrayView("\x89PNG\r\n\x1A\n", 8));
-}
-
-// A PNG whose eXIf chunk turns it: the whole picture read, turned as viewers show it, and its
-// corner cut. The corner reader reads from the top, where a turned picture's corner may not be.
-LoadedPicture decodeTurnedPng(QBuffer& buffer, const QSize& corner, int orientation) {
-    QImageReader reader(&buffer, "png");
-    reader.setAutoTransform(false); // turned here, whether or not Qt's reader knows eXIf
-    const QSize size = reader.size();
-    if (size.isValid() && exceedsDecodeLimit(size)) {
-        return tooLargePicture(size);
-    }
-    LoadedPicture loaded = readWith(reader);
-    if (loaded.ok()) {
-        if (loaded.picture.colorCount() > 0 || loaded.picture.depth() < 8) {
-            // Turned pixel by pixel, so palette and bit-packed rows become whole pixels first.
-            loaded.picture = loaded.picture.convertToFormat(
-                loaded.picture.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-        }
-        loaded.picture = upright(loaded.picture, orientationTransformation(orientation));
-        if (corner.isValid()) {
-            loaded.picture = loaded.picture.copy(QRect(QPoint(0, 0), corner));
-        }
-    }
-    return loaded;
 }
 
 // A TGA 2.0 file ends with this footer, the nearest thing the format has to a signature.
@@ -195,26 +200,12 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
     if (auto own = decodeOwnFormat(data, corner, formatHint)) {
         return *own;
     }
+    if (auto own = readOwn(data, corner, formatHint)) {
+        return *own;
+    }
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
-    const bool png = isPng(data);
-    if (png) {
-        if (const int orientation = pngOrientation(data); orientation != 1) {
-            return decodeTurnedPng(buffer, corner, orientation);
-        }
-    }
-    if (png && corner.isValid()) {
-        if (!pngIsComplete(data)) {
-            return failed(kIncomplete);
-        }
-        if (const auto read = readPngCorner(buffer, corner)) {
-            return read->ok ? LoadedPicture{read->picture, {}, std::nullopt} : failed(kCorrupt);
-        }
-    }
-    if (png) {
-        return decodeWithQt(buffer, corner, "png");
-    }
     // The suffix's reader goes first, as Qt does for files: formats without a signature (TGA)
     // need it, and weak signatures (WBMP) would otherwise claim them. Then the content decides.
     QByteArray format;
@@ -333,19 +324,8 @@ LoadedPicture decodeForFit(const QByteArray& data, const ConversionOptions& opti
             decodedWhole ? std::nullopt : decodeOwnFormat(data, QSize(), formatHint, &options)) {
         return *own;
     }
-    if (isPng(data)) {
-        if (!pngIsComplete(data)) {
-            return failed(kIncomplete);
-        }
-        QBuffer buffer;
-        buffer.setData(data);
-        buffer.open(QIODevice::ReadOnly);
-        // An eXIf orientation turns the small scaled result, as the readers' own do.
-        const Orientation orientation =
-            orientationOf(orientationTransformation(pngOrientation(data)));
-        if (const auto read = scalePng(buffer, options, orientation)) {
-            return read->ok ? LoadedPicture{QImage(), {}, read->picture} : failed(kCorrupt);
-        }
+    if (auto own = decodedWhole ? std::nullopt : readOwn(data, QSize(), formatHint, &options)) {
+        return *own;
     }
     // The rest (reduced JPEG, interlaced PNG, formats only Qt reads) is decoded whole, then
     // scaled the same way.

@@ -43,25 +43,6 @@ int exifOrientation(QByteArrayView exif) {
     return 1;
 }
 
-int pngOrientation(QByteArrayView png) {
-    constexpr qsizetype kSignature = 8;
-    constexpr qsizetype kFraming = 12; // length, type and checksum around each chunk's data
-    const auto* p = reinterpret_cast<const uchar*>(png.data());
-    for (qsizetype at = kSignature; at + kFraming <= png.size();) {
-        const quint32 length = quint32(p[at]) << 24 | quint32(p[at + 1]) << 16 |
-                               quint32(p[at + 2]) << 8 | quint32(p[at + 3]);
-        const QByteArrayView type = png.sliced(at + 4, 4);
-        if (type == "IDAT" || length > quint32(png.size() - at - kFraming)) {
-            break;
-        }
-        if (type == "eXIf") {
-            return exifOrientation(png.sliced(at + 8, length));
-        }
-        at += kFraming + qsizetype(length);
-    }
-    return 1;
-}
-
 QImageIOHandler::Transformations orientationTransformation(int orientation) {
     switch (orientation) {
     case 2:

@@ -17,10 +17,6 @@ namespace ravik {
 // "Exif\0\0" prefix); 1 when there is none or it can't be read.
 int exifOrientation(QByteArrayView exif);
 
-// The orientation a PNG's eXIf chunk records; 1 without one. As in Chromium and Firefox, only a
-// chunk before the image data counts: one after it would turn a picture already being shown.
-int pngOrientation(QByteArrayView png);
-
 // The orientation as the mirror, flip and quarter turn that show the picture upright.
 QImageIOHandler::Transformations orientationTransformation(int orientation);
 

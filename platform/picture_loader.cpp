@@ -1,11 +1,11 @@
 #include "picture_loader.h"
 
 #include "codec/conversion.h"
+#include "pictures/jpeg_reader.h"
 #include "pictures/pictures.h"
 #include "platform/bmp_reader.h"
 #include "platform/gif_reader.h"
 #include "platform/ico_reader.h"
-#include "platform/jpeg_reader.h"
 #include "platform/library_messages.h"
 #include "platform/picture_conversion.h"
 #include "platform/picture_orientation.h"
@@ -85,15 +85,6 @@ QString readFailureReason(QImageReader::ImageReaderError error) {
 
 const QString kCorrupt = corruptPicture().failure;
 const QString kIncomplete = incompletePicture().failure;
-
-// Qt's JPEG reader fills a cut-off file with grey and calls it a success. A whole file ends its
-// scan data with an end-of-image marker, and no scan starts after it; an embedded thumbnail's
-// own markers come before the main scan, so they don't count.
-bool jpegIsComplete(QByteArrayView bytes) {
-    const QByteArrayView startOfScan("\xFF\xDA", 2);
-    const qsizetype end = bytes.lastIndexOf(QByteArrayView("\xFF\xD9", 2));
-    return end >= 0 && bytes.indexOf(startOfScan) < end && bytes.indexOf(startOfScan, end) < 0;
-}
 
 // An icon file holds the same picture at several sizes; viewers show the largest (the deepest
 // of equally large ones), so that one is read. Its index, which the reader doesn't tell.
@@ -188,9 +179,6 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
     const SilencedLibraryMessages quiet;
     // Formats our own readers take are told by their signature, without asking Qt's readers:
     // probing through them loads every image-format plugin there is.
-    if (looksLikeJpeg(data)) {
-        return jpegIsComplete(data) ? readJpeg(data, corner) : failed(kIncomplete);
-    }
     if (isStillWebp(data)) {
         return readWebp(data, corner);
     }
@@ -257,50 +245,10 @@ template <typename Decode> LoadedPicture fromFile(const QString& path, Decode de
                   suffix);
 }
 
-// The largest reduction the JPEG decoder offers (1/8, 1/4, 1/2) that still leaves the fit at
-// least one picture pixel for each pixel it puts in the box, so the averaging that follows
-// always shrinks.
-int jpegReduction(const QSize& shown, Fit fit) {
-    for (const int divisor : {8, 4, 2}) {
-        const int width = (shown.width() + divisor - 1) / divisor;
-        const int height = (shown.height() + divisor - 1) / divisor;
-        const Placement placement = placeFit(fit, width, height);
-        if (placement.source.width >= placement.target.width &&
-            placement.source.height >= placement.target.height) {
-            return divisor;
-        }
-    }
-    return 1;
-}
-
 } // namespace
 
 LoadedPicture decodeReducedJpeg(const QByteArray& data, Fit fit) {
-    const SilencedLibraryMessages quiet;
-    if (!jpegIsComplete(data)) {
-        return failed(kIncomplete);
-    }
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "jpeg");
-    reader.setAutoTransform(true);
-    const QSize stored = reader.size();
-    if (!stored.isValid()) {
-        return failed(readFailureReason(reader.error()));
-    }
-    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
-    const int divisor = jpegReduction(turned ? stored.transposed() : stored, fit);
-    if (divisor > 1) {
-        // Exactly the decoder's own reduced size, so Qt has nothing left to rescale; a low
-        // quality setting lets Qt's reader reduce inside the decoder.
-        reader.setScaledSize(QSize((stored.width() + divisor - 1) / divisor,
-                                   (stored.height() + divisor - 1) / divisor));
-        reader.setQuality(0);
-    } else if (exceedsDecodeLimit(stored)) {
-        return tooLargePicture(stored);
-    }
-    return readWith(reader);
+    return loadedFrom(readReducedJpeg(bytesOf(data), fit, decodeLimit()));
 }
 
 LoadedPicture LoadPicture(const QString& path, const QSize& corner) {
@@ -316,7 +264,7 @@ LoadedPicture decodeForFit(const QByteArray& data, const ConversionOptions& opti
     }
     // Our own readers scale row by row as they decode, so no whole picture is ever held. The
     // formats are told apart in the same order as decodePicture does.
-    const bool decodedWhole = looksLikeJpeg(data) || isStillWebp(data);
+    const bool decodedWhole = isStillWebp(data);
     if (!decodedWhole && looksLikeGif(data)) {
         return readGif(data, QSize(), &options);
     }
@@ -329,8 +277,7 @@ LoadedPicture decodeForFit(const QByteArray& data, const ConversionOptions& opti
     }
     // The rest (reduced JPEG, interlaced PNG, formats only Qt reads) is decoded whole, then
     // scaled the same way.
-    const LoadedPicture whole = looksLikeJpeg(data) ? decodeReducedJpeg(data, options.fit)
-                                                    : decodePicture(data, QSize(), formatHint);
+    const LoadedPicture whole = decodePicture(data, QSize(), formatHint);
     if (!whole.ok() || whole.picture.isNull()) {
         return whole;
     }

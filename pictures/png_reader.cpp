@@ -16,21 +16,27 @@ namespace {
 
 constexpr std::string_view kSignature("\x89PNG\r\n\x1A\n", 8);
 
-// The orientation a PNG's eXIf chunk records; 1 without one. As in Chromium and Firefox, only a
-// chunk before the image data counts: one after it would turn a picture already being shown.
-int pngOrientation(Bytes png) {
+// The data of the first chunk of `type` before the image data; empty without one.
+Bytes chunkBeforeImage(Bytes png, std::string_view type) {
     constexpr std::size_t kFraming = 12; // length, type and checksum around each chunk's data
     for (std::size_t at = kSignature.size(); png.has(at, kFraming);) {
         const std::uint32_t length = png.be32(at);
         if (png.equals(at + 4, "IDAT") || length > png.size() - at - kFraming) {
             break;
         }
-        if (png.equals(at + 4, "eXIf")) {
-            return exifOrientation(png.sliced(at + 8, length));
+        if (png.equals(at + 4, type)) {
+            return png.sliced(at + 8, length);
         }
         at += kFraming + length;
     }
-    return 1;
+    return {};
+}
+
+// The orientation a PNG's eXIf chunk records; 1 without one. As in Chromium and Firefox, only a
+// chunk before the image data counts: one after it would turn a picture already being shown.
+int pngOrientation(Bytes png) {
+    const Bytes exif = chunkBeforeImage(png, "eXIf");
+    return exif.isEmpty() ? 1 : exifOrientation(exif);
 }
 
 // The reader stops after the rows it needs, so it can't see a file cut off further on; a whole
@@ -220,6 +226,11 @@ public:
     }
     Claim claim(Bytes bytes) const override {
         return bytes.startsWith(kSignature) ? Claim::signature : Claim::no;
+    }
+
+    // An animated PNG announces its frames before the image data; its still picture is ours.
+    Frames frames(Bytes bytes) const override {
+        return chunkBeforeImage(bytes, "acTL").isEmpty() ? Frames::still : Frames::leftToOthers;
     }
 
     DecodedPicture read(Bytes bytes, const ReadRequest& request) const override {

@@ -44,8 +44,10 @@ public:
     // Every frame, each composed as a viewer shows it at that moment, or the one picture of a
     // format that has no frames; request.fit is ignored (frames come whole or cut to the corner).
     virtual DecodedFrames readFrames(Bytes bytes, const ReadRequest& request) const;
-    // Whether the bytes hold more than one frame (readFrames then gives them all).
-    virtual bool animated(Bytes) const { return false; }
+    // What the bytes hold: one still picture, frames readFrames composes, or an animation this
+    // reader leaves to others (it reads only its still picture).
+    enum class Frames { still, composed, leftToOthers };
+    virtual Frames frames(Bytes) const { return Frames::still; }
 };
 
 // The readers, one per format. Each lives in its format's file.

@@ -4,7 +4,6 @@
 #include "pictures/jpeg_reader.h"
 #include "pictures/pictures.h"
 #include "platform/bmp_reader.h"
-#include "platform/gif_reader.h"
 #include "platform/ico_reader.h"
 #include "platform/library_messages.h"
 #include "platform/picture_conversion.h"
@@ -182,9 +181,6 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
     if (isStillWebp(data)) {
         return readWebp(data, corner);
     }
-    if (looksLikeGif(data)) {
-        return readGif(data, corner);
-    }
     if (auto own = decodeOwnFormat(data, corner, formatHint)) {
         return *own;
     }
@@ -265,9 +261,6 @@ LoadedPicture decodeForFit(const QByteArray& data, const ConversionOptions& opti
     // Our own readers scale row by row as they decode, so no whole picture is ever held. The
     // formats are told apart in the same order as decodePicture does.
     const bool decodedWhole = isStillWebp(data);
-    if (!decodedWhole && looksLikeGif(data)) {
-        return readGif(data, QSize(), &options);
-    }
     if (auto own =
             decodedWhole ? std::nullopt : decodeOwnFormat(data, QSize(), formatHint, &options)) {
         return *own;

@@ -11,7 +11,9 @@ namespace {
 
 // Strongest signature first; TGA, whose header is all it has, last, as stb_image tests them.
 std::span<const PictureReader* const> readers() {
-    static const PictureReader* const table[] = {&pngReader(), &jpegReader(), &gifReader()};
+    static const PictureReader* const table[] = {&pngReader(),  &jpegReader(), &gifReader(),
+                                                 &webpReader(), &tiffReader(), &bmpReader(),
+                                                 &tgaReader()};
     return table;
 }
 

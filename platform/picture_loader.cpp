@@ -2,15 +2,11 @@
 
 #include "codec/conversion.h"
 #include "pictures/jpeg_reader.h"
+#include "pictures/orientation.h"
 #include "pictures/pictures.h"
-#include "platform/bmp_reader.h"
 #include "platform/ico_reader.h"
 #include "platform/library_messages.h"
 #include "platform/picture_conversion.h"
-#include "platform/picture_orientation.h"
-#include "platform/tga_reader.h"
-#include "platform/tiff_reader.h"
-#include "platform/webp_reader.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -66,24 +62,33 @@ std::optional<LoadedPicture> readOwn(const QByteArray& data, const QSize& corner
     return loadedFrom(decoded);
 }
 
-QString readFailureReason(QImageReader::ImageReaderError error) {
+// Qt's reading errors as our faults, so they are put into words in the same place.
+Fault faultOf(QImageReader::ImageReaderError error) {
     switch (error) {
     case QImageReader::FileNotFoundError:
-        return QStringLiteral(u"文件不存在");
+        return Fault::notFound;
     case QImageReader::DeviceError:
-        return QStringLiteral(u"无法读取文件");
+        return Fault::unreadable;
     case QImageReader::UnsupportedFormatError:
-        return QStringLiteral(u"不是可识别的图片格式");
+        return Fault::unrecognised;
     case QImageReader::InvalidDataError:
-        return QStringLiteral(u"图片数据无效或已损坏");
+        return Fault::corrupt;
     case QImageReader::UnknownError:
         break;
     }
-    return QStringLiteral(u"无法解码图片，文件可能已损坏");
+    return Fault::undecodable;
 }
 
-const QString kCorrupt = corruptPicture().failure;
-const QString kIncomplete = incompletePicture().failure;
+LoadedPicture failed(Fault fault, Size size = {}) {
+    return failed(sentenceOf({fault, size}));
+}
+
+// The orientation Qt's reader found, as the pictures library describes it.
+Orientation orientationOf(QImageIOHandler::Transformations transformation) {
+    return {transformation.testFlag(QImageIOHandler::TransformationMirror),
+            transformation.testFlag(QImageIOHandler::TransformationFlip),
+            transformation.testFlag(QImageIOHandler::TransformationRotate90)};
+}
 
 // An icon file holds the same picture at several sizes; viewers show the largest (the deepest
 // of equally large ones), so that one is read. Its index, which the reader doesn't tell.
@@ -111,7 +116,7 @@ int chooseLargestIcon(QImageReader& reader) {
 LoadedPicture readWith(QImageReader& reader) {
     QImage picture;
     if (!reader.read(&picture) || picture.isNull()) {
-        return failed(readFailureReason(reader.error()));
+        return failed(faultOf(reader.error()));
     }
     return {picture, {}, std::nullopt};
 }
@@ -128,47 +133,13 @@ LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArra
     }
     const QSize size = reader.size();
     if (corner.isValid() && size.isValid() && reader.supportsOption(QImageIOHandler::ClipRect)) {
-        reader.setClipRect(storedCorner(size, reader.transformation(), corner));
-    } else if (size.isValid() && exceedsDecodeLimit(size)) {
-        return tooLargePicture(size);
+        const Rect stored =
+            storedCorner(sizeOf(size), orientationOf(reader.transformation()), sizeOf(corner));
+        reader.setClipRect(QRect(stored.x, stored.y, stored.width, stored.height));
+    } else if (size.isValid() && exceedsLimit(sizeOf(size), 4, decodeLimit())) {
+        return failed(Fault::tooLarge, sizeOf(size));
     }
     return readWith(reader);
-}
-
-// A TGA 2.0 file ends with this footer, the nearest thing the format has to a signature.
-bool hasTgaFooter(QByteArrayView data) {
-    return data.endsWith(QByteArrayView("TRUEVISION-XFILE.\0", 18));
-}
-
-// BMP, TIFF (by signature) and TGA (by suffix or footer) through our own readers; nothing
-// where they don't take the file, so Qt's readers get it.
-// With a scaling `fit`, the picture comes back scaled while read.
-std::optional<LoadedPicture> decodeOwnFormat(const QByteArray& data, const QSize& corner,
-                                             const QByteArray& formatHint,
-                                             const ConversionOptions* fit = nullptr) {
-    PictureRead read;
-    if (data.startsWith("BM")) {
-        read = readBmp(data, corner, fit);
-    } else if (looksLikeTiff(data)) {
-        read = readTiff(data, corner, fit);
-    } else if ((formatHint == "tga" || hasTgaFooter(data)) && looksLikeTga(data)) {
-        read = readTga(data, corner, fit);
-    } else {
-        return std::nullopt;
-    }
-    switch (read.fault) {
-    case PictureRead::Fault::none:
-        return LoadedPicture{read.picture, {}, read.scaled};
-    case PictureRead::Fault::unsupported:
-        return std::nullopt;
-    case PictureRead::Fault::incomplete:
-        return failed(kIncomplete);
-    case PictureRead::Fault::tooLarge:
-        return failed(QStringLiteral(u"图片太大，超出了可以解码的大小"));
-    case PictureRead::Fault::corrupt:
-        break;
-    }
-    return failed(kCorrupt);
 }
 
 } // namespace
@@ -178,12 +149,6 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
     const SilencedLibraryMessages quiet;
     // Formats our own readers take are told by their signature, without asking Qt's readers:
     // probing through them loads every image-format plugin there is.
-    if (isStillWebp(data)) {
-        return readWebp(data, corner);
-    }
-    if (auto own = decodeOwnFormat(data, corner, formatHint)) {
-        return *own;
-    }
     if (auto own = readOwn(data, corner, formatHint)) {
         return *own;
     }
@@ -205,7 +170,7 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
         probeError = probe.error();
     }
     if (format.isEmpty()) {
-        return failed(readFailureReason(probeError));
+        return failed(faultOf(probeError));
     }
     return decodeWithQt(buffer, corner, format);
 }
@@ -219,17 +184,17 @@ template <typename Decode> LoadedPicture fromFile(const QString& path, Decode de
     }
     const QFileInfo info(path);
     if (!info.exists()) {
-        return failed(QStringLiteral(u"文件不存在"));
+        return failed(Fault::notFound);
     }
     if (info.isDir()) {
-        return failed(QStringLiteral(u"这是一个文件夹，不是图片文件"));
+        return failed(Fault::folder);
     }
     QFile file(path);
     if (!info.isReadable() || !file.open(QIODevice::ReadOnly)) {
-        return failed(QStringLiteral(u"没有读取权限"));
+        return failed(Fault::noPermission);
     }
     if (file.size() == 0) {
-        return failed(QStringLiteral(u"文件是空的"));
+        return failed(Fault::empty);
     }
     const QByteArray suffix = info.suffix().toLower().toLatin1();
     // Mapped, not read: only the parts a decoder touches are brought into memory.
@@ -258,18 +223,12 @@ LoadedPicture decodeForFit(const QByteArray& data, const ConversionOptions& opti
     if (options.fit == Fit::Original) {
         return decodePicture(data, {kFrameWidth, kFrameHeight}, formatHint);
     }
-    // Our own readers scale row by row as they decode, so no whole picture is ever held. The
-    // formats are told apart in the same order as decodePicture does.
-    const bool decodedWhole = isStillWebp(data);
-    if (auto own =
-            decodedWhole ? std::nullopt : decodeOwnFormat(data, QSize(), formatHint, &options)) {
+    const SilencedLibraryMessages quiet;
+    // Our own readers scale row by row as they decode where their format allows.
+    if (auto own = readOwn(data, QSize(), formatHint, &options)) {
         return *own;
     }
-    if (auto own = decodedWhole ? std::nullopt : readOwn(data, QSize(), formatHint, &options)) {
-        return *own;
-    }
-    // The rest (reduced JPEG, interlaced PNG, formats only Qt reads) is decoded whole, then
-    // scaled the same way.
+    // Formats only Qt reads are decoded whole, then scaled the same way.
     const LoadedPicture whole = decodePicture(data, QSize(), formatHint);
     if (!whole.ok() || whole.picture.isNull()) {
         return whole;

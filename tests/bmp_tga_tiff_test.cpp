@@ -1,7 +1,7 @@
 // BMP, TGA and TIFF files written by ImageMagick, Pillow and libtiff's tools during the run, read
 // back and compared with the master picture they were made from.
 
-#include "platform/bmp_reader.h"
+#include "pictures/bmp_reader.h"
 #include "platform/picture_conversion.h"
 #include "platform/picture_loader.h"
 #include "test_files.h"

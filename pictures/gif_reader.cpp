@@ -235,7 +235,7 @@ public:
     // that part is composed, so a huge screen costs no memory.
     DecodedFrames readFrames(Bytes data, const ReadRequest& request) const override {
         const auto failed = [](Fault fault) {
-            return DecodedFrames{{}, {}, {fault, {}}};
+            return DecodedFrames{{}, {}, {fault, {}}, std::nullopt};
         };
         if (!data.endsWith(";")) {
             return failed(Fault::incomplete);
@@ -246,7 +246,7 @@ public:
         }
         const Size size = cornerOf(walk.screen(), request.corner);
         if (request.corner.isEmpty() && exceedsLimit(size, 4, request.limitBytes)) {
-            return {{}, {}, {Fault::tooLarge, size}};
+            return {{}, {}, {Fault::tooLarge, size}, std::nullopt};
         }
         Picture canvas(size.width, size.height);
         if (canvas.isNull()) {

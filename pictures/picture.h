@@ -121,9 +121,11 @@ inline DecodedPicture faulty(Fault fault, Size size = {}) {
 
 // Every frame of an animated picture, composed as a viewer shows it at that moment.
 struct DecodedFrames {
-    std::vector<Picture> frames;
-    std::vector<int> delaysMs; // how long a viewer shows each frame
+    std::vector<Picture> frames; // one for a still picture
+    std::vector<int> delaysMs;   // how long a viewer shows each frame
     PictureFault fault;
+    // A still picture a scaling fit scaled while reading it, instead of its one frame.
+    std::optional<ScaledPicture> scaled;
     bool ok() const { return fault.fault == Fault::none; }
 };
 

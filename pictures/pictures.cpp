@@ -29,9 +29,9 @@ DecodedFrames PictureReader::readFrames(Bytes bytes, const ReadRequest& request)
     still.fit = nullptr;
     DecodedPicture decoded = read(bytes, still);
     if (!decoded.ok()) {
-        return {{}, {}, decoded.fault};
+        return {{}, {}, decoded.fault, std::nullopt};
     }
-    return {{std::move(decoded.picture)}, {0}, {}};
+    return {{std::move(decoded.picture)}, {0}, {}, std::nullopt};
 }
 
 const PictureReader* readerFor(Bytes bytes, std::string_view suffixHint) {
@@ -80,7 +80,20 @@ DecodedFrames readFrames(Bytes bytes, const ConversionOptions& options, std::str
                          std::int64_t limitBytes) {
     const PictureReader* reader = readerFor(bytes, suffixHint);
     if (reader == nullptr) {
-        return {{}, {}, {Fault::unrecognised, {}}};
+        return {{}, {}, {Fault::unrecognised, {}}, std::nullopt};
+    }
+    switch (reader->frames(bytes)) {
+    case PictureReader::Frames::leftToOthers:
+        return {{}, {}, {Fault::unsupported, {}}, std::nullopt};
+    case PictureReader::Frames::still: {
+        DecodedPicture still = readForFit(bytes, options, suffixHint, limitBytes);
+        if (!still.ok()) {
+            return {{}, {}, still.fault, std::nullopt};
+        }
+        return {{std::move(still.picture)}, {0}, {}, std::move(still.scaled)};
+    }
+    case PictureReader::Frames::composed:
+        break;
     }
     const Size corner = options.fit == Fit::Original ? Size{kFrameWidth, kFrameHeight} : Size{};
     return reader->readFrames(bytes, {corner, nullptr, limitBytes});

@@ -26,7 +26,9 @@ DecodedPicture readForFit(Bytes bytes, const ConversionOptions& options,
                           std::string_view suffixHint = {},
                           std::int64_t limitBytes = kDefaultDecodeLimit);
 
-// Every frame (a still picture: its one frame); for Fit::Original only each frame's corner.
+// Every frame, each composed as a viewer shows it; for Fit::Original only each frame's corner.
+// A still picture gives its one frame as readForFit reads it (scaled for a scaling fit); an
+// animation whose frames our readers don't compose (APNG) gives Fault::unsupported.
 DecodedFrames readFrames(Bytes bytes, const ConversionOptions& options,
                          std::string_view suffixHint = {},
                          std::int64_t limitBytes = kDefaultDecodeLimit);

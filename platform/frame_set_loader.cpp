@@ -1,13 +1,13 @@
 #include "frame_set_loader.h"
 
 #include "codec/frame_buffer.h"
+#include "pictures/picture_file.h"
 #include "pictures/pictures.h"
 #include "platform/library_messages.h"
 #include "platform/picture_conversion.h"
 #include "platform/picture_loader.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 
 namespace ravik {
@@ -63,35 +63,16 @@ LoadedFrameSet loadWithQt(const QString& path, const ConversionOptions& options)
 
 LoadedFrameSet LoadFrameSet(const QString& path, const ConversionOptions& options) {
     const SilencedLibraryMessages quiet;
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) || file.size() == 0) {
-        // The single-picture loader says why the file can't be read.
-        const LoadedPicture single = LoadPicture(path);
-        return failedSet(single.ok() ? QStringLiteral(u"无法读取文件") : single.failure);
+    const PictureFile file(QFile::encodeName(path).toStdString());
+    if (file.fault().fault != Fault::none) {
+        return failedSet(sentenceOf(file.fault()));
     }
-    const uchar* mapped = file.map(0, file.size());
-    const QByteArray data =
-        mapped != nullptr
-            ? QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file.size())
-            : file.readAll();
-    const Bytes bytes(data.constData(), size_t(data.size()));
-    const QByteArray suffix = QFileInfo(path).suffix().toLower().toLatin1();
-    const PictureReader* reader = readerFor(bytes, std::string_view(suffix));
-    if (reader == nullptr || reader->frames(bytes) == PictureReader::Frames::leftToOthers) {
+    const DecodedFrames frames =
+        readFrames(file.bytes(), options, file.suffix(),
+                   std::int64_t{QImageReader::allocationLimit()} * 1024 * 1024);
+    if (frames.fault.fault == Fault::unrecognised || frames.fault.fault == Fault::unsupported) {
         return loadWithQt(path, options);
     }
-    if (reader->frames(bytes) == PictureReader::Frames::still) {
-        const LoadedPicture single = loadForFit(path, options);
-        if (!single.ok()) {
-            return failedSet(single.failure);
-        }
-        return {{single.picture}, {0}, {}, single.scaled};
-    }
-    // The original size needs only each frame's top-left corner; the other fits get whole
-    // frames to scale.
-    const Size corner = options.fit == Fit::Original ? Size{kFrameWidth, kFrameHeight} : Size{};
-    const DecodedFrames frames = reader->readFrames(
-        bytes, {corner, nullptr, std::int64_t{QImageReader::allocationLimit()} * 1024 * 1024});
     if (!frames.ok()) {
         return failedSet(sentenceOf(frames.fault));
     }
@@ -100,6 +81,7 @@ LoadedFrameSet LoadFrameSet(const QString& path, const ConversionOptions& option
         set.frames.append(qImageOf(frame));
     }
     set.delaysMs = QList<int>(frames.delaysMs.begin(), frames.delaysMs.end());
+    set.scaled = frames.scaled;
     return set;
 }
 

@@ -3,6 +3,7 @@
 #include "codec/conversion.h"
 #include "pictures/jpeg_reader.h"
 #include "pictures/orientation.h"
+#include "pictures/picture_file.h"
 #include "pictures/pictures.h"
 #include "platform/ico_reader.h"
 #include "platform/library_messages.h"
@@ -10,7 +11,6 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QStringList>
 #include <optional>
@@ -182,28 +182,13 @@ template <typename Decode> LoadedPicture fromFile(const QString& path, Decode de
     if (path.isEmpty()) {
         return {};
     }
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return failed(Fault::notFound);
+    const PictureFile file(QFile::encodeName(path).toStdString());
+    if (file.fault().fault != Fault::none) {
+        return failed(sentenceOf(file.fault()));
     }
-    if (info.isDir()) {
-        return failed(Fault::folder);
-    }
-    QFile file(path);
-    if (!info.isReadable() || !file.open(QIODevice::ReadOnly)) {
-        return failed(Fault::noPermission);
-    }
-    if (file.size() == 0) {
-        return failed(Fault::empty);
-    }
-    const QByteArray suffix = info.suffix().toLower().toLatin1();
-    // Mapped, not read: only the parts a decoder touches are brought into memory.
-    const uchar* mapped = file.map(0, file.size());
-    if (mapped == nullptr) {
-        return decode(file.readAll(), suffix);
-    }
-    return decode(QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file.size()),
-                  suffix);
+    const Bytes bytes = file.bytes();
+    return decode(QByteArray::fromRawData(bytes.chars(), qsizetype(bytes.size())),
+                  QByteArray::fromStdString(file.suffix()));
 }
 
 } // namespace

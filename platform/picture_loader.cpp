@@ -127,8 +127,8 @@ LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArra
     reader.setAutoTransform(true);
     if (format == "ico") {
         const int chosen = reader.imageCount() > 1 ? chooseLargestIcon(reader) : 0;
-        if (auto icon = readIconWithAlpha(buffer.data(), chosen)) {
-            return {*icon, {}, std::nullopt};
+        if (auto icon = readIconWithAlpha(bytesOf(buffer.data()), chosen)) {
+            return {qImageOf(*icon), {}, std::nullopt};
         }
     }
     const QSize size = reader.size();

@@ -3,6 +3,8 @@
 // Small helpers the test suites share: reading and writing whole files, encoding pictures in
 // memory, and giving a JPEG an EXIF orientation.
 
+#include "test_tools.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
@@ -14,28 +16,6 @@
 #include <QStringList>
 
 namespace ravik::testing {
-
-inline QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// Runs a tool to its end; whether it succeeded (its error output is shown when not).
-inline bool run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        qWarning("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
 
 // The picture encoded in format; empty when the writer can't write it.
 inline QByteArray encoded(const QImage& picture, const QByteArray& format, int quality = -1) {

@@ -84,12 +84,17 @@ struct Read {
     bool ok() const { return failure.isEmpty(); }
 };
 
+// The library's own result, for tests that convert it further.
+inline DecodedPicture decodeBytes(const QByteArray& file, const QSize& corner = QSize(),
+                                  const QByteArray& hint = {}) {
+    return readPicture(Bytes(file.constData(), size_t(file.size())),
+                       corner.isValid() ? Size{corner.width(), corner.height()} : Size{},
+                       std::string_view(hint.constData(), size_t(hint.size())));
+}
+
 inline Read readBytes(const QByteArray& file, const QSize& corner = QSize(),
                       const QByteArray& hint = {}) {
-    const DecodedPicture decoded =
-        readPicture(Bytes(file.constData(), size_t(file.size())),
-                    corner.isValid() ? Size{corner.width(), corner.height()} : Size{},
-                    std::string_view(hint.constData(), size_t(hint.size())));
+    const DecodedPicture decoded = decodeBytes(file, corner, hint);
     if (!decoded.ok()) {
         return {{}, QString::fromStdString(faultSentence(decoded.fault))};
     }

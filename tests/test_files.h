@@ -44,27 +44,4 @@ inline QByteArray withExifOrientation(const QByteArray& jpeg, quint16 orientatio
     return jpeg.left(2) + segment + jpeg.mid(2);
 }
 
-// Where the shown pixel (x, y) comes from in a stored picture of size w × h, for each EXIF
-// orientation as the EXIF standard defines them.
-inline QPoint storedPixel(int orientation, int x, int y, int w, int h) {
-    switch (orientation) {
-    case 2:
-        return {w - 1 - x, y};
-    case 3:
-        return {w - 1 - x, h - 1 - y};
-    case 4:
-        return {x, h - 1 - y};
-    case 5:
-        return {y, x};
-    case 6:
-        return {y, h - 1 - x};
-    case 7:
-        return {w - 1 - y, h - 1 - x};
-    case 8:
-        return {w - 1 - y, x};
-    default:
-        return {x, y};
-    }
-}
-
 } // namespace ravik::testing

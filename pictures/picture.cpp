@@ -1,6 +1,7 @@
 #include "picture.h"
 
 #include <algorithm>
+#include <new>
 
 namespace ravik {
 

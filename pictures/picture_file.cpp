@@ -90,8 +90,8 @@ DecodedPicture readPictureFile(const std::filesystem::path& path, const Size& co
     return readPicture(file.bytes(), corner, file.suffix(), limitBytes);
 }
 
-DecodedPicture readFileForFit(const std::filesystem::path& path, const ConversionOptions& options,
-                              std::int64_t limitBytes) {
+DecodedPicture readPictureFileForFit(const std::filesystem::path& path,
+                                     const ConversionOptions& options, std::int64_t limitBytes) {
     const PictureFile file(path);
     if (file.fault().fault != Fault::none) {
         return {{}, std::nullopt, file.fault()};
@@ -99,8 +99,8 @@ DecodedPicture readFileForFit(const std::filesystem::path& path, const Conversio
     return readForFit(file.bytes(), options, file.suffix(), limitBytes);
 }
 
-DecodedFrames readFrameFile(const std::filesystem::path& path, const ConversionOptions& options,
-                            std::int64_t limitBytes) {
+DecodedFrames readPictureFileFrames(const std::filesystem::path& path,
+                                    const ConversionOptions& options, std::int64_t limitBytes) {
     const PictureFile file(path);
     if (file.fault().fault != Fault::none) {
         return {{}, {}, file.fault(), std::nullopt};

@@ -39,9 +39,11 @@ private:
 // file's own fault.
 DecodedPicture readPictureFile(const std::filesystem::path& path, const Size& corner = {},
                                std::int64_t limitBytes = kDefaultDecodeLimit);
-DecodedPicture readFileForFit(const std::filesystem::path& path, const ConversionOptions& options,
-                              std::int64_t limitBytes = kDefaultDecodeLimit);
-DecodedFrames readFrameFile(const std::filesystem::path& path, const ConversionOptions& options,
-                            std::int64_t limitBytes = kDefaultDecodeLimit);
+DecodedPicture readPictureFileForFit(const std::filesystem::path& path,
+                                     const ConversionOptions& options,
+                                     std::int64_t limitBytes = kDefaultDecodeLimit);
+DecodedFrames readPictureFileFrames(const std::filesystem::path& path,
+                                    const ConversionOptions& options,
+                                    std::int64_t limitBytes = kDefaultDecodeLimit);
 
 } // namespace ravik

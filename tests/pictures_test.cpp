@@ -4,8 +4,12 @@
 
 #include "pictures/bytes.h"
 #include "pictures/orientation.h"
+#include "pictures/picture_file.h"
 #include "pictures/pictures.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <string>
 
@@ -166,6 +170,44 @@ private slots:
         QCOMPARE(bytes.le32(std::size_t(-2)), 0u);
         QCOMPARE(bytes.sliced(4).size(), std::size_t(1));
         QCOMPARE(bytes.sliced(9).size(), std::size_t(0));
+    }
+
+    // Files: why one can't be read, and the suffix (in any case) as the hint for TGA.
+    void pictureFiles_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("contents"); // none: the name is a folder or missing
+        QTest::addColumn<int>("fault");
+        QTest::newRow("missing") << u"missing.png"_s << QByteArray() << int(Fault::notFound);
+        QTest::newRow("folder") << u"folder.png"_s << QByteArray() << int(Fault::folder);
+        QTest::newRow("empty") << u"empty.png"_s << QByteArray("") << int(Fault::empty);
+        QTest::newRow("TGA by its suffix") << u"pixel.tga"_s << tgaPixel() << int(Fault::none);
+        QTest::newRow("TGA by its suffix in capitals")
+            << u"PIXEL.TGA"_s << tgaPixel() << int(Fault::none);
+        QTest::newRow("TGA without its suffix")
+            << u"pixel.bin"_s << tgaPixel() << int(Fault::unrecognised);
+    }
+    void pictureFiles() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, contents);
+        QFETCH(int, fault);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        if (name.startsWith(u"folder")) {
+            QVERIFY(QDir(dir.path()).mkdir(name));
+        } else if (!contents.isNull()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(contents), contents.size());
+        }
+        const DecodedPicture read = readPictureFile(QFile::encodeName(path).toStdString());
+        QCOMPARE(int(read.fault.fault), fault);
+        if (read.ok()) {
+            // The one pixel, stored blue first.
+            QCOMPARE(read.picture.size(), (Size{1, 1}));
+            QCOMPARE(read.picture.row(0)[0], std::uint8_t(3));
+            QCOMPARE(read.picture.row(0)[2], std::uint8_t(1));
+            QCOMPARE(read.picture.row(0)[3], std::uint8_t(255));
+        }
     }
 
     void faultsInWords_data() {

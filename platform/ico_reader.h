@@ -4,14 +4,15 @@
 // them, which loses the exact colour of partly transparent pixels; every other kind of icon
 // image (palettes, masks, PNG) is left to it.
 
-#include <QByteArrayView>
-#include <QImage>
+#include "pictures/bytes.h"
+#include "pictures/picture.h"
+
 #include <optional>
 
 namespace ravik {
 
-// Image `index` of the icon file as straight ARGB32, or nothing when it is not an uncompressed
+// Image `index` of the icon file with straight alpha, or nothing when it is not an uncompressed
 // 32-bit image with an alpha channel that lies wholly within the data.
-std::optional<QImage> readIconWithAlpha(QByteArrayView data, int index);
+std::optional<Picture> readIconWithAlpha(Bytes data, int index);
 
 } // namespace ravik

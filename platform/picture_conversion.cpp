@@ -1,5 +1,7 @@
 #include "picture_conversion.h"
 
+#include "pictures/row_sink.h"
+
 #include <algorithm>
 
 namespace ravik {
@@ -17,53 +19,34 @@ bool hasSixteenBitChannels(QImage::Format format) {
     }
 }
 
-// Straight 16-bit RGBA to 8 bits by dropping each sample's low byte.
-QImage truncatedToRgba8(const QImage& deep) {
-    const QImage straight = deep.convertToFormat(QImage::Format_RGBA64);
-    QImage rgba(straight.size(), QImage::Format_RGBA8888);
-    for (int y = 0; y < straight.height(); ++y) {
-        const auto* in = reinterpret_cast<const quint16*>(straight.constScanLine(y));
-        uchar* out = rgba.scanLine(y);
-        for (int i = 0; i < straight.width() * 4; ++i) {
-            out[i] = uchar(in[i] >> 8);
-        }
-    }
-    return rgba;
-}
-
-// Premultiplied (associated) samples already hold colour times alpha, so over the background a
-// channel is sample + bg · (1 − alpha), rounded once; undoing the premultiplication first would
-// round twice. Samples keep their top 8 bits first, as straight ones do. The result is opaque
-// but where nothing of the picture shows, so those pixels stay the background's own.
-QImage composedOver(const QImage& premultiplied, ColorValue background) {
-    const QImage deep = premultiplied.convertToFormat(QImage::Format_RGBA64_Premultiplied);
-    const int backgroundChannels[3] = {redOf(background), greenOf(background), blueOf(background)};
-    QImage rgba(deep.size(), QImage::Format_RGBA8888);
-    for (int y = 0; y < deep.height(); ++y) {
-        const auto* in = reinterpret_cast<const quint16*>(deep.constScanLine(y));
-        uchar* out = rgba.scanLine(y);
-        for (int x = 0; x < deep.width(); ++x, in += 4, out += 4) {
-            const int alpha = in[3] >> 8;
-            for (int c = 0; c < 3; ++c) {
-                const int sum = 255 * (in[c] >> 8) + backgroundChannels[c] * (255 - alpha);
-                out[c] = uchar(std::min((sum + 127) / 255, 255));
-            }
-            out[3] = alpha == 0 ? 0 : 0xFF;
-        }
-    }
-    return rgba;
-}
-
 } // namespace
 
+Picture pictureOf(const QImage& image) {
+    // Premultiplied pixels stay associated (blended as they are); deeper samples keep 16 bits.
+    const bool associated = image.pixelFormat().premultiplied() == QPixelFormat::Premultiplied;
+    const bool deep = associated || hasSixteenBitChannels(image.format());
+    const QImage rows = image.convertToFormat(associated ? QImage::Format_RGBA64_Premultiplied
+                                              : deep     ? QImage::Format_RGBA64
+                                                         : QImage::Format_RGBA8888);
+    Picture picture(rows.width(), rows.height(), deep ? 16 : 8,
+                    associated ? Picture::Alpha::associated : Picture::Alpha::straight);
+    for (int y = 0; y < picture.height(); ++y) {
+        std::copy_n(rows.constScanLine(y), picture.bytesPerLine(), picture.row(y));
+    }
+    return picture;
+}
+
 QImage rgba8(const QImage& picture, ColorValue background) {
-    if (picture.pixelFormat().premultiplied() == QPixelFormat::Premultiplied) {
-        return composedOver(picture, background);
+    if (picture.format() == QImage::Format_RGBA8888) {
+        return picture;
     }
-    if (hasSixteenBitChannels(picture.format())) {
-        return truncatedToRgba8(picture);
+    const Picture plain = pictureOf(picture);
+    QImage rgba(plain.width(), plain.height(), QImage::Format_RGBA8888);
+    for (int y = 0; y < plain.height(); ++y) {
+        rgba8Row(plain.row(y), plain.width(), plain.bitsPerChannel(), plain.alpha(), background,
+                 rgba.scanLine(y));
     }
-    return picture.convertToFormat(QImage::Format_RGBA8888);
+    return rgba;
 }
 
 QImage boxRgba(const QImage& picture, ColorValue background) {
@@ -110,6 +93,28 @@ Conversion convertPicture(const QImage& picture, const ConversionOptions& option
         return convertPicture(rgbaView(rgba), options);
     }
     return convertPicture(scalePicture(picture, options), options);
+}
+
+QImage qImageOf(const Picture& picture) {
+    if (picture.isNull()) {
+        return {};
+    }
+    const QImage::Format format = picture.bitsPerChannel() == 8 ? QImage::Format_RGBA8888
+                                  : picture.alpha() == Picture::Alpha::associated
+                                      ? QImage::Format_RGBA64_Premultiplied
+                                      : QImage::Format_RGBA64;
+    QImage image(picture.width(), picture.height(), format);
+    if (image.isNull()) {
+        return {};
+    }
+    for (int y = 0; y < picture.height(); ++y) {
+        std::copy_n(picture.row(y), picture.bytesPerLine(), image.scanLine(y));
+    }
+    return image;
+}
+
+QString sentenceOf(const PictureFault& fault) {
+    return QString::fromStdString(faultSentence(fault));
 }
 
 QImage panelImage(const FrameBuffer& frame) {

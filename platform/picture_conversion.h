@@ -4,8 +4,10 @@
 // the codec's 98 × 67 colours back as a QImage to show or save.
 
 #include "codec/conversion.h"
+#include "pictures/picture.h"
 
 #include <QImage>
+#include <QString>
 
 namespace ravik {
 
@@ -27,6 +29,17 @@ Conversion convertPicture(const QImage& picture, const ConversionOptions& option
 
 // A decoded picture scaled as options.fit says (not Fit::Original).
 ScaledPicture scalePicture(const QImage& picture, const ConversionOptions& options);
+
+// A QImage as a plain picture: premultiplied pixels as associated 16-bit samples, other deep
+// ones as 16-bit straight samples, the rest as 8-bit straight RGBA.
+Picture pictureOf(const QImage& image);
+
+// A plain picture as a QImage: 8-bit as RGBA8888, 16-bit as RGBA64 (premultiplied for
+// associated alpha), so boxRgba and rgba8 give what the plain picture's own rows give.
+QImage qImageOf(const Picture& picture);
+
+// A reading fault as the sentence the user reads.
+QString sentenceOf(const PictureFault& fault);
 
 // The 98 × 67 colours as an opaque picture.
 QImage framePixelsImage(const FramePixels& pixels);

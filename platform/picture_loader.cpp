@@ -1,21 +1,16 @@
 #include "picture_loader.h"
 
 #include "codec/conversion.h"
-#include "platform/bmp_reader.h"
-#include "platform/gif_reader.h"
+#include "pictures/jpeg_reader.h"
+#include "pictures/orientation.h"
+#include "pictures/picture_file.h"
+#include "pictures/pictures.h"
 #include "platform/ico_reader.h"
-#include "platform/jpeg_reader.h"
-#include "platform/picture_conversion.h"
 #include "platform/library_messages.h"
-#include "platform/picture_orientation.h"
-#include "platform/png_corner.h"
-#include "platform/tga_reader.h"
-#include "platform/tiff_reader.h"
-#include "platform/webp_reader.h"
+#include "platform/picture_conversion.h"
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QStringList>
 #include <optional>
@@ -27,39 +22,72 @@ LoadedPicture failed(const QString& reason) {
     return {QImage(), reason, std::nullopt};
 }
 
-QString readFailureReason(QImageReader::ImageReaderError error) {
+LoadedPicture loadedFrom(const DecodedPicture& decoded) {
+    if (!decoded.ok()) {
+        return failed(sentenceOf(decoded.fault));
+    }
+    return {qImageOf(decoded.picture), {}, decoded.scaled};
+}
+
+Bytes bytesOf(const QByteArray& data) {
+    return {data.constData(), size_t(data.size())};
+}
+
+Size sizeOf(const QSize& size) {
+    return size.isValid() ? Size{size.width(), size.height()} : Size{};
+}
+
+// The limit Qt's readers keep to, so both kinds of reader refuse the same pictures.
+std::int64_t decodeLimit() {
+    return std::int64_t{QImageReader::allocationLimit()} * 1024 * 1024;
+}
+
+// Our own readers' picture; nothing where none takes the data, so Qt's readers get it.
+std::optional<LoadedPicture> readOwn(const QByteArray& data, const QSize& corner,
+                                     const QByteArray& formatHint,
+                                     const ConversionOptions* fit = nullptr) {
+    const Bytes bytes = bytesOf(data);
+    const PictureReader* reader = readerFor(bytes, std::string_view(formatHint));
+    if (reader == nullptr) {
+        return std::nullopt;
+    }
+    DecodedPicture decoded = reader->read(bytes, {sizeOf(corner), fit, decodeLimit()});
+    if (decoded.fault.fault == Fault::unsupported) {
+        return std::nullopt;
+    }
+    if (fit != nullptr && decoded.ok() && !decoded.scaled) {
+        decoded.scaled = scalePicture(decoded.picture, *fit);
+        decoded.picture = {};
+    }
+    return loadedFrom(decoded);
+}
+
+// Qt's reading errors as our faults, so they are put into words in the same place.
+Fault faultOf(QImageReader::ImageReaderError error) {
     switch (error) {
     case QImageReader::FileNotFoundError:
-        return QStringLiteral(u"文件不存在");
+        return Fault::notFound;
     case QImageReader::DeviceError:
-        return QStringLiteral(u"无法读取文件");
+        return Fault::unreadable;
     case QImageReader::UnsupportedFormatError:
-        return QStringLiteral(u"不是可识别的图片格式");
+        return Fault::unrecognised;
     case QImageReader::InvalidDataError:
-        return QStringLiteral(u"图片数据无效或已损坏");
+        return Fault::corrupt;
     case QImageReader::UnknownError:
         break;
     }
-    return QStringLiteral(u"无法解码图片，文件可能已损坏");
+    return Fault::undecodable;
 }
 
-const QString kCorrupt = corruptPicture().failure;
-const QString kIncomplete = incompletePicture().failure;
-
-// Qt's JPEG reader fills a cut-off file with grey and calls it a success. A whole file ends its
-// scan data with an end-of-image marker, and no scan starts after it; an embedded thumbnail's
-// own markers come before the main scan, so they don't count.
-bool jpegIsComplete(QByteArrayView bytes) {
-    const QByteArrayView startOfScan("\xFF\xDA", 2);
-    const qsizetype end = bytes.lastIndexOf(QByteArrayView("\xFF\xD9", 2));
-    return end >= 0 && bytes.indexOf(startOfScan) < end && bytes.indexOf(startOfScan, end) < 0;
+LoadedPicture failed(Fault fault, Size size = {}) {
+    return failed(sentenceOf({fault, size}));
 }
 
-// The corner reader stops after the rows it needs, so it can't see a file cut off further on;
-// a whole file has its closing chunk, checksum included, after its image data.
-bool pngIsComplete(QByteArrayView bytes) {
-    const qsizetype end = bytes.lastIndexOf(QByteArrayView("IEND"));
-    return end > bytes.indexOf(QByteArrayView("IDAT")) && end + 8 <= bytes.size();
+// The orientation Qt's reader found, as the pictures library describes it.
+Orientation orientationOf(QImageIOHandler::Transformations transformation) {
+    return {transformation.testFlag(QImageIOHandler::TransformationMirror),
+            transformation.testFlag(QImageIOHandler::TransformationFlip),
+            transformation.testFlag(QImageIOHandler::TransformationRotate90)};
 }
 
 // An icon file holds the same picture at several sizes; viewers show the largest (the deepest
@@ -88,7 +116,7 @@ int chooseLargestIcon(QImageReader& reader) {
 LoadedPicture readWith(QImageReader& reader) {
     QImage picture;
     if (!reader.read(&picture) || picture.isNull()) {
-        return failed(readFailureReason(reader.error()));
+        return failed(faultOf(reader.error()));
     }
     return {picture, {}, std::nullopt};
 }
@@ -99,81 +127,19 @@ LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArra
     reader.setAutoTransform(true);
     if (format == "ico") {
         const int chosen = reader.imageCount() > 1 ? chooseLargestIcon(reader) : 0;
-        if (auto icon = readIconWithAlpha(buffer.data(), chosen)) {
-            return {*icon, {}, std::nullopt};
+        if (auto icon = readIconWithAlpha(bytesOf(buffer.data()), chosen)) {
+            return {qImageOf(*icon), {}, std::nullopt};
         }
     }
     const QSize size = reader.size();
     if (corner.isValid() && size.isValid() && reader.supportsOption(QImageIOHandler::ClipRect)) {
-        reader.setClipRect(storedCorner(size, reader.transformation(), corner));
-    } else if (size.isValid() && exceedsDecodeLimit(size)) {
-        return tooLargePicture(size);
+        const Rect stored =
+            storedCorner(sizeOf(size), orientationOf(reader.transformation()), sizeOf(corner));
+        reader.setClipRect(QRect(stored.x, stored.y, stored.width, stored.height));
+    } else if (size.isValid() && exceedsLimit(sizeOf(size), 4, decodeLimit())) {
+        return failed(Fault::tooLarge, sizeOf(size));
     }
     return readWith(reader);
-}
-
-bool isPng(QByteArrayView data) {
-    return data.startsWith(QByteArrayView("\x89PNG\r\n\x1A\n", 8));
-}
-
-// A PNG whose eXIf chunk turns it: the whole picture read, turned as viewers show it, and its
-// corner cut. The corner reader reads from the top, where a turned picture's corner may not be.
-LoadedPicture decodeTurnedPng(QBuffer& buffer, const QSize& corner, int orientation) {
-    QImageReader reader(&buffer, "png");
-    reader.setAutoTransform(false); // turned here, whether or not Qt's reader knows eXIf
-    const QSize size = reader.size();
-    if (size.isValid() && exceedsDecodeLimit(size)) {
-        return tooLargePicture(size);
-    }
-    LoadedPicture loaded = readWith(reader);
-    if (loaded.ok()) {
-        if (loaded.picture.colorCount() > 0 || loaded.picture.depth() < 8) {
-            // Turned pixel by pixel, so palette and bit-packed rows become whole pixels first.
-            loaded.picture = loaded.picture.convertToFormat(
-                loaded.picture.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-        }
-        loaded.picture = upright(loaded.picture, orientationTransformation(orientation));
-        if (corner.isValid()) {
-            loaded.picture = loaded.picture.copy(QRect(QPoint(0, 0), corner));
-        }
-    }
-    return loaded;
-}
-
-// A TGA 2.0 file ends with this footer, the nearest thing the format has to a signature.
-bool hasTgaFooter(QByteArrayView data) {
-    return data.endsWith(QByteArrayView("TRUEVISION-XFILE.\0", 18));
-}
-
-// BMP, TIFF (by signature) and TGA (by suffix or footer) through our own readers; nothing
-// where they don't take the file, so Qt's readers get it.
-// With a scaling `fit`, the picture comes back scaled while read.
-std::optional<LoadedPicture> decodeOwnFormat(const QByteArray& data, const QSize& corner,
-                                             const QByteArray& formatHint,
-                                             const ConversionOptions* fit = nullptr) {
-    PictureRead read;
-    if (data.startsWith("BM")) {
-        read = readBmp(data, corner, fit);
-    } else if (looksLikeTiff(data)) {
-        read = readTiff(data, corner, fit);
-    } else if ((formatHint == "tga" || hasTgaFooter(data)) && looksLikeTga(data)) {
-        read = readTga(data, corner, fit);
-    } else {
-        return std::nullopt;
-    }
-    switch (read.fault) {
-    case PictureRead::Fault::none:
-        return LoadedPicture{read.picture, {}, read.scaled};
-    case PictureRead::Fault::unsupported:
-        return std::nullopt;
-    case PictureRead::Fault::incomplete:
-        return failed(kIncomplete);
-    case PictureRead::Fault::tooLarge:
-        return failed(QStringLiteral(u"图片太大，超出了可以解码的大小"));
-    case PictureRead::Fault::corrupt:
-        break;
-    }
-    return failed(kCorrupt);
 }
 
 } // namespace
@@ -183,38 +149,12 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
     const SilencedLibraryMessages quiet;
     // Formats our own readers take are told by their signature, without asking Qt's readers:
     // probing through them loads every image-format plugin there is.
-    if (looksLikeJpeg(data)) {
-        return jpegIsComplete(data) ? readJpeg(data, corner) : failed(kIncomplete);
-    }
-    if (isStillWebp(data)) {
-        return readWebp(data, corner);
-    }
-    if (looksLikeGif(data)) {
-        return readGif(data, corner);
-    }
-    if (auto own = decodeOwnFormat(data, corner, formatHint)) {
+    if (auto own = readOwn(data, corner, formatHint)) {
         return *own;
     }
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
-    const bool png = isPng(data);
-    if (png) {
-        if (const int orientation = pngOrientation(data); orientation != 1) {
-            return decodeTurnedPng(buffer, corner, orientation);
-        }
-    }
-    if (png && corner.isValid()) {
-        if (!pngIsComplete(data)) {
-            return failed(kIncomplete);
-        }
-        if (const auto read = readPngCorner(buffer, corner)) {
-            return read->ok ? LoadedPicture{read->picture, {}, std::nullopt} : failed(kCorrupt);
-        }
-    }
-    if (png) {
-        return decodeWithQt(buffer, corner, "png");
-    }
     // The suffix's reader goes first, as Qt does for files: formats without a signature (TGA)
     // need it, and weak signatures (WBMP) would otherwise claim them. Then the content decides.
     QByteArray format;
@@ -230,7 +170,7 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
         probeError = probe.error();
     }
     if (format.isEmpty()) {
-        return failed(readFailureReason(probeError));
+        return failed(faultOf(probeError));
     }
     return decodeWithQt(buffer, corner, format);
 }
@@ -242,74 +182,19 @@ template <typename Decode> LoadedPicture fromFile(const QString& path, Decode de
     if (path.isEmpty()) {
         return {};
     }
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return failed(QStringLiteral(u"文件不存在"));
+    const PictureFile file(QFile::encodeName(path).toStdString());
+    if (file.fault().fault != Fault::none) {
+        return failed(sentenceOf(file.fault()));
     }
-    if (info.isDir()) {
-        return failed(QStringLiteral(u"这是一个文件夹，不是图片文件"));
-    }
-    QFile file(path);
-    if (!info.isReadable() || !file.open(QIODevice::ReadOnly)) {
-        return failed(QStringLiteral(u"没有读取权限"));
-    }
-    if (file.size() == 0) {
-        return failed(QStringLiteral(u"文件是空的"));
-    }
-    const QByteArray suffix = info.suffix().toLower().toLatin1();
-    // Mapped, not read: only the parts a decoder touches are brought into memory.
-    const uchar* mapped = file.map(0, file.size());
-    if (mapped == nullptr) {
-        return decode(file.readAll(), suffix);
-    }
-    return decode(QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file.size()),
-                  suffix);
-}
-
-// The largest reduction the JPEG decoder offers (1/8, 1/4, 1/2) that still leaves the fit at
-// least one picture pixel for each pixel it puts in the box, so the averaging that follows
-// always shrinks.
-int jpegReduction(const QSize& shown, Fit fit) {
-    for (const int divisor : {8, 4, 2}) {
-        const int width = (shown.width() + divisor - 1) / divisor;
-        const int height = (shown.height() + divisor - 1) / divisor;
-        const Placement placement = placeFit(fit, width, height);
-        if (placement.source.width >= placement.target.width &&
-            placement.source.height >= placement.target.height) {
-            return divisor;
-        }
-    }
-    return 1;
+    const Bytes bytes = file.bytes();
+    return decode(QByteArray::fromRawData(bytes.chars(), qsizetype(bytes.size())),
+                  QByteArray::fromStdString(file.suffix()));
 }
 
 } // namespace
 
 LoadedPicture decodeReducedJpeg(const QByteArray& data, Fit fit) {
-    const SilencedLibraryMessages quiet;
-    if (!jpegIsComplete(data)) {
-        return failed(kIncomplete);
-    }
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "jpeg");
-    reader.setAutoTransform(true);
-    const QSize stored = reader.size();
-    if (!stored.isValid()) {
-        return failed(readFailureReason(reader.error()));
-    }
-    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
-    const int divisor = jpegReduction(turned ? stored.transposed() : stored, fit);
-    if (divisor > 1) {
-        // Exactly the decoder's own reduced size, so Qt has nothing left to rescale; a low
-        // quality setting lets Qt's reader reduce inside the decoder.
-        reader.setScaledSize(QSize((stored.width() + divisor - 1) / divisor,
-                                   (stored.height() + divisor - 1) / divisor));
-        reader.setQuality(0);
-    } else if (exceedsDecodeLimit(stored)) {
-        return tooLargePicture(stored);
-    }
-    return readWith(reader);
+    return loadedFrom(readReducedJpeg(bytesOf(data), fit, decodeLimit()));
 }
 
 LoadedPicture LoadPicture(const QString& path, const QSize& corner) {
@@ -323,34 +208,13 @@ LoadedPicture decodeForFit(const QByteArray& data, const ConversionOptions& opti
     if (options.fit == Fit::Original) {
         return decodePicture(data, {kFrameWidth, kFrameHeight}, formatHint);
     }
-    // Our own readers scale row by row as they decode, so no whole picture is ever held. The
-    // formats are told apart in the same order as decodePicture does.
-    const bool decodedWhole = looksLikeJpeg(data) || isStillWebp(data);
-    if (!decodedWhole && looksLikeGif(data)) {
-        return readGif(data, QSize(), &options);
-    }
-    if (auto own =
-            decodedWhole ? std::nullopt : decodeOwnFormat(data, QSize(), formatHint, &options)) {
+    const SilencedLibraryMessages quiet;
+    // Our own readers scale row by row as they decode where their format allows.
+    if (auto own = readOwn(data, QSize(), formatHint, &options)) {
         return *own;
     }
-    if (isPng(data)) {
-        if (!pngIsComplete(data)) {
-            return failed(kIncomplete);
-        }
-        QBuffer buffer;
-        buffer.setData(data);
-        buffer.open(QIODevice::ReadOnly);
-        // An eXIf orientation turns the small scaled result, as the readers' own do.
-        const Orientation orientation =
-            orientationOf(orientationTransformation(pngOrientation(data)));
-        if (const auto read = scalePng(buffer, options, orientation)) {
-            return read->ok ? LoadedPicture{QImage(), {}, read->picture} : failed(kCorrupt);
-        }
-    }
-    // The rest (reduced JPEG, interlaced PNG, formats only Qt reads) is decoded whole, then
-    // scaled the same way.
-    const LoadedPicture whole = looksLikeJpeg(data) ? decodeReducedJpeg(data, options.fit)
-                                                    : decodePicture(data, QSize(), formatHint);
+    // Formats only Qt reads are decoded whole, then scaled the same way.
+    const LoadedPicture whole = decodePicture(data, QSize(), formatHint);
     if (!whole.ok() || whole.picture.isNull()) {
         return whole;
     }

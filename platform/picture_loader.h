@@ -1,8 +1,9 @@
 #pragma once
 
-// Loading a picture file with Qt's image readers, as an image viewer shows it (EXIF orientation
-// applied), with the reason for a failure in Simplified Chinese. Where only the top-left corner
-// is needed, PNG and JPEG pictures are decoded only as far as that corner reaches.
+// Loading a picture file as a QImage for the window, as an image viewer shows it (EXIF orientation
+// applied), with the reason for a failure in Simplified Chinese. The pictures library reads every
+// format it has a reader for (see pictures/pictures.h, which the command line can use without
+// Qt); Qt's image readers take the rest (icons, XPM, animated WebP…).
 
 #include "codec/conversion.h"
 
@@ -37,8 +38,9 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner = QSize(
 // (as LoadPicture with the box's size); for the scaling fits the picture scaled over
 // options.background, in `scaled`. PNG (not interlaced), GIF, BMP, TGA and TIFF are scaled row
 // by row as they are decoded, so any size their format allows is taken; a JPEG is decoded
-// reduced by its decoder (to 1/2, 1/4 or 1/8) as far as the fit still gets at least one
-// picture pixel for each box pixel, then averaged; other pictures are decoded whole first.
+// reduced by libjpeg (to 1/2, 1/4 or 1/8) as far as the fit still gets at least one picture
+// pixel for each box pixel, its rows averaged as they come; other pictures are decoded whole
+// first.
 LoadedPicture loadForFit(const QString& path, const ConversionOptions& options);
 LoadedPicture decodeForFit(const QByteArray& data, const ConversionOptions& options,
                            const QByteArray& formatHint = QByteArray());

@@ -1,16 +1,16 @@
 // BMP, TGA and TIFF files written by ImageMagick, Pillow and libtiff's tools during the run, read
 // back and compared with the master picture they were made from.
 
-#include "platform/bmp_reader.h"
-#include "platform/picture_conversion.h"
-#include "platform/picture_loader.h"
-#include "test_files.h"
+#include "pictures/bmp_reader.h"
+#include "plain_pictures.h"
+#include "test_tools.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace ravik;
+using namespace ravik::testing;
 using ravik::testing::readAll;
 using ravik::testing::writeAll;
 
@@ -21,9 +21,10 @@ constexpr int kLevels[] = {0, 66, 132, 255};
 constexpr int kWidth = 5;
 constexpr int kHeight = 4;
 
-QRgb masterPixel(int x, int y, bool grey) {
+Colour masterPixel(int x, int y, bool grey) {
     const int r = kLevels[(x + y) % 4];
-    return grey ? qRgb(r, r, r) : qRgb(r, kLevels[(x * 3 + y) % 4], kLevels[(y * 2 + x + 1) % 4]);
+    return grey ? colour(r, r, r)
+                : colour(r, kLevels[(x * 3 + y) % 4], kLevels[(y * 2 + x + 1) % 4]);
 }
 
 // The master as a binary PPM (P6), so every encoder starts from the same known samples.
@@ -32,8 +33,8 @@ QByteArray masterPpm(bool grey) {
                      QByteArray::number(kHeight) + "\n255\n";
     for (int y = 0; y < kHeight; ++y) {
         for (int x = 0; x < kWidth; ++x) {
-            const QRgb c = masterPixel(x, y, grey);
-            ppm.append(char(qRed(c))).append(char(qGreen(c))).append(char(qBlue(c)));
+            const Colour c = masterPixel(x, y, grey);
+            ppm.append(char(c >> 24)).append(char(c >> 16 & 0xFF)).append(char(c >> 8 & 0xFF));
         }
     }
     return ppm;
@@ -159,23 +160,22 @@ private slots:
                 {QStringLiteral("-s"), QStringLiteral("274"), QString::number(orientation), out}));
         }
         const QByteArray bytes = readAll(out);
-        const LoadedPicture whole = decodePicture(bytes, QSize(), suffix);
+        const Read whole = readBytes(bytes, QSize(), suffix);
         QVERIFY2(whole.ok(), qPrintable(whole.failure));
         const bool turned = orientation >= 5;
         QCOMPARE(whole.picture.size(), turned ? QSize(kHeight, kWidth) : QSize(kWidth, kHeight));
         for (int y = 0; y < whole.picture.height(); ++y) {
             for (int x = 0; x < whole.picture.width(); ++x) {
                 const QPoint s = testing::storedPixel(orientation, x, y, kWidth, kHeight);
-                QCOMPARE(whole.picture.pixel(x, y), masterPixel(s.x(), s.y(), grey));
+                QCOMPARE(whole.picture.pixelColor(x, y), masterPixel(s.x(), s.y(), grey));
             }
         }
         // The corner reader gives exactly the whole picture's corner.
-        const LoadedPicture corner = decodePicture(bytes, QSize(3, 2), suffix);
+        const Read corner = readBytes(bytes, QSize(3, 2), suffix);
         QVERIFY(corner.ok());
-        QCOMPARE(corner.picture.convertToFormat(QImage::Format_ARGB32),
-                 whole.picture.copy(0, 0, 3, 2).convertToFormat(QImage::Format_ARGB32));
+        QCOMPARE(corner.picture, whole.picture.copy(QRect(0, 0, 3, 2)));
         // Cut off halfway, the file is refused.
-        QVERIFY(!decodePicture(bytes.left(bytes.size() / 2), QSize(3, 2), suffix).ok());
+        QVERIFY(!readBytes(bytes.left(bytes.size() / 2), QSize(3, 2), suffix).ok());
     }
 
     // ImageMagick stores 16-bit associated alpha premultiplied: from the straight master below
@@ -183,18 +183,18 @@ private slots:
     // sample + bg · (1 − alpha), with samples and alpha at their top 8 bits and rounded once:
     // round((255 · (P >> 8) + bg · (255 − (A >> 8))) / 255), worked out by hand.
     void associatedAlphaBlendsAsAssociated_data() {
-        QTest::addColumn<QColor>("background");
-        QTest::addColumn<QList<QColor>>("shown");
-        QTest::newRow("over F0F0F0") << QColor(0xF0, 0xF0, 0xF0)
-                                     << QList<QColor>{QColor(129, 184, 248), QColor(70, 94, 118),
-                                                      QColor(239, 239, 239), QColor(172, 112, 218)};
-        QTest::newRow("over 102030") << QColor(0x10, 0x20, 0x30)
-                                     << QList<QColor>{QColor(17, 80, 152), QColor(15, 43, 71),
-                                                      QColor(16, 32, 48), QColor(123, 67, 176)};
+        QTest::addColumn<ColorValue>("background");
+        QTest::addColumn<QList<ColorValue>>("shown");
+        QTest::newRow("over F0F0F0") << RGB(0xF0, 0xF0, 0xF0)
+                                     << QList<ColorValue>{RGB(129, 184, 248), RGB(70, 94, 118),
+                                                          RGB(239, 239, 239), RGB(172, 112, 218)};
+        QTest::newRow("over 102030") << RGB(0x10, 0x20, 0x30)
+                                     << QList<ColorValue>{RGB(17, 80, 152), RGB(15, 43, 71),
+                                                          RGB(16, 32, 48), RGB(123, 67, 176)};
     }
     void associatedAlphaBlendsAsAssociated() {
-        QFETCH(QColor, background);
-        QFETCH(QList<QColor>, shown);
+        QFETCH(ColorValue, background);
+        QFETCH(QList<ColorValue>, shown);
         // Straight R G B A of four pixels, 16 bits each, as a PAM.
         constexpr quint16 kStraight[4][4] = {{0x1234, 0x8000, 0xFFFF, 0x8000},
                                              {0x0F00, 0x2F80, 0x4F00, 0xC040},
@@ -221,14 +221,11 @@ private slots:
                                                    "440bac23543b40c0"
                                                    "a800020000008001"
                                                    "a9786e3c6ca66ac8")));
-        const LoadedPicture loaded = decodePicture(bytes, QSize(98, 67), "tif");
-        QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
-        const Conversion conversion = convertPicture(
-            loaded.picture,
-            {.background = RGB(background.red(), background.green(), background.blue())});
+        const DecodedPicture loaded = decodeBytes(bytes, QSize(98, 67), "tif");
+        QVERIFY(loaded.ok());
+        const Conversion conversion = convertPicture(loaded.picture, {.background = background});
         for (int x = 0; x < 4; ++x) {
-            const QColor& c = shown[x];
-            QCOMPARE(conversion.shown[size_t(x)], RGB(c.red(), c.green(), c.blue()));
+            QCOMPARE(conversion.shown[size_t(x)], shown[x]);
         }
     }
 
@@ -262,9 +259,9 @@ private slots:
              QStringLiteral("import sys; from PIL import Image; "
                             "Image.new('LAB', (3, 2), (255, 128, 128)).save(sys.argv[1])"),
              out}));
-        const LoadedPicture read = decodePicture(readAll(out), QSize(98, 67), "tif");
+        const Read read = readBytes(readAll(out), QSize(98, 67), "tif");
         QVERIFY2(read.ok(), qPrintable(read.failure));
-        QCOMPARE(read.picture.pixel(2, 1), qRgb(255, 255, 255));
+        QCOMPARE(read.picture.pixelColor(2, 1), colour(255, 255, 255));
     }
 
 private:

@@ -421,6 +421,24 @@ private slots:
         }
     }
 
+    // A GIF cut short is refused with the same sentence whether its first frame or every frame
+    // is read: both come from one reader.
+    void gifCutShortSaysTheSameForFrameSets_data() {
+        QTest::addColumn<int>("missing"); // bytes cut off its end
+        QTest::newRow("trailer missing") << 1;
+        QTest::newRow("cut in the image data") << 4;
+    }
+    void gifCutShortSaysTheSameForFrameSets() {
+        QFETCH(int, missing);
+        const QByteArray gif = tablelessGif(-1);
+        const QString file = path(u"cut.gif"_s);
+        QVERIFY(writeAll(file, gif.left(gif.size() - missing)));
+        const LoadedPicture single = LoadPicture(file);
+        const LoadedFrameSet set = LoadFrameSet(file);
+        QCOMPARE(single.failure, u"图片数据不完整，文件可能只下载或复制了一部分"_s);
+        QCOMPARE(set.failure, single.failure);
+    }
+
     // An icon whose image has partial alpha (ImageMagick writes it as a 32-bit image with the
     // samples as given), over the default background F0F0F0: each channel is
     // round((c·a + 240·(255 − a)) / 255), worked out by hand. Premultiplying first moves every

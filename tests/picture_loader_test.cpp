@@ -236,6 +236,40 @@ private slots:
         QCOMPARE(loaded.picture.size(), decoded);
     }
 
+    // A JPEG whose size the reduction doesn't divide is still reduced by the decoder's own
+    // averaging, never by picking every other pixel. Stripes 4 columns wide (black, white) make
+    // every 8-column block half white: reduced to 1/8 each block is 127.5, and so is every
+    // area-averaged box pixel; a picture sampled at 1/4 with columns skipped would show runs of
+    // black and white instead.
+    void jpegOfAnOddSizeIsReducedByAveraging() {
+        constexpr int kWidth = 1001;
+        constexpr int kHeight = 701;
+        QByteArray pgm =
+            "P5\n" + QByteArray::number(kWidth) + ' ' + QByteArray::number(kHeight) + "\n255\n";
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                pgm.append(char(x / 4 % 2 == 0 ? 0 : 255));
+            }
+        }
+        QTemporaryDir dir;
+        const QString source = dir.filePath(u"stripes.pgm"_s);
+        const QString file = dir.filePath(u"stripes.jpg"_s);
+        QVERIFY(writeAll(source, pgm));
+        QVERIFY(run(u"/usr/bin/cjpeg"_s, {u"-quality"_s, u"100"_s, u"-outfile"_s, file, source}));
+        const LoadedPicture loaded = decodeForFit(readAll(file), {.fit = Fit::Stretch});
+        QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
+        const Conversion conversion = convertPicture(loaded, {.fit = Fit::Stretch});
+        // The picture's last column (black) is a block of its own, so the box's last column is
+        // left out; the rest is grey.
+        for (int y = 0; y < kFrameHeight; ++y) {
+            for (int x = 0; x < kFrameWidth - 1; ++x) {
+                const int red = redOf(conversion.shown[size_t(y * kFrameWidth + x)]);
+                QVERIFY2(red >= 112 && red <= 143,
+                         qPrintable(u"%1 at %2, %3"_s.arg(red).arg(x).arg(y)));
+            }
+        }
+    }
+
     void pngCornerEqualsWholeDecode_data() {
         QTest::addColumn<PngLayout>("layout");
         QTest::addColumn<QSize>("size");
@@ -384,7 +418,8 @@ if sys.argv[4] == 'after':
         for (int y = 0; y < upright.height(); ++y) {
             for (int x = 0; x < upright.width(); ++x) {
                 upright.setPixel(
-                    x, y, stored.pixel(storedPixel(shownAs, x, y, stored.width(), stored.height())));
+                    x, y,
+                    stored.pixel(storedPixel(shownAs, x, y, stored.width(), stored.height())));
             }
         }
         ConversionOptions options;

@@ -3,6 +3,8 @@
 // Small helpers the test suites share: reading and writing whole files, encoding pictures in
 // memory, and giving a JPEG an EXIF orientation.
 
+#include "test_tools.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
@@ -14,28 +16,6 @@
 #include <QStringList>
 
 namespace ravik::testing {
-
-inline QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// Runs a tool to its end; whether it succeeded (its error output is shown when not).
-inline bool run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        qWarning("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
 
 // The picture encoded in format; empty when the writer can't write it.
 inline QByteArray encoded(const QImage& picture, const QByteArray& format, int quality = -1) {
@@ -62,29 +42,6 @@ inline QByteArray withExifOrientation(const QByteArray& jpeg, quint16 orientatio
     QByteArray segment("\xFF\xE1", 2);
     segment.append(char(length >> 8)).append(char(length & 0xFF)).append(payload);
     return jpeg.left(2) + segment + jpeg.mid(2);
-}
-
-// Where the shown pixel (x, y) comes from in a stored picture of size w × h, for each EXIF
-// orientation as the EXIF standard defines them.
-inline QPoint storedPixel(int orientation, int x, int y, int w, int h) {
-    switch (orientation) {
-    case 2:
-        return {w - 1 - x, y};
-    case 3:
-        return {w - 1 - x, h - 1 - y};
-    case 4:
-        return {x, h - 1 - y};
-    case 5:
-        return {y, x};
-    case 6:
-        return {y, h - 1 - x};
-    case 7:
-        return {w - 1 - y, h - 1 - x};
-    case 8:
-        return {w - 1 - y, x};
-    default:
-        return {x, y};
-    }
 }
 
 } // namespace ravik::testing

@@ -3,8 +3,8 @@
 // documented layouts where no encoder writes the variant. The corner must equal the whole
 // decode; cut-off files are refused.
 
-#include "platform/picture_loader.h"
-#include "test_files.h"
+#include "plain_pictures.h"
+#include "test_tools.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,9 +25,9 @@ const QSize kMaster(131, 90);
 // With fewer `colours`, or channels of fewer `bits` (red, green, blue, alpha), each sample is
 // one of 2ⁿ levels k: as written, ⌈k · 255 / (2ⁿ − 1)⌉, which ImageMagick stores as
 // ⌊v · (2ⁿ − 1) / 255⌋ = k; as `decoded`, round(k · 255 / (2ⁿ − 1)).
-QImage master(bool alpha, int colours = 199, std::array<int, 4> bits = {8, 8, 8, 8},
+Pixels master(bool alpha, int colours = 199, std::array<int, 4> bits = {8, 8, 8, 8},
               bool decoded = false) {
-    QImage picture(kMaster, QImage::Format_RGBA8888);
+    Pixels picture(kMaster);
     const auto level = [decoded](unsigned v, int n) {
         const double max = (1 << n) - 1;
         const double k = std::round(v * max / 255.0);
@@ -47,8 +47,8 @@ QImage master(bool alpha, int colours = 199, std::array<int, 4> bits = {8, 8, 8,
     return picture;
 }
 
-QImage grey(const QImage& picture) {
-    QImage out = picture;
+Pixels grey(const Pixels& picture) {
+    Pixels out = picture;
     for (int y = 0; y < out.height(); ++y) {
         uchar* line = out.scanLine(y);
         for (int x = 0; x < out.width(); ++x) {
@@ -59,7 +59,7 @@ QImage grey(const QImage& picture) {
 }
 
 // A PAM (P7) of the picture, as ImageMagick and Pillow read it.
-QByteArray pam(const QImage& picture) {
+QByteArray pam(const Pixels& picture) {
     QByteArray out = "P7\nWIDTH " + QByteArray::number(picture.width()) + "\nHEIGHT " +
                      QByteArray::number(picture.height()) +
                      "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
@@ -70,18 +70,17 @@ QByteArray pam(const QImage& picture) {
 }
 
 // The picture mirrored left-right and/or flipped top-bottom.
-QImage turned(const QImage& picture, bool mirror, bool flip) {
+Pixels turned(const Pixels& picture, bool mirror, bool flip) {
     return picture.mirrored(mirror, flip);
 }
 
-void compareReads(const QByteArray& file, const QByteArray& hint, const QImage& expected) {
-    const LoadedPicture whole = decodePicture(file, QSize(), hint);
+void compareReads(const QByteArray& file, const QByteArray& hint, const Pixels& expected) {
+    const Read whole = readBytes(file, QSize(), hint);
     QVERIFY2(whole.ok(), qPrintable(whole.failure));
-    QCOMPARE(whole.picture.convertToFormat(QImage::Format_RGBA8888), expected);
-    const LoadedPicture corner = decodePicture(file, kCorner, hint);
+    QCOMPARE(whole.picture, expected);
+    const Read corner = readBytes(file, kCorner, hint);
     QVERIFY2(corner.ok(), qPrintable(corner.failure));
-    QCOMPARE(corner.picture.convertToFormat(QImage::Format_RGBA8888),
-             expected.copy(QRect(QPoint(), kCorner.boundedTo(expected.size()))));
+    QCOMPARE(corner.picture, expected.copy(QRect(QPoint(), kCorner.boundedTo(expected.size()))));
 }
 
 void putLe(QByteArray& out, quint32 v, int bytes) {
@@ -143,8 +142,8 @@ QByteArray palette16() {
     return out;
 }
 
-QColor entry(int i) {
-    return QColor(16 * i, 255 - 16 * i, i);
+Colour entry(int i) {
+    return colour(16 * i, 255 - 16 * i, i);
 }
 
 } // namespace
@@ -234,7 +233,7 @@ private slots:
         QFETCH(int, type);
         // The grey master's red channel holds its grey level, as both encoders keep it for
         // a picture that is already grey.
-        QImage source = master(alpha);
+        Pixels source = master(alpha);
         if (isGrey) {
             source = grey(source);
             QVERIFY(writeAll(path(alpha ? u"alpha.pam"_s : u"opaque.pam"_s), pam(source)));
@@ -248,12 +247,12 @@ private slots:
         const int descriptor = uchar(file[17]);
         // Pillow stores rows in the order its origin bits say; ImageMagick always stores the
         // master's first row first.
-        const QImage expected =
+        const Pixels expected =
             tool == u"magick"_s ? turned(source, descriptor & 0x10, !(descriptor & 0x20)) : source;
         compareReads(file, "tga", expected);
         if (tool == u"magick"_s) {
             for (const qsizetype cut : {file.size() * 3 / 4, file.size() - 1}) {
-                const LoadedPicture loaded = decodePicture(file.left(cut), kCorner, "tga");
+                const Read loaded = readBytes(file.left(cut), kCorner, "tga");
                 QCOMPARE(loaded.failure, u"图片数据不完整，文件可能只下载或复制了一部分"_s);
             }
         }
@@ -265,35 +264,35 @@ private slots:
     // map entries; an image-ID field in front of the map.
     void tgaHandBuilt_data() {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QList<QColor>>("expected"); // a 2 × 1 picture
+        QTest::addColumn<QList<Colour>>("expected"); // a 2 × 1 picture
         QByteArray pixels5551;
         putLe(pixels5551, 0x8000 | 31 << 10 | 16 << 5 | 1, 2);
         putLe(pixels5551, 0x0000 | 1 << 10 | 31 << 5 | 16, 2);
         QTest::newRow("16-bit with an alpha bit")
             << tga(2, 16, 0x21, {}, 0, {}, pixels5551, 2, 1)
-            << QList<QColor>{QColor(255, 132, 8), QColor(8, 255, 132, 0)};
+            << QList<Colour>{colour(255, 132, 8), colour(8, 255, 132, 0)};
         QTest::newRow("16-bit, attribute bit not alpha")
             << tga(2, 16, 0x20, {}, 0, {}, pixels5551, 2, 1)
-            << QList<QColor>{QColor(255, 132, 8), QColor(8, 255, 132)};
+            << QList<Colour>{colour(255, 132, 8), colour(8, 255, 132)};
         QTest::newRow("15-bit") << tga(2, 15, 0x20, {}, 0, {}, pixels5551, 2, 1)
-                                << QList<QColor>{QColor(255, 132, 8), QColor(8, 255, 132)};
+                                << QList<Colour>{colour(255, 132, 8), colour(8, 255, 132)};
         QTest::newRow("16-bit map entries, image ID")
             << tga(1, 8, 0x21, "an image ID", 16, pixels5551, QByteArray("\x01\x00", 2), 2, 1)
-            << QList<QColor>{QColor(8, 255, 132, 0), QColor(255, 132, 8)};
+            << QList<Colour>{colour(8, 255, 132, 0), colour(255, 132, 8)};
         QTest::newRow("32-bit map entries, bottom-right origin")
             << tga(1, 8, 0x18, {}, 32, QByteArray("\x10\x20\x30\x40\x50\x60\x70\x80", 8),
                    QByteArray("\x00\x01", 2), 2, 1)
-            << QList<QColor>{QColor(0x70, 0x60, 0x50, 0x80), QColor(0x30, 0x20, 0x10, 0x40)};
+            << QList<Colour>{colour(0x70, 0x60, 0x50, 0x80), colour(0x30, 0x20, 0x10, 0x40)};
         QTest::newRow("RLE packet spanning rows")
             << tga(10, 24, 0x20, {}, 0, {}, QByteArray("\x81\x01\x02\x03", 4), 1, 2)
-            << QList<QColor>{QColor(3, 2, 1), QColor(3, 2, 1)};
+            << QList<Colour>{colour(3, 2, 1), colour(3, 2, 1)};
     }
     void tgaHandBuilt() {
         QFETCH(QByteArray, file);
-        QFETCH(QList<QColor>, expected);
-        const LoadedPicture loaded = decodePicture(file, kCorner, "tga");
+        QFETCH(QList<Colour>, expected);
+        const Read loaded = readBytes(file, kCorner, "tga");
         QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
-        const QImage picture = loaded.picture;
+        const Pixels picture = loaded.picture;
         QCOMPARE(picture.width() * picture.height(), 2);
         for (int i = 0; i < 2; ++i) {
             QCOMPARE(picture.pixelColor(i % picture.width(), i / picture.width()), expected[i]);
@@ -304,9 +303,9 @@ private slots:
         const QByteArray footer = QByteArray(8, '\0') + QByteArray("TRUEVISION-XFILE.\0", 18);
         const QByteArray file =
             tga(2, 24, 0x20, {}, 0, {}, QByteArray("\x01\x02\x03", 3), 1, 1) + footer;
-        const LoadedPicture loaded = decodePicture(file, kCorner);
+        const Read loaded = readBytes(file, kCorner);
         QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
-        QCOMPARE(loaded.picture.pixelColor(0, 0), QColor(3, 2, 1));
+        QCOMPARE(loaded.picture.pixelColor(0, 0), colour(3, 2, 1));
     }
     void bmpFromEncoders_data() {
         QTest::addColumn<QString>("tool");
@@ -350,7 +349,7 @@ private slots:
         QFETCH(int, colours);
         QFETCH(QList<int>, bits);
         QFETCH(int, depth);
-        const QImage source = master(alpha, colours, {bits[0], bits[1], bits[2], bits[3]});
+        const Pixels source = master(alpha, colours, {bits[0], bits[1], bits[2], bits[3]});
         const QString in = path(alpha ? u"alpha.pam"_s : u"opaque.pam"_s);
         QVERIFY(writeAll(in, pam(source)));
         const QByteArray file = written(tool, arguments, u"picture.bmp"_s, alpha);
@@ -360,7 +359,7 @@ private slots:
         QCOMPARE(int(uchar(file[core ? 24 : 28])), depth);
         compareReads(file, {}, master(alpha, colours, {bits[0], bits[1], bits[2], bits[3]}, true));
         for (const qsizetype cut : {file.size() * 3 / 4, file.size() - 1}) {
-            const LoadedPicture loaded = decodePicture(file.left(cut), kCorner);
+            const Read loaded = readBytes(file.left(cut), kCorner);
             QCOMPARE(loaded.failure, u"图片数据不完整，文件可能只下载或复制了一部分"_s);
         }
     }
@@ -386,23 +385,23 @@ private slots:
     // deltas, ends of lines and absolute runs, skipped pixels left transparent.
     void bmpHandBuilt_data() {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QList<QColor>>("expected"); // the rows from the top
+        QTest::addColumn<QList<Colour>>("expected"); // the rows from the top
         QTest::addColumn<int>("width");
         // 11-11-10: red 1024/2047 → 127.56, green 1/2047 → 0.12, blue 512/1023 → 127.62.
         QTest::newRow("11-11-10 bit fields")
             << bmp(2, 1, 32, 3, le32s({0xFFE00000, 0x001FFC00, 0x000003FF}),
                    le32s({1024u << 21 | 1u << 10 | 512u, 2047u << 21 | 2047u << 10 | 1023u}))
-            << QList<QColor>{QColor(128, 0, 128), QColor(255, 255, 255)} << 2;
+            << QList<Colour>{colour(128, 0, 128), colour(255, 255, 255)} << 2;
         // 10-10-10-2 with alpha: 341/1023 → 85.0, 682/1023 → 170.0; alpha 1/3 → 85, 2/3 → 170.
         QTest::newRow("10-10-10-2 bit fields with alpha")
             << bmp(2, 1, 32, 6, le32s({0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}),
                    le32s({1u << 30 | 341u << 20 | 682u << 10 | 1023u,
                           2u << 30 | 0u << 20 | 1023u << 10 | 341u}))
-            << QList<QColor>{QColor(85, 170, 255, 85), QColor(0, 255, 85, 170)} << 2;
+            << QList<Colour>{colour(85, 170, 255, 85), colour(0, 255, 85, 170)} << 2;
         // 3-3-2 in 16 bits: 5/7 → 182.14, 2/3 → 170.
         QTest::newRow("3-3-2 bit fields")
             << bmp(1, 1, 16, 3, le32s({0xE0, 0x1C, 0x03}), QByteArray("\xB6\x00\x00\x00", 4))
-            << QList<QColor>{QColor(182, 182, 170)} << 1;
+            << QList<Colour>{colour(182, 182, 170)} << 1;
         // Stored from the bottom: 3 × entry 1 and an end of line; an absolute run 0, 1, 2 and
         // 1 × entry 0; a delta one to the right, 1 × entry 2, the end of the bitmap.
         QTest::newRow("RLE8 with a delta and ends of lines")
@@ -411,35 +410,35 @@ private slots:
                               "\x00\x03\x00\x01\x02\x00\x01\x00\x00\x00"
                               "\x00\x02\x01\x00\x01\x02\x00\x01",
                               22))
-            << QList<QColor>{Qt::transparent, entry(2), Qt::transparent, Qt::transparent,
-                             entry(0),        entry(1), entry(2),        entry(0),
-                             entry(1),        entry(1), entry(1),        Qt::transparent}
+            << QList<Colour>{kTransparent, entry(2), kTransparent, kTransparent,
+                             entry(0),     entry(1), entry(2),     entry(0),
+                             entry(1),     entry(1), entry(1),     kTransparent}
             << 4;
         QTest::newRow("RLE4 runs and an absolute run")
             << bmp(4, 2, 4, 2, palette16(),
                    QByteArray("\x04\x12\x00\x00\x00\x03\x12\x30\x00\x01", 10))
-            << QList<QColor>{entry(1), entry(2), entry(3), Qt::transparent,
+            << QList<Colour>{entry(1), entry(2), entry(3), kTransparent,
                              entry(1), entry(2), entry(1), entry(2)}
             << 4;
         QTest::newRow("RLE8 with a delta past the last row")
             << bmp(2, 1, 8, 1, palette16(), QByteArray("\x00\x02\x00\x05\x02\x01\x00\x01", 8))
-            << QList<QColor>{Qt::transparent, Qt::transparent} << 2;
+            << QList<Colour>{kTransparent, kTransparent} << 2;
         QTest::newRow("4-bit, index outside a short palette")
             << bmp(2, 1, 4, 0, palette16().left(8), QByteArray("\x1F\x00\x00\x00", 4))
-            << QList<QColor>{entry(1), QColor(0, 0, 0)} << 2;
+            << QList<Colour>{entry(1), colour(0, 0, 0)} << 2;
     }
     void bmpHandBuilt() {
         QFETCH(QByteArray, file);
-        QFETCH(QList<QColor>, expected);
+        QFETCH(QList<Colour>, expected);
         QFETCH(int, width);
-        const LoadedPicture loaded = decodePicture(file, kCorner);
+        const Read loaded = readBytes(file, kCorner);
         QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
         QCOMPARE(loaded.picture.size(), QSize(width, int(expected.size()) / width));
         for (int i = 0; i < expected.size(); ++i) {
-            const QColor got = loaded.picture.pixelColor(i % width, i / width);
-            QCOMPARE(got.alpha() == 0 ? QColor(Qt::transparent) : got, expected[i]);
+            const Colour got = loaded.picture.pixelColor(i % width, i / width);
+            QCOMPARE(alphaOf(got) == 0 ? kTransparent : got, expected[i]);
         }
-        QVERIFY(!decodePicture(file.left(file.size() - 1), kCorner).ok());
+        QVERIFY(!readBytes(file.left(file.size() - 1), kCorner).ok());
     }
     // Every prefix of small files of each layout is refused, never read past its end (the
     // sanitizers watch), and the whole file reads.
@@ -460,9 +459,9 @@ private slots:
         QVERIFY(run(u"/usr/bin/convert"_s, list));
         const QByteArray file = readAll(path(out));
         const QByteArray hint = out.section(u'.', 1).toLatin1();
-        QVERIFY(decodePicture(file, kCorner, hint).ok());
+        QVERIFY(readBytes(file, kCorner, hint).ok());
         for (qsizetype cut = 0; cut < file.size(); ++cut) {
-            QVERIFY2(!decodePicture(file.left(cut), kCorner, hint).ok(),
+            QVERIFY2(!readBytes(file.left(cut), kCorner, hint).ok(),
                      qPrintable(QString::number(cut)));
         }
     }

@@ -1,7 +1,16 @@
-#include "tiff_reader.h"
+// TIFF through libtiff: grey (1–16 bits, either polarity), palette, RGB, CMYK and CIELab, 8 or
+// 16 bits a sample, interleaved, in strips or tiles with any compression libtiff has, turned as
+// the Orientation tag says. Only the strips or tiles holding the stored pixels that land in the
+// corner are decoded; for a fit, the picture is scaled band by band. The samples come out as
+// 16-bit RGBA (8-bit samples v as v · 257, so their top 8 bits are v); associated alpha stays
+// associated. Other layouts are left to other readers.
 
-#include <QRect>
+#include "pictures/orientation.h"
+#include "pictures/reader.h"
+#include "pictures/row_sink.h"
+
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -11,11 +20,14 @@
 namespace ravik {
 namespace {
 
-using Fault = PictureRead::Fault;
+bool looksLikeTiff(Bytes bytes) {
+    return bytes.startsWith(std::string_view("II*\0", 4)) ||
+           bytes.startsWith(std::string_view("MM\0*", 4));
+}
 
 // libtiff reads from the bytes in memory through these callbacks.
 struct Memory {
-    QByteArrayView bytes;
+    Bytes bytes;
     toff_t pos = 0;
 };
 
@@ -72,7 +84,7 @@ struct Format {
 };
 
 // CIE L*a*b* (D65 white) to sRGB, 16 bits a channel: L*a*b* → XYZ → linear sRGB → sRGB curve.
-void labToRgb(double L, double a, double b, quint16 out[3]) {
+void labToRgb(double L, double a, double b, std::uint16_t out[3]) {
     constexpr double kWhite[3] = {0.95047, 1.0, 1.08883};
     const auto inverse = [](double t) {
         return t > 6.0 / 29 ? t * t * t : 3 * (6.0 / 29) * (6.0 / 29) * (t - 4.0 / 29);
@@ -87,62 +99,64 @@ void labToRgb(double L, double a, double b, quint16 out[3]) {
     for (int i = 0; i < 3; ++i) {
         const double c = std::clamp(linear[i], 0.0, 1.0);
         const double v = c <= 0.0031308 ? 12.92 * c : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
-        out[i] = quint16(std::lround(std::clamp(v, 0.0, 1.0) * 65535));
+        out[i] = std::uint16_t(std::lround(std::clamp(v, 0.0, 1.0) * 65535));
     }
 }
 
+using Rgba16 = std::array<std::uint16_t, 4>;
+
 // One stored pixel as 16-bit RGBA, from a decoded row of samples.
-QRgba64 pixel(const Format& f, const uchar* row, uint32_t x) {
-    const auto sample = [&](int i) -> uint {
-        const qint64 index = qint64{x} * f.samples + i;
+Rgba16 pixel(const Format& f, const std::uint8_t* row, uint32_t x) {
+    const auto sample = [&](int i) -> unsigned {
+        const std::int64_t index = std::int64_t{x} * f.samples + i;
         if (f.bits == 16) {
-            quint16 v;
+            std::uint16_t v;
             std::memcpy(&v, row + 2 * index, 2); // libtiff gives native byte order
             return v;
         }
         if (f.bits == 8) {
             return row[index];
         }
-        const qint64 bit = index * f.bits;
+        const std::int64_t bit = index * f.bits;
         return (row[bit / 8] >> (8 - f.bits - bit % 8)) & ((1u << f.bits) - 1);
     };
-    const uint top = (1u << f.bits) - 1;
-    const auto wide = [&](uint v) {
-        return quint16(f.bits == 16 ? v : f.bits == 8 ? v * 257 : v * 65535 / top);
+    const unsigned top = (1u << f.bits) - 1;
+    const auto wide = [&](unsigned v) {
+        return std::uint16_t(f.bits == 16 ? v : f.bits == 8 ? v * 257 : v * 65535 / top);
     };
-    const quint16 alpha = f.extra != 0 ? wide(sample(f.colourSamples())) : 65535;
+    const std::uint16_t alpha = f.extra != 0 ? wide(sample(f.colourSamples())) : 65535;
     switch (f.photometric) {
     case PHOTOMETRIC_MINISBLACK:
     case PHOTOMETRIC_MINISWHITE: {
-        const uint v = sample(0);
-        const quint16 grey = wide(f.photometric == PHOTOMETRIC_MINISWHITE ? top - v : v);
-        return QRgba64::fromRgba64(grey, grey, grey, alpha);
+        const unsigned v = sample(0);
+        const std::uint16_t grey = wide(f.photometric == PHOTOMETRIC_MINISWHITE ? top - v : v);
+        return Rgba16{grey, grey, grey, alpha};
     }
     case PHOTOMETRIC_PALETTE: {
-        const uint i = sample(0);
-        return QRgba64::fromRgba64(f.map[0][i], f.map[1][i], f.map[2][i], alpha);
+        const unsigned i = sample(0);
+        return Rgba16{f.map[0][i], f.map[1][i], f.map[2][i], alpha};
     }
     case PHOTOMETRIC_SEPARATED: {
         // (full − C)(full − K) / full, rounded to nearest, at the samples' own depth.
-        const quint64 full = f.bits == 16 ? 65535 : 255;
-        const quint64 k = full - sample(3);
+        const std::uint64_t full = f.bits == 16 ? 65535 : 255;
+        const std::uint64_t k = full - sample(3);
         const auto ink = [&](int i) {
-            return wide(uint(((full - sample(i)) * k + full / 2) / full));
+            return wide(unsigned(((full - sample(i)) * k + full / 2) / full));
         };
-        return QRgba64::fromRgba64(ink(0), ink(1), ink(2), alpha);
+        return Rgba16{ink(0), ink(1), ink(2), alpha};
     }
     case PHOTOMETRIC_CIELAB: {
         const bool deep = f.bits == 16;
         const double L = sample(0) * 100.0 / (deep ? 65535 : 255);
         const auto chroma = [&](int i) {
-            return deep ? qint16(sample(i)) / 256.0 : double(qint8(sample(i)));
+            return deep ? std::int16_t(sample(i)) / 256.0 : double(std::int8_t(sample(i)));
         };
-        quint16 rgb[3];
+        std::uint16_t rgb[3];
         labToRgb(L, chroma(1), chroma(2), rgb);
-        return QRgba64::fromRgba64(rgb[0], rgb[1], rgb[2], alpha);
+        return Rgba16{rgb[0], rgb[1], rgb[2], alpha};
     }
     default:
-        return QRgba64::fromRgba64(wide(sample(0)), wide(sample(1)), wide(sample(2)), alpha);
+        return Rgba16{wide(sample(0)), wide(sample(1)), wide(sample(2)), alpha};
     }
 }
 
@@ -203,33 +217,10 @@ bool complete(TIFF* tif, toff_t size) {
     return true;
 }
 
-// The stored pixel shown at (x, y) in a picture shown `shownWidth` × `shownHeight`.
-QPoint storedPoint(const Format& f, int x, int y) {
-    const int w = int(f.width), h = int(f.height);
-    switch (f.orientation) {
-    case ORIENTATION_TOPRIGHT:
-        return {w - 1 - x, y};
-    case ORIENTATION_BOTRIGHT:
-        return {w - 1 - x, h - 1 - y};
-    case ORIENTATION_BOTLEFT:
-        return {x, h - 1 - y};
-    case ORIENTATION_LEFTTOP:
-        return {y, x};
-    case ORIENTATION_RIGHTTOP:
-        return {y, h - 1 - x};
-    case ORIENTATION_RIGHTBOT:
-        return {w - 1 - y, h - 1 - x};
-    case ORIENTATION_LEFTBOT:
-        return {w - 1 - y, x};
-    default:
-        return {x, y};
-    }
-}
-
 // Decodes the strips or tiles that cover `region` (stored coordinates) into 16-bit pixels, one
 // band of strips or tiles at a time, handing each row of the region to `takeRow(y, pixels)`.
 template <typename TakeRow>
-Fault readRegion(TIFF* tif, const Format& f, const QRect& region, TakeRow takeRow) {
+Fault readRegion(TIFF* tif, const Format& f, const Rect& region, TakeRow takeRow) {
     const bool tiled = TIFFIsTiled(tif);
     uint32_t blockWidth = f.width, blockHeight = 0;
     if (tiled) {
@@ -243,18 +234,18 @@ Fault readRegion(TIFF* tif, const Format& f, const QRect& region, TakeRow takeRo
         return Fault::corrupt;
     }
     const tmsize_t blockBytes = tiled ? TIFFTileSize(tif) : TIFFStripSize(tif);
-    const qint64 rowBytes = (qint64{blockWidth} * f.samples * f.bits + 7) / 8;
+    const std::int64_t rowBytes = (std::int64_t{blockWidth} * f.samples * f.bits + 7) / 8;
     if (blockBytes <= 0 || rowBytes * blockHeight > blockBytes) {
         return Fault::corrupt;
     }
-    std::vector<uchar> block(static_cast<size_t>(blockBytes));
-    std::vector<QRgba64> band;
-    for (uint32_t top = uint32_t(region.top()) / blockHeight * blockHeight;
+    std::vector<std::uint8_t> block(static_cast<size_t>(blockBytes));
+    std::vector<Rgba16> band;
+    for (uint32_t top = uint32_t(region.y) / blockHeight * blockHeight;
          top <= uint32_t(region.bottom()); top += blockHeight) {
-        const uint32_t y0 = std::max<uint32_t>(top, uint32_t(region.top()));
+        const uint32_t y0 = std::max<uint32_t>(top, uint32_t(region.y));
         const uint32_t y1 = std::min<uint32_t>(top + blockHeight - 1, uint32_t(region.bottom()));
-        band.assign(size_t(y1 - y0 + 1) * size_t(region.width()), QRgba64());
-        for (uint32_t left = uint32_t(region.left()) / blockWidth * blockWidth;
+        band.assign(size_t(y1 - y0 + 1) * size_t(region.width), Rgba16{});
+        for (uint32_t left = uint32_t(region.x) / blockWidth * blockWidth;
              left <= uint32_t(region.right()); left += blockWidth) {
             const tmsize_t got =
                 tiled ? TIFFReadEncodedTile(tif, TIFFComputeTile(tif, left, top, 0, 0),
@@ -264,95 +255,94 @@ Fault readRegion(TIFF* tif, const Format& f, const QRect& region, TakeRow takeRo
             if (got < 0) {
                 return Fault::corrupt;
             }
-            const uint32_t x0 = std::max<uint32_t>(left, uint32_t(region.left()));
+            const uint32_t x0 = std::max<uint32_t>(left, uint32_t(region.x));
             const uint32_t x1 = std::min<uint32_t>(left + blockWidth - 1, uint32_t(region.right()));
             for (uint32_t y = y0; y <= y1; ++y) {
-                if (qint64{y - top + 1} * rowBytes > got) {
+                if (std::int64_t{y - top + 1} * rowBytes > got) {
                     return Fault::incomplete;
                 }
-                const uchar* row = block.data() + qint64{y - top} * rowBytes;
+                const std::uint8_t* row = block.data() + std::int64_t{y - top} * rowBytes;
                 for (uint32_t x = x0; x <= x1; ++x) {
-                    band[size_t(y - y0) * size_t(region.width()) + (x - uint32_t(region.left()))] =
+                    band[size_t(y - y0) * size_t(region.width) + (x - uint32_t(region.x))] =
                         pixel(f, row, x - left);
                 }
             }
         }
         for (uint32_t y = y0; y <= y1; ++y) {
-            takeRow(int(y), band.data() + size_t(y - y0) * size_t(region.width()));
+            takeRow(int(y), band.data() + size_t(y - y0) * size_t(region.width));
         }
     }
     return Fault::none;
 }
 
+class TiffReader final : public PictureReader {
+public:
+    std::span<const std::string_view> suffixes() const override {
+        static constexpr std::string_view kSuffixes[] = {"tif", "tiff"};
+        return kSuffixes;
+    }
+    Claim claim(Bytes bytes) const override {
+        return looksLikeTiff(bytes) ? Claim::signature : Claim::no;
+    }
+
+    DecodedPicture read(Bytes bytes, const ReadRequest& request) const override {
+        TIFFSetErrorHandler(nullptr); // failures are reported by return values
+        TIFFSetWarningHandler(nullptr);
+        Memory memory{bytes};
+        const std::unique_ptr<TIFF, TiffCloser> tif(
+            TIFFClientOpen("picture", "rm", &memory, readMemory, writeNothing, seekMemory,
+                           closeNothing, memorySize, nullptr, nullptr));
+        if (!tif) {
+            return faulty(Fault::incomplete);
+        }
+        Format f;
+        if (const Fault fault = parse(tif.get(), &f); fault != Fault::none) {
+            return faulty(fault);
+        }
+        if (!complete(tif.get(), toff_t(bytes.size()))) {
+            return faulty(Fault::incomplete);
+        }
+        const Size stored{int(f.width), int(f.height)};
+        const Picture::Alpha alpha = f.extra == EXTRASAMPLE_ASSOCALPHA ? Picture::Alpha::associated
+                                                                       : Picture::Alpha::straight;
+        const Orientation orientation = orientationFor(int(f.orientation));
+        if (request.fit != nullptr) {
+            // Stored rows go to the scaler as they are decoded; it turns the small result upright.
+            RowSink rows(stored, *request.fit, orientation, 16, alpha);
+            const Area source = rows.wantedRows();
+            if (source.height <= 0) {
+                return rows.result();
+            }
+            const Rect region{0, source.y, stored.width, source.height};
+            const Fault fault = readRegion(tif.get(), f, region, [&](int y, const Rgba16* row) {
+                std::memcpy(rows.row(y), row, size_t(region.width) * sizeof(Rgba16));
+            });
+            return fault == Fault::none ? rows.result() : faulty(fault);
+        }
+        const Size size = cornerOf(shownSize(stored, orientation), request.corner);
+        if (exceedsLimit(size, 16, request.limitBytes)) {
+            return faulty(Fault::tooLarge);
+        }
+        const Rect region = storedCorner(stored, orientation, request.corner);
+        Picture part(region.width, region.height, 16, alpha);
+        if (part.isNull()) {
+            return faulty(Fault::tooLarge);
+        }
+        const Fault fault = readRegion(tif.get(), f, region, [&](int y, const Rgba16* row) {
+            std::memcpy(part.row(y - region.y), row, size_t(region.width) * sizeof(Rgba16));
+        });
+        if (fault != Fault::none) {
+            return faulty(fault);
+        }
+        return {upright(part, orientation), std::nullopt, {}};
+    }
+};
+
 } // namespace
 
-bool looksLikeTiff(QByteArrayView bytes) {
-    return bytes.startsWith(QByteArrayView("II*\0", 4)) ||
-           bytes.startsWith(QByteArrayView("MM\0*", 4));
-}
-
-PictureRead readTiff(QByteArrayView bytes, const QSize& corner, const ConversionOptions* fit) {
-    TIFFSetErrorHandler(nullptr); // failures are reported by return values
-    TIFFSetWarningHandler(nullptr);
-    Memory memory{bytes};
-    const std::unique_ptr<TIFF, TiffCloser> tif(
-        TIFFClientOpen("picture", "rm", &memory, readMemory, writeNothing, seekMemory, closeNothing,
-                       memorySize, nullptr, nullptr));
-    if (!tif) {
-        return readFault(looksLikeTiff(bytes) ? Fault::incomplete : Fault::corrupt);
-    }
-    Format f;
-    if (const Fault fault = parse(tif.get(), &f); fault != Fault::none) {
-        return readFault(fault);
-    }
-    if (!complete(tif.get(), toff_t(bytes.size()))) {
-        return readFault(Fault::incomplete);
-    }
-    const QSize stored(int(f.width), int(f.height));
-    const QImage::Format format = f.extra == EXTRASAMPLE_ASSOCALPHA
-                                      ? QImage::Format_RGBA64_Premultiplied
-                                      : QImage::Format_RGBA64;
-    if (fit != nullptr) {
-        // Stored rows go to the scaler as they are decoded; it turns the small result upright.
-        PictureRows rows(stored, format, *fit,
-                         orientationOf(orientationTransformation(int(f.orientation))));
-        const Area source = rows.wantedRows();
-        if (source.height <= 0) {
-            return readRows(rows);
-        }
-        const QRect region(0, source.y, stored.width(), source.height);
-        const Fault fault = readRegion(tif.get(), f, region, [&](int y, const QRgba64* row) {
-            std::copy_n(row, region.width(), reinterpret_cast<QRgba64*>(rows.scanLine(y)));
-        });
-        return fault == Fault::none ? readRows(rows) : readFault(fault);
-    }
-    const QSize size = cornerSize(f.transposed() ? stored.transposed() : stored, corner);
-    if (exceedsDecodeLimit(size, 16)) {
-        return readFault(Fault::tooLarge);
-    }
-    const QRect region =
-        QRect(storedPoint(f, 0, 0), QSize(1, 1))
-            .united(QRect(storedPoint(f, size.width() - 1, size.height() - 1), QSize(1, 1)));
-    std::vector<QRgba64> pixels(size_t(region.width()) * size_t(region.height()));
-    const Fault fault = readRegion(tif.get(), f, region, [&](int y, const QRgba64* row) {
-        std::copy_n(row, region.width(),
-                    pixels.begin() + std::ptrdiff_t{y - region.top()} * region.width());
-    });
-    if (fault != Fault::none) {
-        return readFault(fault);
-    }
-    QImage out(size, format);
-    if (out.isNull()) {
-        return readFault(Fault::tooLarge);
-    }
-    for (int y = 0; y < size.height(); ++y) {
-        auto* line = reinterpret_cast<QRgba64*>(out.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) {
-            const QPoint p = storedPoint(f, x, y) - region.topLeft();
-            line[x] = pixels[size_t(p.y()) * size_t(region.width()) + size_t(p.x())];
-        }
-    }
-    return {out, Fault::none, std::nullopt};
+const PictureReader& tiffReader() {
+    static const TiffReader reader;
+    return reader;
 }
 
 } // namespace ravik

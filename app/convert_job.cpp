@@ -6,8 +6,10 @@
 #include "export/c_header.h"
 #include "export/frame_text_reader.h"
 #include "export/preview_png.h"
+#include "pictures/picture_file.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <cstdio>
 #include <span>
@@ -37,6 +39,47 @@ std::optional<QByteArray> previewFile(const QList<FrameBuffer>& frames, const QS
     }
     PreviewRows rows(set, scale);
     return pictures->encode(rows, *format);
+}
+
+// A picture read by our own readers, which need no Qt Gui; nothing for a format or variant they
+// leave to Qt's readers in the picture module.
+std::optional<PictureFrames>
+convertWithOwnReaders(const QString& path, const ConversionOptions& options, bool allFrames) {
+    const auto leftToQt = [](const PictureFault& fault) {
+        return fault.fault == Fault::unrecognised || fault.fault == Fault::unsupported;
+    };
+    const std::filesystem::path file(QFile::encodeName(path).toStdString());
+    PictureFrames converted;
+    if (allFrames) {
+        const DecodedFrames set = readPictureFileFrames(file, options);
+        if (leftToQt(set.fault)) {
+            return std::nullopt;
+        }
+        if (!set.ok()) {
+            converted.failure = QString::fromStdString(faultSentence(set.fault));
+            return converted;
+        }
+        if (set.scaled) {
+            converted.frames = {convertPicture(*set.scaled, options).frame};
+        } else {
+            for (const Picture& frame : set.frames) {
+                converted.frames.append(convertPicture(frame, options).frame);
+            }
+        }
+        converted.delaysMs = QList<int>(set.delaysMs.begin(), set.delaysMs.end());
+        return converted;
+    }
+    const DecodedPicture picture = readPictureFileForFit(file, options);
+    if (leftToQt(picture.fault)) {
+        return std::nullopt;
+    }
+    if (!picture.ok()) {
+        converted.failure = QString::fromStdString(faultSentence(picture.fault));
+        return converted;
+    }
+    converted.frames = {convertPicture(picture, options).frame};
+    converted.delaysMs = {0};
+    return converted;
 }
 
 // The preview formats Qt writes, when the picture module can be loaded.
@@ -151,11 +194,14 @@ ConvertedInput convertInput(const QString& path, const ConversionOptions& option
             reading.delaysMs.isEmpty() ? QList<int>(reading.frames.size(), 0) : reading.delaysMs;
         return input;
     }
-    // Pictures are read by the picture module, the one part of convert that needs Qt Gui.
+    // Our own readers first; only formats they don't take load the picture module, the one
+    // part of convert that needs Qt Gui.
     QString failure;
-    const PictureModule* pictures = pictureModule(failure);
     PictureFrames converted;
-    if (pictures) {
+    if (auto own = convertWithOwnReaders(path, options, allFrames)) {
+        converted = *own;
+        failure = converted.failure;
+    } else if (const PictureModule* pictures = pictureModule(failure)) {
         converted = pictures->convert(path, options, allFrames);
         failure = converted.failure;
     }

@@ -960,8 +960,18 @@ private slots:
             << QStringList{u"in.bin"_s, u"two.txt"_s,  u"--out-dir"_s, u"out"_s,
                            u"--bin"_s,  u"--c-text"_s, u"--header"_s,  u"--preview"_s}
             << noGui;
-        QTest::newRow("picture") << QStringList{u"bands.png"_s, u"--bin"_s, u"q.bin"_s}
-                                 << QStringList{u"libQt6Widgets"_s, u"ravik-lcd-window"_s};
+        // Formats our own readers take need no Qt Gui either, whatever the fit; only a format
+        // left to Qt's readers (XPM) loads the picture module, and never Qt Widgets.
+        QTest::newRow("PNG picture")
+            << QStringList{u"bands.png"_s, u"--bin"_s, u"q.bin"_s} << noGui;
+        QTest::newRow("JPEG scaled to fit")
+            << QStringList{u"bands.jpg"_s, u"--fit"_s, u"contain"_s, u"--bin"_s, u"q.bin"_s}
+            << noGui;
+        QTest::newRow("GIF, every frame")
+            << QStringList{u"bands.gif"_s, u"--all-frames"_s, u"--header"_s, u"q.h"_s} << noGui;
+        QTest::newRow("picture only Qt reads")
+            << QStringList{u"bands.xpm"_s, u"--bin"_s, u"q.bin"_s}
+            << QStringList{u"libQt6Widgets"_s, u"ravik-lcd-window"_s};
     }
     void loadsNoGuiLibraryWithoutNeed() {
         QFETCH(QStringList, arguments);
@@ -972,6 +982,12 @@ private slots:
         QVERIFY(writeAll(work.filePath(u"in.txt"_s), zeroText));
         QVERIFY(writeAll(work.filePath(u"two.txt"_s), zeroText));
         QVERIFY(QFile::copy(bands, work.filePath(u"bands.png"_s)));
+        const QImage picture(bands);
+        for (const char* format : {"jpg", "xpm"}) {
+            const QString name = u"bands."_s + QLatin1StringView(format);
+            QVERIFY(picture.save(work.filePath(name), format));
+        }
+        QVERIFY(run(kImageMagick, {bands, work.filePath(u"bands.gif"_s)}));
         QStringList inWork;
         for (const QString& argument : arguments) {
             inWork << (argument.contains(u'.') || argument == u"out" ? work.filePath(argument)
@@ -990,9 +1006,9 @@ private slots:
         }
     }
 
-    // The program copied away from its modules still converts frame files to every output but
-    // a JPEG preview; a picture, a JPEG preview and the window say which module is missing,
-    // and write nothing.
+    // The program copied away from its modules still converts frame files and pictures our own
+    // readers take to every output but a JPEG preview; a picture only Qt reads, a JPEG preview
+    // and the window say which module is missing, and write nothing.
     void withoutItsModules() {
         QTemporaryDir alone;
         const QString program = alone.filePath(u"ravik-lcd"_s);
@@ -1003,9 +1019,15 @@ private slots:
                                                u"--preview"_s, alone.filePath(u"out.png"_s)});
         QVERIFY2(frame.exitCode == 0, qPrintable(frame.err));
         QVERIFY(QFile::exists(alone.filePath(u"out.png"_s)));
+        const Run png = runCommand(program, {u"convert"_s, bands, u"--fit"_s, u"contain"_s,
+                                             u"--bin"_s, alone.filePath(u"png.bin"_s)});
+        QVERIFY2(png.exitCode == 0, qPrintable(png.err));
+        QVERIFY(QFile::exists(alone.filePath(u"png.bin"_s)));
 
+        const QString xpm = alone.filePath(u"bands.xpm"_s);
+        QVERIFY(QImage(bands).save(xpm, "xpm"));
         const QList<QStringList> needingModules{
-            {u"convert"_s, bands, u"--bin"_s, alone.filePath(u"picture.bin"_s)},
+            {u"convert"_s, xpm, u"--bin"_s, alone.filePath(u"picture.bin"_s)},
             {u"convert"_s, alone.filePath(u"in.bin"_s), u"--bin"_s,
              alone.filePath(u"picture.bin"_s), u"--preview"_s, alone.filePath(u"out.jpg"_s)},
             {}};

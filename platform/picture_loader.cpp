@@ -5,8 +5,8 @@
 #include "platform/gif_reader.h"
 #include "platform/ico_reader.h"
 #include "platform/jpeg_reader.h"
-#include "platform/picture_conversion.h"
 #include "platform/library_messages.h"
+#include "platform/picture_conversion.h"
 #include "platform/picture_orientation.h"
 #include "platform/png_corner.h"
 #include "platform/tga_reader.h"
@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QStringList>
+#include <algorithm>
 #include <optional>
 
 namespace ravik {
@@ -67,7 +68,11 @@ bool pngIsComplete(QByteArrayView bytes) {
 int chooseLargestIcon(QImageReader& reader) {
     int best = 0;
     qint64 bestScore = -1;
-    for (int i = 0; i < reader.imageCount(); ++i) {
+    // Each image has a 16-byte entry after the 6-byte header, so a count the file has no room
+    // for (up to 65,535 in a few bytes) is not walked to its end.
+    const qint64 room = (reader.device()->size() - 6) / 16;
+    const int count = int(std::min<qint64>(reader.imageCount(), room));
+    for (int i = 0; i < count; ++i) {
         if (!reader.jumpToImage(i)) {
             break;
         }

@@ -107,7 +107,7 @@ LoadedPicture readGif(QByteArrayView data, const QSize& corner, const Conversion
     PictureRows picture = fit != nullptr ? PictureRows(shown, QImage::Format_ARGB32, *fit)
                                          : PictureRows(shown, QImage::Format_ARGB32);
     if (picture.isNull()) {
-        return corruptPicture();
+        return tooLargePicture(screen);
     }
     picture.clear();
 

@@ -15,14 +15,25 @@ Orientation orientationOf(QImageIOHandler::Transformations transformation) {
 PictureRows::PictureRows(const QSize& size, QImage::Format format)
     : size_(size), format_(format), picture_(size, format) {}
 
+namespace {
+
+// The most pixels a scaling fit reads row by row: a 32768 × 32768 picture, far more than fits
+// in memory whole, while a few bytes of run-length data (a BMP's end of line and end of
+// bitmap) can't claim a picture that takes minutes to scale.
+constexpr qint64 kMaxScaledPixels = qint64{1} << 30;
+
+} // namespace
+
 PictureRows::PictureRows(const QSize& size, QImage::Format format, const ConversionOptions& options,
                          Orientation orientation)
-    : size_(size), format_(format), scaler_(std::in_place, options.fit, size.width(), size.height(),
-                                            orientation, options.background),
-      background_(options.background),
-      row_(size_t(std::max(size.width(), 0)) *
-           size_t(QImage::toPixelFormat(format).bitsPerPixel()) / 8),
-      handedOn_(size_t(std::max(size.height(), 0)), false) {}
+    : size_(size), format_(format), background_(options.background) {
+    if (size.isEmpty() || qint64{size.width()} * size.height() > kMaxScaledPixels) {
+        return; // isNull(): nothing to scale, or too much
+    }
+    scaler_.emplace(options.fit, size.width(), size.height(), orientation, options.background);
+    row_.resize(size_t(size.width()) * size_t(QImage::toPixelFormat(format).bitsPerPixel()) / 8);
+    handedOn_.resize(size_t(size.height()), false);
+}
 
 Area PictureRows::wantedRows() const {
     if (!scaler_) {

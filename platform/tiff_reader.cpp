@@ -316,6 +316,9 @@ PictureRead readTiff(QByteArrayView bytes, const QSize& corner, const Conversion
         // Stored rows go to the scaler as they are decoded; it turns the small result upright.
         PictureRows rows(stored, format, *fit,
                          orientationOf(orientationTransformation(int(f.orientation))));
+        if (rows.isNull()) {
+            return readFault(Fault::tooLarge);
+        }
         const Area source = rows.wantedRows();
         if (source.height <= 0) {
             return readRows(rows);

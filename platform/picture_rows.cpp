@@ -88,8 +88,17 @@ ScaledPicture PictureRows::scaled() {
     }
     handOn();
     std::fill(row_.begin(), row_.end(), uchar(0));
+    // Rows never written are all zero: wholly transparent where the format has alpha, which
+    // the scaler adds without reading a pixel, however wide the picture.
+    const bool clear = QImage::toPixelFormat(format_).alphaUsage() == QPixelFormat::UsesAlpha;
     for (int y = 0; y < height(); ++y) {
-        if (!handedOn_[size_t(y)]) {
+        if (handedOn_[size_t(y)]) {
+            continue;
+        }
+        if (clear) {
+            handedOn_[size_t(y)] = true;
+            scaler_->addClearRow(y);
+        } else {
             current_ = y;
             handOn();
         }

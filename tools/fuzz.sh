@@ -11,7 +11,9 @@
 #   tools/fuzz.sh [SECONDS] [TARGET...]     every target when none is named
 #   RAVIK_FUZZ_JOBS=2 tools/fuzz.sh 600     two targets at a time
 #
-# On a shared machine run it as `nice -n 19 tools/fuzz.sh …` so other builds go first.
+# On a shared machine run it as `nice -n 19 tools/fuzz.sh …` so other builds go first. An input
+# counts as a hang after 20 s of wall-clock time, which a starved process can take for work of a
+# fraction of a second: time a timeout's input again alone before calling it one.
 set -euo pipefail
 RAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 SECONDS_TO_RUN=${1:-60}
@@ -44,7 +46,7 @@ fuzz_target() {
         run=$((run + 1))
         echo "=== run $run, ${left} s left" >>"$log"
         "$build/fuzz/${target}_fuzzer" -max_total_time="$left" -max_len="$max_len" \
-            -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=5 -detect_leaks=1 \
+            -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=20 -detect_leaks=1 \
             -artifact_prefix="$crashes/" -print_final_stats=1 \
             "$build/corpus/$target" "$RAVIK_ROOT/fuzz/corpus/$target" >>"$log" 2>&1 || true
     done

@@ -17,17 +17,24 @@ PictureRows::PictureRows(const QSize& size, QImage::Format format)
 
 namespace {
 
-// The most pixels a scaling fit reads row by row: a 32768 × 32768 picture, far more than fits
-// in memory whole, while a few bytes of run-length data (a BMP's end of line and end of
-// bitmap) can't claim a picture that takes minutes to scale.
+// The largest picture a scaling fit reads row by row: 2^30 pixels (a 32768 × 32768 picture, far
+// more than fits in memory whole) and 262144 on a side, since the scaler keeps a little for each
+// row and column. A few bytes of run-length data (a BMP's end of line and end of bitmap) or a
+// GIF's canvas can claim any size; within these the work stays within seconds.
 constexpr qint64 kMaxScaledPixels = qint64{1} << 30;
+constexpr int kMaxScaledSide = 1 << 18;
+
+bool scalable(const QSize& size) {
+    return !size.isEmpty() && size.width() <= kMaxScaledSide && size.height() <= kMaxScaledSide &&
+           qint64{size.width()} * size.height() <= kMaxScaledPixels;
+}
 
 } // namespace
 
 PictureRows::PictureRows(const QSize& size, QImage::Format format, const ConversionOptions& options,
                          Orientation orientation)
     : size_(size), format_(format), background_(options.background) {
-    if (size.isEmpty() || qint64{size.width()} * size.height() > kMaxScaledPixels) {
+    if (!scalable(size)) {
         return; // isNull(): nothing to scale, or too much
     }
     scaler_.emplace(options.fit, size.width(), size.height(), orientation, options.background);

@@ -21,7 +21,7 @@ public:
     // Rows of a whole picture of `size` in `format`.
     PictureRows(const QSize& size, QImage::Format format);
     // Rows of a stored picture of `size` in `format` that a fit scales as `options` say, turned
-    // upright by `orientation` once scaled; null beyond 2^30 pixels.
+    // upright by `orientation` once scaled; null beyond 2^30 pixels or 262144 on a side.
     PictureRows(const QSize& size, QImage::Format format, const ConversionOptions& options,
                 Orientation orientation = {});
 

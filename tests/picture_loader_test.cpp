@@ -484,6 +484,9 @@ if sys.argv[4] == 'after':
         bmp += QByteArray("\x00\x00\xFF\x00", 4); // red
         bmp += QByteArray("\x00\x01", 2);         // end of bitmap
         QTest::newRow("BMP RLE8 ending at once, 40000 × 40000") << bmp << QByteArray("bmp");
+        QByteArray tall = bmp;
+        tall.replace(18, 8, QByteArray("\x0D\x00\x00\x00\x40\x42\x0F\x00", 8));
+        QTest::newRow("BMP RLE8 ending at once, 13 × 1000000") << tall << QByteArray("bmp");
         // No colour table; one pixel, LZW-coded as clear, 0, end in three-bit codes.
         const QByteArray gif("GIF89a\xFF\xFF\xFF\xFF\x00\x00\x00"
                              "\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00"

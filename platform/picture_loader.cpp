@@ -19,6 +19,7 @@
 #include <QImageReader>
 #include <QStringList>
 #include <algorithm>
+#include <climits>
 #include <optional>
 
 namespace ravik {
@@ -121,16 +122,45 @@ bool isPng(QByteArrayView data) {
     return data.startsWith(QByteArrayView("\x89PNG\r\n\x1A\n", 8));
 }
 
+// The size a PNG's header chunk gives, or an invalid size.
+QSize pngHeaderSize(QByteArrayView data) {
+    if (data.size() < 24 || data.sliced(12, 4) != QByteArrayView("IHDR")) {
+        return {};
+    }
+    const auto field = [data](qsizetype at) {
+        return quint32(uchar(data[at])) << 24 | quint32(uchar(data[at + 1])) << 16 |
+               quint32(uchar(data[at + 2])) << 8 | quint32(uchar(data[at + 3]));
+    };
+    const quint32 width = field(16);
+    const quint32 height = field(20);
+    if (width == 0 || height == 0 || width > INT_MAX || height > INT_MAX) {
+        return {};
+    }
+    return QSize(int(width), int(height));
+}
+
+// A whole PNG, through our own libpng reader rather than Qt's: Qt's leaves libpng's errors to
+// libpng's default handler, which prints them in English on standard error.
+LoadedPicture readWholePng(QBuffer& buffer) {
+    const QSize size = pngHeaderSize(buffer.data());
+    if (!size.isValid()) {
+        return failed(kCorrupt);
+    }
+    if (exceedsDecodeLimit(size)) {
+        return tooLargePicture(size);
+    }
+    buffer.seek(0);
+    const std::optional<PngCorner> read = readPngCorner(buffer, size);
+    if (!read || !read->ok) {
+        return failed(kCorrupt);
+    }
+    return {read->picture, {}, std::nullopt};
+}
+
 // A PNG whose eXIf chunk turns it: the whole picture read, turned as viewers show it, and its
 // corner cut. The corner reader reads from the top, where a turned picture's corner may not be.
 LoadedPicture decodeTurnedPng(QBuffer& buffer, const QSize& corner, int orientation) {
-    QImageReader reader(&buffer, "png");
-    reader.setAutoTransform(false); // turned here, whether or not Qt's reader knows eXIf
-    const QSize size = reader.size();
-    if (size.isValid() && exceedsDecodeLimit(size)) {
-        return tooLargePicture(size);
-    }
-    LoadedPicture loaded = readWith(reader);
+    LoadedPicture loaded = readWholePng(buffer);
     if (loaded.ok()) {
         if (loaded.picture.colorCount() > 0 || loaded.picture.depth() < 8) {
             // Turned pixel by pixel, so palette and bit-packed rows become whole pixels first.
@@ -218,7 +248,10 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner,
         }
     }
     if (png) {
-        return decodeWithQt(buffer, corner, "png");
+        if (!pngIsComplete(data)) {
+            return failed(kIncomplete);
+        }
+        return readWholePng(buffer);
     }
     // The suffix's reader goes first, as Qt does for files: formats without a signature (TGA)
     // need it, and weak signatures (WBMP) would otherwise claim them. Then the content decides.

@@ -4,6 +4,7 @@
 #include "platform/gif_reader.h"
 #include "platform/library_messages.h"
 #include "platform/picture_loader.h"
+#include "platform/picture_orientation.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -27,6 +28,18 @@ int shownDelayMs(int delayMs) {
     constexpr int kShortestKept = 10;
     constexpr int kInsteadOfShorter = 100;
     return delayMs <= kShortestKept ? kInsteadOfShorter : delayMs;
+}
+
+// Every frame is kept whole until the set is converted, so a few bytes a frame (a one-pixel frame
+// on a large canvas) could otherwise claim any amount of memory: the frames of one set together
+// stay within 1 GiB, and each within the decode limit of a still picture.
+constexpr qint64 kMaxFrameSetBytes = qint64{1} << 30;
+
+QString frameSetTooLarge(int frames, const QSize& size) {
+    return QStringLiteral(u"动画太大：%1 帧 %2 × %3 像素，超出了可以解码的大小")
+        .arg(frames)
+        .arg(size.width())
+        .arg(size.height());
 }
 
 // The rows of a frame in the order an interlaced GIF stores them: every 8th row from 0, every
@@ -65,7 +78,13 @@ LoadedFrameSet loadGifFrames(const QString& path, Fit fit) {
     const bool cornerOnly = fit == Fit::Original;
     const int width = cornerOnly ? qMin(gif->SWidth, kFrameWidth) : gif->SWidth;
     const int height = cornerOnly ? qMin(gif->SHeight, kFrameHeight) : gif->SHeight;
+    if (exceedsDecodeLimit(QSize(width, height))) {
+        return failed(tooLargePicture(QSize(width, height)).failure);
+    }
     QImage canvas(width, height, QImage::Format_RGBA8888);
+    if (canvas.isNull()) {
+        return failed(tooLargePicture(QSize(width, height)).failure);
+    }
     canvas.fill(Qt::transparent);
     const QString broken = QStringLiteral(u"GIF 动画数据有误或不完整");
     LoadedFrameSet set;
@@ -121,6 +140,9 @@ LoadedFrameSet loadGifFrames(const QString& path, Fit fit) {
                     pixel[3] = 0xFF;
                 }
             }
+            if ((set.frames.size() + 1) * canvas.sizeInBytes() > kMaxFrameSetBytes) {
+                return failed(frameSetTooLarge(int(set.frames.size()) + 1, canvas.size()));
+            }
             set.frames.append(canvas.copy());
             set.delaysMs.append(shownDelayMs(control.DelayTime * 10)); // hundredths of a second
             if (control.DisposalMode == DISPOSE_BACKGROUND) {
@@ -166,10 +188,16 @@ LoadedFrameSet LoadFrameSet(const QString& path, const ConversionOptions& option
         return {{single.picture}, {0}, {}, single.scaled};
     }
     // Qt's WebP and APNG readers hand out each frame already composed over the ones before.
+    qint64 kept = 0;
     for (;;) {
         QImage frame;
         if (!reader.read(&frame)) {
             break;
+        }
+        kept += frame.sizeInBytes();
+        if (kept > kMaxFrameSetBytes) {
+            return {
+                {}, {}, frameSetTooLarge(int(set.frames.size()) + 1, frame.size()), std::nullopt};
         }
         set.frames.append(frame);
         set.delaysMs.append(shownDelayMs(reader.nextImageDelay()));

@@ -36,7 +36,9 @@ LoadedPicture decodePicture(const QByteArray& data, const QSize& corner = QSize(
 // What a conversion with options.fit needs of a picture: its top-left corner for Fit::Original
 // (as LoadPicture with the box's size); for the scaling fits the picture scaled over
 // options.background, in `scaled`. PNG (not interlaced), GIF, BMP, TGA and TIFF are scaled row
-// by row as they are decoded, so any size their format allows is taken; a JPEG is decoded
+// by row as they are decoded, so any size up to 2^30 pixels and 262144 on a side is taken
+// (larger ones are refused as too large, since a few bytes of some formats can claim them
+// and scaling them would take minutes); a JPEG is decoded
 // reduced by its decoder (to 1/2, 1/4 or 1/8) as far as the fit still gets at least one
 // picture pixel for each box pixel, then averaged; other pictures are decoded whole first.
 LoadedPicture loadForFit(const QString& path, const ConversionOptions& options);

@@ -191,7 +191,8 @@ LoadedFrameSet LoadFrameSet(const QString& path, const ConversionOptions& option
     qint64 kept = 0;
     for (;;) {
         QImage frame;
-        if (!reader.read(&frame)) {
+        // Qt's MNG reader can report a broken frame read and hand out no picture.
+        if (!reader.read(&frame) || frame.isNull()) {
             break;
         }
         kept += frame.sizeInBytes();

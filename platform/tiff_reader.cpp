@@ -1,5 +1,6 @@
 #include "tiff_reader.h"
 
+#include <QImageReader>
 #include <QRect>
 #include <algorithm>
 #include <cmath>
@@ -246,6 +247,12 @@ Fault readRegion(TIFF* tif, const Format& f, const QRect& region, TakeRow takeRo
     const qint64 rowBytes = (qint64{blockWidth} * f.samples * f.bits + 7) / 8;
     if (blockBytes <= 0 || rowBytes * blockHeight > blockBytes) {
         return Fault::corrupt;
+    }
+    // The header alone sets how large a decoded strip or tile is; one beyond what a whole
+    // picture may take is not allocated on its word.
+    const qint64 limitBytes = qint64{QImageReader::allocationLimit()} * 1024 * 1024;
+    if (limitBytes > 0 && blockBytes > limitBytes) {
+        return Fault::tooLarge;
     }
     std::vector<uchar> block(static_cast<size_t>(blockBytes));
     std::vector<QRgba64> band;

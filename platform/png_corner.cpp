@@ -179,11 +179,19 @@ bool readAllRows(png_structp png, const Header& header, png_bytep scratch, Pictu
     return true;
 }
 
+constexpr png_alloc_size_t kMaxChunkBytes = 16 << 20;
+
 class PngReader {
 public:
     PngReader()
         : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failQuietly, ignoreWarning)),
-          info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {}
+          info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {
+        if (png_ != nullptr) {
+            // libpng allocates an ancillary chunk (eXIf, iCCP, text…) at the length its header
+            // claims before reading it; one larger than this is skipped instead.
+            png_set_chunk_malloc_max(png_, kMaxChunkBytes);
+        }
+    }
     ~PngReader() { png_destroy_read_struct(&png_, info_ != nullptr ? &info_ : nullptr, nullptr); }
     PngReader(const PngReader&) = delete;
     PngReader& operator=(const PngReader&) = delete;
@@ -245,7 +253,7 @@ std::optional<PngCorner> readPngCorner(QIODevice& device, const QSize& corner) {
 }
 
 std::optional<PngScaled> scalePng(QIODevice& device, const ConversionOptions& fit,
-                                   Orientation orientation) {
+                                  Orientation orientation) {
     PngReader reader;
     if (!reader.valid()) {
         return std::nullopt;

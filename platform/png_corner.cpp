@@ -179,17 +179,17 @@ bool readAllRows(png_structp png, const Header& header, png_bytep scratch, Pictu
     return true;
 }
 
-constexpr png_alloc_size_t kMaxChunkBytes = 16 << 20;
-
 class PngReader {
 public:
     PngReader()
         : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failQuietly, ignoreWarning)),
           info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {
         if (png_ != nullptr) {
-            // libpng allocates an ancillary chunk (eXIf, iCCP, text…) at the length its header
-            // claims before reading it; one larger than this is skipped instead.
-            png_set_chunk_malloc_max(png_, kMaxChunkBytes);
+            // libpng reads these chunks whole into memory at the length their header claims, and
+            // only warns when that is absurd (1.4 GB from a 90-byte file); the pixels need none
+            // of them (eXIf is read from the bytes), so they are passed over unread.
+            static const png_byte kUnused[] = "eXIf\0iCCP\0iTXt\0sPLT\0tEXt\0zTXt";
+            png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, kUnused, 6);
         }
     }
     ~PngReader() { png_destroy_read_struct(&png_, info_ != nullptr ? &info_ : nullptr, nullptr); }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <numeric>
 
 namespace ravik {
 namespace {
@@ -211,6 +212,10 @@ AreaAverager::AreaAverager(const Area& source, int targetWidth, int targetHeight
       totals_(std::size_t(targetWidth_) * std::size_t(targetHeight_) * 3),
       rowVisible_(std::size_t(targetWidth_)),
       visible_(std::size_t(targetWidth_) * std::size_t(targetHeight_)) {
+    for (const Span& column : columns_) {
+        columnWeights_.push_back(std::uint32_t(
+            std::accumulate(column.weights.begin(), column.weights.end(), std::int64_t{0})));
+    }
     const std::vector<Span> rows = spans(source.height, targetHeight_);
     for (int target = 0; target < targetHeight_; ++target) {
         const Span& span = rows[std::size_t(target)];
@@ -255,6 +260,27 @@ void AreaAverager::addRow(int y, const std::uint8_t* rgba) {
         *sums++ = blue;
         rowVisible_[target] = alphas != 0;
     }
+    spreadRow(row);
+}
+
+void AreaAverager::addClearRow(int y) {
+    const int row = y - source_.y;
+    if (row < 0 || row >= source_.height) {
+        return;
+    }
+    // A wholly transparent pixel blends to the background exactly.
+    translucent_ = translucent_ || !columns_.empty();
+    std::uint32_t* sums = rowSums_.data();
+    for (const std::uint32_t weight : columnWeights_) {
+        for (const int channel : background_) {
+            *sums++ = weight * std::uint32_t(channel);
+        }
+    }
+    std::fill(rowVisible_.begin(), rowVisible_.end(), false);
+    spreadRow(row);
+}
+
+void AreaAverager::spreadRow(int row) {
     for (const auto& [target, weight] : rowTargets_[std::size_t(row)]) {
         std::uint64_t* out = totals_.data() + std::size_t(target) * std::size_t(targetWidth_) * 3;
         for (std::size_t i = 0; i < rowSums_.size(); ++i) {
@@ -363,7 +389,8 @@ BoxPixels composeScaled(const ScaledPicture& picture, ColorValue background) {
         std::copy_n(picture.colors.begin() + std::ptrdiff_t(from), target.width,
                     box.shown.begin() + std::ptrdiff_t{kFrameWidth} * (target.y + y) + target.x);
         for (int x = 0; x < target.width; ++x) {
-            box.picture[indexOf(target.x + x, target.y + y)] = picture.visible[from + std::size_t(x)];
+            box.picture[indexOf(target.x + x, target.y + y)] =
+                picture.visible[from + std::size_t(x)];
         }
     }
     return box;

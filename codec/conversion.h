@@ -108,6 +108,9 @@ public:
     // Row y of the picture (source.x + source.width pixels at least); rows outside the source
     // area are ignored.
     void addRow(int y, const std::uint8_t* rgba);
+    // Row y wholly transparent, as addRow with every alpha 0 gives it, in time of the target's
+    // width rather than the row's: rows a sparse picture never wrote.
+    void addClearRow(int y);
     // The target's colours, row by row, once every source row has been added.
     std::vector<ColorValue> result() const;
     // For each target pixel, row by row, whether any source pixel it covers is not wholly
@@ -122,6 +125,8 @@ private:
         std::vector<int> weights; // how much of each source pixel the target pixel covers
     };
     static std::vector<Span> spans(int sourceSize, int targetSize);
+    // Adds rowSums_ and rowVisible_, the sums of source row `row`, to the target rows it lies in.
+    void spreadRow(int row);
 
     Area source_;
     int targetWidth_;
@@ -129,6 +134,7 @@ private:
     int background_[3];
     bool translucent_ = false;
     std::vector<Span> columns_;
+    std::vector<std::uint32_t> columnWeights_; // each target column's weights, summed
     // For each source row, the target rows it lies in and with what weight.
     std::vector<std::vector<std::pair<int, int>>> rowTargets_;
     std::vector<std::uint32_t> rowSums_; // one source row's horizontal sums, per target column
@@ -168,6 +174,7 @@ public:
     const Area& storedSource() const { return storedSource_; }
     // Stored row y, the whole stored width.
     void addRow(int y, const std::uint8_t* rgba) { averager_.addRow(y, rgba); }
+    void addClearRow(int y) { averager_.addClearRow(y); }
     // The scaled picture, once every stored row of storedSource() has been added.
     ScaledPicture result() const;
 

@@ -205,8 +205,11 @@ public:
         }
         const Size shown = cornerOf(screen, request.corner);
         RowSink picture = request.fit != nullptr ? RowSink(shown, *request.fit) : RowSink(shown);
+        if (picture.isNull()) {
+            return faulty(Fault::tooLarge, screen); // beyond what scaling takes on
+        }
         bool ended = false;
-        if (picture.isNull() || !walk.nextImage(&ended)) {
+        if (!walk.nextImage(&ended)) {
             return faulty(Fault::corrupt); // no image at all, or broken before it
         }
         // Rows of the image that land in the picture; the last of them in stored order is where
@@ -271,6 +274,13 @@ public:
                 }
             }
             set.frames.push_back(canvas);
+            // Every frame is kept whole until the set is converted, so a few bytes a frame (a
+            // one-pixel frame on a large canvas) could otherwise claim any amount of memory.
+            if (std::int64_t(set.frames.size()) * size.width * size.height * 4 >
+                kMaxFrameSetBytes) {
+                return {
+                    {}, {}, {Fault::animationTooLarge, size, int(set.frames.size())}, std::nullopt};
+            }
             set.delaysMs.push_back(shownDelayMs(walk.control().DelayTime * 10)); // 1/100 s
             if (walk.control().DisposalMode == DISPOSE_BACKGROUND) {
                 for (int y = image.Top; y < std::min(size.height, image.Top + image.Height); ++y) {

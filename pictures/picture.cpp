@@ -60,6 +60,10 @@ std::string faultSentence(const PictureFault& fault) {
                    std::to_string(fault.size.height) + " 像素，超出了可以解码的大小";
         }
         return "图片太大，超出了可以解码的大小";
+    case Fault::animationTooLarge:
+        return "动画太大：" + std::to_string(fault.frames) + " 帧 " +
+               std::to_string(fault.size.width) + " × " + std::to_string(fault.size.height) +
+               " 像素，超出了可以解码的大小";
     case Fault::undecodable:
         return "无法解码图片，文件可能已损坏";
     case Fault::unsupported:

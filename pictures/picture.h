@@ -92,13 +92,15 @@ enum class Fault {
     corrupt,
     incomplete,
     tooLarge,
+    animationTooLarge, // its frames together, each kept whole until converted
     undecodable,
     unsupported,
 };
 
 struct PictureFault {
     Fault fault = Fault::none;
-    Size size; // for tooLarge: the picture's size, when known
+    Size size;      // for tooLarge and animationTooLarge: the picture's size, when known
+    int frames = 0; // for animationTooLarge: the frames read when the limit was passed
     bool operator==(const PictureFault&) const = default;
 };
 

@@ -257,7 +257,7 @@ public:
         if (request.fit != nullptr && !interlaced) {
             RowSink rows(stored, *request.fit, orientation, header.bits());
             if (rows.isNull()) {
-                return faulty(Fault::corrupt);
+                return faulty(Fault::tooLarge, stored);
             }
             if (!readAllRows(decoder.png(), header, row.data(), &rows)) {
                 return faulty(Fault::corrupt);

@@ -16,6 +16,8 @@ namespace ravik {
 
 // Whole pictures are refused beyond this many bytes unless the caller allows more or less.
 inline constexpr std::int64_t kDefaultDecodeLimit = std::int64_t{256} * 1024 * 1024;
+// What the frames of one animation may take together.
+inline constexpr std::int64_t kMaxFrameSetBytes = std::int64_t{1} << 30;
 
 struct ReadRequest {
     // The shown top-left corner to read, after any orientation; empty for the whole picture.

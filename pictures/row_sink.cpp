@@ -36,14 +36,33 @@ RowSink::RowSink(const Size& size, int bitsPerChannel, Picture::Alpha alpha)
     : size_(size), bits_(bitsPerChannel), alpha_(alpha),
       picture_(size.width, size.height, bitsPerChannel, alpha) {}
 
+namespace {
+
+// Scaling reads no more than a band of rows, but still adds every source pixel once, and keeps
+// sums per target column for each source row and column. A few bytes of run-length data (a BMP's
+// end of line and end of bitmap) or a GIF's canvas can claim any size; within these the work
+// stays within seconds.
+constexpr std::int64_t kMaxScaledPixels = std::int64_t{1} << 30;
+constexpr int kMaxScaledSide = 1 << 18;
+
+bool scalable(const Size& size) {
+    return !size.isEmpty() && size.width <= kMaxScaledSide && size.height <= kMaxScaledSide &&
+           std::int64_t{size.width} * size.height <= kMaxScaledPixels;
+}
+
+} // namespace
+
 RowSink::RowSink(const Size& size, const ConversionOptions& options, Orientation orientation,
                  int bitsPerChannel, Picture::Alpha alpha)
-    : size_(size), bits_(bitsPerChannel), alpha_(alpha),
-      scaler_(std::in_place, options.fit, size.width, size.height, orientation, options.background),
-      background_(options.background),
-      row_(size_t(std::max(size.width, 0)) * 4 * size_t(bitsPerChannel) / 16 + 1),
-      rgba_(size_t(std::max(size.width, 0)) * 4),
-      handedOn_(size_t(std::max(size.height, 0)), false) {}
+    : size_(size), bits_(bitsPerChannel), alpha_(alpha), background_(options.background) {
+    if (!scalable(size)) {
+        return; // isNull(): nothing to scale, or too much
+    }
+    scaler_.emplace(options.fit, size.width, size.height, orientation, options.background);
+    row_.resize(size_t(size.width) * 4 * size_t(bitsPerChannel) / 16 + 1);
+    rgba_.resize(size_t(size.width) * 4);
+    handedOn_.resize(size_t(size.height), false);
+}
 
 Area RowSink::wantedRows() const {
     if (!scaler_) {
@@ -90,10 +109,12 @@ DecodedPicture RowSink::result() {
     }
     handOn();
     std::fill(row_.begin(), row_.end(), std::uint16_t(0));
+    // Rows never written are all zero, wholly transparent, which the scaler adds without reading
+    // a pixel, however wide the picture.
     for (int y = 0; y < height(); ++y) {
         if (!handedOn_[size_t(y)]) {
-            current_ = y;
-            handOn();
+            handedOn_[size_t(y)] = true;
+            scaler_->addClearRow(y);
         }
     }
     return {{}, scaler_->result(), {}};

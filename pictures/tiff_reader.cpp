@@ -220,7 +220,8 @@ bool complete(TIFF* tif, toff_t size) {
 // Decodes the strips or tiles that cover `region` (stored coordinates) into 16-bit pixels, one
 // band of strips or tiles at a time, handing each row of the region to `takeRow(y, pixels)`.
 template <typename TakeRow>
-Fault readRegion(TIFF* tif, const Format& f, const Rect& region, TakeRow takeRow) {
+Fault readRegion(TIFF* tif, const Format& f, const Rect& region, std::int64_t limitBytes,
+                 TakeRow takeRow) {
     const bool tiled = TIFFIsTiled(tif);
     uint32_t blockWidth = f.width, blockHeight = 0;
     if (tiled) {
@@ -237,6 +238,11 @@ Fault readRegion(TIFF* tif, const Format& f, const Rect& region, TakeRow takeRow
     const std::int64_t rowBytes = (std::int64_t{blockWidth} * f.samples * f.bits + 7) / 8;
     if (blockBytes <= 0 || rowBytes * blockHeight > blockBytes) {
         return Fault::corrupt;
+    }
+    // The header alone sets how large a decoded strip or tile is; one beyond what a whole
+    // picture may take is not allocated on its word.
+    if (limitBytes > 0 && blockBytes > limitBytes) {
+        return Fault::tooLarge;
     }
     std::vector<std::uint8_t> block(static_cast<size_t>(blockBytes));
     std::vector<Rgba16> band;
@@ -309,14 +315,18 @@ public:
         if (request.fit != nullptr) {
             // Stored rows go to the scaler as they are decoded; it turns the small result upright.
             RowSink rows(stored, *request.fit, orientation, 16, alpha);
+            if (rows.isNull()) {
+                return faulty(Fault::tooLarge, stored);
+            }
             const Area source = rows.wantedRows();
             if (source.height <= 0) {
                 return rows.result();
             }
             const Rect region{0, source.y, stored.width, source.height};
-            const Fault fault = readRegion(tif.get(), f, region, [&](int y, const Rgba16* row) {
-                std::memcpy(rows.row(y), row, size_t(region.width) * sizeof(Rgba16));
-            });
+            const Fault fault =
+                readRegion(tif.get(), f, region, request.limitBytes, [&](int y, const Rgba16* row) {
+                    std::memcpy(rows.row(y), row, size_t(region.width) * sizeof(Rgba16));
+                });
             return fault == Fault::none ? rows.result() : faulty(fault);
         }
         const Size size = cornerOf(shownSize(stored, orientation), request.corner);
@@ -328,9 +338,10 @@ public:
         if (part.isNull()) {
             return faulty(Fault::tooLarge);
         }
-        const Fault fault = readRegion(tif.get(), f, region, [&](int y, const Rgba16* row) {
-            std::memcpy(part.row(y - region.y), row, size_t(region.width) * sizeof(Rgba16));
-        });
+        const Fault fault =
+            readRegion(tif.get(), f, region, request.limitBytes, [&](int y, const Rgba16* row) {
+                std::memcpy(part.row(y - region.y), row, size_t(region.width) * sizeof(Rgba16));
+            });
         if (fault != Fault::none) {
             return faulty(fault);
         }

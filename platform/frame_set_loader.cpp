@@ -41,7 +41,8 @@ LoadedFrameSet loadWithQt(const QString& path, const ConversionOptions& options)
     LoadedFrameSet set;
     for (;;) {
         QImage frame;
-        if (!reader.read(&frame)) {
+        // Qt's MNG reader can report a broken frame read and hand out no picture.
+        if (!reader.read(&frame) || frame.isNull()) {
             break;
         }
         set.frames.append(frame);

@@ -558,6 +558,35 @@ private slots:
         QVERIFY(!QFileInfo::exists(bin));
     }
 
+    // A broken PNG read whole (interlaced, for a scaling fit) gives our one message: libpng's own
+    // English errors stay unprinted.
+    void brokenWholePng_data() {
+        QTest::addColumn<QString>("fit");
+        QTest::newRow("contain") << u"contain"_s;
+        QTest::newRow("cover") << u"cover"_s;
+        QTest::newRow("stretch") << u"stretch"_s;
+    }
+    void brokenWholePng() {
+        QFETCH(QString, fit);
+        const QString source = path(u"interlaced.png"_s);
+        QVERIFY(run(kImageMagick, {u"-size"_s, u"60x40"_s, u"gradient:red-blue"_s, u"-interlace"_s,
+                                   u"PNG"_s, source}));
+        QByteArray png = readAll(source);
+        // Damaged image data: libpng finds the first IDAT's checksum wrong.
+        const qsizetype idat = png.indexOf("IDAT");
+        QVERIFY(idat > 0);
+        png[idat + 6] = char(png[idat + 6] ^ 0x55);
+        const QString target = path(u"broken-whole.png"_s);
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(png) == png.size());
+        file.close();
+        const Run run = runProgram(
+            {u"convert"_s, target, u"--fit"_s, fit, u"--bin"_s, path(u"broken-whole.bin"_s)});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err.count(u'\n'), 1);
+        QVERIFY2(run.err.contains(u"图片数据无效或已损坏"_s), qPrintable(run.err));
+    }
+
     // A JPEG with bytes that are no marker between its segments opens as in viewers, for every
     // fit, and the decoder's warnings about them stay unprinted.
     void strayBytesInAJpeg_data() {

@@ -408,6 +408,43 @@ private slots:
         QCOMPARE(preview.pixel(97, 66), qRgb(0xF0, 0x70, 0x10));
         QCOMPARE(panelImage(conversion.frame).pixel(0, 0), qRgb(0xFF, 0x77, 0x11));
     }
+
+    // Rows a sparse picture never wrote are added as wholly transparent without reading them:
+    // they blend to the background exactly, show no picture, and make the result translucent.
+    void clearRowsBlendToTheBackground_data() {
+        QTest::addColumn<Area>("source");
+        QTest::addColumn<QList<int>>("clearRows"); // the others are opaque (200, 100, 50)
+        QTest::addColumn<ColorValue>("expected");
+        QTest::addColumn<bool>("shows");
+        QTest::addColumn<bool>("translucent");
+        // Background (16, 32, 48); a 4 × 2 source into one 2 × 1 target row.
+        QTest::newRow("one clear row of two: the mean")
+            << Area{0, 0, 4, 2} << QList<int>{1} << RGB(108, 66, 49) << true << true;
+        QTest::newRow("every row clear: the background")
+            << Area{0, 0, 4, 2} << QList<int>{0, 1} << RGB(16, 32, 48) << false << true;
+        QTest::newRow("a clear row outside the source is ignored")
+            << Area{0, 1, 4, 2} << QList<int>{0} << RGB(200, 100, 50) << true << false;
+    }
+    void clearRowsBlendToTheBackground() {
+        QFETCH(Area, source);
+        QFETCH(QList<int>, clearRows);
+        QFETCH(ColorValue, expected);
+        QFETCH(bool, shows);
+        QFETCH(bool, translucent);
+        AreaAverager averager(source, 2, 1, RGB(16, 32, 48));
+        const std::uint8_t opaque[16] = {200, 100, 50, 255, 200, 100, 50, 255,
+                                         200, 100, 50, 255, 200, 100, 50, 255};
+        for (int y = 0; y < source.y + source.height; ++y) {
+            if (clearRows.contains(y)) {
+                averager.addClearRow(y);
+            } else {
+                averager.addRow(y, opaque);
+            }
+        }
+        QCOMPARE(averager.result(), (std::vector<ColorValue>{expected, expected}));
+        QCOMPARE(averager.showsPicture(), (std::vector<bool>{shows, shows}));
+        QCOMPARE(averager.translucent(), translucent);
+    }
 };
 
 QTEST_APPLESS_MAIN(ConversionTest)

@@ -515,6 +515,43 @@ private slots:
             QVERIFY(loaded.picture.isNull());
         }
     }
+
+    // A few bytes a frame can claim a whole canvas each: a set whose frames would not fit in
+    // memory is refused with a message, and its corners (all the original size needs) still load.
+    void hugeGifFrameSets_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("canvas 65535 × 65535") << 65535 << 65535 << 1 << u"图片太大"_s;
+        QTest::newRow("600 one-pixel frames on 1000 × 1000")
+            << 1000 << 1000 << 600 << u"动画太大：269 帧 1000 × 1000 像素"_s;
+    }
+    void hugeGifFrameSets() {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, frames);
+        QFETCH(QString, reason);
+        // No colour table; each frame one pixel, LZW-coded as clear, 0, end in three-bit codes.
+        QByteArray gif("GIF89a");
+        gif += char(width & 0xFF);
+        gif += char(width >> 8);
+        gif += char(height & 0xFF);
+        gif += char(height >> 8);
+        gif += QByteArray(3, '\0');
+        for (int i = 0; i < frames; ++i) {
+            gif += QByteArray("\x2C\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0", 15);
+        }
+        gif += '\x3B';
+        const QString file = path(u"huge-set.gif"_s);
+        QVERIFY(writeAll(file, gif));
+        const LoadedFrameSet scaled = LoadFrameSet(file, {kDefaultBackground, Fit::Contain});
+        QVERIFY2(scaled.failure.contains(reason), qPrintable(scaled.failure));
+        QVERIFY(scaled.frames.isEmpty());
+        const LoadedFrameSet corners = LoadFrameSet(file);
+        QVERIFY2(corners.ok(), qPrintable(corners.failure));
+        QCOMPARE(corners.frames.size(), frames);
+    }
 };
 
 QTEST_GUILESS_MAIN(FormatReadersTest)

@@ -178,6 +178,15 @@ QList<QRgba64> sixteenBitPixels(const QByteArray& png) {
 }
 
 // The PNG with its header claiming another size (and a matching checksum).
+// Appends each value as four little-endian bytes.
+void appendLe32(QByteArray& bytes, std::initializer_list<quint32> values) {
+    for (const quint32 value : values) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            bytes += char((value >> shift) & 0xFF);
+        }
+    }
+}
+
 QByteArray claimingSize(QByteArray png, quint32 width, quint32 height) {
     const int fields = png.indexOf("IHDR") + 4;
     const auto put32 = [&png](int at, quint32 value) {
@@ -493,6 +502,42 @@ if sys.argv[4] == 'after':
         const LoadedPicture big =
             decodePicture(claimingSize(noisePng(8, 8, interlaced, 1), 60000, 60000), kCorner);
         QVERIFY(!big.ok());
+    }
+
+    // A few bytes that claim billions of pixels a scaling fit would have to average (a BMP's
+    // run-length data may end the picture at once; a GIF's canvas may dwarf its frame): a
+    // plain "too large" at once, for the corner the few pixels there are.
+    void hugeSparsePicturesForAFit_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("suffix");
+        QByteArray bmp("BM");
+        appendLe32(bmp, {14 + 40 + 4 + 2, 0, 14 + 40 + 4});
+        appendLe32(bmp, {40, 40000, 40000});
+        bmp += QByteArray("\x01\x00\x08\x00", 4); // one plane, 8 bits a pixel
+        appendLe32(bmp, {1, 2, 0, 0, 1, 0});      // RLE8, one colour
+        bmp += QByteArray("\x00\x00\xFF\x00", 4); // red
+        bmp += QByteArray("\x00\x01", 2);         // end of bitmap
+        QTest::newRow("BMP RLE8 ending at once, 40000 × 40000") << bmp << QByteArray("bmp");
+        QByteArray tall = bmp;
+        tall.replace(18, 8, QByteArray("\x0D\x00\x00\x00\x40\x42\x0F\x00", 8));
+        QTest::newRow("BMP RLE8 ending at once, 13 × 1000000") << tall << QByteArray("bmp");
+        // No colour table; one pixel, LZW-coded as clear, 0, end in three-bit codes.
+        const QByteArray gif("GIF89a\xFF\xFF\xFF\xFF\x00\x00\x00"
+                             "\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00"
+                             "\x02\x02\x44\x01\x00\x3B",
+                             13 + 10 + 6);
+        QTest::newRow("GIF canvas 65535 × 65535 round one pixel") << gif << QByteArray("gif");
+    }
+    void hugeSparsePicturesForAFit() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, suffix);
+        for (const Fit fit : {Fit::Contain, Fit::Cover, Fit::Stretch}) {
+            const LoadedPicture scaled = decodeForFit(bytes, {kDefaultBackground, fit}, suffix);
+            QVERIFY2(scaled.failure.contains(u"图片太大"_s), qPrintable(scaled.failure));
+            QVERIFY(scaled.isNull());
+        }
+        const LoadedPicture corner = decodeForFit(bytes, {}, suffix);
+        QVERIFY2(corner.ok(), qPrintable(corner.failure));
     }
 };
 

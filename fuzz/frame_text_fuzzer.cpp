@@ -1,0 +1,27 @@
+// Frame files read back: the rest of the input as the bytes of a .bin file when the first byte
+// is even, as C text (one frame or a frame set, with or without delays) when it is odd.
+
+#include "export/frame_text_reader.h"
+#include "fuzz_input.h"
+
+#include <string_view>
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    ravik::fuzz::initialise(argc, argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace ravik;
+    const auto [selector, bytes] = fuzz::splitSelector({data, size});
+    const FrameReading reading =
+        (selector & 1) ? readFrameText(std::string_view(bytes.constData(), bytes.size()))
+                       : readFrameBinary(bytes);
+    // Frames or a reason, never both; delays, when given, one for each frame.
+    fuzz::require(reading.ok() == reading.failure.isEmpty());
+    fuzz::require(reading.delaysMs.isEmpty() || reading.delaysMs.size() == reading.frames.size());
+    for (const FrameBuffer& frame : reading.frames) {
+        fuzz::checkFrame(frame);
+    }
+    return 0;
+}

@@ -38,12 +38,21 @@ LoadedFrameSet loadWithQt(const QString& path, const ConversionOptions& options)
         return {{single.picture}, {0}, {}, single.scaled};
     }
     // Qt's WebP and APNG readers hand out each frame already composed over the ones before.
+    // Every frame is kept whole until the set is converted: together they stay within the
+    // limit a GIF's frames keep to.
     LoadedFrameSet set;
+    qint64 kept = 0;
     for (;;) {
         QImage frame;
         // Qt's MNG reader can report a broken frame read and hand out no picture.
         if (!reader.read(&frame) || frame.isNull()) {
             break;
+        }
+        kept += frame.sizeInBytes();
+        if (kept > kMaxFrameSetBytes) {
+            const Size size{frame.width(), frame.height()};
+            return failedSet(
+                sentenceOf({Fault::animationTooLarge, size, int(set.frames.size()) + 1}));
         }
         set.frames.append(frame);
         set.delaysMs.append(shownDelayMs(reader.nextImageDelay()));

@@ -73,28 +73,28 @@ struct Loaded {
     QString failure;
 };
 
+// Each module is loaded once, on first use, whichever thread asks first.
+template <typename Table, typename Entry>
+const Table* cachedModule(const char* file, const char* symbol, QString& failure) {
+    static const Loaded loaded = [&] {
+        Loaded result;
+        result.table = loadModule<Table, Entry>(file, symbol, result.failure);
+        return result;
+    }();
+    failure = loaded.failure;
+    return static_cast<const Table*>(loaded.table);
+}
+
 } // namespace
 
 const WindowModule* windowModule(QString& failure) {
-    static const Loaded loaded = [] {
-        Loaded result;
-        result.table = loadModule<WindowModule, RavikWindowModuleEntry>(
-            "ravik-lcd-window", "ravik_window_module", result.failure);
-        return result;
-    }();
-    failure = loaded.failure;
-    return static_cast<const WindowModule*>(loaded.table);
+    return cachedModule<WindowModule, RavikWindowModuleEntry>("ravik-lcd-window",
+                                                              "ravik_window_module", failure);
 }
 
 const PictureModule* pictureModule(QString& failure) {
-    static const Loaded loaded = [] {
-        Loaded result;
-        result.table = loadModule<PictureModule, RavikPictureModuleEntry>(
-            "ravik-lcd-pictures", "ravik_picture_module", result.failure);
-        return result;
-    }();
-    failure = loaded.failure;
-    return static_cast<const PictureModule*>(loaded.table);
+    return cachedModule<PictureModule, RavikPictureModuleEntry>("ravik-lcd-pictures",
+                                                                "ravik_picture_module", failure);
 }
 
 } // namespace ravik

@@ -7,11 +7,6 @@
 
 #include <array>
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    ravik::fuzz::initialise(argc, argv);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace ravik;
     static const std::array<QString, 4> suffixes{QStringLiteral("gif"), QStringLiteral("webp"),

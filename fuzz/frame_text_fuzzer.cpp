@@ -6,11 +6,6 @@
 
 #include <string_view>
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    ravik::fuzz::initialise(argc, argv);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace ravik;
     const auto [selector, bytes] = fuzz::splitSelector({data, size});

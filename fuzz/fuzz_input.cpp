@@ -10,13 +10,18 @@
 #include <array>
 #include <cstdlib>
 
-namespace ravik::fuzz {
+namespace ravik::fuzz {} // namespace ravik::fuzz
 
-void initialise(int* argc, char*** argv) {
+// Every target's set-up: the application started once, the allocations of Qt's image readers
+// bounded so the fuzzer looks for faults rather than out-of-memory, and Qt's own messages dropped.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     static QCoreApplication app(*argc, *argv);
     QImageReader::setAllocationLimit(64);
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    return 0;
 }
+
+namespace ravik::fuzz {
 
 QByteArray bytesOf(std::span<const std::uint8_t> input) {
     return QByteArray(reinterpret_cast<const char*>(input.data()), qsizetype(input.size()));

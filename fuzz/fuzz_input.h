@@ -15,10 +15,6 @@
 
 namespace ravik::fuzz {
 
-// Starts the application once, bounds the allocations of Qt's image readers so the fuzzer looks
-// for faults rather than out-of-memory, and drops Qt's own messages.
-void initialise(int* argc, char*** argv);
-
 // The input as bytes, and split into its first byte and the rest.
 QByteArray bytesOf(std::span<const std::uint8_t> input);
 struct Selected {

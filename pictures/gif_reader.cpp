@@ -63,7 +63,7 @@ std::vector<int> storedRowOrder(int height, bool interlaced) {
 
 // The colour table the image just read is drawn with: its own, else the file's, else the
 // default one for files without any. Without a table of its own or the file's, an image is
-// drawn in black and white as the GIF89a specification recommends: index 0 black, 1 white.
+// drawn in black and white, as the GIF89a format itself recommends: index 0 black, 1 white.
 // Chromium and ImageMagick draw every index black; the other indices follow them.
 const ColorMapObject* activeColourTable(const GifFileType& gif) {
     static GifColorType defaultColours[256] = {{0, 0, 0}, {0xFF, 0xFF, 0xFF}};

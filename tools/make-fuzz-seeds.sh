@@ -300,12 +300,12 @@ def tga(kind, bpp, origin, footer, palette=None, ident=b""):
         pixels = [bytes([p[2], p[1], p[0], p[3]]) for p in flat]
     data = tga_rle(pixels, bpp) if kind & 8 else b"".join(pixels)
     cmap = b""
-    spec = (0, 0, 0)
+    colour_map = (0, 0, 0)
     if palette:
         cmap = b"".join(bytes([b, g, r]) for r, g, b in palette)
-        spec = (0, len(palette), 24)
+        colour_map = (0, len(palette), 24)
     alpha_bits = 8 if bpp == 32 else (1 if bpp == 16 else 0)
-    head = struct.pack("<BBBHHBHHHHBB", len(ident), 1 if palette else 0, kind, *spec, 0, 0,
+    head = struct.pack("<BBBHHBHHHHBB", len(ident), 1 if palette else 0, kind, *colour_map, 0, 0,
                        W, H, bpp, alpha_bits | origin << 4)
     body = head + ident + cmap + data
     if footer:

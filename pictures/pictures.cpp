@@ -9,11 +9,12 @@
 namespace ravik {
 namespace {
 
-// Strongest signature first; TGA, whose header is all it has, last, as stb_image tests them.
+// Strongest signature first; the icon's four bytes near the end, and TGA, whose header is all it
+// has, last, as stb_image tests them.
 std::span<const PictureReader* const> readers() {
     static const PictureReader* const table[] = {&pngReader(),  &jpegReader(), &gifReader(),
                                                  &webpReader(), &tiffReader(), &bmpReader(),
-                                                 &tgaReader()};
+                                                 &icoReader(),  &tgaReader()};
     return table;
 }
 

@@ -60,5 +60,6 @@ const PictureReader& webpReader();
 const PictureReader& tiffReader();
 const PictureReader& bmpReader();
 const PictureReader& tgaReader();
+const PictureReader& icoReader();
 
 } // namespace ravik

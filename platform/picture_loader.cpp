@@ -5,7 +5,6 @@
 #include "pictures/orientation.h"
 #include "pictures/picture_file.h"
 #include "pictures/pictures.h"
-#include "platform/ico_reader.h"
 #include "platform/library_messages.h"
 #include "platform/picture_conversion.h"
 
@@ -91,8 +90,8 @@ Orientation orientationOf(QImageIOHandler::Transformations transformation) {
 }
 
 // An icon file holds the same picture at several sizes; viewers show the largest (the deepest
-// of equally large ones), so that one is read. Its index, which the reader doesn't tell.
-int chooseLargestIcon(QImageReader& reader) {
+// of equally large ones), so Qt's reader is moved to that one (for icons our own reader leaves).
+void chooseLargestIcon(QImageReader& reader) {
     int best = 0;
     qint64 bestScore = -1;
     for (int i = 0; i < reader.imageCount(); ++i) {
@@ -109,7 +108,6 @@ int chooseLargestIcon(QImageReader& reader) {
         }
     }
     reader.jumpToImage(best);
-    return best;
 }
 
 // The reader's picture, or why it gave none.
@@ -125,11 +123,8 @@ LoadedPicture decodeWithQt(QBuffer& buffer, const QSize& corner, const QByteArra
     buffer.seek(0);
     QImageReader reader(&buffer, format);
     reader.setAutoTransform(true);
-    if (format == "ico") {
-        const int chosen = reader.imageCount() > 1 ? chooseLargestIcon(reader) : 0;
-        if (auto icon = readIconWithAlpha(bytesOf(buffer.data()), chosen)) {
-            return {qImageOf(*icon), {}, std::nullopt};
-        }
+    if (format == "ico" && reader.imageCount() > 1) {
+        chooseLargestIcon(reader);
     }
     const QSize size = reader.size();
     if (corner.isValid() && size.isValid() && reader.supportsOption(QImageIOHandler::ClipRect)) {

@@ -36,10 +36,10 @@ extern "C" {
 #define RAVIK_LCD_FRAME_SIZE 9849
 
 /* Bytes of a packed width x height picture, as an unsigned long (it can exceed 65535). */
-#define RAVIK_LCD_PACKED_SIZE(width, height)                                                     \
-    (((unsigned long)(width) * (unsigned long)(height) * 3UL + 1UL) / 2UL)
+#define RAVIK_LCD_PACKED_SIZE(width, height)                                                       \
+    (((unsigned long)(width) * (unsigned long)(height)*3UL + 1UL) / 2UL)
 /* Bytes of the mask of a width x height picture: each row padded to whole bytes. */
-#define RAVIK_LCD_MASK_SIZE(width, height)                                                       \
+#define RAVIK_LCD_MASK_SIZE(width, height)                                                         \
     ((((unsigned long)(width) + 7UL) / 8UL) * (unsigned long)(height))
 
 /* Draws a width x height picture, packed as above, with its top-left pixel at (x, y) of the
@@ -47,16 +47,16 @@ extern "C" {
  * edge. mask may be NULL (every pixel drawn); otherwise a pixel is drawn where its mask bit is 1.
  * Frame pixels not drawn keep their nibbles. Nothing is drawn when width or height is 0 or less
  * or frame or pixels is NULL. */
-void ravik_lcd_draw(uint8_t *frame, int x, int y, const uint8_t *pixels, int width, int height,
-                    const uint8_t *mask);
+void ravik_lcd_draw(uint8_t* frame, int x, int y, const uint8_t* pixels, int width, int height,
+                    const uint8_t* mask);
 
 /* The colour of frame pixel (x, y) as 0x0RGB (red in bits 8-11, green 4-7, blue 0-3); 0 for a
  * pixel outside the frame or a NULL frame. */
-uint16_t ravik_lcd_get_pixel(const uint8_t *frame, int x, int y);
+uint16_t ravik_lcd_get_pixel(const uint8_t* frame, int x, int y);
 
 /* Sets frame pixel (x, y) to the colour 0x0RGB (the top four bits of rgb are ignored), touching
  * only its three nibbles. A pixel outside the frame, or a NULL frame, is left alone. */
-void ravik_lcd_set_pixel(uint8_t *frame, int x, int y, uint16_t rgb);
+void ravik_lcd_set_pixel(uint8_t* frame, int x, int y, uint16_t rgb);
 
 #ifdef __cplusplus
 }

@@ -1,7 +1,7 @@
 /* Ravik LCD firmware runtime: see ravik_lcd.h for the packing and what each function does. */
 #include "ravik_lcd.h"
 
-#include <string.h>
+#include <string.h> /* NULL, size_t */
 
 /* Sizes for an 8-bit processor: positions in a frame row fit 16 bits, and every product of a
  * picture's sides is taken in 32, so nothing overflows a 16-bit int. A picture may hold up to 2^32

@@ -15,9 +15,9 @@
  * leftmost pixel in the top bit of a byte; 1 = drawn, 0 = left as it is.
  *
  * Plain C99 for any processor: no allocation, no floating point, no recursion, and nothing but
- * <stdint.h> and <string.h>. Index arithmetic holds with a 16-bit int. The functions read and
- * write only the bytes named here, so a frame buffer of exactly RAVIK_LCD_FRAME_SIZE bytes is
- * enough; the picture and mask must not overlap the frame.
+ * <stdint.h> and <string.h>. Index arithmetic holds with a 16-bit int; a picture may be up to
+ * 2^32 nibbles long. The functions read and write only the bytes named here, so a frame buffer of
+ * exactly RAVIK_LCD_FRAME_SIZE bytes is enough; the picture and mask must not overlap the frame.
  */
 #ifndef RAVIK_LCD_H
 #define RAVIK_LCD_H

@@ -1,9 +1,11 @@
 #pragma once
 
-// The LCD's one data format: a 98 × 67 frame of 12-bit colour (4 bits each of red, green and blue),
-// packed as a continuous nibble stream R G B, pixel after pixel, high nibble first. Two
-// horizontally neighbouring pixels share three bytes: R G of the even pixel, B of the even and R of
-// the odd pixel, G B of the odd pixel. Rows follow each other with no padding or header.
+// The LCD's frame: the packed picture (see packed_picture.h) at the panel's 98 × 67 pixels. With an
+// even width, two horizontally neighbouring pixels share three bytes: R G of the even pixel, B of
+// the even and R of the odd pixel, G B of the odd pixel. Rows follow each other with no padding or
+// header.
+
+#include "codec/packed_picture.h"
 
 #include <array>
 #include <cstddef>
@@ -21,23 +23,6 @@ inline constexpr int kBufferSize = kFrameSize + 1;           // the buffer keeps
 
 static_assert(kFrameWidth % 2 == 0, "rows must hold whole pixel pairs");
 static_assert(kRowStride == 147 && kFrameSize == 9849);
-
-// A colour as 0x00BBGGRR: red in the low byte, green in the second, blue in the third.
-using ColorValue = std::uint32_t;
-
-constexpr ColorValue RGB(int red, int green, int blue) {
-    return static_cast<ColorValue>(red & 0xFF) | static_cast<ColorValue>(green & 0xFF) << 8 |
-           static_cast<ColorValue>(blue & 0xFF) << 16;
-}
-constexpr int redOf(ColorValue c) {
-    return static_cast<int>(c & 0xFF);
-}
-constexpr int greenOf(ColorValue c) {
-    return static_cast<int>(c >> 8 & 0xFF);
-}
-constexpr int blueOf(ColorValue c) {
-    return static_cast<int>(c >> 16 & 0xFF);
-}
 
 // The first of the two bytes that hold parts of pixel (x, y): floor(1.5 x) + 147 y.
 constexpr int pixelIndex(int x, int y) {

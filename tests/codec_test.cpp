@@ -1,6 +1,7 @@
 // The frame layout, packing and decoding, checked against hand-computed bytes.
 
 #include "codec/frame_buffer.h"
+#include "codec/packed_picture.h"
 
 #include <QTest>
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <random>
 #include <set>
 #include <stdexcept>
+#include <vector>
 
 using namespace ravik;
 
@@ -38,10 +40,29 @@ FrameBuffer packed(const Pixels& pixels) {
 }
 
 using ByteMap = std::map<int, int>;
+using Colors = std::vector<ColorValue>;
+
+// Bytes written as hex digits, two to a byte, spaces ignored: the nibble stream as read aloud.
+std::vector<std::uint8_t> hexBytes(const char* digits) {
+    const QByteArray hex = QByteArray(digits).replace(' ', "");
+    const QByteArray raw = QByteArray::fromHex(hex);
+    return {raw.begin(), raw.end()};
+}
+
+// Colours given as 12-bit 0xRGB values, each nibble widened with a low nibble that packing drops.
+Colors twelveBit(std::initializer_list<int> values) {
+    Colors colors;
+    for (const int v : values) {
+        colors.push_back(
+            RGB((v >> 8 & 0xF) << 4 | 0x9, (v >> 4 & 0xF) << 4 | 0x6, (v & 0xF) << 4 | 0xF));
+    }
+    return colors;
+}
 
 } // namespace
 
 Q_DECLARE_METATYPE(ByteMap)
+Q_DECLARE_METATYPE(Colors)
 
 class CodecTest : public QObject {
     Q_OBJECT
@@ -178,6 +199,116 @@ private slots:
         decodePixels(packed(filled(RGB(255, 255, 255))), decoded);
         QVERIFY(std::all_of(decoded.begin(), decoded.end(),
                             [](ColorValue c) { return c == RGB(240, 240, 240); }));
+    }
+
+    // Small pictures packed by hand: the nibbles R G B of each pixel in reading order, two to a
+    // byte, a last lone nibble followed by 0.
+    void packedPictures_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<Colors>("pixels");
+        QTest::addColumn<std::vector<std::uint8_t>>("expected");
+        QTest::newRow("1 × 1: one lone nibble padded")
+            << 1 << 1 << twelveBit({0xABC}) << hexBytes("AB C0");
+        QTest::newRow("3 × 1: odd count ends in a half byte")
+            << 3 << 1 << twelveBit({0x135, 0x79B, 0xDF1}) << hexBytes("13 57 9B DF 10");
+        QTest::newRow("1 × 3: a column packs as the same stream")
+            << 1 << 3 << twelveBit({0x135, 0x79B, 0xDF1}) << hexBytes("13 57 9B DF 10");
+        QTest::newRow("2 × 2: two whole pairs")
+            << 2 << 2 << twelveBit({0x123, 0x456, 0x789, 0xABC}) << hexBytes("12 34 56 78 9A BC");
+        QTest::newRow("3 × 3: rows continue mid-byte")
+            << 3 << 3 << twelveBit({0x00F, 0x10F, 0x20F, 0x30F, 0x40F, 0x50F, 0x60F, 0x70F, 0x80F})
+            << hexBytes("00 F1 0F 20 F3 0F 40 F5 0F 60 F7 0F 80 F0");
+        QTest::newRow("5 × 1: white and black alternate")
+            << 5 << 1 << twelveBit({0xFFF, 0x000, 0xFFF, 0x000, 0xFFF})
+            << hexBytes("FF F0 00 FF F0 00 FF F0");
+    }
+    void packedPictures() {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(Colors, pixels);
+        QFETCH(std::vector<std::uint8_t>, expected);
+        QCOMPARE(packedSize(width, height), expected.size());
+        const std::vector<std::uint8_t> bytes = packPixels(pixels, width, height);
+        QCOMPARE(bytes, expected);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const ColorValue given = pixels[static_cast<std::size_t>(y * width + x)];
+                QCOMPARE(decodePixel(bytes, width, x, y), given & 0xF0F0F0);
+            }
+        }
+        Colors decoded = decodePixels(bytes, width, height);
+        for (ColorValue& c : decoded) {
+            c |= RGB(0x9, 0x6, 0xF); // the low nibbles packing dropped
+        }
+        QCOMPARE(decoded, pixels);
+    }
+
+    void packedSizes_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("size");
+        QTest::newRow("1 × 1") << 1 << 1 << 2;
+        QTest::newRow("3 × 1") << 3 << 1 << 5;
+        QTest::newRow("16 × 16") << 16 << 16 << 384;
+        QTest::newRow("7 × 9") << 7 << 9 << 95; // 189 nibbles
+        QTest::newRow("98 × 67: the frame") << 98 << 67 << 9849;
+        QTest::newRow("1024 × 1024") << 1024 << 1024 << 1572864;
+        QTest::newRow("1023 × 1023") << 1023 << 1023 << 1569794; // 3139587 nibbles
+    }
+    void packedSizes() {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, size);
+        QCOMPARE(packedSize(width, height), static_cast<std::size_t>(size));
+    }
+
+    // Packing into a longer buffer writes its own bytes only, every one of them.
+    void packIntoLeavesTheRestAlone() {
+        std::vector<std::uint8_t> out(8, 0x55);
+        packPixels(twelveBit({0xABC}), 1, 1, out);
+        QCOMPARE(out, hexBytes("AB C0 55 55 55 55 55 55"));
+    }
+
+    void packedPictureFaults() {
+        const Colors three = twelveBit({0x111, 0x222, 0x333});
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, packPixels(three, 2, 2));
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, packPixels(three, 0, 3));
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, packedSize(-1, 3));
+        std::vector<std::uint8_t> short4(4);
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, packPixels(three, 3, 1, short4));
+        const std::vector<std::uint8_t> bytes = packPixels(three, 3, 1);
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, decodePixel(bytes, 3, 3, 0));
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, decodePixel(bytes, 3, -1, 0));
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, decodePixel(bytes, 3, 0, 1));
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, decodePixel(bytes, 1, 0, 3));
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, decodePixels(bytes, 2, 2));
+    }
+
+    // The 98 × 67 picture is the frame: row y all one colour (r, g, b) is 49 times the bytes
+    // rg br gb, rows one after another.
+    void fullSizePictureIsTheFrame() {
+        const auto rowColor = [](int y) {
+            return RGB((y * 37) & 0xFF, (y * 11 + 0x40) & 0xFF, (255 - y * 3) & 0xFF);
+        };
+        Colors pixels;
+        std::vector<std::uint8_t> expected;
+        for (int y = 0; y < 67; ++y) {
+            const ColorValue c = rowColor(y);
+            const int r = redOf(c) >> 4, g = greenOf(c) >> 4, b = blueOf(c) >> 4;
+            for (int pair = 0; pair < 49; ++pair) {
+                expected.push_back(static_cast<std::uint8_t>(r << 4 | g));
+                expected.push_back(static_cast<std::uint8_t>(b << 4 | r));
+                expected.push_back(static_cast<std::uint8_t>(g << 4 | b));
+            }
+            pixels.insert(pixels.end(), 98, c);
+        }
+        QCOMPARE(packPixels(pixels, 98, 67), expected);
+        FrameBuffer frame;
+        frame[kFrameSize] = 0x5A; // the spare byte is the frame's own
+        packPixels(std::span<const ColorValue, kPixelCount>(pixels.data(), kPixelCount), frame);
+        QVERIFY(std::equal(frame.frame().begin(), frame.frame().end(), expected.begin()));
+        QCOMPARE(frame[kFrameSize], std::uint8_t{0x5A});
     }
 
     void redGradientDecodesAsSixteenBands() {

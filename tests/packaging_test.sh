@@ -73,6 +73,12 @@ root="$work/root"
 DESTDIR="$root" cmake --install "$build" >"$work/install.log" 2>&1 ||
     fail "cmake --install: $(cat "$work/install.log")"
 installed=$(find "$root" -path '*/bin/ravik-lcd' -type f)
+# The firmware runtime, as firmware developers copy it into their builds.
+for file in ravik_lcd.h ravik_lcd.c; do
+    runtime_file=$(find "$root" -path "*/share/ravik-lcd/runtime/$file" -type f)
+    cmp -s "$source/runtime/$file" "${runtime_file:-/nonexistent}" ||
+        fail "the runtime's $file is not installed as it is in runtime/"
+done
 if [ -x "$installed" ]; then
     [ -n "$(find "$root" -name 'libravik-lcd-window.so')" ] || fail "no window module installed"
     cp "$source/samples/test-card.png" "$work/card.png"

@@ -1,0 +1,417 @@
+// The firmware runtime (compiled as C99 with the sanitizers) against the codec: drawing the codec's
+// packed picture into the codec's frame must give exactly the codec's packing of the two pictures
+// composed at that position. Also hand-computed bytes for drawing, masks and single pixels, and the
+// runtime's text as the program carries it against the files.
+
+#include "codec/frame_buffer.h"
+#include "runtime/ravik_lcd.h"
+#include "runtime/runtime_text.h"
+
+#include <QTest>
+#include <climits>
+#include <cstdint>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace ravik;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::vector<ColorValue> seededNoise(int width, int height, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<ColorValue> pixels(static_cast<std::size_t>(width) *
+                                   static_cast<std::size_t>(height));
+    for (ColorValue& pixel : pixels) {
+        pixel = random() & 0xFFFFFF;
+    }
+    return pixels;
+}
+
+// Which pixels of a test picture its mask draws: runs of many lengths, with gaps of a few pixels
+// and of more than a byte, so that runs start and end on both halves of a byte.
+bool maskedIn(int x, int y) {
+    return (x / 9 + y) % 3 != 0 && (x + 2 * y) % 5 != 1;
+}
+
+// The mask as firmware takes it: rows padded to whole bytes, the leftmost pixel in the top bit.
+Bytes maskBytes(int width, int height) {
+    const int stride = (width + 7) / 8;
+    Bytes mask(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (maskedIn(x, y)) {
+                mask[static_cast<std::size_t>(y * stride + x / 8)] |= 0x80 >> x % 8;
+            }
+        }
+    }
+    return mask;
+}
+
+// Where the two bytes first differ, for a failure message that points at the pixel.
+QByteArray firstDifference(const Bytes& actual, const Bytes& expected) {
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (actual[i] != expected[i]) {
+            return QByteArray("byte ") + QByteArray::number(qulonglong(i)) + " (row " +
+                   QByteArray::number(qulonglong(i / kRowStride)) + "): got 0x" +
+                   QByteArray::number(actual[i], 16) + ", want 0x" +
+                   QByteArray::number(expected[i], 16);
+        }
+    }
+    return {};
+}
+
+Bytes bytesOf(std::initializer_list<int> values) {
+    Bytes bytes;
+    for (int value : values) {
+        bytes.push_back(static_cast<std::uint8_t>(value));
+    }
+    return bytes;
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// The nibbles of a decoded colour as 0x0RGB.
+std::uint16_t nibblesOf(ColorValue color) {
+    return static_cast<std::uint16_t>((redOf(color) >> 4) << 8 | (greenOf(color) >> 4) << 4 |
+                                      blueOf(color) >> 4);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Bytes)
+
+class RuntimeTest : public QObject {
+    Q_OBJECT
+private slots:
+    void sizesAgreeWithTheCodec() {
+        QCOMPARE(RAVIK_LCD_WIDTH, kFrameWidth);
+        QCOMPARE(RAVIK_LCD_HEIGHT, kFrameHeight);
+        QCOMPARE(RAVIK_LCD_ROW_SIZE, kRowStride);
+        QCOMPARE(RAVIK_LCD_FRAME_SIZE, kFrameSize);
+        for (const auto& [width, height] : {std::pair{1, 1},
+                                            {3, 1},
+                                            {1, 3},
+                                            {7, 5},
+                                            {16, 16},
+                                            {98, 67},
+                                            {1023, 1},
+                                            {1024, 1024}}) {
+            QCOMPARE(RAVIK_LCD_PACKED_SIZE(width, height), packedSize(width, height));
+        }
+        QCOMPARE(RAVIK_LCD_MASK_SIZE(1, 1), 1UL);
+        QCOMPARE(RAVIK_LCD_MASK_SIZE(8, 3), 3UL);
+        QCOMPARE(RAVIK_LCD_MASK_SIZE(9, 2), 4UL);
+        QCOMPARE(RAVIK_LCD_MASK_SIZE(1024, 1024), 131072UL);
+    }
+
+    // The proof: the runtime and the codec, two independent paths to the same bytes.
+    void drawMatchesTheCodec_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<bool>("masked");
+        struct Case {
+            const char* name;
+            int width, height, x, y;
+        };
+        const Case cases[] = {
+            {"1 x 1 at the origin", 1, 1, 0, 0},
+            {"1 x 1 at an odd x", 1, 1, 1, 0},
+            {"1 x 1 in the last pixel", 1, 1, 97, 66},
+            {"3 x 1 at an odd x", 3, 1, 5, 2},
+            {"5 x 3 at an even x, rows starting on both halves", 5, 3, 10, 4},
+            {"5 x 3 at an odd x", 5, 3, 11, 4},
+            {"7 x 5 at an odd x and y", 7, 5, 33, 21},
+            {"16 x 16 at an even x", 16, 16, 40, 20},
+            {"17 x 9 at an odd x", 17, 9, 41, 20},
+            {"1 x 67 column at an odd x", 1, 67, 49, 0},
+            {"98 x 1 row", 98, 1, 0, 30},
+            {"whole frame at the origin", 98, 67, 0, 0},
+            {"whole frame one pixel right", 98, 67, 1, 0},
+            {"whole frame one pixel up and left", 98, 67, -1, -1},
+            {"clipped at the left by an odd count", 9, 6, -3, 10},
+            {"clipped at the left by an even count", 9, 6, -4, 10},
+            {"clipped at the top", 9, 6, 20, -5},
+            {"clipped at the right from an odd x", 9, 6, 93, 10},
+            {"clipped at the right from an even x", 10, 6, 92, 10},
+            {"clipped at the bottom", 9, 6, 20, 64},
+            {"clipped at the top-left corner", 13, 11, -5, -7},
+            {"clipped at the bottom-right corner", 13, 11, 91, 60},
+            {"larger than the frame on every side", 120, 80, -11, -7},
+            {"larger than the frame from an odd corner", 101, 71, -1, -3},
+            {"wholly left", 9, 6, -9, 10},
+            {"wholly right", 9, 6, 98, 10},
+            {"wholly above", 9, 6, 10, -6},
+            {"wholly below", 9, 6, 10, 67},
+            {"1024 x 1024 seen through its far corner", 1024, 1024, -1000, -990},
+            {"1023 x 700 seen through its middle", 1023, 700, -501, -333},
+        };
+        for (const Case& c : cases) {
+            for (bool masked : {false, true}) {
+                const QByteArray name = QByteArray(c.name) + (masked ? ", masked" : "");
+                QTest::newRow(name.constData()) << c.width << c.height << c.x << c.y << masked;
+            }
+        }
+    }
+    void drawMatchesTheCodec() {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(bool, masked);
+        const std::vector<ColorValue> background = seededNoise(kFrameWidth, kFrameHeight, 1);
+        const std::vector<ColorValue> picture = seededNoise(width, height, 2);
+
+        // The codec's path: compose the colours, then pack the frame.
+        std::vector<ColorValue> composed = background;
+        for (int row = 0; row < height; ++row) {
+            for (int column = 0; column < width; ++column) {
+                const int fx = x + column;
+                const int fy = y + row;
+                if (fx >= 0 && fx < kFrameWidth && fy >= 0 && fy < kFrameHeight &&
+                    (!masked || maskedIn(column, row))) {
+                    composed[static_cast<std::size_t>(fy * kFrameWidth + fx)] =
+                        picture[static_cast<std::size_t>(row) * static_cast<std::size_t>(width) +
+                                static_cast<std::size_t>(column)];
+                }
+            }
+        }
+        const Bytes expected = packPixels(composed, kFrameWidth, kFrameHeight);
+
+        // The runtime's path: pack each, then draw. Every buffer is exactly its size, so that
+        // AddressSanitizer sees any byte read or written past it.
+        Bytes frame = packPixels(background, kFrameWidth, kFrameHeight);
+        QCOMPARE(frame.size(), std::size_t{RAVIK_LCD_FRAME_SIZE});
+        const Bytes pixels = packPixels(picture, width, height);
+        const Bytes mask = maskBytes(width, height);
+        ravik_lcd_draw(frame.data(), x, y, pixels.data(), width, height,
+                       masked ? mask.data() : nullptr);
+
+        QVERIFY2(frame == expected, firstDifference(frame, expected).constData());
+    }
+
+    // Bytes worked out by hand from the packing, over a frame of 0x55 so that every nibble left
+    // alone shows.
+    void drawHandComputed_data() {
+        QTest::addColumn<Bytes>("pixels");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<Bytes>("mask");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<Bytes>("expected");
+        QTest::newRow("1 x 1 at the origin") << bytesOf({0xAB, 0xC0}) << 1 << 1 << 0 << 0 << Bytes()
+                                             << 0 << bytesOf({0xAB, 0xC5, 0x55});
+        QTest::newRow("1 x 1 at x 1") << bytesOf({0xAB, 0xC0}) << 1 << 1 << 1 << 0 << Bytes() << 0
+                                      << bytesOf({0x55, 0x5A, 0xBC});
+        QTest::newRow("2 x 1 at x 1, across a pixel pair")
+            << bytesOf({0x12, 0x34, 0x56}) << 2 << 1 << 1 << 0 << Bytes() << 0
+            << bytesOf({0x55, 0x51, 0x23, 0x45, 0x65, 0x55});
+        // 3 x 2: the second row starts in the low nibble of the fifth byte.
+        QTest::newRow("3 x 2, first row at row 1")
+            << bytesOf({0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0, 0x12}) << 3 << 2 << 0 << 1
+            << Bytes() << 147 << bytesOf({0x12, 0x34, 0x56, 0x78, 0x95, 0x55});
+        QTest::newRow("3 x 2, second row at row 2")
+            << bytesOf({0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0, 0x12}) << 3 << 2 << 0 << 1
+            << Bytes() << 294 << bytesOf({0xAB, 0xCD, 0xEF, 0x01, 0x25, 0x55});
+        QTest::newRow("3 x 1 masked 101")
+            << bytesOf({0x12, 0x34, 0x56, 0x78, 0x90}) << 3 << 1 << 0 << 0 << bytesOf({0xA0}) << 0
+            << bytesOf({0x12, 0x35, 0x55, 0x78, 0x95, 0x55});
+        QTest::newRow("3 x 1 masked 010 at x 1")
+            << bytesOf({0x12, 0x34, 0x56, 0x78, 0x90}) << 3 << 1 << 1 << 0 << bytesOf({0x40}) << 0
+            << bytesOf({0x55, 0x55, 0x55, 0x45, 0x65, 0x55});
+        // 9 x 2, pixel i of the stream is (i, i, i) mod 16; the mask's rows are two bytes each:
+        // row 0 draws only its last pixel (8), row 1 only its first (stream pixel 9).
+        const Bytes ninePixels = bytesOf({0x00, 0x01, 0x11, 0x22, 0x23, 0x33, 0x44, 0x45, 0x55,
+                                          0x66, 0x67, 0x77, 0x88, 0x89, 0x99, 0xAA, 0xAB, 0xBB,
+                                          0xCC, 0xCD, 0xDD, 0xEE, 0xEF, 0xFF, 0x00, 0x01, 0x11});
+        QTest::newRow("9 x 2 mask rows padded, row 0")
+            << ninePixels << 9 << 2 << 0 << 0 << bytesOf({0x00, 0x80, 0x80, 0x00}) << 0
+            << bytesOf({0x55, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55,
+                        0x88, 0x85, 0x55});
+        QTest::newRow("9 x 2 mask rows padded, row 1")
+            << ninePixels << 9 << 2 << 0 << 0 << bytesOf({0x00, 0x80, 0x80, 0x00}) << 147
+            << bytesOf({0x99, 0x95, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55,
+                        0x55, 0x55});
+    }
+    void drawHandComputed() {
+        QFETCH(Bytes, pixels);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(Bytes, mask);
+        QFETCH(int, at);
+        QFETCH(Bytes, expected);
+        Bytes frame(RAVIK_LCD_FRAME_SIZE, 0x55);
+        ravik_lcd_draw(frame.data(), x, y, pixels.data(), width, height,
+                       mask.empty() ? nullptr : mask.data());
+        const Bytes got(frame.begin() + at,
+                        frame.begin() + at + static_cast<long>(expected.size()));
+        QCOMPARE(got, expected);
+    }
+
+    // Calls that must leave the frame as it is: nothing to draw, or nothing of it inside, however
+    // far away (no sum of a position and a side may overflow).
+    void drawNothing_data() {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("noPixels");
+        QTest::newRow("width 0") << 0 << 0 << 0 << 4 << false;
+        QTest::newRow("height 0") << 0 << 0 << 4 << 0 << false;
+        QTest::newRow("negative width") << 0 << 0 << -4 << 4 << false;
+        QTest::newRow("negative height") << 0 << 0 << 4 << INT_MIN << false;
+        QTest::newRow("no pixels") << 0 << 0 << 4 << 4 << true;
+        QTest::newRow("at INT_MIN, as wide as INT_MAX") << INT_MIN << 0 << INT_MAX << 4 << false;
+        QTest::newRow("at INT_MAX, as wide as INT_MAX") << INT_MAX << 0 << INT_MAX << 4 << false;
+        QTest::newRow("at INT_MIN, as tall as INT_MAX") << 0 << INT_MIN << 4 << INT_MAX << false;
+        QTest::newRow("at INT_MAX, as tall as INT_MAX") << 0 << INT_MAX << 4 << INT_MAX << false;
+        QTest::newRow("ending just left of the frame") << -32000 << 0 << 32000 << 4 << false;
+    }
+    void drawNothing() {
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(bool, noPixels);
+        const Bytes before =
+            packPixels(seededNoise(kFrameWidth, kFrameHeight, 3), kFrameWidth, kFrameHeight);
+        Bytes frame = before;
+        const Bytes pixels(8, 0xAA); // never read: none of these calls has a pixel inside
+        ravik_lcd_draw(frame.data(), x, y, noPixels ? nullptr : pixels.data(), width, height,
+                       nullptr);
+        QVERIFY(frame == before);
+        ravik_lcd_draw(nullptr, 0, 0, pixels.data(), 1, 1, nullptr); // no frame: no crash
+    }
+
+    void getPixelHandComputed_data() {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<Bytes>("bytes");
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<int>("rgb");
+        QTest::newRow("even pixel of a pair")
+            << 0 << bytesOf({0x13, 0x57, 0x9B}) << 0 << 0 << 0x135;
+        QTest::newRow("odd pixel of a pair") << 0 << bytesOf({0x13, 0x57, 0x9B}) << 1 << 0 << 0x79B;
+        QTest::newRow("first pixel of row 1") << 147 << bytesOf({0xDE, 0xF0}) << 0 << 1 << 0xDEF;
+        QTest::newRow("last pixel") << 9847 << bytesOf({0x5A, 0xBC}) << 97 << 66 << 0xABC;
+        QTest::newRow("left of the frame") << 0 << bytesOf({0xFF, 0xFF}) << -1 << 0 << 0;
+        QTest::newRow("right of the frame") << 145 << bytesOf({0xFF, 0xFF}) << 98 << 0 << 0;
+        QTest::newRow("above the frame") << 0 << bytesOf({0xFF, 0xFF}) << 0 << -1 << 0;
+        QTest::newRow("below the frame") << 9847 << bytesOf({0xFF, 0xFF}) << 97 << 67 << 0;
+    }
+    void getPixelHandComputed() {
+        QFETCH(int, offset);
+        QFETCH(Bytes, bytes);
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(int, rgb);
+        Bytes frame(RAVIK_LCD_FRAME_SIZE, 0);
+        std::copy(bytes.begin(), bytes.end(), frame.begin() + offset);
+        QCOMPARE(int{ravik_lcd_get_pixel(frame.data(), x, y)}, rgb);
+    }
+
+    void getPixelMatchesTheCodec() {
+        const Bytes frame =
+            packPixels(seededNoise(kFrameWidth, kFrameHeight, 4), kFrameWidth, kFrameHeight);
+        for (int y = 0; y < kFrameHeight; ++y) {
+            for (int x = 0; x < kFrameWidth; ++x) {
+                QCOMPARE(ravik_lcd_get_pixel(frame.data(), x, y),
+                         nibblesOf(decodePixel(frame, kFrameWidth, x, y)));
+            }
+        }
+        QCOMPARE(int{ravik_lcd_get_pixel(nullptr, 0, 0)}, 0);
+    }
+
+    void setPixelHandComputed_data() {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<int>("rgb");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<Bytes>("expected");
+        QTest::newRow("even pixel of a pair")
+            << 0 << 0 << 0xABC << 0 << bytesOf({0xAB, 0xC5, 0x55});
+        QTest::newRow("odd pixel of a pair") << 1 << 0 << 0xABC << 0 << bytesOf({0x55, 0x5A, 0xBC});
+        QTest::newRow("top bits ignored") << 1 << 0 << 0xFABC << 0 << bytesOf({0x55, 0x5A, 0xBC});
+        QTest::newRow("last pixel") << 97 << 66 << 0x123 << 9846 << bytesOf({0x55, 0x51, 0x23});
+    }
+    void setPixelHandComputed() {
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(int, rgb);
+        QFETCH(int, offset);
+        QFETCH(Bytes, expected);
+        Bytes frame(RAVIK_LCD_FRAME_SIZE, 0x55);
+        ravik_lcd_set_pixel(frame.data(), x, y, static_cast<std::uint16_t>(rgb));
+        const Bytes got(frame.begin() + offset,
+                        frame.begin() + offset + static_cast<long>(expected.size()));
+        QCOMPARE(got, expected);
+    }
+
+    // Setting every pixel of a noisy frame to another picture's colours, one by one, gives that
+    // picture's packing, with nothing of the first left.
+    void setPixelMatchesTheCodec() {
+        const std::vector<ColorValue> picture = seededNoise(kFrameWidth, kFrameHeight, 5);
+        Bytes frame =
+            packPixels(seededNoise(kFrameWidth, kFrameHeight, 6), kFrameWidth, kFrameHeight);
+        for (int y = 0; y < kFrameHeight; ++y) {
+            for (int x = 0; x < kFrameWidth; ++x) {
+                const ColorValue color = picture[static_cast<std::size_t>(y * kFrameWidth + x)];
+                ravik_lcd_set_pixel(frame.data(), x, y,
+                                    static_cast<std::uint16_t>((redOf(color) >> 4) << 8 |
+                                                               (greenOf(color) >> 4) << 4 |
+                                                               blueOf(color) >> 4));
+            }
+        }
+        QVERIFY(frame == packPixels(picture, kFrameWidth, kFrameHeight));
+    }
+
+    void setPixelOutsideChangesNothing() {
+        const Bytes before =
+            packPixels(seededNoise(kFrameWidth, kFrameHeight, 7), kFrameWidth, kFrameHeight);
+        Bytes frame = before;
+        for (const auto& [x, y] : {std::pair{-1, 0},
+                                   {98, 0},
+                                   {0, -1},
+                                   {0, 67},
+                                   {98, 66},
+                                   {INT_MIN, INT_MIN},
+                                   {INT_MAX, INT_MAX}}) {
+            ravik_lcd_set_pixel(frame.data(), x, y, 0xFFF);
+        }
+        QVERIFY(frame == before);
+        ravik_lcd_set_pixel(nullptr, 0, 0, 0xFFF); // no frame: no crash
+    }
+
+    // What the program writes out is byte for byte what is installed.
+    void embeddedTextsAreTheFiles() {
+        const auto files = runtimeFiles();
+        QCOMPARE(files.size(), std::size_t{2});
+        QCOMPARE(files[0].name, std::string_view("ravik_lcd.h"));
+        QCOMPARE(files[1].name, std::string_view("ravik_lcd.c"));
+        for (const RuntimeFile& file : files) {
+            const std::string onDisk = fileText(RAVIK_RUNTIME_DIR "/" + std::string(file.name));
+            QVERIFY2(!onDisk.empty(), file.name.data());
+            QVERIFY2(file.text == onDisk, file.name.data());
+        }
+        QCOMPARE(runtimeHeaderText(), files[0].text);
+        QCOMPARE(runtimeSourceText(), files[1].text);
+    }
+};
+
+QTEST_GUILESS_MAIN(RuntimeTest)
+#include "runtime_test.moc"

@@ -110,6 +110,10 @@ DecodedPicture readBitmap(const IconImage& image, const ReadRequest& request) {
     if (!decoded.ok()) {
         return decoded;
     }
+    // Every bitmap image ends in its mask, used or not: without it the image is cut short.
+    if (!bytes.has(mask, maskStride * std::size_t(height))) {
+        return faulty(Fault::incomplete);
+    }
     Picture& picture = decoded.picture;
     // A 32-bit image with any alpha byte set carries its transparency as straight alpha.
     bool anyAlpha = false;
@@ -131,9 +135,6 @@ DecodedPicture readBitmap(const IconImage& image, const ReadRequest& request) {
             }
         }
         return decoded;
-    }
-    if (!bytes.has(mask, maskStride * std::size_t(height))) {
-        return faulty(Fault::incomplete);
     }
     // Mask bit 1: transparent. Rows bottom-up, the leftmost pixel in the top bit.
     for (std::int64_t y = 0; y < height; ++y) {
@@ -179,7 +180,12 @@ public:
         IconImage best;
         std::int64_t bestScore = -1;
         for (std::size_t i = 0; i < count; ++i) {
-            const IconImage image = describe(bytes, kDirectoryBytes + kEntryBytes * i);
+            const std::size_t entry = kDirectoryBytes + kEntryBytes * i;
+            // Any image running past the end: the file was cut short.
+            if (!bytes.has(bytes.le32(entry + 12), bytes.le32(entry + 8))) {
+                return faulty(Fault::incomplete);
+            }
+            const IconImage image = describe(bytes, entry);
             const std::int64_t score = std::clamp<std::int64_t>(image.width, 0, 1 << 16) *
                                            std::clamp<std::int64_t>(image.height, 0, 1 << 16) * 64 +
                                        std::clamp(image.depth, 0, 63);
@@ -189,8 +195,7 @@ public:
             }
         }
         if (best.bytes.isEmpty()) {
-            return faulty(bytes.le32(kDirectoryBytes + 12) >= bytes.size() ? Fault::incomplete
-                                                                           : Fault::corrupt);
+            return faulty(Fault::corrupt);
         }
         if (best.png) {
             return pngReader().read(best.bytes, request);

@@ -1,6 +1,6 @@
-// The picture loader's Qt side: formats the pictures library leaves to Qt's readers (icons, XPM
-// and the rest) read through the same corner path as our own, giving what Qt's whole decode
-// gives; icons blend their straight alpha and show their largest size.
+// The picture loader's Qt side: formats the pictures library leaves to Qt's readers (XPM and the
+// rest) read through the same corner path as our own, giving what Qt's whole decode gives; and
+// icons, which the window loads through it, blend their straight alpha.
 
 #include "platform/picture_conversion.h"
 #include "platform/picture_loader.h"
@@ -120,18 +120,6 @@ private slots:
         const ColorValue expected = RGB(shown.red(), shown.green(), shown.blue());
         QCOMPARE(conversion.shown[0], expected);
         QCOMPARE(conversion.shown[kFrameWidth + 1], expected);
-    }
-
-    // Three sizes in one icon, each a colour of its own: the largest is the one shown.
-    void iconShowsItsLargestSize() {
-        const QString file = path(u"sizes.ico"_s);
-        QVERIFY(run(u"/usr/bin/convert"_s,
-                    {u"-size"_s, u"16x16"_s, u"xc:#FF0000"_s, u"-size"_s, u"48x48"_s,
-                     u"xc:#00FF00"_s, u"-size"_s, u"32x32"_s, u"xc:#0000FF"_s, file}));
-        const LoadedPicture loaded = decodePicture(readAll(file), kCorner, "ico");
-        QVERIFY2(loaded.ok(), qPrintable(loaded.failure));
-        QCOMPARE(loaded.picture.size(), QSize(48, 48));
-        QCOMPARE(loaded.picture.pixelColor(47, 47), QColor(0, 255, 0));
     }
 };
 

@@ -465,6 +465,41 @@ Pixels given(int width, const QList<Colour>& colours) {
     return out;
 }
 
+// A 3 × 2 icon built byte by byte: one bitmap image at `depth` (24 or 32, every alpha byte 0)
+// whose colours are `colours` (top row first) and whose mask makes (1, 0) and (2, 1)
+// transparent. Rows are stored bottom-up, colour rows padded to four bytes, then the mask's.
+QByteArray handMadeIcon(int depth, const QList<Colour>& colours) {
+    const auto le = [](QByteArray& out, quint32 value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            out.append(char(value >> (8 * i)));
+        }
+    };
+    QByteArray image;
+    for (const quint32 v : {40u, 3u, 4u}) { // header size, width, height of colour and mask rows
+        le(image, v, 4);
+    }
+    le(image, 1, 2);
+    le(image, quint32(depth), 2);
+    image.append(24, '\0'); // no compression, sizes and colour counts left 0
+    for (int y = 1; y >= 0; --y) {
+        QByteArray row;
+        for (int x = 0; x < 3; ++x) {
+            const Colour c = colours[y * 3 + x];
+            row.append(char(c >> 8)).append(char(c >> 16)).append(char(c >> 24));
+            if (depth == 32) {
+                row.append('\0');
+            }
+        }
+        image.append(row.leftJustified((row.size() + 3) / 4 * 4, '\0'));
+    }
+    image.append(QByteArray("\x20\0\0\0\x40\0\0\0", 8)); // mask rows, bottom-up
+    QByteArray icon("\0\0\1\0\1\0\3\2\0\0\1\0", 12);
+    le(icon, quint32(depth), 2);
+    le(icon, quint32(image.size()), 4);
+    le(icon, 22, 4);
+    return icon + image;
+}
+
 // A 4 × 1 GIF with no colour table anywhere, its pixels colour indices 0, 1, 2 and 255, and a
 // graphic control extension making `transparent` (0 to 255) transparent when given. The image
 // data are 9-bit LZW codes, least significant bit first: clear, the four indices, end.
@@ -1239,6 +1274,38 @@ if sys.argv[4] == 'after':
             given(4, {black, kClear, black, black}));
     }
     void gif() { check(); }
+
+    // Icons: the largest image, bitmaps at every depth ImageMagick writes (their mask opaque),
+    // 32-bit ones with straight alpha, PNG images (Pillow writes them), and masks by hand.
+    void ico_data() {
+        columns();
+        const QSize size(37, 23); // rows of every depth end in padding
+        for (const int colours : {2, 16, 200}) {
+            const Pixels opaque = master({.colours = colours, .size = size});
+            QTest::addRow("ImageMagick %d-colour palette", colours)
+                << magick(opaque, u"-type Palette"_s, u"ico"_s, false) << QByteArray("ico")
+                << opaque << qsizetype(-1);
+        }
+        const Pixels alpha = master({.alpha = true, .size = size});
+        row("ImageMagick 32-bit, partial alpha", magick(alpha, {}, u"ico"_s, true), "ico", alpha);
+        row("Pillow, a PNG inside", pillow(alpha, u"'RGBA'"_s, u"sizes=[(37, 23)]"_s, u"ico"_s), {},
+            alpha);
+        const QString sizes = fresh(u"ico"_s);
+        QVERIFY(run(u"/usr/bin/convert"_s,
+                    {u"-size"_s, u"16x16"_s, u"xc:#FF0000"_s, u"-size"_s, u"48x40"_s,
+                     u"xc:#00FF00"_s, u"-size"_s, u"32x32"_s, u"xc:#0000FF"_s, sizes}));
+        Pixels green(QSize(48, 40));
+        for (int i = 0; i < 48 * 40; ++i) {
+            green.set(i % 48, i / 48, colour(0, 255, 0));
+        }
+        row("three sizes, the largest shown", readAll(sizes), {}, green);
+        const QList<Colour> six = {colour(1, 2, 3), colour(40, 50, 60),  colour(200, 100, 0),
+                                   colour(9, 8, 7), colour(255, 0, 255), colour(70, 80, 90)};
+        const Pixels masked = given(3, {six[0], kClear, six[2], six[3], six[4], kClear});
+        row("24-bit with a mask", handMadeIcon(24, six), {}, masked);
+        row("32-bit without alpha, with a mask", handMadeIcon(32, six), {}, masked);
+    }
+    void ico() { check(); }
 
     // A GIF's frames come from the same reader as its first picture: the same pixels, and the
     // same sentence when cut short.

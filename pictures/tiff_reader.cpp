@@ -203,6 +203,43 @@ Fault parse(TIFF* tif, Format* f) {
     return Fault::none;
 }
 
+// Whether the first directory's colour map reaches past the end of the file. libtiff drops a
+// colour map it can't read and takes the picture as grey, so a palette file cut inside its map
+// would otherwise be shown in grey instead of being refused.
+bool colourMapCutShort(TIFF* tif, Bytes bytes) {
+    const bool big = TIFFIsBigTIFF(tif) != 0;
+    const bool be = TIFFIsBigEndian(tif) != 0;
+    const auto u16 = [&](std::uint64_t at) {
+        return be ? bytes.be16(at) : bytes.le16(at);
+    };
+    const auto u32 = [&](std::uint64_t at) {
+        return be ? bytes.be32(at) : bytes.le32(at);
+    };
+    const auto u64 = [&](std::uint64_t at) {
+        return be ? std::uint64_t{u32(at)} << 32 | u32(at + 4)
+                  : std::uint64_t{u32(at + 4)} << 32 | u32(at);
+    };
+    const std::uint64_t directory = TIFFCurrentDirOffset(tif);
+    const std::uint64_t count = big ? u64(directory) : u16(directory);
+    const std::uint64_t first = directory + (big ? 8 : 2);
+    const std::uint64_t entryBytes = big ? 20 : 12;
+    for (std::uint64_t i = 0; i < count && first + i * entryBytes < bytes.size(); ++i) {
+        const std::uint64_t entry = first + i * entryBytes;
+        if (u16(entry) != TIFFTAG_COLORMAP) {
+            continue;
+        }
+        // SHORT values, stored in the entry itself when they fit there.
+        const std::uint64_t values = big ? u64(entry + 4) : u32(entry + 4);
+        const std::uint64_t size = values * 2;
+        if (size <= (big ? 8u : 4u)) {
+            return false;
+        }
+        const std::uint64_t offset = big ? u64(entry + 12) : u32(entry + 8);
+        return offset > bytes.size() || size > bytes.size() - offset;
+    }
+    return false;
+}
+
 // A file cut off anywhere leaves some strip or tile reaching past its end.
 bool complete(TIFF* tif, toff_t size) {
     const uint32_t count = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
@@ -305,7 +342,7 @@ public:
         if (const Fault fault = parse(tif.get(), &f); fault != Fault::none) {
             return faulty(fault);
         }
-        if (!complete(tif.get(), toff_t(bytes.size()))) {
+        if (!complete(tif.get(), toff_t(bytes.size())) || colourMapCutShort(tif.get(), bytes)) {
             return faulty(Fault::incomplete);
         }
         const Size stored{int(f.width), int(f.height)};

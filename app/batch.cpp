@@ -48,8 +48,9 @@ BatchPlan planBatch(const BatchOptions& batch) {
         // Case is folded: on Windows and macOS "Logo" and "logo" are the same file.
         const std::string key = asciiLower(base);
         if (const auto earlier = inputByBase.find(key); earlier != inputByBase.end()) {
-            plan.error = fillIn("“%1”与“%2”的基本名相同（%3），输出文件会互相覆盖；没有写入任何文件",
-                                {displayPath(earlier->second), displayPath(input), base});
+            plan.error =
+                fillIn("“%1”与“%2”的基本名相同（%3），输出文件会互相覆盖；没有写入任何文件",
+                       {displayPath(earlier->second), displayPath(input), base});
             return plan;
         }
         inputByBase.emplace(key, input);
@@ -172,9 +173,9 @@ int convertBatch(const BatchOptions& batch) {
         }
     }
     if (failed > 0) {
-        printError(fillIn("共 %1 个输入，%2 个已转换，%3 个失败",
-                          {number(plan.items.size()), number(plan.items.size() - failed),
-                           number(failed)}));
+        printError(fillIn(
+            "共 %1 个输入，%2 个已转换，%3 个失败",
+            {number(plan.items.size()), number(plan.items.size() - failed), number(failed)}));
         return kExitFailure;
     }
     return 0;

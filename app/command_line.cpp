@@ -32,7 +32,8 @@ std::optional<ColorValue> parseBackground(std::string_view text) {
     unsigned rgb = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rgb, 16);
     if (text.size() != 6 || error != std::errc() || end != text.data() + text.size() ||
-        !std::ranges::all_of(text, [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
+        !std::ranges::all_of(text,
+                             [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
         return std::nullopt;
     }
     return RGB(int(rgb >> 16), int(rgb >> 8 & 0xFF), int(rgb & 0xFF));
@@ -263,8 +264,7 @@ std::string readConversionOptions(const ParsedArguments& parsed, const Option& b
         problem = readChoice(kFitNames, "缩放方式", parsed.value(fit), conversion.fit);
     }
     if (problem.empty() && parsed.isSet(dither)) {
-        problem =
-            readChoice(kDitherNames, "抖动方式", parsed.value(dither), conversion.dither);
+        problem = readChoice(kDitherNames, "抖动方式", parsed.value(dither), conversion.dither);
     }
     return problem;
 }
@@ -279,15 +279,27 @@ std::vector<std::filesystem::path> pathsOf(const std::vector<std::string>& argum
 
 ConvertArguments parseBatchArguments(const std::vector<std::string>& arguments) {
     // In the order a repeated option is reported.
-    enum { Help, OutDir, Name, Attribute, Background, Jobs, Fit, Dither, Bin, CText, Header,
-           Preview, AllFrames };
-    const std::vector<Option> options{{{"h", "help"}},     {{"out-dir"}, true},
-                                      {{"name"}, true},    {{"attribute"}, true},
-                                      {{"background"}, true}, {{"jobs"}, true},
-                                      {{"fit"}, true},     {{"dither"}, true},
-                                      {{"bin"}},           {{"c-text"}},
-                                      {{"header"}},        {{"preview"}},
-                                      {{"all-frames"}}};
+    enum {
+        Help,
+        OutDir,
+        Name,
+        Attribute,
+        Background,
+        Jobs,
+        Fit,
+        Dither,
+        Bin,
+        CText,
+        Header,
+        Preview,
+        AllFrames
+    };
+    const std::vector<Option> options{
+        {{"h", "help"}},       {{"out-dir"}, true},    {{"name"}, true},
+        {{"attribute"}, true}, {{"background"}, true}, {{"jobs"}, true},
+        {{"fit"}, true},       {{"dither"}, true},     {{"bin"}},
+        {{"c-text"}},          {{"header"}},           {{"preview"}},
+        {{"all-frames"}}};
     const ParsedArguments parsed(arguments, options, false);
     if (auto answer = earlyAnswer(parsed, options[Help])) {
         return *answer;
@@ -342,69 +354,69 @@ std::string versionText() {
 std::string helpText() {
     const std::string frame = number(kFrameWidth) + " × " + number(kFrameHeight);
     return fillIn(
-               "Ravik液晶显示器取模助手 %1：把图片（默认取左上角 %2 像素）转换成 12 位色液晶屏的 "
-               "%3 "
-               "字节帧数据。\n"
-               "\n"
-               "用法：\n"
-               "  ravik-lcd [图片或帧文件]\n"
-               "      打开主窗口；给出图片时立即打开它，如同在“打开文件”中选择。"
-               "也可以给出帧文件（.bin，或 .c、.h、.txt 中的 C 语言数组文本）。\n"
-               "\n"
-               "  ravik-lcd convert 图片 [--bin 文件] [--c-text 文件] [--header 文件.h] "
-               "[--preview 文件] [--background RRGGBB] [--all-frames]\n"
-               "                    [--fit 方式] [--dither 方式] [--preview-scale N]\n"
-               "      不打开窗口、不需要显示器，直接转换：\n"
-               "      --bin 文件          写入 %3 字节的二进制帧文件（无文件头）\n"
-               "      --c-text 文件       写入 C 语言数组文本，与“取模”放到剪贴板的文本相同\n"
-               "      --header 文件.h     写入可直接编译的 C 头文件：包含保护、<stdint.h>、"
-               "名称_WIDTH/_HEIGHT/_SIZE 宏和 static const uint8_t 数组\n"
-               "      --name 名称         头文件中的数组名，默认由图片文件名生成\n"
-               "      --attribute 文本    写在数组声明与“=”之间，例如 PROGMEM 或 "
-               "__attribute__((section(\".lcd\")))\n"
-               "      --preview 文件      写入 %2 的预览图，即液晶屏上的显示效果；"
-               "格式由扩展名决定（.png、.jpg、.bmp 等，不能写入的扩展名是用法错误）\n"
-               "      --background 颜色   图片小于 %2 或有透明部分时的底色，RRGGBB 或 "
-               "#RRGGBB，默认 %4\n"
-               "      --all-frames        转换动画（GIF、动画 WebP 等）的每一帧：--bin "
-               "依次写入各帧，"
-               "--header 写入 名称[名称_FRAMES][名称_SIZE] 和每帧时长 名称_DELAYS_MS"
-               "（与浏览器显示的相同：10 毫秒及以下按 100 毫秒）\n"
-               "      图片也可以是帧文件（.bin 或 C 语言数组文本），用来查看或换一种格式保存；"
-               "含多帧的帧文件如同 --all-frames 的输入。\n"
-               "      --fit 方式          图片放进 %2 的方式：original 原始尺寸（默认，取左上角，"
-               "不缩放）、contain 等比缩放（完整显示，居中，其余为底色）、cover 填满裁切（居中裁去"
-               "多余部分）、stretch 拉伸；缩放时按面积取平均\n"
-               "      --dither 方式       每个颜色分量从 8 位变为 4 位的方式：none 无（默认，取高 "
-               "4 位）、ordered 有序抖动（4 × 4）、floyd-steinberg 误差扩散\n"
-               "      --preview-scale N   预览图放大 N 倍（%7 到 %8，默认 1），每个液晶像素画成 "
-               "N × N 个像素；需与 --preview 一起使用\n"
-               "      输出文件名为“-”时写到标准输出（--preview - 写 PNG），每次最多一项；"
-               "输出文件不能是输入文件本身（按设备与 inode 判断，含链接）。\n"
-               "      不给任何输出选项时，把 C 语言数组文本打印到标准输出。\n"
-               "      所有输出都成功后才一起写入；任何一项失败，都不会创建或改动任何输出文件。\n"
-               "      含多种尺寸的图标文件（.ico）使用其中最大的一幅，与看图软件显示的相同。\n"
-               "      没有颜色表的 GIF 按黑白显示：颜色索引 0 为黑色，1 为白色，其余索引为黑色。\n"
-               "\n"
-               "  ravik-lcd convert 图片… --out-dir 文件夹 [--bin] [--c-text] [--header] "
-               "[--preview] [--jobs 线程数]\n"
-               "      批量转换，用上所有 CPU 核心；--fit、--dither、--background、--all-frames "
-               "同样适用：\n"
-               "      --out-dir 文件夹    每张图片写入 文件夹/<文件名>.bin、.txt、.h、.png；"
-               "此时 --bin、--c-text、--header、--preview 不带参数\n"
-               "      --jobs 线程数       同时转换的图片数（默认每个核心 4 "
-               "个）；线程数不影响输出\n"
-               "      "
-               "两个输入文件名相同时不写任何文件；某张图片失败时报告它，其余照常写入，退出码为 "
-               "%5。在终端上，标准错误中显示进度。\n"
-               "\n"
-               "  ravik-lcd --help      显示本帮助\n"
-               "  ravik-lcd --version   显示版本\n"
-               "\n"
-               "退出码：0 成功；%5 图片无法读取或文件无法写入；%6 用法错误。\n",
-                  {RAVIK_VERSION, frame, number(kFrameSize), hexColor(kDefaultBackground),
-                   number(kExitFailure), number(kExitUsage), number(kMinPreviewScale),
-                   number(kMaxPreviewScale)});
+        "Ravik液晶显示器取模助手 %1：把图片（默认取左上角 %2 像素）转换成 12 位色液晶屏的 "
+        "%3 "
+        "字节帧数据。\n"
+        "\n"
+        "用法：\n"
+        "  ravik-lcd [图片或帧文件]\n"
+        "      打开主窗口；给出图片时立即打开它，如同在“打开文件”中选择。"
+        "也可以给出帧文件（.bin，或 .c、.h、.txt 中的 C 语言数组文本）。\n"
+        "\n"
+        "  ravik-lcd convert 图片 [--bin 文件] [--c-text 文件] [--header 文件.h] "
+        "[--preview 文件] [--background RRGGBB] [--all-frames]\n"
+        "                    [--fit 方式] [--dither 方式] [--preview-scale N]\n"
+        "      不打开窗口、不需要显示器，直接转换：\n"
+        "      --bin 文件          写入 %3 字节的二进制帧文件（无文件头）\n"
+        "      --c-text 文件       写入 C 语言数组文本，与“取模”放到剪贴板的文本相同\n"
+        "      --header 文件.h     写入可直接编译的 C 头文件：包含保护、<stdint.h>、"
+        "名称_WIDTH/_HEIGHT/_SIZE 宏和 static const uint8_t 数组\n"
+        "      --name 名称         头文件中的数组名，默认由图片文件名生成\n"
+        "      --attribute 文本    写在数组声明与“=”之间，例如 PROGMEM 或 "
+        "__attribute__((section(\".lcd\")))\n"
+        "      --preview 文件      写入 %2 的预览图，即液晶屏上的显示效果；"
+        "格式由扩展名决定（.png、.jpg、.bmp 等，不能写入的扩展名是用法错误）\n"
+        "      --background 颜色   图片小于 %2 或有透明部分时的底色，RRGGBB 或 "
+        "#RRGGBB，默认 %4\n"
+        "      --all-frames        转换动画（GIF、动画 WebP 等）的每一帧：--bin "
+        "依次写入各帧，"
+        "--header 写入 名称[名称_FRAMES][名称_SIZE] 和每帧时长 名称_DELAYS_MS"
+        "（与浏览器显示的相同：10 毫秒及以下按 100 毫秒）\n"
+        "      图片也可以是帧文件（.bin 或 C 语言数组文本），用来查看或换一种格式保存；"
+        "含多帧的帧文件如同 --all-frames 的输入。\n"
+        "      --fit 方式          图片放进 %2 的方式：original 原始尺寸（默认，取左上角，"
+        "不缩放）、contain 等比缩放（完整显示，居中，其余为底色）、cover 填满裁切（居中裁去"
+        "多余部分）、stretch 拉伸；缩放时按面积取平均\n"
+        "      --dither 方式       每个颜色分量从 8 位变为 4 位的方式：none 无（默认，取高 "
+        "4 位）、ordered 有序抖动（4 × 4）、floyd-steinberg 误差扩散\n"
+        "      --preview-scale N   预览图放大 N 倍（%7 到 %8，默认 1），每个液晶像素画成 "
+        "N × N 个像素；需与 --preview 一起使用\n"
+        "      输出文件名为“-”时写到标准输出（--preview - 写 PNG），每次最多一项；"
+        "输出文件不能是输入文件本身（按设备与 inode 判断，含链接）。\n"
+        "      不给任何输出选项时，把 C 语言数组文本打印到标准输出。\n"
+        "      所有输出都成功后才一起写入；任何一项失败，都不会创建或改动任何输出文件。\n"
+        "      含多种尺寸的图标文件（.ico）使用其中最大的一幅，与看图软件显示的相同。\n"
+        "      没有颜色表的 GIF 按黑白显示：颜色索引 0 为黑色，1 为白色，其余索引为黑色。\n"
+        "\n"
+        "  ravik-lcd convert 图片… --out-dir 文件夹 [--bin] [--c-text] [--header] "
+        "[--preview] [--jobs 线程数]\n"
+        "      批量转换，用上所有 CPU 核心；--fit、--dither、--background、--all-frames "
+        "同样适用：\n"
+        "      --out-dir 文件夹    每张图片写入 文件夹/<文件名>.bin、.txt、.h、.png；"
+        "此时 --bin、--c-text、--header、--preview 不带参数\n"
+        "      --jobs 线程数       同时转换的图片数（默认每个核心 4 "
+        "个）；线程数不影响输出\n"
+        "      "
+        "两个输入文件名相同时不写任何文件；某张图片失败时报告它，其余照常写入，退出码为 "
+        "%5。在终端上，标准错误中显示进度。\n"
+        "\n"
+        "  ravik-lcd --help      显示本帮助\n"
+        "  ravik-lcd --version   显示版本\n"
+        "\n"
+        "退出码：0 成功；%5 图片无法读取或文件无法写入；%6 用法错误。\n",
+        {RAVIK_VERSION, frame, number(kFrameSize), hexColor(kDefaultBackground),
+         number(kExitFailure), number(kExitUsage), number(kMinPreviewScale),
+         number(kMaxPreviewScale)});
 }
 
 WindowArguments parseWindowArguments(const std::vector<std::string>& arguments) {
@@ -442,13 +454,24 @@ ConvertArguments parseConvertArguments(const std::vector<std::string>& arguments
         return parseBatchArguments(arguments);
     }
     // In the order a repeated option is reported.
-    enum { Help, Bin, CText, Preview, Header, Name, Attribute, Background, Fit, Dither,
-           PreviewScale, AllFrames };
+    enum {
+        Help,
+        Bin,
+        CText,
+        Preview,
+        Header,
+        Name,
+        Attribute,
+        Background,
+        Fit,
+        Dither,
+        PreviewScale,
+        AllFrames
+    };
     const std::vector<Option> options{
-        {{"h", "help"}},        {{"bin"}, true},    {{"c-text"}, true}, {{"preview"}, true},
-        {{"header"}, true},     {{"name"}, true},   {{"attribute"}, true},
-        {{"background"}, true}, {{"fit"}, true},    {{"dither"}, true},
-        {{"preview-scale"}, true}, {{"all-frames"}}};
+        {{"h", "help"}},    {{"bin"}, true},    {{"c-text"}, true},        {{"preview"}, true},
+        {{"header"}, true}, {{"name"}, true},   {{"attribute"}, true},     {{"background"}, true},
+        {{"fit"}, true},    {{"dither"}, true}, {{"preview-scale"}, true}, {{"all-frames"}}};
     const ParsedArguments parsed(arguments, options, false);
     if (auto answer = earlyAnswer(parsed, options[Help])) {
         return *answer;
@@ -458,8 +481,9 @@ ConvertArguments parseConvertArguments(const std::vector<std::string>& arguments
         return refused("缺少要转换的图片（用 --help 查看用法）");
     }
     if (pictures.size() > 1) {
-        return refused(fillIn("只能转换一张图片，却给出了 %1 个参数；一次转换多张图片请用 --out-dir",
-                              {number(pictures.size())}));
+        return refused(
+            fillIn("只能转换一张图片，却给出了 %1 个参数；一次转换多张图片请用 --out-dir",
+                   {number(pictures.size())}));
     }
     ConvertArguments answer;
     ConvertOptions& convert = answer.options;
@@ -531,8 +555,8 @@ int convert(const ConvertOptions& options) {
     request.headerPath = options.headerPath;
     request.previewPath = options.previewPath;
     request.previewScale = options.previewScale;
-    request.identifier = options.arrayName.empty() ? cIdentifierFor(baseName(options.picture))
-                                                   : options.arrayName;
+    request.identifier =
+        options.arrayName.empty() ? cIdentifierFor(baseName(options.picture)) : options.arrayName;
     request.attribute = options.attribute;
     if (const std::string problem = overwriteProblem({options.picture}, request.files());
         !problem.empty()) {

@@ -106,8 +106,8 @@ std::optional<std::string> previewFormat(const std::filesystem::path& path) {
     if (format == kPng) {
         return format;
     }
-    const std::vector<std::string> written = format.empty() ? std::vector<std::string>{}
-                                                            : qtPreviewFormats();
+    const std::vector<std::string> written =
+        format.empty() ? std::vector<std::string>{} : qtPreviewFormats();
     if (std::ranges::find(written, format) == written.end()) {
         return std::nullopt;
     }
@@ -182,8 +182,7 @@ ConvertedInput convertInput(const std::filesystem::path& path, const ConversionO
     if (isFrameFile(path)) {
         FrameReading reading = readFrameFile(path);
         if (!reading.ok()) {
-            input.failure =
-                fillIn("无法读取帧数据“%1”：%2", {displayPath(path), reading.failure});
+            input.failure = fillIn("无法读取帧数据“%1”：%2", {displayPath(path), reading.failure});
             return input;
         }
         // A frame set read back is written out as a set again, as --all-frames wrote it, with
@@ -225,10 +224,9 @@ OutputFiles outputFiles(const ConvertedInput& input, const OutputRequest& reques
     }
     if (request.headerPath) {
         std::string header =
-            input.frameSet
-                ? formatCHeaderFrameSet(request.identifier, request.attribute, frames,
-                                        input.delaysMs)
-                : formatCHeader(request.identifier, request.attribute, frames.front());
+            input.frameSet ? formatCHeaderFrameSet(request.identifier, request.attribute, frames,
+                                                   input.delaysMs)
+                           : formatCHeader(request.identifier, request.attribute, frames.front());
         out.files.push_back({*request.headerPath, std::move(header)});
     }
     if (request.previewPath) {

@@ -77,9 +77,11 @@ bool displayMissing() {
 
 int runWindowMode(int argc, char* argv[]) {
     // Help, version and mistakes are answered before any window system is needed.
-    const ravik::WindowArguments early = ravik::parseWindowArguments(argumentsAfterName(argc, argv));
+    const ravik::WindowArguments early =
+        ravik::parseWindowArguments(argumentsAfterName(argc, argv));
     if (!early.error.empty()) {
-        const std::string line = "ravik-lcd: 命令行有误：" + early.error + "（用 --help 查看用法）\n";
+        const std::string line =
+            "ravik-lcd: 命令行有误：" + early.error + "（用 --help 查看用法）\n";
         std::fputs(line.c_str(), stderr);
         return ravik::kExitUsage;
     }

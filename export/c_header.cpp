@@ -99,10 +99,10 @@ std::string identifierProblem(std::string_view name) {
     const auto isAsciiAlpha = [](char c) {
         return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
     };
-    const bool valid = !name.empty() && isAsciiAlpha(name.front()) &&
-                       std::ranges::all_of(name, [&](char c) {
-                           return isAsciiAlpha(c) || (c >= '0' && c <= '9');
-                       });
+    const bool valid =
+        !name.empty() && isAsciiAlpha(name.front()) && std::ranges::all_of(name, [&](char c) {
+            return isAsciiAlpha(c) || (c >= '0' && c <= '9');
+        });
     if (!valid) {
         return fillIn("数组名“%1”不是合法的 C 标识符：只能由英文字母、数字和下划线组成，"
                       "且不能以数字开头",

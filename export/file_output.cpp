@@ -120,9 +120,9 @@ std::optional<FileIdentity> fileIdentity(const fs::path& path) {
     if (!read) {
         return std::nullopt;
     }
-    return FileIdentity{information.dwVolumeSerialNumber,
-                        std::uint64_t(information.nFileIndexHigh) << 32 |
-                            information.nFileIndexLow};
+    return FileIdentity{information.dwVolumeSerialNumber, std::uint64_t(information.nFileIndexHigh)
+                                                                  << 32 |
+                                                              information.nFileIndexLow};
 #else
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
@@ -163,9 +163,9 @@ public:
     // Creates a new file (fails if it exists), or opens an existing device or pipe.
     bool open(const fs::path& path, bool createNew) {
 #ifdef _WIN32
-        handle_ = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                              createNew ? CREATE_NEW : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+        handle_ =
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                        createNew ? CREATE_NEW : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         error_ = handle_ == INVALID_HANDLE_VALUE ? int(GetLastError()) : 0;
         existed_ = error_ == ERROR_FILE_EXISTS;
         return handle_ != INVALID_HANDLE_VALUE;
@@ -248,9 +248,13 @@ public:
         return closed;
     }
 
-    int error() const { return error_; }
+    int error() const {
+        return error_;
+    }
     // Whether open() failed because a file of that name is already there.
-    bool existed() const { return existed_; }
+    bool existed() const {
+        return existed_;
+    }
 
 private:
 #ifdef _WIN32
@@ -367,8 +371,7 @@ std::optional<OutputFailure> writeTemporary(const FileOutput& output, PendingFil
             break;
         }
         if (!file.existed() || attempt == 100) {
-            return OutputFailure{output.path,
-                                 openFailureReason(target, openDetail(file.error()))};
+            return OutputFailure{output.path, openFailureReason(target, openDetail(file.error()))};
         }
     }
     pending.add({temporary, target, &output});

@@ -171,8 +171,8 @@ FrameReading failed(std::string failure) {
 }
 
 FrameReading wrongSize(std::uintmax_t size) {
-    return failed(
-        fillIn("帧数据应为 %1 字节或其整数倍，此文件为 %2 字节", {number(kFrameSize), number(size)}));
+    return failed(fillIn("帧数据应为 %1 字节或其整数倍，此文件为 %2 字节",
+                         {number(kFrameSize), number(size)}));
 }
 
 // Values one after another as frames; a set when there are several.
@@ -268,8 +268,8 @@ Values collectValues(const std::vector<Token>& tokens, std::size_t first, std::s
 
 // The delays this program's header gives a set: the initialiser of the first array named
 // NAME_DELAYS_MS after the frames, one value from 0 to 65535 per frame. Empty when there is none.
-std::vector<int> delaysAfter(const std::vector<Token>& tokens, std::size_t from,
-                             std::size_t frames, std::string& failure) {
+std::vector<int> delaysAfter(const std::vector<Token>& tokens, std::size_t from, std::size_t frames,
+                             std::string& failure) {
     std::size_t i = from;
     while (i < tokens.size() &&
            !(tokens[i].kind == Token::Kind::Word && tokens[i].text.ends_with("_DELAYS_MS"))) {

@@ -35,7 +35,8 @@ private:
     std::vector<std::uint8_t> row_;
 };
 
-// The preview as an 8-bit RGB PNG file's bytes; nothing when it can't be made (no frames, or too large).
+// The preview as an 8-bit RGB PNG file's bytes; nothing when it can't be made (no frames, or too
+// large).
 std::optional<std::string> previewPng(std::span<const FrameBuffer> frames, int scale);
 
 } // namespace ravik

@@ -67,9 +67,9 @@ std::optional<QString> droppedFile(const QMimeData* data) {
 
 // What the status line adds for a frame set, of which the window shows the first frame.
 QString frameSetNote(const FrameReading& reading) {
-    return reading.frameSet
-               ? QStringLiteral(u"帧数据共 %1 帧，显示第 1 帧").arg(qsizetype(reading.frames.size()))
-               : QString();
+    return reading.frameSet ? QStringLiteral(u"帧数据共 %1 帧，显示第 1 帧")
+                                  .arg(qsizetype(reading.frames.size()))
+                            : QString();
 }
 
 // The open dialog's filters: pictures first, then frame files, then everything.
@@ -401,9 +401,8 @@ void Form1::pasteFromClipboard() {
     const FrameReading reading =
         readFrameText(std::string_view(bytes.constData(), std::size_t(bytes.size())));
     if (!reading.ok()) {
-        alerts_.warn(
-            title, QStringLiteral(u"剪贴板中的文本不是帧数据。\n\n原因：%1")
-                       .arg(QString::fromStdString(reading.failure)));
+        alerts_.warn(title, QStringLiteral(u"剪贴板中的文本不是帧数据。\n\n原因：%1")
+                                .arg(QString::fromStdString(reading.failure)));
         return;
     }
     showFrame(reading.frames.front());
@@ -413,9 +412,9 @@ void Form1::pasteFromClipboard() {
 
 void Form1::copyCDeclaration() {
     // A pasted frame has no name of its own: it gets the neutral default, not the last file's.
-    const std::string identifier =
-        cIdentifierFor(frameFile_.isEmpty() ? std::string()
-                                            : QFileInfo(frameFile_).completeBaseName().toStdString());
+    const std::string identifier = cIdentifierFor(
+        frameFile_.isEmpty() ? std::string()
+                             : QFileInfo(frameFile_).completeBaseName().toStdString());
     const QString header = QString::fromStdString(formatCHeader(identifier, {}, FrameBuffer));
     if (!clipboard_.SetText(header)) {
         alerts_.warn(QStringLiteral(u"复制为 C 数组声明"),

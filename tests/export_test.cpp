@@ -200,6 +200,25 @@ private slots:
         QCOMPARE(after.isFile(), before.isFile());
     }
 
+    // Replacing a file keeps who may read it, and writing through a symbolic link replaces the
+    // file it points at, leaving the link a link.
+    void replacingKeepsTheOldFilesPlace() {
+#ifndef Q_OS_UNIX
+        QSKIP("Unix permissions and links");
+#else
+        const QString target = dir.filePath(QStringLiteral("kept.bin"));
+        const QString link = dir.filePath(QStringLiteral("link.bin"));
+        QVERIFY(writeAll(target, QByteArray("old")));
+        const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+        QVERIFY(QFile::setPermissions(target, mode));
+        QVERIFY(QFile::link(target, link));
+        QCOMPARE(writeBinaryFile(toFilePath(link), numberedFrame()), std::nullopt);
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(readAll(target), QByteArray::fromStdString(frameBytes(numberedFrame())));
+        QCOMPARE(QFile::permissions(target) & 0x7077, mode & 0x7077); // owner, group, others
+#endif
+    }
+
     // Several files go in together or not at all.
     void oneFailingOutputWritesNone() {
         const QString first = dir.filePath(QStringLiteral("first.bin"));

@@ -6,18 +6,16 @@
 #include "app/convert_job.h"
 #include "export/c_header.h"
 #include "export/file_output.h"
+#include "export/text.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QHash>
-#include <QMutex>
-#include <QThread>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentMap>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <map>
+#include <mutex>
+#include <thread>
 
-#ifdef Q_OS_WIN
+#ifdef _WIN32
 #include <io.h>
 #define RAVIK_ISATTY _isatty
 #define RAVIK_FILENO _fileno
@@ -31,35 +29,34 @@ namespace ravik {
 namespace {
 
 struct BatchItem {
-    QString input;
+    std::filesystem::path input;
     OutputRequest request;
 };
 
 // Each input's outputs, or the reason the batch can't start: two inputs that would write the
 // same files, or an output that would overwrite an input.
 struct BatchPlan {
-    QList<BatchItem> items;
-    QString error;
+    std::vector<BatchItem> items;
+    std::string error;
 };
 
 BatchPlan planBatch(const BatchOptions& batch) {
     BatchPlan plan;
-    const QDir dir(batch.outDir);
-    QHash<QString, QString> inputByBase; // folded base name → input, for the clash check
-    for (const QString& input : batch.inputs) {
-        const QString base = QFileInfo(input).completeBaseName();
+    std::map<std::string, std::filesystem::path> inputByBase; // folded base name → input
+    for (const std::filesystem::path& input : batch.inputs) {
+        const std::string base = baseName(input);
         // Case is folded: on Windows and macOS "Logo" and "logo" are the same file.
-        const QString key = base.toCaseFolded();
-        if (const auto earlier = inputByBase.constFind(key); earlier != inputByBase.cend()) {
-            plan.error = QStringLiteral(u"“%1”与“%2”的基本名相同（%3），输出文件会互相覆盖；"
-                                        u"没有写入任何文件")
-                             .arg(nativePath(*earlier), nativePath(input), base);
+        const std::string key = asciiLower(base);
+        if (const auto earlier = inputByBase.find(key); earlier != inputByBase.end()) {
+            plan.error =
+                fillIn("“%1”与“%2”的基本名相同（%3），输出文件会互相覆盖；没有写入任何文件",
+                       {displayPath(earlier->second), displayPath(input), base});
             return plan;
         }
-        inputByBase.insert(key, input);
+        inputByBase.emplace(key, input);
         BatchItem item{input, {}};
-        const auto target = [&dir, &base](const char* suffix) {
-            return std::optional(dir.filePath(base + QLatin1String(suffix)));
+        const auto target = [&](const char* suffix) {
+            return std::optional(batch.outDir / pathFromUtf8(base + suffix));
         };
         if (batch.bin) {
             item.request.binPath = target(".bin");
@@ -74,12 +71,13 @@ BatchPlan planBatch(const BatchOptions& batch) {
             item.request.previewPath = target(".png");
         }
         item.request.identifier = cIdentifierFor(base);
-        item.request.attribute = batch.attribute.toStdString();
-        plan.items.append(item);
+        item.request.attribute = batch.attribute;
+        plan.items.push_back(std::move(item));
     }
-    QStringList outputs;
+    std::vector<std::filesystem::path> outputs;
     for (const BatchItem& item : plan.items) {
-        outputs += item.request.files();
+        const auto files = item.request.files();
+        outputs.insert(outputs.end(), files.begin(), files.end());
     }
     plan.error = overwriteProblem(batch.inputs, outputs);
     return plan;
@@ -88,18 +86,17 @@ BatchPlan planBatch(const BatchOptions& batch) {
 // "[done/total] current file" on one terminal line, rewritten as inputs finish.
 class Progress {
 public:
-    explicit Progress(qsizetype total)
+    explicit Progress(std::size_t total)
         : total_(total), shown_(RAVIK_ISATTY(RAVIK_FILENO(stderr)) != 0) {}
-    void finished(const QString& input) {
+    void finished(const std::filesystem::path& input) {
         if (!shown_) {
             return;
         }
-        const QMutexLocker lock(&mutex_);
+        const std::lock_guard lock(mutex_);
         ++done_;
-        std::fputs(
-            qPrintable(
-                QStringLiteral("\r\x1b[K[%1/%2] %3").arg(done_).arg(total_).arg(nativePath(input))),
-            stderr);
+        const std::string line =
+            fillIn("\r\x1b[K[%1/%2] %3", {number(done_), number(total_), displayPath(input)});
+        std::fputs(line.c_str(), stderr);
         std::fflush(stderr);
     }
     void end() {
@@ -109,65 +106,76 @@ public:
     }
 
 private:
-    QMutex mutex_;
-    qsizetype total_;
-    qsizetype done_ = 0;
+    std::mutex mutex_;
+    std::size_t total_;
+    std::size_t done_ = 0;
     bool shown_;
 };
 
 // Converts and writes one input; the failure, empty on success.
-QString runItem(const BatchItem& item, const BatchOptions& batch) {
+std::string runItem(const BatchItem& item, const BatchOptions& batch) {
     const ConvertedInput input = convertInput(item.input, batch.conversion, batch.allFrames);
-    if (!input.failure.isEmpty()) {
+    if (!input.failure.empty()) {
         return input.failure;
     }
-    const OutputFiles out = outputFiles(input, item.request);
-    if (!out.failure.isEmpty()) {
+    OutputFiles out = outputFiles(input, item.request);
+    if (!out.failure.empty()) {
         return out.failure;
     }
-    return writeOutputs(out.files);
+    return writeOutputs(std::move(out.files));
+}
+
+// Each input spends much of its time waiting for its files to reach the disk, so by default
+// a few threads per core keep every core busy.
+std::size_t threadCount(const BatchOptions& batch, std::size_t items) {
+    constexpr unsigned kThreadsPerCore = 4;
+    const std::size_t wanted =
+        batch.jobs > 0 ? std::size_t(batch.jobs)
+                       : kThreadsPerCore * std::max(1u, std::thread::hardware_concurrency());
+    return std::clamp<std::size_t>(wanted, 1, std::max<std::size_t>(items, 1));
 }
 
 } // namespace
 
 int convertBatch(const BatchOptions& batch) {
     const BatchPlan plan = planBatch(batch);
-    if (!plan.error.isEmpty()) {
+    if (!plan.error.empty()) {
         printError(plan.error);
         return kExitUsage;
     }
     if (const auto reason = makeFolder(batch.outDir)) {
-        printError(
-            QStringLiteral(u"无法创建输出文件夹“%1”：%2").arg(nativePath(batch.outDir), *reason));
+        printError(fillIn("无法创建输出文件夹“%1”：%2", {displayPath(batch.outDir), *reason}));
         return kExitFailure;
     }
-    // Each input spends much of its time waiting for its files to reach the disk, so by default
-    // a few threads per core keep every core busy.
-    constexpr int kThreadsPerCore = 4;
-    QThreadPool pool;
-    pool.setMaxThreadCount(batch.jobs > 0 ? batch.jobs
-                                          : kThreadsPerCore * QThread::idealThreadCount());
     Progress progress(plan.items.size());
-    const QList<QString> failures =
-        QtConcurrent::blockingMapped(&pool, plan.items, [&](const BatchItem& item) {
-            const QString failure = runItem(item, batch);
-            progress.finished(item.input);
-            return failure;
-        });
+    std::vector<std::string> failures(plan.items.size());
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i = next++; i < plan.items.size(); i = next++) {
+            failures[i] = runItem(plan.items[i], batch);
+            progress.finished(plan.items[i].input);
+        }
+    };
+    {
+        std::vector<std::jthread> threads;
+        for (std::size_t t = 1; t < threadCount(batch, plan.items.size()); ++t) {
+            threads.emplace_back(work);
+        }
+        work(); // this thread takes a share too
+    }
     progress.end();
     // Reported in the inputs' order, whichever thread finished first.
-    int failed = 0;
-    for (const QString& failure : failures) {
-        if (!failure.isEmpty()) {
+    std::size_t failed = 0;
+    for (const std::string& failure : failures) {
+        if (!failure.empty()) {
             printError(failure);
             ++failed;
         }
     }
     if (failed > 0) {
-        printError(QStringLiteral(u"共 %1 个输入，%2 个已转换，%3 个失败")
-                       .arg(plan.items.size())
-                       .arg(plan.items.size() - failed)
-                       .arg(failed));
+        printError(fillIn(
+            "共 %1 个输入，%2 个已转换，%3 个失败",
+            {number(plan.items.size()), number(plan.items.size() - failed), number(failed)}));
         return kExitFailure;
     }
     return 0;

@@ -5,32 +5,51 @@
 #include "codec/frame_buffer.h"
 #include "export/c_header.h"
 #include "export/file_output.h"
+#include "export/text.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QFileInfo>
-#include <QRegularExpression>
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <span>
 
 namespace ravik {
 namespace {
 
-QString hexColor(ColorValue color) {
-    return QStringLiteral("%1%2%3")
-        .arg(redOf(color), 2, 16, QLatin1Char('0'))
-        .arg(greenOf(color), 2, 16, QLatin1Char('0'))
-        .arg(blueOf(color), 2, 16, QLatin1Char('0'))
-        .toUpper();
+std::string hexColor(ColorValue color) {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (const int channel : {redOf(color), greenOf(color), blueOf(color)}) {
+        text += kDigits[channel >> 4 & 0xF];
+        text += kDigits[channel & 0xF];
+    }
+    return text;
 }
 
-std::optional<ColorValue> parseBackground(const QString& text) {
-    static const QRegularExpression pattern(QStringLiteral("^#?([0-9A-Fa-f]{6})$"));
-    const auto match = pattern.match(text);
-    if (!match.hasMatch()) {
+std::optional<ColorValue> parseBackground(std::string_view text) {
+    if (text.starts_with('#')) {
+        text.remove_prefix(1);
+    }
+    unsigned rgb = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rgb, 16);
+    if (text.size() != 6 || error != std::errc() || end != text.data() + text.size() ||
+        !std::ranges::all_of(text,
+                             [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
         return std::nullopt;
     }
-    const uint rgb = match.captured(1).toUInt(nullptr, 16);
     return RGB(int(rgb >> 16), int(rgb >> 8 & 0xFF), int(rgb & 0xFF));
+}
+
+// A whole number as the user wrote it (an optional "+" allowed); nothing when it is not one.
+std::optional<int> parseNumber(std::string_view text) {
+    if (text.starts_with('+')) {
+        text.remove_prefix(1);
+    }
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 // The names --fit and --dither take, as the user writes them.
@@ -49,450 +68,522 @@ constexpr Named<Dither> kDitherNames[] = {{"none", Dither::None},
 // Sets `into` to the choice named text (in any case); gives the usage error, naming what is
 // chosen and every name it takes, when no choice has that name.
 template <typename Choice, std::size_t N>
-QString readChoice(const Named<Choice> (&names)[N], const QString& what, const QString& text,
-                   Choice& into) {
-    QStringList all;
+std::string readChoice(const Named<Choice> (&names)[N], std::string_view what,
+                       std::string_view text, Choice& into) {
+    std::string all;
     for (const auto& named : names) {
-        if (text.compare(QLatin1String(named.name), Qt::CaseInsensitive) == 0) {
+        if (asciiLower(text) == named.name) {
             into = named.choice;
             return {};
         }
-        all << QLatin1String(named.name);
+        all += (all.empty() ? "" : "|") + std::string(named.name);
     }
-    return QStringLiteral(u"%1“%2”无效，应为 %3").arg(what, text, all.join(u'|'));
+    return fillIn("%1“%2”无效，应为 %3", {what, text, all});
 }
 
-// Why QCommandLineParser refused the arguments, in Chinese and naming the option as the user
-// spelt it. It refuses only unknown options and a value option at the very end (anything after
-// a value option is taken as its value).
-QString usageError(const QCommandLineParser& parser, const QStringList& arguments,
-                   const QList<const QCommandLineOption*>& valueOptions) {
-    const QStringList unknown = parser.unknownOptionNames();
-    if (!unknown.isEmpty()) {
-        const QString name = unknown.constFirst();
-        for (const QString& argument : arguments) {
-            const QString spelt = argument.section(u'=', 0, 0);
-            const qsizetype dashes = spelt.startsWith(u"--") ? 2 : 1;
-            if (spelt.startsWith(u'-') && spelt.mid(dashes) == name) {
-                return QStringLiteral(u"未知选项“%1”").arg(spelt);
+// An option the command line takes: its names ("h", "help") and whether it takes a value.
+struct Option {
+    std::vector<std::string_view> names;
+    bool takesValue = false;
+};
+
+// The arguments split into options and positional arguments, as command-line tools do: "--name
+// value", "--name=value", "-name" (or, with compacted letters, "-hv" for -h -v), and "--" before
+// arguments that are never options. The argument after a value option is its value, whatever it
+// looks like.
+class ParsedArguments {
+public:
+    ParsedArguments(const std::vector<std::string>& arguments, std::span<const Option> options,
+                    bool compactedLetters)
+        : options_(options), values_(options.size()) {
+        bool optionsEnded = false;
+        for (std::size_t i = 0; i < arguments.size(); ++i) {
+            const std::string& argument = arguments[i];
+            if (optionsEnded || argument.size() < 2 || argument.front() != '-') {
+                positional_.push_back(argument);
+                continue;
             }
-        }
-        return QStringLiteral(u"未知选项“%1”").arg(name);
-    }
-    if (!arguments.isEmpty()) {
-        const QString last = arguments.constLast();
-        for (const QCommandLineOption* option : valueOptions) {
-            for (const QString& name : option->names()) {
-                if (last == QStringLiteral("--") + name || last == QStringLiteral("-") + name) {
-                    return QStringLiteral(u"选项“%1”缺少参数").arg(last);
+            if (argument == "--") {
+                optionsEnded = true;
+                continue;
+            }
+            const bool twoDashes = argument.starts_with("--");
+            if (!twoDashes && compactedLetters) {
+                readLetters(argument);
+                continue;
+            }
+            const std::string_view body = std::string_view(argument).substr(twoDashes ? 2 : 1);
+            const std::size_t equals = body.find('=');
+            const std::string_view name = body.substr(0, equals);
+            const std::string spelt = argument.substr(0, argument.find('='));
+            const std::optional<std::size_t> index = find(name);
+            if (!index) {
+                unknown(spelt);
+            } else if (!options_[*index].takesValue) {
+                if (equals != std::string_view::npos && error_.empty()) {
+                    unexpected_ = true; // a value after a flag
                 }
+                values_[*index].emplace_back();
+            } else if (equals != std::string_view::npos) {
+                values_[*index].emplace_back(body.substr(equals + 1));
+            } else if (i + 1 < arguments.size()) {
+                values_[*index].push_back(arguments[++i]);
+            } else if (missing_.empty()) {
+                missing_ = fillIn("选项“%1”缺少参数", {argument});
             }
         }
     }
-    return QStringLiteral(u"无法理解命令行参数");
-}
 
-QString withHelpHint(const QString& error) {
-    return QStringLiteral(u"命令行有误：%1（用 --help 查看用法）").arg(error);
+    // The usage error, in Chinese; empty when the arguments are sound.
+    std::string error() const {
+        if (!error_.empty()) {
+            return error_;
+        }
+        if (!missing_.empty()) {
+            return missing_;
+        }
+        return unexpected_ ? "无法理解命令行参数" : std::string();
+    }
+    bool isSet(const Option& option) const { return !valuesOf(option).empty(); }
+    // The option's last value; empty when it is not set.
+    std::string value(const Option& option) const {
+        const auto& values = valuesOf(option);
+        return values.empty() ? std::string() : values.back();
+    }
+    std::optional<std::string> optionalValue(const Option& option) const {
+        return isSet(option) ? std::optional(value(option)) : std::nullopt;
+    }
+    const std::vector<std::string>& positional() const { return positional_; }
+
+    // The first value option given more than once, as the error that says so.
+    std::string repeatedOption() const {
+        for (std::size_t i = 0; i < options_.size(); ++i) {
+            if (options_[i].takesValue && values_[i].size() > 1) {
+                return fillIn("选项 --%1 只能给一次", {options_[i].names.back()});
+            }
+        }
+        return {};
+    }
+
+private:
+    std::optional<std::size_t> find(std::string_view name) const {
+        for (std::size_t i = 0; i < options_.size(); ++i) {
+            if (std::ranges::find(options_[i].names, name) != options_[i].names.end()) {
+                return i;
+            }
+        }
+        return std::nullopt;
+    }
+    const std::vector<std::string>& valuesOf(const Option& option) const {
+        return values_[std::size_t(&option - options_.data())];
+    }
+    void unknown(const std::string& spelt) {
+        if (error_.empty()) {
+            error_ = fillIn("未知选项“%1”", {spelt});
+        }
+    }
+    // "-hv": each letter an option of its own.
+    void readLetters(const std::string& argument) {
+        for (std::size_t k = 1; k < argument.size(); ++k) {
+            const std::string letter(1, argument[k]);
+            if (const auto index = find(letter)) {
+                values_[*index].emplace_back();
+            } else {
+                unknown(argument.size() == 2 ? argument : letter);
+            }
+        }
+    }
+
+    std::span<const Option> options_;
+    std::vector<std::vector<std::string>> values_; // each option's values, one per time given
+    std::vector<std::string> positional_;
+    std::string error_;   // the first unknown option
+    std::string missing_; // a value option with nothing after it
+    bool unexpected_ = false;
+};
+
+std::string withHelpHint(std::string_view error) {
+    return fillIn("命令行有误：%1（用 --help 查看用法）", {error});
 }
 
 // Whether the arguments ask for a batch: --out-dir turns the output options into flags.
-bool isBatch(const QStringList& arguments) {
-    for (const QString& argument : arguments) {
-        if (argument == u"--") {
+bool isBatch(const std::vector<std::string>& arguments) {
+    for (const std::string& argument : arguments) {
+        if (argument == "--") {
             return false;
         }
-        const QString name = argument.section(u'=', 0, 0);
-        if (name == u"--out-dir" || name == u"-out-dir") {
+        const std::string name = argument.substr(0, argument.find('='));
+        if (name == "--out-dir" || name == "-out-dir") {
             return true;
         }
     }
     return false;
 }
 
-// The option given more than once among those that take one value, if any.
-std::optional<QString> repeatedOption(const QCommandLineParser& parser,
-                                      const QList<const QCommandLineOption*>& valueOptions) {
-    for (const QCommandLineOption* option : valueOptions) {
-        if (parser.values(*option).size() > 1) {
-            return QStringLiteral(u"选项 --%1 只能给一次").arg(option->names().constFirst());
-        }
+ConvertArguments refused(std::string error) {
+    ConvertArguments answer;
+    answer.error = std::move(error);
+    return answer;
+}
+
+// The whole answer when the arguments were refused or asked for help.
+std::optional<ConvertArguments> earlyAnswer(const ParsedArguments& parsed, const Option& help) {
+    if (const std::string error = parsed.error(); !error.empty()) {
+        return refused(withHelpHint(error));
+    }
+    if (parsed.isSet(help)) {
+        ConvertArguments answer;
+        answer.help = true;
+        return answer;
+    }
+    if (std::string repeated = parsed.repeatedOption(); !repeated.empty()) {
+        return refused(std::move(repeated));
     }
     return std::nullopt;
 }
 
-ConvertArguments refused(const QString& error) {
-    ConvertArguments answer;
-    answer.error = error;
-    return answer;
-}
-
-// Parses the arguments; the whole answer when they were refused or asked for help.
-std::optional<ConvertArguments> earlyAnswer(QCommandLineParser& parser,
-                                            const QStringList& arguments,
-                                            const QCommandLineOption& help,
-                                            const QList<const QCommandLineOption*>& valueOptions) {
-    ConvertArguments answer;
-    if (!parser.parse(QStringList{QStringLiteral("ravik-lcd")} + arguments)) {
-        answer.error = withHelpHint(usageError(parser, arguments, valueOptions));
-    } else if (parser.isSet(help)) {
-        answer.help = true;
-    } else if (const auto repeated = repeatedOption(parser, valueOptions)) {
-        answer.error = *repeated;
-    } else {
-        return std::nullopt;
-    }
-    return answer;
-}
-
-QString backgroundError(const QString& value) {
-    return QStringLiteral(u"底色“%1”无效，应为 RRGGBB 或 #RRGGBB，例如 %2")
-        .arg(value, hexColor(kDefaultBackground));
+std::string backgroundError(std::string_view value) {
+    return fillIn("底色“%1”无效，应为 RRGGBB 或 #RRGGBB，例如 %2",
+                  {value, hexColor(kDefaultBackground)});
 }
 
 // --background, --fit and --dither into the conversion options; the Chinese reason when a value
 // is not one they take.
-QString readConversionOptions(const QCommandLineParser& parser,
-                              const QCommandLineOption& background, const QCommandLineOption& fit,
-                              const QCommandLineOption& dither, ConversionOptions& conversion) {
-    if (parser.isSet(background)) {
-        const auto color = parseBackground(parser.value(background));
+std::string readConversionOptions(const ParsedArguments& parsed, const Option& background,
+                                  const Option& fit, const Option& dither,
+                                  ConversionOptions& conversion) {
+    if (parsed.isSet(background)) {
+        const auto color = parseBackground(parsed.value(background));
         if (!color) {
-            return backgroundError(parser.value(background));
+            return backgroundError(parsed.value(background));
         }
         conversion.background = *color;
     }
-    QString problem;
-    if (parser.isSet(fit)) {
-        problem =
-            readChoice(kFitNames, QStringLiteral(u"缩放方式"), parser.value(fit), conversion.fit);
+    std::string problem;
+    if (parsed.isSet(fit)) {
+        problem = readChoice(kFitNames, "缩放方式", parsed.value(fit), conversion.fit);
     }
-    if (problem.isEmpty() && parser.isSet(dither)) {
-        problem = readChoice(kDitherNames, QStringLiteral(u"抖动方式"), parser.value(dither),
-                             conversion.dither);
+    if (problem.empty() && parsed.isSet(dither)) {
+        problem = readChoice(kDitherNames, "抖动方式", parsed.value(dither), conversion.dither);
     }
     return problem;
 }
 
-ConvertArguments parseBatchArguments(const QStringList& arguments) {
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
-    const QCommandLineOption outDir(QStringLiteral("out-dir"), QString(), QStringLiteral("dir"));
-    const QCommandLineOption bin(QStringLiteral("bin"), QString());
-    const QCommandLineOption cText(QStringLiteral("c-text"), QString());
-    const QCommandLineOption header(QStringLiteral("header"), QString());
-    const QCommandLineOption preview(QStringLiteral("preview"), QString());
-    const QCommandLineOption allFrames(QStringLiteral("all-frames"), QString());
-    const QCommandLineOption name(QStringLiteral("name"), QString(), QStringLiteral("ident"));
-    const QCommandLineOption attribute(QStringLiteral("attribute"), QString(),
-                                       QStringLiteral("text"));
-    const QCommandLineOption background(QStringLiteral("background"), QString(),
-                                        QStringLiteral("color"));
-    const QCommandLineOption jobs(QStringLiteral("jobs"), QString(), QStringLiteral("count"));
-    const QCommandLineOption fit(QStringLiteral("fit"), QString(), QStringLiteral("mode"));
-    const QCommandLineOption dither(QStringLiteral("dither"), QString(), QStringLiteral("mode"));
-    const QList<const QCommandLineOption*> valueOptions{&outDir, &name, &attribute, &background,
-                                                        &jobs,   &fit,  &dither};
-    parser.addOptions({help, outDir, bin, cText, header, preview, allFrames, name, attribute,
-                       background, jobs, fit, dither});
+std::vector<std::filesystem::path> pathsOf(const std::vector<std::string>& arguments) {
+    std::vector<std::filesystem::path> paths;
+    for (const std::string& argument : arguments) {
+        paths.push_back(pathFromUtf8(argument));
+    }
+    return paths;
+}
 
-    if (auto answer = earlyAnswer(parser, arguments, help, valueOptions)) {
+ConvertArguments parseBatchArguments(const std::vector<std::string>& arguments) {
+    // In the order a repeated option is reported.
+    enum {
+        Help,
+        OutDir,
+        Name,
+        Attribute,
+        Background,
+        Jobs,
+        Fit,
+        Dither,
+        Bin,
+        CText,
+        Header,
+        Preview,
+        AllFrames
+    };
+    const std::vector<Option> options{
+        {{"h", "help"}},       {{"out-dir"}, true},    {{"name"}, true},
+        {{"attribute"}, true}, {{"background"}, true}, {{"jobs"}, true},
+        {{"fit"}, true},       {{"dither"}, true},     {{"bin"}},
+        {{"c-text"}},          {{"header"}},           {{"preview"}},
+        {{"all-frames"}}};
+    const ParsedArguments parsed(arguments, options, false);
+    if (auto answer = earlyAnswer(parsed, options[Help])) {
         return *answer;
     }
     BatchOptions batch;
-    batch.inputs = parser.positionalArguments();
-    batch.outDir = parser.value(outDir);
-    batch.bin = parser.isSet(bin);
-    batch.cText = parser.isSet(cText);
-    batch.header = parser.isSet(header);
-    batch.preview = parser.isSet(preview);
-    batch.allFrames = parser.isSet(allFrames);
-    batch.attribute = parser.value(attribute);
-    if (batch.inputs.isEmpty()) {
-        return refused(QStringLiteral(u"缺少要转换的图片（用 --help 查看用法）"));
+    batch.inputs = pathsOf(parsed.positional());
+    batch.outDir = pathFromUtf8(parsed.value(options[OutDir]));
+    batch.bin = parsed.isSet(options[Bin]);
+    batch.cText = parsed.isSet(options[CText]);
+    batch.header = parsed.isSet(options[Header]);
+    batch.preview = parsed.isSet(options[Preview]);
+    batch.allFrames = parsed.isSet(options[AllFrames]);
+    batch.attribute = parsed.value(options[Attribute]);
+    if (batch.inputs.empty()) {
+        return refused("缺少要转换的图片（用 --help 查看用法）");
     }
-    if (batch.outDir.isEmpty()) {
-        return refused(QStringLiteral(u"--out-dir 需要给出输出文件夹"));
+    if (batch.outDir.empty()) {
+        return refused("--out-dir 需要给出输出文件夹");
     }
     if (!batch.bin && !batch.cText && !batch.header && !batch.preview) {
-        return refused(QStringLiteral(u"批量转换时请至少给出 --bin、--c-text、--header、--preview "
-                                      u"中的一项"));
+        return refused("批量转换时请至少给出 --bin、--c-text、--header、--preview 中的一项");
     }
-    if (parser.isSet(name)) {
-        return refused(QStringLiteral(u"批量转换时数组名取自各个文件名，不能用 --name"));
+    if (parsed.isSet(options[Name])) {
+        return refused("批量转换时数组名取自各个文件名，不能用 --name");
     }
-    if (const QString problem = attributeProblem(batch.attribute); !problem.isEmpty()) {
-        return refused(problem);
+    if (std::string problem = attributeProblem(batch.attribute); !problem.empty()) {
+        return refused(std::move(problem));
     }
-    if (parser.isSet(jobs)) {
-        bool number = false;
-        batch.jobs = parser.value(jobs).toInt(&number);
-        if (!number || batch.jobs < 1) {
-            return refused(QStringLiteral(u"线程数“%1”无效，应为正整数").arg(parser.value(jobs)));
+    if (parsed.isSet(options[Jobs])) {
+        const auto jobs = parseNumber(parsed.value(options[Jobs]));
+        if (!jobs || *jobs < 1) {
+            return refused(fillIn("线程数“%1”无效，应为正整数", {parsed.value(options[Jobs])}));
         }
+        batch.jobs = *jobs;
     }
-    if (const QString problem =
-            readConversionOptions(parser, background, fit, dither, batch.conversion);
-        !problem.isEmpty()) {
-        return refused(problem);
+    if (std::string problem = readConversionOptions(parsed, options[Background], options[Fit],
+                                                    options[Dither], batch.conversion);
+        !problem.empty()) {
+        return refused(std::move(problem));
     }
-    ConvertArguments parsed;
-    parsed.batch = batch;
-    return parsed;
+    ConvertArguments answer;
+    answer.batch = batch;
+    return answer;
 }
 
 } // namespace
 
-void identifyProgram() {
-    QCoreApplication::setApplicationName(QStringLiteral(RAVIK_PRODUCT_NAME));
-    QCoreApplication::setApplicationVersion(QStringLiteral(RAVIK_VERSION));
+std::string versionText() {
+    return RAVIK_PROGRAM_NAME " " RAVIK_VERSION;
 }
 
-QString versionText() {
-    return QStringLiteral(RAVIK_PROGRAM_NAME " " RAVIK_VERSION);
+std::string helpText() {
+    const std::string frame = number(kFrameWidth) + " × " + number(kFrameHeight);
+    return fillIn(
+        "Ravik液晶显示器取模助手 %1：把图片（默认取左上角 %2 像素）转换成 12 位色液晶屏的 "
+        "%3 "
+        "字节帧数据。\n"
+        "\n"
+        "用法：\n"
+        "  ravik-lcd [图片或帧文件]\n"
+        "      打开主窗口；给出图片时立即打开它，如同在“打开文件”中选择。"
+        "也可以给出帧文件（.bin，或 .c、.h、.txt 中的 C 语言数组文本）。\n"
+        "\n"
+        "  ravik-lcd convert 图片 [--bin 文件] [--c-text 文件] [--header 文件.h] "
+        "[--preview 文件] [--background RRGGBB] [--all-frames]\n"
+        "                    [--fit 方式] [--dither 方式] [--preview-scale N]\n"
+        "      不打开窗口、不需要显示器，直接转换：\n"
+        "      --bin 文件          写入 %3 字节的二进制帧文件（无文件头）\n"
+        "      --c-text 文件       写入 C 语言数组文本，与“取模”放到剪贴板的文本相同\n"
+        "      --header 文件.h     写入可直接编译的 C 头文件：包含保护、<stdint.h>、"
+        "名称_WIDTH/_HEIGHT/_SIZE 宏和 static const uint8_t 数组\n"
+        "      --name 名称         头文件中的数组名，默认由图片文件名生成\n"
+        "      --attribute 文本    写在数组声明与“=”之间，例如 PROGMEM 或 "
+        "__attribute__((section(\".lcd\")))\n"
+        "      --preview 文件      写入 %2 的预览图，即液晶屏上的显示效果；"
+        "格式由扩展名决定（.png、.jpg、.bmp 等，不能写入的扩展名是用法错误）\n"
+        "      --background 颜色   图片小于 %2 或有透明部分时的底色，RRGGBB 或 "
+        "#RRGGBB，默认 %4\n"
+        "      --all-frames        转换动画（GIF、动画 WebP 等）的每一帧：--bin "
+        "依次写入各帧，"
+        "--header 写入 名称[名称_FRAMES][名称_SIZE] 和每帧时长 名称_DELAYS_MS"
+        "（与浏览器显示的相同：10 毫秒及以下按 100 毫秒）\n"
+        "      图片也可以是帧文件（.bin 或 C 语言数组文本），用来查看或换一种格式保存；"
+        "含多帧的帧文件如同 --all-frames 的输入。\n"
+        "      --fit 方式          图片放进 %2 的方式：original 原始尺寸（默认，取左上角，"
+        "不缩放）、contain 等比缩放（完整显示，居中，其余为底色）、cover 填满裁切（居中裁去"
+        "多余部分）、stretch 拉伸；缩放时按面积取平均\n"
+        "      --dither 方式       每个颜色分量从 8 位变为 4 位的方式：none 无（默认，取高 "
+        "4 位）、ordered 有序抖动（4 × 4）、floyd-steinberg 误差扩散\n"
+        "      --preview-scale N   预览图放大 N 倍（%7 到 %8，默认 1），每个液晶像素画成 "
+        "N × N 个像素；需与 --preview 一起使用\n"
+        "      输出文件名为“-”时写到标准输出（--preview - 写 PNG），每次最多一项；"
+        "输出文件不能是输入文件本身（按设备与 inode 判断，含链接）。\n"
+        "      不给任何输出选项时，把 C 语言数组文本打印到标准输出。\n"
+        "      所有输出都成功后才一起写入；任何一项失败，都不会创建或改动任何输出文件。\n"
+        "      含多种尺寸的图标文件（.ico）使用其中最大的一幅，与看图软件显示的相同。\n"
+        "      没有颜色表的 GIF 按黑白显示：颜色索引 0 为黑色，1 为白色，其余索引为黑色。\n"
+        "\n"
+        "  ravik-lcd convert 图片… --out-dir 文件夹 [--bin] [--c-text] [--header] "
+        "[--preview] [--jobs 线程数]\n"
+        "      批量转换，用上所有 CPU 核心；--fit、--dither、--background、--all-frames "
+        "同样适用：\n"
+        "      --out-dir 文件夹    每张图片写入 文件夹/<文件名>.bin、.txt、.h、.png；"
+        "此时 --bin、--c-text、--header、--preview 不带参数\n"
+        "      --jobs 线程数       同时转换的图片数（默认每个核心 4 "
+        "个）；线程数不影响输出\n"
+        "      "
+        "两个输入文件名相同时不写任何文件；某张图片失败时报告它，其余照常写入，退出码为 "
+        "%5。在终端上，标准错误中显示进度。\n"
+        "\n"
+        "  ravik-lcd --help      显示本帮助\n"
+        "  ravik-lcd --version   显示版本\n"
+        "\n"
+        "退出码：0 成功；%5 图片无法读取或文件无法写入；%6 用法错误。\n",
+        {RAVIK_VERSION, frame, number(kFrameSize), hexColor(kDefaultBackground),
+         number(kExitFailure), number(kExitUsage), number(kMinPreviewScale),
+         number(kMaxPreviewScale)});
 }
 
-QString helpText() {
-    const QString frame = QStringLiteral("%1 × %2").arg(kFrameWidth).arg(kFrameHeight);
-    return QStringLiteral(
-               u"Ravik液晶显示器取模助手 %1：把图片（默认取左上角 %2 像素）转换成 12 位色液晶屏的 "
-               u"%3 "
-               u"字节帧数据。\n"
-               u"\n"
-               u"用法：\n"
-               u"  ravik-lcd [图片或帧文件]\n"
-               u"      打开主窗口；给出图片时立即打开它，如同在“打开文件”中选择。"
-               u"也可以给出帧文件（.bin，或 .c、.h、.txt 中的 C 语言数组文本）。\n"
-               u"\n"
-               u"  ravik-lcd convert 图片 [--bin 文件] [--c-text 文件] [--header 文件.h] "
-               u"[--preview 文件] [--background RRGGBB] [--all-frames]\n"
-               u"                    [--fit 方式] [--dither 方式] [--preview-scale N]\n"
-               u"      不打开窗口、不需要显示器，直接转换：\n"
-               u"      --bin 文件          写入 %3 字节的二进制帧文件（无文件头）\n"
-               u"      --c-text 文件       写入 C 语言数组文本，与“取模”放到剪贴板的文本相同\n"
-               u"      --header 文件.h     写入可直接编译的 C 头文件：包含保护、<stdint.h>、"
-               u"名称_WIDTH/_HEIGHT/_SIZE 宏和 static const uint8_t 数组\n"
-               u"      --name 名称         头文件中的数组名，默认由图片文件名生成\n"
-               u"      --attribute 文本    写在数组声明与“=”之间，例如 PROGMEM 或 "
-               u"__attribute__((section(\".lcd\")))\n"
-               u"      --preview 文件      写入 %2 的预览图，即液晶屏上的显示效果；"
-               u"格式由扩展名决定（.png、.jpg、.bmp 等，不能写入的扩展名是用法错误）\n"
-               u"      --background 颜色   图片小于 %2 或有透明部分时的底色，RRGGBB 或 "
-               u"#RRGGBB，默认 %4\n"
-               u"      --all-frames        转换动画（GIF、动画 WebP 等）的每一帧：--bin "
-               u"依次写入各帧，"
-               u"--header 写入 名称[名称_FRAMES][名称_SIZE] 和每帧时长 名称_DELAYS_MS"
-               u"（与浏览器显示的相同：10 毫秒及以下按 100 毫秒）\n"
-               u"      图片也可以是帧文件（.bin 或 C 语言数组文本），用来查看或换一种格式保存；"
-               u"含多帧的帧文件如同 --all-frames 的输入。\n"
-               u"      --fit 方式          图片放进 %2 的方式：original 原始尺寸（默认，取左上角，"
-               u"不缩放）、contain 等比缩放（完整显示，居中，其余为底色）、cover 填满裁切（居中裁去"
-               u"多余部分）、stretch 拉伸；缩放时按面积取平均\n"
-               u"      --dither 方式       每个颜色分量从 8 位变为 4 位的方式：none 无（默认，取高 "
-               u"4 位）、ordered 有序抖动（4 × 4）、floyd-steinberg 误差扩散\n"
-               u"      --preview-scale N   预览图放大 N 倍（%7 到 %8，默认 1），每个液晶像素画成 "
-               u"N × N 个像素；需与 --preview 一起使用\n"
-               u"      输出文件名为“-”时写到标准输出（--preview - 写 PNG），每次最多一项；"
-               u"输出文件不能是输入文件本身（按设备与 inode 判断，含链接）。\n"
-               u"      不给任何输出选项时，把 C 语言数组文本打印到标准输出。\n"
-               u"      所有输出都成功后才一起写入；任何一项失败，都不会创建或改动任何输出文件。\n"
-               u"      含多种尺寸的图标文件（.ico）使用其中最大的一幅，与看图软件显示的相同。\n"
-               u"      没有颜色表的 GIF 按黑白显示：颜色索引 0 为黑色，1 为白色，其余索引为黑色。\n"
-               u"\n"
-               u"  ravik-lcd convert 图片… --out-dir 文件夹 [--bin] [--c-text] [--header] "
-               u"[--preview] [--jobs 线程数]\n"
-               u"      批量转换，用上所有 CPU 核心；--fit、--dither、--background、--all-frames "
-               u"同样适用：\n"
-               u"      --out-dir 文件夹    每张图片写入 文件夹/<文件名>.bin、.txt、.h、.png；"
-               u"此时 --bin、--c-text、--header、--preview 不带参数\n"
-               u"      --jobs 线程数       同时转换的图片数（默认每个核心 4 "
-               u"个）；线程数不影响输出\n"
-               u"      "
-               u"两个输入文件名相同时不写任何文件；某张图片失败时报告它，其余照常写入，退出码为 "
-               u"%5。在终端上，标准错误中显示进度。\n"
-               u"\n"
-               u"  ravik-lcd --help      显示本帮助\n"
-               u"  ravik-lcd --version   显示版本\n"
-               u"\n"
-               u"退出码：0 成功；%5 图片无法读取或文件无法写入；%6 用法错误。\n")
-        .arg(QStringLiteral(RAVIK_VERSION), frame)
-        .arg(kFrameSize)
-        .arg(hexColor(kDefaultBackground))
-        .arg(kExitFailure)
-        .arg(kExitUsage)
-        .arg(kMinPreviewScale)
-        .arg(kMaxPreviewScale);
-}
-
-WindowArguments parseWindowArguments(const QStringList& arguments) {
-    QCommandLineParser parser;
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
-    parser.addOptions({help, version});
-    WindowArguments parsed;
-    if (!parser.parse(arguments)) {
-        parsed.error = usageError(parser, arguments.mid(1), {});
-        return parsed;
+WindowArguments parseWindowArguments(const std::vector<std::string>& arguments) {
+    enum { Help, Version };
+    const std::vector<Option> options{{{"h", "help"}}, {{"v", "version"}}};
+    const ParsedArguments parsed(arguments, options, true);
+    WindowArguments answer;
+    answer.error = parsed.error();
+    if (!answer.error.empty()) {
+        return answer;
     }
-    const QStringList pictures = parser.positionalArguments();
-    if (pictures.size() > 1) {
-        parsed.error = QStringLiteral(u"只能打开一张图片");
+    if (parsed.positional().size() > 1) {
+        answer.error = "只能打开一张图片";
     }
-    parsed.help = parser.isSet(help);
-    parsed.version = parser.isSet(version);
-    parsed.picture = pictures.value(0);
-    return parsed;
+    answer.help = parsed.isSet(options[Help]);
+    answer.version = parsed.isSet(options[Version]);
+    answer.picture = parsed.positional().empty() ? std::string() : parsed.positional().front();
+    return answer;
 }
 
 bool ConvertOptions::textToStandardOutput() const {
     return !binPath && !cTextPath && !previewPath && !headerPath;
 }
 
-int printToStandardOutput(const QString& text) {
-    if (const auto reason = writeStandardOutput(text.toLocal8Bit())) {
-        printError(QStringLiteral(u"无法写入标准输出：%1").arg(*reason));
+int printToStandardOutput(std::string_view text) {
+    if (const auto reason = writeStandardOutput(text)) {
+        printError(fillIn("无法写入标准输出：%1", {*reason}));
         return kExitFailure;
     }
     return 0;
 }
 
-ConvertArguments parseConvertArguments(const QStringList& arguments) {
+ConvertArguments parseConvertArguments(const std::vector<std::string>& arguments) {
     if (isBatch(arguments)) {
         return parseBatchArguments(arguments);
     }
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
-    const QCommandLineOption bin(QStringLiteral("bin"), QString(), QStringLiteral("file"));
-    const QCommandLineOption cText(QStringLiteral("c-text"), QString(), QStringLiteral("file"));
-    const QCommandLineOption preview(QStringLiteral("preview"), QString(), QStringLiteral("file"));
-    const QCommandLineOption header(QStringLiteral("header"), QString(), QStringLiteral("file"));
-    const QCommandLineOption name(QStringLiteral("name"), QString(), QStringLiteral("ident"));
-    const QCommandLineOption attribute(QStringLiteral("attribute"), QString(),
-                                       QStringLiteral("text"));
-    const QCommandLineOption allFrames(QStringLiteral("all-frames"), QString());
-    const QCommandLineOption background(QStringLiteral("background"), QString(),
-                                        QStringLiteral("color"));
-    const QCommandLineOption fit(QStringLiteral("fit"), QString(), QStringLiteral("mode"));
-    const QCommandLineOption dither(QStringLiteral("dither"), QString(), QStringLiteral("mode"));
-    const QCommandLineOption previewScale(QStringLiteral("preview-scale"), QString(),
-                                          QStringLiteral("n"));
-    const QList<const QCommandLineOption*> valueOptions{&bin,    &cText,       &preview,    &header,
-                                                        &name,   &attribute,   &background, &fit,
-                                                        &dither, &previewScale};
-    parser.addOptions({help, bin, cText, preview, header, name, attribute, allFrames, background,
-                       fit, dither, previewScale});
-
-    if (auto answer = earlyAnswer(parser, arguments, help, valueOptions)) {
+    // In the order a repeated option is reported.
+    enum {
+        Help,
+        Bin,
+        CText,
+        Preview,
+        Header,
+        Name,
+        Attribute,
+        Background,
+        Fit,
+        Dither,
+        PreviewScale,
+        AllFrames
+    };
+    const std::vector<Option> options{
+        {{"h", "help"}},    {{"bin"}, true},    {{"c-text"}, true},        {{"preview"}, true},
+        {{"header"}, true}, {{"name"}, true},   {{"attribute"}, true},     {{"background"}, true},
+        {{"fit"}, true},    {{"dither"}, true}, {{"preview-scale"}, true}, {{"all-frames"}}};
+    const ParsedArguments parsed(arguments, options, false);
+    if (auto answer = earlyAnswer(parsed, options[Help])) {
         return *answer;
     }
-    ConvertArguments parsed;
-    const QStringList pictures = parser.positionalArguments();
-    if (pictures.isEmpty()) {
-        return refused(QStringLiteral(u"缺少要转换的图片（用 --help 查看用法）"));
+    const std::vector<std::string>& pictures = parsed.positional();
+    if (pictures.empty()) {
+        return refused("缺少要转换的图片（用 --help 查看用法）");
     }
     if (pictures.size() > 1) {
-        return refused(QStringLiteral(u"只能转换一张图片，却给出了 %1 个参数；"
-                                      u"一次转换多张图片请用 --out-dir")
-                           .arg(pictures.size()));
+        return refused(
+            fillIn("只能转换一张图片，却给出了 %1 个参数；一次转换多张图片请用 --out-dir",
+                   {number(pictures.size())}));
     }
-    ConvertOptions& options = parsed.options;
-    options.picture = pictures.constFirst();
-    const auto valueOf = [&parser](const QCommandLineOption& option) -> std::optional<QString> {
-        return parser.isSet(option) ? std::optional(parser.value(option)) : std::nullopt;
+    ConvertArguments answer;
+    ConvertOptions& convert = answer.options;
+    convert.picture = pathFromUtf8(pictures.front());
+    const auto pathOf = [&parsed](const Option& option) -> std::optional<std::filesystem::path> {
+        return parsed.isSet(option) ? std::optional(pathFromUtf8(parsed.value(option)))
+                                    : std::nullopt;
     };
-    options.binPath = valueOf(bin);
-    options.cTextPath = valueOf(cText);
-    options.previewPath = valueOf(preview);
-    options.headerPath = valueOf(header);
-    options.arrayName = parser.value(name);
-    options.attribute = parser.value(attribute);
-    options.allFrames = parser.isSet(allFrames);
-    QStringList piped; // the outputs sent to standard output, as the user wrote them
-    for (const QCommandLineOption* output : {&bin, &cText, &preview, &header}) {
-        if (parser.isSet(*output) && isStandardOutput(parser.value(*output))) {
-            piped << QStringLiteral("--") + output->names().constFirst();
+    convert.binPath = pathOf(options[Bin]);
+    convert.cTextPath = pathOf(options[CText]);
+    convert.previewPath = pathOf(options[Preview]);
+    convert.headerPath = pathOf(options[Header]);
+    convert.arrayName = parsed.value(options[Name]);
+    convert.attribute = parsed.value(options[Attribute]);
+    convert.allFrames = parsed.isSet(options[AllFrames]);
+    std::vector<std::string> piped; // the outputs sent to standard output, as the user wrote them
+    for (const int output : {Bin, CText, Preview, Header}) {
+        const Option& option = options[std::size_t(output)];
+        if (parsed.isSet(option) && isStandardOutput(pathFromUtf8(parsed.value(option)))) {
+            piped.push_back("--" + std::string(option.names.back()));
         }
     }
     if (piped.size() > 1) {
-        return refused(QStringLiteral(u"%1 都指定了标准输出（“-”），每次最多一项输出到标准输出")
-                           .arg(piped.join(u"、")));
+        std::string named;
+        for (const std::string& output : piped) {
+            named += (named.empty() ? "" : "、") + output;
+        }
+        return refused(fillIn("%1 都指定了标准输出（“-”），每次最多一项输出到标准输出", {named}));
     }
-    if (options.previewPath && !previewFormat(*options.previewPath)) {
-        return refused(previewFormatProblem(*options.previewPath));
+    if (convert.previewPath && !previewFormat(*convert.previewPath)) {
+        return refused(previewFormatProblem(*convert.previewPath));
     }
-    if (parser.isSet(previewScale) && !options.previewPath) {
-        return refused(QStringLiteral(u"--preview-scale 只用于 --preview"));
+    if (parsed.isSet(options[PreviewScale]) && !convert.previewPath) {
+        return refused("--preview-scale 只用于 --preview");
     }
-    if ((parser.isSet(name) || parser.isSet(attribute)) && !options.headerPath) {
-        return refused(QStringLiteral(u"--name 与 --attribute 只用于 --header"));
+    if ((parsed.isSet(options[Name]) || parsed.isSet(options[Attribute])) && !convert.headerPath) {
+        return refused("--name 与 --attribute 只用于 --header");
     }
-    if (parser.isSet(name)) {
-        if (const QString problem = identifierProblem(options.arrayName); !problem.isEmpty()) {
-            return refused(problem);
+    if (parsed.isSet(options[Name])) {
+        if (std::string problem = identifierProblem(convert.arrayName); !problem.empty()) {
+            return refused(std::move(problem));
         }
     }
-    if (const QString problem = attributeProblem(options.attribute); !problem.isEmpty()) {
-        return refused(problem);
+    if (std::string problem = attributeProblem(convert.attribute); !problem.empty()) {
+        return refused(std::move(problem));
     }
-    if (const QString problem =
-            readConversionOptions(parser, background, fit, dither, options.conversion);
-        !problem.isEmpty()) {
-        return refused(problem);
+    if (std::string problem = readConversionOptions(parsed, options[Background], options[Fit],
+                                                    options[Dither], convert.conversion);
+        !problem.empty()) {
+        return refused(std::move(problem));
     }
-    if (parser.isSet(previewScale)) {
-        bool number = false;
-        const int scale = parser.value(previewScale).toInt(&number);
-        if (!number || scale < kMinPreviewScale || scale > kMaxPreviewScale) {
-            return refused(QStringLiteral(u"预览放大倍数“%1”无效，应为 %2 到 %3 的整数")
-                               .arg(parser.value(previewScale))
-                               .arg(kMinPreviewScale)
-                               .arg(kMaxPreviewScale));
+    if (parsed.isSet(options[PreviewScale])) {
+        const std::string given = parsed.value(options[PreviewScale]);
+        const auto scale = parseNumber(given);
+        if (!scale || *scale < kMinPreviewScale || *scale > kMaxPreviewScale) {
+            return refused(fillIn("预览放大倍数“%1”无效，应为 %2 到 %3 的整数",
+                                  {given, number(kMinPreviewScale), number(kMaxPreviewScale)}));
         }
-        options.previewScale = scale;
+        convert.previewScale = *scale;
     }
-    return parsed;
+    return answer;
 }
 
 int convert(const ConvertOptions& options) {
     OutputRequest request;
     request.binPath = options.binPath;
-    request.cTextPath =
-        options.textToStandardOutput() ? std::optional(QStringLiteral("-")) : options.cTextPath;
+    request.cTextPath = options.textToStandardOutput() ? std::optional(std::filesystem::path("-"))
+                                                       : options.cTextPath;
     request.headerPath = options.headerPath;
     request.previewPath = options.previewPath;
     request.previewScale = options.previewScale;
-    request.identifier = options.arrayName.isEmpty()
-                             ? cIdentifierFor(QFileInfo(options.picture).completeBaseName())
-                             : options.arrayName.toStdString();
-    request.attribute = options.attribute.toStdString();
-    if (const QString problem = overwriteProblem({options.picture}, request.files());
-        !problem.isEmpty()) {
+    request.identifier =
+        options.arrayName.empty() ? cIdentifierFor(baseName(options.picture)) : options.arrayName;
+    request.attribute = options.attribute;
+    if (const std::string problem = overwriteProblem({options.picture}, request.files());
+        !problem.empty()) {
         printError(problem);
         return kExitUsage;
     }
     const ConvertedInput input =
         convertInput(options.picture, options.conversion, options.allFrames);
-    if (!input.failure.isEmpty()) {
+    if (!input.failure.empty()) {
         printError(input.failure);
         return kExitFailure;
     }
     const OutputFiles out = outputFiles(input, request);
-    if (!out.failure.isEmpty()) {
+    if (!out.failure.empty()) {
         printError(out.failure);
         return kExitFailure;
     }
-    if (const QString failure = writeOutputs(out.files); !failure.isEmpty()) {
+    if (const std::string failure = writeOutputs(out.files); !failure.empty()) {
         printError(failure);
         return kExitFailure;
     }
     return 0;
 }
 
-int runConvert(const QStringList& arguments) {
+int runConvert(const std::vector<std::string>& arguments) {
     const ConvertArguments parsed = parseConvertArguments(arguments);
-    if (!parsed.error.isEmpty()) {
+    if (!parsed.error.empty()) {
         printError(parsed.error);
         return kExitUsage;
     }

@@ -2,13 +2,15 @@
 
 // The command line: `ravik-lcd [PICTURE]` opens the window, `ravik-lcd convert PICTURE …`
 // converts without a window or display. Parsing, converting and writing are separate steps, so
-// each can be tested and the window mode shares the parsing.
+// each can be tested and the window mode shares the parsing. Arguments and messages are UTF-8.
 
 #include "codec/conversion.h"
 
-#include <QString>
-#include <QStringList>
+#include <filesystem>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace ravik {
 
@@ -19,38 +21,36 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kMinPreviewScale = 1;
 inline constexpr int kMaxPreviewScale = 16;
 
-// Gives the application object the program's name and version.
-void identifyProgram();
-
 // "ravik-lcd 1.00", as --version prints it.
-QString versionText();
+std::string versionText();
 
 // The Chinese help text describing both modes.
-QString helpText();
+std::string helpText();
 
 // Prints the text on standard output; 0, or 1 with the reason on standard error when the
 // write fails (a full disk, a closed pipe).
-int printToStandardOutput(const QString& text);
+int printToStandardOutput(std::string_view text);
 
 // What `ravik-lcd [PICTURE]` was asked for.
 struct WindowArguments {
     bool help = false;
     bool version = false;
-    QString picture; // empty: open the window with no picture
-    QString error;   // a usage error, in Chinese; empty when the arguments are sound
+    std::string picture; // empty: open the window with no picture
+    std::string error;   // a usage error, in Chinese; empty when the arguments are sound
 };
-WindowArguments parseWindowArguments(const QStringList& arguments);
+// Parses the arguments after the program's name.
+WindowArguments parseWindowArguments(const std::vector<std::string>& arguments);
 
 // What `ravik-lcd convert …` was asked for.
 struct ConvertOptions {
-    QString picture;
+    std::filesystem::path picture;
     // "-" is standard output, for at most one of them.
-    std::optional<QString> binPath;
-    std::optional<QString> cTextPath;
-    std::optional<QString> previewPath;
-    std::optional<QString> headerPath;
-    QString arrayName; // the header's array; empty: made from the input's base name
-    QString attribute; // PROGMEM, __attribute__((section(".lcd"))) and the like
+    std::optional<std::filesystem::path> binPath;
+    std::optional<std::filesystem::path> cTextPath;
+    std::optional<std::filesystem::path> previewPath;
+    std::optional<std::filesystem::path> headerPath;
+    std::string arrayName; // the header's array; empty: made from the input's base name
+    std::string attribute; // PROGMEM, __attribute__((section(".lcd"))) and the like
     bool allFrames = false;
     int previewScale = 1; // each frame pixel as scale × scale pixels in the preview picture
     ConversionOptions conversion;
@@ -61,13 +61,13 @@ struct ConvertOptions {
 // What `ravik-lcd convert PICTURE… --out-dir DIR` was asked for: each output is a flag, and each
 // input's outputs are DIR/<base>.bin, .txt, .h and .png.
 struct BatchOptions {
-    QStringList inputs;
-    QString outDir;
+    std::vector<std::filesystem::path> inputs;
+    std::filesystem::path outDir;
     bool bin = false;
     bool cText = false;
     bool header = false;
     bool preview = false;
-    QString attribute;
+    std::string attribute;
     bool allFrames = false;
     int jobs = 0; // threads; 0: a few per core
     ConversionOptions conversion;
@@ -76,10 +76,10 @@ struct ConvertArguments {
     bool help = false;
     ConvertOptions options;
     std::optional<BatchOptions> batch; // set when --out-dir was given
-    QString error; // a usage error, in Chinese; empty when the arguments are sound
+    std::string error; // a usage error, in Chinese; empty when the arguments are sound
 };
 // Parses the arguments after the word "convert".
-ConvertArguments parseConvertArguments(const QStringList& arguments);
+ConvertArguments parseConvertArguments(const std::vector<std::string>& arguments);
 
 // Converts and writes every output all or nothing; gives the exit code. Failures are reported
 // on standard error in Chinese.
@@ -90,6 +90,6 @@ int convert(const ConvertOptions& options);
 int convertBatch(const BatchOptions& batch);
 
 // Runs `convert` with the arguments after the word "convert"; gives the exit code.
-int runConvert(const QStringList& arguments);
+int runConvert(const std::vector<std::string>& arguments);
 
 } // namespace ravik

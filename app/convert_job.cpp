@@ -6,49 +6,46 @@
 #include "export/c_header.h"
 #include "export/frame_text_reader.h"
 #include "export/preview_png.h"
+#include "export/text.h"
 #include "pictures/picture_file.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 #include <span>
-#include <vector>
 
 namespace ravik {
 namespace {
 
-const QByteArray kPng = QByteArrayLiteral("png");
+constexpr std::string_view kPng = "png";
 
 // The preview in the format its name asks for; the frames of a set one below the other. PNG is
 // written here; other formats by Qt, in the picture module.
-std::optional<QByteArray> previewFile(const QList<FrameBuffer>& frames, const QString& path,
-                                      int scale) {
+std::optional<std::string> previewFile(const std::vector<FrameBuffer>& frames,
+                                       const std::filesystem::path& path, int scale) {
     const auto format = previewFormat(path);
     if (!format) {
         return std::nullopt;
     }
-    const std::span<const FrameBuffer> set(frames.constData(), std::size_t(frames.size()));
     if (*format == kPng) {
-        return previewPng(set, scale);
+        return previewPng(frames, scale);
     }
-    QString failure;
+    std::string failure;
     const PictureModule* pictures = pictureModule(failure);
-    if (!pictures || set.empty()) {
+    if (!pictures || frames.empty()) {
         return std::nullopt;
     }
-    PreviewRows rows(set, scale);
+    PreviewRows rows(frames, scale);
     return pictures->encode(rows, *format);
 }
 
-// A picture read by our own readers, which need no Qt Gui; nothing for a format or variant they
+// A picture read by our own readers, which need no Qt; nothing for a format or variant they
 // leave to Qt's readers in the picture module.
-std::optional<PictureFrames>
-convertWithOwnReaders(const QString& path, const ConversionOptions& options, bool allFrames) {
+std::optional<PictureFrames> convertWithOwnReaders(const std::filesystem::path& file,
+                                                   const ConversionOptions& options,
+                                                   bool allFrames) {
     const auto leftToQt = [](const PictureFault& fault) {
         return fault.fault == Fault::unrecognised || fault.fault == Fault::unsupported;
     };
-    const std::filesystem::path file(QFile::encodeName(path).toStdString());
     PictureFrames converted;
     if (allFrames) {
         const DecodedFrames set = readPictureFileFrames(file, options);
@@ -56,17 +53,17 @@ convertWithOwnReaders(const QString& path, const ConversionOptions& options, boo
             return std::nullopt;
         }
         if (!set.ok()) {
-            converted.failure = QString::fromStdString(faultSentence(set.fault));
+            converted.failure = faultSentence(set.fault);
             return converted;
         }
         if (set.scaled) {
             converted.frames = {convertPicture(*set.scaled, options).frame};
         } else {
             for (const Picture& frame : set.frames) {
-                converted.frames.append(convertPicture(frame, options).frame);
+                converted.frames.push_back(convertPicture(frame, options).frame);
             }
         }
-        converted.delaysMs = QList<int>(set.delaysMs.begin(), set.delaysMs.end());
+        converted.delaysMs = set.delaysMs;
         return converted;
     }
     const DecodedPicture picture = readPictureFileForFit(file, options);
@@ -74,7 +71,7 @@ convertWithOwnReaders(const QString& path, const ConversionOptions& options, boo
         return std::nullopt;
     }
     if (!picture.ok()) {
-        converted.failure = QString::fromStdString(faultSentence(picture.fault));
+        converted.failure = faultSentence(picture.fault);
         return converted;
     }
     converted.frames = {convertPicture(picture, options).frame};
@@ -83,164 +80,162 @@ convertWithOwnReaders(const QString& path, const ConversionOptions& options, boo
 }
 
 // The preview formats Qt writes, when the picture module can be loaded.
-QList<QByteArray> qtPreviewFormats() {
-    QString failure;
+std::vector<std::string> qtPreviewFormats() {
+    std::string failure;
     const PictureModule* pictures = pictureModule(failure);
-    return pictures ? pictures->writableFormats() : QList<QByteArray>{};
+    return pictures ? pictures->writableFormats() : std::vector<std::string>{};
 }
 
 } // namespace
 
-bool isStandardOutput(const QString& path) {
-    return path == u"-";
+bool isStandardOutput(const std::filesystem::path& path) {
+    return path == "-";
 }
 
-std::optional<QByteArray> previewFormat(const QString& path) {
+std::string baseName(const std::filesystem::path& path) {
+    const std::u8string stem = path.filename().stem().u8string();
+    return {stem.begin(), stem.end()};
+}
+
+std::optional<std::string> previewFormat(const std::filesystem::path& path) {
     if (isStandardOutput(path)) {
-        return kPng;
+        return std::string(kPng);
     }
-    // PNG is written without Qt Gui; only another format loads the picture module.
-    const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+    // PNG is written without Qt; only another format loads the picture module.
+    const std::string format = lowerSuffix(path);
     if (format == kPng) {
-        return kPng;
+        return format;
     }
-    if (format.isEmpty() || !qtPreviewFormats().contains(format)) {
+    const std::vector<std::string> written =
+        format.empty() ? std::vector<std::string>{} : qtPreviewFormats();
+    if (std::ranges::find(written, format) == written.end()) {
         return std::nullopt;
     }
     return format;
 }
 
-QString previewExtensions() {
-    QStringList extensions{QStringLiteral(".png")};
-    for (const QByteArray& format : qtPreviewFormats()) {
+std::string previewExtensions() {
+    std::string extensions = ".png";
+    for (const std::string& format : qtPreviewFormats()) {
         if (format != kPng) {
-            extensions << u'.' + QString::fromLatin1(format);
+            extensions += "、." + format;
         }
     }
-    return extensions.join(u"、");
+    return extensions;
 }
 
-QString previewFormatProblem(const QString& path) {
-    QString failure;
+std::string previewFormatProblem(const std::filesystem::path& path) {
+    std::string failure;
     if (!pictureModule(failure)) {
-        return QStringLiteral(u"无法写入预览图“%1”：%2").arg(nativePath(path), failure);
+        return fillIn("无法写入预览图“%1”：%2", {displayPath(path), failure});
     }
-    return QStringLiteral(u"预览图“%1”的扩展名不是可写入的图片格式，应为 %2 之一")
-        .arg(path, previewExtensions());
+    return fillIn("预览图“%1”的扩展名不是可写入的图片格式，应为 %2 之一",
+                  {displayPath(path), previewExtensions()});
 }
 
-QStringList OutputRequest::files() const {
-    QStringList named;
+std::vector<std::filesystem::path> OutputRequest::files() const {
+    std::vector<std::filesystem::path> named;
     for (const auto& path : {binPath, cTextPath, headerPath, previewPath}) {
         if (path && !isStandardOutput(*path)) {
-            named << *path;
+            named.push_back(*path);
         }
     }
     return named;
 }
 
-QString overwriteProblem(const QStringList& inputs, const QStringList& outputs) {
+std::string overwriteProblem(const std::vector<std::filesystem::path>& inputs,
+                             const std::vector<std::filesystem::path>& outputs) {
     if (const auto output = outputOverwritingInput(inputs, outputs)) {
-        return QStringLiteral(u"输出文件“%1”会覆盖输入文件；没有写入任何文件")
-            .arg(nativePath(*output));
+        return fillIn("输出文件“%1”会覆盖输入文件；没有写入任何文件", {displayPath(*output)});
     }
     return {};
 }
 
-QString writeOutputs(const QList<FileOutput>& files) {
-    QList<FileOutput> onDisk;
-    std::optional<QByteArray> piped;
-    for (const FileOutput& file : files) {
-        if (isStandardOutput(file.path)) {
-            piped = file.data;
-        } else {
-            onDisk.append(file);
-        }
+std::string writeOutputs(std::vector<FileOutput> files) {
+    std::optional<FileOutput> piped;
+    if (const auto found = std::ranges::find_if(
+            files, [](const FileOutput& file) { return isStandardOutput(file.path); });
+        found != files.end()) {
+        piped = std::move(*found);
+        files.erase(found);
     }
-    if (const auto failure = writeFilesAtomically(onDisk)) {
-        return QStringLiteral(u"无法写入“%1”：%2").arg(nativePath(failure->path), failure->reason);
+    if (const auto failure = writeFilesAtomically(files)) {
+        return fillIn("无法写入“%1”：%2", {displayPath(failure->path), failure->reason});
     }
     if (piped) {
-        if (const auto reason = writeStandardOutput(*piped)) {
-            return QStringLiteral(u"无法写入标准输出：%1").arg(*reason);
+        if (const auto reason = writeStandardOutput(piped->data)) {
+            return fillIn("无法写入标准输出：%1", {*reason});
         }
     }
     return {};
 }
 
-QString nativePath(const QString& path) {
-    return QDir::toNativeSeparators(path);
+void printError(std::string_view message) {
+    const std::string line = "ravik-lcd: " + std::string(message) + "\n";
+    std::fputs(line.c_str(), stderr);
 }
 
-void printError(const QString& message) {
-    std::fputs(qPrintable(QStringLiteral("ravik-lcd: ") + message + u'\n'), stderr);
-}
-
-ConvertedInput convertInput(const QString& path, const ConversionOptions& options, bool allFrames) {
+ConvertedInput convertInput(const std::filesystem::path& path, const ConversionOptions& options,
+                            bool allFrames) {
     ConvertedInput input;
     input.frameSet = allFrames;
     if (isFrameFile(path)) {
-        const FrameReading reading = readFrameFile(path);
+        FrameReading reading = readFrameFile(path);
         if (!reading.ok()) {
-            input.failure =
-                QStringLiteral(u"无法读取帧数据“%1”：%2").arg(nativePath(path), reading.failure);
+            input.failure = fillIn("无法读取帧数据“%1”：%2", {displayPath(path), reading.failure});
             return input;
         }
         // A frame set read back is written out as a set again, as --all-frames wrote it, with
         // the delays a header gives (0 where the file has none).
         input.frameSet = allFrames || reading.frameSet;
-        input.frames = reading.frames;
-        input.delaysMs =
-            reading.delaysMs.isEmpty() ? QList<int>(reading.frames.size(), 0) : reading.delaysMs;
+        input.delaysMs = reading.delaysMs.empty() ? std::vector<int>(reading.frames.size(), 0)
+                                                  : reading.delaysMs;
+        input.frames = std::move(reading.frames);
         return input;
     }
     // Our own readers first; only formats they don't take load the picture module, the one
-    // part of convert that needs Qt Gui.
-    QString failure;
+    // part of convert that needs Qt.
+    std::string failure;
     PictureFrames converted;
     if (auto own = convertWithOwnReaders(path, options, allFrames)) {
-        converted = *own;
+        converted = std::move(*own);
         failure = converted.failure;
     } else if (const PictureModule* pictures = pictureModule(failure)) {
         converted = pictures->convert(path, options, allFrames);
         failure = converted.failure;
     }
-    if (!failure.isEmpty()) {
-        input.failure = QStringLiteral(u"无法打开图片“%1”：%2").arg(nativePath(path), failure);
+    if (!failure.empty()) {
+        input.failure = fillIn("无法打开图片“%1”：%2", {displayPath(path), failure});
         return input;
     }
-    input.frames = converted.frames;
-    input.delaysMs = converted.delaysMs;
+    input.frames = std::move(converted.frames);
+    input.delaysMs = std::move(converted.delaysMs);
     return input;
 }
 
 OutputFiles outputFiles(const ConvertedInput& input, const OutputRequest& request) {
     OutputFiles out;
-    const std::span<const FrameBuffer> frames(input.frames.constData(),
-                                              static_cast<std::size_t>(input.frames.size()));
+    const std::span<const FrameBuffer> frames(input.frames);
     if (request.binPath) {
-        out.files.append({*request.binPath, frameBytes(frames)});
+        out.files.push_back({*request.binPath, frameBytes(frames)});
     }
     if (request.cTextPath) {
-        out.files.append({*request.cTextPath, QByteArray::fromStdString(formatCArrayText(frames))});
+        out.files.push_back({*request.cTextPath, formatCArrayText(frames)});
     }
     if (request.headerPath) {
-        const std::vector<FrameBuffer> set(frames.begin(), frames.end());
-        const std::vector<int> delays(input.delaysMs.begin(), input.delaysMs.end());
-        const std::string header =
-            input.frameSet
-                ? formatCHeaderFrameSet(request.identifier, request.attribute, set, delays)
-                : formatCHeader(request.identifier, request.attribute, frames.front());
-        out.files.append({*request.headerPath, QByteArray::fromStdString(header)});
+        std::string header =
+            input.frameSet ? formatCHeaderFrameSet(request.identifier, request.attribute, frames,
+                                                   input.delaysMs)
+                           : formatCHeader(request.identifier, request.attribute, frames.front());
+        out.files.push_back({*request.headerPath, std::move(header)});
     }
     if (request.previewPath) {
-        const auto preview = previewFile(input.frames, *request.previewPath, request.previewScale);
+        auto preview = previewFile(input.frames, *request.previewPath, request.previewScale);
         if (!preview) {
-            out.failure =
-                QStringLiteral(u"无法生成预览图“%1”").arg(nativePath(*request.previewPath));
+            out.failure = fillIn("无法生成预览图“%1”", {displayPath(*request.previewPath)});
             return out;
         }
-        out.files.append({*request.previewPath, *preview});
+        out.files.push_back({*request.previewPath, std::move(*preview)});
     }
     return out;
 }

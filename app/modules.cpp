@@ -1,84 +1,121 @@
 #include "modules.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QLibrary>
-#include <QStringList>
+#include "export/text.h"
+
 #include <cstdint>
 #include <iterator>
+#include <system_error>
 
-#ifdef Q_OS_WIN
+#ifdef _WIN32
 #include <windows.h>
-#elif defined(Q_OS_MACOS)
+#else
+#include <dlfcn.h>
+#endif
+#ifdef __APPLE__
 #include <mach-o/dyld.h>
 #endif
 
 namespace ravik {
+namespace fs = std::filesystem;
 namespace {
 
-// The folder the running program is in, found without a QCoreApplication: the window module
-// makes its own QApplication, so none exists yet when it is looked for.
-QString programFolder() {
-#ifdef Q_OS_WIN
+// The folder the running program is in.
+fs::path programFolder() {
+#ifdef _WIN32
     wchar_t path[32768];
     const DWORD length = GetModuleFileNameW(nullptr, path, DWORD(std::size(path)));
-    return QFileInfo(QString::fromWCharArray(path, int(length))).absolutePath();
-#elif defined(Q_OS_MACOS)
+    return fs::path(std::wstring(path, length)).parent_path();
+#elif defined(__APPLE__)
     char path[4096];
     std::uint32_t size = sizeof path;
     if (_NSGetExecutablePath(path, &size) != 0) {
         return {};
     }
-    return QFileInfo(QString::fromLocal8Bit(path)).canonicalPath();
+    std::error_code ignored;
+    return fs::weakly_canonical(path, ignored).parent_path();
 #else
-    return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
+    std::error_code ignored;
+    return fs::read_symlink("/proc/self/exe", ignored).parent_path();
 #endif
 }
 
 // Where the modules may be: beside the program (the build folder, Windows),
 // then the installed module folder relative to the program (/usr/bin/../lib/<arch>/ravik-lcd).
-QStringList moduleFolders() {
-    const QString program = programFolder();
-    return {program, QDir::cleanPath(program + u'/' + QStringLiteral(RAVIK_MODULE_DIR))};
+std::vector<fs::path> moduleFolders() {
+    const fs::path program = programFolder();
+    return {program, (program / RAVIK_MODULE_DIR).lexically_normal()};
 }
 
-// Loads the named module and calls its entry; null with the reason in Chinese on failure.
+// A loaded library's function by name; null when the library has none.
+using Function = void (*)();
+
+#ifdef _WIN32
+std::string lastError() {
+    return std::system_category().message(int(GetLastError()));
+}
+#endif
+
+// Opens the library at path and gives its entry, or why it can't.
+Function openEntry(const fs::path& path, const char* entry, std::string& reason) {
+#ifdef _WIN32
+    // The module's own libraries (Qt's) are looked for beside it.
+    const HMODULE library = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!library) {
+        reason = displayPath(path) + ": " + lastError();
+        return nullptr;
+    }
+    return reinterpret_cast<Function>(GetProcAddress(library, entry));
+#else
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        const char* error = dlerror();
+        reason = error ? error : displayPath(path);
+        return nullptr;
+    }
+    return reinterpret_cast<Function>(dlsym(library, entry));
+#endif
+}
+
+// Loads the named module and calls its entry; null with the reason in Chinese on failure. A
+// module loaded stays loaded for the rest of the run.
 template <typename Table, typename Entry>
-const Table* loadModule(const char* name, const char* entry, QString& failure) {
-    QStringList reasons;
-    for (const QString& folder : moduleFolders()) {
-        // QLibrary adds the platform's prefix and suffix: libravik-lcd-window.so, …-window.dll.
-        QLibrary library(folder + u'/' + QLatin1String(name));
-        if (!library.load()) {
-            reasons << library.errorString();
+const Table* loadModule(const char* name, const char* file, const char* entry,
+                        std::string& failure) {
+    std::vector<std::string> reasons;
+    std::string folders;
+    for (const fs::path& folder : moduleFolders()) {
+        folders += (folders.empty() ? "" : "、") + displayPath(folder);
+        std::string reason;
+        const Function function = openEntry(folder / file, entry, reason);
+        if (!reason.empty()) {
+            reasons.push_back(reason);
             continue;
         }
-        const auto function = reinterpret_cast<Entry>(library.resolve(entry));
-        const Table* table = function ? function() : nullptr;
+        const Table* table = function ? reinterpret_cast<Entry>(function)() : nullptr;
         if (table && table->interface == kModuleInterface) {
-            return table; // stays loaded for the rest of the run
+            return table;
         }
-        reasons << QStringLiteral(u"%1 与本程序的版本不一致").arg(library.fileName());
+        reasons.push_back(fillIn("%1 与本程序的版本不一致", {displayPath(folder / file)}));
     }
-    failure = QStringLiteral(u"无法载入程序模块“%1”（查找位置：%2）；请重新安装 ravik-lcd")
-                  .arg(QLatin1String(name), moduleFolders().join(u"、"));
-    if (!reasons.isEmpty()) {
-        failure += QStringLiteral(u"。原因：") + reasons.join(u"；");
+    failure = fillIn("无法载入程序模块“%1”（查找位置：%2）；请重新安装 ravik-lcd", {name, folders});
+    for (std::size_t i = 0; i < reasons.size(); ++i) {
+        failure += (i == 0 ? "。原因：" : "；") + reasons[i];
     }
     return nullptr;
 }
 
 struct Loaded {
     const void* table = nullptr;
-    QString failure;
+    std::string failure;
 };
 
 // Each module is loaded once, on first use, whichever thread asks first.
 template <typename Table, typename Entry>
-const Table* cachedModule(const char* file, const char* symbol, QString& failure) {
+const Table* cachedModule(const char* name, const char* file, const char* symbol,
+                          std::string& failure) {
     static const Loaded loaded = [&] {
         Loaded result;
-        result.table = loadModule<Table, Entry>(file, symbol, result.failure);
+        result.table = loadModule<Table, Entry>(name, file, symbol, result.failure);
         return result;
     }();
     failure = loaded.failure;
@@ -87,14 +124,14 @@ const Table* cachedModule(const char* file, const char* symbol, QString& failure
 
 } // namespace
 
-const WindowModule* windowModule(QString& failure) {
-    return cachedModule<WindowModule, RavikWindowModuleEntry>("ravik-lcd-window",
-                                                              "ravik_window_module", failure);
+const WindowModule* windowModule(std::string& failure) {
+    return cachedModule<WindowModule, RavikWindowModuleEntry>(
+        "ravik-lcd-window", RAVIK_WINDOW_MODULE_FILE, "ravik_window_module", failure);
 }
 
-const PictureModule* pictureModule(QString& failure) {
-    return cachedModule<PictureModule, RavikPictureModuleEntry>("ravik-lcd-pictures",
-                                                                "ravik_picture_module", failure);
+const PictureModule* pictureModule(std::string& failure) {
+    return cachedModule<PictureModule, RavikPictureModuleEntry>(
+        "ravik-lcd-pictures", RAVIK_PICTURE_MODULE_FILE, "ravik_picture_module", failure);
 }
 
 } // namespace ravik

@@ -1,21 +1,21 @@
 #pragma once
 
-// The parts of ravik-lcd that need Qt's GUI libraries live in two modules beside the program,
-// loaded only when they are needed, so that `convert` of frame files (and, once the picture
-// readers need no Qt, of pictures) starts with Qt Core alone:
+// The parts of ravik-lcd that need Qt live in two modules beside the program, loaded only when
+// they are needed, so that the program itself links no Qt library:
 //  - the window module, for `ravik-lcd [PICTURE]` (Qt Widgets);
-//  - the picture module, for reading pictures into frames and for previews in the formats Qt
-//    writes (Qt Gui).
-// The program and its modules are always built and installed together; each module's one
-// exported function gives a table of functions, checked by its interface number.
+//  - the picture module, for pictures in formats our own readers don't take and for previews in
+//    the formats Qt writes (Qt Gui).
+// The program and its modules are always built and installed together, with the same compiler
+// and standard library, so the tables use plain C++ types; each module's one exported function
+// gives its table, checked by the interface number.
 
 #include "codec/conversion.h"
 #include "codec/frame_buffer.h"
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
+#include <filesystem>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace ravik {
 
@@ -23,7 +23,7 @@ class PreviewRows;
 
 // Raised whenever a table below changes shape, so a module left over from another build is
 // refused rather than called.
-inline constexpr int kModuleInterface = 1;
+inline constexpr int kModuleInterface = 2;
 
 struct WindowModule {
     int interface;
@@ -33,24 +33,25 @@ struct WindowModule {
 
 // A picture read and converted: one frame, or every frame with its delay.
 struct PictureFrames {
-    QList<FrameBuffer> frames;
-    QList<int> delaysMs;
-    QString failure; // why the picture can't be read, in Chinese; empty on success
+    std::vector<FrameBuffer> frames;
+    std::vector<int> delaysMs;
+    std::string failure; // why the picture can't be read, in Chinese; empty on success
 };
 
 struct PictureModule {
     int interface;
-    PictureFrames (*convert)(const QString& path, const ConversionOptions& options, bool allFrames);
+    PictureFrames (*convert)(const std::filesystem::path& path, const ConversionOptions& options,
+                             bool allFrames);
     // The preview formats Qt writes, in lower case ("bmp", "jpg", …).
-    QList<QByteArray> (*writableFormats)();
-    // The preview rows in a format Qt writes; nothing when it can't be written.
-    std::optional<QByteArray> (*encode)(PreviewRows& rows, const QByteArray& format);
+    std::vector<std::string> (*writableFormats)();
+    // The preview rows as a file in a format Qt writes; nothing when it can't be written.
+    std::optional<std::string> (*encode)(PreviewRows& rows, const std::string& format);
 };
 
 // The modules, loaded on first use (any thread); null with the reason in Chinese when a module
 // can't be found or loaded.
-const WindowModule* windowModule(QString& failure);
-const PictureModule* pictureModule(QString& failure);
+const WindowModule* windowModule(std::string& failure);
+const PictureModule* pictureModule(std::string& failure);
 
 } // namespace ravik
 
@@ -59,3 +60,10 @@ extern "C" {
 using RavikWindowModuleEntry = const ravik::WindowModule* (*)();
 using RavikPictureModuleEntry = const ravik::PictureModule* (*)();
 }
+
+// How a module marks its entry as exported.
+#ifdef _WIN32
+#define RAVIK_MODULE_EXPORT extern "C" __declspec(dllexport)
+#else
+#define RAVIK_MODULE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif

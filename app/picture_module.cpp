@@ -4,6 +4,7 @@
 
 #include "app/modules.h"
 #include "export/preview_png.h"
+#include "platform/file_path.h"
 #include "platform/frame_set_loader.h"
 #include "platform/picture_conversion.h"
 #include "platform/picture_loader.h"
@@ -16,25 +17,26 @@
 namespace ravik {
 namespace {
 
-PictureFrames convertPictureFile(const QString& path, const ConversionOptions& options,
-                                 bool allFrames) {
+PictureFrames convertPictureFile(const std::filesystem::path& file,
+                                 const ConversionOptions& options, bool allFrames) {
+    const QString path = fromFilePath(file);
     PictureFrames converted;
     if (allFrames) {
         const LoadedFrameSet set = LoadFrameSet(path, options);
         if (!set.ok()) {
-            converted.failure = set.failure;
+            converted.failure = set.failure.toStdString();
             return converted;
         }
         for (const QImage& frame : set.frames) {
-            converted.frames.append(set.scaled ? convertPicture(*set.scaled, options).frame
-                                               : convertPicture(frame, options).frame);
+            converted.frames.push_back(set.scaled ? convertPicture(*set.scaled, options).frame
+                                                  : convertPicture(frame, options).frame);
         }
-        converted.delaysMs = set.delaysMs;
+        converted.delaysMs.assign(set.delaysMs.begin(), set.delaysMs.end());
         return converted;
     }
     const LoadedPicture loaded = loadForFit(path, options);
     if (!loaded.ok()) {
-        converted.failure = loaded.failure;
+        converted.failure = loaded.failure.toStdString();
         return converted;
     }
     converted.frames = {convertPicture(loaded, options).frame};
@@ -42,11 +44,15 @@ PictureFrames convertPictureFile(const QString& path, const ConversionOptions& o
     return converted;
 }
 
-QList<QByteArray> writableFormats() {
-    return QImageWriter::supportedImageFormats();
+std::vector<std::string> writableFormats() {
+    std::vector<std::string> formats;
+    for (const QByteArray& format : QImageWriter::supportedImageFormats()) {
+        formats.push_back(format.toStdString());
+    }
+    return formats;
 }
 
-std::optional<QByteArray> encode(PreviewRows& rows, const QByteArray& format) {
+std::optional<std::string> encode(PreviewRows& rows, const std::string& format) {
     QImage picture(rows.width(), rows.height(), QImage::Format_RGB888);
     if (picture.isNull()) {
         return std::nullopt; // too large for a QImage
@@ -58,11 +64,11 @@ std::optional<QByteArray> encode(PreviewRows& rows, const QByteArray& format) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
+    QImageWriter writer(&buffer, QByteArray::fromStdString(format));
     if (!writer.write(picture)) {
         return std::nullopt;
     }
-    return bytes;
+    return bytes.toStdString();
 }
 
 constexpr PictureModule kModule{kModuleInterface, convertPictureFile, writableFormats, encode};
@@ -70,6 +76,6 @@ constexpr PictureModule kModule{kModuleInterface, convertPictureFile, writableFo
 } // namespace
 } // namespace ravik
 
-extern "C" Q_DECL_EXPORT const ravik::PictureModule* ravik_picture_module() {
+RAVIK_MODULE_EXPORT const ravik::PictureModule* ravik_picture_module() {
     return &ravik::kModule;
 }

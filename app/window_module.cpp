@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/modules.h"
+#include "app/version.h"
 #include "platform/alerts.h"
 #include "platform/clipboard.h"
 #include "platform/color_dialog.h"
@@ -23,7 +24,8 @@ namespace {
 
 int runWindow(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    identifyProgram();
+    QApplication::setApplicationName(QStringLiteral(RAVIK_PRODUCT_NAME));
+    QApplication::setApplicationVersion(QStringLiteral(RAVIK_VERSION));
     QApplication::setWindowIcon(programIcon());
     // The interface is Chinese whatever the system's language: Qt's own dialogs and buttons too.
     QTranslator qtTranslations;
@@ -33,7 +35,11 @@ int runWindow(int argc, char* argv[]) {
         QApplication::installTranslator(&qtTranslations);
     }
     // The arguments again, now as the application decodes them (Unicode paths on Windows).
-    const QString picture = parseWindowArguments(QCoreApplication::arguments()).picture;
+    std::vector<std::string> arguments;
+    for (const QString& argument : QCoreApplication::arguments().mid(1)) {
+        arguments.push_back(argument.toStdString());
+    }
+    const QString picture = QString::fromStdString(parseWindowArguments(arguments).picture);
 
     QtFileDialog commonDialog;
     MessageBoxAlerts alerts;
@@ -54,6 +60,6 @@ constexpr WindowModule kModule{kModuleInterface, runWindow};
 } // namespace
 } // namespace ravik
 
-extern "C" Q_DECL_EXPORT const ravik::WindowModule* ravik_window_module() {
+RAVIK_MODULE_EXPORT const ravik::WindowModule* ravik_window_module() {
     return &ravik::kModule;
 }

@@ -63,7 +63,7 @@ void BM_WriteBinaryFile(benchmark::State& state) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("frame.bin"));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(writeBinaryFile(path, frame));
+        benchmark::DoNotOptimize(writeBinaryFile(path.toStdString(), frame));
     }
 }
 BENCHMARK(BM_WriteBinaryFile);

@@ -4,22 +4,23 @@
 
 namespace ravik {
 
-QByteArray frameBytes(const FrameBuffer& frame) {
+std::string frameBytes(const FrameBuffer& frame) {
     const auto bytes = frame.frame();
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                      static_cast<qsizetype>(bytes.size()));
+    return std::string(bytes.begin(), bytes.end());
 }
 
-QByteArray frameBytes(std::span<const FrameBuffer> frames) {
-    QByteArray bytes;
-    bytes.reserve(static_cast<qsizetype>(frames.size()) * kFrameSize);
+std::string frameBytes(std::span<const FrameBuffer> frames) {
+    std::string bytes;
+    bytes.reserve(frames.size() * std::size_t(kFrameSize));
     for (const FrameBuffer& frame : frames) {
-        bytes += frameBytes(frame);
+        const auto frameData = frame.frame();
+        bytes.append(frameData.begin(), frameData.end());
     }
     return bytes;
 }
 
-std::optional<QString> writeBinaryFile(const QString& path, const FrameBuffer& frame) {
+std::optional<std::string> writeBinaryFile(const std::filesystem::path& path,
+                                           const FrameBuffer& frame) {
     return writeFileAtomically(path, frameBytes(frame));
 }
 

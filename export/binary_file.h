@@ -4,19 +4,21 @@
 
 #include "codec/frame_buffer.h"
 
-#include <QByteArray>
-#include <QString>
+#include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
 
 namespace ravik {
 
-QByteArray frameBytes(const FrameBuffer& frame);
+// The frame's bytes, held in a string as every output file's contents are.
+std::string frameBytes(const FrameBuffer& frame);
 
 // A frame set as it is stored: every frame's bytes, one frame after another.
-QByteArray frameBytes(std::span<const FrameBuffer> frames);
+std::string frameBytes(std::span<const FrameBuffer> frames);
 
 // Writes the frame's bytes to path, replacing it all or nothing; the reason on failure.
-std::optional<QString> writeBinaryFile(const QString& path, const FrameBuffer& frame);
+std::optional<std::string> writeBinaryFile(const std::filesystem::path& path,
+                                           const FrameBuffer& frame);
 
 } // namespace ravik

@@ -1,8 +1,8 @@
 #include "c_header.h"
 
 #include "export/c_array_text.h"
+#include "export/text.h"
 
-#include <QRegularExpression>
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -66,16 +66,16 @@ std::string withAttribute(const std::string& attribute) {
 
 } // namespace
 
-std::string cIdentifierFor(const QString& baseName) {
+std::string cIdentifierFor(std::string_view baseName) {
     std::string id;
-    for (const QChar c : baseName) {
-        const char16_t u = c.unicode();
+    for (const char c : baseName) {
+        const auto u = static_cast<unsigned char>(c);
         if (u >= 0x80) {
             continue; // Chinese and other non-ASCII characters have no place in a C name
         }
-        const bool keep = std::isalnum(int(u)) != 0;
+        const bool keep = std::isalnum(u) != 0;
         if (keep) {
-            id += char(u);
+            id += c;
         } else if (!id.empty() && id.back() != '_') {
             id += '_';
         }
@@ -95,23 +95,31 @@ std::string cIdentifierFor(const QString& baseName) {
     return id;
 }
 
-QString identifierProblem(const QString& name) {
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
-    if (!pattern.match(name).hasMatch()) {
-        return QStringLiteral(u"数组名“%1”不是合法的 C 标识符：只能由英文字母、数字和下划线组成，"
-                              u"且不能以数字开头")
-            .arg(name);
+std::string identifierProblem(std::string_view name) {
+    const auto isAsciiAlpha = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    };
+    const bool valid =
+        !name.empty() && isAsciiAlpha(name.front()) && std::ranges::all_of(name, [&](char c) {
+            return isAsciiAlpha(c) || (c >= '0' && c <= '9');
+        });
+    if (!valid) {
+        return fillIn("数组名“%1”不是合法的 C 标识符：只能由英文字母、数字和下划线组成，"
+                      "且不能以数字开头",
+                      {name});
     }
-    if (isKeyword(name.toStdString())) {
-        return QStringLiteral(u"数组名“%1”是 C 语言的关键字").arg(name);
+    if (isKeyword(name)) {
+        return fillIn("数组名“%1”是 C 语言的关键字", {name});
     }
     return {};
 }
 
-QString attributeProblem(const QString& text) {
-    static const QRegularExpression forbidden(QStringLiteral("[\\r\\n{};]|/\\*|//"));
-    if (text.contains(forbidden)) {
-        return QStringLiteral(u"属性“%1”不能含换行、花括号、分号或注释").arg(text);
+std::string attributeProblem(std::string_view text) {
+    const bool forbidden = text.find_first_of("\r\n{};") != std::string_view::npos ||
+                           text.find("/*") != std::string_view::npos ||
+                           text.find("//") != std::string_view::npos;
+    if (forbidden) {
+        return fillIn("属性“%1”不能含换行、花括号、分号或注释", {text});
     }
     return {};
 }

@@ -7,21 +7,21 @@
 
 #include "codec/frame_buffer.h"
 
-#include <QString>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace ravik {
 
-// A valid C identifier made from a file's base name: other characters become "_" (non-ASCII
-// ones are dropped), a leading digit is prefixed, and C keywords get a suffix.
-std::string cIdentifierFor(const QString& baseName);
+// A valid C identifier made from a file's base name (UTF-8): other characters become "_"
+// (non-ASCII ones are dropped), a leading digit is prefixed, and C keywords get a suffix.
+std::string cIdentifierFor(std::string_view baseName);
 
 // Why name can't name the array, in Chinese; empty when it can.
-QString identifierProblem(const QString& name);
+std::string identifierProblem(std::string_view name);
 
 // Why text can't stand between the array's declarator and its initialiser; empty when it can.
-QString attributeProblem(const QString& text);
+std::string attributeProblem(std::string_view text);
 
 // One frame: `static const uint8_t IDENT[IDENT_SIZE] ATTRIBUTE = { … };`.
 std::string formatCHeader(const std::string& identifier, const std::string& attribute,

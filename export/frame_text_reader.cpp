@@ -1,12 +1,12 @@
 #include "frame_text_reader.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QStringDecoder>
+#include "export/text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <optional>
 #include <span>
 #include <vector>
@@ -16,7 +16,7 @@ namespace {
 
 // Larger than any sensible frame file (over 1,700 frames as .bin, about 340 as C text); keeps a
 // wrong file from being read whole.
-constexpr qint64 kMaxFrameFileSize = 16 * 1024 * 1024;
+constexpr std::uintmax_t kMaxFrameFileSize = 16 * 1024 * 1024;
 
 struct Token {
     enum class Kind { Number, Word, Punctuation };
@@ -27,7 +27,7 @@ struct Token {
 
 struct Tokens {
     std::vector<Token> tokens;
-    QString failure;
+    std::string failure;
 };
 
 bool isWordChar(char c) {
@@ -37,19 +37,17 @@ bool isWordChar(char c) {
 
 // The token as the user wrote it, or nothing when its bytes aren't UTF-8 text, which would show
 // as garbage.
-QString quoted(std::string_view text) {
-    QStringDecoder decode(QStringDecoder::Utf8);
-    const QString decoded = decode(QByteArrayView(text.data(), qsizetype(text.size())));
-    return decode.hasError() ? QString() : decoded;
+std::string quoted(std::string_view text) {
+    return isUtf8(text) ? std::string(text) : std::string();
 }
 
 // What a file that is neither a picture nor frame text is told: its bytes are not echoed.
-QString notFrameData() {
-    return QStringLiteral(u"不是图片或帧数据");
+std::string notFrameData() {
+    return "不是图片或帧数据";
 }
 
 // Text holds no control characters but white space; a NUL or an escape means binary data.
-bool isText(QByteArrayView bytes) {
+bool isText(std::string_view bytes) {
     return std::none_of(bytes.begin(), bytes.end(), [](char c) {
         const auto byte = static_cast<unsigned char>(c);
         return (byte < 0x20 && std::isspace(byte) == 0) || byte == 0x7F;
@@ -95,7 +93,7 @@ Tokens tokenize(std::string_view text) {
         if (text.substr(i, 2) == "/*") {
             const std::size_t end = text.find("*/", i + 2);
             if (end == std::string_view::npos) {
-                result.failure = QStringLiteral(u"第 %1 行的注释“/*”没有结束").arg(line);
+                result.failure = fillIn("第 %1 行的注释“/*”没有结束", {number(line)});
                 return result;
             }
             for (std::size_t k = i; k < end; ++k) {
@@ -166,16 +164,15 @@ std::optional<std::uint32_t> literalValue(std::string_view literal) {
     return value;
 }
 
-FrameReading failed(const QString& failure) {
+FrameReading failed(std::string failure) {
     FrameReading reading;
-    reading.failure = failure;
+    reading.failure = std::move(failure);
     return reading;
 }
 
-FrameReading wrongSize(qint64 size) {
-    return failed(QStringLiteral(u"帧数据应为 %1 字节或其整数倍，此文件为 %2 字节")
-                      .arg(kFrameSize)
-                      .arg(size));
+FrameReading wrongSize(std::uintmax_t size) {
+    return failed(fillIn("帧数据应为 %1 字节或其整数倍，此文件为 %2 字节",
+                         {number(kFrameSize), number(size)}));
 }
 
 // Values one after another as frames; a set when there are several.
@@ -186,7 +183,7 @@ FrameReading framesOf(std::span<const std::uint8_t> values) {
         for (std::size_t i = 0; i < std::size_t(kFrameSize); ++i) {
             frame[i] = values[start + i];
         }
-        reading.frames.append(frame);
+        reading.frames.push_back(frame);
     }
     reading.frameSet = reading.frames.size() > 1;
     return reading;
@@ -206,7 +203,7 @@ struct Values {
         int line; // where its "{" stands
     };
     std::vector<Group> groups;
-    QString failure;
+    std::string failure;
 };
 
 Values collectValues(const std::vector<Token>& tokens, std::size_t first, std::size_t last) {
@@ -221,7 +218,7 @@ Values collectValues(const std::vector<Token>& tokens, std::size_t first, std::s
         if (token.kind == Token::Kind::Punctuation && token.text == "{") {
             if (inGroup) {
                 result.failure =
-                    QStringLiteral(u"第 %1 行的“{”嵌套过深：帧数据最多两层花括号").arg(token.line);
+                    fillIn("第 %1 行的“{”嵌套过深：帧数据最多两层花括号", {number(token.line)});
                 return result;
             }
             inGroup = true;
@@ -230,7 +227,7 @@ Values collectValues(const std::vector<Token>& tokens, std::size_t first, std::s
         }
         if (token.kind == Token::Kind::Punctuation && token.text == "}") {
             if (!inGroup) {
-                result.failure = QStringLiteral(u"第 %1 行的“}”没有相配的“{”").arg(token.line);
+                result.failure = fillIn("第 %1 行的“}”没有相配的“{”", {number(token.line)});
                 return result;
             }
             inGroup = false;
@@ -239,24 +236,22 @@ Values collectValues(const std::vector<Token>& tokens, std::size_t first, std::s
         const auto value =
             token.kind == Token::Kind::Number ? literalValue(token.text) : std::nullopt;
         if (!value) {
-            const QString spelt = quoted(token.text);
+            const std::string spelt = quoted(token.text);
             if (!anyValue) {
                 result.failure = notFrameData(); // nothing before it looked like frame data
-            } else if (spelt.isEmpty()) {
+            } else if (spelt.empty()) {
                 result.failure =
-                    QStringLiteral(u"第 %1 行有无法识别的内容，应为 0–255 的数值").arg(token.line);
+                    fillIn("第 %1 行有无法识别的内容，应为 0–255 的数值", {number(token.line)});
             } else {
-                result.failure = QStringLiteral(u"第 %1 行有无法识别的内容“%2”，应为 0–255 的数值")
-                                     .arg(token.line)
-                                     .arg(spelt);
+                result.failure = fillIn("第 %1 行有无法识别的内容“%2”，应为 0–255 的数值",
+                                        {number(token.line), spelt});
             }
             return result;
         }
         anyValue = true;
         if (*value > 255) {
-            result.failure = QStringLiteral(u"第 %1 行的数值 %2 超出 0–255 的范围")
-                                 .arg(token.line)
-                                 .arg(quoted(token.text));
+            result.failure = fillIn("第 %1 行的数值 %2 超出 0–255 的范围",
+                                    {number(token.line), quoted(token.text)});
             return result;
         }
         if (inGroup) {
@@ -273,8 +268,8 @@ Values collectValues(const std::vector<Token>& tokens, std::size_t first, std::s
 
 // The delays this program's header gives a set: the initialiser of the first array named
 // NAME_DELAYS_MS after the frames, one value from 0 to 65535 per frame. Empty when there is none.
-std::vector<int> delaysAfter(const std::vector<Token>& tokens, std::size_t from, qsizetype frames,
-                             QString& failure) {
+std::vector<int> delaysAfter(const std::vector<Token>& tokens, std::size_t from, std::size_t frames,
+                             std::string& failure) {
     std::size_t i = from;
     while (i < tokens.size() &&
            !(tokens[i].kind == Token::Kind::Word && tokens[i].text.ends_with("_DELAYS_MS"))) {
@@ -295,18 +290,15 @@ std::vector<int> delaysAfter(const std::vector<Token>& tokens, std::size_t from,
         const auto value =
             tokens[i].kind == Token::Kind::Number ? literalValue(tokens[i].text) : std::nullopt;
         if (!value || *value > 65535) {
-            failure = QStringLiteral(u"第 %1 行的每帧时长“%2”应为 0–65535 的数值")
-                          .arg(tokens[i].line)
-                          .arg(quoted(tokens[i].text));
+            failure = fillIn("第 %1 行的每帧时长“%2”应为 0–65535 的数值",
+                             {number(tokens[i].line), quoted(tokens[i].text)});
             return {};
         }
         delays.push_back(int(*value));
     }
-    if (qsizetype(delays.size()) != frames) {
-        failure = QStringLiteral(u"第 %1 行起的每帧时长应为 %2 个数值，此处有 %3 个")
-                      .arg(line)
-                      .arg(frames)
-                      .arg(delays.size());
+    if (delays.size() != frames) {
+        failure = fillIn("第 %1 行起的每帧时长应为 %2 个数值，此处有 %3 个",
+                         {number(line), number(frames), number(delays.size())});
         return {};
     }
     return delays;
@@ -314,8 +306,8 @@ std::vector<int> delaysAfter(const std::vector<Token>& tokens, std::size_t from,
 
 } // namespace
 
-FrameReading readFrameBinary(QByteArrayView bytes) {
-    if (!isWholeFrames(std::size_t(bytes.size()))) {
+FrameReading readFrameBinary(std::string_view bytes) {
+    if (!isWholeFrames(bytes.size())) {
         return wrongSize(bytes.size());
     }
     return framesOf(
@@ -324,7 +316,7 @@ FrameReading readFrameBinary(QByteArrayView bytes) {
 
 FrameReading readFrameText(std::string_view text) {
     const Tokens tokenized = tokenize(text);
-    if (!tokenized.failure.isEmpty()) {
+    if (!tokenized.failure.empty()) {
         return failed(tokenized.failure);
     }
     const std::vector<Token>& tokens = tokenized.tokens;
@@ -342,7 +334,7 @@ FrameReading readFrameText(std::string_view text) {
                 }
             }
             if (k == tokens.size()) {
-                return failed(QStringLiteral(u"第 %1 行的“{”没有相配的“}”").arg(tokens[i].line));
+                return failed(fillIn("第 %1 行的“{”没有相配的“}”", {number(tokens[i].line)}));
             }
             first = i + 1;
             last = k;
@@ -351,66 +343,72 @@ FrameReading readFrameText(std::string_view text) {
     }
 
     const Values values = collectValues(tokens, first, last);
-    if (!values.failure.isEmpty()) {
+    if (!values.failure.empty()) {
         return failed(values.failure);
     }
     FrameReading reading;
     if (values.groups.empty()) {
         if (!isWholeFrames(values.loose.size())) {
-            return failed(QStringLiteral(u"帧数据应为 %1 个数值或其整数倍，此文本有 %2 个")
-                              .arg(kFrameSize)
-                              .arg(values.loose.size()));
+            return failed(fillIn("帧数据应为 %1 个数值或其整数倍，此文本有 %2 个",
+                                 {number(kFrameSize), number(values.loose.size())}));
         }
         reading = framesOf(values.loose);
     } else if (!values.loose.empty()) {
-        return failed(
-            QStringLiteral(u"第 %1 行的数值不在内层花括号中：帧组的每一帧应各有一对花括号")
-                .arg(values.firstLooseLine));
+        return failed(fillIn("第 %1 行的数值不在内层花括号中：帧组的每一帧应各有一对花括号",
+                             {number(values.firstLooseLine)}));
     } else {
         for (std::size_t i = 0; i < values.groups.size(); ++i) {
             const Values::Group& group = values.groups[i];
             if (group.values.size() != std::size_t(kFrameSize)) {
-                return failed(QStringLiteral(u"第 %1 帧（第 %2 行起）应为 %3 个数值，此处有 %4 个")
-                                  .arg(i + 1)
-                                  .arg(group.line)
-                                  .arg(kFrameSize)
-                                  .arg(group.values.size()));
+                return failed(fillIn("第 %1 帧（第 %2 行起）应为 %3 个数值，此处有 %4 个",
+                                     {number(i + 1), number(group.line), number(kFrameSize),
+                                      number(group.values.size())}));
             }
-            reading.frames.append(framesOf(group.values).frames);
+            reading.frames.push_back(framesOf(group.values).frames.front());
         }
         reading.frameSet = true;
     }
     if (reading.frameSet) {
-        QString failure;
-        const std::vector<int> delays = delaysAfter(tokens, last, reading.frames.size(), failure);
-        if (!failure.isEmpty()) {
+        std::string failure;
+        reading.delaysMs = delaysAfter(tokens, last, reading.frames.size(), failure);
+        if (!failure.empty()) {
             return failed(failure);
         }
-        reading.delaysMs = QList<int>(delays.begin(), delays.end());
     }
     return reading;
 }
 
-bool isFrameFile(const QString& path) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    return suffix == u"bin" || suffix == u"c" || suffix == u"h" || suffix == u"txt";
+bool isFrameFile(const std::filesystem::path& path) {
+    const std::string suffix = lowerSuffix(path);
+    return suffix == "bin" || suffix == "c" || suffix == "h" || suffix == "txt";
 }
 
-FrameReading readFrameFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return failed(file.errorString());
+FrameReading readFrameFile(const std::filesystem::path& path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        return failed(std::strerror(EISDIR));
     }
-    const bool binary = QFileInfo(path).suffix().compare(u"bin", Qt::CaseInsensitive) == 0;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return failed(std::strerror(errno != 0 ? errno : ENOENT));
+    }
+    const bool binary = lowerSuffix(path) == "bin";
     // A file on disk that is no whole number of frames is refused without reading it.
-    if (binary && file.size() > 0 && !isWholeFrames(std::size_t(file.size()))) {
-        return wrongSize(file.size());
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (binary && !error && size > 0 && !isWholeFrames(std::size_t(size))) {
+        return wrongSize(size);
     }
     // One byte more than allowed tells a too-long file from a right one without reading it all.
-    const QByteArray bytes = file.read(kMaxFrameFileSize + 1);
+    std::string bytes;
+    constexpr std::size_t kChunk = 64 * 1024;
+    while (file && bytes.size() <= kMaxFrameFileSize) {
+        const std::size_t start = bytes.size();
+        bytes.resize(start + kChunk);
+        file.read(bytes.data() + start, std::streamsize(kChunk));
+        bytes.resize(start + std::size_t(file.gcount()));
+    }
     if (bytes.size() > kMaxFrameFileSize) {
-        return failed(
-            QStringLiteral(u"文件太大，帧数据文件最多 %1 MB").arg(kMaxFrameFileSize >> 20));
+        return failed(fillIn("文件太大，帧数据文件最多 %1 MB", {number(kMaxFrameFileSize >> 20)}));
     }
     if (binary) {
         return readFrameBinary(bytes);
@@ -418,7 +416,7 @@ FrameReading readFrameFile(const QString& path) {
     if (!isText(bytes)) {
         return failed(notFrameData());
     }
-    return readFrameText(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    return readFrameText(bytes);
 }
 
 } // namespace ravik

@@ -8,26 +8,26 @@
 
 #include "codec/frame_buffer.h"
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
+#include <filesystem>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace ravik {
 
 struct FrameReading {
-    QList<FrameBuffer> frames; // in order; empty on failure
+    std::vector<FrameBuffer> frames; // in order; empty on failure
     // Whether the file holds a frame set: several frames, or one in a two-level initialiser.
     bool frameSet = false;
     // How long each frame is shown, when the text gives it as this program's header does (an
     // array named NAME_DELAYS_MS after the frames); empty otherwise.
-    QList<int> delaysMs;
-    QString failure; // why the frames could not be read; empty on success
-    bool ok() const { return !frames.isEmpty(); }
+    std::vector<int> delaysMs;
+    std::string failure; // why the frames could not be read, in Chinese; empty on success
+    bool ok() const { return !frames.empty(); }
 };
 
 // The frames in the bytes of a .bin file: a whole number of frames, one after another.
-FrameReading readFrameBinary(QByteArrayView bytes);
+FrameReading readFrameBinary(std::string_view bytes);
 
 // The frames in C text. With braces, only the values inside the first initialiser's braces
 // count, so `#define NAME_SIZE 9849` or an array size does not; inner braces hold one frame each.
@@ -36,9 +36,9 @@ FrameReading readFrameBinary(QByteArrayView bytes);
 FrameReading readFrameText(std::string_view text);
 
 // Whether the path names a frame file rather than a picture, by its suffix (.bin, .c, .h, .txt).
-bool isFrameFile(const QString& path);
+bool isFrameFile(const std::filesystem::path& path);
 
 // The frames in the file at path: .bin as binary, the other frame suffixes as C text.
-FrameReading readFrameFile(const QString& path);
+FrameReading readFrameFile(const std::filesystem::path& path);
 
 } // namespace ravik

@@ -35,8 +35,8 @@ std::span<const std::uint8_t> PreviewRows::row(int y) {
 namespace {
 
 void appendToBytes(png_structp png, png_bytep data, png_size_t length) {
-    static_cast<QByteArray*>(png_get_io_ptr(png))
-        ->append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(length));
+    static_cast<std::string*>(png_get_io_ptr(png))
+        ->append(reinterpret_cast<const char*>(data), length);
 }
 
 void flushNothing(png_structp) {}
@@ -49,7 +49,7 @@ void ignoreWarning(png_structp, png_const_charp) {}
 
 // Writes every row; false when libpng gave up. Only trivially destructible locals live between
 // the setjmp and the libpng calls, so leaving through longjmp skips no destructor.
-bool writePng(png_structp png, png_infop info, PreviewRows& rows, QByteArray& bytes) {
+bool writePng(png_structp png, png_infop info, PreviewRows& rows, std::string& bytes) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
@@ -67,8 +67,8 @@ bool writePng(png_structp png, png_infop info, PreviewRows& rows, QByteArray& by
 
 } // namespace
 
-std::optional<QByteArray> previewPng(std::span<const FrameBuffer> frames, int scale) {
-    // PNG sizes are 31-bit; so is a QByteArray.
+std::optional<std::string> previewPng(std::span<const FrameBuffer> frames, int scale) {
+    // PNG sizes are 31-bit.
     constexpr auto kLimit = std::numeric_limits<std::int32_t>::max();
     if (frames.empty() || scale < 1 || kFrameWidth * scale > kLimit / 3 ||
         frames.size() > std::size_t(kLimit / (kFrameHeight * scale))) {
@@ -82,7 +82,7 @@ std::optional<QByteArray> previewPng(std::span<const FrameBuffer> frames, int sc
         return std::nullopt;
     }
     PreviewRows rows(frames, scale);
-    QByteArray bytes;
+    std::string bytes;
     const bool written = writePng(png, info, rows, bytes);
     png_destroy_write_struct(&png, &info);
     if (!written) {

@@ -7,10 +7,10 @@
 
 #include "codec/conversion.h"
 
-#include <QByteArray>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace ravik {
@@ -35,7 +35,8 @@ private:
     std::vector<std::uint8_t> row_;
 };
 
-// The preview as an 8-bit RGB PNG; nothing when it can't be made (no frames, or too large).
-std::optional<QByteArray> previewPng(std::span<const FrameBuffer> frames, int scale);
+// The preview as an 8-bit RGB PNG file's bytes; nothing when it can't be made (no frames, or too
+// large).
+std::optional<std::string> previewPng(std::span<const FrameBuffer> frames, int scale);
 
 } // namespace ravik

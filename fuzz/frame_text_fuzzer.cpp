@@ -8,13 +8,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace ravik;
-    const auto [selector, bytes] = fuzz::splitSelector({data, size});
-    const FrameReading reading =
-        (selector & 1) ? readFrameText(std::string_view(bytes.constData(), bytes.size()))
-                       : readFrameBinary(bytes);
+    const auto [selector, rest] = fuzz::splitSelector({data, size});
+    const std::string_view text(rest.constData(), std::size_t(rest.size()));
+    const FrameReading reading = (selector & 1) ? readFrameText(text) : readFrameBinary(text);
     // Frames or a reason, never both; delays, when given, one for each frame.
-    fuzz::require(reading.ok() == reading.failure.isEmpty());
-    fuzz::require(reading.delaysMs.isEmpty() || reading.delaysMs.size() == reading.frames.size());
+    fuzz::require(reading.ok() == reading.failure.empty());
+    fuzz::require(reading.delaysMs.empty() || reading.delaysMs.size() == reading.frames.size());
     for (const FrameBuffer& frame : reading.frames) {
         fuzz::checkFrame(frame);
     }

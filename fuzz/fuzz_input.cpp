@@ -67,7 +67,7 @@ void checkPicture(const LoadedPicture& loaded, const ConversionOptions& options)
 
 void checkFrame(const FrameBuffer& frame) {
     require(formatCArrayText(frame).size() == std::size_t(kCArrayTextLength));
-    require(frameBytes(frame).size() == kFrameSize);
+    require(frameBytes(frame).size() == std::size_t(kFrameSize));
 }
 
 void require(bool holds) {

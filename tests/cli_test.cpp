@@ -176,7 +176,7 @@ private slots:
         QVERIFY(run.out.isEmpty()); // outputs went to files only
 
         const FrameBuffer frame = windowFrame(picture, QColor(0xF0, 0xF0, 0xF0));
-        QCOMPARE(readAll(path(u"f.bin"_s)), frameBytes(frame));
+        QCOMPARE(readAll(path(u"f.bin"_s)), QByteArray::fromStdString(frameBytes(frame)));
         QCOMPARE(readAll(path(u"f.c"_s)), QByteArray::fromStdString(formatCArrayText(frame)));
 
         const QImage preview(path(u"p.png"_s));
@@ -693,7 +693,7 @@ private slots:
             QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         }
         for (const QString& name : {u"round.bin"_s, u"again.bin"_s, u"from-header.bin"_s}) {
-            QCOMPARE(readAll(path(name)), frameBytes(frame));
+            QCOMPARE(readAll(path(name)), QByteArray::fromStdString(frameBytes(frame)));
         }
         const QImage preview(path(u"round.png"_s));
         const ColorValue decoded = decodePixel(frame, 57, 31);
@@ -852,7 +852,8 @@ private slots:
         for (int i = 0; i < 4; ++i) {
             const QString frame = path(u"co-%1.png"_s.arg(i));
             QVERIFY(QFile::exists(frame));
-            expected += frameBytes(windowFrame(frame, QColor(0xF0, 0xF0, 0xF0)));
+            expected +=
+                QByteArray::fromStdString(frameBytes(windowFrame(frame, QColor(0xF0, 0xF0, 0xF0))));
         }
         QCOMPARE(readAll(path(u"frames.bin"_s)).size(), 4 * kFrameSize);
         QVERIFY(readAll(path(u"frames.bin"_s)) == expected);
@@ -914,8 +915,10 @@ private slots:
         QVERIFY2(run.err.contains(u"broken.png"_s), qPrintable(run.err));
         QVERIFY(run.out.isEmpty());
         const QColor background(0xF0, 0xF0, 0xF0);
-        QCOMPARE(readAll(outDir + u"/in-a a.bin"_s), frameBytes(windowFrame(good, background)));
-        QCOMPARE(readAll(outDir + u"/b.bin"_s), frameBytes(windowFrame(jpeg, background)));
+        QCOMPARE(readAll(outDir + u"/in-a a.bin"_s),
+                 QByteArray::fromStdString(frameBytes(windowFrame(good, background))));
+        QCOMPARE(readAll(outDir + u"/b.bin"_s),
+                 QByteArray::fromStdString(frameBytes(windowFrame(jpeg, background))));
         QVERIFY(readAll(outDir + u"/b.h"_s).contains("static const uint8_t b[b_SIZE] = {"));
         QVERIFY(!QFile::exists(outDir + u"/broken.bin"_s));
         QVERIFY(!QFile::exists(outDir + u"/broken.h"_s));
@@ -968,8 +971,9 @@ private slots:
     void loadsNoGuiLibraryWithoutNeed_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QStringList>("forbidden");
-        const QStringList noGui{u"libQt6Gui"_s, u"libQt6Widgets"_s, u"ravik-lcd-pictures"_s,
-                                u"ravik-lcd-window"_s};
+        // The program links no Qt at all; only a module would bring Qt in.
+        const QStringList noGui{u"libQt6Core"_s, u"libQt6Gui"_s, u"libQt6Widgets"_s,
+                                u"ravik-lcd-pictures"_s, u"ravik-lcd-window"_s};
         QTest::newRow("bin to bin") << QStringList{u"in.bin"_s, u"--bin"_s, u"o.bin"_s} << noGui;
         QTest::newRow("bin to C text")
             << QStringList{u"in.bin"_s, u"--c-text"_s, u"o.txt"_s} << noGui;
@@ -993,6 +997,8 @@ private slots:
         // left to Qt's readers (XPM) loads the picture module, and never Qt Widgets.
         QTest::newRow("PNG picture")
             << QStringList{u"bands.png"_s, u"--bin"_s, u"q.bin"_s} << noGui;
+        QTest::newRow("PNG picture, frame on standard output")
+            << QStringList{u"bands.png"_s, u"--bin"_s, u"-"_s} << noGui;
         QTest::newRow("JPEG scaled to fit")
             << QStringList{u"bands.jpg"_s, u"--fit"_s, u"contain"_s, u"--bin"_s, u"q.bin"_s}
             << noGui;
@@ -1026,13 +1032,36 @@ private slots:
                                    QStringList{u"convert"_s} + inWork, {u"LD_DEBUG=files"_s});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err.right(500)));
         const QStringList opened = openedLibraries(run.err);
-        if (opened.filter(u"libQt6Core"_s).isEmpty()) {
+        if (opened.filter(u"libc.so"_s).isEmpty()) {
             QSKIP("the dynamic loader does not say which libraries it opens");
         }
         for (const QString& library : forbidden) {
             QVERIFY2(opened.filter(library).isEmpty(),
                      qPrintable(library + u" was loaded: "_s + opened.join(u' ')));
         }
+    }
+
+    // The program's own dynamic section names no Qt library: Qt comes in only with a module.
+    void linksNoQtLibrary() {
+#ifndef Q_OS_LINUX
+        QSKIP("reads an ELF dynamic section");
+#else
+        const QString readelf = QStandardPaths::findExecutable(u"readelf"_s);
+        if (readelf.isEmpty()) {
+            QSKIP("readelf is not installed");
+        }
+        const Run dynamic = runCommand(readelf, {u"-d"_s, QStringLiteral(RAVIK_EXECUTABLE)});
+        QCOMPARE(dynamic.exitCode, 0);
+        static const QRegularExpression needed(QStringLiteral(R"(\(NEEDED\).*\[(\S+)\])"));
+        QStringList libraries;
+        for (const auto& match : needed.globalMatch(QString::fromUtf8(dynamic.out))) {
+            libraries << match.captured(1);
+        }
+        QVERIFY2(!libraries.filter(u"libc.so"_s).isEmpty(), dynamic.out.constData());
+        QVERIFY2(!libraries.filter(u"libpng"_s).isEmpty(), qPrintable(libraries.join(u' ')));
+        QVERIFY2(libraries.filter(u"Qt"_s, Qt::CaseInsensitive).isEmpty(),
+                 qPrintable(libraries.join(u' ')));
+#endif
     }
 
     // The program copied away from its modules still converts frame files and pictures our own
@@ -1052,6 +1081,9 @@ private slots:
                                              u"--bin"_s, alone.filePath(u"png.bin"_s)});
         QVERIFY2(png.exitCode == 0, qPrintable(png.err));
         QVERIFY(QFile::exists(alone.filePath(u"png.bin"_s)));
+        const Run piped = runCommand(program, {u"convert"_s, bands, u"--bin"_s, u"-"_s});
+        QVERIFY2(piped.exitCode == 0, qPrintable(piped.err));
+        QCOMPARE(piped.out.size(), kFrameSize);
 
         const QString xpm = alone.filePath(u"bands.xpm"_s);
         QVERIFY(QImage(bands).save(xpm, "xpm"));

@@ -3,6 +3,7 @@
 #include "export/binary_file.h"
 #include "export/c_array_text.h"
 #include "export/file_output.h"
+#include "platform/file_path.h"
 #include "test_files.h"
 
 #include <QDir>
@@ -128,7 +129,7 @@ private slots:
     // would show if it leaked into the set.
     void frameSetIsEachFrameInTurn() {
         const std::vector<FrameBuffer> set{numberedFrame(), FrameBuffer{}, numberedFrame()};
-        const QByteArray bytes = frameBytes(set);
+        const QByteArray bytes = QByteArray::fromStdString(frameBytes(set));
         QCOMPARE(bytes.size(), 3 * 9849);
         QCOMPARE(quint8(bytes[9848]), quint8(9848 * 7 + 3));
         QCOMPARE(bytes.mid(9849, 9849), QByteArray(9849, '\0'));
@@ -147,28 +148,28 @@ private slots:
     void writesExactlyTheFrame() {
         const FrameBuffer frame = numberedFrame();
         const QString path = dir.filePath(QStringLiteral("frame.bin"));
-        QCOMPARE(writeBinaryFile(path, frame), std::nullopt);
+        QCOMPARE(writeBinaryFile(toFilePath(path), frame), std::nullopt);
         const QByteArray written = readAll(path);
         QCOMPARE(written.size(), 9849);
-        QCOMPARE(written, frameBytes(frame));
+        QCOMPARE(written, QByteArray::fromStdString(frameBytes(frame)));
     }
 
     void zeroFrameWritesZeroBytes() {
         const QString path = dir.filePath(QStringLiteral("zero.bin"));
-        QCOMPARE(writeBinaryFile(path, FrameBuffer{}), std::nullopt);
+        QCOMPARE(writeBinaryFile(toFilePath(path), FrameBuffer{}), std::nullopt);
         QCOMPARE(readAll(path), QByteArray(9849, '\0'));
     }
 
     void replacesALongerFile() {
         const QString path = dir.filePath(QStringLiteral("long.bin"));
         QVERIFY(writeAll(path, QByteArray(20000, 'x')));
-        QCOMPARE(writeBinaryFile(path, numberedFrame()), std::nullopt);
-        QCOMPARE(readAll(path), frameBytes(numberedFrame()));
+        QCOMPARE(writeBinaryFile(toFilePath(path), numberedFrame()), std::nullopt);
+        QCOMPARE(readAll(path), QByteArray::fromStdString(frameBytes(numberedFrame())));
     }
 
     void chineseFileName() {
         const QString path = dir.filePath(QStringLiteral(u"液晶 帧.bin"));
-        QCOMPARE(writeBinaryFile(path, numberedFrame()), std::nullopt);
+        QCOMPARE(writeBinaryFile(toFilePath(path), numberedFrame()), std::nullopt);
         QCOMPARE(readAll(path).size(), 9849);
     }
 
@@ -190,13 +191,32 @@ private slots:
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("taken")));
         const QString path = QDir::isAbsolutePath(target) ? target : dir.filePath(target);
         const QFileInfo before(path);
-        const auto failure = writeBinaryFile(path, numberedFrame());
+        const auto failure = writeBinaryFile(toFilePath(path), numberedFrame());
         QVERIFY(failure.has_value());
-        QVERIFY2(failure->contains(reason), qPrintable(*failure));
+        QVERIFY2(QString::fromStdString(*failure).contains(reason), failure->c_str());
         const QFileInfo after(path);
         QCOMPARE(after.exists(), before.exists());
         QCOMPARE(after.isDir(), before.isDir());
         QCOMPARE(after.isFile(), before.isFile());
+    }
+
+    // Replacing a file keeps who may read it, and writing through a symbolic link replaces the
+    // file it points at, leaving the link a link.
+    void replacingKeepsTheOldFilesPlace() {
+#ifndef Q_OS_UNIX
+        QSKIP("Unix permissions and links");
+#else
+        const QString target = dir.filePath(QStringLiteral("kept.bin"));
+        const QString link = dir.filePath(QStringLiteral("link.bin"));
+        QVERIFY(writeAll(target, QByteArray("old")));
+        const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+        QVERIFY(QFile::setPermissions(target, mode));
+        QVERIFY(QFile::link(target, link));
+        QCOMPARE(writeBinaryFile(toFilePath(link), numberedFrame()), std::nullopt);
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(readAll(target), QByteArray::fromStdString(frameBytes(numberedFrame())));
+        QCOMPARE(QFile::permissions(target) & 0x7077, mode & 0x7077); // owner, group, others
+#endif
     }
 
     // Several files go in together or not at all.
@@ -204,18 +224,19 @@ private slots:
         const QString first = dir.filePath(QStringLiteral("first.bin"));
         const QString existing = dir.filePath(QStringLiteral("existing.txt"));
         QVERIFY(writeAll(existing, QByteArray("before")));
-        const auto failure = writeFilesAtomically({{first, QByteArray("new")},
-                                                   {existing, QByteArray("after")},
-                                                   {dir.filePath(QStringLiteral("no/dir/x")), {}}});
+        const auto failure =
+            writeFilesAtomically({{toFilePath(first), "new"},
+                                  {toFilePath(existing), "after"},
+                                  {toFilePath(dir.filePath(QStringLiteral("no/dir/x"))), {}}});
         QVERIFY(failure.has_value());
-        QVERIFY(failure->path.endsWith(QStringLiteral("no/dir/x")));
+        QVERIFY(fromFilePath(failure->path).endsWith(QStringLiteral("no/dir/x")));
         QVERIFY(!QFileInfo::exists(first));
         QCOMPARE(readAll(existing), QByteArray("before"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).filter(QStringLiteral("existing")).size(),
                  1);
 
         QCOMPARE(
-            writeFilesAtomically({{first, QByteArray("new")}, {existing, QByteArray("after")}}),
+            writeFilesAtomically({{toFilePath(first), "new"}, {toFilePath(existing), "after"}}),
             std::nullopt);
         QCOMPARE(readAll(first), QByteArray("new"));
         QCOMPARE(readAll(existing), QByteArray("after"));
@@ -234,11 +255,12 @@ private slots:
         const QString path = folder + QStringLiteral("/f.bin");
         QVERIFY(writeAll(path, QByteArray("keep")));
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        const auto failure = writeBinaryFile(path, numberedFrame());
+        const auto failure = writeBinaryFile(toFilePath(path), numberedFrame());
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                           QFileDevice::ExeOwner);
         QVERIFY(failure.has_value());
-        QVERIFY2(failure->contains(QStringLiteral(u"权限")), qPrintable(*failure));
+        QVERIFY2(QString::fromStdString(*failure).contains(QStringLiteral(u"权限")),
+                 failure->c_str());
         QCOMPARE(readAll(path), QByteArray("keep"));
     }
 
@@ -257,9 +279,9 @@ private slots:
             std::signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{4096, 4096};
             ::setrlimit(RLIMIT_FSIZE, &limit);
-            const auto failure = writeBinaryFile(path, numberedFrame());
+            const auto failure = writeBinaryFile(toFilePath(path), numberedFrame());
             const bool reported =
-                failure.has_value() && failure->contains(QStringLiteral(u"文件超出了允许的大小"));
+                failure.has_value() && failure->find("文件超出了允许的大小") != std::string::npos;
             ::_exit(reported ? 0 : 1);
         }
         int status = 0;

@@ -119,7 +119,7 @@ private slots:
         form->setDither(dither);
         const QByteArray bytes = commandLineFrame(picture, options, dir.filePath(u"f.bin"_s));
         QCOMPARE(bytes.size(), qsizetype{kFrameSize});
-        QCOMPARE(bytes, frameBytes(form->frameBuffer()));
+        QCOMPARE(bytes, QByteArray::fromStdString(frameBytes(form->frameBuffer())));
         // A later "取模" takes the new frame.
         form->Command2_Click();
         QCOMPARE(platform->clipboard.text, form->textAccumulator());
@@ -137,7 +137,7 @@ private slots:
         form->setDither(Dither::Ordered);
         QVERIFY(form->setFit(Fit::Contain));
         form->setBackground(RGB(0, 0, 0));
-        QCOMPARE(frameBytes(form->frameBuffer()), bytes);
+        QCOMPARE(QByteArray::fromStdString(frameBytes(form->frameBuffer())), bytes);
     }
 
     // The dialog starts from the current background; a cancel changes nothing.

@@ -341,7 +341,7 @@ private slots:
         QVERIFY(alerts->warnings.isEmpty());
         QByteArray expected = bandFrame(band);
         expected.replace(0, 3, QByteArray("\x13\x57\x9B", 3)); // the worked pair
-        QCOMPARE(frameBytes(form->frameBuffer()), expected);
+        QCOMPARE(QByteArray::fromStdString(frameBytes(form->frameBuffer())), expected);
         for (const QPoint p : {QPoint(0, 0), QPoint(1, 0), QPoint(50, 33), QPoint(97, 66)}) {
             const QRgb c = picture.pixel(p);
             QCOMPARE(picture1()->Point(p.x(), p.y()), RGB(qRed(c), qGreen(c), qBlue(c)));
@@ -384,7 +384,8 @@ private slots:
         }
         open(save(QStringLiteral("flat.") + QString::fromLatin1(format), bytes));
         QVERIFY2(alerts->warnings.isEmpty(), qPrintable(alerts->warnings.value(0).text));
-        QCOMPARE(frameBytes(form->frameBuffer()), flatFrame(color.rgb())); // 84 C8 4C …
+        QCOMPARE(QByteArray::fromStdString(frameBytes(form->frameBuffer())),
+                 flatFrame(color.rgb())); // 84 C8 4C …
     }
 
     void exifOrientationIsShownUpright() {
@@ -426,7 +427,7 @@ private slots:
         for (int y = 0; y < 6; ++y) {
             expected.replace(147 * y, 15, QByteArray(15, '\xFF'));
         }
-        QCOMPARE(frameBytes(form->frameBuffer()), expected);
+        QCOMPARE(QByteArray::fromStdString(frameBytes(form->frameBuffer())), expected);
         QCOMPARE(picture3()->Point(60, 60), background() & 0xF0F0F0);
     }
 
@@ -502,7 +503,7 @@ private slots:
         white.fill(Qt::white);
         open(save(QStringLiteral("white.png"), encoded(white, "png")));
         open(save(QStringLiteral("bands.bmp"), encoded(bandPicture(98, 67, band), "bmp")));
-        QCOMPARE(frameBytes(form->frameBuffer()), bandFrame(band));
+        QCOMPARE(QByteArray::fromStdString(frameBytes(form->frameBuffer())), bandFrame(band));
     }
 
     void chineseNameWithSpaces() {
@@ -684,7 +685,7 @@ private slots:
 
     void copyPutsOneBlockOnTheClipboard() {
         open(save(QStringLiteral("good.png"), encoded(patternPicture(98, 67), "png")));
-        const QString expected = QString::fromLatin1(formatCArrayText(form->frameBuffer()));
+        const QString expected = QString::fromStdString(formatCArrayText(form->frameBuffer()));
         QVERIFY(expected.startsWith(u"0x13,0x57,0x9B,"_s));
 
         for (int press = 1; press <= 2; ++press) {
@@ -740,7 +741,7 @@ private slots:
         QCOMPARE(shown.startPath, target);
         QCOMPARE(readAll(picture), pictureBytes);
 
-        QCOMPARE(readAll(target), frameBytes(form->frameBuffer()));
+        QCOMPARE(readAll(target), QByteArray::fromStdString(frameBytes(form->frameBuffer())));
         QVERIFY(status() != statusBefore);
         QCOMPARE(status(), u"已保存"_s + QDir::toNativeSeparators(target)); // as "已打开" is
         QCOMPARE(dialog->FileName(), target);
@@ -907,7 +908,8 @@ private slots:
         const QByteArray text = QByteArray::fromStdString(formatCArrayText(frame));
         const QByteArray other = QByteArray::fromStdString(formatCArrayText(invertedFrame()));
         QTest::newRow(".bin by 打开文件")
-            << u"屏幕.bin"_s << frameBytes(frame) << u"dialog"_s << QString();
+            << u"屏幕.bin"_s << QByteArray::fromStdString(frameBytes(frame)) << u"dialog"_s
+            << QString();
         QTest::newRow("C text by 打开文件") << u"frame.txt"_s << text << u"dialog"_s << QString();
         QTest::newRow("array in a .c file, dropped")
             << u"logo.c"_s << "const unsigned char logo[] = {\n" + text + "};\n"
@@ -915,7 +917,10 @@ private slots:
         QTest::newRow(".h as the command line opens it")
             << u"f.h"_s << text << u"open"_s << QString();
         QTest::newRow(".bin of three frames by 打开文件")
-            << u"动画.bin"_s << frameBytes(frame) + frameBytes(invertedFrame()) + frameBytes(frame)
+            << u"动画.bin"_s
+            << QByteArray::fromStdString(frameBytes(frame)) +
+                   QByteArray::fromStdString(frameBytes(invertedFrame())) +
+                   QByteArray::fromStdString(frameBytes(frame))
             << u"dialog"_s << u"\n帧数据共 3 帧，显示第 1 帧"_s;
         QTest::newRow("two-level initialiser in a .c file, dropped")
             << u"anim.c"_s
@@ -987,8 +992,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("withImage");
         QTest::addColumn<QString>("status");
-        const QString text = QString::fromLatin1(formatCArrayText(describedFrame()));
-        const QString other = QString::fromLatin1(formatCArrayText(invertedFrame()));
+        const QString text = QString::fromStdString(formatCArrayText(describedFrame()));
+        const QString other = QString::fromStdString(formatCArrayText(invertedFrame()));
         QTest::newRow("frame text") << text << false << u"已从剪贴板读取帧数据"_s;
         QTest::newRow("frame set text, one frame after another")
             << text + other << false << u"已从剪贴板读取帧数据\n帧数据共 2 帧，显示第 1 帧"_s;
@@ -1041,7 +1046,7 @@ private slots:
         if (picture) {
             clipboard->heldImage = patternPicture(40, 30);
         } else {
-            clipboard->heldText = QString::fromLatin1(formatCArrayText(describedFrame()));
+            clipboard->heldText = QString::fromStdString(formatCArrayText(describedFrame()));
         }
         form->pasteFromClipboard();
         QVERIFY(alerts->warnings.isEmpty());
@@ -1056,7 +1061,7 @@ private slots:
         dialog->answer(chosen);
         form->Command4_Click();
         QCOMPARE(dialog->shown.constLast().startPath, target);
-        QCOMPARE(readAll(chosen), frameBytes(form->frameBuffer()));
+        QCOMPARE(readAll(chosen), QByteArray::fromStdString(frameBytes(form->frameBuffer())));
         form->copyCDeclaration();
         QVERIFY(clipboard->text.contains(u"static const uint8_t splash[splash_SIZE] = {"_s));
     }
@@ -1087,9 +1092,9 @@ private slots:
         QVERIFY(clipboard->text.contains(u"static const uint8_t logo[logo_SIZE] = {"_s));
         const QByteArray header = clipboard->text.toUtf8();
         const FrameReading back = readFrameText(header.toStdString());
-        QVERIFY2(back.ok(), qPrintable(back.failure));
-        QCOMPARE(back.frames.size(), 1);
-        QVERIFY(back.frames.constFirst() == form->frameBuffer());
+        QVERIFY2(back.ok(), back.failure.c_str());
+        QCOMPARE(back.frames.size(), std::size_t{1});
+        QVERIFY(back.frames.front() == form->frameBuffer());
         QCOMPARE(form->textAccumulator(), plainText); // "取模" keeps its own text
         for (PictureBox* box : {picture1(), picture3()}) {
             QCOMPARE(box->contextMenuPolicy(), Qt::CustomContextMenu);

@@ -98,10 +98,10 @@ private slots:
     void readsFrames() {
         QFETCH(QByteArray, text);
         const FrameReading reading = readFrameText(text.toStdString());
-        QVERIFY2(reading.ok(), qPrintable(reading.failure));
-        QCOMPARE(reading.frames.size(), 1);
+        QVERIFY2(reading.ok(), reading.failure.c_str());
+        QCOMPARE(reading.frames.size(), std::size_t{1});
         QVERIFY(!reading.frameSet);
-        QVERIFY(reading.frames.constFirst() == knownFrame());
+        QVERIFY(reading.frames.front() == knownFrame());
     }
 
     // Frame sets as --all-frames writes them and as a person types them: frame k of the text is
@@ -135,12 +135,13 @@ private slots:
         QFETCH(int, count);
         QFETCH(QList<int>, delays);
         const FrameReading reading = readFrameText(text.toStdString());
-        QVERIFY2(reading.ok(), qPrintable(reading.failure));
+        QVERIFY2(reading.ok(), reading.failure.c_str());
         QVERIFY(reading.frameSet);
-        QCOMPARE(reading.frames.size(), count);
-        QCOMPARE(reading.delaysMs, delays);
+        QCOMPARE(reading.frames.size(), std::size_t(count));
+        QCOMPARE(QList<int>(reading.delaysMs.begin(), reading.delaysMs.end()), delays);
         for (int k = 0; k < count; ++k) {
-            QVERIFY2(reading.frames[k] == knownFrame(k), qPrintable(QString::number(k)));
+            QVERIFY2(reading.frames[std::size_t(k)] == knownFrame(k),
+                     qPrintable(QString::number(k)));
         }
     }
 
@@ -196,7 +197,7 @@ private slots:
         QFETCH(QString, failure);
         const FrameReading reading = readFrameText(text.toStdString());
         QVERIFY(!reading.ok());
-        QCOMPARE(reading.failure, failure);
+        QCOMPARE(QString::fromStdString(reading.failure), failure);
     }
 
     // A .bin holds whole frames one after another: byte i of frame k is known frame k's.
@@ -224,14 +225,14 @@ private slots:
             bytes += QByteArray(reinterpret_cast<const char*>(frame.frame().data()), kFrameSize);
         }
         bytes = extraBytes < 0 ? bytes.chopped(-extraBytes) : bytes + QByteArray(extraBytes, 'x');
-        const FrameReading reading = readFrameBinary(bytes);
-        QCOMPARE(reading.failure, failure);
+        const FrameReading reading = readFrameBinary(bytes.toStdString());
+        QCOMPARE(QString::fromStdString(reading.failure), failure);
         QCOMPARE(reading.ok(), failure.isEmpty());
         if (reading.ok()) {
-            QCOMPARE(reading.frames.size(), frames);
+            QCOMPARE(reading.frames.size(), std::size_t(frames));
             QCOMPARE(reading.frameSet, frames > 1);
             for (int k = 0; k < frames; ++k) {
-                QVERIFY(reading.frames[k] == knownFrame(k));
+                QVERIFY(reading.frames[std::size_t(k)] == knownFrame(k));
             }
         }
     }
@@ -251,8 +252,8 @@ private slots:
     void identifiersFromFileNames() {
         QFETCH(QString, baseName);
         QFETCH(QString, identifier);
-        QCOMPARE(QString::fromStdString(cIdentifierFor(baseName)), identifier);
-        QVERIFY(identifierProblem(identifier).isEmpty());
+        QCOMPARE(QString::fromStdString(cIdentifierFor(baseName.toStdString())), identifier);
+        QVERIFY(identifierProblem(identifier.toStdString()).empty());
     }
 
     void givenNames_data() {
@@ -269,7 +270,7 @@ private slots:
     void givenNames() {
         QFETCH(QString, name);
         QFETCH(bool, valid);
-        QCOMPARE(identifierProblem(name).isEmpty(), valid);
+        QCOMPARE(identifierProblem(name.toStdString()).empty(), valid);
     }
 };
 

@@ -8,6 +8,7 @@
 #include "platform/clipboard.h"
 #include "platform/color_dialog.h"
 #include "platform/file_dialog.h"
+#include "platform/file_path.h"
 #include "platform/picture_box.h"
 #include "platform/picture_conversion.h"
 #include "platform/picture_loader.h"
@@ -66,9 +67,9 @@ std::optional<QString> droppedFile(const QMimeData* data) {
 
 // What the status line adds for a frame set, of which the window shows the first frame.
 QString frameSetNote(const FrameReading& reading) {
-    return reading.frameSet
-               ? QStringLiteral(u"帧数据共 %1 帧，显示第 1 帧").arg(reading.frames.size())
-               : QString();
+    return reading.frameSet ? QStringLiteral(u"帧数据共 %1 帧，显示第 1 帧")
+                                  .arg(qsizetype(reading.frames.size()))
+                            : QString();
 }
 
 // The open dialog's filters: pictures first, then frame files, then everything.
@@ -338,22 +339,22 @@ bool Form1::openPicture(const QString& givenPath) {
 
 bool Form1::openFrameFile(const QString& givenPath) {
     const QString path = QFileInfo(givenPath).absoluteFilePath();
-    const FrameReading reading = readFrameFile(path);
+    const FrameReading reading = readFrameFile(toFilePath(path));
     if (!reading.ok()) {
         alerts_.warn(QStringLiteral(u"打开文件"),
                      QStringLiteral(u"无法打开帧数据：\n%1\n\n原因：%2")
-                         .arg(nativePath(path), reading.failure));
+                         .arg(nativePath(path), QString::fromStdString(reading.failure)));
         return false;
     }
     // Saving as .bin then proposes this file itself (or, for C text, a .bin beside it).
     rememberFile(path);
-    showFrame(reading.frames.constFirst());
+    showFrame(reading.frames.front());
     setStatus(QStringLiteral(u"已打开") + nativePath(path), frameSetNote(reading));
     return true;
 }
 
 bool Form1::openFile(const QString& path) {
-    return isFrameFile(path) ? openFrameFile(path) : openPicture(path);
+    return isFrameFile(toFilePath(path)) ? openFrameFile(path) : openPicture(path);
 }
 
 void Form1::Command1_Click() {
@@ -400,19 +401,20 @@ void Form1::pasteFromClipboard() {
     const FrameReading reading =
         readFrameText(std::string_view(bytes.constData(), std::size_t(bytes.size())));
     if (!reading.ok()) {
-        alerts_.warn(
-            title, QStringLiteral(u"剪贴板中的文本不是帧数据。\n\n原因：%1").arg(reading.failure));
+        alerts_.warn(title, QStringLiteral(u"剪贴板中的文本不是帧数据。\n\n原因：%1")
+                                .arg(QString::fromStdString(reading.failure)));
         return;
     }
-    showFrame(reading.frames.constFirst());
+    showFrame(reading.frames.front());
     frameFile_.clear();
     setStatus(QStringLiteral(u"已从剪贴板读取帧数据"), frameSetNote(reading));
 }
 
 void Form1::copyCDeclaration() {
     // A pasted frame has no name of its own: it gets the neutral default, not the last file's.
-    const std::string identifier =
-        cIdentifierFor(frameFile_.isEmpty() ? QString() : QFileInfo(frameFile_).completeBaseName());
+    const std::string identifier = cIdentifierFor(
+        frameFile_.isEmpty() ? std::string()
+                             : QFileInfo(frameFile_).completeBaseName().toStdString());
     const QString header = QString::fromStdString(formatCHeader(identifier, {}, FrameBuffer));
     if (!clipboard_.SetText(header)) {
         alerts_.warn(QStringLiteral(u"复制为 C 数组声明"),
@@ -479,7 +481,7 @@ QString Form1::proposedBinName() const {
         return {};
     }
     if (frameFile_.isEmpty()) {
-        return QFileInfo(last).dir().filePath(QString::fromStdString(cIdentifierFor(QString())) +
+        return QFileInfo(last).dir().filePath(QString::fromStdString(cIdentifierFor({})) +
                                               QStringLiteral(".bin"));
     }
     const QFileInfo info(frameFile_);
@@ -495,10 +497,10 @@ void Form1::Command4_Click() {
     if (!chosen || chosen->isEmpty()) {
         return;
     }
-    if (const auto failure = writeBinaryFile(*chosen, FrameBuffer)) {
-        alerts_.warn(
-            QStringLiteral(u"保存为bin文件"),
-            QStringLiteral(u"无法保存文件：\n%1\n\n原因：%2").arg(nativePath(*chosen), *failure));
+    if (const auto failure = writeBinaryFile(toFilePath(*chosen), FrameBuffer)) {
+        alerts_.warn(QStringLiteral(u"保存为bin文件"),
+                     QStringLiteral(u"无法保存文件：\n%1\n\n原因：%2")
+                         .arg(nativePath(*chosen), QString::fromStdString(*failure)));
         return;
     }
     rememberFile(*chosen);

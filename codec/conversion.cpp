@@ -463,6 +463,38 @@ BoxPixels composeBox(const RgbaView& picture, const ConversionOptions& options) 
     return box;
 }
 
+std::vector<bool> drawnPixels(const RgbaView& picture, const ConversionOptions& options) {
+    requireValid(options.size);
+    std::vector<bool> drawn(options.size.pixelCount(), false);
+    if (picture.data == nullptr || picture.width <= 0 || picture.height <= 0) {
+        return drawn;
+    }
+    const Placement placement = placeFit(options.fit, picture.width, picture.height, options.size);
+    const Area& source = placement.source;
+    const Area& target = placement.target;
+    // The alpha of each source pixel as an opaque grey, so the averager's mean colour is the
+    // mean alpha.
+    AreaAverager averager(source, target.width, target.height, 0);
+    std::vector<std::uint8_t> row(std::size_t(picture.width) * 4, 255);
+    for (int y = source.y; y < source.y + source.height; ++y) {
+        for (int x = source.x; x < source.x + source.width; ++x) {
+            const std::uint8_t alpha = picture.pixel(x, y)[3];
+            std::fill_n(row.begin() + std::ptrdiff_t{4} * x, 3, alpha);
+        }
+        averager.addRow(y, row.data());
+    }
+    const std::vector<ColorValue> alphas = averager.result();
+    for (int y = 0; y < target.height; ++y) {
+        for (int x = 0; x < target.width; ++x) {
+            const ColorValue alpha =
+                alphas[std::size_t(y) * std::size_t(target.width) + std::size_t(x)];
+            drawn[indexOf(target.x + x, target.y + y, options.size.width)] =
+                redOf(alpha) >= kDrawnAlpha;
+        }
+    }
+    return drawn;
+}
+
 std::vector<ColorValue> dithered(const BoxPixels& box, Dither dither) {
     std::vector<ColorValue> levels = box.shown;
     switch (dither) {

@@ -233,6 +233,11 @@ PackedConversion convertPacked(const RgbaView& picture, const ConversionOptions&
 // is opaque.
 PackedConversion convertPacked(const ScaledPicture& picture, const ConversionOptions& options);
 
+// Which pixels of the box of options.size the picture draws: those whose alpha, placed as
+// options.fit says (scaling fits average it over the area a box pixel covers, rounded), is at
+// least kDrawnAlpha. The rest of the box is not drawn. Row by row, as packMask takes them.
+std::vector<bool> drawnPixels(const RgbaView& picture, const ConversionOptions& options);
+
 // The frame's conversion: the same at 98 × 67. Throws std::invalid_argument when options.size (or
 // the scaled picture's box) is another size.
 struct Conversion {

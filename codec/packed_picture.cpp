@@ -83,4 +83,27 @@ std::vector<ColorValue> decodePixels(std::span<const std::uint8_t> packed, int w
     return pixels;
 }
 
+std::size_t maskSize(int width, int height) {
+    pixelCount(width, height);
+    return (static_cast<std::size_t>(width) + 7) / 8 * static_cast<std::size_t>(height);
+}
+
+std::vector<std::uint8_t> packMask(const std::vector<bool>& drawn, int width, int height) {
+    if (drawn.size() != pixelCount(width, height)) {
+        throw std::invalid_argument("pixel count differs from width × height");
+    }
+    std::vector<std::uint8_t> mask(maskSize(width, height), 0);
+    const std::size_t rowBytes = (static_cast<std::size_t>(width) + 7) / 8;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (drawn[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                      static_cast<std::size_t>(x)]) {
+                mask[static_cast<std::size_t>(y) * rowBytes + static_cast<std::size_t>(x / 8)] |=
+                    static_cast<std::uint8_t>(0x80 >> (x % 8));
+            }
+        }
+    }
+    return mask;
+}
+
 } // namespace ravik

@@ -92,21 +92,23 @@ constexpr Share kShares[] = {{1, 0, 7}, {-1, 1, 3}, {0, 1, 5}, {1, 1, 1}};
 // the picture keeps its brightness up to its edge.
 void errorDiffusion(std::vector<ColorValue>& pixels, const std::vector<bool>& picture,
                     BoxSize size) {
-    const int kWidth = size.width;
+    const int width = size.width;
     // Errors of this row and the next, per pixel and channel, with a spare column either side.
-    std::vector<int> current(std::size_t(kWidth + 2) * 3, 0);
+    std::vector<int> current(std::size_t(width + 2) * 3, 0);
     std::vector<int> next(current.size(), 0);
     const auto at = [](std::vector<int>& row, int x, int channel) -> int& {
         return row[std::size_t(x + 1) * 3 + std::size_t(channel)];
     };
-    const auto isBackground = [&picture, size](int x, int y) {
-        return x >= 0 && x < size.width && y < size.height && !picture[indexOf(x, y, size.width)];
+    // The mask as bytes: it is read four times a pixel, faster than through vector<bool>.
+    const std::vector<std::uint8_t> shows(picture.begin(), picture.end());
+    const auto isBackground = [&shows, size](int x, int y) {
+        return x >= 0 && x < size.width && y < size.height && !shows[indexOf(x, y, size.width)];
     };
     for (int y = 0; y < size.height; ++y) {
         const bool forward = y % 2 == 0;
         const int step = forward ? 1 : -1;
-        for (int i = 0; i < kWidth; ++i) {
-            const int x = forward ? i : kWidth - 1 - i;
+        for (int i = 0; i < width; ++i) {
+            const int x = forward ? i : width - 1 - i;
             ColorValue& color = pixels[indexOf(x, y, size.width)];
             if (isBackground(x, y)) {
                 color = truncated(color);

@@ -23,8 +23,7 @@ ColorValue decodePixel(const FrameBuffer& frame, int x, int y) {
 }
 
 void decodePixels(const FrameBuffer& frame, std::span<ColorValue, kPixelCount> pixels) {
-    const std::vector<ColorValue> decoded = decodePixels(frame.frame(), kFrameWidth, kFrameHeight);
-    std::copy(decoded.begin(), decoded.end(), pixels.begin());
+    decodePixels(frame.frame(), kFrameWidth, kFrameHeight, pixels);
 }
 
 } // namespace ravik

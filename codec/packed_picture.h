@@ -52,6 +52,9 @@ ColorValue decodePixel(std::span<const std::uint8_t> packed, int width, int x, i
 // Every pixel of a packed width × height picture, row by row. Throws std::invalid_argument when
 // `packed` holds fewer than packedSize(width, height) bytes.
 std::vector<ColorValue> decodePixels(std::span<const std::uint8_t> packed, int width, int height);
+// The same into `out`, which must hold width × height colours (else std::invalid_argument).
+void decodePixels(std::span<const std::uint8_t> packed, int width, int height,
+                  std::span<ColorValue> out);
 
 // The transparency mask beside a packed picture: one bit a pixel, 1 where the pixel is drawn,
 // the leftmost pixel of a row in the top bit, each row padded to whole bytes with 0 bits. The

@@ -306,6 +306,8 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, decodePixel(bytes, 3, 0, 1));
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, decodePixel(bytes, 1, 0, 3));
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, decodePixels(bytes, 2, 2));
+        Colors two(2);
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, decodePixels(bytes, 3, 1, two));
     }
 
     // The 98 × 67 picture is the frame: row y all one colour (r, g, b) is 49 times the bytes

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <numeric>
+#include <stdexcept>
 
 namespace ravik {
 namespace {
@@ -35,23 +36,30 @@ ColorValue truncated(ColorValue color) {
     return fromChannels(c);
 }
 
-void truncate(FramePixels& pixels) {
+void truncate(std::vector<ColorValue>& pixels) {
     for (ColorValue& color : pixels) {
         color = truncated(color);
     }
 }
 
-std::size_t indexOf(int x, int y) {
-    return std::size_t(y) * kFrameWidth + std::size_t(x);
+std::size_t indexOf(int x, int y, int width) {
+    return std::size_t(y) * std::size_t(width) + std::size_t(x);
+}
+
+void requireValid(BoxSize size) {
+    if (!isValidBoxSize(size)) {
+        throw std::invalid_argument("box size outside 1 to 1024 pixels a side");
+    }
 }
 
 // Level n where v / 17 plus the pixel's threshold (b + 1/2) / 16 reaches n: in whole numbers,
 // (32 v + 17 (2 b + 1)) / (32 × 17). A value already on a level stays on it.
-void orderedDither(FramePixels& pixels, const PictureMask& picture) {
-    for (int y = 0; y < kFrameHeight; ++y) {
-        for (int x = 0; x < kFrameWidth; ++x) {
-            ColorValue& color = pixels[indexOf(x, y)];
-            if (!picture[indexOf(x, y)]) {
+void orderedDither(std::vector<ColorValue>& pixels, const std::vector<bool>& picture,
+                   BoxSize size) {
+    for (int y = 0; y < size.height; ++y) {
+        for (int x = 0; x < size.width; ++x) {
+            ColorValue& color = pixels[indexOf(x, y, size.width)];
+            if (!picture[indexOf(x, y, size.width)]) {
                 color = truncated(color);
                 continue;
             }
@@ -78,27 +86,30 @@ constexpr Share kShares[] = {{1, 0, 7}, {-1, 1, 3}, {0, 1, 5}, {1, 1, 1}};
 
 // Floyd–Steinberg, serpentine (each row runs the other way), in sixteenths of a brightness step
 // so no error is lost to rounding: what a pixel doesn't show is handed on to its neighbours in
-// full, 7/16 ahead, 3/16 behind below, 5/16 below and the rest ahead below. Past the frame's edge
+// full, 7/16 ahead, 3/16 behind below, 5/16 below and the rest ahead below. Past the box's edge
 // the error goes nowhere. Background pixels keep their nibbles and take no error, so a picture
 // pixel beside them shares its error among its other neighbours in the same proportions, and
 // the picture keeps its brightness up to its edge.
-void errorDiffusion(FramePixels& pixels, const PictureMask& picture) {
-    constexpr int kWidth = kFrameWidth;
+void errorDiffusion(std::vector<ColorValue>& pixels, const std::vector<bool>& picture,
+                    BoxSize size) {
+    const int width = size.width;
     // Errors of this row and the next, per pixel and channel, with a spare column either side.
-    std::vector<int> current(std::size_t(kWidth + 2) * 3, 0);
+    std::vector<int> current(std::size_t(width + 2) * 3, 0);
     std::vector<int> next(current.size(), 0);
     const auto at = [](std::vector<int>& row, int x, int channel) -> int& {
         return row[std::size_t(x + 1) * 3 + std::size_t(channel)];
     };
-    const auto isBackground = [&picture](int x, int y) {
-        return x >= 0 && x < kWidth && y < kFrameHeight && !picture[indexOf(x, y)];
+    // The mask as bytes: it is read four times a pixel, faster than through vector<bool>.
+    const std::vector<std::uint8_t> shows(picture.begin(), picture.end());
+    const auto isBackground = [&shows, size](int x, int y) {
+        return x >= 0 && x < size.width && y < size.height && !shows[indexOf(x, y, size.width)];
     };
-    for (int y = 0; y < kFrameHeight; ++y) {
+    for (int y = 0; y < size.height; ++y) {
         const bool forward = y % 2 == 0;
         const int step = forward ? 1 : -1;
-        for (int i = 0; i < kWidth; ++i) {
-            const int x = forward ? i : kWidth - 1 - i;
-            ColorValue& color = pixels[indexOf(x, y)];
+        for (int i = 0; i < width; ++i) {
+            const int x = forward ? i : width - 1 - i;
+            ColorValue& color = pixels[indexOf(x, y, size.width)];
             if (isBackground(x, y)) {
                 color = truncated(color);
                 continue;
@@ -139,17 +150,19 @@ void errorDiffusion(FramePixels& pixels, const PictureMask& picture) {
 
 } // namespace
 
-Placement placeFit(Fit fit, int width, int height) {
+Placement placeFit(Fit fit, int width, int height, BoxSize boxSize) {
     const Area whole{0, 0, width, height};
-    const Area box{0, 0, kFrameWidth, kFrameHeight};
-    if (width <= 0 || height <= 0) {
+    const int boxWidth = boxSize.width;
+    const int boxHeight = boxSize.height;
+    const Area box{0, 0, boxWidth, boxHeight};
+    if (width <= 0 || height <= 0 || boxWidth <= 0 || boxHeight <= 0) {
         return {{}, {}};
     }
-    // Whether the picture is wider than the box, comparing width / height with 98 / 67.
-    const bool wider = std::int64_t{width} * kFrameHeight > std::int64_t{height} * kFrameWidth;
+    // Whether the picture is wider than the box, comparing width / height with the box's.
+    const bool wider = std::int64_t{width} * boxHeight > std::int64_t{height} * boxWidth;
     switch (fit) {
     case Fit::Original: {
-        const Area corner{0, 0, std::min(width, kFrameWidth), std::min(height, kFrameHeight)};
+        const Area corner{0, 0, std::min(width, boxWidth), std::min(height, boxHeight)};
         return {corner, corner};
     }
     case Fit::Stretch:
@@ -157,22 +170,22 @@ Placement placeFit(Fit fit, int width, int height) {
     case Fit::Contain: {
         Area target = box;
         if (wider) {
-            target.height = std::max(1, roundedRatio(std::int64_t{height} * kFrameWidth, width));
+            target.height = std::max(1, roundedRatio(std::int64_t{height} * boxWidth, width));
         } else {
-            target.width = std::max(1, roundedRatio(std::int64_t{width} * kFrameHeight, height));
+            target.width = std::max(1, roundedRatio(std::int64_t{width} * boxHeight, height));
         }
-        target.x = (kFrameWidth - target.width) / 2;
-        target.y = (kFrameHeight - target.height) / 2;
+        target.x = (boxWidth - target.width) / 2;
+        target.y = (boxHeight - target.height) / 2;
         return {whole, target};
     }
     case Fit::Cover: {
         Area source = whole;
         if (wider) {
-            source.width = std::clamp(
-                roundedRatio(std::int64_t{height} * kFrameWidth, kFrameHeight), 1, width);
+            source.width =
+                std::clamp(roundedRatio(std::int64_t{height} * boxWidth, boxHeight), 1, width);
         } else {
-            source.height = std::clamp(
-                roundedRatio(std::int64_t{width} * kFrameHeight, kFrameWidth), 1, height);
+            source.height =
+                std::clamp(roundedRatio(std::int64_t{width} * boxHeight, boxWidth), 1, height);
         }
         source.x = (width - source.width) / 2;
         source.y = (height - source.height) / 2;
@@ -345,9 +358,9 @@ Area storedArea(const Orientation& o, int width, int height, const Area& shown) 
 } // namespace
 
 FitScaler::FitScaler(Fit fit, int storedWidth, int storedHeight, Orientation orientation,
-                     ColorValue background)
-    : placement_(orientation.turned ? placeFit(fit, storedHeight, storedWidth)
-                                    : placeFit(fit, storedWidth, storedHeight)),
+                     ColorValue background, BoxSize box)
+    : box_(box), placement_(orientation.turned ? placeFit(fit, storedHeight, storedWidth, box)
+                                               : placeFit(fit, storedWidth, storedHeight, box)),
       orientation_(orientation), background_(background & 0xFFFFFF),
       storedSource_(storedArea(orientation, storedWidth, storedHeight, placement_.source)),
       averager_(
@@ -355,7 +368,7 @@ FitScaler::FitScaler(Fit fit, int storedWidth, int storedHeight, Orientation ori
           orientation.turned ? placement_.target.width : placement_.target.height, background) {}
 
 ScaledPicture FitScaler::result() const {
-    ScaledPicture picture{placement_, {}, {}, background_, averager_.translucent()};
+    ScaledPicture picture{box_, placement_, {}, {}, background_, averager_.translucent()};
     const std::vector<ColorValue> stored = averager_.result();
     const std::vector<bool> storedVisible = averager_.showsPicture();
     const Area& target = placement_.target;
@@ -376,20 +389,40 @@ ScaledPicture FitScaler::result() const {
     return picture;
 }
 
+namespace {
+
+BoxPixels emptyBox(BoxSize size, ColorValue background) {
+    return {size, std::vector<ColorValue>(size.pixelCount(), background & 0xFFFFFF),
+            std::vector<bool>(size.pixelCount(), false)};
+}
+
+// Decoded nibbles n × 16 brought to the panel's levels n × 17.
+void toPanelLevels(std::span<ColorValue> pixels) {
+    for (ColorValue& color : pixels) {
+        color |= color >> 4 & 0x0F0F0F;
+    }
+}
+
+} // namespace
+
 BoxPixels composeScaled(const ScaledPicture& picture, ColorValue background) {
-    BoxPixels box;
-    box.shown.fill(background & 0xFFFFFF);
+    requireValid(picture.box);
+    BoxPixels box = emptyBox(picture.box, background);
     const Area& target = picture.placement.target;
     const std::size_t count = std::size_t(target.width) * std::size_t(target.height);
-    if (picture.colors.size() != count || picture.visible.size() != count) {
+    const bool inside = target.x >= 0 && target.y >= 0 &&
+                        target.x + target.width <= picture.box.width &&
+                        target.y + target.height <= picture.box.height;
+    if (!inside || picture.colors.size() != count || picture.visible.size() != count) {
         return box;
     }
+    const int width = picture.box.width;
     for (int y = 0; y < target.height; ++y) {
         const std::size_t from = std::size_t(target.width) * std::size_t(y);
         std::copy_n(picture.colors.begin() + std::ptrdiff_t(from), target.width,
-                    box.shown.begin() + std::ptrdiff_t{kFrameWidth} * (target.y + y) + target.x);
+                    box.shown.begin() + std::ptrdiff_t(indexOf(target.x, target.y + y, width)));
         for (int x = 0; x < target.width; ++x) {
-            box.picture[indexOf(target.x + x, target.y + y)] =
+            box.picture[indexOf(target.x + x, target.y + y, width)] =
                 picture.visible[from + std::size_t(x)];
         }
     }
@@ -397,19 +430,20 @@ BoxPixels composeScaled(const ScaledPicture& picture, ColorValue background) {
 }
 
 BoxPixels composeBox(const RgbaView& picture, const ConversionOptions& options) {
+    requireValid(options.size);
     if (options.fit != Fit::Original && picture.data != nullptr && picture.width > 0 &&
         picture.height > 0) {
-        FitScaler scaler(options.fit, picture.width, picture.height, {}, options.background);
+        FitScaler scaler(options.fit, picture.width, picture.height, {}, options.background,
+                         options.size);
         const Area& source = scaler.storedSource();
         for (int y = source.y; y < source.y + source.height; ++y) {
             scaler.addRow(y, picture.pixel(0, y));
         }
         return composeScaled(scaler.result(), options.background);
     }
-    BoxPixels box;
-    box.shown.fill(options.background & 0xFFFFFF);
-    const int width = std::min(picture.width, kFrameWidth);
-    const int height = std::min(picture.height, kFrameHeight);
+    BoxPixels box = emptyBox(options.size, options.background);
+    const int width = std::min(picture.width, options.size.width);
+    const int height = std::min(picture.height, options.size.height);
     if (picture.data == nullptr || width <= 0 || height <= 0) {
         return box;
     }
@@ -417,51 +451,116 @@ BoxPixels composeBox(const RgbaView& picture, const ConversionOptions& options) 
     const int bgGreen = greenOf(options.background);
     const int bgBlue = blueOf(options.background);
     for (int y = 0; y < height; ++y) {
-        ColorValue* out = box.shown.data() + std::ptrdiff_t{kFrameWidth} * y;
+        const std::size_t row = indexOf(0, y, options.size.width);
         for (int x = 0; x < width; ++x) {
             const std::uint8_t* p = picture.pixel(x, y);
             const int alpha = p[3];
-            box.picture[indexOf(x, y)] = alpha != 0;
-            out[x] = alpha == 255
-                         ? RGB(p[0], p[1], p[2])
-                         : RGB(blendChannel(p[0], alpha, bgRed), blendChannel(p[1], alpha, bgGreen),
-                               blendChannel(p[2], alpha, bgBlue));
+            box.picture[row + std::size_t(x)] = alpha != 0;
+            box.shown[row + std::size_t(x)] = alpha == 255 ? RGB(p[0], p[1], p[2])
+                                                           : RGB(blendChannel(p[0], alpha, bgRed),
+                                                                 blendChannel(p[1], alpha, bgGreen),
+                                                                 blendChannel(p[2], alpha, bgBlue));
         }
     }
     return box;
 }
 
-FramePixels dithered(const BoxPixels& box, Dither dither) {
-    FramePixels levels = box.shown;
+std::vector<bool> drawnPixels(const RgbaView& picture, const ConversionOptions& options) {
+    requireValid(options.size);
+    std::vector<bool> drawn(options.size.pixelCount(), false);
+    if (picture.data == nullptr || picture.width <= 0 || picture.height <= 0) {
+        return drawn;
+    }
+    const Placement placement = placeFit(options.fit, picture.width, picture.height, options.size);
+    const Area& source = placement.source;
+    const Area& target = placement.target;
+    // The alpha of each source pixel as an opaque grey, so the averager's mean colour is the
+    // mean alpha.
+    AreaAverager averager(source, target.width, target.height, 0);
+    std::vector<std::uint8_t> row(std::size_t(picture.width) * 4, 255);
+    for (int y = source.y; y < source.y + source.height; ++y) {
+        for (int x = source.x; x < source.x + source.width; ++x) {
+            const std::uint8_t alpha = picture.pixel(x, y)[3];
+            std::fill_n(row.begin() + std::ptrdiff_t{4} * x, 3, alpha);
+        }
+        averager.addRow(y, row.data());
+    }
+    const std::vector<ColorValue> alphas = averager.result();
+    for (int y = 0; y < target.height; ++y) {
+        for (int x = 0; x < target.width; ++x) {
+            const ColorValue alpha =
+                alphas[std::size_t(y) * std::size_t(target.width) + std::size_t(x)];
+            drawn[indexOf(target.x + x, target.y + y, options.size.width)] =
+                redOf(alpha) >= kDrawnAlpha;
+        }
+    }
+    return drawn;
+}
+
+std::vector<ColorValue> dithered(const BoxPixels& box, Dither dither) {
+    std::vector<ColorValue> levels = box.shown;
     switch (dither) {
     case Dither::None:
         truncate(levels);
         break;
     case Dither::Ordered:
-        orderedDither(levels, box.picture);
+        orderedDither(levels, box.picture, box.size);
         break;
     case Dither::FloydSteinberg:
-        errorDiffusion(levels, box.picture);
+        errorDiffusion(levels, box.picture, box.size);
         break;
     }
     return levels;
 }
 
-FrameBuffer packBox(const BoxPixels& box, const ConversionOptions& options) {
-    FrameBuffer frame;
+std::vector<std::uint8_t> packBox(const BoxPixels& box, Dither dither) {
     // Without dithering the packing's own truncation is the quantiser.
-    packPixels(options.dither == Dither::None ? box.shown : dithered(box, options.dither), frame);
-    return frame;
+    return packPixels(dither == Dither::None ? box.shown : dithered(box, dither), box.size.width,
+                      box.size.height);
+}
+
+PackedConversion convertPacked(const RgbaView& picture, const ConversionOptions& options) {
+    BoxPixels box = composeBox(picture, options);
+    std::vector<std::uint8_t> packed = packBox(box, options.dither);
+    return {box.size, std::move(box.shown), std::move(packed)};
+}
+
+PackedConversion convertPacked(const ScaledPicture& picture, const ConversionOptions& options) {
+    if (options.size != picture.box) {
+        throw std::invalid_argument("the picture was scaled for another box size");
+    }
+    BoxPixels box = composeScaled(picture, options.background);
+    std::vector<std::uint8_t> packed = packBox(box, options.dither);
+    return {box.size, std::move(box.shown), std::move(packed)};
+}
+
+Conversion frameConversion(const PackedConversion& converted) {
+    if (converted.size != kFrameBox) {
+        throw std::invalid_argument("a frame is converted at 98 × 67 only");
+    }
+    Conversion conversion{{},
+                          FrameBuffer(std::span<const std::uint8_t, kFrameSize>(
+                              converted.packed.data(), kFrameSize))};
+    std::copy(converted.shown.begin(), converted.shown.end(), conversion.shown.begin());
+    return conversion;
 }
 
 Conversion convertPicture(const RgbaView& picture, const ConversionOptions& options) {
-    const BoxPixels box = composeBox(picture, options);
-    return {box.shown, packBox(box, options)};
+    return frameConversion(convertPacked(picture, options));
 }
 
 Conversion convertPicture(const ScaledPicture& picture, const ConversionOptions& options) {
-    const BoxPixels box = composeScaled(picture, options.background);
-    return {box.shown, packBox(box, options)};
+    return frameConversion(convertPacked(picture, options));
+}
+
+std::vector<ColorValue> previewPixels(std::span<const std::uint8_t> packed, BoxSize size) {
+    return decodePixels(packed, size.width, size.height);
+}
+
+std::vector<ColorValue> panelPixels(std::span<const std::uint8_t> packed, BoxSize size) {
+    std::vector<ColorValue> pixels = previewPixels(packed, size);
+    toPanelLevels(pixels);
+    return pixels;
 }
 
 FramePixels previewPixels(const FrameBuffer& frame) {
@@ -472,9 +571,7 @@ FramePixels previewPixels(const FrameBuffer& frame) {
 
 FramePixels panelPixels(const FrameBuffer& frame) {
     FramePixels pixels = previewPixels(frame);
-    for (ColorValue& color : pixels) {
-        color |= color >> 4 & 0x0F0F0F; // n × 16 + n
-    }
+    toPanelLevels(pixels);
     return pixels;
 }
 

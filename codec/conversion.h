@@ -1,19 +1,19 @@
 #pragma once
 
-// Turning a picture into a frame. By default the picture is placed into the 98 × 67 box from its
-// top-left corner at its own size, blended over the background where it is transparent or smaller
-// than the box; the box's colours are then packed into the frame, each channel keeping its high
-// nibble. As options, the whole picture can be scaled into the box (area-averaged) and the
-// channels dithered to the panel's sixteen levels. The window, the command line, the
-// fuzzer and the tests all convert through here, so the same picture and options give the same
-// bytes everywhere.
+// Turning a picture into a frame, or into a packed picture of any other size. By default the
+// picture is placed into the 98 × 67 box from its top-left corner at its own size, blended over
+// the background where it is transparent or smaller than the box; the box's colours are then
+// packed, each channel keeping its high nibble. As options, the whole picture can be scaled into
+// the box (area-averaged) and the channels dithered to the panel's sixteen levels. The window, the
+// command line, the fuzzer and the tests all convert through here, so the same picture and options
+// give the same bytes everywhere.
 
 #include "codec/frame_buffer.h"
 
 #include <array>
-#include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -35,18 +35,34 @@ struct RgbaView {
     }
 };
 
-// The 98 × 67 colours of the box, row by row.
+// The size of the box a picture is brought into: the frame's unless asked otherwise.
+struct BoxSize {
+    int width = kFrameWidth;
+    int height = kFrameHeight;
+
+    std::size_t pixelCount() const { return std::size_t(width) * std::size_t(height); }
+    bool operator==(const BoxSize&) const = default;
+};
+inline constexpr BoxSize kFrameBox{};
+
+// The largest side a box may have; a box of any size up to it is converted the same way.
+inline constexpr int kMaxBoxSide = 1024;
+
+constexpr bool isValidBoxSize(BoxSize size) {
+    return size.width >= 1 && size.width <= kMaxBoxSide && size.height >= 1 &&
+           size.height <= kMaxBoxSide;
+}
+
+// The 98 × 67 colours of the frame, row by row.
 using FramePixels = std::array<ColorValue, kPixelCount>;
 
-// Which pixels of the box show some of the picture (set) and which show only the background:
-// those outside the placed picture or under wholly transparent pixels. Dithering leaves the
-// background at its own nibbles, so the flat colour the user chose stays flat.
-using PictureMask = std::bitset<kPixelCount>;
-
-// What the box shows and where the picture is in it.
+// What the box shows, and which of its pixels show some of the picture (true) and which only the
+// background: those outside the placed picture or under wholly transparent pixels. Dithering
+// leaves the background at its own nibbles, so the flat colour the user chose stays flat.
 struct BoxPixels {
-    FramePixels shown{};
-    PictureMask picture;
+    BoxSize size;
+    std::vector<ColorValue> shown; // size.width × size.height, row by row
+    std::vector<bool> picture;     // the same pixels
 };
 
 // How a picture is brought into the box.
@@ -68,6 +84,7 @@ struct ConversionOptions {
     ColorValue background = kDefaultBackground;
     Fit fit = Fit::Original;
     Dither dither = Dither::None;
+    BoxSize size = kFrameBox; // the output's size
 
     bool operator==(const ConversionOptions&) const = default;
 };
@@ -88,13 +105,14 @@ struct Area {
 };
 
 // Where a scaling fit takes its part of a width × height picture from, and where in the box that
-// part goes. Contain and stretch take the whole picture; cover takes the centred crop with the
-// box's aspect. Contain centres the scaled picture, rounding its size to whole pixels.
+// part goes (the box defaults to the frame). Contain and stretch take the whole picture; cover
+// takes the centred crop with the box's aspect. Contain centres the scaled picture, rounding its
+// size to whole pixels.
 struct Placement {
     Area source;
     Area target;
 };
-Placement placeFit(Fit fit, int width, int height);
+Placement placeFit(Fit fit, int width, int height, BoxSize box = kFrameBox);
 
 // Area-averages a part of an RGBA picture, blended over a background, into a target size: each
 // target pixel is the mean of the source area it covers (partial pixels weighted by how much of
@@ -154,6 +172,7 @@ struct Orientation {
 // A picture brought into the box by a scaling fit: the averaged colours of the box area it
 // fills, blended over `background`. Those of an opaque picture hold over any background.
 struct ScaledPicture {
+    BoxSize box;                    // the box it was scaled for
     Placement placement;            // in the picture as shown
     std::vector<ColorValue> colors; // placement.target's pixels, row by row
     std::vector<bool> visible;      // the same pixels: whether any of the picture shows there
@@ -168,7 +187,7 @@ struct ScaledPicture {
 class FitScaler {
 public:
     FitScaler(Fit fit, int storedWidth, int storedHeight, Orientation orientation,
-              ColorValue background);
+              ColorValue background, BoxSize box = kFrameBox);
 
     // The stored rows and columns the fit takes; rows outside may be skipped.
     const Area& storedSource() const { return storedSource_; }
@@ -179,6 +198,7 @@ public:
     ScaledPicture result() const;
 
 private:
+    BoxSize box_;
     Placement placement_;
     Orientation orientation_;
     ColorValue background_;
@@ -186,35 +206,55 @@ private:
     AreaAverager averager_;
 };
 
-// What the box shows: the picture placed (or scaled, as options.fit says) and blended over the
-// background.
+// What the box of options.size shows: the picture placed (or scaled, as options.fit says) and
+// blended over the background. Throws std::invalid_argument for a size outside 1 to kMaxBoxSide.
 BoxPixels composeBox(const RgbaView& picture, const ConversionOptions& options);
 
-// The box showing a scaled picture, the rest of it `background`.
+// The box a picture was scaled for, showing it, the rest of it `background`.
 BoxPixels composeScaled(const ScaledPicture& picture, ColorValue background);
-
-// The frame for what a box shows, the picture quantised as options.dither says.
-FrameBuffer packBox(const BoxPixels& box, const ConversionOptions& options);
 
 // The colours a dither leaves: every channel one of the panel's levels n × 17. Dither::None gives
 // each channel its high nibble twice (n × 17 too), so packing gives the truncated nibble; so does
 // every dither for the background, which neither takes nor hands on any error.
-FramePixels dithered(const BoxPixels& box, Dither dither);
+std::vector<ColorValue> dithered(const BoxPixels& box, Dither dither);
 
-// Both steps: the box's colours and the frame packed from them.
+// The packed bytes for what a box shows, the picture quantised as `dither` says.
+std::vector<std::uint8_t> packBox(const BoxPixels& box, Dither dither);
+
+// Both steps at any size: the box's colours and the bytes packed from them.
+struct PackedConversion {
+    BoxSize size;
+    std::vector<ColorValue> shown;
+    std::vector<std::uint8_t> packed; // packedSize(size.width, size.height) bytes
+};
+PackedConversion convertPacked(const RgbaView& picture, const ConversionOptions& options);
+// The same for a picture a fit has scaled already, into its own box; options.size must be that
+// box (else std::invalid_argument) and options.background the one it was scaled over unless it
+// is opaque.
+PackedConversion convertPacked(const ScaledPicture& picture, const ConversionOptions& options);
+
+// Which pixels of the box of options.size the picture draws: those whose alpha, placed as
+// options.fit says (scaling fits average it over the area a box pixel covers, rounded), is at
+// least kDrawnAlpha. The rest of the box is not drawn. Row by row, as packMask takes them.
+std::vector<bool> drawnPixels(const RgbaView& picture, const ConversionOptions& options);
+
+// The frame's conversion: the same at 98 × 67. Throws std::invalid_argument when options.size (or
+// the scaled picture's box) is another size.
 struct Conversion {
     FramePixels shown{};
     FrameBuffer frame;
 };
 Conversion convertPicture(const RgbaView& picture, const ConversionOptions& options);
-// The same for a picture a fit has scaled already; options.background must be the one it was
-// scaled over unless it is opaque.
 Conversion convertPicture(const ScaledPicture& picture, const ConversionOptions& options);
+// A conversion made at 98 × 67 as the frame's.
+Conversion frameConversion(const PackedConversion& converted);
 
-// The frame decoded as the preview draws it: each nibble n back as n × 16.
+// A packed picture decoded as the preview draws it: each nibble n back as n × 16.
+std::vector<ColorValue> previewPixels(std::span<const std::uint8_t> packed, BoxSize size);
 FramePixels previewPixels(const FrameBuffer& frame);
 
-// The frame at the panel's brightness: each nibble n as n × 17, so nibble 15 is full white.
+// A packed picture at the panel's brightness: each nibble n as n × 17, so nibble 15 is full white.
+std::vector<ColorValue> panelPixels(std::span<const std::uint8_t> packed, BoxSize size);
 FramePixels panelPixels(const FrameBuffer& frame);
 
 } // namespace ravik

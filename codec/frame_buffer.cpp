@@ -5,6 +5,10 @@
 
 namespace ravik {
 
+FrameBuffer::FrameBuffer(std::span<const std::uint8_t, kFrameSize> frame) {
+    std::copy(frame.begin(), frame.end(), bytes_.begin());
+}
+
 void packPixels(std::span<const ColorValue, kPixelCount> pixels, FrameBuffer& frame) {
     // The frame is the packed picture at the panel's size; the spare byte after it stays as it is.
     packPixels(pixels, kFrameWidth, kFrameHeight,
@@ -19,8 +23,7 @@ ColorValue decodePixel(const FrameBuffer& frame, int x, int y) {
 }
 
 void decodePixels(const FrameBuffer& frame, std::span<ColorValue, kPixelCount> pixels) {
-    const std::vector<ColorValue> decoded = decodePixels(frame.frame(), kFrameWidth, kFrameHeight);
-    std::copy(decoded.begin(), decoded.end(), pixels.begin());
+    decodePixels(frame.frame(), kFrameWidth, kFrameHeight, pixels);
 }
 
 } // namespace ravik

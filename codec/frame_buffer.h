@@ -34,6 +34,10 @@ class FrameBuffer {
 public:
     using Bytes = std::array<std::uint8_t, kBufferSize>;
 
+    FrameBuffer() = default;
+    // A frame holding these bytes, the spare byte zero.
+    explicit FrameBuffer(std::span<const std::uint8_t, kFrameSize> frame);
+
     std::uint8_t operator[](std::size_t index) const { return bytes_.at(index); }
     std::uint8_t& operator[](std::size_t index) { return bytes_.at(index); }
 

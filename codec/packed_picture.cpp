@@ -69,18 +69,54 @@ ColorValue decodePixel(std::span<const std::uint8_t> packed, int width, int x, i
     return RGB((high & 0x0F) << 4, low & 0xF0, (low & 0x0F) << 4);
 }
 
-std::vector<ColorValue> decodePixels(std::span<const std::uint8_t> packed, int width, int height) {
+void decodePixels(std::span<const std::uint8_t> packed, int width, int height,
+                  std::span<ColorValue> out) {
+    const std::size_t count = pixelCount(width, height);
     if (packed.size() < packedSize(width, height)) {
         throw std::invalid_argument("too few bytes for the packed picture");
     }
-    std::vector<ColorValue> pixels;
-    pixels.reserve(pixelCount(width, height));
+    if (out.size() != count) {
+        throw std::invalid_argument("pixel count differs from width × height");
+    }
+    // The stream read as pairs, as it was packed; a lone last pixel takes two bytes.
+    const std::uint8_t* bytes = packed.data();
+    ColorValue* pixel = out.data();
+    for (std::size_t pair = 0; pair < count / 2; ++pair, bytes += 3) {
+        *pixel++ = RGB(bytes[0] & 0xF0, (bytes[0] & 0x0F) << 4, bytes[1] & 0xF0);
+        *pixel++ = RGB((bytes[1] & 0x0F) << 4, bytes[2] & 0xF0, (bytes[2] & 0x0F) << 4);
+    }
+    if (count % 2 != 0) {
+        *pixel = RGB(bytes[0] & 0xF0, (bytes[0] & 0x0F) << 4, bytes[1] & 0xF0);
+    }
+}
+
+std::vector<ColorValue> decodePixels(std::span<const std::uint8_t> packed, int width, int height) {
+    std::vector<ColorValue> pixels(pixelCount(width, height));
+    decodePixels(packed, width, height, pixels);
+    return pixels;
+}
+
+std::size_t maskSize(int width, int height) {
+    pixelCount(width, height);
+    return (static_cast<std::size_t>(width) + 7) / 8 * static_cast<std::size_t>(height);
+}
+
+std::vector<std::uint8_t> packMask(const std::vector<bool>& drawn, int width, int height) {
+    if (drawn.size() != pixelCount(width, height)) {
+        throw std::invalid_argument("pixel count differs from width × height");
+    }
+    std::vector<std::uint8_t> mask(maskSize(width, height), 0);
+    const std::size_t rowBytes = (static_cast<std::size_t>(width) + 7) / 8;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            pixels.push_back(decodePixel(packed, width, x, y));
+            if (drawn[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                      static_cast<std::size_t>(x)]) {
+                mask[static_cast<std::size_t>(y) * rowBytes + static_cast<std::size_t>(x / 8)] |=
+                    static_cast<std::uint8_t>(0x80 >> (x % 8));
+            }
         }
     }
-    return pixels;
+    return mask;
 }
 
 } // namespace ravik

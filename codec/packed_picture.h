@@ -52,5 +52,21 @@ ColorValue decodePixel(std::span<const std::uint8_t> packed, int width, int x, i
 // Every pixel of a packed width × height picture, row by row. Throws std::invalid_argument when
 // `packed` holds fewer than packedSize(width, height) bytes.
 std::vector<ColorValue> decodePixels(std::span<const std::uint8_t> packed, int width, int height);
+// The same into `out`, which must hold width × height colours (else std::invalid_argument).
+void decodePixels(std::span<const std::uint8_t> packed, int width, int height,
+                  std::span<ColorValue> out);
+
+// The transparency mask beside a packed picture: one bit a pixel, 1 where the pixel is drawn,
+// the leftmost pixel of a row in the top bit, each row padded to whole bytes with 0 bits. The
+// packed pixels don't change with it: they are the picture over its background.
+inline constexpr int kDrawnAlpha = 128; // a pixel is drawn from this alpha up
+
+// Bytes of the mask of a width × height picture: ⌈width / 8⌉ a row. Throws
+// std::invalid_argument unless both sides are at least 1.
+std::size_t maskSize(int width, int height);
+
+// The mask for `drawn`, width × height flags row by row. Throws std::invalid_argument when the
+// count differs.
+std::vector<std::uint8_t> packMask(const std::vector<bool>& drawn, int width, int height);
 
 } // namespace ravik

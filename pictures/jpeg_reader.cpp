@@ -269,11 +269,11 @@ bool decodeReduced(jpeg_decompress_struct* info, ErrorManager* errors, int reduc
 // The largest reduction the decoder offers (1/8, 1/4, 1/2) that still leaves the fit at least
 // one picture pixel for each pixel it puts in the box, so the averaging that follows always
 // shrinks.
-int jpegReduction(const Size& shown, Fit fit) {
+int jpegReduction(const Size& shown, Fit fit, BoxSize box) {
     for (const int divisor : {8, 4, 2}) {
         const int width = (shown.width + divisor - 1) / divisor;
         const int height = (shown.height + divisor - 1) / divisor;
-        const Placement placement = placeFit(fit, width, height);
+        const Placement placement = placeFit(fit, width, height, box);
         if (placement.source.width >= placement.target.width &&
             placement.source.height >= placement.target.height) {
             return divisor;
@@ -367,7 +367,8 @@ public:
 
 DecodedPicture readReduced(Bytes data, const ReadRequest& request, const Size& stored,
                            const Orientation& orientation, Fit fit) {
-    const int reduction = jpegReduction(shownSize(stored, orientation), fit);
+    const BoxSize box = request.fit != nullptr ? request.fit->size : kFrameBox;
+    const int reduction = jpegReduction(shownSize(stored, orientation), fit, box);
     if (reduction == 1 && exceedsLimit(stored, 4, request.limitBytes)) {
         return faulty(Fault::tooLarge, stored);
     }

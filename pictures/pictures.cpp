@@ -62,7 +62,8 @@ DecodedPicture readPicture(Bytes bytes, const Size& corner, std::string_view suf
 DecodedPicture readForFit(Bytes bytes, const ConversionOptions& options,
                           std::string_view suffixHint, std::int64_t limitBytes) {
     if (options.fit == Fit::Original) {
-        return readPicture(bytes, {kFrameWidth, kFrameHeight}, suffixHint, limitBytes);
+        return readPicture(bytes, {options.size.width, options.size.height}, suffixHint,
+                           limitBytes);
     }
     const PictureReader* reader = readerFor(bytes, suffixHint);
     if (reader == nullptr) {
@@ -96,12 +97,14 @@ DecodedFrames readFrames(Bytes bytes, const ConversionOptions& options, std::str
     case PictureReader::Frames::composed:
         break;
     }
-    const Size corner = options.fit == Fit::Original ? Size{kFrameWidth, kFrameHeight} : Size{};
+    const Size corner =
+        options.fit == Fit::Original ? Size{options.size.width, options.size.height} : Size{};
     return reader->readFrames(bytes, {corner, nullptr, limitBytes});
 }
 
 ScaledPicture scalePicture(const Picture& picture, const ConversionOptions& options) {
-    FitScaler scaler(options.fit, picture.width(), picture.height(), {}, options.background);
+    FitScaler scaler(options.fit, picture.width(), picture.height(), {}, options.background,
+                     options.size);
     const Area& source = scaler.storedSource();
     std::vector<std::uint8_t> rgba(size_t(std::max(picture.width(), 0)) * 4);
     for (int y = source.y; y < source.y + source.height; ++y) {
@@ -112,12 +115,12 @@ ScaledPicture scalePicture(const Picture& picture, const ConversionOptions& opti
     return scaler.result();
 }
 
-Conversion convertPicture(const Picture& picture, const ConversionOptions& options) {
+PackedConversion convertPacked(const Picture& picture, const ConversionOptions& options) {
     if (options.fit != Fit::Original && !picture.isNull()) {
-        return convertPicture(scalePicture(picture, options), options);
+        return convertPacked(scalePicture(picture, options), options);
     }
     // Only the part that lands in the box is converted.
-    const Size box = cornerOf(picture.size(), {kFrameWidth, kFrameHeight});
+    const Size box = cornerOf(picture.size(), {options.size.width, options.size.height});
     std::vector<std::uint8_t> rgba(size_t(std::max(box.width, 0)) *
                                    size_t(std::max(box.height, 0)) * 4);
     for (int y = 0; y < box.height; ++y) {
@@ -126,12 +129,20 @@ Conversion convertPicture(const Picture& picture, const ConversionOptions& optio
     }
     const RgbaView view{picture.isNull() ? nullptr : rgba.data(), box.width, box.height,
                         std::ptrdiff_t{box.width} * 4};
-    return convertPicture(view, options);
+    return convertPacked(view, options);
+}
+
+PackedConversion convertPacked(const DecodedPicture& decoded, const ConversionOptions& options) {
+    return decoded.scaled ? convertPacked(*decoded.scaled, options)
+                          : convertPacked(decoded.picture, options);
+}
+
+Conversion convertPicture(const Picture& picture, const ConversionOptions& options) {
+    return frameConversion(convertPacked(picture, options));
 }
 
 Conversion convertPicture(const DecodedPicture& decoded, const ConversionOptions& options) {
-    return decoded.scaled ? convertPicture(*decoded.scaled, options)
-                          : convertPicture(decoded.picture, options);
+    return frameConversion(convertPacked(decoded, options));
 }
 
 } // namespace ravik

@@ -36,10 +36,14 @@ DecodedFrames readFrames(Bytes bytes, const ConversionOptions& options,
 // A whole picture scaled as options.fit says (not Fit::Original), as if read row by row.
 ScaledPicture scalePicture(const Picture& picture, const ConversionOptions& options);
 
-// The conversion of a picture (null for an empty box): Fit::Original uses its top-left corner,
-// the other fits scale it whole.
-Conversion convertPicture(const Picture& picture, const ConversionOptions& options);
+// The conversion of a picture into the box of options.size (null for an empty box):
+// Fit::Original uses its top-left corner, the other fits scale it whole.
+PackedConversion convertPacked(const Picture& picture, const ConversionOptions& options);
 // The conversion of what readForFit gave.
+PackedConversion convertPacked(const DecodedPicture& decoded, const ConversionOptions& options);
+
+// The same into the 98 × 67 frame (options.size must be the frame's).
+Conversion convertPicture(const Picture& picture, const ConversionOptions& options);
 Conversion convertPicture(const DecodedPicture& decoded, const ConversionOptions& options);
 
 } // namespace ravik

@@ -58,7 +58,8 @@ RowSink::RowSink(const Size& size, const ConversionOptions& options, Orientation
     if (!scalable(size)) {
         return; // isNull(): nothing to scale, or too much
     }
-    scaler_.emplace(options.fit, size.width, size.height, orientation, options.background);
+    scaler_.emplace(options.fit, size.width, size.height, orientation, options.background,
+                    options.size);
     row_.resize(size_t(size.width) * 4 * size_t(bitsPerChannel) / 16 + 1);
     rgba_.resize(size_t(size.width) * 4);
     handedOn_.resize(size_t(size.height), false);

@@ -72,7 +72,8 @@ ScaledPicture scalePicture(const QImage& picture, const ConversionOptions& optio
     // The picture is converted to 8-bit RGBA a strip of rows at a time, so a big picture needs no
     // second full-size copy.
     constexpr int kStripRows = 32;
-    FitScaler scaler(options.fit, picture.width(), picture.height(), {}, options.background);
+    FitScaler scaler(options.fit, picture.width(), picture.height(), {}, options.background,
+                     options.size);
     const Area& source = scaler.storedSource();
     const bool direct = picture.format() == QImage::Format_RGBA8888;
     for (int y = source.y; y < source.y + source.height; y += kStripRows) {

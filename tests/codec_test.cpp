@@ -1,5 +1,6 @@
 // The frame layout, packing and decoding, checked against hand-computed bytes.
 
+#include "codec/conversion.h"
 #include "codec/frame_buffer.h"
 #include "codec/packed_picture.h"
 
@@ -59,10 +60,32 @@ Colors twelveBit(std::initializer_list<int> values) {
     return colors;
 }
 
+// A hand-built picture: colours as 0xRRGGBBAA, row by row, held as the RGBA bytes the codec reads.
+struct HandPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgba;
+
+    RgbaView view() const { return {rgba.data(), width, height, std::ptrdiff_t{width} * 4}; }
+};
+
+HandPicture handPicture(int width, int height, const std::vector<std::uint32_t>& rgbaColors) {
+    HandPicture picture{width, height, {}};
+    for (const std::uint32_t c : rgbaColors) {
+        for (const int shift : {24, 16, 8, 0}) {
+            picture.rgba.push_back(static_cast<std::uint8_t>(c >> shift & 0xFF));
+        }
+    }
+    return picture;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(ByteMap)
 Q_DECLARE_METATYPE(Colors)
+Q_DECLARE_METATYPE(HandPicture)
+Q_DECLARE_METATYPE(ConversionOptions)
+Q_DECLARE_METATYPE(Area)
 
 class CodecTest : public QObject {
     Q_OBJECT
@@ -283,6 +306,8 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, decodePixel(bytes, 3, 0, 1));
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, decodePixel(bytes, 1, 0, 3));
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, decodePixels(bytes, 2, 2));
+        Colors two(2);
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, decodePixels(bytes, 3, 1, two));
     }
 
     // The 98 × 67 picture is the frame: row y all one colour (r, g, b) is 49 times the bytes
@@ -309,6 +334,187 @@ private slots:
         packPixels(std::span<const ColorValue, kPixelCount>(pixels.data(), kPixelCount), frame);
         QVERIFY(std::equal(frame.frame().begin(), frame.frame().end(), expected.begin()));
         QCOMPARE(frame[kFrameSize], std::uint8_t{0x5A});
+    }
+
+    // Conversion into boxes other than the frame, the bytes worked out by hand from the fit's
+    // placement, the area average, the Bayer thresholds and the error shares.
+    void convertAtAnySize_data() {
+        QTest::addColumn<HandPicture>("picture");
+        QTest::addColumn<ConversionOptions>("options");
+        QTest::addColumn<std::vector<std::uint8_t>>("expected");
+        const ColorValue grey = RGB(0xAB, 0xCD, 0xEF);
+        // Picture 135 79B, background ACE: 135 79B ACE / ACE ACE ACE.
+        QTest::newRow("original: smaller picture over the background, 3 × 2")
+            << handPicture(2, 1, {0x123456FF, 0x789ABCFF})
+            << ConversionOptions{.background = grey, .size = {3, 2}}
+            << hexBytes("13 57 9B AC EA CE AC EA CE");
+        // Only the top-left 2 × 1 of a 3 × 2 picture lands in the box.
+        QTest::newRow("original: larger picture keeps its corner, 2 × 1")
+            << handPicture(3, 2, {0x102030FF, 0x405060FF, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0})
+            << ConversionOptions{.size = {2, 1}} << hexBytes("12 34 56");
+        // Half-transparent white over black: 255 × 128 / 255 = 128 each channel.
+        QTest::newRow("original: alpha blended over the background, 1 × 1")
+            << handPicture(1, 1, {0xFFFFFF80})
+            << ConversionOptions{.background = RGB(0, 0, 0), .size = {1, 1}} << hexBytes("88 80");
+        // Mean red (16 + 48 + 80 + 112) / 4 = 64, green 128, blue (240 + 240) / 4 = 120.
+        QTest::newRow("stretch: 2 × 2 averaged into 1 × 1")
+            << handPicture(2, 2, {0x1080F0FF, 0x3080F0FF, 0x508000FF, 0x708000FF})
+            << ConversionOptions{.fit = Fit::Stretch, .size = {1, 1}} << hexBytes("48 70");
+        // 4 × 1 into 2 × 3: two columns of one row, centred; each averages two pixels.
+        QTest::newRow("contain: wide picture centred in 2 × 3")
+            << handPicture(4, 1, {0x200000FF, 0x400000FF, 0x006000FF, 0x002000FF})
+            << ConversionOptions{.background = RGB(0xF0, 0xF0, 0xF0),
+                                 .fit = Fit::Contain,
+                                 .size = {2, 3}}
+            << hexBytes("FF FF FF 30 00 40 FF FF FF");
+        // 4 × 2 into 1 × 1 takes the centred 2 × 2: red (16 + 32 + 48 + 64) / 4 = 40, green 240.
+        QTest::newRow("cover: centre columns of 4 × 2 into 1 × 1")
+            << handPicture(4, 2,
+                           {0xFFFFFFFF, 0x10F000FF, 0x20F000FF, 0xFFFFFFFF, 0xFFFFFFFF, 0x30F000FF,
+                            0x40F000FF, 0xFFFFFFFF})
+            << ConversionOptions{.fit = Fit::Cover, .size = {1, 1}} << hexBytes("2F 00");
+        // Grey 144 lies halfway between levels 8 and 9; level = (32 × 144 + 17 (2b + 1)) / 544
+        // gives 9 where the Bayer value b is 8, 10, 12 or 14 and 8 where it is 0, 2, 4 or 6:
+        // row 0 (b 0 8 2) 8 9 8, row 1 (b 12 4 14) 9 8 9.
+        QTest::newRow("ordered dither at 3 × 2")
+            << handPicture(3, 2, std::vector<std::uint32_t>(6, 0x909090FF))
+            << ConversionOptions{.dither = Dither::Ordered, .size = {3, 2}}
+            << hexBytes("88 89 99 88 89 99 88 89 99");
+        // Pixel 0 wants 16 × 144 = 2304 sixteenths, shows level 8 (2176), hands 7/16 of 128 = 56
+        // ahead; pixel 1 wants 2360, rounds to level 9.
+        QTest::newRow("Floyd-Steinberg at 2 × 1")
+            << handPicture(2, 1, {0x909090FF, 0x909090FF})
+            << ConversionOptions{.dither = Dither::FloydSteinberg, .size = {2, 1}}
+            << hexBytes("88 89 99");
+        // In a column the error goes down: 5/16 of 128 = 40, so 2344 rounds to level 9.
+        QTest::newRow("Floyd-Steinberg at 1 × 2")
+            << handPicture(1, 2, {0x909090FF, 0x909090FF})
+            << ConversionOptions{.dither = Dither::FloydSteinberg, .size = {1, 2}}
+            << hexBytes("88 89 99");
+        // One picture pixel of grey 144 in a 3 × 2 box whose background is the same grey: the
+        // picture pixel dithers to 8; the background keeps its truncated 9 everywhere, even where
+        // the dither would have given 8.
+        for (const auto& [name, dither] :
+             {std::pair{"ordered dither leaves the background flat", Dither::Ordered},
+              std::pair{"Floyd-Steinberg leaves the background flat", Dither::FloydSteinberg}}) {
+            QTest::newRow(name) << handPicture(1, 1, {0x909090FF})
+                                << ConversionOptions{.background = RGB(144, 144, 144),
+                                                     .dither = dither,
+                                                     .size = {3, 2}}
+                                << hexBytes("88 89 99 99 99 99 99 99 99");
+        }
+    }
+    void convertAtAnySize() {
+        QFETCH(HandPicture, picture);
+        QFETCH(ConversionOptions, options);
+        QFETCH(std::vector<std::uint8_t>, expected);
+        const PackedConversion converted = convertPacked(picture.view(), options);
+        QCOMPARE(converted.size, options.size);
+        QCOMPARE(converted.shown.size(), options.size.pixelCount());
+        QCOMPARE(converted.packed, expected);
+    }
+
+    void placeFitInAnyBox_data() {
+        QTest::addColumn<int>("fit");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("boxWidth");
+        QTest::addColumn<int>("boxHeight");
+        QTest::addColumn<Area>("source");
+        QTest::addColumn<Area>("target");
+        QTest::newRow("original larger than the box")
+            << int(Fit::Original) << 5 << 5 << 3 << 2 << Area{0, 0, 3, 2} << Area{0, 0, 3, 2};
+        QTest::newRow("contain wide: 4 × 1 in 2 × 3")
+            << int(Fit::Contain) << 4 << 1 << 2 << 3 << Area{0, 0, 4, 1} << Area{0, 1, 2, 1};
+        // 10 × 40 in 16 × 16: width 16 × 10 / 40 = 4, centred at (16 - 4) / 2 = 6.
+        QTest::newRow("contain tall: 10 × 40 in 16 × 16")
+            << int(Fit::Contain) << 10 << 40 << 16 << 16 << Area{0, 0, 10, 40} << Area{6, 0, 4, 16};
+        // 100 × 10 covering 16 × 16 takes a 10 × 10 square from x = 45.
+        QTest::newRow("cover wide: 100 × 10 in 16 × 16")
+            << int(Fit::Cover) << 100 << 10 << 16 << 16 << Area{45, 0, 10, 10}
+            << Area{0, 0, 16, 16};
+        QTest::newRow("stretch into 1024 × 1")
+            << int(Fit::Stretch) << 3 << 7 << 1024 << 1 << Area{0, 0, 3, 7} << Area{0, 0, 1024, 1};
+    }
+    void placeFitInAnyBox() {
+        QFETCH(int, fit);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, boxWidth);
+        QFETCH(int, boxHeight);
+        QFETCH(Area, source);
+        QFETCH(Area, target);
+        const Placement placement = placeFit(Fit(fit), width, height, {boxWidth, boxHeight});
+        QCOMPARE(placement.source, source);
+        QCOMPARE(placement.target, target);
+    }
+
+    // A picture stored on its side and turned upright while it is scaled lands where the upright
+    // picture would: a 1 × 4 column turned clockwise is the 4 × 1 row read bottom to top.
+    void turnedPictureScaledIntoAnyBox() {
+        const HandPicture stored =
+            handPicture(1, 4, {0x002000FF, 0x006000FF, 0x400000FF, 0x200000FF});
+        FitScaler scaler(Fit::Contain, 1, 4, {.turned = true}, RGB(0xF0, 0xF0, 0xF0), {2, 3});
+        for (int y = 0; y < 4; ++y) {
+            scaler.addRow(y, stored.view().pixel(0, y));
+        }
+        const ScaledPicture scaled = scaler.result();
+        QCOMPARE(scaled.box, (BoxSize{2, 3}));
+        const PackedConversion converted =
+            convertPacked(scaled, {.background = RGB(0xF0, 0xF0, 0xF0), .size = {2, 3}});
+        QCOMPARE(converted.packed, hexBytes("FF FF FF 30 00 40 FF FF FF"));
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, convertPacked(scaled, {}));
+    }
+
+    void boxSizeLimits_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("1 × 1") << 1 << 1 << true;
+        QTest::newRow("1024 × 1024") << 1024 << 1024 << true;
+        QTest::newRow("0 × 5") << 0 << 5 << false;
+        QTest::newRow("5 × 0") << 5 << 0 << false;
+        QTest::newRow("1025 × 1") << 1025 << 1 << false;
+        QTest::newRow("-3 × 4") << -3 << 4 << false;
+    }
+    void boxSizeLimits() {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(bool, valid);
+        const HandPicture white = handPicture(1, 1, {0xFFFFFFFF});
+        const ConversionOptions options{.dither = Dither::FloydSteinberg, .size = {width, height}};
+        QCOMPARE(isValidBoxSize(options.size), valid);
+        if (!valid) {
+            QVERIFY_THROWS_EXCEPTION(std::invalid_argument, convertPacked(white.view(), options));
+            return;
+        }
+        const PackedConversion converted = convertPacked(white.view(), options);
+        QCOMPARE(converted.packed.size(), packedSize(width, height));
+        QCOMPARE(converted.packed[0], std::uint8_t{0xFF}); // the white pixel, top left
+    }
+
+    // The frame's own entry points are the 98 × 67 case and refuse any other size.
+    void frameEntryPointsKeepToTheFrame() {
+        const HandPicture picture = handPicture(2, 1, {0x123456FF, 0x789ABCFF});
+        const Conversion frame = convertPicture(picture.view(), {});
+        const PackedConversion packed = convertPacked(picture.view(), {});
+        QVERIFY(
+            std::equal(packed.packed.begin(), packed.packed.end(), frame.frame.frame().begin()));
+        QCOMPARE(frame.frame[0], std::uint8_t{0x13});
+        QCOMPARE(frame.frame[2], std::uint8_t{0x9B});
+        QCOMPARE(frame.frame[3], std::uint8_t{0xFF}); // the default background, F0 F0 F0
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument,
+                                 convertPicture(picture.view(), {.size = {16, 16}}));
+    }
+
+    // The previews of a packed picture: nibble n as n × 16, and at the panel's brightness n × 17.
+    void previewsAtAnySize() {
+        const std::vector<std::uint8_t> packed = hexBytes("13 57 9B DF 10");
+        QCOMPARE(previewPixels(packed, {3, 1}),
+                 (Colors{RGB(0x10, 0x30, 0x50), RGB(0x70, 0x90, 0xB0), RGB(0xD0, 0xF0, 0x10)}));
+        QCOMPARE(panelPixels(packed, {1, 3}),
+                 (Colors{RGB(0x11, 0x33, 0x55), RGB(0x77, 0x99, 0xBB), RGB(0xDD, 0xFF, 0x11)}));
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, previewPixels(packed, {2, 2}));
     }
 
     void redGradientDecodesAsSixteenBands() {

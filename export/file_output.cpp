@@ -203,7 +203,7 @@ public:
         return true;
     }
 
-    // Brings the bytes to the disk before the file may take its target's place.
+    // Brings the bytes to the disk before the file may take an old file's place.
     bool sync() {
 #ifdef _WIN32
         if (!FlushFileBuffers(handle_)) {
@@ -376,7 +376,12 @@ std::optional<OutputFailure> writeTemporary(const FileOutput& output, PendingFil
     }
     pending.add({temporary, target, &output});
     file.copyModeOf(target);
-    if (!file.write(output.data) || !file.sync() || !file.close()) {
+    // A file that replaces another is on the disk before it takes the old one's place, so a power
+    // cut leaves the old file or the new one, never an empty one. A new file puts nothing at
+    // risk and is left to the system to write out, as GLib's g_file_set_contents does.
+    std::error_code ignored;
+    const bool replacing = fs::exists(target, ignored);
+    if (!file.write(output.data) || (replacing && !file.sync()) || !file.close()) {
         return OutputFailure{output.path,
                              writeFailureReason(file.error(), systemDetail(file.error()))};
     }

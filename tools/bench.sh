@@ -3,10 +3,11 @@
 #  1. the codec and export benchmarks (Google Benchmark: packing, decoding, C text, .bin);
 #  2. whole-program conversions of 6000 × 4000 pictures: `ravik-lcd convert` against ImageMagick's
 #     `convert big -crop 98x67+0+0 +repage -depth 4 rgb:out`, several interleaved runs each, the
-#     median wall time and the median peak memory (/usr/bin/time).
+#     median wall time (each command run straight from the shell) and the median peak memory (a
+#     second run under /usr/bin/time).
 # `tools/bench.sh tiny [RUNS]` (default 15) measures only the fixed cost of a run instead: a 98 × 67
 # PNG against ImageMagick's `convert tiny.png -depth 4 rgb:out`, and the same frame read back from
-# a .bin (the path that loads no Qt Gui), each as median time and peak memory of interleaved runs.
+# a .bin, each as median time and peak memory of interleaved runs.
 # Not part of tools/test.sh. Usage: tools/bench.sh [RUNS]   (default 7)
 set -euo pipefail
 RAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -23,15 +24,17 @@ build="$RAVIK_ROOT/build-release"
 cmake -S "$RAVIK_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 magick=/usr/bin/convert
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-# One measurement: wall microseconds and peak resident KiB of a command, appended to $results.
+# One measurement: the wall microseconds of a command run straight from the shell, then its
+# peak resident KiB from a second run under /usr/bin/time, appended to $results.
 measure() {
     local label=$1
     shift
     local start end
-    start=$(date +%s%N)
+    start=${EPOCHREALTIME/./}
+    "$@" >/dev/null 2>&1
+    end=${EPOCHREALTIME/./}
     /usr/bin/time -f '%M' -o "$out/rss" "$@" >/dev/null 2>&1
-    end=$(date +%s%N)
-    echo "$label $(( (end - start) / 1000 )) $(cat "$out/rss")" >>"$results"
+    echo "$label $((end - start)) $(cat "$out/rss")" >>"$results"
 }
 # The table: for each label, ravik's and ImageMagick's median time and memory, and their ratio.
 report() {
@@ -60,23 +63,27 @@ if [ "$MODE" = tiny ]; then
     "$build/ravik-lcd" convert "$out/tiny.png" --bin "$out/tiny.bin"
     echo "== 98 × 67, $RUNS interleaved runs each (ImageMagick: convert tiny.png -depth 4 rgb:out) =="
     for ((run = 1; run <= RUNS; run++)); do
+        # A new .bin each time, as a build writes it; then replacing one, which convert makes
+        # sure is on disk before it takes the old file's place (fdatasync), as ImageMagick doesn't.
         for input in tiny.png tiny.bin; do
             measure "$input-bin ravik" "$build/ravik-lcd" convert \
-                "$out/$input" --bin "$out/frame.bin"
+                "$out/$input" --bin "$out/new-$run-$input.bin"
             measure "$input-bin magick" "$magick" "$out/tiny.png" -depth 4 "rgb:$out/frame.rgb"
         done
+        measure "tiny.png-replace ravik" "$build/ravik-lcd" convert "$out/tiny.png" \
+            --bin "$out/frame.bin"
+        measure "tiny.png-replace magick" "$magick" "$out/tiny.png" -depth 4 "rgb:$out/frame.rgb"
         measure "tiny.bin-preview ravik" "$build/ravik-lcd" convert \
-            "$out/tiny.bin" --preview "$out/preview.png"
+            "$out/tiny.bin" --preview "$out/preview-$run.png"
         measure "tiny.bin-preview magick" "$magick" "$out/tiny.png" -depth 4 "rgb:$out/frame.rgb"
-        # The same without the file: convert makes sure a file is on disk before it replaces the
-        # old one (fdatasync), which ImageMagick does not; standard output shows the rest.
+        # The same on standard output.
         for input in tiny.png tiny.bin; do
             measure "$input-stdout ravik" "$build/ravik-lcd" convert \
                 "$out/$input" --bin -
             measure "$input-stdout magick" "$magick" "$out/tiny.png" -depth 4 rgb:-
         done
     done
-    report tiny.png-bin tiny.bin-bin tiny.bin-preview tiny.png-stdout tiny.bin-stdout
+    report tiny.png-bin tiny.bin-bin tiny.png-replace tiny.bin-preview tiny.png-stdout tiny.bin-stdout
     exit 0
 fi
 cmake --build "$build" --target ravik_bench ravik-lcd ravik_startup_floor ravik_startup_floor_widgets >/dev/null

@@ -322,6 +322,8 @@ void FontsTest::headerDrawsWithTheRuntime() {
                "        }\n"
                "        pen = ravik_lcd_text(frame, places[i][0], places[i][1], texts[i], "
                "&test_font, 0x0F28);\n"
+               "        if (ravik_lcd_text(NULL, places[i][0], places[i][1], texts[i], &test_font, "
+               "0) != pen) return 3;\n"
                "        fwrite(frame, 1, sizeof frame, stdout);\n"
                "        printf(\"%06d\", pen);\n"
                "    }\n"

@@ -8,6 +8,17 @@
  * nibbles. The function that copies calls no other (not even memcpy, for runs of at most 147
  * bytes), so that an 8051 compiler can lay its variables over others' in its small RAM. */
 
+/* ---- Data that may lie in flash -------------------------------------------------------------- */
+
+/* Every byte of a picture, mask, glyph table or glyph bitmap is read through DATA_BYTE, so that on
+ * AVR such data can stay in flash (PROGMEM) when the runtime is built with RAVIK_LCD_PROGMEM. */
+#if defined(RAVIK_LCD_PROGMEM) && defined(__AVR__)
+#include <avr/pgmspace.h>
+#define DATA_BYTE(p) ((uint8_t)pgm_read_byte(p))
+#else
+#define DATA_BYTE(p) (*(const uint8_t*)(p))
+#endif
+
 /* ---- Nibble streams ------------------------------------------------------------------------ */
 
 /* Copies pixels `from` to `to` - 1 (to > from) of a row of pixels, from a picture stream whose
@@ -31,10 +42,10 @@ static void copy_pixels(uint8_t* target, uint8_t target_odd, const uint8_t* sour
     if (target_odd) {
         uint8_t nibble;
         if (source_odd) {
-            nibble = (uint8_t)(*source & 0x0Fu);
+            nibble = (uint8_t)(DATA_BYTE(source) & 0x0Fu);
             ++source;
         } else {
-            nibble = (uint8_t)(*source >> 4);
+            nibble = (uint8_t)(DATA_BYTE(source) >> 4);
         }
         *target = (uint8_t)((*target & 0xF0u) | nibble);
         ++target;
@@ -45,20 +56,21 @@ static void copy_pixels(uint8_t* target, uint8_t target_odd, const uint8_t* sour
     bytes = (uint16_t)(count >> 1);
     if (!source_odd) {
         while (bytes != 0) {
-            *target++ = *source++;
-            --bytes;
-        }
-        if (count & 1u) {
-            *target = (uint8_t)((*target & 0x0Fu) | (*source & 0xF0u));
-        }
-    } else {
-        while (bytes != 0) {
-            *target++ = (uint8_t)((uint8_t)(source[0] << 4) | (source[1] >> 4));
+            *target++ = DATA_BYTE(source);
             ++source;
             --bytes;
         }
         if (count & 1u) {
-            *target = (uint8_t)((*target & 0x0Fu) | (uint8_t)(*source << 4));
+            *target = (uint8_t)((*target & 0x0Fu) | (DATA_BYTE(source) & 0xF0u));
+        }
+    } else {
+        while (bytes != 0) {
+            *target++ = (uint8_t)((uint8_t)(DATA_BYTE(source) << 4) | (DATA_BYTE(source + 1) >> 4));
+            ++source;
+            --bytes;
+        }
+        if (count & 1u) {
+            *target = (uint8_t)((*target & 0x0Fu) | (uint8_t)(DATA_BYTE(source) << 4));
         }
     }
 }
@@ -166,8 +178,8 @@ void ravik_lcd_draw(uint8_t* frame, int x, int y, const uint8_t* pixels, int wid
             uint8_t at = 0;
             while (at < columns) {
                 uint8_t start;
-                while (at < columns && !(*bits & bit)) {
-                    if (bit == 0x80u && *bits == 0) {
+                while (at < columns && !(DATA_BYTE(bits) & bit)) {
+                    if (bit == 0x80u && DATA_BYTE(bits) == 0) {
                         at = (uint8_t)(at + 8);
                         ++bits;
                         continue;
@@ -180,7 +192,7 @@ void ravik_lcd_draw(uint8_t* frame, int x, int y, const uint8_t* pixels, int wid
                     }
                 }
                 start = at;
-                while (at < columns && (*bits & bit)) {
+                while (at < columns && (DATA_BYTE(bits) & bit)) {
                     ++at;
                     bit >>= 1;
                     if (bit == 0) {
@@ -207,3 +219,188 @@ void ravik_lcd_draw(uint8_t* frame, int x, int y, const uint8_t* pixels, int wid
         }
     }
 }
+
+#if RAVIK_LCD_HAS_TEXT
+
+/* ---- Text ----------------------------------------------------------------------------------- */
+
+/* Where the pen stops, so that the x it returns fits a 16-bit int. */
+#define PEN_LIMIT 32767L
+
+/* The code point of the UTF-8 sequence at *text (not at its NUL), moving *text past it. A
+ * sequence cut short is passed up to the byte that breaks it (never past the NUL, which is no
+ * continuation byte); it, and an overlong form, a surrogate or a value past U+10FFFF, give
+ * U+FFFD. */
+static uint32_t next_code_point(const uint8_t** text) {
+    const uint8_t* p = *text;
+    uint8_t length, i;
+    uint32_t code, least;
+    if (p[0] < 0x80u) {
+        *text = p + 1;
+        return p[0];
+    }
+    if ((p[0] & 0xE0u) == 0xC0u) {
+        length = 2;
+        code = p[0] & 0x1Fu;
+        least = 0x80UL;
+    } else if ((p[0] & 0xF0u) == 0xE0u) {
+        length = 3;
+        code = p[0] & 0x0Fu;
+        least = 0x800UL;
+    } else if ((p[0] & 0xF8u) == 0xF0u) {
+        length = 4;
+        code = p[0] & 0x07u;
+        least = 0x10000UL;
+    } else {
+        *text = p + 1;
+        return 0xFFFDUL;
+    }
+    for (i = 1; i < length; ++i) {
+        if ((p[i] & 0xC0u) != 0x80u) {
+            *text = p + i;
+            return 0xFFFDUL;
+        }
+        code = code << 6 | (uint32_t)(p[i] & 0x3Fu);
+    }
+    *text = p + length;
+    if (code < least || code > 0x10FFFFUL || (code >= 0xD800UL && code <= 0xDFFFUL)) {
+        return 0xFFFDUL;
+    }
+    return code;
+}
+
+/* Blends colour nibble c over the frame's nibble o by coverage a: (c a + o (15 - a) + 7) / 15.
+ * The sum is at most 15 * 15 + 7, so the whole stays in a byte (an 8051 divides bytes itself). */
+#define BLEND(c, o, a)                                                                             \
+    ((uint8_t)((uint8_t)((uint8_t)((c) * (a)) + (uint8_t)((o) * (uint8_t)(15u - (a))) + 7u) /      \
+               (uint8_t)15u))
+
+/* Draws the visible part of a coverage glyph: rows first_row to end_row - 1 and columns
+ * first_column to end_column - 1 of its bitmap `bits`, `width` pixels a row. The frame row of
+ * its first visible row starts at `line`, its column 0 lies at frame x `left`. Calls nothing
+ * (not even a routine to multiply), so that an 8051 compiler can lay its variables over others'. */
+static void blend_glyph(uint8_t* line, int left, const uint8_t* bits, uint8_t width,
+                        uint8_t first_column, uint8_t end_column, uint8_t first_row,
+                        uint8_t end_row, uint16_t rgb) {
+    uint8_t red = (uint8_t)(rgb >> 8 & 0x0Fu), green = (uint8_t)(rgb >> 4 & 0x0Fu),
+            blue = (uint8_t)(rgb & 0x0Fu);
+    uint8_t row, column, byte, a, x, r, g, b;
+    uint8_t* p;
+    /* Nibble of the glyph's first visible pixel in the row, and of the pixel; at most 255 * 255. */
+    uint16_t row_nibble = first_column, nibble;
+    for (row = 0; row < first_row; ++row) {
+        row_nibble = (uint16_t)(row_nibble + width);
+    }
+    for (; row < end_row; ++row, line += RAVIK_LCD_ROW_SIZE, row_nibble += width) {
+        nibble = row_nibble;
+        for (column = first_column; column < end_column; ++column, ++nibble) {
+            byte = DATA_BYTE(bits + (nibble >> 1));
+            a = (uint8_t)(nibble & 1u ? byte & 0x0Fu : byte >> 4);
+            if (a == 0u) {
+                continue;
+            }
+            x = (uint8_t)(left + column);
+            /* Pixel x starts in byte 3 * x / 2 of its row. */
+            p = line + ((uint16_t)((uint16_t)((uint16_t)x << 1) + x) >> 1);
+            if (x & 1u) {
+                /* ... R | G B */
+                r = (uint8_t)(p[0] & 0x0Fu);
+                g = (uint8_t)(p[1] >> 4);
+                b = (uint8_t)(p[1] & 0x0Fu);
+            } else {
+                /* R G | B ... */
+                r = (uint8_t)(p[0] >> 4);
+                g = (uint8_t)(p[0] & 0x0Fu);
+                b = (uint8_t)(p[1] >> 4);
+            }
+            r = BLEND(red, r, a);
+            g = BLEND(green, g, a);
+            b = BLEND(blue, b, a);
+            if (x & 1u) {
+                p[0] = (uint8_t)((p[0] & 0xF0u) | r);
+                p[1] = (uint8_t)(g << 4 | b);
+            } else {
+                p[0] = (uint8_t)(r << 4 | g);
+                p[1] = (uint8_t)((p[1] & 0x0Fu) | (uint8_t)(b << 4));
+            }
+        }
+    }
+}
+
+/* The part [*first, *end) of a glyph's `length` pixels from `start` that lies within 0 to
+ * size - 1; 0 when none does. */
+static uint8_t clip_glyph_side(int32_t start, uint8_t length, uint8_t size, uint8_t* first,
+                               uint8_t* end) {
+    if (length == 0 || start >= (int32_t)size || start + length <= 0) {
+        return 0;
+    }
+    *first = (uint8_t)(start < 0 ? -start : 0);
+    *end = start + length > (int32_t)size ? (uint8_t)(size - start) : length;
+    return 1;
+}
+
+int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_lcd_font* font,
+                   uint16_t rgb) {
+    ravik_lcd_font shape;
+    ravik_lcd_glyph glyph;
+    const uint8_t* text = (const uint8_t*)utf8;
+    int32_t pen = x, left, top;
+    uint32_t code;
+    uint16_t low, high, middle;
+    uint8_t first_column, end_column, first_row, end_row, i;
+    if (utf8 == NULL || font == NULL) {
+        return x;
+    }
+    shape = *font;
+    if (shape.glyphs == NULL) {
+        shape.count = 0;
+    }
+    while (*text != 0) {
+        code = next_code_point(&text);
+        /* The glyph, found by halving the table and copied into RAM a byte at a time, since
+         * the table may lie in flash. */
+        low = 0;
+        high = shape.count;
+        while (low < high) {
+            middle = (uint16_t)(low + ((uint16_t)(high - low) >> 1));
+            for (i = 0; i < (uint8_t)sizeof glyph; ++i) {
+                ((uint8_t*)&glyph)[i] = DATA_BYTE((const uint8_t*)(shape.glyphs + middle) + i);
+            }
+            if (glyph.codepoint == code) {
+                break;
+            }
+            if (glyph.codepoint < code) {
+                low = (uint16_t)(middle + 1u);
+            } else {
+                high = middle;
+            }
+        }
+        if (low == high) {
+            pen += shape.line_height >> 1;
+        } else {
+            /* The bitmap's top-left. */
+            left = pen + glyph.left;
+            top = (int32_t)y + shape.ascent - glyph.top;
+            if (frame != NULL && shape.bitmaps != NULL &&
+                clip_glyph_side(left, glyph.width, RAVIK_LCD_WIDTH, &first_column, &end_column) &&
+                clip_glyph_side(top, glyph.height, RAVIK_LCD_HEIGHT, &first_row, &end_row)) {
+                /* Both sides overlap the frame, so the top-left fits an int. */
+                if (shape.alpha) {
+                    blend_glyph(frame + PIXEL_OFFSET(0, top + first_row), (int)left,
+                                shape.bitmaps + glyph.offset, glyph.width, first_column, end_column,
+                                first_row, end_row, rgb);
+                } else {
+                    ravik_lcd_draw(frame, (int)left, (int)top, shape.bitmaps + glyph.offset,
+                                   glyph.width, glyph.height, NULL);
+                }
+            }
+            pen += glyph.advance;
+        }
+        if (pen > PEN_LIMIT) {
+            pen = PEN_LIMIT;
+        }
+    }
+    return (int)pen;
+}
+
+#endif /* RAVIK_LCD_HAS_TEXT */

@@ -14,6 +14,17 @@
  * Masks. One bit a pixel, each row padded to whole bytes ((width + 7) / 8 bytes a row), the
  * leftmost pixel in the top bit of a byte; 1 = drawn, 0 = left as it is.
  *
+ * Fonts. A font is a table of glyphs, ascending by code point, and one array of bitmaps. A glyph's
+ * bitmap starts at a whole byte of that array. In a coverage font (alpha = 1) it is width x height
+ * 4-bit coverages (0 = none, 15 = full), two pixels a byte, high nibble first, rows continuing as
+ * in a picture; in an RGB444 font it is a width x height picture packed as above.
+ *
+ * Flash on AVR. There a plain pointer reads RAM, so data kept in flash with PROGMEM can't be read
+ * through one. Compile ravik_lcd.c with -DRAVIK_LCD_PROGMEM and the runtime reads pictures,
+ * masks, and fonts' glyph tables and bitmaps with pgm_read_byte (from <avr/pgmspace.h>); all of
+ * them must then be PROGMEM data. The frame and the ravik_lcd_font structure itself stay in RAM.
+ * Other processors read flash through plain pointers and need nothing of this.
+ *
  * Plain C99 for any processor: no allocation, no floating point, no recursion, and nothing but
  * <stdint.h> and <string.h>. Index arithmetic holds with a 16-bit int; a picture may be up to
  * 2^32 nibbles long. The functions read and write only the bytes named here, so a frame buffer of
@@ -57,6 +68,46 @@ uint16_t ravik_lcd_get_pixel(const uint8_t* frame, int x, int y);
 /* Sets frame pixel (x, y) to the colour 0x0RGB (the top four bits of rgb are ignored), touching
  * only its three nibbles. A pixel outside the frame, or a NULL frame, is left alone. */
 void ravik_lcd_set_pixel(uint8_t* frame, int x, int y, uint16_t rgb);
+
+/* Whether the text routine is compiled. An 8051's small memory model keeps every function's
+ * variables in its 128 bytes of internal RAM, which the drawing routines fill; there the text
+ * routine is left out: build with sdcc --model-large (or --model-medium) to have it. */
+#if defined(__SDCC_mcs51) && defined(__SDCC_MODEL_SMALL)
+#define RAVIK_LCD_HAS_TEXT 0
+#else
+#define RAVIK_LCD_HAS_TEXT 1
+#endif
+
+/* One glyph of a font. */
+typedef struct {
+    uint32_t codepoint;
+    uint32_t offset;       /* of the glyph's first byte in the font's bitmaps */
+    uint8_t width, height; /* of the glyph's bitmap */
+    int8_t left, top;      /* bitmap's top-left = (pen x + left, baseline - top) */
+    uint8_t advance;       /* pen x moves by this */
+} ravik_lcd_glyph;
+
+/* A font: its glyphs and their bitmaps, as the tool writes them into a header. */
+typedef struct {
+    const ravik_lcd_glyph* glyphs; /* ascending by code point */
+    uint16_t count;
+    const uint8_t* bitmaps;
+    uint8_t line_height, ascent; /* baseline = line top + ascent */
+    uint8_t alpha;               /* 1: 4-bit coverage; 0: RGB444 pictures */
+} ravik_lcd_font;
+
+/* Draws UTF-8 text with the line's top-left at (x, y), clipped to the frame. Coverage fonts blend
+ * rgb (0x0RGB) over the frame's pixel: (c * a + old * (15 - a) + 7) / 15 per nibble, c the nibble
+ * of rgb, a the coverage, old the frame's nibble; RGB444 fonts copy their pixels (rgb unused). A
+ * code point the font lacks advances by line_height / 2; an invalid UTF-8 sequence (cut short,
+ * overlong, a surrogate, past U+10FFFF) counts as U+FFFD. The text ends at
+ * its NUL, which must lie in RAM. Returns the pen x after the last glyph (it stops at 32767, so it
+ * fits a 16-bit int); x itself when utf8 or font is NULL. With a NULL frame nothing is drawn and
+ * the pen x still returned: the width of a text, to centre or right-align it. */
+#if RAVIK_LCD_HAS_TEXT
+int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_lcd_font* font,
+                   uint16_t rgb);
+#endif
 
 #ifdef __cplusplus
 }

@@ -3,7 +3,9 @@
 # from, with warnings as errors, and prints what it costs on each:
 #   Cortex-M0  arm-none-eabi-gcc -mcpu=cortex-m0 -mthumb -Os
 #   AVR        avr-gcc -mmcu=atmega328p -Os
-#   8051       sdcc -mmcs51 (small memory model, its default), and a program calling it linked
+#   AVR        the same, reading pictures and fonts from flash (-DRAVIK_LCD_PROGMEM)
+#   8051       sdcc -mmcs51, small memory model (its default; no text routine there) and large
+#              model, each with a program calling every function linked
 # Code is the bytes of flash (gcc: text, read-only data included; sdcc: CSEG + CONST), data the
 # bytes of RAM the runtime keeps for itself (gcc: data + bss; sdcc: its locals and arguments, which
 # it places in internal RAM, DSEG + OSEG), stack the sum of every function's frame as gcc's
@@ -45,8 +47,10 @@ measure_gcc() {
 # from the object's "A NAME size HEX" lines.
 measure_sdcc() {
     local label=$1
+    shift
     local log="$work/sdcc.log"
-    if ! sdcc -mmcs51 --std-c99 --Werror -c "$source_file" -o "$work/" >"$log" 2>&1; then
+    rm -f "$work"/*.rel
+    if ! sdcc -mmcs51 "$@" --std-c99 --Werror -c "$source_file" -o "$work/" >"$log" 2>&1; then
         cat "$log" >&2
         ravik_say "sdcc 编译运行库失败（见上文）。" "sdcc could not compile the runtime (see above)."
         return 1
@@ -72,13 +76,20 @@ measure_sdcc() {
 __xdata uint8_t frame[RAVIK_LCD_FRAME_SIZE];
 const uint8_t picture[5] = {0x12, 0x34, 0x56, 0x78, 0x90};
 const uint8_t mask[1] = {0xA0};
+#if RAVIK_LCD_HAS_TEXT
+const ravik_lcd_glyph glyphs[1] = {{0x41, 0, 1, 2, 0, 2, 2}};
+const ravik_lcd_font font = {glyphs, 1, mask, 2, 2, 1};
+#endif
 void main(void) {
     ravik_lcd_draw(frame, 1, 2, picture, 3, 1, mask);
     ravik_lcd_set_pixel(frame, 0, 0, ravik_lcd_get_pixel(frame, 1, 2));
+#if RAVIK_LCD_HAS_TEXT
+    ravik_lcd_text(frame, 3, 4, "A", &font, 0x0F00);
+#endif
 }
 PROGRAM
-    if ! (cd "$work" && sdcc -mmcs51 --std-c99 -I"$RAVIK_ROOT/runtime" -c program.c &&
-        sdcc -mmcs51 program.rel ravik_lcd.rel -o program.ihx) >"$log" 2>&1; then
+    if ! (cd "$work" && sdcc -mmcs51 "$@" --std-c99 -I"$RAVIK_ROOT/runtime" -c program.c &&
+        sdcc -mmcs51 "$@" program.rel ravik_lcd.rel -o program.ihx) >"$log" 2>&1; then
         cat "$log" >&2
         ravik_say "sdcc 无法链接调用运行库的 8051 程序（见上文）。" \
             "sdcc could not link an 8051 program that calls the runtime (see above)."
@@ -86,12 +97,14 @@ PROGRAM
     fi
     local code=$((area[CSEG] + ${area[CONST]:-0}))
     local data=$((${area[DSEG]:-0} + ${area[OSEG]:-0} + ${area[ISEG]:-0} + ${area[XSEG]:-0}))
-    rows+=("$label|sdcc -mmcs51 --std-c99|$code|$data|-")
+    rows+=("$label|sdcc -mmcs51 ${*:+$* }--std-c99|$code|$data|-")
 }
 
 measure_gcc "Cortex-M0" arm-none-eabi-gcc arm-none-eabi-size -mcpu=cortex-m0 -mthumb -Os
 measure_gcc "AVR ATmega328P" avr-gcc avr-size -mmcu=atmega328p -Os
-measure_sdcc "8051"
+measure_gcc "AVR, data in flash" avr-gcc avr-size -mmcu=atmega328p -Os -DRAVIK_LCD_PROGMEM
+measure_sdcc "8051, no text"
+measure_sdcc "8051" --model-large
 
 echo "ravik_lcd.c, bytes:"
 {

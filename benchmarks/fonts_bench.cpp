@@ -1,0 +1,52 @@
+// How long a glyph set takes from the font to the header text: GB2312 level 1 and ASCII (3,850
+// glyphs) at 16 px in one call, as coverage and as pictures. Run build-release/benchmarks/
+// ravik_fonts_bench; not part of the test suite. Skips when fontconfig finds no Chinese font.
+
+#include "export/font_header.h"
+#include "fonts/char_set.h"
+#include "fonts/font_faults.h"
+#include "fonts/glyph_set.h"
+
+#include <benchmark/benchmark.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace ravik;
+using namespace ravik::fonts;
+
+void glyphSetToHeader(benchmark::State& state, bool alpha) {
+    const std::vector<std::string> items{"gb2312-1", "ascii"};
+    for (auto _ : state) {
+        try {
+            const FontFile font = findFont({});
+            const std::vector<char32_t> set = characterSet(items);
+            const RenderedFont rendered = renderGlyphs(font, set, 16);
+            const PackedFont packed =
+                alpha ? alphaFont(rendered)
+                      : colorFont(rendered, RGB(0xFF, 0xFF, 0xFF), RGB(0, 0, 0));
+            const std::string header = formatFontHeader("font16", "", packed);
+            benchmark::DoNotOptimize(header.data());
+            state.counters["glyphs"] = double(set.size());
+            state.counters["header_bytes"] = double(header.size());
+        } catch (const FontError& error) {
+            state.SkipWithError(error.what());
+            return;
+        }
+    }
+}
+
+void BM_Gb2312Level1AndAscii16pxCoverage(benchmark::State& state) {
+    glyphSetToHeader(state, true);
+}
+BENCHMARK(BM_Gb2312Level1AndAscii16pxCoverage)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_Gb2312Level1AndAscii16pxColour(benchmark::State& state) {
+    glyphSetToHeader(state, false);
+}
+BENCHMARK(BM_Gb2312Level1AndAscii16pxColour)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+
+BENCHMARK_MAIN();

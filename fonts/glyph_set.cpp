@@ -1,0 +1,338 @@
+#include "fonts/glyph_set.h"
+
+#include "codec/conversion.h"
+#include "fonts/char_set.h"
+#include "fonts/font_faults.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include <memory>
+#include <sys/stat.h>
+#include FT_FREETYPE_H
+
+namespace ravik::fonts {
+
+namespace {
+
+bool isFile(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool endsWithFontSuffix(const std::string& name) {
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const char* suffix : {".ttf", ".otf", ".ttc", ".otc", ".pfb", ".pcf", ".woff"}) {
+        const std::string s(suffix);
+        if (lower.size() > s.size() && lower.compare(lower.size() - s.size(), s.size(), s) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string lowered(const char* text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+// fontconfig's best match for a pattern. With `family`, the match must carry that family name
+// (fontconfig always answers with some font, often another one).
+FontFile matchFont(const std::string& pattern, const std::string& family) {
+    struct PatternDeleter {
+        void operator()(FcPattern* p) const { FcPatternDestroy(p); }
+    };
+    using Pattern = std::unique_ptr<FcPattern, PatternDeleter>;
+    // A configuration of our own, freed afterwards, so that the process's shared one (which Qt
+    // uses too) is left as it is.
+    struct ConfigDeleter {
+        void operator()(FcConfig* c) const { FcConfigDestroy(c); }
+    };
+    const std::unique_ptr<FcConfig, ConfigDeleter> config(FcInitLoadConfigAndFonts());
+    if (!config) {
+        throw FontError(FontFault::FontNotFound, family.empty() ? pattern : family);
+    }
+    Pattern asked(family.empty() ? FcNameParse(reinterpret_cast<const FcChar8*>(pattern.c_str()))
+                                 : FcPatternBuild(nullptr, FC_FAMILY, FcTypeString,
+                                                  reinterpret_cast<const FcChar8*>(family.c_str()),
+                                                  static_cast<char*>(nullptr)));
+    const std::string what = family.empty() ? pattern : family;
+    if (!asked) {
+        throw FontError(FontFault::FontNotFound, what);
+    }
+    FcConfigSubstitute(config.get(), asked.get(), FcMatchPattern);
+    FcDefaultSubstitute(asked.get());
+    FcResult result = FcResultNoMatch;
+    Pattern match(FcFontMatch(config.get(), asked.get(), &result));
+    FcChar8* file = nullptr;
+    if (!match || FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch) {
+        throw FontError(FontFault::FontNotFound, what);
+    }
+    if (!family.empty()) {
+        bool named = false;
+        FcChar8* name = nullptr;
+        for (int i = 0; FcPatternGetString(match.get(), FC_FAMILY, i, &name) == FcResultMatch;
+             ++i) {
+            named =
+                named || lowered(reinterpret_cast<const char*>(name)) == lowered(family.c_str());
+        }
+        if (!named) {
+            throw FontError(FontFault::FontNotFound, family);
+        }
+    }
+    int index = 0;
+    FcPatternGetInteger(match.get(), FC_INDEX, 0, &index);
+    return FontFile{reinterpret_cast<const char*>(file), index};
+}
+
+struct Library {
+    FT_Library handle = nullptr;
+    Library() {
+        if (FT_Init_FreeType(&handle) != 0) {
+            throw FontError(FontFault::NotAFont, "FreeType 无法初始化");
+        }
+    }
+    ~Library() { FT_Done_FreeType(handle); }
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+};
+
+struct Face {
+    FT_Face handle = nullptr;
+    ~Face() {
+        if (handle != nullptr) {
+            FT_Done_Face(handle);
+        }
+    }
+};
+
+// 26.6 fixed point to the nearest whole pixel.
+int roundedPixels(FT_Pos value) {
+    return static_cast<int>((value + 32) >> 6);
+}
+
+FT_Int32 loadFlags(Hinting hinting) {
+    switch (hinting) {
+    case Hinting::Light:
+        return FT_LOAD_TARGET_LIGHT;
+    case Hinting::Full:
+        return FT_LOAD_TARGET_NORMAL;
+    case Hinting::None:
+        return FT_LOAD_NO_HINTING;
+    }
+    return FT_LOAD_TARGET_LIGHT;
+}
+
+// The slot's bitmap as 8-bit coverage, top row first, whatever the pitch's sign.
+std::vector<std::uint8_t> coverageOf(const FT_Bitmap& bitmap, char32_t codepoint) {
+    const int width = static_cast<int>(bitmap.width);
+    const int height = static_cast<int>(bitmap.rows);
+    std::vector<std::uint8_t> coverage(static_cast<std::size_t>(width) *
+                                       static_cast<std::size_t>(height));
+    const int pitch = bitmap.pitch;
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* row =
+            pitch >= 0 ? bitmap.buffer + static_cast<std::ptrdiff_t>(y) * pitch
+                       : bitmap.buffer + static_cast<std::ptrdiff_t>(height - 1 - y) * -pitch;
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t value;
+            if (bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
+                const int levels = bitmap.num_grays - 1;
+                value = levels == 255 ? row[x]
+                                      : static_cast<std::uint8_t>((row[x] * 255 + levels / 2) /
+                                                                  std::max(levels, 1));
+            } else if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {
+                value = (row[x / 8] >> (7 - x % 8) & 1) != 0 ? 255 : 0;
+            } else {
+                throw FontError(FontFault::UnsupportedGlyph, codePointName(codepoint));
+            }
+            coverage[static_cast<std::size_t>(y * width + x)] = value;
+        }
+    }
+    return coverage;
+}
+
+std::string characterList(const std::vector<char32_t>& missing) {
+    std::string list;
+    for (char32_t c : missing) {
+        if (!list.empty()) {
+            list += "、";
+        }
+        list += codePointName(c);
+        if (c >= 0x20 && c != 0x7F) {
+            // The character itself after its code point, as UTF-8.
+            std::string utf8;
+            if (c < 0x80) {
+                utf8 += static_cast<char>(c);
+            } else if (c < 0x800) {
+                utf8 += static_cast<char>(0xC0 | c >> 6);
+                utf8 += static_cast<char>(0x80 | (c & 0x3F));
+            } else if (c < 0x10000) {
+                utf8 += static_cast<char>(0xE0 | c >> 12);
+                utf8 += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+                utf8 += static_cast<char>(0x80 | (c & 0x3F));
+            } else {
+                utf8 += static_cast<char>(0xF0 | c >> 18);
+                utf8 += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+                utf8 += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+                utf8 += static_cast<char>(0x80 | (c & 0x3F));
+            }
+            list += "（" + utf8 + "）";
+        }
+    }
+    return list;
+}
+
+std::vector<const RenderedGlyph*> byCodePoint(const RenderedFont& font) {
+    std::vector<const RenderedGlyph*> sorted;
+    sorted.reserve(font.glyphs.size());
+    for (const RenderedGlyph& glyph : font.glyphs) {
+        sorted.push_back(&glyph);
+    }
+    std::sort(sorted.begin(), sorted.end(), [](const RenderedGlyph* a, const RenderedGlyph* b) {
+        return a->codepoint < b->codepoint;
+    });
+    return sorted;
+}
+
+FontGlyph entryFor(const RenderedGlyph& glyph, std::size_t offset) {
+    return FontGlyph{glyph.codepoint, static_cast<std::uint32_t>(offset),
+                     glyph.width,     glyph.height,
+                     glyph.left,      glyph.top,
+                     glyph.advance};
+}
+
+} // namespace
+
+FontFile findFont(const std::string& font, int face) {
+    if (face < 0) {
+        throw FontError(FontFault::FaceOutOfRange, std::to_string(face));
+    }
+    if (font.empty()) {
+        FontFile found = matchFont(kDefaultFontPattern, {});
+        found.face = face == 0 ? found.face : face;
+        return found;
+    }
+    if (isFile(font)) {
+        return FontFile{font, face};
+    }
+    if (endsWithFontSuffix(font) || font.find('/') != std::string::npos) {
+        throw FontError(FontFault::FontNotFound, font);
+    }
+    FontFile found = matchFont({}, font);
+    found.face = face == 0 ? found.face : face;
+    return found;
+}
+
+RenderedFont renderGlyphs(const FontFile& font, std::span<const char32_t> codepoints, int pixelSize,
+                          Hinting hinting) {
+    if (!isFile(font.path)) {
+        throw FontError(FontFault::FontNotFound, font.path);
+    }
+    Library library;
+    Face face;
+    // Face -1 asks FreeType only how many faces the file holds.
+    if (FT_New_Face(library.handle, font.path.c_str(), -1, &face.handle) != 0) {
+        throw FontError(FontFault::NotAFont, font.path);
+    }
+    const FT_Long faces = face.handle->num_faces;
+    FT_Done_Face(face.handle);
+    face.handle = nullptr;
+    if (font.face < 0 || font.face >= faces) {
+        throw FontError(FontFault::FaceOutOfRange, font.path + " 的第 " +
+                                                       std::to_string(font.face) + " 个（共 " +
+                                                       std::to_string(faces) + " 个，从 0 数起）");
+    }
+    if (FT_New_Face(library.handle, font.path.c_str(), font.face, &face.handle) != 0) {
+        throw FontError(FontFault::NotAFont, font.path);
+    }
+    if (pixelSize < 1 || FT_Set_Pixel_Sizes(face.handle, 0, static_cast<FT_UInt>(pixelSize)) != 0) {
+        throw FontError(FontFault::SizeUnavailable, std::to_string(pixelSize) + " 像素");
+    }
+
+    std::vector<char32_t> missing;
+    std::vector<FT_UInt> indices;
+    indices.reserve(codepoints.size());
+    for (char32_t c : codepoints) {
+        const FT_UInt index = FT_Get_Char_Index(face.handle, c);
+        if (index == 0) {
+            missing.push_back(c);
+        }
+        indices.push_back(index);
+    }
+    if (!missing.empty()) {
+        throw FontError(FontFault::MissingCharacters, characterList(missing));
+    }
+
+    RenderedFont rendered;
+    const FT_Size_Metrics& metrics = face.handle->size->metrics;
+    rendered.lineHeight = roundedPixels(metrics.height);
+    rendered.ascent = roundedPixels(metrics.ascender);
+    rendered.glyphs.reserve(codepoints.size());
+    for (std::size_t i = 0; i < codepoints.size(); ++i) {
+        if (FT_Load_Glyph(face.handle, indices[i], FT_LOAD_RENDER | loadFlags(hinting)) != 0) {
+            throw FontError(FontFault::NotAFont,
+                            font.path + "（" + codePointName(codepoints[i]) + "）");
+        }
+        const FT_GlyphSlot slot = face.handle->glyph;
+        RenderedGlyph glyph;
+        glyph.codepoint = codepoints[i];
+        glyph.width = static_cast<int>(slot->bitmap.width);
+        glyph.height = static_cast<int>(slot->bitmap.rows);
+        glyph.left = slot->bitmap_left;
+        glyph.top = slot->bitmap_top;
+        glyph.advance = roundedPixels(slot->advance.x);
+        glyph.coverage = coverageOf(slot->bitmap, codepoints[i]);
+        rendered.glyphs.push_back(std::move(glyph));
+    }
+    return rendered;
+}
+
+PackedFont alphaFont(const RenderedFont& font) {
+    PackedFont packed;
+    packed.alpha = true;
+    packed.lineHeight = font.lineHeight;
+    packed.ascent = font.ascent;
+    for (const RenderedGlyph* glyph : byCodePoint(font)) {
+        packed.glyphs.push_back(entryFor(*glyph, packed.bitmaps.size()));
+        // Nibble n of the glyph goes to the high half of byte n / 2 when n is even.
+        const std::size_t start = packed.bitmaps.size();
+        packed.bitmaps.resize(start + (glyph->coverage.size() + 1) / 2);
+        for (std::size_t n = 0; n < glyph->coverage.size(); ++n) {
+            const std::uint8_t level = coverageLevel(glyph->coverage[n]);
+            packed.bitmaps[start + n / 2] |=
+                static_cast<std::uint8_t>(n % 2 == 0 ? level << 4 : level);
+        }
+    }
+    return packed;
+}
+
+PackedFont colorFont(const RenderedFont& font, ColorValue color, ColorValue background) {
+    PackedFont packed;
+    packed.alpha = false;
+    packed.lineHeight = font.lineHeight;
+    packed.ascent = font.ascent;
+    std::vector<ColorValue> pixels;
+    for (const RenderedGlyph* glyph : byCodePoint(font)) {
+        packed.glyphs.push_back(entryFor(*glyph, packed.bitmaps.size()));
+        if (glyph->coverage.empty()) {
+            continue;
+        }
+        pixels.clear();
+        for (std::uint8_t a : glyph->coverage) {
+            pixels.push_back(RGB(blendChannel(redOf(color), a, redOf(background)),
+                                 blendChannel(greenOf(color), a, greenOf(background)),
+                                 blendChannel(blueOf(color), a, blueOf(background))));
+        }
+        const std::vector<std::uint8_t> picture = packPixels(pixels, glyph->width, glyph->height);
+        packed.bitmaps.insert(packed.bitmaps.end(), picture.begin(), picture.end());
+    }
+    return packed;
+}
+
+} // namespace ravik::fonts

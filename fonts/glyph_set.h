@@ -1,0 +1,81 @@
+#pragma once
+
+// Glyph sets from any font: the font found by path or through fontconfig, its glyphs rendered by
+// FreeType at an em size in pixels, and turned into the runtime's two kinds of bitmap. Plain C++
+// (no Qt); every fault is a FontError.
+
+#include "codec/packed_picture.h"
+#include "export/font_header.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace ravik::fonts {
+
+// A font file and the face in it (collections such as .ttc hold several).
+struct FontFile {
+    std::string path;
+    int face = 0;
+};
+
+// The family fontconfig is asked for when no font is named: the system's Simplified Chinese
+// sans serif (Noto Sans CJK SC on Debian).
+inline constexpr const char* kDefaultFontPattern = "sans-serif:lang=zh-cn";
+
+// `font` is a font file's path (an existing file, or anything ending in a font suffix or
+// holding a '/'), a family name fontconfig knows, or empty for kDefaultFontPattern's match.
+// `face` picks a face of a collection. Throws FontError (FontNotFound, NotAFont,
+// FaceOutOfRange).
+FontFile findFont(const std::string& font, int face = 0);
+
+// How FreeType fits outlines to the pixel grid.
+enum class Hinting {
+    Light, // vertical only, shapes kept (FT_LOAD_TARGET_LIGHT): the default
+    Full,  // the font's own or the auto-hinter at full strength (FT_LOAD_TARGET_NORMAL)
+    None,  // unhinted outlines
+};
+
+// A glyph as FreeType renders it: the bitmap's size and place relative to the pen on the
+// baseline, the advance rounded to whole pixels, and 8-bit coverage row by row.
+struct RenderedGlyph {
+    char32_t codepoint = 0;
+    int width = 0;
+    int height = 0;
+    int left = 0;
+    int top = 0;
+    int advance = 0;
+    std::vector<std::uint8_t> coverage;
+};
+
+struct RenderedFont {
+    int lineHeight = 0; // FreeType's size metrics, rounded to whole pixels
+    int ascent = 0;
+    std::vector<RenderedGlyph> glyphs; // in the order of the code points asked for
+};
+
+// Renders the code points at `pixelSize` pixels to the em (FT_Set_Pixel_Sizes(face, 0, px)),
+// anti-aliased. Characters the font lacks are all reported at once (MissingCharacters, each as
+// U+XXXX and the character). Throws FontError also for NotAFont, FaceOutOfRange, SizeUnavailable,
+// UnsupportedGlyph.
+RenderedFont renderGlyphs(const FontFile& font, std::span<const char32_t> codepoints, int pixelSize,
+                          Hinting hinting = Hinting::Light);
+
+// 8-bit coverage to the runtime's 4-bit level: the nearest of the sixteen levels n × 17, so full
+// coverage (255) is 15 and none is 0. c / 17 never lies halfway between two whole numbers, so
+// there is no tie to break.
+constexpr std::uint8_t coverageLevel(std::uint8_t coverage) {
+    return static_cast<std::uint8_t>((coverage * 15 + 127) / 255);
+}
+
+// Coverage glyphs: each bitmap 4-bit coverage, two pixels a byte, high nibble first, rows
+// continuing as in a packed picture; each glyph starts at a whole byte. Glyphs sorted by code
+// point.
+PackedFont alphaFont(const RenderedFont& font);
+
+// Picture glyphs: each pixel `color` over `background` by the coverage, blended exactly at 8
+// bits, then packed as any picture is.
+PackedFont colorFont(const RenderedFont& font, ColorValue color, ColorValue background);
+
+} // namespace ravik::fonts

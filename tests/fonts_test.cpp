@@ -1,0 +1,589 @@
+// Glyph sets against FreeType's own bitmaps for the same face and size, the character sets, the
+// faults, and the header compiled with the firmware runtime as C99: ravik_lcd_text drawing into
+// a frame against a composition of the same glyphs made here, pixel by pixel, from the
+// definition (coverage blended per nibble, pictures copied).
+
+#include "codec/frame_buffer.h"
+#include "export/font_header.h"
+#include "fonts/char_set.h"
+#include "fonts/font_faults.h"
+#include "fonts/glyph_set.h"
+#include "fonts/text_preview.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <ft2build.h>
+#include <map>
+#include <sstream>
+#include FT_FREETYPE_H
+
+using namespace ravik;
+using namespace ravik::fonts;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void writeFile(const QString& path, const std::string& bytes) {
+    std::ofstream file(path.toStdString(), std::ios::binary);
+    file << bytes;
+}
+
+// The font the tests use: fontconfig's Simplified Chinese sans serif, or nothing.
+std::optional<FontFile> systemFont() {
+    try {
+        return findFont({});
+    } catch (const FontError&) {
+        return std::nullopt;
+    }
+}
+
+// Nibble n of a packed stream, high nibble first.
+int nibbleAt(const Bytes& bytes, std::size_t start, std::size_t n) {
+    const std::uint8_t byte = bytes.at(start + n / 2);
+    return n % 2 == 0 ? byte >> 4 : byte & 0x0F;
+}
+
+// The frame as 98 × 67 × 3 nibbles, and back: the frame's stream read and written by index.
+struct Panel {
+    std::vector<int> nibbles = std::vector<int>(kPixelCount * 3);
+
+    int& at(int x, int y, int channel) {
+        return nibbles[std::size_t((y * kFrameWidth + x) * 3 + channel)];
+    }
+    Bytes bytes() const {
+        Bytes out(kFrameSize);
+        for (std::size_t n = 0; n < nibbles.size(); ++n) {
+            out[n / 2] |= std::uint8_t(n % 2 == 0 ? nibbles[n] << 4 : nibbles[n]);
+        }
+        return out;
+    }
+};
+
+// A start frame with every nibble different from its neighbours, so blending shows everywhere.
+Panel patternPanel() {
+    Panel panel;
+    for (std::size_t n = 0; n < panel.nibbles.size(); ++n) {
+        panel.nibbles[n] = int((n * 7 + n / 5) % 16);
+    }
+    return panel;
+}
+
+// Draws one string the way the definition says, independently of the runtime: returns the pen.
+int compose(Panel& panel, const PackedFont& font, const std::vector<char32_t>& text, int x, int y,
+            const int rgb[3]) {
+    int pen = x;
+    for (char32_t c : text) {
+        const FontGlyph* glyph = nullptr;
+        for (const FontGlyph& g : font.glyphs) {
+            if (g.codepoint == c) {
+                glyph = &g;
+            }
+        }
+        if (glyph == nullptr) {
+            pen += font.lineHeight / 2;
+            continue;
+        }
+        for (int row = 0; row < glyph->height; ++row) {
+            for (int column = 0; column < glyph->width; ++column) {
+                const int px = pen + glyph->left + column;
+                const int py = y + font.ascent - glyph->top + row;
+                if (px < 0 || px >= kFrameWidth || py < 0 || py >= kFrameHeight) {
+                    continue;
+                }
+                const std::size_t index = std::size_t(row * glyph->width + column);
+                for (int channel = 0; channel < 3; ++channel) {
+                    int& old = panel.at(px, py, channel);
+                    if (font.alpha) {
+                        const int a = nibbleAt(font.bitmaps, glyph->offset, index);
+                        old = (rgb[channel] * a + old * (15 - a) + 7) / 15;
+                    } else {
+                        old =
+                            nibbleAt(font.bitmaps, glyph->offset, index * 3 + std::size_t(channel));
+                    }
+                }
+            }
+        }
+        pen += glyph->advance;
+    }
+    return pen;
+}
+
+} // namespace
+
+class FontsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void glyphsMatchFreeType_data();
+    void glyphsMatchFreeType();
+    void colorGlyphsBlendOverBackground();
+    void headerDrawsWithTheRuntime_data();
+    void headerDrawsWithTheRuntime();
+    void missingCharactersAllReported();
+    void characterSets_data();
+    void characterSets();
+    void gb2312InItsOwnOrder();
+    void characterSetFaults_data();
+    void characterSetFaults();
+    void fontFaults();
+    void headerRefusesWhatTheRuntimeCannotHold_data();
+    void headerRefusesWhatTheRuntimeCannotHold();
+    void previewDrawsTheText();
+
+private:
+    std::optional<FontFile> font_;
+};
+
+void FontsTest::initTestCase() {
+    font_ = systemFont();
+}
+
+void FontsTest::glyphsMatchFreeType_data() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("Noto CJK at 16 px") << QString() << 16 << QStringLiteral(u"啊Ag，!j 字");
+    QTest::newRow("Noto CJK at 11 px") << QString() << 11 << QStringLiteral(u"齐Wy。");
+    QTest::newRow("Noto CJK at 40 px") << QString() << 40 << QStringLiteral(u"龘Q");
+    QTest::newRow("DejaVu Sans at 13 px")
+        << QStringLiteral("DejaVu Sans") << 13 << QStringLiteral("gjAW@ ");
+}
+
+void FontsTest::glyphsMatchFreeType() {
+    QFETCH(QString, family);
+    QFETCH(int, size);
+    QFETCH(QString, text);
+    FontFile file;
+    try {
+        file = findFont(family.toStdString());
+    } catch (const FontError& error) {
+        QSKIP(error.what());
+    }
+    std::vector<char32_t> codepoints;
+    for (char32_t c : text.toStdU32String()) {
+        codepoints.push_back(c);
+    }
+    const RenderedFont rendered = renderGlyphs(file, codepoints, size);
+    const PackedFont packed = alphaFont(rendered);
+
+    // FreeType directly, for the same face and size.
+    FT_Library library;
+    QCOMPARE(FT_Init_FreeType(&library), 0);
+    FT_Face face;
+    QCOMPARE(FT_New_Face(library, file.path.c_str(), file.face, &face), 0);
+    QCOMPARE(FT_Set_Pixel_Sizes(face, 0, FT_UInt(size)), 0);
+    QCOMPARE(packed.lineHeight, int(std::lround(face->size->metrics.height / 64.0)));
+    QCOMPARE(packed.ascent, int(std::lround(face->size->metrics.ascender / 64.0)));
+    for (char32_t c : codepoints) {
+        QCOMPARE(FT_Load_Char(face, c, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT), 0);
+        const FT_Bitmap& bitmap = face->glyph->bitmap;
+        QCOMPARE(int(bitmap.pixel_mode), int(FT_PIXEL_MODE_GRAY));
+        auto found = std::find_if(packed.glyphs.begin(), packed.glyphs.end(),
+                                  [&](const FontGlyph& g) { return g.codepoint == c; });
+        QVERIFY(found != packed.glyphs.end());
+        QCOMPARE(found->width, int(bitmap.width));
+        QCOMPARE(found->height, int(bitmap.rows));
+        QCOMPARE(found->left, face->glyph->bitmap_left);
+        QCOMPARE(found->top, face->glyph->bitmap_top);
+        QCOMPARE(found->advance, int(std::lround(face->glyph->advance.x / 64.0)));
+        for (unsigned y = 0; y < bitmap.rows; ++y) {
+            for (unsigned x = 0; x < bitmap.width; ++x) {
+                // The nearest of sixteen levels: coverage 255 is 15, 0 is 0.
+                const int coverage = bitmap.buffer[y * unsigned(bitmap.pitch) + x];
+                const int level = int(std::lround(coverage * 15.0 / 255.0));
+                QCOMPARE(nibbleAt(packed.bitmaps, found->offset, y * bitmap.width + x), level);
+            }
+        }
+        // The next glyph starts at the byte after this one's last nibble.
+        const std::size_t end = found->offset + (std::size_t(bitmap.width) * bitmap.rows + 1) / 2;
+        QVERIFY(found + 1 == packed.glyphs.end() ? end == packed.bitmaps.size()
+                                                 : end == (found + 1)->offset);
+    }
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
+}
+
+void FontsTest::colorGlyphsBlendOverBackground() {
+    if (!font_) {
+        QSKIP("fontconfig finds no font for sans-serif:lang=zh-cn");
+    }
+    const std::vector<char32_t> set{U'A', U'永'};
+    const RenderedFont rendered = renderGlyphs(*font_, set, 16);
+    const ColorValue color = RGB(0xE0, 0x30, 0x9F);
+    const ColorValue background = RGB(0x10, 0xC8, 0x44);
+    const PackedFont packed = colorFont(rendered, color, background);
+    QVERIFY(!packed.alpha);
+    for (const RenderedGlyph& glyph : rendered.glyphs) {
+        auto entry =
+            std::find_if(packed.glyphs.begin(), packed.glyphs.end(),
+                         [&](const FontGlyph& g) { return g.codepoint == glyph.codepoint; });
+        QVERIFY(entry != packed.glyphs.end());
+        const int fg[3] = {0xE0, 0x30, 0x9F};
+        const int bg[3] = {0x10, 0xC8, 0x44};
+        for (std::size_t p = 0; p < glyph.coverage.size(); ++p) {
+            const double a = glyph.coverage[p];
+            for (int channel = 0; channel < 3; ++channel) {
+                const long blended =
+                    std::lround((fg[channel] * a + bg[channel] * (255 - a)) / 255.0);
+                QCOMPARE(nibbleAt(packed.bitmaps, entry->offset, p * 3 + std::size_t(channel)),
+                         int(blended >> 4));
+            }
+        }
+    }
+}
+
+void FontsTest::headerDrawsWithTheRuntime_data() {
+    QTest::addColumn<bool>("alpha");
+    QTest::newRow("coverage font") << true;
+    QTest::newRow("RGB444 font") << false;
+}
+
+void FontsTest::headerDrawsWithTheRuntime() {
+    QFETCH(bool, alpha);
+    if (!font_) {
+        QSKIP("fontconfig finds no font for sans-serif:lang=zh-cn");
+    }
+    if (QByteArray(RAVIK_C_COMPILER).isEmpty()) {
+        QSKIP("no C compiler");
+    }
+    const std::vector<std::string> items{"ascii", "中文字模，。「」"};
+    const std::vector<char32_t> set = characterSet(items);
+    const RenderedFont rendered = renderGlyphs(*font_, set, 16);
+    const PackedFont font = alpha ? alphaFont(rendered)
+                                  : colorFont(rendered, RGB(0xF0, 0xF0, 0x20), RGB(0x20, 0, 0x40));
+
+    // The strings, where they are drawn, and what they hold.
+    struct Case {
+        const char* name;
+        int x, y;
+        std::string utf8;
+        std::vector<char32_t> codepoints;
+    };
+    const std::vector<Case> cases{
+        {"Chinese, Latin and punctuation",
+         3,
+         5,
+         "中文 Ab,字模。",
+         {U'中', U'文', U' ', U'A', U'b', U',', U'字', U'模', U'。'}},
+        {"clipped left and top", -7, -9, "字A「", {U'字', U'A', U'「'}},
+        {"clipped right and bottom", 80, 58, "模g」j", {U'模', U'g', U'」', U'j'}},
+        {"wholly outside", 200, -100, "中", {U'中'}},
+        {"unknown code points",
+         1,
+         20,
+         "A\xE2\x98\x83"
+         "B\xF0\x9F\x98\x80"
+         "C",
+         {U'A', U'☃', U'B', U'😀', U'C'}},
+        {"invalid UTF-8",
+         1,
+         40,
+         "A\xE4\xB8"
+         "B\xC0\xAF"
+         "C\xED\xA0\x80",
+         {U'A', 0xFFFD, U'B', 0xFFFD, U'C', 0xFFFD}},
+    };
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    writeFile(dir.filePath(QStringLiteral("font.h")), formatFontHeader("test_font", "", font));
+    std::ostringstream program;
+    program << "#include <stdio.h>\n#include \"font.h\"\n"
+               "static const char *const texts[] = {\n";
+    for (const Case& c : cases) {
+        program << "    \"";
+        for (unsigned char ch : c.utf8) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\%03o", ch);
+            program << escaped;
+        }
+        program << "\",\n";
+    }
+    program << "};\nstatic const int places[][2] = {\n";
+    for (const Case& c : cases) {
+        program << "    {" << c.x << ", " << c.y << "},\n";
+    }
+    program << "};\n"
+               "int main(void) {\n"
+               "    unsigned i, n;\n"
+               "    for (i = 0; i < sizeof texts / sizeof texts[0]; ++i) {\n"
+               "        uint8_t frame[RAVIK_LCD_FRAME_SIZE];\n"
+               "        int pen;\n"
+               "        for (n = 0; n < 2u * RAVIK_LCD_FRAME_SIZE; ++n) {\n"
+               "            unsigned v = (n * 7u + n / 5u) % 16u;\n"
+               "            if (n % 2u == 0) frame[n / 2] = (uint8_t)(v << 4); else frame[n / 2] "
+               "|= (uint8_t)v;\n"
+               "        }\n"
+               "        pen = ravik_lcd_text(frame, places[i][0], places[i][1], texts[i], "
+               "&test_font, 0x0F28);\n"
+               "        if (ravik_lcd_text(NULL, places[i][0], places[i][1], texts[i], &test_font, "
+               "0) != pen) return 3;\n"
+               "        fwrite(frame, 1, sizeof frame, stdout);\n"
+               "        printf(\"%06d\", pen);\n"
+               "    }\n"
+               "    return 0;\n"
+               "}\n";
+    writeFile(dir.filePath(QStringLiteral("main.c")), program.str());
+
+    QProcess compiler;
+    compiler.setProcessChannelMode(QProcess::MergedChannels);
+    compiler.start(QStringLiteral(RAVIK_C_COMPILER),
+                   {QStringLiteral("-std=c99"), QStringLiteral("-Wall"), QStringLiteral("-Wextra"),
+                    QStringLiteral("-Wpedantic"), QStringLiteral("-Werror"),
+                    QStringLiteral("-fsanitize=address,undefined"), QStringLiteral("-I"),
+                    QStringLiteral(RAVIK_RUNTIME_DIR), dir.filePath(QStringLiteral("main.c")),
+                    QStringLiteral(RAVIK_RUNTIME_DIR "/ravik_lcd.c"), QStringLiteral("-o"),
+                    dir.filePath(QStringLiteral("draw"))});
+    QVERIFY(compiler.waitForFinished(120000));
+    QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
+
+    QProcess draw;
+    draw.start(dir.filePath(QStringLiteral("draw")), {});
+    QVERIFY(draw.waitForFinished(60000));
+    QCOMPARE(draw.exitCode(), 0);
+    const QByteArray output = draw.readAllStandardOutput();
+    const std::size_t record = kFrameSize + 6;
+    QCOMPARE(std::size_t(output.size()), record * cases.size());
+
+    const int rgb[3] = {0xF, 0x2, 0x8};
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        Panel expected = patternPanel();
+        const int pen = compose(expected, font, cases[i].codepoints, cases[i].x, cases[i].y, rgb);
+        const Bytes want = expected.bytes();
+        const Bytes got(output.begin() + qsizetype(i * record),
+                        output.begin() + qsizetype(i * record + kFrameSize));
+        for (std::size_t b = 0; b < want.size(); ++b) {
+            if (got[b] != want[b]) {
+                QFAIL(qPrintable(QStringLiteral("%1: byte %2 (row %3) is 0x%4, want 0x%5")
+                                     .arg(QString::fromUtf8(cases[i].name))
+                                     .arg(b)
+                                     .arg(b / kRowStride)
+                                     .arg(got[b], 2, 16, QLatin1Char('0'))
+                                     .arg(want[b], 2, 16, QLatin1Char('0'))));
+            }
+        }
+        QCOMPARE(output.mid(qsizetype(i * record + kFrameSize), 6).toInt(), pen);
+    }
+    // The drawing changed something: the first case is not the untouched pattern.
+    QVERIFY(QByteArray(output.constData(), kFrameSize) !=
+            QByteArray(reinterpret_cast<const char*>(patternPanel().bytes().data()), kFrameSize));
+}
+
+void FontsTest::missingCharactersAllReported() {
+    if (!font_) {
+        QSKIP("fontconfig finds no font for sans-serif:lang=zh-cn");
+    }
+    const std::vector<char32_t> set{U'A', 0xE000, U'字', 0x10FFFD};
+    try {
+        renderGlyphs(*font_, set, 16);
+        QFAIL("a font without U+E000 and U+10FFFD rendered them");
+    } catch (const FontError& error) {
+        QCOMPARE(error.fault(), FontFault::MissingCharacters);
+        const std::string message = error.what();
+        QVERIFY2(message.find("U+E000") != std::string::npos, message.c_str());
+        QVERIFY2(message.find("U+10FFFD") != std::string::npos, message.c_str());
+        QVERIFY2(message.find("U+0041") == std::string::npos, message.c_str());
+    }
+}
+
+void FontsTest::characterSets_data() {
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<uint>("first");
+    QTest::addColumn<uint>("last");
+    QTest::newRow("ascii") << QStringList{QStringLiteral("ascii")} << QByteArray() << 95 << 0x20u
+                           << 0x7Eu;
+    QTest::newRow("gb2312 level 1")
+        << QStringList{QStringLiteral("gb2312-1")} << QByteArray() << 3755 << 0x4E00u << 0u;
+    QTest::newRow("gb2312") << QStringList{QStringLiteral("gb2312")} << QByteArray() << 6763
+                            << 0x4E00u << 0u;
+    QTest::newRow("range and literal merged")
+        << QStringList{QStringLiteral("U+4E00-U+4E2F"), QStringLiteral("一丁A")} << QByteArray()
+        << 49 << 0x41u << 0x4E2Fu;
+    QTest::newRow("file with BOM and CRLF")
+        << QStringList{QStringLiteral("@FILE")}
+        << QByteArray("\xEF\xBB\xBF\xE4\xBD\xA0\xE5\xA5\xBD\r\nAB\r\nA\r\n") << 4 << 0x41u
+        << 0x597Du;
+    QTest::newRow("sorted and unique")
+        << QStringList{QStringLiteral("zyx"), QStringLiteral("U+0078")} << QByteArray() << 3
+        << 0x78u << 0x7Au;
+}
+
+void FontsTest::characterSets() {
+    QFETCH(QStringList, items);
+    QFETCH(QByteArray, file);
+    QFETCH(int, count);
+    QFETCH(uint, first);
+    QFETCH(uint, last);
+    QTemporaryDir dir;
+    std::vector<std::string> args;
+    for (const QString& item : items) {
+        if (item == QStringLiteral("@FILE")) {
+            writeFile(dir.filePath(QStringLiteral("chars.txt")), file.toStdString());
+            args.push_back("@" + dir.filePath(QStringLiteral("chars.txt")).toStdString());
+        } else {
+            args.push_back(item.toStdString());
+        }
+    }
+    const std::vector<char32_t> set = characterSet(args);
+    QCOMPARE(int(set.size()), count);
+    QVERIFY(std::is_sorted(set.begin(), set.end()));
+    QVERIFY(std::adjacent_find(set.begin(), set.end()) == set.end());
+    QCOMPARE(uint(set.front()), first);
+    if (last != 0) {
+        QCOMPARE(uint(set.back()), last);
+    }
+}
+
+void FontsTest::gb2312InItsOwnOrder() {
+    // Level 1 runs by pinyin from 啊 to 座; level 2 by radical, ending in 齄.
+    const std::vector<char32_t> level1 = gb2312Hanzi(16, 55);
+    QCOMPARE(int(level1.size()), 3755);
+    QCOMPARE(uint(level1.front()), 0x554Au);
+    QCOMPARE(uint(level1.back()), 0x5EA7u);
+    const std::vector<char32_t> all = gb2312Hanzi(16, 87);
+    QCOMPARE(int(all.size()), 6763);
+    QCOMPARE(uint(all.front()), 0x554Au);
+    QCOMPARE(uint(all.back()), 0x9F44u);
+}
+
+void FontsTest::characterSetFaults_data() {
+    QTest::addColumn<QByteArray>("item");
+    QTest::addColumn<int>("fault");
+    QTest::newRow("range backwards")
+        << QByteArray("U+4E2F-U+4E00") << int(FontFault::BadCharacterSet);
+    QTest::newRow("range past U+10FFFF")
+        << QByteArray("U+10FFFF-U+110000") << int(FontFault::BadCharacterSet);
+    QTest::newRow("range not hexadecimal")
+        << QByteArray("U+4G00") << int(FontFault::BadCharacterSet);
+    QTest::newRow("literal not UTF-8") << QByteArray("A\xC3") << int(FontFault::InvalidUtf8);
+    QTest::newRow("literal surrogate") << QByteArray("\xED\xA0\x80") << int(FontFault::InvalidUtf8);
+    QTest::newRow("file not UTF-8") << QByteArray("@BAD") << int(FontFault::InvalidUtf8);
+    QTest::newRow("file missing") << QByteArray("@/nonexistent/chars.txt")
+                                  << int(FontFault::CharacterFileError);
+    QTest::newRow("only line ends") << QByteArray("\r\n") << int(FontFault::BadCharacterSet);
+}
+
+void FontsTest::characterSetFaults() {
+    QFETCH(QByteArray, item);
+    QFETCH(int, fault);
+    QTemporaryDir dir;
+    std::string argument = item.toStdString();
+    if (argument == "@BAD") {
+        argument = "@" + dir.filePath(QStringLiteral("bad.txt")).toStdString();
+        writeFile(dir.filePath(QStringLiteral("bad.txt")), "AB\xFF\xFE");
+    }
+    try {
+        characterSet(std::vector<std::string>{argument});
+        QFAIL("accepted");
+    } catch (const FontError& error) {
+        QCOMPARE(int(error.fault()), fault);
+        if (argument.front() == '@') {
+            // The message names the file.
+            QVERIFY(std::string(error.what()).find(argument.substr(1)) != std::string::npos);
+        }
+    }
+}
+
+void FontsTest::fontFaults() {
+    QTemporaryDir dir;
+    writeFile(dir.filePath(QStringLiteral("not-a-font.ttf")), "plain text, no font\n");
+    const auto faultOf = [](auto&& call) -> int {
+        try {
+            call();
+        } catch (const FontError& error) {
+            return int(error.fault());
+        }
+        return -1;
+    };
+    QCOMPARE(faultOf([&] { findFont("/nonexistent/font.ttf"); }), int(FontFault::FontNotFound));
+    QCOMPARE(faultOf([&] { findFont("NoSuchFamily Qzx"); }), int(FontFault::FontNotFound));
+    const std::string notAFont = dir.filePath(QStringLiteral("not-a-font.ttf")).toStdString();
+    QCOMPARE(faultOf([&] { renderGlyphs(findFont(notAFont), std::vector<char32_t>{U'A'}, 16); }),
+             int(FontFault::NotAFont));
+    if (!font_) {
+        QSKIP("fontconfig finds no font for sans-serif:lang=zh-cn");
+    }
+    QCOMPARE(faultOf([&] {
+                 renderGlyphs(FontFile{font_->path, 999}, std::vector<char32_t>{U'A'}, 16);
+             }),
+             int(FontFault::FaceOutOfRange));
+    QCOMPARE(faultOf([&] { renderGlyphs(*font_, std::vector<char32_t>{U'A'}, 0); }),
+             int(FontFault::SizeUnavailable));
+}
+
+void FontsTest::headerRefusesWhatTheRuntimeCannotHold_data() {
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("left");
+    QTest::addColumn<int>("advance");
+    QTest::addColumn<int>("ascent");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("fits");
+    QTest::newRow("largest that fits") << 255 << -128 << 255 << 255 << 65535 << true;
+    QTest::newRow("glyph 256 wide") << 256 << 0 << 10 << 10 << 1 << false;
+    QTest::newRow("left -129") << 10 << -129 << 10 << 10 << 1 << false;
+    QTest::newRow("advance 256") << 10 << 0 << 256 << 10 << 1 << false;
+    QTest::newRow("ascent 256") << 10 << 0 << 10 << 256 << 1 << false;
+    QTest::newRow("65,536 glyphs") << 1 << 0 << 1 << 10 << 65536 << false;
+}
+
+void FontsTest::headerRefusesWhatTheRuntimeCannotHold() {
+    QFETCH(int, width);
+    QFETCH(int, left);
+    QFETCH(int, advance);
+    QFETCH(int, ascent);
+    QFETCH(int, count);
+    QFETCH(bool, fits);
+    PackedFont font;
+    font.lineHeight = 10;
+    font.ascent = ascent;
+    for (int i = 0; i < count; ++i) {
+        font.glyphs.push_back(FontGlyph{char32_t(0x20 + i), 0, i == 0 ? width : 1, 1,
+                                        i == 0 ? left : 0, 0, i == 0 ? advance : 1});
+    }
+    bool threw = false;
+    try {
+        formatFontHeader("f", "", font);
+    } catch (const std::invalid_argument& error) {
+        threw = true;
+        QVERIFY(!std::string(error.what()).empty());
+    }
+    QCOMPARE(threw, !fits);
+}
+
+void FontsTest::previewDrawsTheText() {
+    if (!font_) {
+        QSKIP("fontconfig finds no font for sans-serif:lang=zh-cn");
+    }
+    const std::vector<char32_t> set{U'I', U'字'};
+    const PackedFont font = alphaFont(renderGlyphs(*font_, set, 16));
+    TextPreview options;
+    options.background = RGB(0x10, 0x20, 0x30);
+    options.color = RGB(0xFF, 0xFF, 0xFF);
+    const FrameBuffer frame = previewFrame(font, "I\n字", options);
+    // Every pixel is the background or lies under a glyph of one of the two lines; full coverage
+    // shows the colour's nibbles.
+    Panel expected;
+    for (int y = 0; y < kFrameHeight; ++y) {
+        for (int x = 0; x < kFrameWidth; ++x) {
+            expected.at(x, y, 0) = 1;
+            expected.at(x, y, 1) = 2;
+            expected.at(x, y, 2) = 3;
+        }
+    }
+    const int white[3] = {15, 15, 15};
+    compose(expected, font, {U'I'}, 0, 0, white);
+    compose(expected, font, {U'字'}, 0, font.lineHeight, white);
+    const Bytes want = expected.bytes();
+    QVERIFY(std::equal(want.begin(), want.end(), frame.frame().begin()));
+}
+
+QTEST_GUILESS_MAIN(FontsTest)
+#include "fonts_test.moc"

@@ -136,7 +136,10 @@ void GlyphWindow::buildControls() {
     nameEdit_ = named<QLineEdit>("nameEdit", QStringLiteral("lcd_font"));
     attributeEdit_ = named<QLineEdit>("attributeEdit");
     attributeEdit_->setPlaceholderText(QStringLiteral(u"可空，如 PROGMEM"));
-    sampleEdit_ = named<QLineEdit>("sampleEdit", QStringLiteral(u"你好，世界 Hello 123"));
+    // Two short lines: the panel is only 98 pixels wide.
+    sampleEdit_ = named<QPlainTextEdit>("sampleEdit");
+    sampleEdit_->setPlainText(QStringLiteral(u"你好，世界\nHello 123"));
+    sampleEdit_->setFixedHeight(52);
 
     copyHeaderButton_ = named<QPushButton>("copyHeaderButton", QStringLiteral(u"复制为 C 头文件"));
     saveHeaderButton_ = named<QPushButton>("saveHeaderButton", QStringLiteral(u"保存头文件…"));
@@ -217,7 +220,7 @@ void GlyphWindow::buildControls() {
     connect(quickSetBox_, &QComboBox::currentIndexChanged, this, &GlyphWindow::renderNow);
     connect(fontBox_, &QComboBox::currentIndexChanged, this, &GlyphWindow::renderNow);
     connect(coverageButton_, &QRadioButton::toggled, this, &GlyphWindow::renderNow);
-    connect(sampleEdit_, &QLineEdit::textChanged, this, &GlyphWindow::drawSample);
+    connect(sampleEdit_, &QPlainTextEdit::textChanged, this, &GlyphWindow::drawSample);
     connect(characterFileButton_, &QPushButton::clicked, this, &GlyphWindow::chooseCharacterFile);
     connect(fontFileButton_, &QPushButton::clicked, this, &GlyphWindow::chooseFontFile);
     connect(colorButton_, &QPushButton::clicked, this, &GlyphWindow::chooseColor);
@@ -324,7 +327,7 @@ void GlyphWindow::drawSample() {
     options.x = 1;
     options.y = 1;
     const FrameBuffer frame =
-        fonts::previewFrame(result_.font, sampleEdit_->text().toStdString(), options);
+        fonts::previewFrame(result_.font, sampleEdit_->toPlainText().toStdString(), options);
     samplePicture_ = previewImage(frame);
     sampleView_->setPixmap(QPixmap::fromImage(samplePicture_.scaled(
         samplePicture_.size() * kSampleScale, Qt::IgnoreAspectRatio, Qt::FastTransformation)));

@@ -106,7 +106,7 @@ private:
     QPushButton* backgroundButton_ = nullptr;
     QLineEdit* nameEdit_ = nullptr;
     QLineEdit* attributeEdit_ = nullptr;
-    QLineEdit* sampleEdit_ = nullptr;
+    QPlainTextEdit* sampleEdit_ = nullptr;
     QPushButton* copyHeaderButton_ = nullptr;
     QPushButton* saveHeaderButton_ = nullptr;
     QProgressBar* busyBar_ = nullptr;

@@ -143,6 +143,7 @@ private slots:
     void glyphPixelsAsTheRuntimeDraws_data();
     void glyphPixelsAsTheRuntimeDraws();
     void textPreviewPngSize();
+    void familiesAreFoundByName();
 
 private:
     std::optional<FontFile> font_;
@@ -753,6 +754,25 @@ void FontsTest::textPreviewPngSize() {
     QCOMPARE(png->substr(12, 4), std::string("IHDR"));
     QCOMPARE(word(16), std::uint32_t(98 * 3));
     QCOMPARE(word(20), std::uint32_t(67 * 3));
+}
+
+// The window offers these families; each must be a name findFont takes.
+void FontsTest::familiesAreFoundByName() {
+    const std::vector<std::string> families = fontFamilies();
+    if (families.empty()) {
+        QSKIP("fontconfig lists no outline fonts");
+    }
+    QVERIFY(std::is_sorted(families.begin(), families.end()));
+    QVERIFY(std::adjacent_find(families.begin(), families.end()) == families.end());
+    const std::size_t step = std::max<std::size_t>(1, families.size() / 8);
+    for (std::size_t i = 0; i < families.size(); i += step) {
+        try {
+            const FontFile file = findFont(families[i]);
+            QVERIFY2(!file.path.empty(), families[i].c_str());
+        } catch (const FontError& error) {
+            QFAIL(error.what());
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(FontsTest)

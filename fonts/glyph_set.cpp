@@ -229,6 +229,33 @@ FontFile findFont(const std::string& font, int face) {
     return found;
 }
 
+std::vector<std::string> fontFamilies() {
+    std::vector<std::string> families;
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    if (config == nullptr) {
+        return families;
+    }
+    FcPattern* pattern =
+        FcPatternBuild(nullptr, FC_OUTLINE, FcTypeBool, FcTrue, static_cast<char*>(nullptr));
+    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, static_cast<char*>(nullptr));
+    FcFontSet* fonts = FcFontList(config, pattern, objects);
+    if (fonts != nullptr) {
+        for (int i = 0; i < fonts->nfont; ++i) {
+            FcChar8* family = nullptr;
+            if (FcPatternGetString(fonts->fonts[i], FC_FAMILY, 0, &family) == FcResultMatch) {
+                families.emplace_back(reinterpret_cast<const char*>(family));
+            }
+        }
+        FcFontSetDestroy(fonts);
+    }
+    FcObjectSetDestroy(objects);
+    FcPatternDestroy(pattern);
+    FcConfigDestroy(config);
+    std::sort(families.begin(), families.end());
+    families.erase(std::unique(families.begin(), families.end()), families.end());
+    return families;
+}
+
 RenderedFont renderGlyphs(const FontFile& font, std::span<const char32_t> codepoints, int pixelSize,
                           Hinting hinting) {
     if (!isFile(font.path)) {

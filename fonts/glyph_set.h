@@ -30,6 +30,10 @@ inline constexpr const char* kDefaultFontPattern = "sans-serif:lang=zh-cn";
 // FaceOutOfRange).
 FontFile findFont(const std::string& font, int face = 0);
 
+// The families of the installed outline fonts as fontconfig names them, sorted, each once: what
+// findFont takes by name.
+std::vector<std::string> fontFamilies();
+
 // How FreeType fits outlines to the pixel grid.
 enum class Hinting {
     Light, // vertical only, shapes kept (FT_LOAD_TARGET_LIGHT): the default

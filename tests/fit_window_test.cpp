@@ -77,8 +77,9 @@ private slots:
     void menuOffersTheChoices() {
         QMenu menu;
         form->fillPictureMenu(menu);
-        QCOMPARE(actionTexts(menu), (QStringList{u"缩放方式"_s, u"抖动"_s, u"底色…"_s,
-                                                 u"放大预览"_s, u"复制为 C 数组声明"_s}));
+        QCOMPARE(actionTexts(menu),
+                 (QStringList{u"缩放方式"_s, u"抖动"_s, u"底色…"_s, u"放大预览"_s, u"字模…"_s,
+                              u"复制为 C 数组声明"_s}));
         QCOMPARE(actionTexts(*menu.actions()[0]->menu()),
                  (QStringList{u"原始尺寸"_s, u"等比缩放"_s, u"填满裁切"_s, u"拉伸"_s}));
         QCOMPARE(actionTexts(*menu.actions()[1]->menu()),

@@ -7,6 +7,7 @@
 #include "export/font_header.h"
 #include "fonts/char_set.h"
 #include "fonts/font_faults.h"
+#include "fonts/font_job.h"
 #include "fonts/glyph_set.h"
 #include "fonts/text_preview.h"
 
@@ -135,6 +136,14 @@ private slots:
     void headerRefusesWhatTheRuntimeCannotHold_data();
     void headerRefusesWhatTheRuntimeCannotHold();
     void previewDrawsTheText();
+    void fontJob_data();
+    void fontJob();
+    void fontJobFailures_data();
+    void fontJobFailures();
+    void glyphPixelsAsTheRuntimeDraws_data();
+    void glyphPixelsAsTheRuntimeDraws();
+    void textPreviewPngSize();
+    void familiesAreFoundByName();
 
 private:
     std::optional<FontFile> font_;
@@ -583,6 +592,187 @@ void FontsTest::previewDrawsTheText() {
     compose(expected, font, {U'字'}, 0, font.lineHeight, white);
     const Bytes want = expected.bytes();
     QVERIFY(std::equal(want.begin(), want.end(), frame.frame().begin()));
+}
+
+void FontsTest::fontJob_data() {
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("alpha");
+    QTest::addColumn<QString>("attribute");
+    QTest::addColumn<QString>("codepoints"); // the set the job must hold, in order
+    QTest::newRow("typed text, coverage") << QStringList() << QStringLiteral(u"你好，世界") << true
+                                          << QString() << QStringLiteral(u"世你好界，");
+    QTest::newRow("typed set names are letters")
+        << QStringList() << QStringLiteral("ascii") << true << QString() << QStringLiteral("acis");
+    QTest::newRow("items and text merge, colour")
+        << QStringList{QStringLiteral("U+0041-U+0043")} << QStringLiteral(u"B字\r\n") << false
+        << QStringLiteral("PROGMEM") << QStringLiteral(u"ABC字");
+}
+
+void FontsTest::fontJob() {
+    QFETCH(QStringList, items);
+    QFETCH(QString, text);
+    QFETCH(bool, alpha);
+    QFETCH(QString, attribute);
+    QFETCH(QString, codepoints);
+    if (!font_) {
+        QSKIP("fontconfig finds no font for sans-serif:lang=zh-cn");
+    }
+    FontJob job;
+    for (const QString& item : items) {
+        job.chars.push_back(item.toStdString());
+    }
+    job.literalText = text.toStdString();
+    job.alpha = alpha;
+    job.color = RGB(0xFF, 0x80, 0x00);
+    job.background = RGB(0x00, 0x00, 0x40);
+    job.pixelSize = 14;
+    job.name = "label_font";
+    job.attribute = attribute.toStdString();
+    const FontJobResult result = runFontJob(job);
+    QVERIFY2(result.ok(), result.failure.c_str());
+
+    std::vector<char32_t> expected;
+    for (char32_t c : codepoints.toStdU32String()) {
+        expected.push_back(c);
+    }
+    QCOMPARE(result.font.glyphs.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        QCOMPARE(result.font.glyphs[i].codepoint, expected[i]);
+    }
+    QCOMPARE(result.font.alpha, alpha);
+    // The same bytes as the library's steps taken one by one for the same choices.
+    const RenderedFont rendered = renderGlyphs(*font_, expected, 14);
+    const PackedFont direct =
+        alpha ? alphaFont(rendered) : colorFont(rendered, job.color, job.background);
+    QVERIFY(result.font.bitmaps == direct.bitmaps);
+    QCOMPARE(result.header, formatFontHeader("label_font", job.attribute, direct));
+    QVERIFY(result.header.find("ravik_lcd_font label_font") != std::string::npos);
+}
+
+void FontsTest::fontJobFailures_data() {
+    QTest::addColumn<QString>("font");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("attribute");
+    QTest::addColumn<QString>("said"); // a part of the message
+    QTest::newRow("missing characters")
+        << QString() << QStringLiteral(u"A\uE000字") << QStringLiteral("f") << QString()
+        << QStringLiteral("U+E000");
+    QTest::newRow("no such font file")
+        << QStringLiteral("/nonexistent/none.ttf") << QStringLiteral("A") << QStringLiteral("f")
+        << QString() << QStringLiteral(u"找不到字体");
+    QTest::newRow("no characters") << QString() << QStringLiteral("\r\n") << QStringLiteral("f")
+                                   << QString() << QStringLiteral(u"没有任何字符");
+    QTest::newRow("name not an identifier")
+        << QString() << QStringLiteral("A") << QStringLiteral("1font") << QString() << QString();
+    QTest::newRow("attribute ends the declaration")
+        << QString() << QStringLiteral("A") << QStringLiteral("f") << QStringLiteral("; int x")
+        << QString();
+}
+
+void FontsTest::fontJobFailures() {
+    QFETCH(QString, font);
+    QFETCH(QString, text);
+    QFETCH(QString, name);
+    QFETCH(QString, attribute);
+    QFETCH(QString, said);
+    if (!font_ && font.isEmpty()) {
+        QSKIP("fontconfig finds no font for sans-serif:lang=zh-cn");
+    }
+    FontJob job;
+    job.font = font.toStdString();
+    job.literalText = text.toStdString();
+    job.name = name.toStdString();
+    job.attribute = attribute.toStdString();
+    const FontJobResult result = runFontJob(job);
+    QVERIFY(!result.ok());
+    QVERIFY(result.header.empty());
+    QVERIFY(result.font.glyphs.empty());
+    const QString message = QString::fromStdString(result.failure);
+    QVERIFY2(message.contains(said), qPrintable(message));
+    // Every failure is a sentence in Chinese.
+    QVERIFY2(std::any_of(message.begin(), message.end(),
+                         [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; }),
+             qPrintable(message));
+}
+
+void FontsTest::glyphPixelsAsTheRuntimeDraws_data() {
+    QTest::addColumn<bool>("alpha");
+    QTest::newRow("coverage glyph") << true;
+    QTest::newRow("picture glyph") << false;
+}
+
+// The window's enlarged glyphs against the runtime drawing the same glyph into a frame.
+void FontsTest::glyphPixelsAsTheRuntimeDraws() {
+    QFETCH(bool, alpha);
+    if (!font_) {
+        QSKIP("fontconfig finds no font for sans-serif:lang=zh-cn");
+    }
+    const std::vector<char32_t> set{U'永'};
+    const RenderedFont rendered = renderGlyphs(*font_, set, 20);
+    const ColorValue color = RGB(0xE0, 0x30, 0x90);
+    const ColorValue background = RGB(0x10, 0xC0, 0x40);
+    const PackedFont font = alpha ? alphaFont(rendered) : colorFont(rendered, color, background);
+    TextPreview options;
+    options.background = background;
+    options.color = color;
+    options.x = 10;
+    options.y = 10;
+    const FrameBuffer frame = previewFrame(font, "永", options);
+    const FontGlyph& glyph = font.glyphs.at(0);
+    const std::vector<ColorValue> pixels = glyphPixels(font, 0, color, background);
+    QCOMPARE(pixels.size(), std::size_t(glyph.width * glyph.height));
+    int inked = 0;
+    for (int row = 0; row < glyph.height; ++row) {
+        for (int column = 0; column < glyph.width; ++column) {
+            const ColorValue shown = pixels[std::size_t(row * glyph.width + column)];
+            QCOMPARE(shown, decodePixel(frame, options.x + glyph.left + column,
+                                        options.y + font.ascent - glyph.top + row));
+            inked += shown != RGB(0x10, 0xC0, 0x40) ? 1 : 0;
+        }
+    }
+    QVERIFY(inked > 10);
+}
+
+void FontsTest::textPreviewPngSize() {
+    if (!font_) {
+        QSKIP("fontconfig finds no font for sans-serif:lang=zh-cn");
+    }
+    const std::vector<char32_t> set{U'A'};
+    const PackedFont font = alphaFont(renderGlyphs(*font_, set, 16));
+    QVERIFY(!textPreviewPng(font, "A", {}, 0));
+    const std::optional<std::string> png = textPreviewPng(font, "A", {}, 3);
+    QVERIFY(png);
+    // The signature, then IHDR's width and height, big-endian, from the file's first bytes.
+    QCOMPARE(png->substr(0, 8), std::string("\x89PNG\r\n\x1A\n", 8));
+    const auto word = [&](std::size_t at) {
+        return std::uint32_t(std::uint8_t((*png)[at])) << 24 |
+               std::uint32_t(std::uint8_t((*png)[at + 1])) << 16 |
+               std::uint32_t(std::uint8_t((*png)[at + 2])) << 8 | std::uint8_t((*png)[at + 3]);
+    };
+    QCOMPARE(png->substr(12, 4), std::string("IHDR"));
+    QCOMPARE(word(16), std::uint32_t(98 * 3));
+    QCOMPARE(word(20), std::uint32_t(67 * 3));
+}
+
+// The window offers these families; each must be a name findFont takes.
+void FontsTest::familiesAreFoundByName() {
+    const std::vector<std::string> families = fontFamilies();
+    if (families.empty()) {
+        QSKIP("fontconfig lists no outline fonts");
+    }
+    QVERIFY(std::is_sorted(families.begin(), families.end()));
+    QVERIFY(std::adjacent_find(families.begin(), families.end()) == families.end());
+    const std::size_t step = std::max<std::size_t>(1, families.size() / 8);
+    for (std::size_t i = 0; i < families.size(); i += step) {
+        try {
+            const FontFile file = findFont(families[i]);
+            QVERIFY2(!file.path.empty(), families[i].c_str());
+        } catch (const FontError& error) {
+            QFAIL(error.what());
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(FontsTest)

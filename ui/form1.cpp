@@ -14,6 +14,7 @@
 #include "platform/picture_loader.h"
 #include "platform/picture_outline.h"
 #include "ui/form2.h"
+#include "ui/glyph_window.h"
 #include "ui/program_icon.h"
 #include "ui/status_label.h"
 #include "ui/zoom_window.h"
@@ -81,7 +82,7 @@ QString openFilter() {
 }
 
 const QString kMenuHint =
-    QStringLiteral(u"右键：缩放方式、抖动、底色、放大预览、复制为 C 数组声明");
+    QStringLiteral(u"右键：缩放方式、抖动、底色、放大预览、字模…、复制为 C 数组声明");
 
 template <typename Choice> struct MenuChoice {
     const char16_t* text;
@@ -196,6 +197,8 @@ void Form1::buildPictureActions() {
     connect(backgroundAction_, &QAction::triggered, this, &Form1::chooseBackground);
     zoomAction_ = new QAction(QStringLiteral(u"放大预览"), this);
     connect(zoomAction_, &QAction::triggered, this, &Form1::showZoomWindow);
+    glyphAction_ = new QAction(QStringLiteral(u"字模…"), this);
+    connect(glyphAction_, &QAction::triggered, this, &Form1::showGlyphWindow);
     copyDeclarationAction_ = new QAction(QStringLiteral(u"复制为 C 数组声明"), this);
     connect(copyDeclarationAction_, &QAction::triggered, this, &Form1::copyCDeclaration);
 
@@ -219,6 +222,7 @@ void Form1::fillPictureMenu(QMenu& menu) {
     menu.addAction(backgroundAction_);
     menu.addSeparator();
     menu.addAction(zoomAction_);
+    menu.addAction(glyphAction_);
     menu.addSeparator();
     menu.addAction(copyDeclarationAction_);
 }
@@ -299,6 +303,20 @@ void Form1::conversionChanged() {
 
 ZoomWindow* Form1::zoomWindow() const {
     return zoomWindow_;
+}
+
+GlyphWindow* Form1::glyphWindow() const {
+    return glyphWindow_;
+}
+
+void Form1::showGlyphWindow() {
+    if (glyphWindow_ == nullptr) {
+        glyphWindow_ = new GlyphWindow(
+            Services{CommonDialog1, alerts_, clipboard_, opacity_, colorDialog_}, this);
+    }
+    glyphWindow_->show();
+    glyphWindow_->raise();
+    glyphWindow_->activateWindow();
 }
 
 void Form1::showZoomWindow() {
@@ -584,6 +602,9 @@ void Form1::Form_Unload(int& cancel) {
     }
     if (zoomWindow_ != nullptr) {
         zoomWindow_->close();
+    }
+    if (glyphWindow_ != nullptr) {
+        glyphWindow_->close();
     }
     QCoreApplication::quit();
 }

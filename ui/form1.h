@@ -23,6 +23,7 @@ class QPushButton;
 namespace ravik {
 
 class Form2;
+class GlyphWindow;
 class PictureBox;
 class StatusLabel;
 class ZoomWindow;
@@ -66,6 +67,9 @@ public:
     // Opens the enlarged preview, or brings it to the front ("放大预览").
     void showZoomWindow();
     ZoomWindow* zoomWindow() const;
+    // Opens the glyph set window, or brings it to the front ("字模…").
+    void showGlyphWindow();
+    GlyphWindow* glyphWindow() const;
     // Fills menu with the picture boxes' actions, as their context menu shows them.
     void fillPictureMenu(QMenu& menu);
 
@@ -113,6 +117,7 @@ private:
     ColorDialog& colorDialog_;
     QPointer<Form2> aboutWindow_;
     QPointer<ZoomWindow> zoomWindow_;
+    QPointer<GlyphWindow> glyphWindow_;
 
     ravik::FrameBuffer FrameBuffer;
     QString TextAccumulator;
@@ -132,6 +137,7 @@ private:
     QActionGroup* ditherActions_ = nullptr;
     QAction* backgroundAction_ = nullptr;
     QAction* zoomAction_ = nullptr;
+    QAction* glyphAction_ = nullptr;
     QAction* copyDeclarationAction_ = nullptr;
 
     QLabel* Label1 = nullptr;

@@ -1,0 +1,257 @@
+// The 字模 window against the font job: what the choices make, what is copied and saved, how a
+// failure leaves the last font, and the menu entry that opens the window.
+
+#include "fakes.h"
+#include "fonts/font_faults.h"
+#include "fonts/font_job.h"
+#include "ui/form1.h"
+#include "ui/glyph_window.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace ravik;
+using namespace Qt::Literals::StringLiterals;
+
+class GlyphWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        try {
+            fonts::findFont({});
+        } catch (const fonts::FontError& error) {
+            QSKIP(error.what());
+        }
+    }
+
+    void init() {
+        platform = std::make_unique<testing::FakePlatform>();
+        window = std::make_unique<GlyphWindow>(platform->services());
+        settle();
+    }
+
+    void cleanup() { window.reset(); }
+
+    void choicesUpdateTheGlyphs_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("quickSet"); // index in the quick set box
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("count");
+        QTest::newRow("typed text, repeats counted once") << u"字字A A"_s << 0 << 16 << 3;
+        QTest::newRow("a larger size") << u"字A"_s << 0 << 40 << 2;
+        QTest::newRow("ASCII added to typed hanzi") << u"字a"_s << 1 << 12 << 96;
+    }
+
+    void choicesUpdateTheGlyphs() {
+        QFETCH(QString, text);
+        QFETCH(int, quickSet);
+        QFETCH(int, size);
+        QFETCH(int, count);
+        const QImage sampleBefore = window->samplePicture();
+        const int zoomBefore = window->grid().zoom();
+        charactersEdit()->setPlainText(text);
+        find<QComboBox>("quickSetBox")->setCurrentIndex(quickSet);
+        find<QSpinBox>("sizeBox")->setValue(size);
+        settle();
+        QVERIFY2(window->failureText().isEmpty(), qPrintable(window->failureText()));
+        QCOMPARE(window->grid().count(), count);
+        QCOMPARE(int(window->result().font.glyphs.size()), count);
+        QVERIFY2(window->statusText().contains(u"共 %1 个字形"_s.arg(count)),
+                 qPrintable(window->statusText()));
+        QVERIFY2(
+            window->statusText().contains(u"%1 字节"_s.arg(window->result().font.bitmaps.size())),
+            qPrintable(window->statusText()));
+        // The font's line height is FreeType's for the size: roughly the size, never far off.
+        QVERIFY(window->result().font.lineHeight >= size);
+        QVERIFY(window->result().font.lineHeight <= size * 3 / 2 + 2);
+        // The sample was drawn again with the new glyphs, and the cells follow the size.
+        QVERIFY(window->samplePicture() != sampleBefore);
+        if (size == 40) {
+            QVERIFY(window->grid().zoom() < zoomBefore);
+        }
+    }
+
+    // What is copied is the job's header for the same choices, and the saved file is the same text.
+    void copiedAndSavedHeaderIsTheJobs() {
+        charactersEdit()->setPlainText(u"温度℃ 12"_s);
+        find<QSpinBox>("sizeBox")->setValue(14);
+        find<QRadioButton>("colorsButton")->setChecked(true);
+        platform->colorDialog.answers.push_back(RGB(0xFF, 0xA0, 0x00));
+        find<QPushButton>("colorButton")->click();
+        platform->colorDialog.answers.push_back(RGB(0x00, 0x20, 0x40));
+        find<QPushButton>("backgroundButton")->click();
+        find<QLineEdit>("nameEdit")->setText(u"temperature_font"_s);
+        find<QLineEdit>("attributeEdit")->setText(u"PROGMEM"_s);
+        settle();
+        QVERIFY2(window->failureText().isEmpty(), qPrintable(window->failureText()));
+
+        fonts::FontJob job;
+        job.literalText = "温度℃ 12";
+        job.pixelSize = 14;
+        job.alpha = false;
+        job.color = RGB(0xFF, 0xA0, 0x00);
+        job.background = RGB(0x00, 0x20, 0x40);
+        job.name = "temperature_font";
+        job.attribute = "PROGMEM";
+        const fonts::FontJobResult expected = fonts::runFontJob(job);
+        QVERIFY2(expected.ok(), expected.failure.c_str());
+        QCOMPARE(expected.header, formatFontHeader("temperature_font", "PROGMEM", expected.font));
+
+        find<QPushButton>("copyHeaderButton")->click();
+        QCOMPARE(platform->clipboard.text, QString::fromStdString(expected.header));
+
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(u"温度字模.h"_s);
+        platform->dialog.answer(path);
+        find<QPushButton>("saveHeaderButton")->click();
+        QCOMPARE(platform->dialog.shown.constLast().mode, FileDialog::Mode::Save);
+        QVERIFY(platform->dialog.shown.constLast().startPath.endsWith(u"temperature_font.h"_s));
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(saved.readAll()), platform->clipboard.text);
+        QVERIFY(platform->alerts.warnings.isEmpty());
+    }
+
+    // A failure is said in Chinese, and the last font stays shown and is not copied as if it
+    // were made from the new choices.
+    void failureKeepsTheLastFont_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("missing characters")
+            << u"A\uE000字\U0010FFFD"_s << u"lcd_font"_s << u"U+E000"_s;
+        QTest::newRow("no characters") << u"\n\n"_s << u"lcd_font"_s << u"没有任何字符"_s;
+        QTest::newRow("name not an identifier") << u"AB"_s << u"9 fonts"_s << QString();
+    }
+
+    void failureKeepsTheLastFont() {
+        QFETCH(QString, text);
+        QFETCH(QString, name);
+        QFETCH(QString, said);
+        const PackedFont before = window->result().font;
+        const QString statusBefore = window->statusText();
+        QVERIFY(!before.glyphs.empty());
+        charactersEdit()->setPlainText(text);
+        find<QLineEdit>("nameEdit")->setText(name);
+        settle();
+        const QString failure = window->failureText();
+        QVERIFY(!failure.isEmpty());
+        QVERIFY2(failure.contains(said), qPrintable(failure));
+        if (text.contains(QChar(0xE000))) {
+            QVERIFY2(failure.contains(u"U+10FFFD"_s) && !failure.contains(u"U+0041"_s),
+                     qPrintable(failure));
+        }
+        QVERIFY(window->result().font.bitmaps == before.bitmaps);
+        QCOMPARE(window->grid().count(), int(before.glyphs.size()));
+        QCOMPARE(window->statusText(), statusBefore);
+        QVERIFY(!find<QPushButton>("copyHeaderButton")->isEnabled());
+        find<QPushButton>("copyHeaderButton")->click();
+        QCOMPARE(platform->clipboard.calls, 0);
+
+        // Mended choices make a font again and clear the message.
+        charactersEdit()->setPlainText(u"AB"_s);
+        find<QLineEdit>("nameEdit")->setText(u"lcd_font"_s);
+        settle();
+        QVERIFY(window->failureText().isEmpty());
+        QCOMPARE(window->grid().count(), 2);
+        QVERIFY(find<QPushButton>("copyHeaderButton")->isEnabled());
+    }
+
+    void charactersFromAFile_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown"); // the text field afterwards; empty: left as it was
+        QTest::addColumn<int>("count");
+        QTest::newRow("byte order mark and CR LF")
+            << QByteArray("\xEF\xBB\xBF\xE5\xAD\x97\r\nAB\r\n") << u"字\nAB\n"_s << 3;
+        QTest::newRow("not UTF-8") << QByteArray("\xD7\xD6 GBK") << QString() << -1;
+    }
+
+    void charactersFromAFile() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        QFETCH(int, count);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(u"strings.txt"_s);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        const QString before = charactersEdit()->toPlainText();
+        const int countBefore = window->grid().count();
+        platform->dialog.answer(path);
+        find<QPushButton>("characterFileButton")->click();
+        settle();
+        if (shown.isEmpty()) {
+            QCOMPARE(charactersEdit()->toPlainText(), before);
+            QCOMPARE(window->grid().count(), countBefore);
+            QVERIFY2(window->failureText().contains(u"UTF-8"_s), qPrintable(window->failureText()));
+        } else {
+            QCOMPARE(charactersEdit()->toPlainText(), shown);
+            QCOMPARE(window->grid().count(), count);
+        }
+    }
+
+    // Choices made while a font is rendering: the last one wins, and the window ends up idle.
+    void newerChoiceSupersedes() {
+        charactersEdit()->setPlainText(u"永A"_s);
+        QSpinBox* size = find<QSpinBox>("sizeBox");
+        for (int px : {20, 33, 47, 21}) {
+            size->setValue(px);
+            window->renderNow();
+        }
+        settle();
+        fonts::FontJob job = window->job();
+        QCOMPARE(job.pixelSize, 21);
+        QVERIFY(window->result().font.bitmaps == fonts::runFontJob(job).font.bitmaps);
+    }
+
+    void menuEntryOpensTheWindow() {
+        Form1 form(platform->services());
+        QMenu menu;
+        form.fillPictureMenu(menu);
+        QAction* entry = nullptr;
+        QStringList texts;
+        for (QAction* action : menu.actions()) {
+            texts << action->text();
+            entry = action->text() == u"字模…"_s ? action : entry;
+        }
+        QVERIFY2(entry != nullptr, qPrintable(texts.join(u'|')));
+        QVERIFY(texts.contains(u"放大预览"_s) && texts.contains(u"复制为 C 数组声明"_s));
+        entry->trigger();
+        QVERIFY(form.glyphWindow() != nullptr);
+        QVERIFY(form.glyphWindow()->isVisible());
+        QPointer<GlyphWindow> first = form.glyphWindow();
+        entry->trigger();
+        QCOMPARE(form.glyphWindow(), first.data());
+        QTRY_VERIFY_WITH_TIMEOUT(!first->busy(), 60000);
+    }
+
+private:
+    template <typename Widget> Widget* find(const char* name) {
+        auto* widget = window->findChild<Widget*>(QString::fromLatin1(name));
+        if (widget == nullptr) {
+            qFatal("no control %s", name);
+        }
+        return widget;
+    }
+    QPlainTextEdit* charactersEdit() { return find<QPlainTextEdit>("charactersEdit"); }
+    void settle() { QTRY_VERIFY_WITH_TIMEOUT(!window->busy(), 60000); }
+
+    std::unique_ptr<testing::FakePlatform> platform;
+    std::unique_ptr<GlyphWindow> window;
+};
+
+QTEST_MAIN(GlyphWindowTest)
+#include "glyph_window_test.moc"

@@ -1,0 +1,575 @@
+#include "ui/glyph_window.h"
+
+#include "export/file_output.h"
+#include "fonts/char_set.h"
+#include "fonts/font_faults.h"
+#include "platform/alerts.h"
+#include "platform/clipboard.h"
+#include "platform/color_dialog.h"
+#include "platform/file_dialog.h"
+#include "platform/file_path.h"
+#include "platform/picture_conversion.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace ravik {
+
+namespace {
+
+const QString kTitle = QStringLiteral(u"字模");
+
+// The quick sets as the character set items name them.
+struct QuickSet {
+    const char16_t* label;
+    const char* item;
+};
+constexpr QuickSet kQuickSets[] = {
+    {u"（不加）", ""},
+    {u"ASCII 字符（95 个）", "ascii"},
+    {u"GB2312 一级汉字（3755 个）", "gb2312-1"},
+    {u"GB2312 全部汉字（6763 个）", "gb2312"},
+};
+
+// Typing waits this long for the next key before the font is made again.
+constexpr int kTypingPauseMs = 250;
+
+QImage panelPixels(const std::vector<ColorValue>& pixels, int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const ColorValue c = pixels[static_cast<std::size_t>(y * width + x)];
+            image.setPixel(x, y, qRgb(redOf(c), greenOf(c), blueOf(c)));
+        }
+    }
+    return image;
+}
+
+QString characterLabel(char32_t codepoint) {
+    const char32_t text[] = {codepoint};
+    const QString code = QString::fromStdString(fonts::codePointName(codepoint));
+    if (codepoint == U' ') {
+        return code;
+    }
+    return QString::fromUcs4(text, 1) + u' ' + code;
+}
+
+template <typename Widget, typename... Arguments>
+Widget* named(const char* name, Arguments&&... arguments) {
+    auto* widget = new Widget(std::forward<Arguments>(arguments)...);
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+} // namespace
+
+GlyphWindow::GlyphWindow(const Services& services, QWidget* parent)
+    : QWidget(parent, Qt::Window), fileDialog_(services.fileDialog), alerts_(services.alerts),
+      clipboard_(services.clipboard), colorDialog_(services.colorDialog) {
+    setObjectName(QStringLiteral("GlyphWindow"));
+    setWindowTitle(kTitle);
+    buildControls();
+    connect(&watcher_, &QFutureWatcher<fonts::FontJobResult>::finished, this,
+            &GlyphWindow::jobFinished);
+    renderNow();
+}
+
+// A job still running holds no pointer into the window, but its watcher must outlive it.
+GlyphWindow::~GlyphWindow() {
+    watcher_.waitForFinished();
+}
+
+void GlyphWindow::buildControls() {
+    charactersEdit_ = named<QPlainTextEdit>("charactersEdit");
+    charactersEdit_->setPlainText(QStringLiteral(u"你好，世界 Hello 123"));
+    charactersEdit_->setFixedHeight(64);
+    charactersEdit_->setToolTip(QStringLiteral(u"要取模的字符：输入的每个字符各取一次，换行不计"));
+    characterFileButton_ = named<QPushButton>("characterFileButton", QStringLiteral(u"从文件…"));
+    quickSetBox_ = named<QComboBox>("quickSetBox");
+    for (const QuickSet& set : kQuickSets) {
+        quickSetBox_->addItem(QString::fromUtf16(set.label), QString::fromLatin1(set.item));
+    }
+
+    fontBox_ = named<QComboBox>("fontBox");
+    fontBox_->addItem(QStringLiteral(u"系统默认中文无衬线字体"), QString());
+    for (const std::string& family : fonts::fontFamilies()) {
+        fontBox_->addItem(QString::fromStdString(family), QString::fromStdString(family));
+    }
+    fontBox_->setMaxVisibleItems(20);
+    fontFileButton_ = named<QPushButton>("fontFileButton", QStringLiteral(u"字体文件…"));
+    sizeBox_ = named<QSpinBox>("sizeBox");
+    sizeBox_->setRange(kMinSize, kMaxSize);
+    sizeBox_->setValue(16);
+    sizeBox_->setSuffix(QStringLiteral(u" 像素"));
+
+    coverageButton_ =
+        named<QRadioButton>("coverageButton", QStringLiteral(u"灰度（4 位覆盖度，运行时着色）"));
+    colorsButton_ =
+        named<QRadioButton>("colorsButton", QStringLiteral(u"彩色（前景色叠在背景色上）"));
+    coverageButton_->setChecked(true);
+    auto* modes = new QButtonGroup(this);
+    modes->addButton(coverageButton_);
+    modes->addButton(colorsButton_);
+    colorButton_ = named<QPushButton>("colorButton", QStringLiteral(u"前景色…"));
+    backgroundButton_ = named<QPushButton>("backgroundButton", QStringLiteral(u"背景色…"));
+    setColorSwatch(colorButton_, color_);
+    setColorSwatch(backgroundButton_, background_);
+
+    nameEdit_ = named<QLineEdit>("nameEdit", QStringLiteral("lcd_font"));
+    attributeEdit_ = named<QLineEdit>("attributeEdit");
+    attributeEdit_->setPlaceholderText(QStringLiteral(u"可空，如 PROGMEM"));
+    // Two short lines: the panel is only 98 pixels wide.
+    sampleEdit_ = named<QPlainTextEdit>("sampleEdit");
+    sampleEdit_->setPlainText(QStringLiteral(u"你好，世界\nHello 123"));
+    sampleEdit_->setFixedHeight(52);
+
+    copyHeaderButton_ = named<QPushButton>("copyHeaderButton", QStringLiteral(u"复制为 C 头文件"));
+    saveHeaderButton_ = named<QPushButton>("saveHeaderButton", QStringLiteral(u"保存头文件…"));
+    busyBar_ = named<QProgressBar>("busyBar");
+    busyBar_->setRange(0, 0); // no steps to count: it only says work is going on
+    busyBar_->setFixedWidth(80);
+    busyBar_->setTextVisible(false);
+    busyBar_->hide();
+    statusLabel_ = named<QLabel>("statusLabel");
+    failureLabel_ = named<QLabel>("failureLabel");
+    failureLabel_->setWordWrap(true);
+    failureLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    failureLabel_->setStyleSheet(QStringLiteral("color: #b00000"));
+    failureLabel_->hide();
+
+    grid_ = named<GlyphGrid>("glyphGrid");
+    glyphView_ = named<QScrollArea>("glyphView");
+    glyphView_->setWidget(grid_);
+    glyphView_->setWidgetResizable(true);
+    glyphView_->setMinimumSize(420, 300);
+    sampleView_ = named<QLabel>("sampleView");
+    sampleView_->setFixedSize(kFrameWidth * kSampleScale, kFrameHeight * kSampleScale);
+
+    // The choices on the left, the glyphs and the sample on the right.
+    auto* characters = new QHBoxLayout;
+    characters->addWidget(characterFileButton_);
+    characters->addWidget(quickSetBox_, 1);
+    auto* font = new QHBoxLayout;
+    font->addWidget(fontBox_, 1);
+    font->addWidget(fontFileButton_);
+    auto* colors = new QHBoxLayout;
+    colors->addWidget(colorButton_);
+    colors->addWidget(backgroundButton_);
+    colors->addStretch();
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral(u"字符："), charactersEdit_);
+    form->addRow(QStringLiteral(u"另加："), characters);
+    form->addRow(QStringLiteral(u"字体："), font);
+    form->addRow(QStringLiteral(u"字号："), sizeBox_);
+    form->addRow(QStringLiteral(u"取模方式："), coverageButton_);
+    form->addRow(QString(), colorsButton_);
+    form->addRow(QStringLiteral(u"颜色："), colors);
+    form->addRow(QStringLiteral(u"数组名："), nameEdit_);
+    form->addRow(QStringLiteral(u"属性："), attributeEdit_);
+    form->addRow(QStringLiteral(u"示例文字："), sampleEdit_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(copyHeaderButton_);
+    buttons->addWidget(saveHeaderButton_);
+    auto* left = new QVBoxLayout;
+    left->addLayout(form);
+    left->addLayout(buttons);
+    left->addWidget(failureLabel_);
+    left->addStretch();
+    auto* sampleTitle = new QLabel(QStringLiteral(u"示例（屏幕 98 × 67，放大 3 倍）："));
+    auto* right = new QVBoxLayout;
+    right->addWidget(new QLabel(QStringLiteral(u"全部字形（放大，带像素格）：")));
+    right->addWidget(glyphView_, 1);
+    right->addWidget(sampleTitle);
+    right->addWidget(sampleView_);
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left);
+    columns->addLayout(right, 1);
+    auto* status = new QHBoxLayout;
+    status->addWidget(statusLabel_, 1);
+    status->addWidget(busyBar_);
+    auto* whole = new QVBoxLayout(this);
+    whole->addLayout(columns, 1);
+    whole->addLayout(status);
+
+    delay_ = new QTimer(this);
+    delay_->setSingleShot(true);
+    delay_->setInterval(kTypingPauseMs);
+    connect(delay_, &QTimer::timeout, this, &GlyphWindow::renderNow);
+    connect(charactersEdit_, &QPlainTextEdit::textChanged, this, &GlyphWindow::choicesChanged);
+    connect(nameEdit_, &QLineEdit::textChanged, this, &GlyphWindow::choicesChanged);
+    connect(attributeEdit_, &QLineEdit::textChanged, this, &GlyphWindow::choicesChanged);
+    connect(sizeBox_, &QSpinBox::valueChanged, this, &GlyphWindow::choicesChanged);
+    connect(quickSetBox_, &QComboBox::currentIndexChanged, this, &GlyphWindow::renderNow);
+    connect(fontBox_, &QComboBox::currentIndexChanged, this, &GlyphWindow::renderNow);
+    connect(coverageButton_, &QRadioButton::toggled, this, &GlyphWindow::renderNow);
+    connect(sampleEdit_, &QPlainTextEdit::textChanged, this, &GlyphWindow::drawSample);
+    connect(characterFileButton_, &QPushButton::clicked, this, &GlyphWindow::chooseCharacterFile);
+    connect(fontFileButton_, &QPushButton::clicked, this, &GlyphWindow::chooseFontFile);
+    connect(colorButton_, &QPushButton::clicked, this, &GlyphWindow::chooseColor);
+    connect(backgroundButton_, &QPushButton::clicked, this, &GlyphWindow::chooseBackground);
+    connect(copyHeaderButton_, &QPushButton::clicked, this, &GlyphWindow::copyHeader);
+    connect(saveHeaderButton_, &QPushButton::clicked, this, &GlyphWindow::saveHeader);
+    updateButtons();
+}
+
+fonts::FontJob GlyphWindow::job() const {
+    fonts::FontJob job;
+    job.font = toFilePath(fontBox_->currentData().toString()).string();
+    job.pixelSize = sizeBox_->value();
+    if (const QString set = quickSetBox_->currentData().toString(); !set.isEmpty()) {
+        job.chars.push_back(set.toStdString());
+    }
+    job.literalText = charactersEdit_->toPlainText().toStdString();
+    job.alpha = coverageButton_->isChecked();
+    job.color = color_;
+    job.background = background_;
+    job.name = nameEdit_->text().toStdString();
+    job.attribute = attributeEdit_->text().toStdString();
+    return job;
+}
+
+bool GlyphWindow::busy() const {
+    return running_ || pending_.has_value() || delay_->isActive();
+}
+
+QString GlyphWindow::statusText() const {
+    return statusLabel_->text();
+}
+
+QString GlyphWindow::failureText() const {
+    return failureLabel_->isHidden() ? QString() : failureLabel_->text();
+}
+
+// Typing waits for a pause; the rest takes effect at once.
+void GlyphWindow::choicesChanged() {
+    failed_ = false;
+    delay_->start();
+    updateButtons();
+}
+
+void GlyphWindow::renderNow() {
+    delay_->stop();
+    failed_ = false;
+    startJob(job());
+}
+
+void GlyphWindow::startJob(const fonts::FontJob& job) {
+    if (running_) {
+        pending_ = job; // replaces whatever was waiting
+        updateButtons();
+        return;
+    }
+    running_ = true;
+    busyBar_->show();
+    statusLabel_->setText(QStringLiteral(u"正在取模…"));
+    updateButtons();
+    watcher_.setFuture(QtConcurrent::run(fonts::runFontJob, job));
+}
+
+void GlyphWindow::jobFinished() {
+    running_ = false;
+    if (pending_) {
+        // Made for choices already changed: the newer job's result is the one to show.
+        const fonts::FontJob next = *pending_;
+        pending_.reset();
+        startJob(next);
+        return;
+    }
+    fonts::FontJobResult finished = watcher_.result();
+    busyBar_->hide();
+    if (!finished.ok()) {
+        failed_ = true;
+        showFailure(QString::fromStdString(finished.failure));
+    } else {
+        failed_ = false;
+        result_ = std::move(finished);
+        failureLabel_->hide();
+        showResult();
+    }
+    updateButtons();
+    emit settled();
+}
+
+void GlyphWindow::showResult() {
+    grid_->showFont(result_.font, color_, background_);
+    statusLabel_->setText(QStringLiteral(u"共 %1 个字形，点阵 %2 字节，行高 %3 像素")
+                              .arg(result_.font.glyphs.size())
+                              .arg(result_.font.bitmaps.size())
+                              .arg(result_.font.lineHeight));
+    drawSample();
+}
+
+void GlyphWindow::drawSample() {
+    if (result_.font.glyphs.empty()) {
+        return;
+    }
+    fonts::TextPreview options;
+    options.color = color_;
+    options.background = background_;
+    options.x = 1;
+    options.y = 1;
+    const FrameBuffer frame =
+        fonts::previewFrame(result_.font, sampleEdit_->toPlainText().toStdString(), options);
+    samplePicture_ = previewImage(frame);
+    sampleView_->setPixmap(QPixmap::fromImage(samplePicture_.scaled(
+        samplePicture_.size() * kSampleScale, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+}
+
+// The failure is said in the window and the last font stays shown, as it was.
+void GlyphWindow::showFailure(const QString& text) {
+    failureLabel_->setText(text);
+    failureLabel_->show();
+    if (!result_.ok() || result_.font.glyphs.empty()) {
+        statusLabel_->setText(QStringLiteral(u"没有字模"));
+    } else {
+        showResult();
+    }
+}
+
+// Copying and saving take the font shown, and only while it is what the choices make.
+void GlyphWindow::updateButtons() {
+    const bool current = haveResultForChoices();
+    copyHeaderButton_->setEnabled(current);
+    saveHeaderButton_->setEnabled(current);
+}
+
+bool GlyphWindow::haveResultForChoices() const {
+    return !busy() && !failed_ && !result_.header.empty();
+}
+
+void GlyphWindow::setColorSwatch(QPushButton* button, ColorValue color) {
+    QPixmap swatch(14, 14);
+    swatch.fill(QColor(redOf(color), greenOf(color), blueOf(color)));
+    button->setIcon(QIcon(swatch));
+}
+
+void GlyphWindow::chooseCharacterFile() {
+    fileDialog_.setFilter(QStringLiteral(u"文本文件 (UTF-8)|*.txt;*.h;*.c|所有文件|*"));
+    const auto chosen = fileDialog_.ShowOpen(fileDialog_.FileName());
+    if (!chosen || chosen->isEmpty()) {
+        return;
+    }
+    QFile file(*chosen);
+    if (!file.open(QIODevice::ReadOnly)) {
+        showFailure(QString::fromStdString(
+            fonts::faultMessage(fonts::FontFault::CharacterFileError,
+                                QDir::toNativeSeparators(*chosen).toStdString() + "（" +
+                                    file.errorString().toStdString() + "）")));
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    std::vector<char32_t> check;
+    if (!fonts::decodeUtf8(std::string_view(bytes.constData(), std::size_t(bytes.size())), check)) {
+        showFailure(QString::fromStdString(fonts::faultMessage(
+            fonts::FontFault::InvalidUtf8, QDir::toNativeSeparators(*chosen).toStdString())));
+        return;
+    }
+    QString text = QString::fromUtf8(bytes);
+    if (text.startsWith(QChar(0xFEFF))) {
+        text.remove(0, 1);
+    }
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    charactersEdit_->setPlainText(text);
+    renderNow();
+}
+
+void GlyphWindow::chooseFontFile() {
+    fileDialog_.setFilter(QStringLiteral(u"字体文件|*.ttf;*.otf;*.ttc;*.otc|所有文件|*"));
+    const auto chosen = fileDialog_.ShowOpen(fileDialog_.FileName());
+    if (!chosen || chosen->isEmpty()) {
+        return;
+    }
+    int index = fontBox_->findData(*chosen);
+    if (index < 0) {
+        // Files come first, after the system default, each named by its file name.
+        fontBox_->insertItem(1, QFileInfo(*chosen).fileName(), *chosen);
+        fontBox_->setItemData(1, QDir::toNativeSeparators(*chosen), Qt::ToolTipRole);
+        index = 1;
+    }
+    if (fontBox_->currentIndex() == index) {
+        renderNow();
+    } else {
+        fontBox_->setCurrentIndex(index);
+    }
+}
+
+void GlyphWindow::chooseColor() {
+    if (const auto chosen = colorDialog_.choose(color_, QStringLiteral(u"前景色"), this)) {
+        color_ = *chosen;
+        setColorSwatch(colorButton_, color_);
+        renderNow();
+    }
+}
+
+void GlyphWindow::chooseBackground() {
+    if (const auto chosen = colorDialog_.choose(background_, QStringLiteral(u"背景色"), this)) {
+        background_ = *chosen;
+        setColorSwatch(backgroundButton_, background_);
+        renderNow();
+    }
+}
+
+void GlyphWindow::copyHeader() {
+    if (!haveResultForChoices()) {
+        return;
+    }
+    if (!clipboard_.SetText(QString::fromStdString(result_.header))) {
+        alerts_.warn(kTitle, QStringLiteral(u"无法把头文件放到剪贴板上，请再试一次。"));
+        return;
+    }
+    statusLabel_->setText(
+        QStringLiteral(u"已复制头文件（%1 个字形）").arg(result_.font.glyphs.size()));
+}
+
+void GlyphWindow::saveHeader() {
+    if (!haveResultForChoices()) {
+        return;
+    }
+    fileDialog_.setFilter(QStringLiteral(u"C 头文件|*.h|所有文件|*"));
+    const QString folder =
+        fileDialog_.FileName().isEmpty() ? QString() : QFileInfo(fileDialog_.FileName()).path();
+    const QString proposed = QDir(folder).filePath(nameEdit_->text() + QStringLiteral(".h"));
+    const auto chosen = fileDialog_.ShowSave(
+        folder.isEmpty() ? nameEdit_->text() + QStringLiteral(".h") : proposed);
+    if (!chosen || chosen->isEmpty()) {
+        return;
+    }
+    if (const auto failure = writeFileAtomically(toFilePath(*chosen), result_.header)) {
+        alerts_.warn(kTitle,
+                     QStringLiteral(u"无法保存头文件：\n%1\n\n原因：%2")
+                         .arg(QDir::toNativeSeparators(*chosen), QString::fromStdString(*failure)));
+        return;
+    }
+    statusLabel_->setText(QStringLiteral(u"已保存 ") + QDir::toNativeSeparators(*chosen));
+}
+
+GlyphGrid::GlyphGrid(QWidget* parent) : QWidget(parent) {}
+
+void GlyphGrid::showFont(const PackedFont& font, ColorValue color, ColorValue background) {
+    font_ = font;
+    color_ = color;
+    background_ = background;
+    // One box holds every glyph on its line: the advance and line height, widened for glyphs
+    // reaching past them.
+    int left = 0;
+    int top = 0;
+    int right = 1;
+    int bottom = std::max(font.lineHeight, 1);
+    for (const FontGlyph& glyph : font.glyphs) {
+        left = std::min(left, glyph.left);
+        right = std::max({right, glyph.advance, glyph.left + glyph.width});
+        top = std::min(top, font.ascent - glyph.top);
+        bottom = std::max(bottom, font.ascent - glyph.top + glyph.height);
+    }
+    box_ = QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+    // Large enough to see each pixel, small enough for several glyphs side by side.
+    zoom_ = std::clamp(160 / std::max(box_.width(), box_.height()), 3, 12);
+    layoutCells();
+    update();
+}
+
+QSize GlyphGrid::cellSize() const {
+    const int pitch = zoom_ + 1;
+    const int labelHeight = fontMetrics().height() + 4;
+    return {std::max(box_.width() * pitch + 1,
+                     fontMetrics().horizontalAdvance(QStringLiteral("W U+10FFFF"))) +
+                8,
+            box_.height() * pitch + 1 + labelHeight + 8};
+}
+
+void GlyphGrid::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutCells();
+}
+
+void GlyphGrid::layoutCells() {
+    const QSize cell = cellSize();
+    columns_ = std::max(1, width() / cell.width());
+    const int rows = (count() + columns_ - 1) / columns_;
+    setMinimumHeight(rows * cell.height());
+}
+
+void GlyphGrid::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.fillRect(event->rect(), palette().window());
+    if (font_.glyphs.empty()) {
+        return;
+    }
+    const QSize cell = cellSize();
+    const int firstRow = event->rect().top() / cell.height();
+    const int lastRow = event->rect().bottom() / cell.height();
+    for (int row = firstRow; row <= lastRow; ++row) {
+        for (int column = 0; column < columns_; ++column) {
+            const int index = row * columns_ + column;
+            if (index >= count()) {
+                return;
+            }
+            drawCell(painter, index, QPoint(column * cell.width(), row * cell.height()));
+        }
+    }
+}
+
+QImage GlyphGrid::cellImage(int index) const {
+    QImage image(cellSize(), QImage::Format_RGB32);
+    image.fill(palette().window().color());
+    QPainter painter(&image);
+    drawCell(painter, index, {0, 0});
+    return image;
+}
+
+// The box in the background colour, the glyph's pixels as the panel shows them, a grid line
+// around every pixel, the baseline's row marked at the edge; the label below.
+void GlyphGrid::drawCell(QPainter& painter, int index, const QPoint& at) const {
+    const FontGlyph& glyph = font_.glyphs[static_cast<std::size_t>(index)];
+    const int pitch = zoom_ + 1;
+    const QPoint origin = at + QPoint(4, 4);
+    const QColor background(redOf(background_) & 0xF0, greenOf(background_) & 0xF0,
+                            blueOf(background_) & 0xF0);
+    const QRect area(origin, QSize(box_.width() * pitch + 1, box_.height() * pitch + 1));
+    painter.fillRect(area, QColor(0x80, 0x80, 0x80));
+    for (int y = 0; y < box_.height(); ++y) {
+        for (int x = 0; x < box_.width(); ++x) {
+            painter.fillRect(origin.x() + x * pitch + 1, origin.y() + y * pitch + 1, zoom_, zoom_,
+                             background);
+        }
+    }
+    const std::vector<ColorValue> pixels =
+        fonts::glyphPixels(font_, static_cast<std::size_t>(index), color_, background_);
+    const QImage bitmap = panelPixels(pixels, glyph.width, glyph.height);
+    const int left = glyph.left - box_.left();
+    const int top = font_.ascent - glyph.top - box_.top();
+    for (int y = 0; y < glyph.height; ++y) {
+        for (int x = 0; x < glyph.width; ++x) {
+            painter.fillRect(origin.x() + (left + x) * pitch + 1,
+                             origin.y() + (top + y) * pitch + 1, zoom_, zoom_,
+                             QColor(bitmap.pixel(x, y)));
+        }
+    }
+    // The baseline, just outside the box on the left.
+    const int baseline = origin.y() + (font_.ascent - box_.top()) * pitch;
+    painter.fillRect(at.x(), baseline - 1, 3, 3, QColor(0xD0, 0x30, 0x30));
+    painter.setPen(palette().windowText().color());
+    painter.drawText(
+        QRect(at.x(), area.bottom() + 2, cellSize().width(), fontMetrics().height() + 4),
+        Qt::AlignHCenter | Qt::AlignTop, characterLabel(glyph.codepoint));
+}
+
+} // namespace ravik

@@ -97,4 +97,8 @@ int convertBatch(const BatchOptions& batch);
 // Runs `convert` with the arguments after the word "convert"; gives the exit code.
 int runConvert(const std::vector<std::string>& arguments);
 
+// Runs `runtime DIR`: writes the firmware runtime's files into DIR (made when missing), all or
+// nothing; gives the exit code.
+int runRuntime(const std::vector<std::string>& arguments);
+
 } // namespace ravik

@@ -61,7 +61,8 @@ std::optional<std::string> textPreviewPng(const PackedFont& font, std::string_vi
         return std::nullopt;
     }
     const FrameBuffer frame = previewFrame(font, text, options);
-    return previewPng(std::span<const FrameBuffer>(&frame, 1), scale);
+    return previewPng(frameSet(std::span<const FrameBuffer>(&frame, 1), PictureSet::Kind::single),
+                      scale);
 }
 
 std::vector<ColorValue> glyphPixels(const PackedFont& font, std::size_t index, ColorValue color,

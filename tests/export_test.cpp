@@ -2,6 +2,7 @@
 
 #include "export/binary_file.h"
 #include "export/c_array_text.h"
+#include "export/c_header.h"
 #include "export/file_output.h"
 #include "platform/file_path.h"
 #include "test_files.h"
@@ -53,6 +54,92 @@ class ExportTest : public QObject {
 
 private slots:
     // --- C-array text ---------------------------------------------------------------------
+
+    // Headers of pictures of other sizes, written out in full: the sizes are the packing's
+    // ⌈W·H·3/2⌉ and the mask's ⌈W/8⌉·H, worked by hand.
+    void headerOfPictures_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("masked");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("one 1 x 1 picture")
+            << 1 << 1 << int(PictureSet::Kind::single) << false
+            << QByteArray(
+                   "/* dot: 1 x 1 LCD picture, 12-bit colour (4-4-4), two pixels in three "
+                   "bytes, row by row. */\n#ifndef RAVIK_LCD_DOT_H\n#define RAVIK_LCD_DOT_H\n"
+                   "\n#include <stdint.h>\n\n#define dot_WIDTH 1\n#define dot_HEIGHT 1\n"
+                   "#define dot_SIZE 2\n\nstatic const uint8_t dot[dot_SIZE] PROGMEM = {\n"
+                   "    0x12,0x30,\n};\n\n#endif /* RAVIK_LCD_DOT_H */\n");
+        QTest::newRow("two 3 x 1 tiles with masks")
+            << 3 << 1 << int(PictureSet::Kind::tiles) << true
+            << QByteArray(
+                   "/* dot: 3 x 1 LCD tiles, 12-bit colour (4-4-4), two pixels in three bytes, "
+                   "row by row. */\n#ifndef RAVIK_LCD_DOT_H\n#define RAVIK_LCD_DOT_H\n\n"
+                   "#include <stdint.h>\n\n#define dot_WIDTH 3\n#define dot_HEIGHT 1\n"
+                   "#define dot_SIZE 5\n#define dot_MASK_SIZE 1\n#define dot_COUNT 2\n\n"
+                   "static const uint8_t dot[dot_COUNT][dot_SIZE] PROGMEM = {\n"
+                   "    {\n        0x12,0x34,0x56,0x78,0x90,\n    },\n"
+                   "    {\n        0xAB,0xCD,0xEF,0x01,0x20,\n    },\n};\n\n"
+                   "/* Which pixels are drawn: one bit a pixel, 1 = drawn, the leftmost pixel in "
+                   "the top bit,\n   each row padded to whole bytes. */\n"
+                   "static const uint8_t dot_MASK[dot_COUNT][dot_MASK_SIZE] PROGMEM = {\n"
+                   "    {\n        0xA0,\n    },\n    {\n        0x60,\n    },\n};\n\n"
+                   "#endif /* RAVIK_LCD_DOT_H */\n");
+        QTest::newRow("one 9 x 2 picture with its mask")
+            << 9 << 2 << int(PictureSet::Kind::single) << true
+            << QByteArray(
+                   "/* dot: 9 x 2 LCD picture, 12-bit colour (4-4-4), two pixels in three bytes, "
+                   "row by row. */\n#ifndef RAVIK_LCD_DOT_H\n#define RAVIK_LCD_DOT_H\n\n"
+                   "#include <stdint.h>\n\n#define dot_WIDTH 9\n#define dot_HEIGHT 2\n"
+                   "#define dot_SIZE 27\n#define dot_MASK_SIZE 4\n\n"
+                   "static const uint8_t dot[dot_SIZE] PROGMEM = {\n"
+                   "    0x00,0x01,0x02,0x03,0x04,0x05,0x06,0x07,0x08,0x09,0x0A,0x0B,0x0C,0x0D,"
+                   "0x0E,0x0F,\n    0x10,0x11,0x12,0x13,0x14,0x15,0x16,0x17,0x18,0x19,0x1A,\n"
+                   "};\n\n/* Which pixels are drawn: one bit a pixel, 1 = drawn, the leftmost "
+                   "pixel in the top bit,\n   each row padded to whole bytes. */\n"
+                   "static const uint8_t dot_MASK[dot_MASK_SIZE] PROGMEM = {\n"
+                   "    0xFF,0x80,0x01,0x00,\n};\n\n#endif /* RAVIK_LCD_DOT_H */\n");
+    }
+    void headerOfPictures() {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, kind);
+        QFETCH(bool, masked);
+        QFETCH(QByteArray, expected);
+        PictureSet set;
+        set.size = {width, height};
+        set.kind = PictureSet::Kind(kind);
+        if (width == 1) {
+            set.pictures = {{0x12, 0x30}};
+        } else if (width == 3) {
+            set.pictures = {{0x12, 0x34, 0x56, 0x78, 0x90}, {0xAB, 0xCD, 0xEF, 0x01, 0x20}};
+            set.masks = {{0xA0}, {0x60}};
+        } else {
+            std::vector<std::uint8_t> counting(27);
+            for (std::size_t i = 0; i < counting.size(); ++i) {
+                counting[i] = std::uint8_t(i);
+            }
+            set.pictures = {counting};
+            set.masks = {{0xFF, 0x80, 0x01, 0x00}};
+        }
+        if (!masked) {
+            set.masks.clear();
+        }
+        QCOMPARE(QByteArray::fromStdString(formatCHeader("dot", "PROGMEM", set)), expected);
+    }
+
+    // The frame's header keeps its text: the size macros are the frame's, one array.
+    void frameHeaderStartsAsEver() {
+        const std::string text = formatCHeader("logo", "", numberedFrame());
+        QVERIFY(text.starts_with(
+            "/* logo: 98 x 67 LCD frame, 12-bit colour (4-4-4), two pixels in three bytes, row by "
+            "row. */\n#ifndef RAVIK_LCD_LOGO_H\n#define RAVIK_LCD_LOGO_H\n\n#include <stdint.h>\n\n"
+            "#define logo_WIDTH 98\n#define logo_HEIGHT 67\n#define logo_SIZE 9849\n\n"
+            "static const uint8_t logo[logo_SIZE] = {\n    0x03,0x0A,"));
+        QVERIFY(text.ends_with("};\n\n#endif /* RAVIK_LCD_LOGO_H */\n"));
+        QVERIFY(text.find("MASK") == std::string::npos);
+    }
 
     void hex2_data() {
         QTest::addColumn<int>("value");

@@ -11,8 +11,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <memory>
 
 using namespace ravik;
@@ -58,23 +60,28 @@ QString writePicture(const QString& path, bool translucent) {
     return status == 0 ? path : QString();
 }
 
-// The nibbles the panel shows at frame pixel (x, y) of the opaque picture at its original size:
-// each channel's high four bits; beyond the picture, the default background F0 F0 F0.
-std::array<int, 3> nibblesAt(int x, int y) {
+// The nibbles the panel shows at frame pixel (x, y) of the picture at its original size: each
+// channel over the default background F0 F0 F0 (c·a + 240·(255 − a)) / 255 to the nearest
+// whole, then its high four bits; beyond the picture, the background.
+std::array<int, 3> nibblesAt(int x, int y, bool translucent) {
     if (x >= kPictureWidth || y >= kPictureHeight) {
         return {0xF, 0xF, 0xF};
     }
-    return {redAt(x, y) >> 4, greenAt(x, y) >> 4, blueAt(x, y) >> 4};
+    const int a = translucent ? alphaAt(x, y) : 255;
+    const auto over = [a](int c) {
+        return int(std::lround((c * a + 240.0 * (255 - a)) / 255));
+    };
+    return {over(redAt(x, y)) >> 4, over(greenAt(x, y)) >> 4, over(blueAt(x, y)) >> 4};
 }
 
 // The rectangle's pixels as the panel takes them: R G B nibbles pixel after pixel, row after
 // row, two nibbles a byte, high first, the last byte's low nibble 0 when the count is odd.
-QByteArray packedByHand(const QRect& area) {
+QByteArray packedByHand(const QRect& area, bool translucent = false) {
     QByteArray bytes;
     bool high = true;
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
-            for (const int nibble : nibblesAt(x, y)) {
+            for (const int nibble : nibblesAt(x, y, translucent)) {
                 if (high) {
                     bytes.append(char(nibble << 4));
                 } else {
@@ -101,6 +108,22 @@ QByteArray maskByHand(const QRect& area, bool translucent) {
                 bytes.back() = char(bytes.back() | (0x80 >> (i % 8)));
             }
         }
+    }
+    return bytes;
+}
+
+// The bytes of the array `name` in C text: its initialiser's 0xHH values, in order.
+QByteArray arrayBytes(const QString& text, const QString& name) {
+    const QRegularExpression declaration(u"\\b"_s + QRegularExpression::escape(name) +
+                                         u"\\[[^\\]]*\\][^=;]*=\\s*\\{([^}]*)\\}"_s);
+    const QRegularExpressionMatch found = declaration.match(text);
+    if (!found.hasMatch()) {
+        return {};
+    }
+    QByteArray bytes;
+    static const QRegularExpression hex(u"0x([0-9A-Fa-f]{2})"_s);
+    for (const QRegularExpressionMatch& value : hex.globalMatch(found.captured(1))) {
+        bytes.append(char(value.captured(1).toInt(nullptr, 16)));
     }
     return bytes;
 }
@@ -228,19 +251,21 @@ private slots:
         QVERIFY(!window->isVisible());
     }
 
-    // The context menu offers saving only with a selection.
+    // The context menu offers copying and saving, only with a selection.
     void menuNeedsASelection() {
         ZoomWindow* window = openZoomWindow(opaquePicture);
         QVERIFY(window != nullptr);
+        auto* copy = window->findChild<QAction*>(u"copySelectionAction"_s);
         auto* save = window->findChild<QAction*>(u"saveSelectionAction"_s);
-        QVERIFY(save != nullptr);
-        QCOMPARE(save->text(), u"选区另存为 bin 文件…"_s);
-        QVERIFY(!save->isEnabled());
-        window->setSelection(QRect(1, 1, 2, 2));
-        QVERIFY(save->isEnabled());
+        QVERIFY(copy != nullptr && save != nullptr);
         QMenu menu;
         window->fillSelectionMenu(menu);
-        QVERIFY(menu.actions().contains(save));
+        QCOMPARE(menu.actions(), (QList<QAction*>{copy, save}));
+        QCOMPARE(copy->text(), u"复制选区为 C 数组声明"_s);
+        QCOMPARE(save->text(), u"选区另存为 bin 文件…"_s);
+        QVERIFY(!copy->isEnabled() && !save->isEnabled());
+        window->setSelection(QRect(1, 1, 2, 2));
+        QVERIFY(copy->isEnabled() && save->isEnabled());
     }
 
     // The saved .bin holds the frame's pixels in the rectangle, packed as the panel takes them.
@@ -323,6 +348,58 @@ private slots:
         const QByteArray mask = maskByHand(area, translucent);
         QCOMPARE(asBytes(window->selectionMask()).toHex(' '), mask.toHex(' '));
         QCOMPARE(selectionLabelText(window), pixels + u" + 掩码 %1 字节"_s.arg(mask.size()));
+    }
+
+    // The copied header declares the rectangle's pixels at its size, and its mask when some
+    // pixel of the picture in it is not wholly opaque.
+    void copiedHeaderHoldsTheRectangle_data() {
+        QTest::addColumn<bool>("translucent");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<bool>("masked");
+        QTest::newRow("opaque, odd x and width") << false << QRect(5, 3, 9, 5) << false;
+        QTest::newRow("translucent, blended pixels and a mask")
+            << true << QRect(5, 3, 9, 5) << true;
+        QTest::newRow("translucent picture and the background beyond")
+            << true << QRect(33, 25, 12, 9) << true;
+    }
+    void copiedHeaderHoldsTheRectangle() {
+        QFETCH(bool, translucent);
+        QFETCH(QRect, area);
+        QFETCH(bool, masked);
+        ZoomWindow* window = openZoomWindow(translucent ? translucentPicture : opaquePicture);
+        QVERIFY(window != nullptr);
+        window->setSelection(area);
+        auto* copy = window->findChild<QAction*>(u"copySelectionAction"_s);
+        QVERIFY(copy != nullptr && copy->isEnabled());
+        copy->trigger();
+        QVERIFY(platform->alerts.warnings.isEmpty());
+        const QString header = platform->clipboard.text;
+        const QString name = u"%1_%2_%3_%4x%5"_s.arg(translucent ? u"sprite"_s : u"opaque"_s)
+                                 .arg(area.x())
+                                 .arg(area.y())
+                                 .arg(area.width())
+                                 .arg(area.height());
+        QVERIFY2(header.contains(u"#define %1_WIDTH %2\n"_s.arg(name).arg(area.width())),
+                 qPrintable(header));
+        QVERIFY(header.contains(u"#define %1_HEIGHT %2\n"_s.arg(name).arg(area.height())));
+        QCOMPARE(arrayBytes(header, name).toHex(' '), packedByHand(area, translucent).toHex(' '));
+        QCOMPARE(header.contains(name + u"_MASK"_s), masked);
+        if (masked) {
+            QCOMPARE(arrayBytes(header, name + u"_MASK"_s).toHex(' '),
+                     maskByHand(area, translucent).toHex(' '));
+        }
+    }
+
+    // A clipboard that refuses the text is reported; the selection stays.
+    void refusedCopyIsReported() {
+        ZoomWindow* window = openZoomWindow(opaquePicture);
+        QVERIFY(window != nullptr);
+        window->setSelection(QRect(1, 1, 3, 3));
+        platform->clipboard.refuse = true;
+        window->copySelection();
+        QCOMPARE(platform->alerts.warnings.size(), 1);
+        QCOMPARE(platform->alerts.warnings.front().title, u"复制选区为 C 数组声明"_s);
+        QCOMPARE(window->selection(), QRect(1, 1, 3, 3));
     }
 
     // With the original size and no dither, the selection gives what the command line gives for

@@ -3,6 +3,7 @@
 #include "codec/conversion.h"
 #include "export/c_header.h"
 #include "export/file_output.h"
+#include "export/picture_set.h"
 #include "platform/alerts.h"
 #include "platform/clipboard.h"
 #include "platform/file_dialog.h"
@@ -146,6 +147,9 @@ ZoomWindow::ZoomWindow(const Services& services, QWidget* parent)
     selectionLabel_->setObjectName(QStringLiteral("selectionLabel"));
     status_->addPermanentWidget(selectionLabel_);
 
+    copySelectionAction_ = new QAction(QStringLiteral(u"复制选区为 C 数组声明"), this);
+    copySelectionAction_->setObjectName(QStringLiteral("copySelectionAction"));
+    connect(copySelectionAction_, &QAction::triggered, this, &ZoomWindow::copySelection);
     saveSelectionAction_ = new QAction(QStringLiteral(u"选区另存为 bin 文件…"), this);
     saveSelectionAction_->setObjectName(QStringLiteral("saveSelectionAction"));
     connect(saveSelectionAction_, &QAction::triggered, this, &ZoomWindow::saveSelection);
@@ -358,6 +362,7 @@ void ZoomWindow::setSelection(const QRect& selection) {
 
 void ZoomWindow::selectionChanged() {
     const bool selected = !selection_.isEmpty();
+    copySelectionAction_->setEnabled(selected);
     saveSelectionAction_->setEnabled(selected);
     selectionLabel_->setText(selectionText());
     selectionLabel_->setVisible(selected);
@@ -452,7 +457,33 @@ std::string ZoomWindow::selectionIdentifier() const {
 }
 
 void ZoomWindow::fillSelectionMenu(QMenu& menu) {
+    menu.addAction(copySelectionAction_);
     menu.addAction(saveSelectionAction_);
+}
+
+std::string ZoomWindow::selectionHeader() const {
+    if (selection_.isEmpty()) {
+        return {};
+    }
+    PictureSet set;
+    set.size = {selection_.width(), selection_.height()};
+    set.pictures.push_back(selectionBytes());
+    if (std::vector<std::uint8_t> mask = selectionMask(); !mask.empty()) {
+        set.masks.push_back(std::move(mask));
+    }
+    return formatCHeader(selectionIdentifier(), {}, set);
+}
+
+void ZoomWindow::copySelection() {
+    if (selection_.isEmpty()) {
+        return;
+    }
+    if (!clipboard_.SetText(QString::fromStdString(selectionHeader()))) {
+        alerts_.warn(QStringLiteral(u"复制选区为 C 数组声明"),
+                     QStringLiteral(u"无法把 C 数组声明放到剪贴板，请稍后再试。"));
+        return;
+    }
+    status_->showMessage(QStringLiteral(u"选区的 C 数组声明已放到剪贴板"));
 }
 
 void ZoomWindow::saveSelection() {

@@ -95,7 +95,11 @@ public:
     void dragTo(const QPoint& point);
     void releaseAt(const QPoint& point);
 
-    // "选区另存为 bin 文件…".
+    // The selection as a C header: its pixels, with its mask when it has one.
+    std::string selectionHeader() const;
+
+    // "复制选区为 C 数组声明" and "选区另存为 bin 文件…".
+    void copySelection();
     void saveSelection();
     // The canvas's context menu.
     void fillSelectionMenu(QMenu& menu);
@@ -137,6 +141,7 @@ private:
     QComboBox* levelsBox_ = nullptr;
     QStatusBar* status_ = nullptr;
     QLabel* selectionLabel_ = nullptr;
+    QAction* copySelectionAction_ = nullptr;
     QAction* saveSelectionAction_ = nullptr;
 };
 

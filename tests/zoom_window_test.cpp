@@ -350,6 +350,29 @@ private slots:
         QCOMPARE(selectionLabelText(window), pixels + u" + 掩码 %1 字节"_s.arg(mask.size()));
     }
 
+    // Scaled into the box, a translucent picture still gives its selection a mask, in which the
+    // background beside the picture (40 × 30 contained in 98 × 67 leaves columns on both sides)
+    // is not drawn; an opaque one gives none, background or not.
+    void scaledPictureMask_data() {
+        QTest::addColumn<bool>("translucent");
+        QTest::newRow("opaque") << false;
+        QTest::newRow("translucent") << true;
+    }
+    void scaledPictureMask() {
+        QFETCH(bool, translucent);
+        QVERIFY(form->setFit(Fit::Contain));
+        ZoomWindow* window = openZoomWindow(translucent ? translucentPicture : opaquePicture);
+        QVERIFY(window != nullptr);
+        window->setSelection(QRect(0, 0, kFrameWidth, kFrameHeight));
+        QCOMPARE(window->selectionHasTransparency(), translucent);
+        if (translucent) {
+            const std::vector<std::uint8_t> mask = window->selectionMask();
+            QCOMPARE(mask.size(), std::size_t((kFrameWidth + 7) / 8 * kFrameHeight));
+            QCOMPARE(mask.front() & 0x80, 0); // the background at (0, 0)
+            QVERIFY(std::any_of(mask.begin(), mask.end(), [](std::uint8_t b) { return b != 0; }));
+        }
+    }
+
     // The copied header declares the rectangle's pixels at its size, and its mask when some
     // pixel of the picture in it is not wholly opaque.
     void copiedHeaderHoldsTheRectangle_data() {

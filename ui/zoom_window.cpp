@@ -145,6 +145,7 @@ ZoomWindow::ZoomWindow(const Services& services, QWidget* parent)
     status_->setSizeGripEnabled(false);
     selectionLabel_ = new QLabel(this);
     selectionLabel_->setObjectName(QStringLiteral("selectionLabel"));
+    selectionLabel_->setContentsMargins(16, 0, 0, 0); // apart from the pixel under the mouse
     status_->addPermanentWidget(selectionLabel_);
 
     copySelectionAction_ = new QAction(QStringLiteral(u"复制选区为 C 数组声明"), this);

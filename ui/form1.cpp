@@ -326,7 +326,9 @@ std::vector<int> Form1::frameAlpha() const {
     }
     // The alpha placed as the fit places the colours: an opaque picture whose red is the alpha,
     // put in the box the same way.
-    QImage alphaPicture = rgba8(source, options_.background);
+    // At the original size only the corner the box shows is needed.
+    QImage alphaPicture = options_.fit == Fit::Original ? boxRgba(source, options_.background)
+                                                        : rgba8(source, options_.background);
     for (int y = 0; y < alphaPicture.height(); ++y) {
         std::uint8_t* pixel = alphaPicture.scanLine(y);
         for (int x = 0; x < alphaPicture.width(); ++x, pixel += 4) {

@@ -70,6 +70,9 @@ BatchPlan planBatch(const BatchOptions& batch) {
         if (batch.preview) {
             item.request.previewPath = target(".png");
         }
+        if (batch.maskBin) {
+            item.request.maskPath = target(".mask");
+        }
         item.request.identifier = cIdentifierFor(base);
         item.request.attribute = batch.attribute;
         plan.items.push_back(std::move(item));
@@ -114,9 +117,13 @@ private:
 
 // Converts and writes one input; the failure, empty on success.
 std::string runItem(const BatchItem& item, const BatchOptions& batch) {
-    const ConvertedInput input = convertInput(item.input, batch.conversion, batch.allFrames);
+    const ConvertedInput input =
+        convertInput(item.input, batch.conversion, batch.allFrames, batch.shaping);
     if (!input.failure.empty()) {
         return input.failure;
+    }
+    if (!input.notice.empty()) {
+        printError(input.notice);
     }
     OutputFiles out = outputFiles(input, item.request);
     if (!out.failure.empty()) {

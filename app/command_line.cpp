@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstdio>
 #include <span>
 
@@ -64,6 +65,9 @@ constexpr Named<Fit> kFitNames[] = {{"original", Fit::Original},
 constexpr Named<Dither> kDitherNames[] = {{"none", Dither::None},
                                           {"ordered", Dither::Ordered},
                                           {"floyd-steinberg", Dither::FloydSteinberg}};
+
+constexpr Named<Flip> kFlipNames[] = {
+    {"none", Flip::none}, {"horizontal", Flip::horizontal}, {"vertical", Flip::vertical}};
 
 // Sets `into` to the choice named text (in any case); gives the usage error, naming what is
 // chosen and every name it takes, when no choice has that name.
@@ -269,6 +273,116 @@ std::string readConversionOptions(const ParsedArguments& parsed, const Option& b
     return problem;
 }
 
+// "WxH" (or "WXH"), each side 1 to kMaxBoxSide; nothing otherwise.
+std::optional<Size> parseSize(std::string_view text) {
+    const std::size_t cross = text.find_first_of("xX");
+    if (cross == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto width = parseNumber(text.substr(0, cross));
+    const auto height = parseNumber(text.substr(cross + 1));
+    if (!width || !height || !isValidBoxSize({*width, *height})) {
+        return std::nullopt;
+    }
+    return Size{*width, *height};
+}
+
+// "X,Y,W,H": a corner at or right of and below the origin and a non-empty size, its far edges
+// within what an int holds; nothing otherwise.
+std::optional<Rect> parseCrop(std::string_view text) {
+    int values[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        const std::size_t comma = i < 3 ? text.find(',') : text.size();
+        if (comma == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const auto value = parseNumber(text.substr(0, comma));
+        if (!value || *value < (i < 2 ? 0 : 1)) {
+            return std::nullopt;
+        }
+        values[i] = *value;
+        text.remove_prefix(std::min(text.size(), comma + 1));
+    }
+    const Rect area{values[0], values[1], values[2], values[3]};
+    if (area.x > INT_MAX - area.width || area.y > INT_MAX - area.height) {
+        return std::nullopt;
+    }
+    return area;
+}
+
+// The options that size the output and shape the picture, which single conversions and batches
+// both take.
+struct ShapingOptions {
+    const Option& size;
+    const Option& crop;
+    const Option& rotate;
+    const Option& flip;
+    const Option& tiles;
+    const Option& mask;
+    const Option& key;
+};
+
+std::string valueError(std::string_view option, std::string_view value, std::string_view expected) {
+    return fillIn("%1 的值“%2”无效，应为 %3", {option, value, expected});
+}
+
+// The shaping options into `shaping`, and the output's size into the conversion options; the
+// usage error in Chinese, naming the option and its value, or empty.
+std::string readShaping(const ParsedArguments& parsed, const ShapingOptions& options,
+                        bool allFrames, Shaping& shaping, ConversionOptions& conversion) {
+    const std::string sides = "宽x高，宽和高都是 1 到 " + number(kMaxBoxSide) + " 的整数";
+    std::optional<Size> size;
+    if (parsed.isSet(options.size)) {
+        size = parseSize(parsed.value(options.size));
+        if (!size) {
+            return valueError("--size", parsed.value(options.size), sides + "，例如 98x67");
+        }
+    }
+    if (parsed.isSet(options.crop)) {
+        shaping.crop = parseCrop(parsed.value(options.crop));
+        if (!shaping.crop) {
+            return valueError(
+                "--crop", parsed.value(options.crop),
+                "X,Y,宽,高（X、Y 为不小于 0 的整数，宽、高为正整数），例如 0,0,16,16");
+        }
+    }
+    if (parsed.isSet(options.rotate)) {
+        const std::string given = parsed.value(options.rotate);
+        const auto degrees = parseNumber(given);
+        constexpr Rotation kTurns[] = {Rotation::none, Rotation::quarter, Rotation::half,
+                                       Rotation::threeQuarters};
+        if (!degrees || *degrees < 0 || *degrees > 270 || *degrees % 90 != 0) {
+            return valueError("--rotate", given, "0|90|180|270（顺时针的度数）");
+        }
+        shaping.rotation = kTurns[*degrees / 90];
+    }
+    if (parsed.isSet(options.flip)) {
+        if (std::string problem =
+                readChoice(kFlipNames, "--flip 的值", parsed.value(options.flip), shaping.flip);
+            !problem.empty()) {
+            return problem;
+        }
+    }
+    if (parsed.isSet(options.tiles)) {
+        if (allFrames) {
+            return "--tiles 不能与 --all-frames 一起使用：动画的每一帧不能再切成图块";
+        }
+        shaping.tiles = parseSize(parsed.value(options.tiles));
+        if (!shaping.tiles) {
+            return valueError("--tiles", parsed.value(options.tiles), sides + "，例如 16x16");
+        }
+    }
+    if (parsed.isSet(options.key)) {
+        shaping.key = parseBackground(parsed.value(options.key));
+        if (!shaping.key) {
+            return valueError("--key", parsed.value(options.key), "RRGGBB 或 #RRGGBB，例如 FF00FF");
+        }
+    }
+    shaping.mask = shaping.mask || parsed.isSet(options.mask);
+    conversion.size = size ? BoxSize{size->width, size->height} : defaultOutputSize(shaping);
+    return {};
+}
+
 std::vector<std::filesystem::path> pathsOf(const std::vector<std::string>& arguments) {
     std::vector<std::filesystem::path> paths;
     for (const std::string& argument : arguments) {
@@ -292,14 +406,37 @@ ConvertArguments parseBatchArguments(const std::vector<std::string>& arguments) 
         CText,
         Header,
         Preview,
-        AllFrames
+        AllFrames,
+        SizeOption,
+        Crop,
+        Rotate,
+        FlipOption,
+        Tiles,
+        Key,
+        Mask,
+        MaskBin
     };
-    const std::vector<Option> options{
-        {{"h", "help"}},       {{"out-dir"}, true},    {{"name"}, true},
-        {{"attribute"}, true}, {{"background"}, true}, {{"jobs"}, true},
-        {{"fit"}, true},       {{"dither"}, true},     {{"bin"}},
-        {{"c-text"}},          {{"header"}},           {{"preview"}},
-        {{"all-frames"}}};
+    const std::vector<Option> options{{{"h", "help"}},
+                                      {{"out-dir"}, true},
+                                      {{"name"}, true},
+                                      {{"attribute"}, true},
+                                      {{"background"}, true},
+                                      {{"jobs"}, true},
+                                      {{"fit"}, true},
+                                      {{"dither"}, true},
+                                      {{"bin"}},
+                                      {{"c-text"}},
+                                      {{"header"}},
+                                      {{"preview"}},
+                                      {{"all-frames"}},
+                                      {{"size"}, true},
+                                      {{"crop"}, true},
+                                      {{"rotate"}, true},
+                                      {{"flip"}, true},
+                                      {{"tiles"}, true},
+                                      {{"key"}, true},
+                                      {{"mask"}},
+                                      {{"mask-bin"}}};
     const ParsedArguments parsed(arguments, options, false);
     if (auto answer = earlyAnswer(parsed, options[Help])) {
         return *answer;
@@ -312,6 +449,8 @@ ConvertArguments parseBatchArguments(const std::vector<std::string>& arguments) 
     batch.header = parsed.isSet(options[Header]);
     batch.preview = parsed.isSet(options[Preview]);
     batch.allFrames = parsed.isSet(options[AllFrames]);
+    batch.maskBin = parsed.isSet(options[MaskBin]);
+    batch.shaping.mask = batch.maskBin;
     batch.attribute = parsed.value(options[Attribute]);
     if (batch.inputs.empty()) {
         return refused("缺少要转换的图片（用 --help 查看用法）");
@@ -319,8 +458,9 @@ ConvertArguments parseBatchArguments(const std::vector<std::string>& arguments) 
     if (batch.outDir.empty()) {
         return refused("--out-dir 需要给出输出文件夹");
     }
-    if (!batch.bin && !batch.cText && !batch.header && !batch.preview) {
-        return refused("批量转换时请至少给出 --bin、--c-text、--header、--preview 中的一项");
+    if (!batch.bin && !batch.cText && !batch.header && !batch.preview && !batch.maskBin) {
+        return refused(
+            "批量转换时请至少给出 --bin、--c-text、--header、--preview、--mask-bin 中的一项");
     }
     if (parsed.isSet(options[Name])) {
         return refused("批量转换时数组名取自各个文件名，不能用 --name");
@@ -339,6 +479,17 @@ ConvertArguments parseBatchArguments(const std::vector<std::string>& arguments) 
                                                     options[Dither], batch.conversion);
         !problem.empty()) {
         return refused(std::move(problem));
+    }
+    const ShapingOptions shaping{options[SizeOption], options[Crop],  options[Rotate],
+                                 options[FlipOption], options[Tiles], options[Mask],
+                                 options[Key]};
+    if (std::string problem =
+            readShaping(parsed, shaping, batch.allFrames, batch.shaping, batch.conversion);
+        !problem.empty()) {
+        return refused(std::move(problem));
+    }
+    if (batch.shaping.mask && !batch.header && !batch.maskBin) {
+        return refused("--mask 只用于 --header 或 --mask-bin");
     }
     ConvertArguments answer;
     answer.batch = batch;
@@ -365,7 +516,9 @@ std::string helpText() {
         "\n"
         "  ravik-lcd convert 图片 [--bin 文件] [--c-text 文件] [--header 文件.h] "
         "[--preview 文件] [--background RRGGBB] [--all-frames]\n"
-        "                    [--fit 方式] [--dither 方式] [--preview-scale N]\n"
+        "                    [--fit 方式] [--dither 方式] [--preview-scale N] [--size 宽x高]\n"
+        "                    [--crop X,Y,宽,高] [--rotate 角度] [--flip 方式] [--tiles 宽x高]\n"
+        "                    [--mask] [--mask-bin 文件] [--key RRGGBB]\n"
         "      不打开窗口、不需要显示器，直接转换：\n"
         "      --bin 文件          写入 %3 字节的二进制帧文件（无文件头）\n"
         "      --c-text 文件       写入 C 语言数组文本，与“取模”放到剪贴板的文本相同\n"
@@ -391,6 +544,22 @@ std::string helpText() {
         "4 位）、ordered 有序抖动（4 × 4）、floyd-steinberg 误差扩散\n"
         "      --preview-scale N   预览图放大 N 倍（%7 到 %8，默认 1），每个液晶像素画成 "
         "N × N 个像素；需与 --preview 一起使用\n"
+        "      --size 宽x高        输出图片的尺寸（各 1 到 %9），代替 %2；缩放、抖动、底色、"
+        "预览图、C 文本、--bin 和 --header 都按这个尺寸；默认为图块的尺寸（--tiles）、"
+        "裁剪区域旋转后的尺寸（--crop），否则为 %2\n"
+        "      --crop X,Y,宽,高    先从（按正确方向显示的）图片中取出这个矩形；"
+        "矩形不完全在图片内时报错（退出码 %5），不写任何文件\n"
+        "      --rotate 角度       裁剪之后顺时针旋转 0|90|180|270 度，用于转着安装的屏\n"
+        "      --flip 方式         旋转之后翻转：none 不翻转（默认）、horizontal 左右翻转、"
+        "vertical 上下翻转\n"
+        "      --tiles 宽x高       把（裁剪、旋转后的）图片从左到右、从上到下切成整块的图块，"
+        "每块单独转换；--bin 依次写入各块，--header 写入 名称[名称_COUNT][名称_SIZE]；"
+        "有余下的边时在标准错误中说明块数和余边；不能与 --all-frames 同用\n"
+        "      --mask              在头文件中加入透明遮罩 名称_MASK 和 名称_MASK_SIZE："
+        "每像素 1 位，每行补足整字节，最左的像素在最高位，1 = 绘制（alpha ≥ 128）；"
+        "像素数据不变，仍是叠在底色上的图片\n"
+        "      --mask-bin 文件     把遮罩的字节写入文件（隐含 --mask，图块依次写入）\n"
+        "      --key RRGGBB        把恰为这个颜色的像素当作透明，用于没有 alpha 的图片\n"
         "      输出文件名为“-”时写到标准输出（--preview - 写 PNG），每次最多一项；"
         "输出文件不能是输入文件本身（按设备与 inode 判断，含链接）。\n"
         "      不给任何输出选项时，把 C 语言数组文本打印到标准输出。\n"
@@ -399,16 +568,20 @@ std::string helpText() {
         "      没有颜色表的 GIF 按黑白显示：颜色索引 0 为黑色，1 为白色，其余索引为黑色。\n"
         "\n"
         "  ravik-lcd convert 图片… --out-dir 文件夹 [--bin] [--c-text] [--header] "
-        "[--preview] [--jobs 线程数]\n"
-        "      批量转换，用上所有 CPU 核心；--fit、--dither、--background、--all-frames "
-        "同样适用：\n"
-        "      --out-dir 文件夹    每张图片写入 文件夹/<文件名>.bin、.txt、.h、.png；"
-        "此时 --bin、--c-text、--header、--preview 不带参数\n"
+        "[--preview] [--mask-bin] [--jobs 线程数]\n"
+        "      批量转换，用上所有 CPU 核心；--fit、--dither、--background、--all-frames、"
+        "--size、--crop、--rotate、--flip、--tiles、--mask、--key 同样适用：\n"
+        "      --out-dir 文件夹    每张图片写入 文件夹/<文件名>.bin、.txt、.h、.png、.mask；"
+        "此时 --bin、--c-text、--header、--preview、--mask-bin 不带参数\n"
         "      --jobs 线程数       同时转换的图片数（默认每个核心 4 "
         "个）；线程数不影响输出\n"
         "      "
         "两个输入文件名相同时不写任何文件；某张图片失败时报告它，其余照常写入，退出码为 "
         "%5。在终端上，标准错误中显示进度。\n"
+        "\n"
+        "  ravik-lcd runtime 文件夹\n"
+        "      把固件用的 C99 绘图例程 ravik_lcd.h 和 ravik_lcd.c 写入文件夹（不存在时创建），"
+        "全部成功才写入；ravik_lcd_draw 把本程序生成的任意尺寸图片（可带遮罩）画进帧的任意位置。\n"
         "\n"
         "  ravik-lcd --help      显示本帮助\n"
         "  ravik-lcd --version   显示版本\n"
@@ -416,7 +589,7 @@ std::string helpText() {
         "退出码：0 成功；%5 图片无法读取或文件无法写入；%6 用法错误。\n",
         {RAVIK_VERSION, frame, number(kFrameSize), hexColor(kDefaultBackground),
          number(kExitFailure), number(kExitUsage), number(kMinPreviewScale),
-         number(kMaxPreviewScale)});
+         number(kMaxPreviewScale), number(kMaxBoxSide)});
 }
 
 WindowArguments parseWindowArguments(const std::vector<std::string>& arguments) {
@@ -438,7 +611,7 @@ WindowArguments parseWindowArguments(const std::vector<std::string>& arguments) 
 }
 
 bool ConvertOptions::textToStandardOutput() const {
-    return !binPath && !cTextPath && !previewPath && !headerPath;
+    return !binPath && !cTextPath && !previewPath && !headerPath && !maskPath;
 }
 
 int printToStandardOutput(std::string_view text) {
@@ -466,12 +639,36 @@ ConvertArguments parseConvertArguments(const std::vector<std::string>& arguments
         Fit,
         Dither,
         PreviewScale,
-        AllFrames
+        AllFrames,
+        SizeOption,
+        Crop,
+        Rotate,
+        FlipOption,
+        Tiles,
+        Key,
+        Mask,
+        MaskBin
     };
-    const std::vector<Option> options{
-        {{"h", "help"}},    {{"bin"}, true},    {{"c-text"}, true},        {{"preview"}, true},
-        {{"header"}, true}, {{"name"}, true},   {{"attribute"}, true},     {{"background"}, true},
-        {{"fit"}, true},    {{"dither"}, true}, {{"preview-scale"}, true}, {{"all-frames"}}};
+    const std::vector<Option> options{{{"h", "help"}},
+                                      {{"bin"}, true},
+                                      {{"c-text"}, true},
+                                      {{"preview"}, true},
+                                      {{"header"}, true},
+                                      {{"name"}, true},
+                                      {{"attribute"}, true},
+                                      {{"background"}, true},
+                                      {{"fit"}, true},
+                                      {{"dither"}, true},
+                                      {{"preview-scale"}, true},
+                                      {{"all-frames"}},
+                                      {{"size"}, true},
+                                      {{"crop"}, true},
+                                      {{"rotate"}, true},
+                                      {{"flip"}, true},
+                                      {{"tiles"}, true},
+                                      {{"key"}, true},
+                                      {{"mask"}},
+                                      {{"mask-bin"}, true}};
     const ParsedArguments parsed(arguments, options, false);
     if (auto answer = earlyAnswer(parsed, options[Help])) {
         return *answer;
@@ -496,11 +693,13 @@ ConvertArguments parseConvertArguments(const std::vector<std::string>& arguments
     convert.cTextPath = pathOf(options[CText]);
     convert.previewPath = pathOf(options[Preview]);
     convert.headerPath = pathOf(options[Header]);
+    convert.maskPath = pathOf(options[MaskBin]);
+    convert.shaping.mask = convert.maskPath.has_value();
     convert.arrayName = parsed.value(options[Name]);
     convert.attribute = parsed.value(options[Attribute]);
     convert.allFrames = parsed.isSet(options[AllFrames]);
     std::vector<std::string> piped; // the outputs sent to standard output, as the user wrote them
-    for (const int output : {Bin, CText, Preview, Header}) {
+    for (const int output : {Bin, CText, Preview, Header, MaskBin}) {
         const Option& option = options[std::size_t(output)];
         if (parsed.isSet(option) && isStandardOutput(pathFromUtf8(parsed.value(option)))) {
             piped.push_back("--" + std::string(option.names.back()));
@@ -544,6 +743,17 @@ ConvertArguments parseConvertArguments(const std::vector<std::string>& arguments
         }
         convert.previewScale = *scale;
     }
+    const ShapingOptions shaping{options[SizeOption], options[Crop],  options[Rotate],
+                                 options[FlipOption], options[Tiles], options[Mask],
+                                 options[Key]};
+    if (std::string problem =
+            readShaping(parsed, shaping, convert.allFrames, convert.shaping, convert.conversion);
+        !problem.empty()) {
+        return refused(std::move(problem));
+    }
+    if (convert.shaping.mask && !convert.headerPath && !convert.maskPath) {
+        return refused("--mask 只用于 --header 或 --mask-bin");
+    }
     return answer;
 }
 
@@ -554,6 +764,7 @@ int convert(const ConvertOptions& options) {
                                                        : options.cTextPath;
     request.headerPath = options.headerPath;
     request.previewPath = options.previewPath;
+    request.maskPath = options.maskPath;
     request.previewScale = options.previewScale;
     request.identifier =
         options.arrayName.empty() ? cIdentifierFor(baseName(options.picture)) : options.arrayName;
@@ -564,10 +775,13 @@ int convert(const ConvertOptions& options) {
         return kExitUsage;
     }
     const ConvertedInput input =
-        convertInput(options.picture, options.conversion, options.allFrames);
+        convertInput(options.picture, options.conversion, options.allFrames, options.shaping);
     if (!input.failure.empty()) {
         printError(input.failure);
         return kExitFailure;
+    }
+    if (!input.notice.empty()) {
+        printError(input.notice);
     }
     const OutputFiles out = outputFiles(input, request);
     if (!out.failure.empty()) {

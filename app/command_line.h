@@ -4,6 +4,7 @@
 // converts without a window or display. Parsing, converting and writing are separate steps, so
 // each can be tested and the window mode shares the parsing. Arguments and messages are UTF-8.
 
+#include "app/convert_job.h"
 #include "codec/conversion.h"
 
 #include <filesystem>
@@ -49,11 +50,13 @@ struct ConvertOptions {
     std::optional<std::filesystem::path> cTextPath;
     std::optional<std::filesystem::path> previewPath;
     std::optional<std::filesystem::path> headerPath;
+    std::optional<std::filesystem::path> maskPath; // the masks' bytes (--mask-bin)
     std::string arrayName; // the header's array; empty: made from the input's base name
     std::string attribute; // PROGMEM, __attribute__((section(".lcd"))) and the like
     bool allFrames = false;
     int previewScale = 1; // each frame pixel as scale × scale pixels in the preview picture
     ConversionOptions conversion;
+    Shaping shaping;
 
     // Without any output option the C text goes to standard output, as with --c-text -.
     bool textToStandardOutput() const;
@@ -67,10 +70,12 @@ struct BatchOptions {
     bool cText = false;
     bool header = false;
     bool preview = false;
+    bool maskBin = false; // DIR/<base>.mask
     std::string attribute;
     bool allFrames = false;
     int jobs = 0; // threads; 0: a few per core
     ConversionOptions conversion;
+    Shaping shaping;
 };
 struct ConvertArguments {
     bool help = false;
@@ -91,5 +96,9 @@ int convertBatch(const BatchOptions& batch);
 
 // Runs `convert` with the arguments after the word "convert"; gives the exit code.
 int runConvert(const std::vector<std::string>& arguments);
+
+// Runs `runtime DIR`: writes the firmware runtime's files into DIR (made when missing), all or
+// nothing; gives the exit code.
+int runRuntime(const std::vector<std::string>& arguments);
 
 } // namespace ravik

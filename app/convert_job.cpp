@@ -8,6 +8,7 @@
 #include "export/preview_png.h"
 #include "export/text.h"
 #include "pictures/picture_file.h"
+#include "pictures/pictures.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,34 +19,35 @@ namespace {
 
 constexpr std::string_view kPng = "png";
 
-// The preview in the format its name asks for; the frames of a set one below the other. PNG is
-// written here; other formats by Qt, in the picture module.
-std::optional<std::string> previewFile(const std::vector<FrameBuffer>& frames,
-                                       const std::filesystem::path& path, int scale) {
+// The preview in the format its name asks for; the pictures of a set one below the other. PNG
+// is written here; other formats by Qt, in the picture module.
+std::optional<std::string> previewFile(const PictureSet& set, const std::filesystem::path& path,
+                                       int scale) {
     const auto format = previewFormat(path);
     if (!format) {
         return std::nullopt;
     }
     if (*format == kPng) {
-        return previewPng(frames, scale);
+        return previewPng(set, scale);
     }
     std::string failure;
     const PictureModule* pictures = pictureModule(failure);
-    if (!pictures || frames.empty()) {
+    if (!pictures || set.pictures.empty()) {
         return std::nullopt;
     }
-    PreviewRows rows(frames, scale);
+    PreviewRows rows(set, scale);
     return pictures->encode(rows, *format);
 }
 
-// A picture read by our own readers, which need no Qt; nothing for a format or variant they
-// leave to Qt's readers in the picture module.
+bool leftToQt(const PictureFault& fault) {
+    return fault.fault == Fault::unrecognised || fault.fault == Fault::unsupported;
+}
+
+// A picture read by our own readers, which need no Qt, and converted at options.size; nothing
+// for a format or variant they leave to Qt's readers in the picture module.
 std::optional<PictureFrames> convertWithOwnReaders(const std::filesystem::path& file,
                                                    const ConversionOptions& options,
                                                    bool allFrames) {
-    const auto leftToQt = [](const PictureFault& fault) {
-        return fault.fault == Fault::unrecognised || fault.fault == Fault::unsupported;
-    };
     PictureFrames converted;
     if (allFrames) {
         const DecodedFrames set = readPictureFileFrames(file, options);
@@ -57,10 +59,10 @@ std::optional<PictureFrames> convertWithOwnReaders(const std::filesystem::path& 
             return converted;
         }
         if (set.scaled) {
-            converted.frames = {convertPicture(*set.scaled, options).frame};
+            converted.pictures = {convertPacked(*set.scaled, options).packed};
         } else {
             for (const Picture& frame : set.frames) {
-                converted.frames.push_back(convertPicture(frame, options).frame);
+                converted.pictures.push_back(convertPacked(frame, options).packed);
             }
         }
         converted.delaysMs = set.delaysMs;
@@ -74,9 +76,93 @@ std::optional<PictureFrames> convertWithOwnReaders(const std::filesystem::path& 
         converted.failure = faultSentence(picture.fault);
         return converted;
     }
-    converted.frames = {convertPicture(picture, options).frame};
+    converted.pictures = {convertPacked(picture, options).packed};
     converted.delaysMs = {0};
     return converted;
+}
+
+// A picture read whole by our own readers (every frame with allFrames); nothing for a format
+// they leave to Qt's readers.
+std::optional<WholePictures> readWithOwnReaders(const std::filesystem::path& file, bool allFrames) {
+    WholePictures read;
+    if (allFrames) {
+        // A scaling fit reads whole frames; a still picture comes back scaled and is read again.
+        const DecodedFrames set = readPictureFileFrames(file, {.fit = Fit::Stretch});
+        if (leftToQt(set.fault)) {
+            return std::nullopt;
+        }
+        if (!set.ok()) {
+            read.failure = faultSentence(set.fault);
+            return read;
+        }
+        if (!set.scaled) {
+            read.frames = set.frames;
+            read.delaysMs = set.delaysMs;
+            return read;
+        }
+    }
+    DecodedPicture picture = readPictureFile(file);
+    if (leftToQt(picture.fault)) {
+        return std::nullopt;
+    }
+    if (!picture.ok()) {
+        read.failure = faultSentence(picture.fault);
+        return read;
+    }
+    read.frames = {std::move(picture.picture)};
+    read.delaysMs = {0};
+    return read;
+}
+
+std::string sizeText(const Size& size) {
+    return number(size.width) + " × " + number(size.height);
+}
+
+// Cuts, turns, keys and tiles one frame, then converts each piece (and its mask) into `into`;
+// the failure in Chinese, or empty.
+std::string shapeAndConvert(Picture picture, const std::filesystem::path& path,
+                            const ConversionOptions& options, const Shaping& shaping,
+                            ConvertedInput& into) {
+    if (shaping.crop) {
+        const Rect& area = *shaping.crop;
+        if (!liesInside(area, picture.size())) {
+            return fillIn("裁剪区域 %1,%2,%3,%4 不在图片“%5”之内：图片为 %6 像素",
+                          {number(area.x), number(area.y), number(area.width), number(area.height),
+                           displayPath(path), sizeText(picture.size())});
+        }
+        picture = crop(picture, area);
+    }
+    if (shaping.rotation != Rotation::none || shaping.flip != Flip::none) {
+        picture = turned(picture, shaping.rotation, shaping.flip);
+    }
+    if (shaping.key) {
+        applyKey(picture, *shaping.key);
+    }
+    std::vector<Picture> pieces;
+    if (shaping.tiles) {
+        const TileGrid grid = tileGrid(picture.size(), *shaping.tiles);
+        if (grid.count() == 0) {
+            return fillIn("图块 %1 比要切的图片“%2”（%3 像素）还大",
+                          {sizeText(*shaping.tiles), displayPath(path), sizeText(picture.size())});
+        }
+        if (grid.margin.width > 0 || grid.margin.height > 0) {
+            into.notice = fillIn("“%1”切成 %2 块 %3 的图块（%4 列 × %5 行），右边余下 %6 "
+                                 "像素、下边余下 %7 像素未用",
+                                 {displayPath(path), number(grid.count()), sizeText(grid.tile),
+                                  number(grid.columns), number(grid.rows),
+                                  number(grid.margin.width), number(grid.margin.height)});
+        }
+        pieces = cutTiles(picture, *shaping.tiles);
+    } else {
+        pieces.push_back(std::move(picture));
+    }
+    for (const Picture& piece : pieces) {
+        into.pictures.pictures.push_back(convertPacked(piece, options).packed);
+        if (shaping.mask) {
+            into.pictures.masks.push_back(pictureMask(piece, options));
+        }
+    }
+    return {};
 }
 
 // The preview formats Qt writes, when the picture module can be loaded.
@@ -135,7 +221,7 @@ std::string previewFormatProblem(const std::filesystem::path& path) {
 
 std::vector<std::filesystem::path> OutputRequest::files() const {
     std::vector<std::filesystem::path> named;
-    for (const auto& path : {binPath, cTextPath, headerPath, previewPath}) {
+    for (const auto& path : {binPath, cTextPath, headerPath, previewPath, maskPath}) {
         if (path && !isStandardOutput(*path)) {
             named.push_back(*path);
         }
@@ -175,11 +261,31 @@ void printError(std::string_view message) {
     std::fputs(line.c_str(), stderr);
 }
 
+BoxSize defaultOutputSize(const Shaping& shaping) {
+    if (shaping.tiles) {
+        return {shaping.tiles->width, shaping.tiles->height};
+    }
+    if (shaping.crop) {
+        const bool quarterTurn =
+            shaping.rotation == Rotation::quarter || shaping.rotation == Rotation::threeQuarters;
+        return quarterTurn ? BoxSize{shaping.crop->height, shaping.crop->width}
+                           : BoxSize{shaping.crop->width, shaping.crop->height};
+    }
+    return kFrameBox;
+}
+
 ConvertedInput convertInput(const std::filesystem::path& path, const ConversionOptions& options,
-                            bool allFrames) {
+                            bool allFrames, const Shaping& shaping) {
     ConvertedInput input;
     input.frameSet = allFrames;
+    input.pictures.size = options.size;
     if (isFrameFile(path)) {
+        if (shaping.needsWholePicture() || options.size != kFrameBox) {
+            input.failure = fillIn("“%1”是帧数据文件，不能改变尺寸、裁剪、旋转、翻转、切块、"
+                                   "生成遮罩或设置透明色",
+                                   {displayPath(path)});
+            return input;
+        }
         FrameReading reading = readFrameFile(path);
         if (!reading.ok()) {
             input.failure = fillIn("无法读取帧数据“%1”：%2", {displayPath(path), reading.failure});
@@ -188,14 +294,42 @@ ConvertedInput convertInput(const std::filesystem::path& path, const ConversionO
         // A frame set read back is written out as a set again, as --all-frames wrote it, with
         // the delays a header gives (0 where the file has none).
         input.frameSet = allFrames || reading.frameSet;
-        input.delaysMs = reading.delaysMs.empty() ? std::vector<int>(reading.frames.size(), 0)
-                                                  : reading.delaysMs;
-        input.frames = std::move(reading.frames);
+        input.pictures = frameSet(reading.frames, input.frameSet ? PictureSet::Kind::frames
+                                                                 : PictureSet::Kind::single);
+        input.pictures.delaysMs = reading.delaysMs.empty()
+                                      ? std::vector<int>(reading.frames.size(), 0)
+                                      : reading.delaysMs;
         return input;
     }
+    input.pictures.kind = shaping.tiles ? PictureSet::Kind::tiles
+                          : allFrames   ? PictureSet::Kind::frames
+                                        : PictureSet::Kind::single;
     // Our own readers first; only formats they don't take load the picture module, the one
     // part of convert that needs Qt.
     std::string failure;
+    if (shaping.needsWholePicture()) {
+        WholePictures read;
+        if (auto own = readWithOwnReaders(path, allFrames)) {
+            read = std::move(*own);
+        } else if (const PictureModule* pictures = pictureModule(failure)) {
+            read = pictures->read(path, allFrames);
+        }
+        if (failure.empty()) {
+            failure = read.failure;
+        }
+        if (!failure.empty()) {
+            input.failure = fillIn("无法打开图片“%1”：%2", {displayPath(path), failure});
+            return input;
+        }
+        for (Picture& frame : read.frames) {
+            input.failure = shapeAndConvert(std::move(frame), path, options, shaping, input);
+            if (!input.failure.empty()) {
+                return input;
+            }
+        }
+        input.pictures.delaysMs = std::move(read.delaysMs);
+        return input;
+    }
     PictureFrames converted;
     if (auto own = convertWithOwnReaders(path, options, allFrames)) {
         converted = std::move(*own);
@@ -208,29 +342,29 @@ ConvertedInput convertInput(const std::filesystem::path& path, const ConversionO
         input.failure = fillIn("无法打开图片“%1”：%2", {displayPath(path), failure});
         return input;
     }
-    input.frames = std::move(converted.frames);
-    input.delaysMs = std::move(converted.delaysMs);
+    input.pictures.pictures = std::move(converted.pictures);
+    input.pictures.delaysMs = std::move(converted.delaysMs);
     return input;
 }
 
 OutputFiles outputFiles(const ConvertedInput& input, const OutputRequest& request) {
     OutputFiles out;
-    const std::span<const FrameBuffer> frames(input.frames);
+    const PictureSet& set = input.pictures;
     if (request.binPath) {
-        out.files.push_back({*request.binPath, frameBytes(frames)});
+        out.files.push_back({*request.binPath, pictureBytes(set)});
     }
     if (request.cTextPath) {
-        out.files.push_back({*request.cTextPath, formatCArrayText(frames)});
+        out.files.push_back({*request.cTextPath, formatCArrayText(set)});
     }
     if (request.headerPath) {
-        std::string header =
-            input.frameSet ? formatCHeaderFrameSet(request.identifier, request.attribute, frames,
-                                                   input.delaysMs)
-                           : formatCHeader(request.identifier, request.attribute, frames.front());
-        out.files.push_back({*request.headerPath, std::move(header)});
+        out.files.push_back(
+            {*request.headerPath, formatCHeader(request.identifier, request.attribute, set)});
+    }
+    if (request.maskPath) {
+        out.files.push_back({*request.maskPath, maskBytes(set)});
     }
     if (request.previewPath) {
-        auto preview = previewFile(input.frames, *request.previewPath, request.previewScale);
+        auto preview = previewFile(set, *request.previewPath, request.previewScale);
         if (!preview) {
             out.failure = fillIn("无法生成预览图“%1”", {displayPath(*request.previewPath)});
             return out;

@@ -6,6 +6,8 @@
 
 #include "codec/conversion.h"
 #include "export/file_output.h"
+#include "export/picture_set.h"
+#include "pictures/transform.h"
 
 #include <filesystem>
 #include <optional>
@@ -15,17 +17,40 @@
 
 namespace ravik {
 
+// What is done to a picture before it is fitted into the output's size, in this order: the
+// rectangle cut out of it (in the upright picture), the clockwise turn, the flip, the key colour
+// made transparent, the cut into tiles. The mask is made from the result.
+struct Shaping {
+    std::optional<Rect> crop;
+    Rotation rotation = Rotation::none;
+    Flip flip = Flip::none;
+    std::optional<ColorValue> key;
+    std::optional<Size> tiles;
+    bool mask = false;
+
+    // Whether the picture is read whole rather than only the part the box shows.
+    bool needsWholePicture() const {
+        return crop || rotation != Rotation::none || flip != Flip::none || key || tiles || mask;
+    }
+};
+
+// The output's size when none is asked for: a tile's, else the crop's (turned as the picture is),
+// else the frame's. A crop or a tile then gives exactly its own pixels.
+BoxSize defaultOutputSize(const Shaping& shaping);
+
 struct ConvertedInput {
-    std::vector<FrameBuffer> frames;
-    std::vector<int> delaysMs;
+    // The packed pictures: one, each frame (delays with them) or each tile; masks when asked.
+    PictureSet pictures;
     // --all-frames, or a frame set read back: the outputs hold a set, even of one frame.
     bool frameSet = false;
     std::string failure; // in Chinese, naming the input; empty on success
+    std::string notice;  // for standard error, in Chinese: how a sheet was cut; may be empty
 };
 
-// Reads a frame file (.bin, .c, .h, .txt) back, or loads and converts a picture.
+// Reads a frame file (.bin, .c, .h, .txt) back, or loads, shapes and converts a picture at
+// options.size.
 ConvertedInput convertInput(const std::filesystem::path& path, const ConversionOptions& options,
-                            bool allFrames);
+                            bool allFrames, const Shaping& shaping = {});
 
 // "-" in place of an output file's name: standard output.
 bool isStandardOutput(const std::filesystem::path& path);
@@ -50,6 +75,7 @@ struct OutputRequest {
     std::optional<std::filesystem::path> cTextPath;
     std::optional<std::filesystem::path> headerPath;
     std::optional<std::filesystem::path> previewPath;
+    std::optional<std::filesystem::path> maskPath; // the masks' bytes
     int previewScale = 1;   // each frame pixel as scale × scale pixels in the preview picture
     std::string identifier; // the header's array name
     std::string attribute;  // between the header's declarator and its initialiser

@@ -125,5 +125,10 @@ int main(int argc, char* argv[]) {
         arguments.erase(arguments.begin());
         return ravik::runConvert(arguments);
     }
+    if (argc >= 2 && std::strcmp(argv[1], "runtime") == 0) {
+        std::vector<std::string> arguments = argumentsAfterName(argc, argv);
+        arguments.erase(arguments.begin());
+        return ravik::runRuntime(arguments);
+    }
     return runWindowMode(argc, argv);
 }

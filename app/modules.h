@@ -11,6 +11,7 @@
 
 #include "codec/conversion.h"
 #include "codec/frame_buffer.h"
+#include "pictures/picture.h"
 
 #include <filesystem>
 #include <optional>
@@ -23,7 +24,7 @@ class PreviewRows;
 
 // Raised whenever a table below changes shape, so a module left over from another build is
 // refused rather than called.
-inline constexpr int kModuleInterface = 2;
+inline constexpr int kModuleInterface = 3;
 
 struct WindowModule {
     int interface;
@@ -31,9 +32,17 @@ struct WindowModule {
     int (*run)(int argc, char* argv[]);
 };
 
-// A picture read and converted: one frame, or every frame with its delay.
+// A picture read and converted: one packed picture of the options' size, or every frame with its
+// delay.
 struct PictureFrames {
-    std::vector<FrameBuffer> frames;
+    std::vector<std::vector<std::uint8_t>> pictures;
+    std::vector<int> delaysMs;
+    std::string failure; // why the picture can't be read, in Chinese; empty on success
+};
+
+// A picture read whole, to be cut, turned or keyed before it is converted: one, or every frame.
+struct WholePictures {
+    std::vector<Picture> frames;
     std::vector<int> delaysMs;
     std::string failure; // why the picture can't be read, in Chinese; empty on success
 };
@@ -42,6 +51,7 @@ struct PictureModule {
     int interface;
     PictureFrames (*convert)(const std::filesystem::path& path, const ConversionOptions& options,
                              bool allFrames);
+    WholePictures (*read)(const std::filesystem::path& path, bool allFrames);
     // The preview formats Qt writes, in lower case ("bmp", "jpg", …).
     std::vector<std::string> (*writableFormats)();
     // The preview rows as a file in a format Qt writes; nothing when it can't be written.

@@ -4,6 +4,7 @@
 
 #include "app/modules.h"
 #include "export/preview_png.h"
+#include "pictures/pictures.h"
 #include "platform/file_path.h"
 #include "platform/frame_set_loader.h"
 #include "platform/picture_conversion.h"
@@ -17,6 +18,15 @@
 namespace ravik {
 namespace {
 
+// The frame's bytes as the window converts them; other sizes through the plain picture.
+std::vector<std::uint8_t> packed(const QImage& picture, const ConversionOptions& options) {
+    if (options.size == kFrameBox) {
+        const FrameBuffer frame = convertPicture(picture, options).frame;
+        return {frame.frame().begin(), frame.frame().end()};
+    }
+    return convertPacked(pictureOf(picture), options).packed;
+}
+
 PictureFrames convertPictureFile(const std::filesystem::path& file,
                                  const ConversionOptions& options, bool allFrames) {
     const QString path = fromFilePath(file);
@@ -28,8 +38,8 @@ PictureFrames convertPictureFile(const std::filesystem::path& file,
             return converted;
         }
         for (const QImage& frame : set.frames) {
-            converted.frames.push_back(set.scaled ? convertPicture(*set.scaled, options).frame
-                                                  : convertPicture(frame, options).frame);
+            converted.pictures.push_back(set.scaled ? convertPacked(*set.scaled, options).packed
+                                                    : packed(frame, options));
         }
         converted.delaysMs.assign(set.delaysMs.begin(), set.delaysMs.end());
         return converted;
@@ -39,9 +49,38 @@ PictureFrames convertPictureFile(const std::filesystem::path& file,
         converted.failure = loaded.failure.toStdString();
         return converted;
     }
-    converted.frames = {convertPicture(loaded, options).frame};
+    converted.pictures = {loaded.scaled ? convertPacked(*loaded.scaled, options).packed
+                                        : packed(loaded.picture, options)};
     converted.delaysMs = {0};
     return converted;
+}
+
+WholePictures readPictureFile(const std::filesystem::path& file, bool allFrames) {
+    const QString path = fromFilePath(file);
+    WholePictures read;
+    if (allFrames) {
+        // A scaling fit gets whole frames; a still picture comes back scaled and is read again.
+        const LoadedFrameSet set = LoadFrameSet(path, {.fit = Fit::Stretch});
+        if (!set.ok()) {
+            read.failure = set.failure.toStdString();
+            return read;
+        }
+        if (!set.scaled) {
+            for (const QImage& frame : set.frames) {
+                read.frames.push_back(pictureOf(frame));
+            }
+            read.delaysMs.assign(set.delaysMs.begin(), set.delaysMs.end());
+            return read;
+        }
+    }
+    const LoadedPicture loaded = LoadPicture(path);
+    if (!loaded.ok()) {
+        read.failure = loaded.failure.toStdString();
+        return read;
+    }
+    read.frames = {pictureOf(loaded.picture)};
+    read.delaysMs = {0};
+    return read;
 }
 
 std::vector<std::string> writableFormats() {
@@ -71,7 +110,8 @@ std::optional<std::string> encode(PreviewRows& rows, const std::string& format) 
     return bytes.toStdString();
 }
 
-constexpr PictureModule kModule{kModuleInterface, convertPictureFile, writableFormats, encode};
+constexpr PictureModule kModule{kModuleInterface, convertPictureFile, readPictureFile,
+                                writableFormats, encode};
 
 } // namespace
 } // namespace ravik

@@ -19,6 +19,26 @@ std::string frameBytes(std::span<const FrameBuffer> frames) {
     return bytes;
 }
 
+namespace {
+
+std::string joined(const std::vector<std::vector<std::uint8_t>>& arrays) {
+    std::string bytes;
+    for (const auto& array : arrays) {
+        bytes.append(array.begin(), array.end());
+    }
+    return bytes;
+}
+
+} // namespace
+
+std::string pictureBytes(const PictureSet& set) {
+    return joined(set.pictures);
+}
+
+std::string maskBytes(const PictureSet& set) {
+    return joined(set.masks);
+}
+
 std::optional<std::string> writeBinaryFile(const std::filesystem::path& path,
                                            const FrameBuffer& frame) {
     return writeFileAtomically(path, frameBytes(frame));

@@ -49,4 +49,12 @@ std::string formatCArrayText(std::span<const FrameBuffer> frames) {
     return text;
 }
 
+std::string formatCArrayText(const PictureSet& set) {
+    std::string text;
+    for (const auto& picture : set.pictures) {
+        appendCArrayLines(text, picture, {}, "\r\n");
+    }
+    return text;
+}
+
 } // namespace ravik

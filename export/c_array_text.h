@@ -4,6 +4,7 @@
 // sixteen to a line, each line ended by CR LF. The last line holds the frame's remaining bytes.
 
 #include "codec/frame_buffer.h"
+#include "export/picture_set.h"
 
 #include <cstdint>
 #include <span>
@@ -29,5 +30,8 @@ std::string formatCArrayText(const FrameBuffer& frame);
 
 // A frame set's C text: each frame's text, one after another.
 std::string formatCArrayText(std::span<const FrameBuffer> frames);
+
+// A set's C text: each picture's bytes as the frame's are written, one picture after another.
+std::string formatCArrayText(const PictureSet& set);
 
 } // namespace ravik

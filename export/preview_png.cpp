@@ -6,22 +6,24 @@
 
 namespace ravik {
 
-PreviewRows::PreviewRows(std::span<const FrameBuffer> frames, int scale)
-    : frames_(frames), scale_(scale), row_(std::size_t(kFrameWidth) * 3 * std::size_t(scale)) {}
+PreviewRows::PreviewRows(const PictureSet& set, int scale)
+    : set_(set), scale_(scale), row_(std::size_t(set.size.width) * 3 * std::size_t(scale)) {}
 
 std::span<const std::uint8_t> PreviewRows::row(int y) {
     const int frameRow = y / scale_;
     if (frameRow == madeRow_) {
         return row_;
     }
-    const int frame = frameRow / kFrameHeight;
-    if (frame != decodedFrame_) {
-        pixels_ = previewPixels(frames_[std::size_t(frame)]);
-        decodedFrame_ = frame;
+    const int width = set_.size.width;
+    const int height = set_.size.height;
+    const int picture = frameRow / height;
+    if (picture != decodedPicture_) {
+        pixels_ = previewPixels(set_.pictures[std::size_t(picture)], set_.size);
+        decodedPicture_ = picture;
     }
-    const ColorValue* in = pixels_.data() + std::size_t(frameRow % kFrameHeight) * kFrameWidth;
+    const ColorValue* in = pixels_.data() + std::size_t(frameRow % height) * std::size_t(width);
     std::uint8_t* out = row_.data();
-    for (int x = 0; x < kFrameWidth; ++x, ++in) {
+    for (int x = 0; x < width; ++x, ++in) {
         for (int copy = 0; copy < scale_; ++copy) {
             *out++ = std::uint8_t(redOf(*in));
             *out++ = std::uint8_t(greenOf(*in));
@@ -67,11 +69,12 @@ bool writePng(png_structp png, png_infop info, PreviewRows& rows, std::string& b
 
 } // namespace
 
-std::optional<std::string> previewPng(std::span<const FrameBuffer> frames, int scale) {
+std::optional<std::string> previewPng(const PictureSet& set, int scale) {
     // PNG sizes are 31-bit.
     constexpr auto kLimit = std::numeric_limits<std::int32_t>::max();
-    if (frames.empty() || scale < 1 || kFrameWidth * scale > kLimit / 3 ||
-        frames.size() > std::size_t(kLimit / (kFrameHeight * scale))) {
+    if (set.pictures.empty() || scale < 1 || !isValidBoxSize(set.size) ||
+        set.size.width * scale > kLimit / 3 ||
+        set.pictures.size() > std::size_t(kLimit / (set.size.height * scale))) {
         return std::nullopt;
     }
     png_structp png =
@@ -81,7 +84,7 @@ std::optional<std::string> previewPng(std::span<const FrameBuffer> frames, int s
         png_destroy_write_struct(&png, nullptr);
         return std::nullopt;
     }
-    PreviewRows rows(frames, scale);
+    PreviewRows rows(set, scale);
     std::string bytes;
     const bool written = writePng(png, info, rows, bytes);
     png_destroy_write_struct(&png, &info);

@@ -46,7 +46,10 @@ check_offered() {
     got=$(offered "$@")
     [ "$got" = "$expected" ] || fail "completing '$*' offers '$got', not '$expected'"
 }
-check_offered "convert a.png" ravik-lcd ""
+check_offered "convert runtime a.png" ravik-lcd ""
+check_offered "runtime" ravik-lcd ru
+check_offered "--rotate" ravik-lcd convert a.png --rot
+check_offered "90" ravik-lcd convert a.png --rotate 9
 check_offered "--bin --background" ravik-lcd convert a.png --b
 check_offered "a.png" ravik-lcd convert ""
 check_offered "a.png b.doc" ravik-lcd convert a.png --bin ""
@@ -60,6 +63,12 @@ for language in en zh_CN; do
         grep -q -- "$option" <<<"$(sed 's/.\x08//g' <<<"$formatted")" ||
             fail "the $language manual page lacks $option"
     done
+done
+# The subcommands --help describes are completed and in both manual pages.
+"$program" --help | grep -q 'ravik-lcd runtime' || fail "--help does not describe runtime"
+for language in en zh_CN; do
+    grep -q 'ravik-lcd runtime' "$build/packaging/man/$language/ravik-lcd.1" ||
+        fail "the $language manual page lacks runtime"
 done
 grep -q 'NAME' <<<"$(LC_ALL=C.UTF-8 groff -k -man -Tutf8 "$build/packaging/man/en/ravik-lcd.1" | sed 's/.\x08//g')" ||
     fail "the English page has no NAME section"

@@ -426,25 +426,46 @@ private slots:
     }
 
     // With the original size and no dither, the selection gives what the command line gives for
-    // the same rectangle of the picture.
+    // the same rectangle of the picture, pixels and mask.
+    void sameBytesAsTheCommandLine_data() {
+        QTest::addColumn<bool>("translucent");
+        QTest::addColumn<QRect>("area");
+        QTest::newRow("odd x, even count") << false << QRect(3, 5, 7, 4);
+        QTest::newRow("odd count") << false << QRect(1, 2, 3, 3);
+        QTest::newRow("translucent, with its mask") << true << QRect(5, 3, 9, 5);
+    }
     void sameBytesAsTheCommandLine() {
-        const QRect area(3, 5, 7, 4);
+        QFETCH(bool, translucent);
+        QFETCH(QRect, area);
+        const QString picture = translucent ? translucentPicture : opaquePicture;
         const QString bin = dir.filePath(u"crop.bin"_s);
+        const QString maskBin = dir.filePath(u"crop-mask.bin"_s);
+        QFile::remove(bin);
+        QFile::remove(maskBin);
+        QStringList arguments{
+            u"convert"_s,
+            picture,
+            u"--crop"_s,
+            u"%1,%2,%3,%4"_s.arg(area.x()).arg(area.y()).arg(area.width()).arg(area.height()),
+            u"--bin"_s,
+            bin};
+        if (translucent) {
+            arguments << u"--mask-bin"_s << maskBin;
+        }
         QProcess process;
-        process.start(
-            QStringLiteral(RAVIK_EXECUTABLE),
-            {u"convert"_s, opaquePicture, u"--crop"_s,
-             u"%1,%2,%3,%4"_s.arg(area.x()).arg(area.y()).arg(area.width()).arg(area.height()),
-             u"--bin"_s, bin});
+        process.start(QStringLiteral(RAVIK_EXECUTABLE), arguments);
         QVERIFY(process.waitForFinished(60000));
         if (process.exitCode() == 2) {
             QSKIP("the command line does not take --crop yet");
         }
         QCOMPARE(process.exitCode(), 0);
-        ZoomWindow* window = openZoomWindow(opaquePicture);
+        ZoomWindow* window = openZoomWindow(picture);
         QVERIFY(window != nullptr);
         window->setSelection(area);
         QCOMPARE(asBytes(window->selectionBytes()).toHex(' '), readAll(bin).toHex(' '));
+        if (translucent) {
+            QCOMPARE(asBytes(window->selectionMask()).toHex(' '), readAll(maskBin).toHex(' '));
+        }
     }
 };
 

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
@@ -249,6 +250,21 @@ private slots:
         QVERIFY(window->isVisible());
         QTest::keyClick(window, Qt::Key_Escape);
         QVERIFY(!window->isVisible());
+    }
+
+    // Selecting shows the status bar's selection text without taking room from the picture: a
+    // window that showed it whole still does.
+    void selectingKeepsThePictureWhole() {
+        ZoomWindow* window = openZoomWindow(opaquePicture);
+        QVERIFY(window != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        window->setZoom(5);
+        auto* view = window->findChild<QScrollArea*>();
+        QVERIFY(view != nullptr);
+        QTRY_COMPARE(view->viewport()->size(), window->picture().size());
+        window->setSelection(QRect(1, 1, 5, 5));
+        QTest::qWait(50); // let the layout settle
+        QCOMPARE(view->viewport()->size(), window->picture().size());
     }
 
     // The context menu offers copying and saving, only with a selection.

@@ -146,6 +146,9 @@ ZoomWindow::ZoomWindow(const Services& services, QWidget* parent)
     selectionLabel_ = new QLabel(this);
     selectionLabel_->setObjectName(QStringLiteral("selectionLabel"));
     selectionLabel_->setContentsMargins(16, 0, 0, 0); // apart from the pixel under the mouse
+    // As tall from the start as with a selection, so selecting never shrinks the picture's view.
+    selectionLabel_->setText(QStringLiteral(u"选区"));
+    selectionLabel_->setMinimumHeight(selectionLabel_->sizeHint().height());
     status_->addPermanentWidget(selectionLabel_);
 
     copySelectionAction_ = new QAction(QStringLiteral(u"复制选区为 C 数组声明"), this);
@@ -366,7 +369,6 @@ void ZoomWindow::selectionChanged() {
     copySelectionAction_->setEnabled(selected);
     saveSelectionAction_->setEnabled(selected);
     selectionLabel_->setText(selectionText());
-    selectionLabel_->setVisible(selected);
     canvas_->update();
 }
 

@@ -319,10 +319,62 @@ void Form1::showGlyphWindow() {
     glyphWindow_->activateWindow();
 }
 
+// The picture's alpha at each frame pixel as converted with the current choices, or
+// ZoomWindow::kOnlyBackground: what the zoom window's selection makes its mask from. Empty when
+// no picture is behind the frame.
+std::vector<int> Form1::frameAlpha() const {
+    if (picture_.isNull()) {
+        return {};
+    }
+    std::vector<int> alpha(std::size_t(kPixelCount), ZoomWindow::kOnlyBackground);
+    if (picture_.scaled && !picture_.scaled->translucent) {
+        // Opaque: the picture covers the area it was scaled into, the background the rest.
+        const Area& target = picture_.scaled->placement.target;
+        for (int y = target.y; y < target.y + target.height; ++y) {
+            std::fill_n(alpha.begin() + std::ptrdiff_t(y) * kFrameWidth + target.x, target.width,
+                        255);
+        }
+        return alpha;
+    }
+    // A scaled translucent picture keeps only its blended colours: its alpha is read again.
+    const QImage source =
+        picture_.picture.isNull() ? LoadPicture(picturePath_).picture : picture_.picture;
+    if (source.isNull()) {
+        return {};
+    }
+    // The alpha placed as the fit places the colours: an opaque picture whose red is the alpha,
+    // put in the box the same way.
+    // At the original size only the corner the box shows is needed.
+    QImage alphaPicture = options_.fit == Fit::Original ? boxRgba(source, options_.background)
+                                                        : rgba8(source, options_.background);
+    for (int y = 0; y < alphaPicture.height(); ++y) {
+        std::uint8_t* pixel = alphaPicture.scanLine(y);
+        for (int x = 0; x < alphaPicture.width(); ++x, pixel += 4) {
+            pixel[0] = pixel[3];
+            pixel[3] = 255;
+        }
+    }
+    ConversionOptions placing = options_;
+    placing.size = kFrameBox;
+    const BoxPixels box = composeBox(rgbaView(alphaPicture), placing);
+    for (std::size_t i = 0; i < alpha.size(); ++i) {
+        alpha[i] = box.picture[i] ? redOf(box.shown[i]) : ZoomWindow::kOnlyBackground;
+    }
+    return alpha;
+}
+
+// The zoom window gets the frame with the picture's alpha and the name its selection goes by.
+void Form1::updateZoomWindow() {
+    zoomWindow_->setSourceName(frameFile_.isEmpty() ? QString()
+                                                    : QFileInfo(frameFile_).completeBaseName());
+    zoomWindow_->showFrame(FrameBuffer, frameAlpha());
+}
+
 void Form1::showZoomWindow() {
     if (zoomWindow_ == nullptr) {
-        zoomWindow_ = new ZoomWindow(this);
-        zoomWindow_->showFrame(FrameBuffer);
+        zoomWindow_ = new ZoomWindow(
+            Services{CommonDialog1, alerts_, clipboard_, opacity_, colorDialog_}, this);
+        updateZoomWindow();
         if (const QScreen* screen = this->screen()) {
             // Room for the window's frame and title bar, which the window manager adds.
             const QSize frame(16, 48);
@@ -423,8 +475,8 @@ void Form1::pasteFromClipboard() {
                                 .arg(QString::fromStdString(reading.failure)));
         return;
     }
-    showFrame(reading.frames.front());
     frameFile_.clear();
+    showFrame(reading.frames.front());
     setStatus(QStringLiteral(u"已从剪贴板读取帧数据"), frameSetNote(reading));
 }
 
@@ -475,7 +527,7 @@ void Form1::convertPicture() {
 void Form1::Pre_View() {
     Picture3->showFrame(FrameBuffer);
     if (zoomWindow_ != nullptr) {
-        zoomWindow_->showFrame(FrameBuffer);
+        updateZoomWindow();
     }
 }
 

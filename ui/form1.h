@@ -11,6 +11,8 @@
 #include <QImage>
 #include <QPointer>
 #include <QWidget>
+#include <cstdint>
+#include <vector>
 
 class QAction;
 class QActionGroup;
@@ -102,6 +104,8 @@ private:
     // Reads the open picture again for other options; on failure says why under `title`.
     bool reloadPicture(const ConversionOptions& wanted, const QString& title);
     void showFrame(const ravik::FrameBuffer& frame);
+    std::vector<int> frameAlpha() const;
+    void updateZoomWindow();
     void rememberFile(const QString& path);
     void setPictureOutline(const QSize& size, int frames);
     QString pictureNote() const;

@@ -1,13 +1,25 @@
 #include "zoom_window.h"
 
 #include "codec/conversion.h"
+#include "export/c_header.h"
+#include "export/file_output.h"
+#include "export/picture_set.h"
+#include "platform/alerts.h"
+#include "platform/clipboard.h"
+#include "platform/file_dialog.h"
+#include "platform/file_path.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
@@ -16,24 +28,70 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <algorithm>
 
 namespace ravik {
 namespace {
 
 constexpr QRgb kGridColor = qRgb(0x60, 0x60, 0x60);
 
-// The canvas reports the mouse in its own coordinates, which are the picture's.
+// The canvas reports the mouse in its own coordinates, which are the picture's, and draws the
+// selection over the picture.
 class Canvas final : public QLabel {
 public:
     explicit Canvas(ZoomWindow& window) : window_(window) {
+        setObjectName(QStringLiteral("zoomCanvas"));
         setMouseTracking(true);
         setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        setContextMenuPolicy(Qt::DefaultContextMenu);
     }
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton) {
+            window_.pressAt(event->position().toPoint());
+            event->accept();
+            return;
+        }
+        QLabel::mousePressEvent(event);
+    }
     void mouseMoveEvent(QMouseEvent* event) override {
-        window_.describePixelAt(event->position().toPoint());
+        const QPoint point = event->position().toPoint();
+        window_.describePixelAt(point);
+        if (event->buttons() & Qt::LeftButton) {
+            window_.dragTo(point);
+        }
         QLabel::mouseMoveEvent(event);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton) {
+            window_.releaseAt(event->position().toPoint());
+            event->accept();
+            return;
+        }
+        QLabel::mouseReleaseEvent(event);
+    }
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        QMenu menu(this);
+        window_.fillSelectionMenu(menu);
+        menu.exec(event->globalPos());
+    }
+    // A dashed outline of white and black, so it shows on any colour of the picture.
+    void paintEvent(QPaintEvent* event) override {
+        QLabel::paintEvent(event);
+        const QRect outline = window_.selectionOnPicture();
+        if (outline.isEmpty()) {
+            return;
+        }
+        QPainter painter(this);
+        painter.setPen(QPen(Qt::white, 1));
+        painter.drawRect(outline.adjusted(0, 0, -1, -1));
+        painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+        painter.drawRect(outline.adjusted(0, 0, -1, -1));
+        if (outline.width() > 2 && outline.height() > 2) {
+            painter.setPen(QPen(Qt::white, 1, Qt::DashLine));
+            painter.drawRect(outline.adjusted(1, 1, -2, -2));
+        }
     }
 
 private:
@@ -53,7 +111,9 @@ public:
 
 } // namespace
 
-ZoomWindow::ZoomWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+ZoomWindow::ZoomWindow(const Services& services, QWidget* parent)
+    : QWidget(parent, Qt::Window), dialog_(services.fileDialog), clipboard_(services.clipboard),
+      alerts_(services.alerts) {
     setObjectName(QStringLiteral("ZoomWindow"));
     setWindowTitle(QStringLiteral(u"放大预览"));
 
@@ -83,6 +143,20 @@ ZoomWindow::ZoomWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     view_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     status_ = new QStatusBar(this);
     status_->setSizeGripEnabled(false);
+    selectionLabel_ = new QLabel(this);
+    selectionLabel_->setObjectName(QStringLiteral("selectionLabel"));
+    selectionLabel_->setContentsMargins(16, 0, 0, 0); // apart from the pixel under the mouse
+    // As tall from the start as with a selection, so selecting never shrinks the picture's view.
+    selectionLabel_->setText(QStringLiteral(u"选区"));
+    selectionLabel_->setMinimumHeight(selectionLabel_->sizeHint().height());
+    status_->addPermanentWidget(selectionLabel_);
+
+    copySelectionAction_ = new QAction(QStringLiteral(u"复制选区为 C 数组声明"), this);
+    copySelectionAction_->setObjectName(QStringLiteral("copySelectionAction"));
+    connect(copySelectionAction_, &QAction::triggered, this, &ZoomWindow::copySelection);
+    saveSelectionAction_ = new QAction(QStringLiteral(u"选区另存为 bin 文件…"), this);
+    saveSelectionAction_->setObjectName(QStringLiteral("saveSelectionAction"));
+    connect(saveSelectionAction_, &QAction::triggered, this, &ZoomWindow::saveSelection);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(tools);
@@ -100,14 +174,22 @@ ZoomWindow::ZoomWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     }
     connect(new QShortcut(QKeySequence::ZoomOut, this), &QShortcut::activated, this,
             [this] { setZoom(zoom_ - 1); });
-    status_->showMessage(QStringLiteral(u"把鼠标移到像素上查看它的坐标、字节序号和颜色分量"));
+    status_->showMessage(
+        QStringLiteral(u"把鼠标移到像素上查看它的坐标、字节序号和颜色分量；拖动可选取一块区域"));
+    selectionChanged();
     redraw();
     resizeToPicture();
 }
 
-void ZoomWindow::showFrame(const FrameBuffer& frame) {
+void ZoomWindow::showFrame(const FrameBuffer& frame, std::vector<int> alpha) {
     frame_ = frame;
+    alpha_ = alpha.size() == std::size_t(kPixelCount) ? std::move(alpha) : std::vector<int>{};
     redraw();
+    selectionChanged(); // the same rectangle may hold other bytes now
+}
+
+void ZoomWindow::setSourceName(const QString& baseName) {
+    sourceName_ = baseName;
 }
 
 void ZoomWindow::setZoom(int zoom) {
@@ -176,6 +258,7 @@ void ZoomWindow::redraw() {
         }
     }
     canvas_->setPixmap(QPixmap::fromImage(picture_));
+    canvas_->update(); // the selection's outline moves with the zoom and the grid
     canvas_->setFixedSize(picture_.size());
     const QSignalBlocker quiet(zoomBox_);
     zoomBox_->setValue(zoom_);
@@ -233,9 +316,212 @@ QString ZoomWindow::statusText() const {
     return status_->currentMessage();
 }
 
+QPoint ZoomWindow::nearestPixel(const QPoint& point) const {
+    const int step = pitch();
+    // Integer division rounds towards zero; points left of or above the picture are clamped.
+    return {std::clamp(point.x() < 0 ? 0 : point.x() / step, 0, kFrameWidth - 1),
+            std::clamp(point.y() < 0 ? 0 : point.y() / step, 0, kFrameHeight - 1)};
+}
+
+void ZoomWindow::pressAt(const QPoint& point) {
+    pressed_ = true;
+    dragging_ = false;
+    pressPoint_ = point;
+    anchor_ = nearestPixel(point);
+}
+
+void ZoomWindow::dragTo(const QPoint& point) {
+    if (!pressed_) {
+        return;
+    }
+    if (!dragging_ && (point - pressPoint_).manhattanLength() < QApplication::startDragDistance()) {
+        return;
+    }
+    dragging_ = true;
+    const QPoint pixel = nearestPixel(point);
+    // Both corner pixels are inside the selection, whichever way the drag went.
+    setSelection(QRect(QPoint(std::min(anchor_.x(), pixel.x()), std::min(anchor_.y(), pixel.y())),
+                       QPoint(std::max(anchor_.x(), pixel.x()), std::max(anchor_.y(), pixel.y()))));
+}
+
+void ZoomWindow::releaseAt(const QPoint& point) {
+    if (!pressed_) {
+        return;
+    }
+    dragTo(point);
+    if (!dragging_) {
+        clearSelection(); // a click without a drag
+    }
+    pressed_ = false;
+    dragging_ = false;
+}
+
+void ZoomWindow::setSelection(const QRect& selection) {
+    const QRect wanted = selection.normalized() & QRect(0, 0, kFrameWidth, kFrameHeight);
+    if (wanted != selection_) {
+        selection_ = wanted.isEmpty() ? QRect() : wanted;
+        selectionChanged();
+    }
+}
+
+void ZoomWindow::selectionChanged() {
+    const bool selected = !selection_.isEmpty();
+    copySelectionAction_->setEnabled(selected);
+    saveSelectionAction_->setEnabled(selected);
+    selectionLabel_->setText(selectionText());
+    canvas_->update();
+}
+
+QRect ZoomWindow::selectionOnPicture() const {
+    if (selection_.isEmpty()) {
+        return {};
+    }
+    const int step = pitch();
+    const int gap = grid_ ? 1 : 0;
+    return QRect(selection_.x() * step, selection_.y() * step, selection_.width() * step - gap,
+                 selection_.height() * step - gap);
+}
+
+QString ZoomWindow::selectionText() const {
+    if (selection_.isEmpty()) {
+        return {};
+    }
+    const std::size_t bytes = packedSize(selection_.width(), selection_.height());
+    QString text = QStringLiteral(u"选区 %1, %2, %3 × %4　%5 字节")
+                       .arg(selection_.x())
+                       .arg(selection_.y())
+                       .arg(selection_.width())
+                       .arg(selection_.height())
+                       .arg(qulonglong(bytes));
+    if (selectionHasTransparency()) {
+        text += QStringLiteral(u" + 掩码 %1 字节")
+                    .arg(qulonglong(maskSize(selection_.width(), selection_.height())));
+    }
+    return text;
+}
+
+// The pixels are the frame's as shown, so drawing them at the selection's place gives back the
+// frame. With the original size and no dither that is also what converting the same rectangle
+// of the picture gives. The other choices are left as the frame has them: a scaling fit would
+// scale the picture's rectangle into the box anew, and both dithers start their pattern or
+// error from the rectangle's corner, so a fresh conversion of it would differ from what the
+// window shows and from what the frame holds there.
+std::vector<std::uint8_t> ZoomWindow::selectionBytes() const {
+    if (selection_.isEmpty()) {
+        return {};
+    }
+    std::vector<ColorValue> pixels;
+    pixels.reserve(std::size_t(selection_.width()) * std::size_t(selection_.height()));
+    for (int y = selection_.top(); y <= selection_.bottom(); ++y) {
+        for (int x = selection_.left(); x <= selection_.right(); ++x) {
+            pixels.push_back(decodePixel(frame_, x, y));
+        }
+    }
+    return packPixels(pixels, selection_.width(), selection_.height());
+}
+
+bool ZoomWindow::selectionHasTransparency() const {
+    if (selection_.isEmpty() || alpha_.empty()) {
+        return false;
+    }
+    for (int y = selection_.top(); y <= selection_.bottom(); ++y) {
+        const auto row = alpha_.begin() + std::ptrdiff_t(y) * kFrameWidth;
+        // Only the picture's own pixels count: the background beyond it is opaque.
+        if (std::any_of(row + selection_.left(), row + selection_.right() + 1,
+                        [](int a) { return a != kOnlyBackground && a < 255; })) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::uint8_t> ZoomWindow::selectionMask() const {
+    if (!selectionHasTransparency()) {
+        return {};
+    }
+    std::vector<bool> drawn;
+    for (int y = selection_.top(); y <= selection_.bottom(); ++y) {
+        for (int x = selection_.left(); x <= selection_.right(); ++x) {
+            drawn.push_back(alpha_[std::size_t(y) * kFrameWidth + std::size_t(x)] >= kDrawnAlpha);
+        }
+    }
+    return packMask(drawn, selection_.width(), selection_.height());
+}
+
+// The source's name with the rectangle, so selections of one picture get names of their own.
+std::string ZoomWindow::selectionIdentifier() const {
+    const QString rectangle = QStringLiteral("%1_%2_%3x%4")
+                                  .arg(selection_.x())
+                                  .arg(selection_.y())
+                                  .arg(selection_.width())
+                                  .arg(selection_.height());
+    return cIdentifierFor(cIdentifierFor(sourceName_.toStdString()) + '_' +
+                          rectangle.toStdString());
+}
+
+void ZoomWindow::fillSelectionMenu(QMenu& menu) {
+    menu.addAction(copySelectionAction_);
+    menu.addAction(saveSelectionAction_);
+}
+
+std::string ZoomWindow::selectionHeader() const {
+    if (selection_.isEmpty()) {
+        return {};
+    }
+    PictureSet set;
+    set.size = {selection_.width(), selection_.height()};
+    set.pictures.push_back(selectionBytes());
+    if (std::vector<std::uint8_t> mask = selectionMask(); !mask.empty()) {
+        set.masks.push_back(std::move(mask));
+    }
+    return formatCHeader(selectionIdentifier(), {}, set);
+}
+
+void ZoomWindow::copySelection() {
+    if (selection_.isEmpty()) {
+        return;
+    }
+    if (!clipboard_.SetText(QString::fromStdString(selectionHeader()))) {
+        alerts_.warn(QStringLiteral(u"复制选区为 C 数组声明"),
+                     QStringLiteral(u"无法把 C 数组声明放到剪贴板，请稍后再试。"));
+        return;
+    }
+    status_->showMessage(QStringLiteral(u"选区的 C 数组声明已放到剪贴板"));
+}
+
+void ZoomWindow::saveSelection() {
+    if (selection_.isEmpty()) {
+        return;
+    }
+    const QString title = QStringLiteral(u"选区另存为 bin 文件");
+    const std::vector<std::uint8_t> bytes = selectionBytes();
+    // Proposed in the folder last used, named as the header names the selection.
+    const QString last = dialog_.FileName();
+    const QString name = QString::fromStdString(selectionIdentifier()) + QStringLiteral(".bin");
+    const QString proposed = last.isEmpty() ? name : QFileInfo(last).dir().filePath(name);
+    dialog_.setFilter(QStringLiteral("*.bin|*.bin"));
+    const auto chosen = dialog_.ShowSave(proposed);
+    if (!chosen || chosen->isEmpty()) {
+        return;
+    }
+    const std::string_view data(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (const auto failure = writeFileAtomically(toFilePath(*chosen), data)) {
+        alerts_.warn(title,
+                     QStringLiteral(u"无法保存文件：\n%1\n\n原因：%2")
+                         .arg(QDir::toNativeSeparators(*chosen), QString::fromStdString(*failure)));
+        return;
+    }
+    status_->showMessage(QStringLiteral(u"选区已保存到 %1").arg(QDir::toNativeSeparators(*chosen)));
+}
+
 void ZoomWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        close();
+        // The first Escape drops the selection; with none, it closes the window.
+        if (!selection_.isEmpty()) {
+            clearSelection();
+        } else {
+            close();
+        }
         return;
     }
     QWidget::keyPressEvent(event);

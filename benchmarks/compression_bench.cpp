@@ -94,6 +94,41 @@ Asset glyphSet(std::size_t* coverageBytes) {
     return asset;
 }
 
+// What a palette + RLE scheme would store for a picture of at most 16 colours (a 24-byte palette;
+// runs of 3 or more as two bytes, 10-bit length and a 4-bit index; literals one control byte and
+// a nibble a pixel), else the RLE size: an estimate, to see whether such a scheme would pay.
+std::size_t paletteEstimate(const Bytes& packed, int width, int height, std::size_t rleSize) {
+    const std::size_t count = std::size_t(width) * std::size_t(height);
+    std::vector<ColorValue> pixels = decodePixels(packed, width, height);
+    std::vector<ColorValue> colours = pixels;
+    std::ranges::sort(colours);
+    colours.erase(std::unique(colours.begin(), colours.end()), colours.end());
+    if (colours.size() > 16) {
+        return rleSize;
+    }
+    std::size_t bytes = 24, literal = 0;
+    const auto flush = [&] {
+        for (; literal > 0; literal -= std::min<std::size_t>(literal, 128)) {
+            bytes += 1 + (std::min<std::size_t>(literal, 128) + 1) / 2;
+        }
+    };
+    for (std::size_t i = 0; i < count;) {
+        std::size_t end = i + 1;
+        while (end < count && pixels[end] == pixels[i] && end - i < 1024) {
+            ++end;
+        }
+        if (end - i >= 3) {
+            flush();
+            bytes += 2;
+        } else {
+            literal += end - i;
+        }
+        i = end;
+    }
+    flush();
+    return std::min(bytes, rleSize);
+}
+
 ravik_lcd_asset runtimeAsset(const StoredPictures& s) {
     ravik_lcd_asset a{};
     a.width = std::uint16_t(s.width);
@@ -136,7 +171,7 @@ double secondsPerByte(const std::vector<StoredPictures>& set, Decode decode) {
 }
 
 struct Row {
-    std::size_t assets = 0, pictures = 0, raw = 0, rle = 0, delta = 0;
+    std::size_t assets = 0, pictures = 0, raw = 0, rle = 0, delta = 0, palette = 0;
     std::vector<StoredPictures> best; // what firmware would store: the smaller of rle and delta
 };
 
@@ -163,9 +198,10 @@ void print(const std::string& name, const Row& row, std::size_t pictureBytes) {
     if (stream > 0) {
         std::snprintf(streamText, sizeof streamText, "%.0f", 1e-6 / stream);
     }
-    std::printf("%-12s %6zu %8zu %9zu %18s %18s %12.0f %12s %10.1f\n", name.c_str(), row.assets,
-                row.pictures, row.raw, share(row.rle).c_str(), share(row.delta).c_str(),
-                1e-6 / unpack, streamText, unpack * double(pictureBytes) * 1e6);
+    std::printf("%-12s %6zu %8zu %9zu %18s %18s %18s %12.0f %12s %10.1f\n", name.c_str(),
+                row.assets, row.pictures, row.raw, share(row.rle).c_str(), share(row.delta).c_str(),
+                share(row.palette).c_str(), 1e-6 / unpack, streamText,
+                unpack * double(pictureBytes) * 1e6);
 }
 
 void add(Row& row, const Asset& asset, bool animation) {
@@ -180,6 +216,10 @@ void add(Row& row, const Asset& asset, bool animation) {
     row.pictures += asset.packed.size();
     row.raw += raw.data.size();
     row.rle += rle.data.size();
+    for (std::size_t i = 0; i < asset.packed.size(); ++i) {
+        row.palette += paletteEstimate(asset.packed[i], asset.width, asset.height,
+                                       rle.offsets[i + 1] - rle.offsets[i]);
+    }
     if (animation && asset.packed.size() > 1) {
         const StoredPictures delta =
             storePictures(asset.packed, asset.width, asset.height, Compression::Rle, true);
@@ -198,9 +238,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
         return 2;
     }
-    std::printf("%-12s %6s %8s %9s %18s %18s %12s %12s %10s\n", "set", "assets", "pictures",
-                "raw B", "rle B (of raw)", "delta+rle B", "unpack MB/s", "stream MB/s",
-                "us/frame*");
+    std::printf("%-12s %6s %8s %9s %18s %18s %18s %12s %12s %10s\n", "set", "assets", "pictures",
+                "raw B", "rle B (of raw)", "delta+rle B", "palette+rle est.", "unpack MB/s",
+                "stream MB/s", "us/frame*");
     std::map<std::string, std::vector<fs::path>> sets;
     for (const fs::directory_entry& folder : fs::directory_iterator(argv[1])) {
         if (folder.is_directory()) {

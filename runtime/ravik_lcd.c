@@ -519,8 +519,8 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, sink_t* sink,
         begin = DATA_U32(asset->offsets + index);
         if (begin <= end && end <= asset->stored) {
             left = end - begin;
+            data += begin;
         }
-        data += begin;
     }
     if (left == size) {
         /* Stored as it is packed. */

@@ -479,6 +479,52 @@ private slots:
         QVERIFY(output == QByteArray::fromStdString(expected));
     }
 
+    // The same source for an AVR with the data in flash: PROGMEM stands where avr-gcc takes it,
+    // and the runtime built with RAVIK_LCD_PROGMEM links with it, warnings as errors.
+    void emittedSourceBuildsForFlashOnAvr() {
+        if (QByteArray(RAVIK_AVR_GCC).isEmpty()) {
+            QSKIP("no avr-gcc");
+        }
+        AssetData still, animation;
+        still.pictures = storePictures(std::vector<Bytes>{packPixels(icon(16, 16), 16, 16)}, 16, 16,
+                                       Compression::Rle, false);
+        still.mask = packMask(disc(16, 16), 16, 16);
+        animation.pictures =
+            storePictures(packAll(movingDot(33, 17, 3), 33, 17), 33, 17, Compression::Rle, true);
+        animation.delaysMs = {40, 40, 40};
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        writeFile(dir.filePath(QStringLiteral("assets.h")),
+                  "#include \"ravik_lcd.h\"\n" + formatAssetDeclaration("still", still) +
+                      formatAssetDeclaration("animation", animation));
+        writeFile(dir.filePath(QStringLiteral("main.c")),
+                  "#include <avr/pgmspace.h>\n#include \"assets.h\"\n" +
+                      formatAssetDefinition("still", "PROGMEM", still) +
+                      formatAssetDefinition("animation", "PROGMEM", animation) +
+                      "static uint8_t frame[RAVIK_LCD_PACKED_SIZE(33, 17)];\n"
+                      "static uint8_t sum;\n"
+                      "static void put(const uint8_t *b, uint16_t n, void *ctx) {\n"
+                      "    (void)ctx;\n    while (n--) sum ^= *b++;\n}\n"
+                      "int main(void) {\n"
+                      "    uint16_t i;\n"
+                      "    for (i = 0; i < animation.count; ++i) ravik_lcd_unpack(&animation, i, "
+                      "frame);\n"
+                      "    ravik_lcd_stream(&still, 0, put, 0);\n"
+                      "    return frame[0] ^ sum;\n}\n");
+        QProcess compiler;
+        compiler.setProcessChannelMode(QProcess::MergedChannels);
+        compiler.start(
+            QStringLiteral(RAVIK_AVR_GCC),
+            {QStringLiteral("-mmcu=atmega328p"), QStringLiteral("-Os"), QStringLiteral("-std=c99"),
+             QStringLiteral("-Wall"), QStringLiteral("-Wextra"), QStringLiteral("-Wpedantic"),
+             QStringLiteral("-Werror"), QStringLiteral("-DRAVIK_LCD_PROGMEM"), QStringLiteral("-I"),
+             QStringLiteral(RAVIK_RUNTIME_DIR), dir.filePath(QStringLiteral("main.c")),
+             QStringLiteral(RAVIK_RUNTIME_DIR "/ravik_lcd.c"), QStringLiteral("-o"),
+             dir.filePath(QStringLiteral("firmware.elf"))});
+        QVERIFY(compiler.waitForFinished(120000));
+        QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
+    }
+
     void emitterRefuses_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("attribute");

@@ -19,7 +19,7 @@ std::size_t pictureCount(const AssetData& asset) {
 std::string describe(const std::string& name, const AssetData& asset) {
     const StoredPictures& p = asset.pictures;
     const std::size_t raw = p.size * pictureCount(asset);
-    return "/* " + name + ": " + std::to_string(pictureCount(asset)) + " x " +
+    return "/* " + name + ": " + std::to_string(pictureCount(asset)) + " picture(s) of " +
            std::to_string(p.width) + " x " + std::to_string(p.height) + " pixels, " +
            std::to_string(p.data.size()) + " bytes stored of " + std::to_string(raw) + ", " +
            (p.compression == Compression::Rle ? "rle" : "raw") + (p.delta ? ", delta" : "") + " */";

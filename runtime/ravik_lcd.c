@@ -18,6 +18,12 @@
 #else
 #define DATA_BYTE(p) (*(const uint8_t*)(p))
 #endif
+/* An asset's picture offsets, read whole (they are data like the rest). */
+#if defined(RAVIK_LCD_PROGMEM) && defined(__AVR__)
+#define DATA_U32(p) ((uint32_t)pgm_read_dword(p))
+#else
+#define DATA_U32(p) (*(const uint32_t*)(p))
+#endif
 
 /* ---- Nibble streams ------------------------------------------------------------------------ */
 
@@ -404,3 +410,206 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
 }
 
 #endif /* RAVIK_LCD_HAS_TEXT */
+
+#if RAVIK_LCD_HAS_ASSETS
+
+/* ---- Assets ------------------------------------------------------------------------------- */
+
+/* The helpers below are reentrant on an 8051 (RAVIK_LCD_REENTRANT): sdcc then keeps their
+ * variables on the stack rather than at fixed places in the internal RAM the drawing routines fill.
+ *
+ * Where decoded nibbles go: straight into the picture (unpack), or into a small piece handed to
+ * write() whenever it fills (stream). `at` counts nibbles from the picture's start; `end` is where
+ * its pixels end, never past 2 * size, so no nibble lands outside the picture's bytes. */
+typedef struct {
+    uint8_t* out;
+    void (*write)(const uint8_t* bytes, uint16_t n, void* ctx) RAVIK_LCD_REENTRANT;
+    void* ctx;
+    uint32_t at, end;
+    uint8_t fill;
+    uint8_t piece[RAVIK_LCD_STREAM_PIECE];
+} sink_t;
+
+static void put_nibble(sink_t* sink, uint8_t nibble) RAVIK_LCD_REENTRANT {
+    if (sink->out != NULL) {
+        uint8_t* byte = sink->out + (sink->at >> 1);
+        *byte = (sink->at & 1u) ? (uint8_t)((*byte & 0xF0u) | nibble)
+                                : (uint8_t)((*byte & 0x0Fu) | (uint8_t)(nibble << 4));
+    } else if (sink->at & 1u) {
+        sink->piece[sink->fill] |= nibble;
+        if (++sink->fill == RAVIK_LCD_STREAM_PIECE) {
+            sink->write(sink->piece, sink->fill, sink->ctx);
+            sink->fill = 0;
+        }
+    } else {
+        sink->piece[sink->fill] = (uint8_t)(nibble << 4);
+    }
+    ++sink->at;
+}
+
+/* Pixels the picture still has room for after the sink's position. */
+static uint32_t pixels_left(const sink_t* sink) RAVIK_LCD_REENTRANT {
+    return (sink->end - sink->at) / 3u;
+}
+
+/* `count` pixels of colour 0xRGB, cut to the picture. Into a picture at a byte's start, two
+ * pixels are three whole bytes. */
+static void put_run(sink_t* sink, uint32_t count, uint16_t rgb) RAVIK_LCD_REENTRANT {
+    uint8_t r = (uint8_t)(rgb >> 8 & 0x0Fu), g = (uint8_t)(rgb >> 4 & 0x0Fu),
+            b = (uint8_t)(rgb & 0x0Fu);
+    if (count > pixels_left(sink)) {
+        count = pixels_left(sink);
+    }
+    if (sink->out != NULL && !(sink->at & 1u)) {
+        uint8_t* byte = sink->out + (sink->at >> 1);
+        uint8_t rg = (uint8_t)(r << 4 | g), br = (uint8_t)(b << 4 | r), gb = (uint8_t)(g << 4 | b);
+        sink->at += (count >> 1) * 6u;
+        for (; count >= 2; count -= 2) {
+            *byte++ = rg;
+            *byte++ = br;
+            *byte++ = gb;
+        }
+    }
+    for (; count != 0; --count) {
+        put_nibble(sink, r);
+        put_nibble(sink, g);
+        put_nibble(sink, b);
+    }
+}
+
+/* `count` pixels packed from the high nibble of `source`, cut to the picture. */
+static void put_literal(sink_t* sink, const uint8_t* source, uint32_t count) RAVIK_LCD_REENTRANT {
+    uint32_t nibbles, k;
+    if (count > pixels_left(sink)) {
+        count = pixels_left(sink);
+    }
+    nibbles = count * 3u;
+    if (sink->out != NULL && !(sink->at & 1u)) {
+        /* Both streams on a byte's high nibble: whole bytes are copied. */
+        uint8_t* byte = sink->out + (sink->at >> 1);
+        for (k = nibbles >> 1; k != 0; --k) {
+            *byte++ = DATA_BYTE(source);
+            ++source;
+        }
+        sink->at += nibbles & ~(uint32_t)1u;
+        if (nibbles & 1u) {
+            put_nibble(sink, (uint8_t)(DATA_BYTE(source) >> 4));
+        }
+        return;
+    }
+    for (k = 0; k < nibbles; ++k) {
+        uint8_t byte = DATA_BYTE(source + (k >> 1));
+        put_nibble(sink, (k & 1u) ? (uint8_t)(byte & 0x0Fu) : (uint8_t)(byte >> 4));
+    }
+}
+
+/* Decodes picture `index` into the sink; in a delta frame (`over`) skipped pixels and those after
+ * the data are left alone, elsewhere they are black. Every read stays inside the picture's stored
+ * bytes, which must lie inside `stored`. */
+static void decode(const ravik_lcd_asset* asset, uint16_t index, sink_t* sink,
+                   uint8_t over) RAVIK_LCD_REENTRANT {
+    uint32_t size = asset->size, pixels = (uint32_t)asset->width * asset->height;
+    uint32_t limit = size > 0x7FFFFFFFUL ? 0xFFFFFFFFUL : size << 1;
+    uint32_t begin = 0, left = 0;
+    const uint8_t* data = asset->data;
+    sink->at = 0;
+    sink->end = pixels > limit / 3u ? limit : pixels * 3u;
+    if (data != NULL && asset->offsets != NULL) {
+        uint32_t end = DATA_U32(asset->offsets + index + 1);
+        begin = DATA_U32(asset->offsets + index);
+        if (begin <= end && end <= asset->stored) {
+            left = end - begin;
+            data += begin;
+        }
+    }
+    if (left == size) {
+        /* Stored as it is packed. */
+        for (; left != 0; --left) {
+            uint8_t byte = DATA_BYTE(data);
+            ++data;
+            if (sink->out != NULL) {
+                *sink->out++ = byte;
+            } else {
+                put_nibble(sink, (uint8_t)(byte >> 4));
+                put_nibble(sink, (uint8_t)(byte & 0x0Fu));
+            }
+        }
+        return;
+    }
+    while (left != 0 && sink->at < sink->end) {
+        uint8_t control = DATA_BYTE(data);
+        if (control < 0x80u) {
+            uint32_t count = (uint32_t)control + 1u, bytes = (count * 3u + 1u) >> 1;
+            if (left <= bytes) {
+                break;
+            }
+            put_literal(sink, data + 1, count);
+            data += bytes + 1u;
+            left -= bytes + 1u;
+        } else if (control < 0xC0u) {
+            uint8_t second, third;
+            if (left < 3u) {
+                break;
+            }
+            second = DATA_BYTE(data + 1);
+            third = DATA_BYTE(data + 2);
+            put_run(sink, ((uint32_t)(control & 0x3Fu) << 4 | second >> 4) + 1u,
+                    (uint16_t)((uint16_t)(second & 0x0Fu) << 8 | third));
+            data += 3;
+            left -= 3u;
+        } else {
+            uint32_t count;
+            if (left < 2u) {
+                break;
+            }
+            count = ((uint32_t)(control & 0x3Fu) << 8 | DATA_BYTE(data + 1)) + 1u;
+            if (over) {
+                if (count > pixels_left(sink)) {
+                    count = pixels_left(sink);
+                }
+                sink->at += count * 3u;
+            } else {
+                put_run(sink, count, 0);
+            }
+            data += 2;
+            left -= 2u;
+        }
+    }
+    if (!over) {
+        put_run(sink, pixels_left(sink), 0);
+    }
+    /* An odd count of nibbles leaves the last byte's low nibble, which is 0. A delta frame's
+     * tokens may end anywhere before it: the nibbles from there on are the previous frame's. */
+    if (pixels_left(sink) == 0 && (sink->at & 1u) && (sink->at >> 1) < size) {
+        put_nibble(sink, 0);
+    }
+}
+
+void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out) {
+    sink_t sink;
+    if (asset == NULL || out == NULL || index >= asset->count) {
+        return;
+    }
+    sink.out = out;
+    decode(asset, index, &sink, (uint8_t)(asset->delta && index != 0));
+}
+
+void ravik_lcd_stream(const ravik_lcd_asset* asset, uint16_t index,
+                      void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
+                          RAVIK_LCD_REENTRANT,
+                      void* ctx) {
+    sink_t sink;
+    if (asset == NULL || write == NULL || index >= asset->count || (asset->delta && index != 0)) {
+        return;
+    }
+    sink.out = NULL;
+    sink.write = write;
+    sink.ctx = ctx;
+    sink.fill = 0;
+    decode(asset, index, &sink, 0);
+    if (sink.fill != 0) {
+        write(sink.piece, sink.fill, ctx);
+    }
+}
+
+#endif /* RAVIK_LCD_HAS_ASSETS */

@@ -109,6 +109,75 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
                    uint16_t rgb);
 #endif
 
+/* ---- Assets: pictures, sprites and animations kept in flash, compressed or not ----------------
+ */
+
+/* An asset's pictures all have one size and are stored one after the other: picture i is the
+ * bytes data[offsets[i]] up to data[offsets[i + 1]]. A picture whose stored length is exactly
+ * `size` is its packed bytes as they are; any other length is a token stream over its pixels, each
+ * token starting with a control byte (n = the pixels it covers):
+ *   0LLLLLLL                     literal: n = L + 1 (1-128) pixels follow packed as above, from a
+ *                                byte's high nibble, ceil(3n / 2) bytes (an odd n leaves the last
+ *                                byte's low nibble 0)
+ *   10LLLLLL LLLLRRRR GGGGBBBB   run: n = L + 1 (1-1024) pixels of colour R G B
+ *   11LLLLLL LLLLLLLL            skip: n = L + 1 (1-16384) pixels left as they are
+ * In a delta asset every picture after the first holds what changed since the one before; its
+ * skips and the pixels after its last token keep the previous frame's colour. In any other picture
+ * both are black. Corrupt data is cut off where it ends: no token reads past `stored` or writes
+ * past `size` bytes.
+ *
+ * With RAVIK_LCD_PROGMEM on AVR the arrays (data, offsets, mask, delays_ms) are read from flash;
+ * the ravik_lcd_asset itself stays in RAM, as a font does. */
+/* Whether the asset routines are compiled: like the text routine, they don't fit beside the
+ * drawing routines in an 8051's small memory model; build with sdcc --model-large to have them. */
+#if defined(__SDCC_mcs51) && defined(__SDCC_MODEL_SMALL)
+#define RAVIK_LCD_HAS_ASSETS 0
+#else
+#define RAVIK_LCD_HAS_ASSETS 1
+#endif
+
+#define RAVIK_LCD_RAW 0 /* every picture (or, in a delta asset, frame 0) stored as packed */
+#define RAVIK_LCD_RLE 1 /* runs and literals, raw where that is smaller */
+
+typedef struct {
+    uint16_t width, height;    /* of each picture */
+    uint16_t count;            /* pictures: 1, tiles, frames */
+    uint32_t size;             /* bytes of one unpacked picture: RAVIK_LCD_PACKED_SIZE */
+    uint32_t stored;           /* bytes of data */
+    uint8_t delta;             /* 1: pictures after the first are changes to the one before */
+    uint8_t compression;       /* RAVIK_LCD_RAW or RAVIK_LCD_RLE */
+    const uint8_t* mask;       /* NULL, or count masks of RAVIK_LCD_MASK_SIZE bytes each */
+    const uint16_t* delays_ms; /* NULL, or count delays of an animation's frames */
+    const uint8_t* data;       /* stored bytes */
+    const uint32_t* offsets;   /* count + 1 entries, the last = stored */
+} ravik_lcd_asset;
+
+#if RAVIK_LCD_HAS_ASSETS
+/* Writes picture `index` of the asset, unpacked, to out (asset->size bytes). For a delta
+ * animation, out must hold frame index - 1 (anything for frame 0): the playback loop. An index
+ * past the last picture, a NULL asset or NULL out writes nothing. */
+void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out);
+
+/* Hands picture `index`'s exact bytes to write() in pieces of at most RAVIK_LCD_STREAM_PIECE
+ * bytes, in order, asset->size bytes in all, for controllers written directly, with no frame buffer
+ * in RAM. Not for delta frames: frame 0 of a delta animation streams, every later frame (which only
+ * makes sense over the frame before it) writes nothing, as does an index past the last picture.
+ * The bytes handed over lie in RAM (a buffer of the runtime's) and are valid only during the call.
+ */
+#define RAVIK_LCD_STREAM_PIECE 12
+/* sdcc on an 8051 passes several arguments through a function pointer only to a reentrant
+ * function: there write() must be declared with RAVIK_LCD_REENTRANT (__reentrant). */
+#if defined(__SDCC_mcs51)
+#define RAVIK_LCD_REENTRANT __reentrant
+#else
+#define RAVIK_LCD_REENTRANT
+#endif
+void ravik_lcd_stream(const ravik_lcd_asset* asset, uint16_t index,
+                      void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
+                          RAVIK_LCD_REENTRANT,
+                      void* ctx);
+#endif
+
 #ifdef __cplusplus
 }
 #endif

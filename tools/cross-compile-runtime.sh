@@ -80,7 +80,22 @@ const uint8_t mask[1] = {0xA0};
 const ravik_lcd_glyph glyphs[1] = {{0x41, 0, 1, 2, 0, 2, 2}};
 const ravik_lcd_font font = {glyphs, 1, mask, 2, 2, 1};
 #endif
+#if RAVIK_LCD_HAS_ASSETS
+const uint8_t tokens[4] = {0x81, 0x0F, 0x00, 0x00};
+const uint32_t offsets[3] = {0, 3, 4};
+const ravik_lcd_asset asset = {1, 2, 2, 3, 4, 1, RAVIK_LCD_RLE, 0, 0, tokens, offsets};
+static uint16_t streamed;
+static void count_bytes(const uint8_t* bytes, uint16_t n, void* ctx) RAVIK_LCD_REENTRANT {
+    (void)bytes;
+    (void)ctx;
+    streamed += n;
+}
+#endif
 void main(void) {
+#if RAVIK_LCD_HAS_ASSETS
+    ravik_lcd_unpack(&asset, 1, frame);
+    ravik_lcd_stream(&asset, 0, count_bytes, 0);
+#endif
     ravik_lcd_draw(frame, 1, 2, picture, 3, 1, mask);
     ravik_lcd_set_pixel(frame, 0, 0, ravik_lcd_get_pixel(frame, 1, 2));
 #if RAVIK_LCD_HAS_TEXT
@@ -103,7 +118,7 @@ PROGRAM
 measure_gcc "Cortex-M0" arm-none-eabi-gcc arm-none-eabi-size -mcpu=cortex-m0 -mthumb -Os
 measure_gcc "AVR ATmega328P" avr-gcc avr-size -mmcu=atmega328p -Os
 measure_gcc "AVR, data in flash" avr-gcc avr-size -mmcu=atmega328p -Os -DRAVIK_LCD_PROGMEM
-measure_sdcc "8051, no text"
+measure_sdcc "8051, no text/assets"
 measure_sdcc "8051" --model-large
 
 echo "ravik_lcd.c, bytes:"

@@ -1,0 +1,667 @@
+// Compression for flash against the firmware runtime's decoder: token bytes worked out by hand from
+// the format, and for many pictures and animations the runtime (compiled as C99 with the
+// sanitizers) unpacking and streaming exactly the codec's packed bytes, in-process and from the
+// emitted C source compiled on its own. Corrupt data must never make the decoder read or write
+// outside its buffers (every buffer here is exactly as long as it must be, so ASan sees one byte
+// too far).
+
+#include "codec/compression.h"
+#include "codec/packed_picture.h"
+#include "export/asset_source.h"
+#include "runtime/ravik_lcd.h"
+
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace ravik;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Pixels = std::vector<ColorValue>;
+
+// A colour from its three nibbles.
+ColorValue nib(int r, int g, int b) {
+    return RGB(r << 4, g << 4, b << 4);
+}
+
+Bytes bytesOf(std::initializer_list<int> values) {
+    Bytes bytes;
+    for (const int value : values) {
+        bytes.push_back(static_cast<std::uint8_t>(value));
+    }
+    return bytes;
+}
+
+// Pictures of many kinds, each generated from a formula or read from the stored sample.
+Pixels flat(int w, int h, ColorValue c) {
+    return Pixels(static_cast<std::size_t>(w * h), c);
+}
+
+Pixels gradient(int w, int h) {
+    Pixels p;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            p.push_back(RGB(x * 255 / std::max(1, w - 1), y * 255 / std::max(1, h - 1), 128));
+        }
+    }
+    return p;
+}
+
+Pixels noise(int w, int h, unsigned seed) {
+    std::mt19937 random(seed);
+    Pixels p(static_cast<std::size_t>(w * h));
+    for (ColorValue& c : p) {
+        c = random() & 0xFFFFFF;
+    }
+    return p;
+}
+
+// Smooth shading with a little grain, as a photograph has.
+Pixels photoLike(int w, int h) {
+    std::mt19937 random(7);
+    Pixels p;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const int grain = static_cast<int>(random() % 24);
+            p.push_back(RGB((x * 3 + y + grain) % 256, (x * y / 7 + grain) % 256,
+                            (200 - y * 2 + grain) & 0xFF));
+        }
+    }
+    return p;
+}
+
+// A round icon on a transparent background: the mask draws the disc.
+std::vector<bool> disc(int w, int h) {
+    std::vector<bool> inside;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const int dx = 2 * x + 1 - w, dy = 2 * y + 1 - h;
+            inside.push_back(dx * dx + dy * dy <= w * w);
+        }
+    }
+    return inside;
+}
+
+Pixels icon(int w, int h) {
+    const std::vector<bool> inside = disc(w, h);
+    Pixels p;
+    for (std::size_t i = 0; i < inside.size(); ++i) {
+        p.push_back(inside[i] ? (i % 7 == 0 ? RGB(255, 255, 255) : RGB(0, 120, 255))
+                              : RGB(0, 0, 0));
+    }
+    return p;
+}
+
+Pixels testCard() {
+    const QImage card = QImage(QStringLiteral(RAVIK_SAMPLES_DIR "/test-card.png"))
+                            .convertToFormat(QImage::Format_RGB32);
+    Pixels p;
+    for (int y = 0; y < card.height(); ++y) {
+        for (int x = 0; x < card.width(); ++x) {
+            const QRgb c = card.pixel(x, y);
+            p.push_back(RGB(qRed(c), qGreen(c), qBlue(c)));
+        }
+    }
+    return p;
+}
+
+// An animation's frames: a dot moving over a flat background, frames that change everywhere,
+// and frames that repeat.
+std::vector<Pixels> movingDot(int w, int h, int frames) {
+    std::vector<Pixels> result;
+    for (int f = 0; f < frames; ++f) {
+        Pixels p = flat(w, h, RGB(16, 32, 48));
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 4; ++x) {
+                const int px = (f * 5 + x) % w, py = (f * 2 + y) % h;
+                p[static_cast<std::size_t>(py * w + px)] = nib(15, x, y);
+            }
+        }
+        result.push_back(p);
+    }
+    return result;
+}
+
+std::vector<Pixels> allChanging(int w, int h, int frames) {
+    std::vector<Pixels> result;
+    for (int f = 0; f < frames; ++f) {
+        result.push_back(noise(w, h, 100 + unsigned(f)));
+    }
+    return result;
+}
+
+std::vector<Pixels> identical(int w, int h, int frames) {
+    return std::vector<Pixels>(static_cast<std::size_t>(frames), gradient(w, h));
+}
+
+std::vector<Bytes> packAll(const std::vector<Pixels>& pictures, int w, int h) {
+    std::vector<Bytes> packed;
+    for (const Pixels& p : pictures) {
+        packed.push_back(packPixels(p, w, h));
+    }
+    return packed;
+}
+
+// The runtime's view of stored pictures; the vectors must outlive it.
+ravik_lcd_asset assetOf(const StoredPictures& s) {
+    ravik_lcd_asset a{};
+    a.width = static_cast<std::uint16_t>(s.width);
+    a.height = static_cast<std::uint16_t>(s.height);
+    a.count = static_cast<std::uint16_t>(s.offsets.size() - 1);
+    a.size = static_cast<std::uint32_t>(s.size);
+    a.stored = static_cast<std::uint32_t>(s.data.size());
+    a.delta = s.delta ? 1 : 0;
+    a.compression = static_cast<std::uint8_t>(s.compression);
+    a.data = s.data.data();
+    a.offsets = s.offsets.data();
+    return a;
+}
+
+void collect(const std::uint8_t* bytes, std::uint16_t n, void* ctx) {
+    QVERIFY(n >= 1 && n <= RAVIK_LCD_STREAM_PIECE);
+    auto* out = static_cast<Bytes*>(ctx);
+    out->insert(out->end(), bytes, bytes + n);
+}
+
+Bytes streamed(const ravik_lcd_asset& asset, std::uint16_t index) {
+    Bytes out;
+    ravik_lcd_stream(&asset, index, collect, &out);
+    return out;
+}
+
+// Every picture unpacked in playback order (into one buffer of exactly `size` bytes, so a delta
+// frame lands on the one before) and, where it may be, streamed; each must be the codec's bytes.
+void checkDecodes(const StoredPictures& stored, const std::vector<Bytes>& packed) {
+    const ravik_lcd_asset asset = assetOf(stored);
+    Bytes frame(stored.size, 0xA5); // frame 0 of a delta animation overwrites anything
+    for (std::size_t i = 0; i < packed.size(); ++i) {
+        ravik_lcd_unpack(&asset, static_cast<std::uint16_t>(i), frame.data());
+        QVERIFY2(frame == packed[i], qPrintable(QStringLiteral("unpacked picture %1").arg(i)));
+        if (!stored.delta || i == 0) {
+            QVERIFY2(streamed(asset, static_cast<std::uint16_t>(i)) == packed[i],
+                     qPrintable(QStringLiteral("streamed picture %1").arg(i)));
+        } else {
+            QVERIFY(streamed(asset, static_cast<std::uint16_t>(i)).empty());
+        }
+    }
+}
+
+void writeFile(const QString& path, const std::string& text) {
+    std::ofstream file(path.toStdString(), std::ios::binary);
+    file << text;
+}
+
+struct EmittedCase {
+    std::string name;
+    int width, height;
+    std::vector<Bytes> packed;
+    AssetData asset;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Bytes)
+Q_DECLARE_METATYPE(Pixels)
+Q_DECLARE_METATYPE(std::vector<Pixels>)
+
+class CompressionTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Token bytes worked out from the format by hand.
+    void tokens_data() {
+        QTest::addColumn<Pixels>("pixels");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<Bytes>("tokens");
+        const ColorValue abc = nib(0xA, 0xB, 0xC);
+        QTest::newRow("one run") << Pixels(4, abc) << 4 << bytesOf({0x80, 0x3A, 0xBC});
+        QTest::newRow("1 x 1 is a literal of one")
+            << Pixels{nib(1, 2, 3)} << 1 << bytesOf({0x00, 0x12, 0x30});
+        QTest::newRow("literal of three, odd: last low nibble 0")
+            << Pixels{nib(1, 2, 3), nib(4, 5, 6), nib(7, 8, 9)} << 3
+            << bytesOf({0x02, 0x12, 0x34, 0x56, 0x78, 0x90});
+        QTest::newRow("literal, run, literal")
+            << Pixels{nib(1, 2, 3), abc, abc, abc, nib(4, 5, 6), nib(7, 8, 9)} << 6
+            << bytesOf({0x00, 0x12, 0x30, 0x80, 0x2A, 0xBC, 0x01, 0x45, 0x67, 0x89});
+        QTest::newRow("two alike stay in the literal")
+            << Pixels{abc, abc, nib(0, 0, 1)} << 3 << bytesOf({0x02, 0xAB, 0xCA, 0xBC, 0x00, 0x10});
+        // 1030 pixels: a run holds 1024, so 1024 + 6 (0x3FF = 1023, 0x005 = 5).
+        QTest::newRow("run longer than a token") << Pixels(1030, RGB(0xF0, 0, 0)) << 1030
+                                                 << bytesOf({0xBF, 0xFF, 0x00, 0x80, 0x5F, 0x00});
+    }
+    void tokens() {
+        QFETCH(Pixels, pixels);
+        QFETCH(int, width);
+        QFETCH(Bytes, tokens);
+        const int height = static_cast<int>(pixels.size()) / width;
+        QCOMPARE(rleTokens(packPixels(pixels, width, height), width, height), tokens);
+    }
+
+    void longLiteralSplits() {
+        // 130 different pixels: a literal of 128 (0x7F) then one of 2 (0x01).
+        Pixels pixels;
+        for (int i = 0; i < 130; ++i) {
+            pixels.push_back(nib(i & 15, i >> 4, (i & 1) * 15));
+        }
+        const Bytes packed = packPixels(pixels, 130, 1);
+        const Bytes tokens = rleTokens(packed, 130, 1);
+        QCOMPARE(tokens.size(), std::size_t(1 + 192 + 1 + 3));
+        QCOMPARE(tokens[0], std::uint8_t(0x7F));
+        QCOMPARE(tokens[193], std::uint8_t(0x01));
+        // Both literals are the packing's own bytes.
+        QVERIFY(std::equal(tokens.begin() + 1, tokens.begin() + 193, packed.begin()));
+        QVERIFY(std::equal(tokens.begin() + 194, tokens.end(), packed.begin() + 192));
+    }
+
+    void deltaTokensByHand_data() {
+        QTest::addColumn<Pixels>("previous");
+        QTest::addColumn<Pixels>("frame");
+        QTest::addColumn<Bytes>("tokens");
+        const ColorValue o = nib(0, 0, 0), x = nib(1, 2, 3);
+        QTest::newRow("identical frames: nothing") << Pixels(8, o) << Pixels(8, o) << Bytes{};
+        QTest::newRow("one change after a gap: skip 3, literal of 1, nothing after")
+            << Pixels(8, o) << Pixels{o, o, o, x, o, o, o, o}
+            << bytesOf({0xC0, 0x02, 0x00, 0x12, 0x30});
+        QTest::newRow("a gap of one stays in the span")
+            << Pixels(6, o) << Pixels{x, o, nib(4, 5, 6), o, o, o}
+            << bytesOf({0x02, 0x12, 0x30, 0x00, 0x45, 0x60});
+        QTest::newRow("run inside a change") << Pixels(8, x) << Pixels{x, x, o, o, o, o, x, x}
+                                             << bytesOf({0xC0, 0x01, 0x80, 0x30, 0x00});
+    }
+    void deltaTokensByHand() {
+        QFETCH(Pixels, previous);
+        QFETCH(Pixels, frame);
+        QFETCH(Bytes, tokens);
+        const int w = static_cast<int>(frame.size());
+        QCOMPARE(deltaTokens(packPixels(previous, w, 1), packPixels(frame, w, 1), w, 1, true),
+                 tokens);
+    }
+
+    // Pictures stored each way decode, unpacked and streamed, to exactly the codec's packing.
+    void picturesDecode_data() {
+        QTest::addColumn<Pixels>("pixels");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("raw");
+        struct Case {
+            const char* name;
+            Pixels pixels;
+            int w, h;
+            bool raw; // the tokens can't win
+        };
+        const std::vector<Case> cases{
+            {"flat frame", flat(98, 67, RGB(0x30, 0x60, 0x90)), 98, 67, false},
+            {"gradient frame", gradient(98, 67), 98, 67, false},
+            {"noise frame", noise(98, 67, 1), 98, 67, true},
+            {"photo-like", photoLike(120, 90), 120, 90, false},
+            {"test card", testCard(), 160, 100, false},
+            {"icon with transparency", icon(16, 16), 16, 16, false},
+            {"1 x 1", Pixels{nib(9, 8, 7)}, 1, 1, true},
+            {"3 x 3 odd count", gradient(3, 3), 3, 3, true},
+            {"7 x 5 odd count, flat", flat(7, 5, nib(1, 2, 3)), 7, 5, false},
+            {"odd width, runs across rows", icon(17, 9), 17, 9, false},
+            {"larger than the frame", gradient(300, 200), 300, 200, false},
+            {"long flat, many run tokens", flat(1000, 5, nib(15, 0, 15)), 1000, 5, false},
+        };
+        for (const Case& c : cases) {
+            QTest::newRow(c.name) << c.pixels << c.w << c.h << c.raw;
+        }
+    }
+    void picturesDecode() {
+        QFETCH(Pixels, pixels);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(bool, raw);
+        QCOMPARE(pixels.size(), std::size_t(width) * std::size_t(height));
+        const std::vector<Bytes> packed{packPixels(pixels, width, height)};
+        for (const Compression kind : {Compression::Raw, Compression::Rle}) {
+            const StoredPictures stored = storePictures(packed, width, height, kind, false);
+            if (kind == Compression::Raw || raw) {
+                QCOMPARE(stored.data, packed[0]);
+            } else {
+                QVERIFY(stored.data.size() < packed[0].size());
+            }
+            checkDecodes(stored, packed);
+        }
+    }
+
+    void animationsDecode_data() {
+        QTest::addColumn<std::vector<Pixels>>("frames");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("dot moving over a frame") << movingDot(98, 67, 12) << 98 << 67;
+        QTest::newRow("dot moving, odd width") << movingDot(33, 17, 9) << 33 << 17;
+        QTest::newRow("every frame changes everywhere") << allChanging(20, 11, 4) << 20 << 11;
+        QTest::newRow("identical frames") << identical(31, 7, 5) << 31 << 7;
+        QTest::newRow("1 x 1 frames")
+            << std::vector<Pixels>{{nib(1, 1, 1)}, {nib(1, 1, 1)}, {nib(2, 3, 4)}} << 1 << 1;
+    }
+    void animationsDecode() {
+        QFETCH(std::vector<Pixels>, frames);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        const std::vector<Bytes> packed = packAll(frames, width, height);
+        for (const bool delta : {false, true}) {
+            for (const Compression kind : {Compression::Raw, Compression::Rle}) {
+                const StoredPictures stored = storePictures(packed, width, height, kind, delta);
+                QCOMPARE(stored.offsets.size(), packed.size() + 1);
+                for (std::size_t i = 0; i + 1 < stored.offsets.size(); ++i) {
+                    // Never larger than raw, picture by picture.
+                    QVERIFY(stored.offsets[i + 1] - stored.offsets[i] <= stored.size);
+                }
+                checkDecodes(stored, packed);
+            }
+        }
+    }
+
+    void deltaSavesOnSmallChanges() {
+        const std::vector<Bytes> packed = packAll(movingDot(98, 67, 12), 98, 67);
+        const StoredPictures plain = storePictures(packed, 98, 67, Compression::Rle, false);
+        const StoredPictures delta = storePictures(packed, 98, 67, Compression::Rle, true);
+        QVERIFY(delta.data.size() < plain.data.size());
+        // A dot of 12 pixels moving: each later frame is two small spans at most.
+        for (std::size_t i = 1; i < packed.size(); ++i) {
+            QVERIFY(delta.offsets[i + 1] - delta.offsets[i] < 80);
+        }
+    }
+
+    // The emitted .c and .h compiled with the runtime as strict C99 with the sanitizers: every
+    // asset unpacked (in playback order) and streamed gives the codec's bytes, and the mask and
+    // delays are the ones handed in.
+    void emittedSourceDecodes() {
+        if (QByteArray(RAVIK_C_COMPILER).isEmpty()) {
+            QSKIP("no C compiler");
+        }
+        std::vector<EmittedCase> cases;
+        const auto add = [&](std::string name, const std::vector<Pixels>& pictures, int w, int h,
+                             Compression kind, bool delta) {
+            EmittedCase c{std::move(name), w, h, packAll(pictures, w, h), {}};
+            c.asset.pictures = storePictures(c.packed, w, h, kind, delta);
+            cases.push_back(std::move(c));
+        };
+        add("card", {testCard()}, 160, 100, Compression::Rle, false);
+        add("noise_raw", {noise(9, 7, 3)}, 9, 7, Compression::Rle, false);
+        add("tiny", {{nib(1, 2, 3)}}, 1, 1, Compression::Raw, false);
+        add("frame", {gradient(98, 67)}, 98, 67, Compression::Rle, false);
+        add("spinner", movingDot(33, 17, 6), 33, 17, Compression::Rle, true);
+        add("flashing", allChanging(10, 3, 3), 10, 3, Compression::Rle, true);
+        {
+            const std::vector<Pixels> icons{icon(16, 16), icon(16, 16)};
+            add("icons", icons, 16, 16, Compression::Rle, false);
+            const Bytes mask = packMask(disc(16, 16), 16, 16);
+            cases.back().asset.mask = mask;
+            cases.back().asset.mask.insert(cases.back().asset.mask.end(), mask.begin(), mask.end());
+        }
+        cases[4].asset.delaysMs = {100, 100, 50, 50, 65535, 0};
+
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        std::string header = "#ifndef ASSETS_H\n#define ASSETS_H\n#include \"ravik_lcd.h\"\n";
+        std::string source = "#include \"assets.h\"\n";
+        for (const EmittedCase& c : cases) {
+            header += formatAssetDeclaration(c.name, c.asset);
+            source += formatAssetDefinition(c.name, "__attribute__((section(\".rodata.assets\")))",
+                                            c.asset);
+        }
+        header += "#endif\n";
+        writeFile(dir.filePath(QStringLiteral("assets.h")), header);
+        writeFile(dir.filePath(QStringLiteral("assets.c")), source);
+
+        // For each asset: its pictures unpacked in order, then streamed (where they may be), then
+        // its mask and delays, all to stdout.
+        std::ostringstream program;
+        program << "#include <stdio.h>\n#include \"assets.h\"\n"
+                   "static void put(const uint8_t *b, uint16_t n, void *ctx) {\n"
+                   "    (void)ctx;\n    fwrite(b, 1, n, stdout);\n}\n"
+                   "static void dump(const ravik_lcd_asset *a) {\n"
+                   "    static uint8_t out[65536];\n    uint16_t i;\n    uint32_t k;\n"
+                   "    for (i = 0; i < a->count; ++i) {\n"
+                   "        ravik_lcd_unpack(a, i, out);\n"
+                   "        fwrite(out, 1, a->size, stdout);\n    }\n"
+                   "    for (i = 0; i < a->count; ++i) ravik_lcd_stream(a, i, put, NULL);\n"
+                   "    if (a->mask) fwrite(a->mask, 1, RAVIK_LCD_MASK_SIZE(a->width, a->height) "
+                   "* a->count, stdout);\n"
+                   "    if (a->delays_ms) for (k = 0; k < a->count; ++k) printf(\"%u,\", "
+                   "(unsigned)a->delays_ms[k]);\n"
+                   "}\n"
+                   "int main(void) {\n";
+        for (const EmittedCase& c : cases) {
+            program << "    dump(&" << c.name << ");\n";
+        }
+        program << "    return 0;\n}\n";
+        writeFile(dir.filePath(QStringLiteral("main.c")), program.str());
+
+        QProcess compiler;
+        compiler.setProcessChannelMode(QProcess::MergedChannels);
+        compiler.start(QStringLiteral(RAVIK_C_COMPILER),
+                       {QStringLiteral("-std=c99"), QStringLiteral("-Wall"),
+                        QStringLiteral("-Wextra"), QStringLiteral("-Wpedantic"),
+                        QStringLiteral("-Werror"), QStringLiteral("-fsanitize=address,undefined"),
+                        QStringLiteral("-I"), QStringLiteral(RAVIK_RUNTIME_DIR),
+                        dir.filePath(QStringLiteral("main.c")),
+                        dir.filePath(QStringLiteral("assets.c")),
+                        QStringLiteral(RAVIK_RUNTIME_DIR "/ravik_lcd.c"), QStringLiteral("-o"),
+                        dir.filePath(QStringLiteral("dump"))});
+        QVERIFY(compiler.waitForFinished(120000));
+        QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
+
+        QProcess dump;
+        dump.start(dir.filePath(QStringLiteral("dump")), {});
+        QVERIFY(dump.waitForFinished(60000));
+        QVERIFY2(dump.exitCode() == 0, dump.readAllStandardError().constData());
+        const QByteArray output = dump.readAllStandardOutput();
+
+        std::string expected;
+        for (const EmittedCase& c : cases) {
+            for (const Bytes& p : c.packed) {
+                expected.append(p.begin(), p.end());
+            }
+            for (std::size_t i = 0; i < c.packed.size(); ++i) {
+                if (!c.asset.pictures.delta || i == 0) {
+                    expected.append(c.packed[i].begin(), c.packed[i].end());
+                }
+            }
+            expected.append(c.asset.mask.begin(), c.asset.mask.end());
+            for (const std::uint16_t d : c.asset.delaysMs) {
+                expected += std::to_string(d) + ",";
+            }
+        }
+        QCOMPARE(output.size(), qsizetype(expected.size()));
+        QVERIFY(output == QByteArray::fromStdString(expected));
+    }
+
+    // The same source for an AVR with the data in flash: PROGMEM stands where avr-gcc takes it,
+    // and the runtime built with RAVIK_LCD_PROGMEM links with it, warnings as errors.
+    void emittedSourceBuildsForFlashOnAvr() {
+        if (QByteArray(RAVIK_AVR_GCC).isEmpty()) {
+            QSKIP("no avr-gcc");
+        }
+        AssetData still, animation;
+        still.pictures = storePictures(std::vector<Bytes>{packPixels(icon(16, 16), 16, 16)}, 16, 16,
+                                       Compression::Rle, false);
+        still.mask = packMask(disc(16, 16), 16, 16);
+        animation.pictures =
+            storePictures(packAll(movingDot(33, 17, 3), 33, 17), 33, 17, Compression::Rle, true);
+        animation.delaysMs = {40, 40, 40};
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        writeFile(dir.filePath(QStringLiteral("assets.h")),
+                  "#include \"ravik_lcd.h\"\n" + formatAssetDeclaration("still", still) +
+                      formatAssetDeclaration("animation", animation));
+        writeFile(dir.filePath(QStringLiteral("main.c")),
+                  "#include <avr/pgmspace.h>\n#include \"assets.h\"\n" +
+                      formatAssetDefinition("still", "PROGMEM", still) +
+                      formatAssetDefinition("animation", "PROGMEM", animation) +
+                      "static uint8_t frame[RAVIK_LCD_PACKED_SIZE(33, 17)];\n"
+                      "static uint8_t sum;\n"
+                      "static void put(const uint8_t *b, uint16_t n, void *ctx) {\n"
+                      "    (void)ctx;\n    while (n--) sum ^= *b++;\n}\n"
+                      "int main(void) {\n"
+                      "    uint16_t i;\n"
+                      "    for (i = 0; i < animation.count; ++i) ravik_lcd_unpack(&animation, i, "
+                      "frame);\n"
+                      "    ravik_lcd_stream(&still, 0, put, 0);\n"
+                      "    return frame[0] ^ sum;\n}\n");
+        QProcess compiler;
+        compiler.setProcessChannelMode(QProcess::MergedChannels);
+        compiler.start(
+            QStringLiteral(RAVIK_AVR_GCC),
+            {QStringLiteral("-mmcu=atmega328p"), QStringLiteral("-Os"), QStringLiteral("-std=c99"),
+             QStringLiteral("-Wall"), QStringLiteral("-Wextra"), QStringLiteral("-Wpedantic"),
+             QStringLiteral("-Werror"), QStringLiteral("-DRAVIK_LCD_PROGMEM"), QStringLiteral("-I"),
+             QStringLiteral(RAVIK_RUNTIME_DIR), dir.filePath(QStringLiteral("main.c")),
+             QStringLiteral(RAVIK_RUNTIME_DIR "/ravik_lcd.c"), QStringLiteral("-o"),
+             dir.filePath(QStringLiteral("firmware.elf"))});
+        QVERIFY(compiler.waitForFinished(120000));
+        QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
+    }
+
+    void emitterRefuses_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("attribute");
+        QTest::addColumn<int>("maskBytes");
+        QTest::addColumn<int>("delays");
+        QTest::newRow("name not an identifier") << QStringLiteral("2x") << QString() << 0 << 0;
+        QTest::newRow("attribute with a semicolon")
+            << QStringLiteral("ok") << QStringLiteral("PROGMEM;") << 0 << 0;
+        QTest::newRow("mask of the wrong length") << QStringLiteral("ok") << QString() << 5 << 0;
+        QTest::newRow("more delays than frames") << QStringLiteral("ok") << QString() << 0 << 3;
+    }
+    void emitterRefuses() {
+        QFETCH(QString, name);
+        QFETCH(QString, attribute);
+        QFETCH(int, maskBytes);
+        QFETCH(int, delays);
+        AssetData asset;
+        asset.pictures = storePictures(std::vector<Bytes>{packPixels(gradient(8, 2), 8, 2)}, 8, 2,
+                                       Compression::Rle, false);
+        asset.mask.assign(static_cast<std::size_t>(maskBytes), 0xFF);
+        asset.delaysMs.assign(static_cast<std::size_t>(delays), 10);
+        QVERIFY_THROWS_EXCEPTION(
+            std::invalid_argument,
+            formatAssetDefinition(name.toStdString(), attribute.toStdString(), asset));
+    }
+
+    // Corrupt data decodes as far as it goes: pixels it doesn't reach are black in a whole
+    // picture and left alone in a delta frame, and nothing is read or written outside.
+    void corruptData_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<Bytes>("data");
+        QTest::addColumn<bool>("delta");
+        QTest::addColumn<Bytes>("expected");
+        // 3 x 1: 5 bytes; 0xA5 is what the buffer held before (a delta frame keeps it).
+        QTest::newRow("run past the end is cut") << 3 << 1 << bytesOf({0xBF, 0xF1, 0x23}) << false
+                                                 << bytesOf({0x12, 0x31, 0x23, 0x12, 0x30});
+        QTest::newRow("literal cut short is dropped")
+            << 3 << 1 << bytesOf({0x80, 0x01, 0x23, 0x05, 0x45, 0x6F}) << false
+            << bytesOf({0x12, 0x30, 0x00, 0x00, 0x00});
+        QTest::newRow("literal longer than the picture is cut")
+            << 1 << 1 << bytesOf({0x01, 0x12, 0x34, 0x56}) << false << bytesOf({0x12, 0x30});
+        QTest::newRow("run token missing its colour")
+            << 3 << 1 << bytesOf({0x80, 0x01, 0x23, 0x80}) << false
+            << bytesOf({0x12, 0x30, 0x00, 0x00, 0x00});
+        QTest::newRow("skip in a whole picture is black")
+            << 3 << 1 << bytesOf({0xC0, 0x00, 0x80, 0x0F, 0xFF, 0x80, 0x0F, 0xFF}) << false
+            << bytesOf({0x00, 0x0F, 0xFF, 0xFF, 0xF0});
+        QTest::newRow("skip past the end of a delta frame")
+            << 3 << 1 << bytesOf({0x80, 0x0F, 0x00, 0xFF, 0xFF, 0x80}) << true
+            << bytesOf({0xF0, 0x05, 0xA5, 0xA5, 0xA0});
+        QTest::newRow("only a control byte")
+            << 2 << 1 << bytesOf({0xC0}) << false << bytesOf({0x00, 0x00, 0x00});
+    }
+    void corruptData() {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(Bytes, data);
+        QFETCH(bool, delta);
+        QFETCH(Bytes, expected);
+        const std::size_t size = packedSize(width, height);
+        QVERIFY(data.size() != size); // else it would be read as raw bytes
+        StoredPictures stored;
+        stored.width = width;
+        stored.height = height;
+        stored.size = size;
+        stored.compression = Compression::Rle;
+        stored.delta = delta;
+        // Picture 0 is whole; in a delta asset the corrupt data is picture 1.
+        if (delta) {
+            stored.data = Bytes(size, 0xA5);
+            stored.offsets = {0, std::uint32_t(size)};
+        } else {
+            stored.offsets = {0};
+        }
+        stored.data.insert(stored.data.end(), data.begin(), data.end());
+        stored.offsets.push_back(std::uint32_t(stored.data.size()));
+        // The data on the heap, exactly as long as it is, so ASan catches a byte read too far.
+        const ravik_lcd_asset asset = assetOf(stored);
+        Bytes out(size, 0x5A);
+        if (delta) {
+            ravik_lcd_unpack(&asset, 0, out.data());
+        }
+        ravik_lcd_unpack(&asset, delta ? 1 : 0, out.data());
+        QCOMPARE(out, expected);
+        if (!delta) {
+            QCOMPARE(streamed(asset, 0), expected);
+        }
+    }
+
+    // Offsets that point outside the data, or backwards, give no bytes to decode: the picture
+    // is black (and streams as many bytes as it has).
+    void offsetsOutsideTheData_data() {
+        QTest::addColumn<std::vector<std::uint32_t>>("offsets");
+        QTest::newRow("end past stored") << std::vector<std::uint32_t>{0, 400};
+        QTest::newRow("begin after end") << std::vector<std::uint32_t>{3, 1};
+        QTest::newRow("both far past") << std::vector<std::uint32_t>{0xFFFFFFF0u, 0xFFFFFFFFu};
+    }
+    void offsetsOutsideTheData() {
+        QFETCH(std::vector<std::uint32_t>, offsets);
+        StoredPictures stored = storePictures(std::vector<Bytes>{packPixels(gradient(5, 3), 5, 3)},
+                                              5, 3, Compression::Rle, false);
+        stored.offsets = offsets;
+        const ravik_lcd_asset asset = assetOf(stored);
+        Bytes out(stored.size, 0x77);
+        ravik_lcd_unpack(&asset, 0, out.data());
+        QCOMPARE(out, Bytes(stored.size, 0));
+        QCOMPARE(streamed(asset, 0), Bytes(stored.size, 0));
+    }
+
+    // A size smaller than the sides claim (a corrupt asset): never more than `size` bytes written.
+    void sizeSmallerThanTheSides() {
+        const std::vector<Bytes> packed{packPixels(flat(10, 10, nib(1, 2, 3)), 10, 10)};
+        StoredPictures stored = storePictures(packed, 10, 10, Compression::Rle, false);
+        stored.size = 7;
+        const ravik_lcd_asset asset = assetOf(stored);
+        Bytes out(7, 0);
+        ravik_lcd_unpack(&asset, 0, out.data());
+        // 14 nibbles hold four whole pixels: those six bytes are decoded, nothing past them.
+        QCOMPARE(Bytes(out.begin(), out.begin() + 6),
+                 Bytes(packed[0].begin(), packed[0].begin() + 6));
+        QVERIFY(streamed(asset, 0).size() <= 7);
+    }
+
+    void indexPastTheLastWritesNothing() {
+        const std::vector<Bytes> packed{packPixels(gradient(4, 4), 4, 4)};
+        const StoredPictures stored = storePictures(packed, 4, 4, Compression::Rle, false);
+        const ravik_lcd_asset asset = assetOf(stored);
+        Bytes out(stored.size, 0x33);
+        ravik_lcd_unpack(&asset, 1, out.data());
+        QCOMPARE(out, Bytes(stored.size, 0x33));
+        QVERIFY(streamed(asset, 1).empty());
+        ravik_lcd_unpack(nullptr, 0, out.data());
+        ravik_lcd_unpack(&asset, 0, nullptr);
+        ravik_lcd_stream(&asset, 0, nullptr, nullptr);
+    }
+};
+
+QTEST_GUILESS_MAIN(CompressionTest)
+#include "compression_test.moc"

@@ -11,6 +11,7 @@ ravik_packages=(
     libjpeg62-turbo-dev libwebp-dev libgif-dev libfreetype-dev libfontconfig-dev
     imagemagick libjpeg-turbo-progs webp python3-pil libtiff-tools
     fonts-noto-cjk appstream bash-completion groff-base
+    libtomlplusplus-dev
 )
 
 # Prints its arguments to standard error as one message.

@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "app/convert_job.h"
+#include "app/option_values.h"
 #include "app/version.h"
 #include "codec/frame_buffer.h"
 #include "export/c_header.h"
@@ -15,75 +16,6 @@
 
 namespace ravik {
 namespace {
-
-std::string hexColor(ColorValue color) {
-    constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (const int channel : {redOf(color), greenOf(color), blueOf(color)}) {
-        text += kDigits[channel >> 4 & 0xF];
-        text += kDigits[channel & 0xF];
-    }
-    return text;
-}
-
-std::optional<ColorValue> parseBackground(std::string_view text) {
-    if (text.starts_with('#')) {
-        text.remove_prefix(1);
-    }
-    unsigned rgb = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rgb, 16);
-    if (text.size() != 6 || error != std::errc() || end != text.data() + text.size() ||
-        !std::ranges::all_of(text,
-                             [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
-        return std::nullopt;
-    }
-    return RGB(int(rgb >> 16), int(rgb >> 8 & 0xFF), int(rgb & 0xFF));
-}
-
-// A whole number as the user wrote it (an optional "+" allowed); nothing when it is not one.
-std::optional<int> parseNumber(std::string_view text) {
-    if (text.starts_with('+')) {
-        text.remove_prefix(1);
-    }
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-// The names --fit and --dither take, as the user writes them.
-template <typename Choice> struct Named {
-    const char* name;
-    Choice choice;
-};
-constexpr Named<Fit> kFitNames[] = {{"original", Fit::Original},
-                                    {"contain", Fit::Contain},
-                                    {"cover", Fit::Cover},
-                                    {"stretch", Fit::Stretch}};
-constexpr Named<Dither> kDitherNames[] = {{"none", Dither::None},
-                                          {"ordered", Dither::Ordered},
-                                          {"floyd-steinberg", Dither::FloydSteinberg}};
-
-constexpr Named<Flip> kFlipNames[] = {
-    {"none", Flip::none}, {"horizontal", Flip::horizontal}, {"vertical", Flip::vertical}};
-
-// Sets `into` to the choice named text (in any case); gives the usage error, naming what is
-// chosen and every name it takes, when no choice has that name.
-template <typename Choice, std::size_t N>
-std::string readChoice(const Named<Choice> (&names)[N], std::string_view what,
-                       std::string_view text, Choice& into) {
-    std::string all;
-    for (const auto& named : names) {
-        if (asciiLower(text) == named.name) {
-            into = named.choice;
-            return {};
-        }
-        all += (all.empty() ? "" : "|") + std::string(named.name);
-    }
-    return fillIn("%1“%2”无效，应为 %3", {what, text, all});
-}
 
 // An option the command line takes: its names ("h", "help") and whether it takes a value.
 struct Option {
@@ -246,11 +178,6 @@ std::optional<ConvertArguments> earlyAnswer(const ParsedArguments& parsed, const
     return std::nullopt;
 }
 
-std::string backgroundError(std::string_view value) {
-    return fillIn("底色“%1”无效，应为 RRGGBB 或 #RRGGBB，例如 %2",
-                  {value, hexColor(kDefaultBackground)});
-}
-
 // --background, --fit and --dither into the conversion options; the Chinese reason when a value
 // is not one they take.
 std::string readConversionOptions(const ParsedArguments& parsed, const Option& background,
@@ -273,43 +200,6 @@ std::string readConversionOptions(const ParsedArguments& parsed, const Option& b
     return problem;
 }
 
-// "WxH" (or "WXH"), each side 1 to kMaxBoxSide; nothing otherwise.
-std::optional<Size> parseSize(std::string_view text) {
-    const std::size_t cross = text.find_first_of("xX");
-    if (cross == std::string_view::npos) {
-        return std::nullopt;
-    }
-    const auto width = parseNumber(text.substr(0, cross));
-    const auto height = parseNumber(text.substr(cross + 1));
-    if (!width || !height || !isValidBoxSize({*width, *height})) {
-        return std::nullopt;
-    }
-    return Size{*width, *height};
-}
-
-// "X,Y,W,H": a corner at or right of and below the origin and a non-empty size, its far edges
-// within what an int holds; nothing otherwise.
-std::optional<Rect> parseCrop(std::string_view text) {
-    int values[4] = {};
-    for (int i = 0; i < 4; ++i) {
-        const std::size_t comma = i < 3 ? text.find(',') : text.size();
-        if (comma == std::string_view::npos) {
-            return std::nullopt;
-        }
-        const auto value = parseNumber(text.substr(0, comma));
-        if (!value || *value < (i < 2 ? 0 : 1)) {
-            return std::nullopt;
-        }
-        values[i] = *value;
-        text.remove_prefix(std::min(text.size(), comma + 1));
-    }
-    const Rect area{values[0], values[1], values[2], values[3]};
-    if (area.x > INT_MAX - area.width || area.y > INT_MAX - area.height) {
-        return std::nullopt;
-    }
-    return area;
-}
-
 // The options that size the output and shape the picture, which single conversions and batches
 // both take.
 struct ShapingOptions {
@@ -330,31 +220,25 @@ std::string valueError(std::string_view option, std::string_view value, std::str
 // usage error in Chinese, naming the option and its value, or empty.
 std::string readShaping(const ParsedArguments& parsed, const ShapingOptions& options,
                         bool allFrames, Shaping& shaping, ConversionOptions& conversion) {
-    const std::string sides = "宽x高，宽和高都是 1 到 " + number(kMaxBoxSide) + " 的整数";
     std::optional<Size> size;
     if (parsed.isSet(options.size)) {
         size = parseSize(parsed.value(options.size));
         if (!size) {
-            return valueError("--size", parsed.value(options.size), sides + "，例如 98x67");
+            return valueError("--size", parsed.value(options.size), sizeExpectation("98x67"));
         }
     }
     if (parsed.isSet(options.crop)) {
         shaping.crop = parseCrop(parsed.value(options.crop));
         if (!shaping.crop) {
-            return valueError(
-                "--crop", parsed.value(options.crop),
-                "X,Y,宽,高（X、Y 为不小于 0 的整数，宽、高为正整数），例如 0,0,16,16");
+            return valueError("--crop", parsed.value(options.crop), kCropExpectation);
         }
     }
     if (parsed.isSet(options.rotate)) {
-        const std::string given = parsed.value(options.rotate);
-        const auto degrees = parseNumber(given);
-        constexpr Rotation kTurns[] = {Rotation::none, Rotation::quarter, Rotation::half,
-                                       Rotation::threeQuarters};
-        if (!degrees || *degrees < 0 || *degrees > 270 || *degrees % 90 != 0) {
-            return valueError("--rotate", given, "0|90|180|270（顺时针的度数）");
+        const auto rotation = parseRotation(parsed.value(options.rotate));
+        if (!rotation) {
+            return valueError("--rotate", parsed.value(options.rotate), kRotationExpectation);
         }
-        shaping.rotation = kTurns[*degrees / 90];
+        shaping.rotation = *rotation;
     }
     if (parsed.isSet(options.flip)) {
         if (std::string problem =
@@ -369,13 +253,13 @@ std::string readShaping(const ParsedArguments& parsed, const ShapingOptions& opt
         }
         shaping.tiles = parseSize(parsed.value(options.tiles));
         if (!shaping.tiles) {
-            return valueError("--tiles", parsed.value(options.tiles), sides + "，例如 16x16");
+            return valueError("--tiles", parsed.value(options.tiles), sizeExpectation("16x16"));
         }
     }
     if (parsed.isSet(options.key)) {
         shaping.key = parseBackground(parsed.value(options.key));
         if (!shaping.key) {
-            return valueError("--key", parsed.value(options.key), "RRGGBB 或 #RRGGBB，例如 FF00FF");
+            return valueError("--key", parsed.value(options.key), kKeyExpectation);
         }
     }
     shaping.mask = shaping.mask || parsed.isSet(options.mask);

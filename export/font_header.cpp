@@ -59,18 +59,22 @@ std::string packedFontProblem(const PackedFont& font) {
     return {};
 }
 
-std::string formatFontHeader(const std::string& name, const std::string& attribute,
-                             const PackedFont& font) {
+namespace {
+
+std::string fontComment(const std::string& name, const PackedFont& font) {
+    return "/* " + name + ": " + std::to_string(font.glyphs.size()) + " glyphs, " +
+           (font.alpha ? "4-bit coverage" : "RGB444 pictures") + ", line height " +
+           std::to_string(font.lineHeight) + ", ascent " + std::to_string(font.ascent) + ". */\n";
+}
+
+// The bitmaps, the glyph table and the font, the font `static` or not (`storage`).
+void appendFontArrays(std::string& text, const std::string& name, const std::string& attribute,
+                      const PackedFont& font, const std::string& storage) {
     if (const std::string problem = packedFontProblem(font); !problem.empty()) {
         throw std::invalid_argument(problem);
     }
     const std::string between = attribute.empty() ? std::string(" ") : " " + attribute + " ";
-    std::string text;
-    text.reserve(font.bitmaps.size() * 6 + font.glyphs.size() * 48 + 512);
-    text += "/* " + name + ": " + std::to_string(font.glyphs.size()) + " glyphs, " +
-            (font.alpha ? "4-bit coverage" : "RGB444 pictures") + ", line height " +
-            std::to_string(font.lineHeight) + ", ascent " + std::to_string(font.ascent) + ". */\n";
-    text += "#include \"ravik_lcd.h\"\n\n";
+    text.reserve(text.size() + font.bitmaps.size() * 6 + font.glyphs.size() * 48 + 512);
 
     // The bitmaps first, sixteen bytes a line; an empty font still gets one byte, since C has no
     // empty arrays.
@@ -106,10 +110,28 @@ std::string formatFontHeader(const std::string& name, const std::string& attribu
     }
     text += "};\n\n";
 
-    text += "static const ravik_lcd_font " + name + " = {" + name + "_glyphs, " +
+    text += storage + "const ravik_lcd_font " + name + " = {" + name + "_glyphs, " +
             std::to_string(font.glyphs.size()) + ", " + name + "_bitmaps, " +
             std::to_string(font.lineHeight) + ", " + std::to_string(font.ascent) + ", " +
             (font.alpha ? "1" : "0") + "};\n";
+}
+
+} // namespace
+
+std::string formatFontHeader(const std::string& name, const std::string& attribute,
+                             const PackedFont& font) {
+    if (const std::string problem = packedFontProblem(font); !problem.empty()) {
+        throw std::invalid_argument(problem);
+    }
+    std::string text = fontComment(name, font) + "#include \"ravik_lcd.h\"\n\n";
+    appendFontArrays(text, name, attribute, font, "static ");
+    return text;
+}
+
+std::string formatFontDefinition(const std::string& name, const std::string& attribute,
+                                 const PackedFont& font) {
+    std::string text = fontComment(name, font);
+    appendFontArrays(text, name, attribute, font, "");
     return text;
 }
 

@@ -45,4 +45,9 @@ std::string packedFontProblem(const PackedFont& font);
 std::string formatFontHeader(const std::string& name, const std::string& attribute,
                              const PackedFont& font);
 
+// The same arrays for a source file whose header declares the font: no #include, the arrays
+// static, `const ravik_lcd_font NAME` visible to other files. Throws as formatFontHeader does.
+std::string formatFontDefinition(const std::string& name, const std::string& attribute,
+                                 const PackedFont& font);
+
 } // namespace ravik

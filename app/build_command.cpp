@@ -1,0 +1,389 @@
+#include "build_command.h"
+
+#include "app/command_line.h"
+#include "app/convert_job.h"
+#include "export/text.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+
+namespace ravik {
+namespace {
+
+constexpr std::size_t kOffsetBytes = 4; // uint32_t
+constexpr std::size_t kDelayBytes = 2;  // uint16_t
+// ravik_lcd_glyph's fields without the padding a 32-bit compiler may add: two uint32_t, five bytes.
+constexpr std::size_t kGlyphBytes = 13;
+
+std::string upper(std::string text) {
+    std::ranges::transform(text, text.begin(),
+                           [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
+    return text;
+}
+
+std::string generatedNote(const std::string& manifestName) {
+    return "/* Made by ravik-lcd build from " + manifestName +
+           "; edit the manifest, not this. */\n";
+}
+
+std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return std::move(bytes).str();
+}
+
+std::string assetWhere(const Asset& asset) {
+    return fillIn("素材“%1”（第 %2 行）", {assetName(asset), number(assetLine(asset))});
+}
+
+// The stored pictures of a picture asset, or the Chinese reason they can't be made.
+std::variant<BuiltAsset, std::string> buildPicture(const PictureAsset& asset) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(asset.picture, error)) {
+        return fillIn("%1的图片“%2”不存在", {assetWhere(asset), displayPath(asset.picture)});
+    }
+    const bool allFrames = asset.kind == PictureAsset::Kind::animation;
+    const ConvertedInput input =
+        convertInput(asset.picture, asset.conversion, allFrames, asset.shaping);
+    if (!input.failure.empty()) {
+        return fillIn("%1：%2", {assetWhere(asset), input.failure});
+    }
+    const PictureSet& set = input.pictures;
+    AssetData data;
+    try {
+        data.pictures = storePictures(set.pictures, set.size.width, set.size.height,
+                                      asset.compression, asset.delta);
+    } catch (const std::exception&) {
+        return fillIn("%1：图片无法存储（图片过大或没有图片）", {assetWhere(asset)});
+    }
+    for (const auto& mask : set.masks) {
+        data.mask.insert(data.mask.end(), mask.begin(), mask.end());
+    }
+    if (allFrames) {
+        for (const int delay : set.delaysMs) {
+            data.delaysMs.push_back(std::uint16_t(std::clamp(delay, 0, int(UINT16_MAX))));
+        }
+    }
+    if (std::string problem = assetProblem(data); !problem.empty()) {
+        return fillIn("%1：%2", {assetWhere(asset), problem});
+    }
+    return BuiltAsset{asset.name, asset.attribute, std::move(data)};
+}
+
+std::variant<BuiltAsset, std::string> buildFont(const FontAsset& asset) {
+    for (const std::filesystem::path& file : asset.files) {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(file, error)) {
+            return fillIn("%1的文件“%2”不存在", {assetWhere(asset), displayPath(file)});
+        }
+    }
+    fonts::FontJobResult result = fonts::runFontJob(asset.job);
+    if (!result.ok()) {
+        return fillIn("%1：%2", {assetWhere(asset), result.failure});
+    }
+    if (std::string problem = packedFontProblem(result.font); !problem.empty()) {
+        return fillIn("%1：%2", {assetWhere(asset), problem});
+    }
+    return BuiltAsset{asset.job.name, asset.job.attribute, std::move(result.font)};
+}
+
+std::string bytesText(std::uint64_t bytes) {
+    return number(bytes) + " 字节";
+}
+
+std::string budgetReport(const std::vector<BuiltAsset>& assets, std::uint64_t budget,
+                         std::uint64_t total) {
+    std::vector<const BuiltAsset*> largest;
+    for (const BuiltAsset& asset : assets) {
+        largest.push_back(&asset);
+    }
+    // Largest first; equal sizes by name, so the list is the same every time.
+    std::ranges::stable_sort(largest, [](const BuiltAsset* a, const BuiltAsset* b) {
+        return a->flashBytes() != b->flashBytes() ? a->flashBytes() > b->flashBytes()
+                                                  : a->name < b->name;
+    });
+    std::string text =
+        fillIn("素材共占 %1，超出预算 %2（超出 %3），未写入任何文件。各素材从大到小：",
+               {bytesText(total), bytesText(budget), bytesText(total - budget)});
+    for (const BuiltAsset* asset : largest) {
+        text += "\n  " + asset->name + "  " + bytesText(asset->flashBytes());
+    }
+    return text;
+}
+
+// Make reads a space, '#' and '$' in a rule's names only escaped.
+std::string makeEscaped(const std::filesystem::path& path) {
+    std::string escaped;
+    for (const char c : path.generic_string()) {
+        if (c == ' ' || c == '#') {
+            escaped += '\\';
+        } else if (c == '$') {
+            escaped += '$';
+        }
+        escaped += c;
+    }
+    return escaped;
+}
+
+BuildOutcome failed(int exitCode, std::string message) {
+    return {exitCode, std::move(message), {}};
+}
+
+} // namespace
+
+std::uint64_t BuiltAsset::flashBytes() const {
+    if (const auto* font = std::get_if<PackedFont>(&data)) {
+        return font->bitmaps.size() + font->glyphs.size() * kGlyphBytes;
+    }
+    const AssetData& asset = std::get<AssetData>(data);
+    return asset.pictures.data.size() + asset.pictures.offsets.size() * kOffsetBytes +
+           asset.mask.size() + asset.delaysMs.size() * kDelayBytes;
+}
+
+std::string assetHeader(const std::string& name, const std::string& manifestName,
+                        const std::vector<BuiltAsset>& assets) {
+    const std::string guard = upper(name) + "_H";
+    std::string text = generatedNote(manifestName);
+    text += "#ifndef " + guard + "\n#define " + guard + "\n\n#include \"ravik_lcd.h\"\n\n";
+    text += "#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n";
+    for (const BuiltAsset& asset : assets) {
+        if (const auto* font = std::get_if<PackedFont>(&asset.data)) {
+            text += "/* " + asset.name + ": " + std::to_string(font->glyphs.size()) + " glyphs, " +
+                    (font->alpha ? "4-bit coverage" : "RGB444 pictures") + " */\n";
+            text += "extern const ravik_lcd_font " + asset.name + ";\n\n";
+        } else {
+            text += formatAssetDeclaration(asset.name, std::get<AssetData>(asset.data)) + "\n";
+        }
+    }
+    text += "#ifdef __cplusplus\n}\n#endif\n\n#endif\n";
+    return text;
+}
+
+std::string assetSource(const std::string& name, const std::string& manifestName,
+                        const std::vector<BuiltAsset>& assets) {
+    std::string text = generatedNote(manifestName);
+    text += "#include \"" + name + ".h\"\n";
+    for (const BuiltAsset& asset : assets) {
+        text += "\n";
+        if (const auto* font = std::get_if<PackedFont>(&asset.data)) {
+            text += formatFontDefinition(asset.name, asset.attribute, *font);
+        } else {
+            text +=
+                formatAssetDefinition(asset.name, asset.attribute, std::get<AssetData>(asset.data));
+        }
+    }
+    return text;
+}
+
+std::string makeDepfile(const std::vector<std::filesystem::path>& targets,
+                        const std::vector<std::filesystem::path>& prerequisites) {
+    std::string text;
+    for (const std::filesystem::path& target : targets) {
+        text += (text.empty() ? "" : " ") + makeEscaped(target);
+    }
+    text += ":";
+    for (const std::filesystem::path& prerequisite : prerequisites) {
+        text += " \\\n  " + makeEscaped(prerequisite);
+    }
+    return text + "\n";
+}
+
+std::vector<std::filesystem::path> manifestInputs(const Manifest& manifest) {
+    std::vector<std::filesystem::path> inputs{manifest.file};
+    const auto add = [&inputs](const std::filesystem::path& path) {
+        if (std::ranges::find(inputs, path) == inputs.end()) {
+            inputs.push_back(path);
+        }
+    };
+    for (const Asset& asset : manifest.assets) {
+        if (const auto* picture = std::get_if<PictureAsset>(&asset)) {
+            add(picture->picture);
+        } else {
+            std::ranges::for_each(std::get<FontAsset>(asset).files, add);
+        }
+    }
+    return inputs;
+}
+
+BuildArguments parseBuildArguments(const std::vector<std::string>& arguments) {
+    BuildArguments answer;
+    std::vector<std::string> positional;
+    std::optional<std::string> outDir;
+    std::optional<std::string> depfile;
+    const auto refuse = [&answer](std::string error) {
+        answer.error = fillIn("命令行有误：%1（用 ravik-lcd build --help 查看用法）", {error});
+        return answer;
+    };
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || argument.size() < 2 || argument.front() != '-') {
+            positional.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument == "-h" || argument == "--help") {
+            answer.help = true;
+            return answer;
+        }
+        const std::size_t equals = argument.find('=');
+        const std::string name = argument.substr(0, equals);
+        std::optional<std::string>* into = name == "--out-dir"   ? &outDir
+                                           : name == "--depfile" ? &depfile
+                                                                 : nullptr;
+        if (!into) {
+            return refuse(fillIn("未知选项“%1”", {name}));
+        }
+        if (*into) {
+            return refuse(fillIn("选项 %1 只能给一次", {name}));
+        }
+        if (equals != std::string::npos) {
+            *into = argument.substr(equals + 1);
+        } else if (i + 1 < arguments.size()) {
+            *into = arguments[++i];
+        } else {
+            return refuse(fillIn("选项“%1”缺少参数", {name}));
+        }
+        if ((*into)->empty()) {
+            return refuse(fillIn("选项“%1”的参数不能为空", {name}));
+        }
+    }
+    if (positional.size() != 1) {
+        return refuse(positional.empty() ? "缺少素材清单（.toml 文件）" : "只能给出一个素材清单");
+    }
+    if (!outDir) {
+        return refuse("缺少 --out-dir：生成的 .h 与 .c 写入哪个文件夹");
+    }
+    answer.request.manifest = pathFromUtf8(positional.front());
+    answer.request.outDir = pathFromUtf8(*outDir);
+    if (depfile) {
+        answer.request.depfile = pathFromUtf8(*depfile);
+    }
+    return answer;
+}
+
+BuildOutcome buildAssets(const BuildRequest& request) {
+    const std::optional<std::string> text = readWholeFile(request.manifest);
+    if (!text) {
+        return failed(kExitFailure,
+                      fillIn("无法读取素材清单“%1”", {displayPath(request.manifest)}));
+    }
+    const ManifestReading reading = parseManifest(*text, request.manifest);
+    if (!reading.error.empty()) {
+        return failed(kExitUsage, reading.error);
+    }
+    const Manifest& manifest = reading.manifest;
+
+    std::vector<BuiltAsset> built;
+    for (const Asset& asset : manifest.assets) {
+        auto made = std::holds_alternative<PictureAsset>(asset)
+                        ? buildPicture(std::get<PictureAsset>(asset))
+                        : buildFont(std::get<FontAsset>(asset));
+        if (auto* failure = std::get_if<std::string>(&made)) {
+            return failed(kExitFailure, fillIn("%1：%2", {displayPath(manifest.file), *failure}));
+        }
+        built.push_back(std::move(std::get<BuiltAsset>(made)));
+    }
+    std::uint64_t total = 0;
+    for (const BuiltAsset& asset : built) {
+        total += asset.flashBytes();
+    }
+    if (manifest.budget && total > *manifest.budget) {
+        return failed(kExitFailure, budgetReport(built, *manifest.budget, total));
+    }
+
+    const std::string manifestName = manifest.file.filename().generic_string();
+    const std::filesystem::path headerPath = request.outDir / pathFromUtf8(manifest.name + ".h");
+    const std::filesystem::path sourcePath = request.outDir / pathFromUtf8(manifest.name + ".c");
+    std::vector<FileOutput> outputs;
+    try {
+        outputs.push_back({headerPath, assetHeader(manifest.name, manifestName, built)});
+        outputs.push_back({sourcePath, assetSource(manifest.name, manifestName, built)});
+    } catch (const std::invalid_argument& error) {
+        return failed(kExitFailure, error.what());
+    }
+    if (request.depfile) {
+        outputs.push_back(
+            {*request.depfile, makeDepfile({sourcePath, headerPath}, manifestInputs(manifest))});
+    }
+    std::vector<std::filesystem::path> files{manifest.file};
+    for (const FileOutput& output : outputs) {
+        files.push_back(output.path);
+    }
+    if (const auto overwritten =
+            outputOverwritingInput(manifestInputs(manifest), {headerPath, sourcePath});
+        overwritten) {
+        return failed(kExitUsage, fillIn("输出文件“%1”就是输入文件之一，不会覆盖它",
+                                         {displayPath(*overwritten)}));
+    }
+
+    // Only what changed is written, so an unchanged build leaves every mtime alone.
+    std::vector<FileOutput> changed;
+    for (FileOutput& output : outputs) {
+        if (readWholeFile(output.path) != output.data) {
+            changed.push_back(std::move(output));
+        }
+    }
+    if (changed.empty()) {
+        return {};
+    }
+    for (const FileOutput& output : changed) {
+        if (const auto reason =
+                makeFolder(output.path.parent_path().empty() ? std::filesystem::path(".")
+                                                             : output.path.parent_path())) {
+            return failed(kExitFailure, *reason);
+        }
+    }
+    if (const auto failure = writeFilesAtomically(changed)) {
+        return failed(kExitFailure,
+                      fillIn("无法写入“%1”：%2", {displayPath(failure->path), failure->reason}));
+    }
+    BuildOutcome outcome;
+    for (const FileOutput& output : changed) {
+        outcome.written.push_back(output.path);
+    }
+    return outcome;
+}
+
+std::string buildHelpText() {
+    return "用法：ravik-lcd build 清单.toml --out-dir 文件夹 [--depfile 文件]\n"
+           "  按素材清单（TOML）转换其中的每一帧、图片、图块、动画和字模，写入 "
+           "文件夹/名称.h（声明）"
+           "与 文件夹/名称.c（定义），配合运行库 ravik_lcd.c 使用。\n"
+           "  --out-dir 文件夹   生成文件所在的文件夹（不存在时创建）\n"
+           "  --depfile 文件     写入 Make 格式的依赖文件：清单、每张图片、字体文件和字符文件\n"
+           "  清单中的路径相对于清单所在的文件夹；内容不变的文件不会重写。\n"
+           "退出码：0 成功；1 图片缺失、无法读取、超出预算或无法写入；2 用法或清单错误。"
+           "出错时不写入任何文件。\n";
+}
+
+int runBuild(const std::vector<std::string>& arguments) {
+    const BuildArguments parsed = parseBuildArguments(arguments);
+    if (!parsed.error.empty()) {
+        printError(parsed.error);
+        return kExitUsage;
+    }
+    if (parsed.help) {
+        return printToStandardOutput(buildHelpText());
+    }
+    const BuildOutcome outcome = buildAssets(parsed.request);
+    if (!outcome.message.empty()) {
+        printError(outcome.message);
+    }
+    return outcome.exitCode;
+}
+
+} // namespace ravik

@@ -1,0 +1,79 @@
+#pragma once
+
+// `ravik-lcd build MANIFEST.toml --out-dir DIR [--depfile FILE]`: every asset of a manifest
+// converted as `convert` converts it (fonts as the font job makes them), stored for flash, and
+// written as DIR/NAME.h (declarations) and DIR/NAME.c (definitions) for the firmware runtime.
+// All or nothing: a bad manifest, a missing picture or an exceeded budget writes no file. Files
+// whose content would not change are left alone, so a rebuild recompiles nothing.
+
+#include "app/manifest.h"
+#include "export/asset_source.h"
+#include "export/file_output.h"
+#include "export/font_header.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace ravik {
+
+struct BuildRequest {
+    std::filesystem::path manifest;
+    std::filesystem::path outDir;
+    std::optional<std::filesystem::path> depfile;
+};
+
+struct BuildArguments {
+    bool help = false;
+    BuildRequest request;
+    std::string error; // a usage error, in Chinese; empty when the arguments are sound
+};
+
+// Parses the arguments after the word "build".
+BuildArguments parseBuildArguments(const std::vector<std::string>& arguments);
+
+// One asset made: its pictures stored, or its font packed.
+struct BuiltAsset {
+    std::string name;
+    std::string attribute;
+    std::variant<AssetData, PackedFont> data;
+
+    // The bytes its arrays take in flash (data, offsets, mask and delays; bitmaps and glyphs).
+    std::uint64_t flashBytes() const;
+};
+
+// The generated files' text, for the manifest's name: the header declares every asset, the
+// source defines them. Deterministic: the same assets give the same bytes.
+std::string assetHeader(const std::string& name, const std::string& manifestName,
+                        const std::vector<BuiltAsset>& assets);
+std::string assetSource(const std::string& name, const std::string& manifestName,
+                        const std::vector<BuiltAsset>& assets);
+
+// A Make rule naming every target and prerequisite, with spaces, '#' and '$' escaped as Make reads
+// them.
+std::string makeDepfile(const std::vector<std::filesystem::path>& targets,
+                        const std::vector<std::filesystem::path>& prerequisites);
+
+// The files the manifest's assets are made from, in the manifest's order, each once: the manifest
+// first, then every picture, font file and @FILE.
+std::vector<std::filesystem::path> manifestInputs(const Manifest& manifest);
+
+struct BuildOutcome {
+    int exitCode = 0;
+    std::string message; // for standard error, in Chinese; empty when there is nothing to say
+    std::vector<std::filesystem::path> written; // the files whose content changed
+};
+
+// Runs the build; never throws for a fault of the input.
+BuildOutcome buildAssets(const BuildRequest& request);
+
+// Runs `build` with the arguments after the word "build"; gives the exit code.
+int runBuild(const std::vector<std::string>& arguments);
+
+// The usage of `build`, in Chinese, for --help.
+std::string buildHelpText();
+
+} // namespace ravik

@@ -1,0 +1,467 @@
+#include "manifest.h"
+
+#include "app/option_values.h"
+#include "export/c_header.h"
+#include "export/text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+#include <map>
+#include <toml++/toml.h>
+
+namespace ravik {
+namespace {
+
+constexpr Named<Compression> kCompressionNames[] = {{"none", Compression::Raw},
+                                                    {"rle", Compression::Rle}};
+
+// A manifest fault: unwinds the reading to the one message that names the file and the line.
+struct ManifestFault {
+    int line;
+    std::string text;
+};
+
+int lineOf(const toml::node& node) {
+    return int(node.source().begin.line);
+}
+
+// The keys each table takes, in the order a message lists them.
+const std::vector<std::string_view> kTopKeys = {"name",   "attribute", "budget", "frame",
+                                                "sprite", "animation", "font"};
+const std::vector<std::string_view> kFrameKeys = {"name",   "picture",    "attribute", "fit",
+                                                  "dither", "background", "crop",      "rotate",
+                                                  "flip",   "mask",       "key",       "compress"};
+const std::vector<std::string_view> kFontKeys = {
+    "name", "font", "face", "size", "chars", "text", "alpha", "color", "background", "attribute"};
+
+std::vector<std::string_view> keysOf(PictureAsset::Kind kind) {
+    std::vector<std::string_view> keys = kFrameKeys;
+    if (kind == PictureAsset::Kind::sprite) {
+        keys.insert(keys.end(), {"size", "tiles"});
+    } else if (kind == PictureAsset::Kind::animation) {
+        keys.insert(keys.end(), {"size", "delta"});
+    }
+    return keys;
+}
+
+std::string listed(const std::vector<std::string_view>& keys) {
+    std::string text;
+    for (const std::string_view key : keys) {
+        text += (text.empty() ? "" : "、") + std::string(key);
+    }
+    return text;
+}
+
+// Refuses the first key of the table that `allowed` does not name.
+void checkKeys(const toml::table& table, const std::vector<std::string_view>& allowed,
+               std::string_view where) {
+    for (auto&& [key, value] : table) {
+        if (std::ranges::find(allowed, key.str()) == allowed.end()) {
+            throw ManifestFault{
+                int(key.source().begin.line),
+                fillIn("%1中有未知的键“%2”（可用的键：%3）", {where, key.str(), listed(allowed)})};
+        }
+    }
+}
+
+// The value of `key` as the TOML text of a value, for messages.
+std::string shown(const toml::node& node) {
+    if (const auto* text = node.as_string()) {
+        return text->get();
+    }
+    std::ostringstream out;
+    node.visit([&out](const auto& value) { out << value; });
+    return out.str();
+}
+
+[[noreturn]] void wrongValue(const toml::node& node, std::string_view key,
+                             std::string_view expected) {
+    throw ManifestFault{lineOf(node),
+                        fillIn("键“%1”的值“%2”无效，应为 %3", {key, shown(node), expected})};
+}
+
+std::string stringOf(const toml::node& node, std::string_view key) {
+    if (const auto* text = node.as_string()) {
+        return text->get();
+    }
+    wrongValue(node, key, "带引号的文本");
+}
+
+bool boolOf(const toml::node& node, std::string_view key) {
+    if (const auto* flag = node.as_boolean()) {
+        return flag->get();
+    }
+    wrongValue(node, key, "true 或 false");
+}
+
+// An integer as decimal text, for the same readers as the command line's values.
+std::string integerText(const toml::node& node, std::string_view key, std::string_view expected) {
+    if (const auto* value = node.as_integer()) {
+        return std::to_string(value->get());
+    }
+    wrongValue(node, key, expected);
+}
+
+// [A, B, …] of `count` integers joined by `separator`: "16x16", "0,0,8,8".
+std::string integersText(const toml::node& node, std::string_view key, std::size_t count,
+                         std::string_view separator, std::string_view expected) {
+    const auto* array = node.as_array();
+    if (!array || array->size() != count) {
+        wrongValue(node, key, expected);
+    }
+    std::string text;
+    for (const toml::node& element : *array) {
+        if (!element.is_integer()) {
+            wrongValue(node, key, expected);
+        }
+        text += (text.empty() ? "" : std::string(separator)) +
+                std::to_string(element.as_integer()->get());
+    }
+    return text;
+}
+
+template <typename Choice, std::size_t N>
+Choice choiceOf(const toml::node& node, std::string_view key, const Named<Choice> (&names)[N],
+                Choice fallback) {
+    Choice choice = fallback;
+    const std::string what = fillIn("键“%1”的值", {key});
+    if (std::string problem = readChoice(names, what, stringOf(node, key), choice);
+        !problem.empty()) {
+        throw ManifestFault{lineOf(node), std::move(problem)};
+    }
+    return choice;
+}
+
+ColorValue colorOf(const toml::node& node, std::string_view key) {
+    const auto color = parseBackground(stringOf(node, key));
+    if (!color) {
+        wrongValue(node, key, kKeyExpectation);
+    }
+    return *color;
+}
+
+std::string identifierOf(const toml::node& node, std::string_view key) {
+    const std::string name = stringOf(node, key);
+    if (std::string problem = identifierProblem(name); !problem.empty()) {
+        throw ManifestFault{lineOf(node), std::move(problem)};
+    }
+    return name;
+}
+
+std::string attributeOf(const toml::node& node) {
+    const std::string attribute = stringOf(node, "attribute");
+    if (std::string problem = attributeProblem(attribute); !problem.empty()) {
+        throw ManifestFault{lineOf(node), std::move(problem)};
+    }
+    return attribute;
+}
+
+// A path in the manifest, relative to the manifest's folder unless absolute.
+std::filesystem::path resolved(const std::filesystem::path& folder, std::string_view text) {
+    const std::filesystem::path path = pathFromUtf8(text);
+    return path.is_absolute() ? path : (folder / path).lexically_normal();
+}
+
+std::string kindWord(PictureAsset::Kind kind) {
+    switch (kind) {
+    case PictureAsset::Kind::frame:
+        return "[[frame]]";
+    case PictureAsset::Kind::sprite:
+        return "[[sprite]]";
+    case PictureAsset::Kind::animation:
+        return "[[animation]]";
+    }
+    return {};
+}
+
+// The name every asset must have.
+std::string requiredName(const toml::table& table, int line, std::string_view where) {
+    const toml::node* name = table.get("name");
+    if (!name) {
+        throw ManifestFault{line, fillIn("%1缺少键“name”（素材在 C 语言中的名称）", {where})};
+    }
+    return identifierOf(*name, "name");
+}
+
+PictureAsset readPicture(const toml::table& table, PictureAsset::Kind kind,
+                         const std::filesystem::path& folder, const std::string& attribute) {
+    PictureAsset asset;
+    asset.kind = kind;
+    asset.line = lineOf(table);
+    asset.attribute = attribute;
+    const std::string where = kindWord(kind);
+    checkKeys(table, keysOf(kind), where + " ");
+    asset.name = requiredName(table, asset.line, where);
+    const toml::node* picture = table.get("picture");
+    if (!picture) {
+        throw ManifestFault{asset.line,
+                            fillIn("素材“%1”缺少键“picture”（图片文件）", {asset.name})};
+    }
+    asset.picture = resolved(folder, stringOf(*picture, "picture"));
+
+    std::optional<Size> size;
+    for (auto&& [key, node] : table) {
+        const std::string_view k = key.str();
+        if (k == "attribute") {
+            asset.attribute = attributeOf(node);
+        } else if (k == "fit") {
+            asset.conversion.fit = choiceOf(node, k, kFitNames, Fit::Original);
+        } else if (k == "dither") {
+            asset.conversion.dither = choiceOf(node, k, kDitherNames, Dither::None);
+        } else if (k == "background") {
+            const auto color = parseBackground(stringOf(node, k));
+            if (!color) {
+                throw ManifestFault{lineOf(node), backgroundError(stringOf(node, k))};
+            }
+            asset.conversion.background = *color;
+        } else if (k == "size" || k == "tiles") {
+            const std::string expected =
+                "[宽, 高]，" + sizeExpectation(k == "size" ? "[98, 67]" : "[16, 16]");
+            const auto parsed = parseSize(integersText(node, k, 2, "x", expected));
+            if (!parsed) {
+                wrongValue(node, k, expected);
+            }
+            (k == "size" ? size : asset.shaping.tiles) = parsed;
+        } else if (k == "crop") {
+            const std::string expected = "[X, Y, 宽, 高]，" + std::string(kCropExpectation);
+            asset.shaping.crop = parseCrop(integersText(node, k, 4, ",", expected));
+            if (!asset.shaping.crop) {
+                wrongValue(node, k, expected);
+            }
+        } else if (k == "rotate") {
+            const auto rotation = parseRotation(integerText(node, k, kRotationExpectation));
+            if (!rotation) {
+                wrongValue(node, k, kRotationExpectation);
+            }
+            asset.shaping.rotation = *rotation;
+        } else if (k == "flip") {
+            asset.shaping.flip = choiceOf(node, k, kFlipNames, Flip::none);
+        } else if (k == "mask") {
+            asset.shaping.mask = boolOf(node, k);
+        } else if (k == "key") {
+            asset.shaping.key = colorOf(node, k);
+        } else if (k == "compress") {
+            asset.compression = choiceOf(node, k, kCompressionNames, Compression::Raw);
+        } else if (k == "delta") {
+            asset.delta = boolOf(node, k);
+        }
+    }
+    // A frame is always the panel's size, whatever part of the picture it shows.
+    asset.conversion.size = kind == PictureAsset::Kind::frame ? kFrameBox
+                            : size                            ? BoxSize{size->width, size->height}
+                                                              : defaultOutputSize(asset.shaping);
+    return asset;
+}
+
+bool namesFontFile(std::string_view font) {
+    const std::string lower = asciiLower(font);
+    if (font.find('/') != std::string_view::npos || font.find('\\') != std::string_view::npos) {
+        return true;
+    }
+    for (const std::string_view suffix :
+         {".ttf", ".otf", ".ttc", ".otc", ".pfb", ".pcf", ".woff"}) {
+        if (lower.ends_with(suffix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+FontAsset readFont(const toml::table& table, const std::filesystem::path& folder,
+                   const std::string& attribute) {
+    FontAsset asset;
+    asset.line = lineOf(table);
+    checkKeys(table, kFontKeys, "[[font]] ");
+    asset.job.name = requiredName(table, asset.line, "[[font]]");
+    asset.job.attribute = attribute;
+    asset.job.chars.clear();
+    for (auto&& [key, node] : table) {
+        const std::string_view k = key.str();
+        if (k == "attribute") {
+            asset.job.attribute = attributeOf(node);
+        } else if (k == "font") {
+            const std::string font = stringOf(node, k);
+            if (namesFontFile(font)) {
+                asset.fontFile = resolved(folder, font);
+                asset.files.push_back(asset.fontFile);
+                asset.job.font = asset.fontFile.string();
+            } else {
+                asset.job.font = font;
+            }
+        } else if (k == "face" || k == "size") {
+            const auto value = parseNumber(integerText(node, k, "整数"));
+            if (!value || *value < (k == "face" ? 0 : 1)) {
+                wrongValue(node, k, k == "face" ? "不小于 0 的整数" : "正整数（像素）");
+            }
+            (k == "face" ? asset.job.face : asset.job.pixelSize) = *value;
+        } else if (k == "chars") {
+            const auto* items = node.as_array();
+            if (!items || items->empty()) {
+                wrongValue(node, k, "文本的数组，例如 [\"ascii\", \"@strings.txt\"]");
+            }
+            for (const toml::node& item : *items) {
+                std::string text = stringOf(item, k);
+                if (text.starts_with('@')) {
+                    const std::filesystem::path file = resolved(folder, text.substr(1));
+                    asset.files.push_back(file);
+                    text = "@" + file.string();
+                }
+                asset.job.chars.push_back(std::move(text));
+            }
+        } else if (k == "text") {
+            asset.job.literalText = stringOf(node, k);
+        } else if (k == "alpha") {
+            asset.job.alpha = boolOf(node, k);
+        } else if (k == "color") {
+            asset.job.color = colorOf(node, k);
+        } else if (k == "background") {
+            asset.job.background = colorOf(node, k);
+        }
+    }
+    if (asset.job.chars.empty() && asset.job.literalText.empty()) {
+        throw ManifestFault{asset.line,
+                            fillIn("字体“%1”缺少键“chars”（要取模的字符）", {asset.job.name})};
+    }
+    return asset;
+}
+
+// Every C name the generated source defines for the asset, so two assets can't collide.
+std::vector<std::string> definedNames(const Asset& asset) {
+    const std::string& name = assetName(asset);
+    if (std::holds_alternative<FontAsset>(asset)) {
+        return {name, name + "_glyphs", name + "_bitmaps"};
+    }
+    return {name, name + "_data", name + "_offsets", name + "_mask", name + "_delays_ms"};
+}
+
+void checkNames(const std::vector<Asset>& assets) {
+    std::map<std::string, const Asset*> taken;
+    for (const Asset& asset : assets) {
+        for (const std::string& name : definedNames(asset)) {
+            const auto [at, added] = taken.emplace(name, &asset);
+            if (!added) {
+                throw ManifestFault{
+                    assetLine(asset),
+                    fillIn("素材名“%1”与第 %2 行的素材“%3”冲突（生成的 C 名称“%4”重复）",
+                           {assetName(asset), number(assetLine(*at->second)),
+                            assetName(*at->second), name})};
+            }
+        }
+    }
+}
+
+Manifest readTables(const toml::table& top, const std::filesystem::path& file) {
+    Manifest manifest;
+    manifest.file = file;
+    checkKeys(top, kTopKeys, "清单顶层");
+    manifest.name = cIdentifierFor(baseName(file));
+    if (const toml::node* name = top.get("name")) {
+        manifest.name = identifierOf(*name, "name");
+    }
+    std::string attribute;
+    if (const toml::node* node = top.get("attribute")) {
+        attribute = attributeOf(*node);
+    }
+    if (const toml::node* budget = top.get("budget")) {
+        const std::string expected = "字节数，或带 K、M 的大小，例如 \"256K\"、\"1M\"";
+        const std::string text = budget->is_integer() ? integerText(*budget, "budget", expected)
+                                                      : stringOf(*budget, "budget");
+        manifest.budget = parseBudget(text);
+        if (!manifest.budget) {
+            wrongValue(*budget, "budget", expected);
+        }
+    }
+    const std::filesystem::path folder = file.parent_path();
+    constexpr std::pair<std::string_view, PictureAsset::Kind> kPictureTables[] = {
+        {"frame", PictureAsset::Kind::frame},
+        {"sprite", PictureAsset::Kind::sprite},
+        {"animation", PictureAsset::Kind::animation}};
+    for (auto&& [key, node] : top) {
+        const std::string_view k = key.str();
+        if (k == "name" || k == "attribute" || k == "budget") {
+            continue;
+        }
+        const auto* tables = node.as_array();
+        if (!tables || !tables->is_array_of_tables()) {
+            throw ManifestFault{int(key.source().begin.line),
+                                fillIn("“%1”应写成表的数组 [[%1]]", {k})};
+        }
+        for (const toml::node& table : *tables) {
+            if (k == "font") {
+                manifest.assets.emplace_back(readFont(*table.as_table(), folder, attribute));
+                continue;
+            }
+            for (const auto& [word, kind] : kPictureTables) {
+                if (k == word) {
+                    manifest.assets.emplace_back(
+                        readPicture(*table.as_table(), kind, folder, attribute));
+                }
+            }
+        }
+    }
+    if (manifest.assets.empty()) {
+        throw ManifestFault{1, "清单中没有素材：请至少写一个 [[frame]]、[[sprite]]、"
+                               "[[animation]] 或 [[font]]"};
+    }
+    // The manifest's order: tables of one kind come out of TOML grouped, so sort by line.
+    std::ranges::stable_sort(manifest.assets, {}, [](const Asset& a) { return assetLine(a); });
+    checkNames(manifest.assets);
+    return manifest;
+}
+
+} // namespace
+
+const std::string& assetName(const Asset& asset) {
+    return std::visit(
+        [](const auto& a) -> const std::string& {
+            if constexpr (std::is_same_v<std::decay_t<decltype(a)>, FontAsset>) {
+                return a.job.name;
+            } else {
+                return a.name;
+            }
+        },
+        asset);
+}
+
+int assetLine(const Asset& asset) {
+    return std::visit([](const auto& a) { return a.line; }, asset);
+}
+
+std::optional<std::uint64_t> parseBudget(std::string_view text) {
+    std::uint64_t unit = 1;
+    std::string lower = asciiLower(text);
+    std::string_view digits = lower;
+    if (digits.ends_with('b') && digits.size() > 1 &&
+        !std::isdigit(static_cast<unsigned char>(digits[digits.size() - 2]))) {
+        digits.remove_suffix(1);
+    }
+    if (digits.ends_with('k') || digits.ends_with('m')) {
+        unit = digits.back() == 'k' ? 1024 : 1024 * 1024;
+        digits.remove_suffix(1);
+    }
+    std::uint64_t count = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
+        count > std::numeric_limits<std::uint64_t>::max() / unit) {
+        return std::nullopt;
+    }
+    return count * unit;
+}
+
+ManifestReading parseManifest(std::string_view text, const std::filesystem::path& file) {
+    ManifestReading reading;
+    const std::string where = displayPath(file);
+    try {
+        const toml::table top = toml::parse(text, std::string_view(where));
+        reading.manifest = readTables(top, file);
+    } catch (const toml::parse_error& error) {
+        reading.error = fillIn("%1 第 %2 行：TOML 语法错误：%3",
+                               {where, number(error.source().begin.line), error.description()});
+    } catch (const ManifestFault& fault) {
+        reading.error = fillIn("%1 第 %2 行：%3", {where, number(fault.line), fault.text});
+    }
+    return reading;
+}
+
+} // namespace ravik

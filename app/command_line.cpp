@@ -1,7 +1,7 @@
 #include "command_line.h"
 
+#include "app/arguments.h"
 #include "app/convert_job.h"
-#include "app/option_values.h"
 #include "app/version.h"
 #include "codec/frame_buffer.h"
 #include "export/c_header.h"
@@ -16,131 +16,6 @@
 
 namespace ravik {
 namespace {
-
-// An option the command line takes: its names ("h", "help") and whether it takes a value.
-struct Option {
-    std::vector<std::string_view> names;
-    bool takesValue = false;
-};
-
-// The arguments split into options and positional arguments, as command-line tools do: "--name
-// value", "--name=value", "-name" (or, with compacted letters, "-hv" for -h -v), and "--" before
-// arguments that are never options. The argument after a value option is its value, whatever it
-// looks like.
-class ParsedArguments {
-public:
-    ParsedArguments(const std::vector<std::string>& arguments, std::span<const Option> options,
-                    bool compactedLetters)
-        : options_(options), values_(options.size()) {
-        bool optionsEnded = false;
-        for (std::size_t i = 0; i < arguments.size(); ++i) {
-            const std::string& argument = arguments[i];
-            if (optionsEnded || argument.size() < 2 || argument.front() != '-') {
-                positional_.push_back(argument);
-                continue;
-            }
-            if (argument == "--") {
-                optionsEnded = true;
-                continue;
-            }
-            const bool twoDashes = argument.starts_with("--");
-            if (!twoDashes && compactedLetters) {
-                readLetters(argument);
-                continue;
-            }
-            const std::string_view body = std::string_view(argument).substr(twoDashes ? 2 : 1);
-            const std::size_t equals = body.find('=');
-            const std::string_view name = body.substr(0, equals);
-            const std::string spelt = argument.substr(0, argument.find('='));
-            const std::optional<std::size_t> index = find(name);
-            if (!index) {
-                unknown(spelt);
-            } else if (!options_[*index].takesValue) {
-                if (equals != std::string_view::npos && error_.empty()) {
-                    unexpected_ = true; // a value after a flag
-                }
-                values_[*index].emplace_back();
-            } else if (equals != std::string_view::npos) {
-                values_[*index].emplace_back(body.substr(equals + 1));
-            } else if (i + 1 < arguments.size()) {
-                values_[*index].push_back(arguments[++i]);
-            } else if (missing_.empty()) {
-                missing_ = fillIn("选项“%1”缺少参数", {argument});
-            }
-        }
-    }
-
-    // The usage error, in Chinese; empty when the arguments are sound.
-    std::string error() const {
-        if (!error_.empty()) {
-            return error_;
-        }
-        if (!missing_.empty()) {
-            return missing_;
-        }
-        return unexpected_ ? "无法理解命令行参数" : std::string();
-    }
-    bool isSet(const Option& option) const { return !valuesOf(option).empty(); }
-    // The option's last value; empty when it is not set.
-    std::string value(const Option& option) const {
-        const auto& values = valuesOf(option);
-        return values.empty() ? std::string() : values.back();
-    }
-    std::optional<std::string> optionalValue(const Option& option) const {
-        return isSet(option) ? std::optional(value(option)) : std::nullopt;
-    }
-    const std::vector<std::string>& positional() const { return positional_; }
-
-    // The first value option given more than once, as the error that says so.
-    std::string repeatedOption() const {
-        for (std::size_t i = 0; i < options_.size(); ++i) {
-            if (options_[i].takesValue && values_[i].size() > 1) {
-                return fillIn("选项 --%1 只能给一次", {options_[i].names.back()});
-            }
-        }
-        return {};
-    }
-
-private:
-    std::optional<std::size_t> find(std::string_view name) const {
-        for (std::size_t i = 0; i < options_.size(); ++i) {
-            if (std::ranges::find(options_[i].names, name) != options_[i].names.end()) {
-                return i;
-            }
-        }
-        return std::nullopt;
-    }
-    const std::vector<std::string>& valuesOf(const Option& option) const {
-        return values_[std::size_t(&option - options_.data())];
-    }
-    void unknown(const std::string& spelt) {
-        if (error_.empty()) {
-            error_ = fillIn("未知选项“%1”", {spelt});
-        }
-    }
-    // "-hv": each letter an option of its own.
-    void readLetters(const std::string& argument) {
-        for (std::size_t k = 1; k < argument.size(); ++k) {
-            const std::string letter(1, argument[k]);
-            if (const auto index = find(letter)) {
-                values_[*index].emplace_back();
-            } else {
-                unknown(argument.size() == 2 ? argument : letter);
-            }
-        }
-    }
-
-    std::span<const Option> options_;
-    std::vector<std::vector<std::string>> values_; // each option's values, one per time given
-    std::vector<std::string> positional_;
-    std::string error_;   // the first unknown option
-    std::string missing_; // a value option with nothing after it
-    bool unexpected_ = false;
-};
-
-std::string withHelpHint(std::string_view error) {
-    return fillIn("命令行有误：%1（用 --help 查看用法）", {error});
-}
 
 // Whether the arguments ask for a batch: --out-dir turns the output options into flags.
 bool isBatch(const std::vector<std::string>& arguments) {
@@ -220,23 +95,27 @@ std::string valueError(std::string_view option, std::string_view value, std::str
 // usage error in Chinese, naming the option and its value, or empty.
 std::string readShaping(const ParsedArguments& parsed, const ShapingOptions& options,
                         bool allFrames, Shaping& shaping, ConversionOptions& conversion) {
+    const std::string sides = "宽x高，宽和高都是 1 到 " + number(kMaxBoxSide) + " 的整数";
     std::optional<Size> size;
     if (parsed.isSet(options.size)) {
         size = parseSize(parsed.value(options.size));
         if (!size) {
-            return valueError("--size", parsed.value(options.size), sizeExpectation("98x67"));
+            return valueError("--size", parsed.value(options.size), sides + "，例如 98x67");
         }
     }
     if (parsed.isSet(options.crop)) {
         shaping.crop = parseCrop(parsed.value(options.crop));
         if (!shaping.crop) {
-            return valueError("--crop", parsed.value(options.crop), kCropExpectation);
+            return valueError(
+                "--crop", parsed.value(options.crop),
+                "X,Y,宽,高（X、Y 为不小于 0 的整数，宽、高为正整数），例如 0,0,16,16");
         }
     }
     if (parsed.isSet(options.rotate)) {
-        const auto rotation = parseRotation(parsed.value(options.rotate));
+        const std::string given = parsed.value(options.rotate);
+        const auto rotation = parseRotation(given);
         if (!rotation) {
-            return valueError("--rotate", parsed.value(options.rotate), kRotationExpectation);
+            return valueError("--rotate", given, "0|90|180|270（顺时针的度数）");
         }
         shaping.rotation = *rotation;
     }
@@ -253,13 +132,13 @@ std::string readShaping(const ParsedArguments& parsed, const ShapingOptions& opt
         }
         shaping.tiles = parseSize(parsed.value(options.tiles));
         if (!shaping.tiles) {
-            return valueError("--tiles", parsed.value(options.tiles), sizeExpectation("16x16"));
+            return valueError("--tiles", parsed.value(options.tiles), sides + "，例如 16x16");
         }
     }
     if (parsed.isSet(options.key)) {
         shaping.key = parseBackground(parsed.value(options.key));
         if (!shaping.key) {
-            return valueError("--key", parsed.value(options.key), kKeyExpectation);
+            return valueError("--key", parsed.value(options.key), "RRGGBB 或 #RRGGBB，例如 FF00FF");
         }
     }
     shaping.mask = shaping.mask || parsed.isSet(options.mask);

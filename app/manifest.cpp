@@ -1,6 +1,6 @@
 #include "manifest.h"
 
-#include "app/option_values.h"
+#include "app/arguments.h"
 #include "export/c_header.h"
 #include "export/text.h"
 
@@ -12,6 +12,15 @@
 
 namespace ravik {
 namespace {
+
+// What each value is expected to look like, in the command line's words.
+std::string sizeExpectation(std::string_view example) {
+    return fillIn("[宽, 高]，宽和高都是 1 到 %1 的整数，例如 %2", {number(kMaxBoxSide), example});
+}
+constexpr std::string_view kCropExpectation =
+    "X,Y,宽,高（X、Y 为不小于 0 的整数，宽、高为正整数），例如 0,0,16,16";
+constexpr std::string_view kRotationExpectation = "0|90|180|270（顺时针的度数）";
+constexpr std::string_view kColorExpectation = "RRGGBB 或 #RRGGBB，例如 FF00FF";
 
 constexpr Named<Compression> kCompressionNames[] = {{"none", Compression::Raw},
                                                     {"rle", Compression::Rle}};
@@ -136,7 +145,7 @@ Choice choiceOf(const toml::node& node, std::string_view key, const Named<Choice
 ColorValue colorOf(const toml::node& node, std::string_view key) {
     const auto color = parseBackground(stringOf(node, key));
     if (!color) {
-        wrongValue(node, key, kKeyExpectation);
+        wrongValue(node, key, kColorExpectation);
     }
     return *color;
 }
@@ -216,8 +225,7 @@ PictureAsset readPicture(const toml::table& table, PictureAsset::Kind kind,
             }
             asset.conversion.background = *color;
         } else if (k == "size" || k == "tiles") {
-            const std::string expected =
-                "[宽, 高]，" + sizeExpectation(k == "size" ? "[98, 67]" : "[16, 16]");
+            const std::string expected = sizeExpectation(k == "size" ? "[98, 67]" : "[16, 16]");
             const auto parsed = parseSize(integersText(node, k, 2, "x", expected));
             if (!parsed) {
                 wrongValue(node, k, expected);

@@ -130,5 +130,16 @@ int main(int argc, char* argv[]) {
         arguments.erase(arguments.begin());
         return ravik::runRuntime(arguments);
     }
+    if (argc >= 2 && std::strcmp(argv[1], "font") == 0) {
+        std::vector<std::string> arguments = argumentsAfterName(argc, argv);
+        arguments.erase(arguments.begin());
+        std::string failure;
+        const ravik::AssetModule* assets = ravik::assetModule(failure);
+        if (!assets) {
+            ravik::printError(failure);
+            return ravik::kExitFailure;
+        }
+        return assets->font(arguments);
+    }
     return runWindowMode(argc, argv);
 }

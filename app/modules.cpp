@@ -134,4 +134,9 @@ const PictureModule* pictureModule(std::string& failure) {
         "ravik-lcd-pictures", RAVIK_PICTURE_MODULE_FILE, "ravik_picture_module", failure);
 }
 
+const AssetModule* assetModule(std::string& failure) {
+    return cachedModule<AssetModule, RavikAssetModuleEntry>(
+        "ravik-lcd-assets", RAVIK_ASSET_MODULE_FILE, "ravik_asset_module", failure);
+}
+
 } // namespace ravik

@@ -1,10 +1,11 @@
 #pragma once
 
-// The parts of ravik-lcd that need Qt live in two modules beside the program, loaded only when
-// they are needed, so that the program itself links no Qt library:
+// The parts of ravik-lcd that need Qt or fonts live in modules beside the program, loaded only
+// when they are needed, so that the program itself links no Qt library and `convert` starts fast:
 //  - the window module, for `ravik-lcd [PICTURE]` (Qt Widgets);
 //  - the picture module, for pictures in formats our own readers don't take and for previews in
-//    the formats Qt writes (Qt Gui).
+//    the formats Qt writes (Qt Gui);
+//  - the asset module, for glyph sets (`ravik-lcd font`; FreeType and fontconfig).
 // The program and its modules are always built and installed together, with the same compiler
 // and standard library, so the tables use plain C++ types; each module's one exported function
 // gives its table, checked by the interface number.
@@ -24,7 +25,7 @@ class PreviewRows;
 
 // Raised whenever a table below changes shape, so a module left over from another build is
 // refused rather than called.
-inline constexpr int kModuleInterface = 3;
+inline constexpr int kModuleInterface = 4;
 
 struct WindowModule {
     int interface;
@@ -58,10 +59,17 @@ struct PictureModule {
     std::optional<std::string> (*encode)(PreviewRows& rows, const std::string& format);
 };
 
+struct AssetModule {
+    int interface;
+    // Runs `ravik-lcd font` with the arguments after the word "font"; the exit code.
+    int (*font)(const std::vector<std::string>& arguments);
+};
+
 // The modules, loaded on first use (any thread); null with the reason in Chinese when a module
 // can't be found or loaded.
 const WindowModule* windowModule(std::string& failure);
 const PictureModule* pictureModule(std::string& failure);
+const AssetModule* assetModule(std::string& failure);
 
 } // namespace ravik
 
@@ -69,6 +77,7 @@ const PictureModule* pictureModule(std::string& failure);
 extern "C" {
 using RavikWindowModuleEntry = const ravik::WindowModule* (*)();
 using RavikPictureModuleEntry = const ravik::PictureModule* (*)();
+using RavikAssetModuleEntry = const ravik::AssetModule* (*)();
 }
 
 // How a module marks its entry as exported.

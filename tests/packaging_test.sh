@@ -20,7 +20,9 @@ options=$({
 [ -n "$options" ] || fail "convert --help names no options"
 bash -n "$completion" || fail "the completion script does not parse"
 completed=$(bash -c "source '$completion' 2>/dev/null
-    echo \$_ravik_lcd_file_options \$_ravik_lcd_value_options \$_ravik_lcd_switches")
+    echo \$_ravik_lcd_file_options \$_ravik_lcd_value_options \$_ravik_lcd_switches
+    echo \$_ravik_lcd_font_file_options \$_ravik_lcd_font_value_options \$_ravik_lcd_font_switches" |
+    tr ' ' '\n' | sort -u | tr '\n' ' ')
 for option in $options; do
     [[ " $completed " == *" $option "* ]] || fail "bash completion lacks $option"
 done
@@ -46,8 +48,10 @@ check_offered() {
     got=$(offered "$@")
     [ "$got" = "$expected" ] || fail "completing '$*' offers '$got', not '$expected'"
 }
-check_offered "convert runtime a.png" ravik-lcd ""
+check_offered "convert font runtime a.png" ravik-lcd ""
 check_offered "runtime" ravik-lcd ru
+check_offered "--chars" ravik-lcd font --ch
+check_offered "gb2312-1 gb2312" ravik-lcd font --chars gb
 check_offered "--rotate" ravik-lcd convert a.png --rot
 check_offered "90" ravik-lcd convert a.png --rotate 9
 check_offered "--bin --background" ravik-lcd convert a.png --b
@@ -65,10 +69,12 @@ for language in en zh_CN; do
     done
 done
 # The subcommands --help describes are completed and in both manual pages.
-"$program" --help | grep -q 'ravik-lcd runtime' || fail "--help does not describe runtime"
-for language in en zh_CN; do
-    grep -q 'ravik-lcd runtime' "$build/packaging/man/$language/ravik-lcd.1" ||
-        fail "the $language manual page lacks runtime"
+for subcommand in runtime font; do
+    "$program" --help | grep -q "ravik-lcd $subcommand" || fail "--help does not describe $subcommand"
+    for language in en zh_CN; do
+        grep -q "ravik-lcd $subcommand" "$build/packaging/man/$language/ravik-lcd.1" ||
+            fail "the $language manual page lacks $subcommand"
+    done
 done
 grep -q 'NAME' <<<"$(LC_ALL=C.UTF-8 groff -k -man -Tutf8 "$build/packaging/man/en/ravik-lcd.1" | sed 's/.\x08//g')" ||
     fail "the English page has no NAME section"

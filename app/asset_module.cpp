@@ -1,0 +1,17 @@
+// The asset module: glyph sets from fonts (FreeType, fontconfig), loaded only for `ravik-lcd font`
+// so that `convert` never loads the font libraries.
+
+#include "app/font_command.h"
+#include "app/modules.h"
+
+namespace ravik {
+namespace {
+
+constexpr AssetModule kModule{kModuleInterface, runFont};
+
+} // namespace
+} // namespace ravik
+
+RAVIK_MODULE_EXPORT const ravik::AssetModule* ravik_asset_module() {
+    return &ravik::kModule;
+}

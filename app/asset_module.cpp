@@ -1,13 +1,14 @@
-// The asset module: glyph sets from fonts (FreeType, fontconfig), loaded only for `ravik-lcd font`
-// so that `convert` never loads the font libraries.
+// The asset module: glyph sets from fonts (FreeType, fontconfig) and asset manifests, loaded only
+// for `ravik-lcd font` and `ravik-lcd build` so that `convert` never loads the font libraries.
 
+#include "app/build_command.h"
 #include "app/font_command.h"
 #include "app/modules.h"
 
 namespace ravik {
 namespace {
 
-constexpr AssetModule kModule{kModuleInterface, runFont};
+constexpr AssetModule kModule{kModuleInterface, runFont, runBuild};
 
 } // namespace
 } // namespace ravik

@@ -12,14 +12,6 @@
 namespace ravik {
 namespace {
 
-// The em sizes the glyph table's 8-bit fields hold with room for tall glyphs.
-constexpr int kMinFontSize = 4;
-constexpr int kMaxFontSize = 160;
-
-constexpr Named<fonts::Hinting> kHintingNames[] = {{"light", fonts::Hinting::Light},
-                                                   {"full", fonts::Hinting::Full},
-                                                   {"none", fonts::Hinting::None}};
-
 struct FontArguments {
     fonts::FontJob job;
     std::optional<std::filesystem::path> headerPath;

@@ -130,7 +130,7 @@ int main(int argc, char* argv[]) {
         arguments.erase(arguments.begin());
         return ravik::runRuntime(arguments);
     }
-    if (argc >= 2 && std::strcmp(argv[1], "font") == 0) {
+    if (argc >= 2 && (std::strcmp(argv[1], "font") == 0 || std::strcmp(argv[1], "build") == 0)) {
         std::vector<std::string> arguments = argumentsAfterName(argc, argv);
         arguments.erase(arguments.begin());
         std::string failure;
@@ -139,7 +139,8 @@ int main(int argc, char* argv[]) {
             ravik::printError(failure);
             return ravik::kExitFailure;
         }
-        return assets->font(arguments);
+        return std::strcmp(argv[1], "font") == 0 ? assets->font(arguments)
+                                                 : assets->build(arguments);
     }
     return runWindowMode(argc, argv);
 }

@@ -1,6 +1,7 @@
 #include "manifest.h"
 
 #include "app/arguments.h"
+#include "app/font_command.h"
 #include "export/c_header.h"
 #include "export/text.h"
 
@@ -41,8 +42,9 @@ const std::vector<std::string_view> kTopKeys = {"name",   "attribute", "budget",
 const std::vector<std::string_view> kFrameKeys = {"name",   "picture",    "attribute", "fit",
                                                   "dither", "background", "crop",      "rotate",
                                                   "flip",   "mask",       "key",       "compress"};
-const std::vector<std::string_view> kFontKeys = {
-    "name", "font", "face", "size", "chars", "text", "alpha", "color", "background", "attribute"};
+const std::vector<std::string_view> kFontKeys = {"name",       "font",    "face",     "size",
+                                                 "chars",      "text",    "alpha",    "color",
+                                                 "background", "hinting", "attribute"};
 
 std::vector<std::string_view> keysOf(PictureAsset::Kind kind) {
     std::vector<std::string_view> keys = kFrameKeys;
@@ -284,6 +286,7 @@ FontAsset readFont(const toml::table& table, const std::filesystem::path& folder
     asset.job.name = requiredName(table, asset.line, "[[font]]");
     asset.job.attribute = attribute;
     asset.job.chars.clear();
+    asset.job.alpha = false; // as `ravik-lcd font` makes it without --alpha
     for (auto&& [key, node] : table) {
         const std::string_view k = key.str();
         if (k == "attribute") {
@@ -297,12 +300,22 @@ FontAsset readFont(const toml::table& table, const std::filesystem::path& folder
             } else {
                 asset.job.font = font;
             }
-        } else if (k == "face" || k == "size") {
-            const auto value = parseNumber(integerText(node, k, "整数"));
-            if (!value || *value < (k == "face" ? 0 : 1)) {
-                wrongValue(node, k, k == "face" ? "不小于 0 的整数" : "正整数（像素）");
+        } else if (k == "face") {
+            const auto face = parseNumber(integerText(node, k, "0 或更大的整数"));
+            if (!face || *face < 0) {
+                wrongValue(node, k, "0 或更大的整数");
             }
-            (k == "face" ? asset.job.face : asset.job.pixelSize) = *value;
+            asset.job.face = *face;
+        } else if (k == "size") {
+            const std::string expected =
+                fillIn("%1 到 %2 的像素数", {number(kMinFontSize), number(kMaxFontSize)});
+            const auto size = parseNumber(integerText(node, k, expected));
+            if (!size || *size < kMinFontSize || *size > kMaxFontSize) {
+                wrongValue(node, k, expected);
+            }
+            asset.job.pixelSize = *size;
+        } else if (k == "hinting") {
+            asset.job.hinting = choiceOf(node, k, kHintingNames, fonts::Hinting::Light);
         } else if (k == "chars") {
             const auto* items = node.as_array();
             if (!items || items->empty()) {
@@ -326,6 +339,14 @@ FontAsset readFont(const toml::table& table, const std::filesystem::path& folder
         } else if (k == "background") {
             asset.job.background = colorOf(node, k);
         }
+    }
+    if (!table.get("size")) {
+        throw ManifestFault{asset.line,
+                            fillIn("字体“%1”缺少键“size”（字号，单位像素）", {asset.job.name})};
+    }
+    if (asset.job.alpha && table.get("background")) {
+        throw ManifestFault{lineOf(*table.get("background")),
+                            "alpha 的字形只有覆盖度，不能同时给出 background"};
     }
     if (asset.job.chars.empty() && asset.job.literalText.empty()) {
         throw ManifestFault{asset.line,

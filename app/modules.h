@@ -5,7 +5,8 @@
 //  - the window module, for `ravik-lcd [PICTURE]` (Qt Widgets);
 //  - the picture module, for pictures in formats our own readers don't take and for previews in
 //    the formats Qt writes (Qt Gui);
-//  - the asset module, for glyph sets (`ravik-lcd font`; FreeType and fontconfig).
+//  - the asset module, for glyph sets and asset manifests (`ravik-lcd font`, `ravik-lcd build`;
+//    FreeType and fontconfig).
 // The program and its modules are always built and installed together, with the same compiler
 // and standard library, so the tables use plain C++ types; each module's one exported function
 // gives its table, checked by the interface number.
@@ -25,7 +26,7 @@ class PreviewRows;
 
 // Raised whenever a table below changes shape, so a module left over from another build is
 // refused rather than called.
-inline constexpr int kModuleInterface = 4;
+inline constexpr int kModuleInterface = 5;
 
 struct WindowModule {
     int interface;
@@ -63,6 +64,8 @@ struct AssetModule {
     int interface;
     // Runs `ravik-lcd font` with the arguments after the word "font"; the exit code.
     int (*font)(const std::vector<std::string>& arguments);
+    // Runs `ravik-lcd build` with the arguments after the word "build"; the exit code.
+    int (*build)(const std::vector<std::string>& arguments);
 };
 
 // The modules, loaded on first use (any thread); null with the reason in Chinese when a module

@@ -5,6 +5,7 @@
 #include "export/text.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -170,8 +171,8 @@ std::string assetHeader(const std::string& name, const std::string& manifestName
 }
 
 std::string assetSource(const std::string& name, const std::string& manifestName,
-                        const std::vector<BuiltAsset>& assets) {
-    std::string text = generatedNote(manifestName);
+                        const std::string& fingerprint, const std::vector<BuiltAsset>& assets) {
+    std::string text = generatedNote(manifestName) + fingerprint;
     text += "#include \"" + name + ".h\"\n";
     for (const BuiltAsset& asset : assets) {
         text += "\n";
@@ -196,6 +197,36 @@ std::string makeDepfile(const std::vector<std::filesystem::path>& targets,
         text += " \\\n  " + makeEscaped(prerequisite);
     }
     return text + "\n";
+}
+
+std::optional<std::string> fingerprintLine(const Manifest& manifest,
+                                           std::string_view manifestText) {
+    // FNV-1a, 64 bits: to notice a change, not to resist one made on purpose.
+    std::uint64_t hash = 0xCBF29CE484222325ULL;
+    const auto add = [&hash](std::string_view bytes) {
+        for (const char c : bytes) {
+            hash = (hash ^ std::uint8_t(c)) * 0x100000001B3ULL;
+        }
+        const std::string length = "|" + std::to_string(bytes.size()) + "|";
+        for (const char c : length) {
+            hash = (hash ^ std::uint8_t(c)) * 0x100000001B3ULL;
+        }
+    };
+    add(versionText());
+    add(manifestText);
+    const std::vector<std::filesystem::path> inputs = manifestInputs(manifest);
+    for (auto input = std::next(inputs.begin()); input != inputs.end(); ++input) {
+        const std::optional<std::string> bytes = readWholeFile(*input);
+        if (!bytes) {
+            return std::nullopt;
+        }
+        add(input->generic_string());
+        add(*bytes);
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "/* inputs %016llx */\n",
+                  static_cast<unsigned long long>(hash));
+    return text;
 }
 
 std::vector<std::filesystem::path> manifestInputs(const Manifest& manifest) {
@@ -286,6 +317,24 @@ BuildOutcome buildAssets(const BuildRequest& request) {
         return failed(kExitUsage, reading.error);
     }
     const Manifest& manifest = reading.manifest;
+    const std::string manifestName = manifest.file.filename().generic_string();
+    const std::filesystem::path headerPath = request.outDir / pathFromUtf8(manifest.name + ".h");
+    const std::filesystem::path sourcePath = request.outDir / pathFromUtf8(manifest.name + ".c");
+    std::optional<FileOutput> depfile;
+    if (request.depfile) {
+        depfile = {*request.depfile,
+                   makeDepfile({sourcePath, headerPath}, manifestInputs(manifest))};
+    }
+
+    // Inputs whose fingerprint the source already carries: nothing to convert or write.
+    const std::optional<std::string> fingerprint = fingerprintLine(manifest, *text);
+    if (fingerprint && std::filesystem::exists(headerPath) &&
+        (!depfile || readWholeFile(depfile->path) == depfile->data)) {
+        const std::optional<std::string> source = readWholeFile(sourcePath);
+        if (source && source->starts_with(generatedNote(manifestName) + *fingerprint)) {
+            return {};
+        }
+    }
 
     std::vector<BuiltAsset> built;
     for (const Asset& asset : manifest.assets) {
@@ -305,19 +354,16 @@ BuildOutcome buildAssets(const BuildRequest& request) {
         return failed(kExitFailure, budgetReport(built, *manifest.budget, total));
     }
 
-    const std::string manifestName = manifest.file.filename().generic_string();
-    const std::filesystem::path headerPath = request.outDir / pathFromUtf8(manifest.name + ".h");
-    const std::filesystem::path sourcePath = request.outDir / pathFromUtf8(manifest.name + ".c");
     std::vector<FileOutput> outputs;
     try {
         outputs.push_back({headerPath, assetHeader(manifest.name, manifestName, built)});
-        outputs.push_back({sourcePath, assetSource(manifest.name, manifestName, built)});
+        outputs.push_back({sourcePath, assetSource(manifest.name, manifestName,
+                                                   fingerprint.value_or(""), built)});
     } catch (const std::invalid_argument& error) {
         return failed(kExitFailure, error.what());
     }
-    if (request.depfile) {
-        outputs.push_back(
-            {*request.depfile, makeDepfile({sourcePath, headerPath}, manifestInputs(manifest))});
+    if (depfile) {
+        outputs.push_back(*depfile);
     }
     std::vector<std::filesystem::path> files{manifest.file};
     for (const FileOutput& output : outputs) {

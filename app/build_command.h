@@ -46,11 +46,16 @@ struct BuiltAsset {
 };
 
 // The generated files' text, for the manifest's name: the header declares every asset, the
-// source defines them. Deterministic: the same assets give the same bytes.
+// source defines them. Deterministic: the same assets give the same bytes. The source carries
+// the inputs' fingerprint, so a rebuild whose inputs are unchanged converts nothing.
 std::string assetHeader(const std::string& name, const std::string& manifestName,
                         const std::vector<BuiltAsset>& assets);
 std::string assetSource(const std::string& name, const std::string& manifestName,
-                        const std::vector<BuiltAsset>& assets);
+                        const std::string& fingerprint, const std::vector<BuiltAsset>& assets);
+
+// The line of the source that names what it was made from: the program's version, the manifest's
+// text and every input file's bytes, hashed; nothing when an input can't be read.
+std::optional<std::string> fingerprintLine(const Manifest& manifest, std::string_view manifestText);
 
 // A Make rule naming every target and prerequisite, with spaces, '#' and '$' escaped as Make reads
 // them.

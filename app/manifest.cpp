@@ -6,9 +6,11 @@
 #include "export/text.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <limits>
 #include <map>
+#include <sstream>
 #include <toml++/toml.h>
 
 namespace ravik {

@@ -1645,7 +1645,7 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
-        const QStringList base{u"font"_s, u"--chars"_s, u"ab"_s, u"--header"_s, u"out.h"_s};
+        const QStringList base{u"font"_s, u"--chars"_s, u"ab"_s, u"--header"_s, u"refused.h"_s};
         QTest::newRow("no size") << base << 2 << u"--size"_s;
         QTest::newRow("size too small") << base + QStringList{u"--size"_s, u"2"_s} << 2 << u"“2”"_s;
         QTest::newRow("size not a number")
@@ -1653,7 +1653,7 @@ private slots:
         QTest::newRow("size twice")
             << base + QStringList{u"--size"_s, u"16"_s, u"--size"_s, u"12"_s} << 2 << u"--size"_s;
         QTest::newRow("no characters")
-            << QStringList{u"font"_s, u"--size"_s, u"16"_s, u"--header"_s, u"out.h"_s} << 2
+            << QStringList{u"font"_s, u"--size"_s, u"16"_s, u"--header"_s, u"refused.h"_s} << 2
             << u"--chars"_s;
         QTest::newRow("no output")
             << QStringList{u"font"_s, u"--size"_s, u"16"_s, u"--chars"_s, u"ab"_s} << 2
@@ -1666,7 +1666,7 @@ private slots:
             << base + QStringList{u"--size"_s, u"16"_s, u"--color"_s, u"12345G"_s} << 2
             << u"12345G"_s;
         QTest::newRow("preview without text")
-            << base + QStringList{u"--size"_s, u"16"_s, u"--preview"_s, u"p.png"_s} << 2
+            << base + QStringList{u"--size"_s, u"16"_s, u"--preview"_s, u"refused.png"_s} << 2
             << u"--text"_s;
         QTest::newRow("unknown hinting")
             << base + QStringList{u"--size"_s, u"16"_s, u"--hinting"_s, u"strong"_s} << 2
@@ -1687,8 +1687,8 @@ private slots:
         const Run run = runCommand(QStringLiteral(RAVIK_EXECUTABLE), arguments);
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
-        QVERIFY(!QFile::exists(path(u"out.h"_s)));
-        QVERIFY(!QFile::exists(path(u"p.png"_s)));
+        QVERIFY(!QFile::exists(path(u"refused.h"_s)));
+        QVERIFY(!QFile::exists(path(u"refused.png"_s)));
     }
 
     // `runtime DIR` writes the runtime as it stands in the source, making the folder.

@@ -138,6 +138,18 @@ std::string shapeAndConvert(Picture picture, const std::filesystem::path& path,
     if (shaping.key) {
         applyKey(picture, *shaping.key);
     }
+    ConversionOptions sized = options;
+    if (shaping.ownSize && !shaping.tiles) {
+        sized.size = {picture.width(), picture.height()};
+        if (!isValidBoxSize(sized.size)) {
+            return fillIn("图片“%1”为 %2 像素，每边最多 %3 像素：请给出输出尺寸",
+                          {displayPath(path), sizeText(picture.size()), number(kMaxBoxSide)});
+        }
+        if (!into.pictures.pictures.empty() && !(into.pictures.size == sized.size)) {
+            return fillIn("“%1”的各帧尺寸不同：请给出输出尺寸", {displayPath(path)});
+        }
+        into.pictures.size = sized.size;
+    }
     std::vector<Picture> pieces;
     if (shaping.tiles) {
         const TileGrid grid = tileGrid(picture.size(), *shaping.tiles);
@@ -157,9 +169,9 @@ std::string shapeAndConvert(Picture picture, const std::filesystem::path& path,
         pieces.push_back(std::move(picture));
     }
     for (const Picture& piece : pieces) {
-        into.pictures.pictures.push_back(convertPacked(piece, options).packed);
+        into.pictures.pictures.push_back(convertPacked(piece, sized).packed);
         if (shaping.mask) {
-            into.pictures.masks.push_back(pictureMask(piece, options));
+            into.pictures.masks.push_back(pictureMask(piece, sized));
         }
     }
     return {};

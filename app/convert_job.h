@@ -27,10 +27,14 @@ struct Shaping {
     std::optional<ColorValue> key;
     std::optional<Size> tiles;
     bool mask = false;
+    // The output is the picture's own size (after the crop and the turn), not the options' size:
+    // a sprite or an animation that names no size.
+    bool ownSize = false;
 
     // Whether the picture is read whole rather than only the part the box shows.
     bool needsWholePicture() const {
-        return crop || rotation != Rotation::none || flip != Flip::none || key || tiles || mask;
+        return crop || rotation != Rotation::none || flip != Flip::none || key || tiles || mask ||
+               ownSize;
     }
 };
 

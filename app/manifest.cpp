@@ -259,6 +259,9 @@ PictureAsset readPicture(const toml::table& table, PictureAsset::Kind kind,
             asset.delta = boolOf(node, k);
         }
     }
+    // A sprite or an animation that names no size, crop or tiles is the picture's own size.
+    asset.shaping.ownSize =
+        kind != PictureAsset::Kind::frame && !size && !asset.shaping.crop && !asset.shaping.tiles;
     // A frame is always the panel's size, whatever part of the picture it shows.
     asset.conversion.size = kind == PictureAsset::Kind::frame ? kFrameBox
                             : size                            ? BoxSize{size->width, size->height}

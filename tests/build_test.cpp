@@ -384,7 +384,8 @@ void BuildTest::generatedSourceMatchesConvert() {
               "mask = true\nbackground = \"102030\"\ncompress = \"rle\"\n"
               "[[sprite]]\nname = \"turned\"\npicture = \"icons.png\"\ncrop = [16, 0, 16, 16]\n"
               "rotate = 90\nflip = \"horizontal\"\nkey = \"F04010\"\nmask = true\n"
-              "[[animation]]\nname = \"spin\"\npicture = \"spin.gif\"\nsize = [40, 30]\n"
+              // Naming no size, the animation is its frames' own 40 × 30.
+              "[[animation]]\nname = \"spin\"\npicture = \"spin.gif\"\n"
               "compress = \"rle\"\ndelta = true\n"
               "[[font]]\nname = \"text16\"\nsize = 16\nchars = [\"ascii\", \"@words.txt\"]\n"
               "alpha = true\n");

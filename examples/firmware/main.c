@@ -43,12 +43,14 @@ static unsigned char* read_file(const char* folder, const char* name, long* size
     unsigned char* bytes;
     snprintf(path, sizeof path, "%s/%s", folder, name);
     file = fopen(path, "rb");
-    if (!file) return NULL;
+    if (!file)
+        return NULL;
     fseek(file, 0, SEEK_END);
     *size = ftell(file);
     fseek(file, 0, SEEK_SET);
     bytes = (unsigned char*)malloc((size_t)*size + 1);
-    if (bytes && fread(bytes, 1, (size_t)*size, file) != (size_t)*size) *size = -1;
+    if (bytes && fread(bytes, 1, (size_t)*size, file) != (size_t)*size)
+        *size = -1;
     fclose(file);
     return bytes;
 }
@@ -88,7 +90,8 @@ static void check(const ravik_lcd_asset* asset, const char* name, const char* fo
     for (i = 0; i < asset->count; ++i) {
         const unsigned char* bytes = expected + (unsigned long)i * asset->size;
         ravik_lcd_unpack(asset, i, picture);
-        if (memcmp(picture, bytes, asset->size) != 0) fail(name, "unpacked bytes differ", i);
+        if (memcmp(picture, bytes, asset->size) != 0)
+            fail(name, "unpacked bytes differ", i);
         if (!asset->delta || i == 0) {
             struct expected_stream stream;
             stream.bytes = bytes;
@@ -96,7 +99,8 @@ static void check(const ravik_lcd_asset* asset, const char* name, const char* fo
             stream.size = asset->size;
             stream.bad = 0;
             ravik_lcd_stream(asset, i, compare_piece, &stream);
-            if (stream.bad || stream.at != asset->size) fail(name, "streamed bytes differ", i);
+            if (stream.bad || stream.at != asset->size)
+                fail(name, "streamed bytes differ", i);
         }
     }
     free(expected);
@@ -124,12 +128,16 @@ int main(int argc, char** argv) {
     check(&icons, "icons", argv[1]);
     check(&spinner, "spinner", argv[1]);
     /* What the pictures are: one frame, two tiles, three frames of 100 ms each. */
-    if (splash.count != 1 || icons.count != 2 || spinner.count != 3) fail("assets", "counts", 0);
-    if (splash.compression != RAVIK_LCD_RLE || !spinner.delta) fail("assets", "storage", 0);
+    if (splash.count != 1 || icons.count != 2 || spinner.count != 3)
+        fail("assets", "counts", 0);
+    if (splash.compression != RAVIK_LCD_RLE || !spinner.delta)
+        fail("assets", "storage", 0);
     for (i = 0; i < spinner.count; ++i) {
-        if (!spinner.delays_ms || spinner.delays_ms[i] != 100) fail("spinner", "delay", i);
+        if (!spinner.delays_ms || spinner.delays_ms[i] != 100)
+            fail("spinner", "delay", i);
     }
     play();
-    if (failures == 0) printf("every asset matches convert's bytes\n");
+    if (failures == 0)
+        printf("every asset matches convert's bytes\n");
     return failures == 0 ? 0 : 1;
 }

@@ -48,7 +48,7 @@ check_offered() {
     got=$(offered "$@")
     [ "$got" = "$expected" ] || fail "completing '$*' offers '$got', not '$expected'"
 }
-check_offered "convert font runtime a.png" ravik-lcd ""
+check_offered "convert font runtime build a.png" ravik-lcd ""
 check_offered "runtime" ravik-lcd ru
 check_offered "--chars" ravik-lcd font --ch
 check_offered "gb2312-1 gb2312" ravik-lcd font --chars gb
@@ -57,6 +57,9 @@ check_offered "90" ravik-lcd convert a.png --rotate 9
 check_offered "--bin --background" ravik-lcd convert a.png --b
 check_offered "a.png" ravik-lcd convert ""
 check_offered "a.png b.doc" ravik-lcd convert a.png --bin ""
+check_offered "--out-dir" ravik-lcd build assets.toml --o
+check_offered "--depfile" ravik-lcd build assets.toml --out-dir gen --d
+check_offered "a.png b.doc" ravik-lcd build assets.toml --depfile ""
 
 for language in en zh_CN; do
     page="$build/packaging/man/$language/ravik-lcd.1"
@@ -69,7 +72,7 @@ for language in en zh_CN; do
     done
 done
 # The subcommands --help describes are completed and in both manual pages.
-for subcommand in runtime font; do
+for subcommand in runtime font build; do
     "$program" --help | grep -q "ravik-lcd $subcommand" || fail "--help does not describe $subcommand"
     for language in en zh_CN; do
         grep -q "ravik-lcd $subcommand" "$build/packaging/man/$language/ravik-lcd.1" ||

@@ -246,6 +246,10 @@ std::string overwriteProblem(const std::vector<std::filesystem::path>& inputs,
     if (const auto output = outputOverwritingInput(inputs, outputs)) {
         return fillIn("输出文件“%1”会覆盖输入文件；没有写入任何文件", {displayPath(*output)});
     }
+    if (const auto output = outputNamedTwice(outputs)) {
+        return fillIn("两项输出都写入“%1”，只会留下后写的那项；没有写入任何文件",
+                      {displayPath(*output)});
+    }
     return {};
 }
 

@@ -88,8 +88,8 @@ struct OutputRequest {
     std::vector<std::filesystem::path> files() const;
 };
 
-// Why the outputs can't be written over the inputs, in Chinese; empty when none would be.
-// Checked before anything is read or written.
+// Why the outputs can't be written as named, in Chinese: one would overwrite an input, or two
+// name one file; empty when they can. Checked before anything is read or written.
 std::string overwriteProblem(const std::vector<std::filesystem::path>& inputs,
                              const std::vector<std::filesystem::path>& outputs);
 

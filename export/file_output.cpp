@@ -463,6 +463,27 @@ std::optional<fs::path> outputOverwritingInput(const std::vector<fs::path>& inpu
     return std::nullopt;
 }
 
+std::optional<fs::path> outputNamedTwice(const std::vector<fs::path>& outputs) {
+    std::vector<fs::path> places;
+    std::vector<FileIdentity> files;
+    for (const fs::path& output : outputs) {
+        std::error_code error;
+        // Where the name leads, links in the part that exists followed; files not there yet
+        // compare by that place, existing ones by their identity as well.
+        const fs::path place = fs::weakly_canonical(fs::absolute(output, error), error);
+        const auto identity = fileIdentity(output);
+        if ((!place.empty() && std::find(places.begin(), places.end(), place) != places.end()) ||
+            (identity && std::find(files.begin(), files.end(), *identity) != files.end())) {
+            return output;
+        }
+        places.push_back(place);
+        if (identity) {
+            files.push_back(*identity);
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> makeFolder(const fs::path& path) {
     std::error_code error;
     if (fs::is_directory(path, error)) {

@@ -39,6 +39,11 @@ std::optional<std::filesystem::path>
 outputOverwritingInput(const std::vector<std::filesystem::path>& inputs,
                        const std::vector<std::filesystem::path>& outputs);
 
+// The first output named again by a later one (spelt otherwise, through a link, or the same
+// existing file), if any: two outputs written into one file would leave only the last.
+std::optional<std::filesystem::path>
+outputNamedTwice(const std::vector<std::filesystem::path>& outputs);
+
 // Creates the folder and those above it; the reason in Chinese when it can't.
 std::optional<std::string> makeFolder(const std::filesystem::path& path);
 

@@ -422,6 +422,39 @@ private slots:
 #endif
     }
 
+    // Two outputs naming one file, however spelt, are a usage error: the later would silently
+    // replace the earlier. Nothing is written, and an existing file is left as it was.
+    void outputsNamingOneFileAreRefused_data() {
+        QTest::addColumn<QStringList>("outputs"); // @dir: a folder holding old.bin and link.bin
+        QTest::newRow("the same name")
+            << QStringList{u"--bin"_s, u"@dir/x.out"_s, u"--c-text"_s, u"@dir/x.out"_s};
+        QTest::newRow("spelt with ./")
+            << QStringList{u"--bin"_s, u"@dir/x.out"_s, u"--header"_s, u"@dir/./x.out"_s};
+        QTest::newRow("an existing file through a link")
+            << QStringList{u"--bin"_s, u"@dir/old.bin"_s, u"--c-text"_s, u"@dir/link.bin"_s};
+        QTest::newRow("preview and mask")
+            << QStringList{u"--mask-bin"_s, u"@dir/x.png"_s, u"--preview"_s, u"@dir/x.png"_s};
+    }
+    void outputsNamingOneFileAreRefused() {
+        QFETCH(QStringList, outputs);
+        const QString folder = path(u"twice"_s);
+        QDir(folder).removeRecursively();
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(writeAll(folder + u"/old.bin"_s, "old"));
+        QVERIFY(QFile::link(folder + u"/old.bin"_s, folder + u"/link.bin"_s));
+        const QString picture = path(u"twice.png"_s);
+        QVERIFY(savePicture(colourful(20, 10), picture));
+        for (QString& output : outputs) {
+            output.replace(u"@dir"_s, folder);
+        }
+        const Run run = runProgram(QStringList{u"convert"_s, picture} + outputs);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(u"只会留下后写的那项"_s), qPrintable(run.err));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot),
+                 QStringList({u"link.bin"_s, u"old.bin"_s}));
+        QCOMPARE(readAll(folder + u"/old.bin"_s), QByteArray("old"));
+    }
+
     // A failed write to standard output (a full disk) is a failure, for help and version too.
     void failedWriteToStandardOutput_data() {
         QTest::addColumn<QStringList>("arguments");

@@ -402,6 +402,16 @@ WindowArguments parseWindowArguments(const std::vector<std::string>& arguments) 
     return answer;
 }
 
+std::string readPreviewScale(std::string_view given, int& scale) {
+    const auto value = parseNumber(given);
+    if (!value || *value < kMinPreviewScale || *value > kMaxPreviewScale) {
+        return fillIn("预览放大倍数“%1”无效，应为 %2 到 %3 的整数",
+                      {given, number(kMinPreviewScale), number(kMaxPreviewScale)});
+    }
+    scale = *value;
+    return {};
+}
+
 bool ConvertOptions::textToStandardOutput() const {
     return !binPath && !cTextPath && !previewPath && !headerPath && !maskPath;
 }
@@ -527,13 +537,11 @@ ConvertArguments parseConvertArguments(const std::vector<std::string>& arguments
         return refused(std::move(problem));
     }
     if (parsed.isSet(options[PreviewScale])) {
-        const std::string given = parsed.value(options[PreviewScale]);
-        const auto scale = parseNumber(given);
-        if (!scale || *scale < kMinPreviewScale || *scale > kMaxPreviewScale) {
-            return refused(fillIn("预览放大倍数“%1”无效，应为 %2 到 %3 的整数",
-                                  {given, number(kMinPreviewScale), number(kMaxPreviewScale)}));
+        if (std::string problem =
+                readPreviewScale(parsed.value(options[PreviewScale]), convert.previewScale);
+            !problem.empty()) {
+            return refused(std::move(problem));
         }
-        convert.previewScale = *scale;
     }
     const ShapingOptions shaping{options[SizeOption], options[Crop],  options[Rotate],
                                  options[FlipOption], options[Tiles], options[Mask],

@@ -139,13 +139,10 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
     }
     font.previewText = parsed.value(options[Text]);
     if (parsed.isSet(options[Scale])) {
-        const auto scale = parseNumber(parsed.value(options[Scale]));
-        if (!scale || *scale < kMinPreviewScale || *scale > kMaxPreviewScale) {
-            return refuse(fillIn("--preview-scale 的值“%1”无效，应为 %2 到 %3",
-                                 {parsed.value(options[Scale]), std::to_string(kMinPreviewScale),
-                                  std::to_string(kMaxPreviewScale)}));
+        if (std::string problem = readPreviewScale(parsed.value(options[Scale]), font.previewScale);
+            !problem.empty()) {
+            return refuse(std::move(problem));
         }
-        font.previewScale = *scale;
     }
     // The array is named after the header unless named; a preview alone needs no name.
     if (parsed.isSet(options[Name])) {

@@ -38,7 +38,18 @@ struct BatchItem {
 struct BatchPlan {
     std::vector<BatchItem> items;
     std::string error;
+    int exitCode = kExitUsage;
 };
+
+// The suffix a batch gives the output the request keeps in `path`.
+std::string_view batchSuffix(std::optional<std::filesystem::path> OutputRequest::*path) {
+    for (const ConvertOutput& output : convertOutputs()) {
+        if (output.path == path) {
+            return output.kind.batchSuffix;
+        }
+    }
+    return {};
+}
 
 BatchPlan planBatch(const BatchOptions& batch) {
     BatchPlan plan;
@@ -55,34 +66,33 @@ BatchPlan planBatch(const BatchOptions& batch) {
         }
         inputByBase.emplace(key, input);
         BatchItem item{input, {}};
-        const auto target = [&](const char* suffix) {
-            return std::optional(batch.outDir / pathFromUtf8(base + suffix));
-        };
-        if (batch.bin) {
-            item.request.binPath = target(".bin");
-        }
-        if (batch.cText) {
-            item.request.cTextPath = target(".txt");
-        }
-        if (batch.header) {
-            item.request.headerPath = target(".h");
-        }
-        if (batch.preview) {
-            item.request.previewPath = target(".png");
-        }
-        if (batch.maskBin) {
-            item.request.maskPath = target(".mask");
+        for (const auto& [wanted, path] : {std::pair{batch.bin, &OutputRequest::binPath},
+                                           {batch.cText, &OutputRequest::cTextPath},
+                                           {batch.header, &OutputRequest::headerPath},
+                                           {batch.preview, &OutputRequest::previewPath},
+                                           {batch.maskBin, &OutputRequest::maskPath}}) {
+            if (wanted) {
+                item.request.*path =
+                    batch.outDir / pathFromUtf8(base + std::string(batchSuffix(path)));
+            }
         }
         item.request.identifier = cIdentifierFor(base);
         item.request.attribute = batch.attribute;
         plan.items.push_back(std::move(item));
     }
-    std::vector<std::filesystem::path> outputs;
+    // Every input's outputs checked at once, against every input and each other.
+    OutputPlan outputs;
+    outputs.addInputs(batch.inputs);
+    outputs.setFolder(batch.outDir);
     for (const BatchItem& item : plan.items) {
-        const auto files = item.request.files();
-        outputs.insert(outputs.end(), files.begin(), files.end());
+        for (const std::filesystem::path& file : item.request.files()) {
+            outputs.addOutput(file);
+        }
     }
-    plan.error = overwriteProblem(batch.inputs, outputs);
+    if (const OutputProblem problem = outputs.check(); !problem.ok()) {
+        plan.error = problem.message;
+        plan.exitCode = problem.exitCode;
+    }
     return plan;
 }
 
@@ -129,7 +139,7 @@ std::string runItem(const BatchItem& item, const BatchOptions& batch) {
     if (!out.failure.empty()) {
         return out.failure;
     }
-    return writeOutputs(std::move(out.files));
+    return outputPlan({item.input}, item.request).write(std::move(out.files)).message;
 }
 
 // Each input spends much of its time waiting for its files to reach the disk, so by default
@@ -148,8 +158,9 @@ int convertBatch(const BatchOptions& batch) {
     const BatchPlan plan = planBatch(batch);
     if (!plan.error.empty()) {
         printError(plan.error);
-        return kExitUsage;
+        return plan.exitCode;
     }
+    // Made only once every check has passed.
     if (const auto reason = makeFolder(batch.outDir)) {
         printError(fillIn("无法创建输出文件夹“%1”：%2", {displayPath(batch.outDir), *reason}));
         return kExitFailure;

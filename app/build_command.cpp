@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/convert_job.h"
+#include "app/output_plan.h"
 #include "export/text.h"
 
 #include <algorithm>
@@ -122,14 +123,33 @@ std::string budgetReport(const std::vector<BuiltAsset>& assets, std::uint64_t bu
     return text;
 }
 
-// Make reads a space, '#' and '$' in a rule's names only escaped.
-std::string makeEscaped(const std::filesystem::path& path) {
-    std::string escaped;
-    for (const char c : path.generic_string()) {
-        if (c == ' ' || c == '#') {
-            escaped += '\\';
-        } else if (c == '$') {
+// A name as GNU make reads it in a rule: '$' doubled; a backslash before each character that
+// would end the name, start a comment, split it at a colon or an order-only bar, or make it a
+// wildcard; "./" before a leading '~', which make would take for a home folder. Nothing when
+// make can't read the name back whole; a target with '%' would make the rule a pattern.
+std::optional<std::string> makeEscaped(const std::filesystem::path& path, bool target) {
+    const std::string name = path.generic_string();
+    if (name.empty() || (target && name.find('%') != std::string::npos) ||
+        name.find_first_of("=;\n\r") != std::string::npos || name.back() == '\\' ||
+        (name.back() == ')' && name.find('(') != std::string::npos)) {
+        return std::nullopt;
+    }
+    std::string escaped = name.front() == '~' ? "./" : "";
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        if (std::uint8_t(c) < 0x20 && c != '\t') {
+            return std::nullopt;
+        }
+        constexpr std::string_view kEscaped = " \t#:|*?[]";
+        // A backslash before a character make treats specially has no spelling make reads back.
+        if (c == '\\' && i + 1 < name.size() &&
+            (kEscaped.find(name[i + 1]) != std::string_view::npos || name[i + 1] == '%')) {
+            return std::nullopt;
+        }
+        if (c == '$') {
             escaped += '$';
+        } else if (kEscaped.find(c) != std::string_view::npos) {
+            escaped += '\\';
         }
         escaped += c;
     }
@@ -138,6 +158,22 @@ std::string makeEscaped(const std::filesystem::path& path) {
 
 BuildOutcome failed(int exitCode, std::string message) {
     return {exitCode, std::move(message), {}};
+}
+
+// Writes the stamp anew, so its time is the build's; the outputs were checked with it.
+BuildOutcome touchStamp(const std::optional<FileOutput>& stamp) {
+    if (stamp) {
+        const std::filesystem::path folder = stamp->path.parent_path();
+        if (const auto reason = folder.empty() ? std::nullopt : makeFolder(folder)) {
+            return failed(kExitFailure,
+                          fillIn("无法创建文件夹“%1”：%2", {displayPath(folder), *reason}));
+        }
+        if (const auto reason = writeFileAtomically(stamp->path, stamp->data)) {
+            return failed(kExitFailure,
+                          fillIn("无法写入“%1”：%2", {displayPath(stamp->path), *reason}));
+        }
+    }
+    return {};
 }
 
 } // namespace
@@ -186,17 +222,32 @@ std::string assetSource(const std::string& name, const std::string& manifestName
     return text;
 }
 
-std::string makeDepfile(const std::vector<std::filesystem::path>& targets,
-                        const std::vector<std::filesystem::path>& prerequisites) {
-    std::string text;
+Depfile makeDepfile(const std::vector<std::filesystem::path>& targets,
+                    const std::vector<std::filesystem::path>& prerequisites) {
+    Depfile made;
+    const auto add = [&made](const std::filesystem::path& path, std::string_view before,
+                             bool target) {
+        const std::optional<std::string> escaped = makeEscaped(path, target);
+        if (!escaped && made.failure.empty()) {
+            made.failure =
+                fillIn("文件名“%1”含有 Make 依赖文件无法表示的字符（= ; 换行等控制字符、"
+                       "结尾的 \\ 或括号、生成文件路径中的 %）：请改名，或不用 --depfile",
+                       {displayPath(path)});
+        }
+        made.text += std::string(before) + escaped.value_or("");
+    };
     for (const std::filesystem::path& target : targets) {
-        text += (text.empty() ? "" : " ") + makeEscaped(target);
+        add(target, made.text.empty() ? "" : " ", true);
     }
-    text += ":";
+    made.text += ":";
     for (const std::filesystem::path& prerequisite : prerequisites) {
-        text += " \\\n  " + makeEscaped(prerequisite);
+        add(prerequisite, " \\\n  ", false);
     }
-    return text + "\n";
+    made.text += "\n";
+    if (!made.failure.empty()) {
+        made.text.clear();
+    }
+    return made;
 }
 
 std::optional<std::string> fingerprintLine(const Manifest& manifest,
@@ -251,6 +302,7 @@ BuildArguments parseBuildArguments(const std::vector<std::string>& arguments) {
     std::vector<std::string> positional;
     std::optional<std::string> outDir;
     std::optional<std::string> depfile;
+    std::optional<std::string> stamp;
     const auto refuse = [&answer](std::string error) {
         answer.error = fillIn("命令行有误：%1（用 ravik-lcd build --help 查看用法）", {error});
         return answer;
@@ -274,6 +326,7 @@ BuildArguments parseBuildArguments(const std::vector<std::string>& arguments) {
         const std::string name = argument.substr(0, equals);
         std::optional<std::string>* into = name == "--out-dir"   ? &outDir
                                            : name == "--depfile" ? &depfile
+                                           : name == "--stamp"   ? &stamp
                                                                  : nullptr;
         if (!into) {
             return refuse(fillIn("未知选项“%1”", {name}));
@@ -303,6 +356,9 @@ BuildArguments parseBuildArguments(const std::vector<std::string>& arguments) {
     if (depfile) {
         answer.request.depfile = pathFromUtf8(*depfile);
     }
+    if (stamp) {
+        answer.request.stamp = pathFromUtf8(*stamp);
+    }
     return answer;
 }
 
@@ -320,19 +376,46 @@ BuildOutcome buildAssets(const BuildRequest& request) {
     const std::string manifestName = manifest.file.filename().generic_string();
     const std::filesystem::path headerPath = request.outDir / pathFromUtf8(manifest.name + ".h");
     const std::filesystem::path sourcePath = request.outDir / pathFromUtf8(manifest.name + ".c");
+
+    // Every output checked against every input and each other before anything is converted;
+    // unchanged files are left alone, so a rebuild recompiles nothing.
+    OutputPlan plan(ExistingFile::keepSame);
+    plan.addInputs(manifestInputs(manifest));
+    plan.setFolder(request.outDir);
+    plan.makeMissingFolders();
+    for (const auto& path :
+         {std::optional(headerPath), std::optional(sourcePath), request.depfile, request.stamp}) {
+        if (path) {
+            plan.addOutput(*path);
+        }
+    }
+    if (const OutputProblem problem = plan.check(); !problem.ok()) {
+        return failed(problem.exitCode, problem.message);
+    }
     std::optional<FileOutput> depfile;
     if (request.depfile) {
-        depfile = {*request.depfile,
-                   makeDepfile({sourcePath, headerPath}, manifestInputs(manifest))};
+        const std::vector<std::filesystem::path> targets =
+            request.stamp ? std::vector{*request.stamp} : std::vector{sourcePath, headerPath};
+        Depfile rule = makeDepfile(targets, manifestInputs(manifest));
+        if (!rule.failure.empty()) {
+            return failed(kExitUsage, rule.failure);
+        }
+        depfile = {*request.depfile, std::move(rule.text)};
+    }
+    // The stamp says when the build last ran; its bytes never change.
+    std::optional<FileOutput> stamp;
+    if (request.stamp) {
+        stamp = {*request.stamp, generatedNote(manifestName)};
     }
 
     // Inputs whose fingerprint the source already carries: nothing to convert or write.
     const std::optional<std::string> fingerprint = fingerprintLine(manifest, *text);
-    if (fingerprint && std::filesystem::exists(headerPath) &&
+    std::error_code error;
+    if (fingerprint && std::filesystem::exists(headerPath, error) &&
         (!depfile || readWholeFile(depfile->path) == depfile->data)) {
         const std::optional<std::string> source = readWholeFile(sourcePath);
         if (source && source->starts_with(generatedNote(manifestName) + *fingerprint)) {
-            return {};
+            return touchStamp(stamp);
         }
     }
 
@@ -365,41 +448,13 @@ BuildOutcome buildAssets(const BuildRequest& request) {
     if (depfile) {
         outputs.push_back(*depfile);
     }
-    std::vector<std::filesystem::path> files{manifest.file};
-    for (const FileOutput& output : outputs) {
-        files.push_back(output.path);
-    }
-    if (const auto overwritten =
-            outputOverwritingInput(manifestInputs(manifest), {headerPath, sourcePath});
-        overwritten) {
-        return failed(kExitUsage, fillIn("输出文件“%1”就是输入文件之一，不会覆盖它",
-                                         {displayPath(*overwritten)}));
-    }
-
-    // Only what changed is written, so an unchanged build leaves every mtime alone.
-    std::vector<FileOutput> changed;
-    for (FileOutput& output : outputs) {
-        if (readWholeFile(output.path) != output.data) {
-            changed.push_back(std::move(output));
-        }
-    }
-    if (changed.empty()) {
-        return {};
-    }
-    for (const FileOutput& output : changed) {
-        if (const auto reason =
-                makeFolder(output.path.parent_path().empty() ? std::filesystem::path(".")
-                                                             : output.path.parent_path())) {
-            return failed(kExitFailure, *reason);
-        }
-    }
-    if (const auto failure = writeFilesAtomically(changed)) {
-        return failed(kExitFailure,
-                      fillIn("无法写入“%1”：%2", {displayPath(failure->path), failure->reason}));
-    }
     BuildOutcome outcome;
-    for (const FileOutput& output : changed) {
-        outcome.written.push_back(output.path);
+    if (const OutputProblem problem = plan.write(std::move(outputs), &outcome.written);
+        !problem.ok()) {
+        return failed(problem.exitCode, problem.message);
+    }
+    if (BuildOutcome touched = touchStamp(stamp); touched.exitCode != 0) {
+        return touched;
     }
     return outcome;
 }

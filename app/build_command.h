@@ -24,6 +24,9 @@ struct BuildRequest {
     std::filesystem::path manifest;
     std::filesystem::path outDir;
     std::optional<std::filesystem::path> depfile;
+    // Written on every successful run, changed or not: the target of a Make rule, so a touched
+    // but unchanged picture costs one run, while the unchanged .c and .h recompile nothing.
+    std::optional<std::filesystem::path> stamp = {};
 };
 
 struct BuildArguments {
@@ -57,10 +60,16 @@ std::string assetSource(const std::string& name, const std::string& manifestName
 // text and every input file's bytes, hashed; nothing when an input can't be read.
 std::optional<std::string> fingerprintLine(const Manifest& manifest, std::string_view manifestText);
 
-// A Make rule naming every target and prerequisite, with spaces, '#' and '$' escaped as Make reads
-// them.
-std::string makeDepfile(const std::vector<std::filesystem::path>& targets,
-                        const std::vector<std::filesystem::path>& prerequisites);
+// A Make rule naming every target and prerequisite as GNU make reads them back: '$' as "$$", a
+// backslash before spaces, tabs, '#', ':', '|' and the wildcards '*', '?', '[', ']'. A name make
+// can't read back ('=', ';', a line break or other control character, a backslash at the end or
+// before one of those, "name(member)") gives the failure, in Chinese, naming the file.
+struct Depfile {
+    std::string text;
+    std::string failure;
+};
+Depfile makeDepfile(const std::vector<std::filesystem::path>& targets,
+                    const std::vector<std::filesystem::path>& prerequisites);
 
 // The files the manifest's assets are made from, in the manifest's order, each once: the manifest
 // first, then every picture, font file and @FILE.

@@ -569,10 +569,10 @@ int convert(const ConvertOptions& options) {
     request.identifier =
         options.arrayName.empty() ? cIdentifierFor(baseName(options.picture)) : options.arrayName;
     request.attribute = options.attribute;
-    if (const std::string problem = overwriteProblem({options.picture}, request.files());
-        !problem.empty()) {
-        printError(problem);
-        return kExitUsage;
+    const OutputPlan plan = outputPlan({options.picture}, request);
+    if (const OutputProblem problem = plan.check(); !problem.ok()) {
+        printError(problem.message);
+        return problem.exitCode;
     }
     const ConvertedInput input =
         convertInput(options.picture, options.conversion, options.allFrames, options.shaping);
@@ -588,9 +588,9 @@ int convert(const ConvertOptions& options) {
         printError(out.failure);
         return kExitFailure;
     }
-    if (const std::string failure = writeOutputs(out.files); !failure.empty()) {
-        printError(failure);
-        return kExitFailure;
+    if (const OutputProblem problem = plan.write(out.files); !problem.ok()) {
+        printError(problem.message);
+        return problem.exitCode;
     }
     return 0;
 }

@@ -231,45 +231,79 @@ std::string previewFormatProblem(const std::filesystem::path& path) {
                   {displayPath(path), previewExtensions()});
 }
 
+namespace {
+
+// The bytes of one output for the converted pictures; nothing when they can't be made.
+using OutputWriter = std::optional<std::string> (*)(const PictureSet&, const OutputRequest&,
+                                                    const std::filesystem::path&);
+
+struct ConvertOutputRow {
+    ConvertOutput output;
+    std::string_view noun; // for the message when it can't be made
+    OutputWriter writer;
+};
+
+const ConvertOutputRow kConvertOutputs[] = {
+    {{{"--bin", ".bin", true}, &OutputRequest::binPath},
+     "二进制文件",
+     [](const PictureSet& set, const OutputRequest&, const std::filesystem::path&) {
+         return std::optional(pictureBytes(set));
+     }},
+    {{{"--c-text", ".txt", true}, &OutputRequest::cTextPath},
+     "C 文本",
+     [](const PictureSet& set, const OutputRequest&, const std::filesystem::path&) {
+         return std::optional(formatCArrayText(set));
+     }},
+    {{{"--header", ".h", true}, &OutputRequest::headerPath},
+     "头文件",
+     [](const PictureSet& set, const OutputRequest& request, const std::filesystem::path&) {
+         return std::optional(formatCHeader(request.identifier, request.attribute, set));
+     }},
+    {{{"--mask-bin", ".mask", true}, &OutputRequest::maskPath},
+     "遮罩文件",
+     [](const PictureSet& set, const OutputRequest&, const std::filesystem::path&) {
+         return std::optional(maskBytes(set));
+     }},
+    {{{"--preview", ".png", true}, &OutputRequest::previewPath},
+     "预览图",
+     [](const PictureSet& set, const OutputRequest& request, const std::filesystem::path& path) {
+         return previewFile(set, path, request.previewScale);
+     }},
+};
+
+} // namespace
+
+std::span<const ConvertOutput> convertOutputs() {
+    static const std::vector<ConvertOutput> outputs = [] {
+        std::vector<ConvertOutput> rows;
+        for (const ConvertOutputRow& row : kConvertOutputs) {
+            rows.push_back(row.output);
+        }
+        return rows;
+    }();
+    return outputs;
+}
+
 std::vector<std::filesystem::path> OutputRequest::files() const {
     std::vector<std::filesystem::path> named;
-    for (const auto& path : {binPath, cTextPath, headerPath, previewPath, maskPath}) {
-        if (path && !isStandardOutput(*path)) {
+    for (const ConvertOutputRow& row : kConvertOutputs) {
+        if (const auto& path = this->*row.output.path; path && !isStandardOutput(*path)) {
             named.push_back(*path);
         }
     }
     return named;
 }
 
-std::string overwriteProblem(const std::vector<std::filesystem::path>& inputs,
-                             const std::vector<std::filesystem::path>& outputs) {
-    if (const auto output = outputOverwritingInput(inputs, outputs)) {
-        return fillIn("输出文件“%1”会覆盖输入文件；没有写入任何文件", {displayPath(*output)});
-    }
-    if (const auto output = outputNamedTwice(outputs)) {
-        return fillIn("两项输出都写入“%1”，只会留下后写的那项；没有写入任何文件",
-                      {displayPath(*output)});
-    }
-    return {};
-}
-
-std::string writeOutputs(std::vector<FileOutput> files) {
-    std::optional<FileOutput> piped;
-    if (const auto found = std::ranges::find_if(
-            files, [](const FileOutput& file) { return isStandardOutput(file.path); });
-        found != files.end()) {
-        piped = std::move(*found);
-        files.erase(found);
-    }
-    if (const auto failure = writeFilesAtomically(files)) {
-        return fillIn("无法写入“%1”：%2", {displayPath(failure->path), failure->reason});
-    }
-    if (piped) {
-        if (const auto reason = writeStandardOutput(piped->data)) {
-            return fillIn("无法写入标准输出：%1", {*reason});
+OutputPlan outputPlan(const std::vector<std::filesystem::path>& inputs,
+                      const OutputRequest& request) {
+    OutputPlan plan;
+    plan.addInputs(inputs);
+    for (const ConvertOutputRow& row : kConvertOutputs) {
+        if (const auto& path = request.*row.output.path) {
+            plan.addOutput(*path);
         }
     }
-    return {};
+    return plan;
 }
 
 void printError(std::string_view message) {
@@ -365,27 +399,17 @@ ConvertedInput convertInput(const std::filesystem::path& path, const ConversionO
 
 OutputFiles outputFiles(const ConvertedInput& input, const OutputRequest& request) {
     OutputFiles out;
-    const PictureSet& set = input.pictures;
-    if (request.binPath) {
-        out.files.push_back({*request.binPath, pictureBytes(set)});
-    }
-    if (request.cTextPath) {
-        out.files.push_back({*request.cTextPath, formatCArrayText(set)});
-    }
-    if (request.headerPath) {
-        out.files.push_back(
-            {*request.headerPath, formatCHeader(request.identifier, request.attribute, set)});
-    }
-    if (request.maskPath) {
-        out.files.push_back({*request.maskPath, maskBytes(set)});
-    }
-    if (request.previewPath) {
-        auto preview = previewFile(set, *request.previewPath, request.previewScale);
-        if (!preview) {
-            out.failure = fillIn("无法生成预览图“%1”", {displayPath(*request.previewPath)});
+    for (const ConvertOutputRow& row : kConvertOutputs) {
+        const auto& path = request.*row.output.path;
+        if (!path) {
+            continue;
+        }
+        auto bytes = row.writer(input.pictures, request, *path);
+        if (!bytes) {
+            out.failure = fillIn("无法生成%1“%2”", {row.noun, displayPath(*path)});
             return out;
         }
-        out.files.push_back({*request.previewPath, std::move(*preview)});
+        out.files.push_back({*path, std::move(*bytes)});
     }
     return out;
 }

@@ -4,6 +4,7 @@
 // one) converted, or a frame file read back, then the bytes of every output asked for. Used by
 // single conversions and, from several threads at once, by batches; it shares no state.
 
+#include "app/output_plan.h"
 #include "codec/conversion.h"
 #include "export/file_output.h"
 #include "export/picture_set.h"
@@ -11,6 +12,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -88,10 +90,17 @@ struct OutputRequest {
     std::vector<std::filesystem::path> files() const;
 };
 
-// Why the outputs can't be written as named, in Chinese: one would overwrite an input, or two
-// name one file; empty when they can. Checked before anything is read or written.
-std::string overwriteProblem(const std::vector<std::filesystem::path>& inputs,
-                             const std::vector<std::filesystem::path>& outputs);
+// One row of convert's table of outputs: what names it and where the request keeps its file.
+struct ConvertOutput {
+    OutputKind kind;
+    std::optional<std::filesystem::path> OutputRequest::*path;
+};
+// Every output `convert` can write, in the order they are made.
+std::span<const ConvertOutput> convertOutputs();
+
+// The plan for writing the request's outputs from these inputs.
+OutputPlan outputPlan(const std::vector<std::filesystem::path>& inputs,
+                      const OutputRequest& request);
 
 // The files for the converted input, or a Chinese reason when one can't be made.
 struct OutputFiles {
@@ -99,10 +108,6 @@ struct OutputFiles {
     std::string failure;
 };
 OutputFiles outputFiles(const ConvertedInput& input, const OutputRequest& request);
-
-// Writes the files all or nothing, then the one meant for standard output; the failure in
-// Chinese, naming the output, or empty on success.
-std::string writeOutputs(std::vector<FileOutput> files);
 
 // Reports a failure on standard error as "ravik-lcd: message".
 void printError(std::string_view message);

@@ -3,6 +3,7 @@
 #include "app/arguments.h"
 #include "app/command_line.h"
 #include "app/convert_job.h"
+#include "app/output_plan.h"
 #include "export/c_header.h"
 #include "export/text.h"
 #include "fonts/font_job.h"
@@ -159,6 +160,27 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
     return font;
 }
 
+// What `font` reads (the font file when one is named, every @FILE of characters) and writes.
+OutputPlan fontOutputPlan(const FontArguments& font) {
+    OutputPlan plan;
+    std::error_code error;
+    if (const std::filesystem::path file = pathFromUtf8(font.job.font);
+        !font.job.font.empty() && std::filesystem::exists(file, error)) {
+        plan.addInput(file);
+    }
+    for (const std::string& item : font.job.chars) {
+        if (item.size() > 1 && item.front() == '@') {
+            plan.addInput(pathFromUtf8(std::string_view(item).substr(1)));
+        }
+    }
+    for (const auto& path : {font.headerPath, font.previewPath}) {
+        if (path) {
+            plan.addOutput(*path);
+        }
+    }
+    return plan;
+}
+
 } // namespace
 
 int runFont(const std::vector<std::string>& arguments) {
@@ -169,6 +191,11 @@ int runFont(const std::vector<std::string>& arguments) {
     }
     if (font.help) {
         return printToStandardOutput(helpText());
+    }
+    const OutputPlan plan = fontOutputPlan(font);
+    if (const OutputProblem problem = plan.check(); !problem.ok()) {
+        printError(problem.message);
+        return problem.exitCode;
     }
     const fonts::FontJobResult made = fonts::runFontJob(font.job);
     if (!made.ok()) {
@@ -194,9 +221,9 @@ int runFont(const std::vector<std::string>& arguments) {
         }
         files.push_back({*font.previewPath, std::move(*png)});
     }
-    if (const std::string failure = writeOutputs(std::move(files)); !failure.empty()) {
-        printError(failure);
-        return kExitFailure;
+    if (const OutputProblem problem = plan.write(std::move(files)); !problem.ok()) {
+        printError(problem.message);
+        return problem.exitCode;
     }
     return 0;
 }

@@ -1,6 +1,9 @@
 // `ravik-lcd runtime DIR`: writes the firmware runtime (ravik_lcd.h and ravik_lcd.c) into a
 // firmware project's folder, exactly as the package installs it.
 
+#include "runtime_command.h"
+
+#include "app/arguments.h"
 #include "app/command_line.h"
 #include "app/convert_job.h"
 #include "export/file_output.h"
@@ -9,27 +12,28 @@
 
 namespace ravik {
 
+std::string runtimeHelp() {
+    return fillIn(
+        "用法：\n"
+        "  ravik-lcd runtime 文件夹\n"
+        "      把固件用的 C99 绘图例程 ravik_lcd.h 和 ravik_lcd.c 写入文件夹（不存在时创建），"
+        "全部成功才写入；ravik_lcd_draw 把本程序生成的任意尺寸图片（可带遮罩）画进帧的任意位置。\n"
+        "\n"
+        "退出码：0 成功；%1 文件无法写入；%2 用法错误。\n",
+        {number(kExitFailure), number(kExitUsage)});
+}
+
 int runRuntime(const std::vector<std::string>& arguments) {
-    std::vector<std::string> folders;
-    bool optionsEnded = false;
-    for (const std::string& argument : arguments) {
-        if (!optionsEnded && (argument == "-h" || argument == "--help")) {
-            return printToStandardOutput(helpText());
-        }
-        if (!optionsEnded && argument == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && argument.size() > 1 && argument.front() == '-') {
-            printError(fillIn("命令行有误：未知选项“%1”（用 --help 查看用法）", {argument}));
-            return kExitUsage;
-        } else {
-            folders.push_back(argument);
-        }
-    }
-    if (folders.size() != 1) {
-        printError("命令行有误：runtime 需要且只需要一个输出文件夹（用 --help 查看用法）");
+    const ParsedArguments parsed(arguments, {}, false);
+    if (const std::string error = parsed.error(); !error.empty()) {
+        printError(withHelpHint("runtime", error));
         return kExitUsage;
     }
-    const std::filesystem::path folder = pathFromUtf8(folders.front());
+    if (parsed.positional().size() != 1) {
+        printError(withHelpHint("runtime", "runtime 需要且只需要一个输出文件夹"));
+        return kExitUsage;
+    }
+    const std::filesystem::path folder = pathFromUtf8(parsed.positional().front());
     if (const auto reason = makeFolder(folder)) {
         printError(fillIn("无法创建输出文件夹“%1”：%2", {displayPath(folder), *reason}));
         return kExitFailure;

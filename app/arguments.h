@@ -215,8 +215,9 @@ private:
     bool unexpected_ = false;
 };
 
-inline std::string withHelpHint(std::string_view error) {
-    return fillIn("命令行有误：%1（用 --help 查看用法）", {error});
+// A usage error of a command, pointing at that command's help.
+inline std::string withHelpHint(std::string_view command, std::string_view error) {
+    return fillIn("命令行有误：%1（用 ravik-lcd %2 --help 查看用法）", {error, command});
 }
 
 // "WxH" (or "WXH"), each side 1 to kMaxBoxSide; nothing otherwise.

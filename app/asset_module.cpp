@@ -8,7 +8,7 @@
 namespace ravik {
 namespace {
 
-constexpr AssetModule kModule{kModuleInterface, runFont, runBuild};
+constexpr AssetModule kModule{kModuleInterface, {runFont, fontHelp}, {runBuild, buildHelp}};
 
 } // namespace
 } // namespace ravik

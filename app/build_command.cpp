@@ -1,8 +1,10 @@
 #include "build_command.h"
 
+#include "app/arguments.h"
 #include "app/command_line.h"
 #include "app/convert_job.h"
 #include "app/output_plan.h"
+#include "codec/frame_buffer.h"
 #include "export/text.h"
 
 #include <algorithm>
@@ -298,66 +300,39 @@ std::vector<std::filesystem::path> manifestInputs(const Manifest& manifest) {
 }
 
 BuildArguments parseBuildArguments(const std::vector<std::string>& arguments) {
+    enum { OutDir, Depfile, Stamp };
+    const std::vector<Option> options{{{"out-dir"}, true}, {{"depfile"}, true}, {{"stamp"}, true}};
+    const ParsedArguments parsed(arguments, options, false);
     BuildArguments answer;
-    std::vector<std::string> positional;
-    std::optional<std::string> outDir;
-    std::optional<std::string> depfile;
-    std::optional<std::string> stamp;
-    const auto refuse = [&answer](std::string error) {
-        answer.error = fillIn("命令行有误：%1（用 ravik-lcd build --help 查看用法）", {error});
+    const auto refuse = [&answer](std::string_view error) {
+        answer.error = withHelpHint("build", error);
         return answer;
     };
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (optionsEnded || argument.size() < 2 || argument.front() != '-') {
-            positional.push_back(argument);
-            continue;
-        }
-        if (argument == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (argument == "-h" || argument == "--help") {
-            answer.help = true;
-            return answer;
-        }
-        const std::size_t equals = argument.find('=');
-        const std::string name = argument.substr(0, equals);
-        std::optional<std::string>* into = name == "--out-dir"   ? &outDir
-                                           : name == "--depfile" ? &depfile
-                                           : name == "--stamp"   ? &stamp
-                                                                 : nullptr;
-        if (!into) {
-            return refuse(fillIn("未知选项“%1”", {name}));
-        }
-        if (*into) {
-            return refuse(fillIn("选项 %1 只能给一次", {name}));
-        }
-        if (equals != std::string::npos) {
-            *into = argument.substr(equals + 1);
-        } else if (i + 1 < arguments.size()) {
-            *into = arguments[++i];
-        } else {
-            return refuse(fillIn("选项“%1”缺少参数", {name}));
-        }
-        if ((*into)->empty()) {
-            return refuse(fillIn("选项“%1”的参数不能为空", {name}));
+    if (std::string error = parsed.error(); !error.empty()) {
+        return refuse(error);
+    }
+    if (std::string repeated = parsed.repeatedOption(); !repeated.empty()) {
+        return refuse(repeated);
+    }
+    for (const Option& option : options) {
+        if (parsed.isSet(option) && parsed.value(option).empty()) {
+            return refuse(fillIn("选项“--%1”的参数不能为空", {option.names.back()}));
         }
     }
+    const std::vector<std::string>& positional = parsed.positional();
     if (positional.size() != 1) {
         return refuse(positional.empty() ? "缺少素材清单（.toml 文件）" : "只能给出一个素材清单");
     }
-    if (!outDir) {
+    if (!parsed.isSet(options[OutDir])) {
         return refuse("缺少 --out-dir：生成的 .h 与 .c 写入哪个文件夹");
     }
     answer.request.manifest = pathFromUtf8(positional.front());
-    answer.request.outDir = pathFromUtf8(*outDir);
-    if (depfile) {
-        answer.request.depfile = pathFromUtf8(*depfile);
+    answer.request.outDir = pathFromUtf8(parsed.value(options[OutDir]));
+    if (parsed.isSet(options[Depfile])) {
+        answer.request.depfile = pathFromUtf8(parsed.value(options[Depfile]));
     }
-    if (stamp) {
-        answer.request.stamp = pathFromUtf8(*stamp);
+    if (parsed.isSet(options[Stamp])) {
+        answer.request.stamp = pathFromUtf8(parsed.value(options[Stamp]));
     }
     return answer;
 }
@@ -459,16 +434,24 @@ BuildOutcome buildAssets(const BuildRequest& request) {
     return outcome;
 }
 
-std::string buildHelpText() {
-    return "用法：ravik-lcd build 清单.toml --out-dir 文件夹 [--depfile 文件]\n"
-           "  按素材清单（TOML）转换其中的每一帧、图片、图块、动画和字模，写入 "
-           "文件夹/名称.h（声明）"
-           "与 文件夹/名称.c（定义），配合运行库 ravik_lcd.c 使用。\n"
-           "  --out-dir 文件夹   生成文件所在的文件夹（不存在时创建）\n"
-           "  --depfile 文件     写入 Make 格式的依赖文件：清单、每张图片、字体文件和字符文件\n"
-           "  清单中的路径相对于清单所在的文件夹；内容不变的文件不会重写。\n"
-           "退出码：0 成功；1 图片缺失、无法读取、超出预算或无法写入；2 用法或清单错误。"
-           "出错时不写入任何文件。\n";
+std::string buildHelp() {
+    return fillIn(
+        "用法：\n"
+        "  ravik-lcd build 清单.toml --out-dir 文件夹 [--depfile 文件] [--stamp 文件]\n"
+        "      按素材清单（TOML）一次做出固件的全部素材：[[frame]]（%1 × %2 的帧）、[[sprite]]"
+        "（任意尺寸，可切块、带遮罩）、[[animation]]（动画的每一帧，可 delta）、[[font]]（字模），"
+        "选项与 convert、font 同名；compress = \"rle\" 压缩。写入 文件夹/名称.h（声明）与 "
+        "文件夹/名称.c（定义），配合运行库 ravik_lcd.c（runtime 命令写出）使用。\n"
+        "      --out-dir 文件夹    生成文件所在的文件夹（不存在时创建）\n"
+        "      --depfile 文件      另写 Make 格式的依赖文件：清单、每张图片、字体文件和字符文件\n"
+        "      --stamp 文件        每次成功都重写的时间戳文件，作为 Make "
+        "规则的目标（依赖文件随之以它为目标）："
+        "图片改动但内容不变时只重跑一次，不会重新编译固件\n"
+        "      清单中的路径相对于清单所在的文件夹；内容不变的文件不会重写。\n"
+        "\n"
+        "退出码：0 成功；%3 图片缺失、无法读取、超出预算或无法写入；%4 用法或清单错误。"
+        "出错时不写入任何文件。\n",
+        {number(kFrameWidth), number(kFrameHeight), number(kExitFailure), number(kExitUsage)});
 }
 
 int runBuild(const std::vector<std::string>& arguments) {
@@ -476,9 +459,6 @@ int runBuild(const std::vector<std::string>& arguments) {
     if (!parsed.error.empty()) {
         printError(parsed.error);
         return kExitUsage;
-    }
-    if (parsed.help) {
-        return printToStandardOutput(buildHelpText());
     }
     const BuildOutcome outcome = buildAssets(parsed.request);
     if (!outcome.message.empty()) {

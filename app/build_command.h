@@ -30,7 +30,6 @@ struct BuildRequest {
 };
 
 struct BuildArguments {
-    bool help = false;
     BuildRequest request;
     std::string error; // a usage error, in Chinese; empty when the arguments are sound
 };
@@ -87,7 +86,7 @@ BuildOutcome buildAssets(const BuildRequest& request);
 // Runs `build` with the arguments after the word "build"; gives the exit code.
 int runBuild(const std::vector<std::string>& arguments);
 
-// The usage of `build`, in Chinese, for --help.
-std::string buildHelpText();
+// build's paragraph of the help, for `ravik-lcd build --help`.
+std::string buildHelp();
 
 } // namespace ravik

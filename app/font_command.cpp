@@ -21,12 +21,10 @@ struct FontArguments {
     int previewScale = 1;
     fonts::TextPreview preview;
     std::string error; // a usage error, in Chinese
-    bool help = false;
 };
 
 FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
     enum {
-        Help,
         Size,
         Chars,
         Header,
@@ -42,11 +40,11 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
         Hinting
     };
     const std::vector<Option> options{
-        {{"h", "help"}},       {{"size"}, true},          {{"chars"}, true},
-        {{"header"}, true},    {{"name"}, true},          {{"alpha"}},
-        {{"color"}, true},     {{"background"}, true},    {{"preview"}, true},
-        {{"text"}, true},      {{"preview-scale"}, true}, {{"face"}, true},
-        {{"attribute"}, true}, {{"hinting"}, true}};
+        {{"size"}, true},          {{"chars"}, true},   {{"header"}, true},
+        {{"name"}, true},          {{"alpha"}},         {{"color"}, true},
+        {{"background"}, true},    {{"preview"}, true}, {{"text"}, true},
+        {{"preview-scale"}, true}, {{"face"}, true},    {{"attribute"}, true},
+        {{"hinting"}, true}};
     const ParsedArguments parsed(arguments, options, false);
     FontArguments font;
     const auto refuse = [&font](std::string error) {
@@ -55,10 +53,6 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
     };
     if (!parsed.error().empty()) {
         return refuse(parsed.error());
-    }
-    if (parsed.isSet(options[Help])) {
-        font.help = true;
-        return font;
     }
     // --chars may be given several times; every other value option once.
     for (std::size_t i = 0; i < options.size(); ++i) {
@@ -183,14 +177,42 @@ OutputPlan fontOutputPlan(const FontArguments& font) {
 
 } // namespace
 
+std::string fontHelp() {
+    return fillIn(
+        "用法：\n"
+        "  ravik-lcd font [字体] --size 像素 --chars 字符集… [--header 文件.h] [--name 名称]\n"
+        "                 [--alpha | --color RRGGBB --background RRGGBB] [--preview 文件.png "
+        "--text 文字 [--preview-scale N]]\n"
+        "      把字体中的字符做成抗锯齿字模，写成供 ravik_lcd_text 使用的 C 头文件：\n"
+        "      字体                "
+        "字体文件（.ttf、.otf、.ttc）或字体名；默认为系统的简体中文无衬线字体\n"
+        "      --face N            字体集合（.ttc）中的第几个字体，从 0 算起\n"
+        "      --size 像素         字号（em 大小，单位像素，%1 到 %2），用 FreeType 渲染\n"
+        "      --hinting 方式      light（默认，轻度微调）、full 或 none\n"
+        "      --chars 字符集      可多次给出并合并：直接写字符、@文件（UTF-8 文件中的全部字符）、"
+        "ascii、gb2312-1（一级汉字 3755 个）、gb2312（全部 6763 个汉字）、U+4E00-U+4E2F\n"
+        "      --header 文件.h     写入字模头文件（“-”为标准输出）\n"
+        "      --name 名称         字模在 C 语言中的名称，默认由头文件名生成\n"
+        "      --attribute 文本    写在数组声明与“=”之间，例如 PROGMEM\n"
+        "      --alpha             每个字形存 4 位覆盖度，运行时用任意颜色绘制；否则存为 --color "
+        "叠在 --background 上的图片\n"
+        "      --color RRGGBB      字的颜色（默认 FFFFFF），--alpha 时只用于预览图；"
+        "--background 为底色（默认 000000）\n"
+        "      --preview 文件.png  把 --text 的文字按运行时的画法画在屏幕上，写成预览图\n"
+        "      --text 文字         预览图上的文字\n"
+        "      --preview-scale N   预览图放大 N 倍（%3 到 %4，默认 1）\n"
+        "      字体中缺少的字符逐个列出（U+XXXX），此时不写任何文件。\n"
+        "\n"
+        "退出码：0 成功；%5 字体无法读取、缺少字符或文件无法写入；%6 用法错误。\n",
+        {number(kMinFontSize), number(kMaxFontSize), number(kMinPreviewScale),
+         number(kMaxPreviewScale), number(kExitFailure), number(kExitUsage)});
+}
+
 int runFont(const std::vector<std::string>& arguments) {
     const FontArguments font = parseFontArguments(arguments);
     if (!font.error.empty()) {
-        printError(withHelpHint(font.error));
+        printError(withHelpHint("font", font.error));
         return kExitUsage;
-    }
-    if (font.help) {
-        return printToStandardOutput(helpText());
     }
     const OutputPlan plan = fontOutputPlan(font);
     if (const OutputProblem problem = plan.check(); !problem.ok()) {

@@ -23,4 +23,7 @@ inline constexpr Named<fonts::Hinting> kHintingNames[] = {{"light", fonts::Hinti
 // reported on standard error in Chinese.
 int runFont(const std::vector<std::string>& arguments);
 
+// font's paragraph of the help, for `ravik-lcd font --help`.
+std::string fontHelp();
+
 } // namespace ravik

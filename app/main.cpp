@@ -1,14 +1,21 @@
-// ravik-lcd: runs `convert` itself and links no Qt library; the window, and Qt's picture readers
-// and writers, are modules loaded only when needed (see app/modules.h).
+// ravik-lcd: runs `convert` and `runtime` itself and links no Qt library; the window, Qt's
+// picture readers and writers, and the font and manifest commands are modules loaded only when
+// needed (see app/modules.h). The commands are found in one table.
 
 #include "app/command_line.h"
+#include "app/convert_command.h"
 #include "app/convert_job.h"
 #include "app/modules.h"
+#include "app/runtime_command.h"
+#include "app/version.h"
+#include "codec/frame_buffer.h"
+#include "export/text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #ifdef _WIN32
@@ -19,6 +26,124 @@
 #endif
 
 namespace {
+
+// Where a command's code lives: in the program, or in the asset module, which brings FreeType,
+// fontconfig and toml++ and is loaded only for the commands that need them.
+enum class Module { program, assets };
+
+struct Command {
+    std::string_view name;
+    Module module;
+    // Its run function and help paragraph: in the program, or in the asset module's table.
+    ravik::CommandFunctions inProgram;
+    ravik::CommandFunctions ravik::AssetModule::*inAssets;
+    // What the overview (`ravik-lcd --help`) says of it: the usage line and a sentence.
+    std::string_view synopsis;
+    std::string_view summary;
+};
+
+constexpr Command kCommands[] = {
+    {"convert",
+     Module::program,
+     {ravik::runConvert, ravik::convertHelp},
+     nullptr,
+     "ravik-lcd convert 图片 [--bin 文件] [--c-text 文件] [--header 文件.h] [--preview 文件] …\n"
+     "  ravik-lcd convert 图片… --out-dir 文件夹 [--bin] [--c-text] [--header] [--preview] …",
+     "不打开窗口、不需要显示器，把图片转换成帧文件、C 语言数组文本、头文件和预览图；"
+     "可缩放、抖动、裁剪、旋转、翻转、切块、带遮罩，也可批量转换。"},
+    {"runtime",
+     Module::program,
+     {ravik::runRuntime, ravik::runtimeHelp},
+     nullptr,
+     "ravik-lcd runtime 文件夹",
+     "把固件用的 C99 绘图例程 ravik_lcd.h 和 ravik_lcd.c 写入文件夹。"},
+    {"font",
+     Module::assets,
+     {},
+     &ravik::AssetModule::font,
+     "ravik-lcd font [字体] --size 像素 --chars 字符集… [--header 文件.h] [--preview 文件.png …]",
+     "把字体中的字符做成抗锯齿字模，写成供 ravik_lcd_text 使用的 C 头文件。"},
+    {"build",
+     Module::assets,
+     {},
+     &ravik::AssetModule::build,
+     "ravik-lcd build 清单.toml --out-dir 文件夹 [--depfile 文件]",
+     "按素材清单（TOML）一次做出固件的全部帧、图片、动画和字模，写成 .h 与 .c。"},
+};
+
+const Command* findCommand(std::string_view name) {
+    const auto found = std::ranges::find(kCommands, name, &Command::name);
+    return found == std::end(kCommands) ? nullptr : &*found;
+}
+
+// The commands' words, for messages: "convert、runtime、font、build".
+std::string commandNames() {
+    std::string names;
+    for (const Command& command : kCommands) {
+        names += (names.empty() ? "" : "、") + std::string(command.name);
+    }
+    return names;
+}
+
+// The overview `ravik-lcd --help` prints: the window, then each command in a line and a sentence;
+// each command's own --help gives its options.
+std::string overviewHelp() {
+    std::string text = ravik::fillIn(
+        "Ravik液晶显示器取模助手 %1：把图片（默认取左上角 %2 × %3 像素）转换成 12 位色液晶屏的 "
+        "%4 字节帧数据。\n"
+        "\n"
+        "用法：\n"
+        "  ravik-lcd [图片或帧文件]\n"
+        "      打开主窗口；给出图片时立即打开它，如同在“打开文件”中选择。"
+        "也可以给出帧文件（.bin，或 .c、.h、.txt 中的 C 语言数组文本）。\n"
+        "\n",
+        {RAVIK_VERSION, ravik::number(ravik::kFrameWidth), ravik::number(ravik::kFrameHeight),
+         ravik::number(ravik::kFrameSize)});
+    for (const Command& command : kCommands) {
+        text += "  " + std::string(command.synopsis) + "\n      " + std::string(command.summary) +
+                "\n\n";
+    }
+    text += ravik::fillIn(
+        "  ravik-lcd 命令 --help   显示该命令的用法和全部选项（命令：%1）\n"
+        "  ravik-lcd --help        显示本帮助\n"
+        "  ravik-lcd --version     显示版本\n"
+        "\n"
+        "退出码：0 成功；%2 图片无法读取或文件无法写入；%3 用法错误。\n",
+        {commandNames(), ravik::number(ravik::kExitFailure), ravik::number(ravik::kExitUsage)});
+    return text;
+}
+
+// Whether the arguments ask for the command's help: -h or --help before any "--".
+bool asksForHelp(const std::vector<std::string>& arguments) {
+    for (const std::string& argument : arguments) {
+        if (argument == "--") {
+            return false;
+        }
+        if (argument == "-h" || argument == "--help") {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Runs the command with the arguments after its word, loading the asset module when it lives
+// there; its help paragraph instead when the arguments ask for help.
+int runCommand(const Command& command, const std::vector<std::string>& arguments) {
+    const ravik::CommandFunctions* functions = &command.inProgram;
+    if (command.module == Module::assets) {
+        std::string failure;
+        const ravik::AssetModule* assets = ravik::assetModule(failure);
+        if (!assets) {
+            ravik::printError(failure);
+            return ravik::kExitFailure;
+        }
+        functions = &(assets->*command.inAssets);
+    }
+    if (asksForHelp(arguments)) {
+        return ravik::printToStandardOutput(functions->help());
+    }
+    return functions->run(arguments);
+}
 
 #ifdef _WIN32
 // A GUI-subsystem program has no console of its own; use the one it was started from, in UTF-8,
@@ -86,7 +211,7 @@ int runWindowMode(int argc, char* argv[]) {
         return ravik::kExitUsage;
     }
     if (early.help) {
-        return ravik::printToStandardOutput(ravik::helpText());
+        return ravik::printToStandardOutput(overviewHelp());
     }
     if (early.version) {
         return ravik::printToStandardOutput(ravik::versionText() + '\n');
@@ -120,27 +245,12 @@ int main(int argc, char* argv[]) {
 #ifdef _WIN32
     attachToParentConsole();
 #endif
-    if (argc >= 2 && std::strcmp(argv[1], "convert") == 0) {
-        std::vector<std::string> arguments = argumentsAfterName(argc, argv);
-        arguments.erase(arguments.begin());
-        return ravik::runConvert(arguments);
-    }
-    if (argc >= 2 && std::strcmp(argv[1], "runtime") == 0) {
-        std::vector<std::string> arguments = argumentsAfterName(argc, argv);
-        arguments.erase(arguments.begin());
-        return ravik::runRuntime(arguments);
-    }
-    if (argc >= 2 && (std::strcmp(argv[1], "font") == 0 || std::strcmp(argv[1], "build") == 0)) {
-        std::vector<std::string> arguments = argumentsAfterName(argc, argv);
-        arguments.erase(arguments.begin());
-        std::string failure;
-        const ravik::AssetModule* assets = ravik::assetModule(failure);
-        if (!assets) {
-            ravik::printError(failure);
-            return ravik::kExitFailure;
+    std::vector<std::string> arguments = argumentsAfterName(argc, argv);
+    if (!arguments.empty()) {
+        if (const Command* command = findCommand(arguments.front())) {
+            arguments.erase(arguments.begin());
+            return runCommand(*command, arguments);
         }
-        return std::strcmp(argv[1], "font") == 0 ? assets->font(arguments)
-                                                 : assets->build(arguments);
     }
     return runWindowMode(argc, argv);
 }

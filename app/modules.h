@@ -26,7 +26,7 @@ class PreviewRows;
 
 // Raised whenever a table below changes shape, so a module left over from another build is
 // refused rather than called.
-inline constexpr int kModuleInterface = 5;
+inline constexpr int kModuleInterface = 6;
 
 struct WindowModule {
     int interface;
@@ -60,12 +60,17 @@ struct PictureModule {
     std::optional<std::string> (*encode)(PreviewRows& rows, const std::string& format);
 };
 
+// A command's two functions, wherever it lives: run with the arguments after the command's word
+// (the exit code), and its paragraph of the help.
+struct CommandFunctions {
+    int (*run)(const std::vector<std::string>& arguments);
+    std::string (*help)();
+};
+
 struct AssetModule {
     int interface;
-    // Runs `ravik-lcd font` with the arguments after the word "font"; the exit code.
-    int (*font)(const std::vector<std::string>& arguments);
-    // Runs `ravik-lcd build` with the arguments after the word "build"; the exit code.
-    int (*build)(const std::vector<std::string>& arguments);
+    CommandFunctions font;  // `ravik-lcd font`
+    CommandFunctions build; // `ravik-lcd build`
 };
 
 // The modules, loaded on first use (any thread); null with the reason in Chinese when a module

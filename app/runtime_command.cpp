@@ -3,6 +3,9 @@
 // same bytes are left alone; one whose bytes differ (edited, or from another version) is replaced
 // only with --force.
 
+#include "runtime_command.h"
+
+#include "app/arguments.h"
 #include "app/command_line.h"
 #include "app/convert_job.h"
 #include "app/output_plan.h"
@@ -11,31 +14,32 @@
 
 namespace ravik {
 
+std::string runtimeHelp() {
+    return fillIn(
+        "用法：\n"
+        "  ravik-lcd runtime 文件夹 [--force]\n"
+        "      把固件用的 C99 绘图例程 ravik_lcd.h 和 ravik_lcd.c 写入文件夹（不存在时创建），"
+        "全部成功才写入；ravik_lcd_draw 把本程序生成的任意尺寸图片（可带遮罩）画进帧的任意位置。\n"
+        "      内容相同的文件不重写；内容不同（例如改过）的文件只在给出 --force 时替换。\n"
+        "\n"
+        "退出码：0 成功；%1 文件无法写入；%2 用法错误。\n",
+        {number(kExitFailure), number(kExitUsage)});
+}
+
 int runRuntime(const std::vector<std::string>& arguments) {
-    std::vector<std::string> folders;
-    bool optionsEnded = false;
-    bool force = false;
-    for (const std::string& argument : arguments) {
-        if (!optionsEnded && (argument == "-h" || argument == "--help")) {
-            return printToStandardOutput(helpText());
-        }
-        if (!optionsEnded && argument == "--force") {
-            force = true;
-        } else if (!optionsEnded && argument == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && argument.size() > 1 && argument.front() == '-') {
-            printError(fillIn("命令行有误：未知选项“%1”（用 --help 查看用法）", {argument}));
-            return kExitUsage;
-        } else {
-            folders.push_back(argument);
-        }
-    }
-    if (folders.size() != 1) {
-        printError("命令行有误：runtime 需要且只需要一个输出文件夹（用 --help 查看用法）");
+    const std::vector<Option> options{{{"force"}}};
+    const ParsedArguments parsed(arguments, options, false);
+    if (const std::string error = parsed.error(); !error.empty()) {
+        printError(withHelpHint("runtime", error));
         return kExitUsage;
     }
-    const std::filesystem::path folder = pathFromUtf8(folders.front());
-    OutputPlan plan(force ? ExistingFile::replace : ExistingFile::refuseDifferent);
+    if (parsed.positional().size() != 1) {
+        printError(withHelpHint("runtime", "runtime 需要且只需要一个输出文件夹"));
+        return kExitUsage;
+    }
+    const std::filesystem::path folder = pathFromUtf8(parsed.positional().front());
+    OutputPlan plan(parsed.isSet(options[0]) ? ExistingFile::replace
+                                             : ExistingFile::refuseDifferent);
     plan.setFolder(folder);
     std::vector<FileOutput> files;
     for (const RuntimeFile& file : runtimeFiles()) {

@@ -800,8 +800,33 @@ private slots:
         const QString text = QString::fromUtf8(help.out);
         QVERIFY(text.contains(u"用法"_s));
         QVERIFY(text.contains(u"ravik-lcd convert"_s));
-        QVERIFY(text.contains(u"--background"_s));
-        QCOMPARE(runProgram({u"convert"_s, u"--help"_s}).out, help.out);
+        QVERIFY(text.contains(u"ravik-lcd build"_s));
+        const Run convertHelp = runProgram({u"convert"_s, u"--help"_s});
+        QCOMPARE(convertHelp.exitCode, 0);
+        QVERIFY(QString::fromUtf8(convertHelp.out).contains(u"--background"_s));
+    }
+
+    // Each command's --help (anywhere before "--") prints that command's paragraph, not the
+    // others'.
+    void commandHelp_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("convert --help") << QStringList{u"convert"_s, u"--help"_s} << u"convert"_s;
+        QTest::newRow("convert after a picture")
+            << QStringList{u"convert"_s, u"x.png"_s, u"-h"_s} << u"convert"_s;
+        QTest::newRow("font --help") << QStringList{u"font"_s, u"--help"_s} << u"font"_s;
+        QTest::newRow("runtime --help") << QStringList{u"runtime"_s, u"--help"_s} << u"runtime"_s;
+        QTest::newRow("build -h") << QStringList{u"build"_s, u"-h"_s} << u"build"_s;
+    }
+    void commandHelp() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, command);
+        const Run run = runProgram(arguments);
+        QCOMPARE(run.exitCode, 0);
+        const QString text = QString::fromUtf8(run.out);
+        for (const QString& other : {u"convert"_s, u"font"_s, u"runtime"_s, u"build"_s}) {
+            QCOMPARE(text.contains(u"ravik-lcd "_s + other + u' '), other == command);
+        }
     }
 
     void windowWithoutDisplayExplainsItself() {

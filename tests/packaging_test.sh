@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The installed extras against the program they describe: every option `ravik-lcd convert --help`
-# names is completed by bash (and completion offers pictures, files and options where they fit) and
-# described in both manual pages; the manual pages format without
+# and `ravik-lcd font --help` name is completed by bash (and completion offers pictures, files and
+# options where they fit) and described in both manual pages; the manual pages format without
 # warnings; the AppStream record validates. Usage: packaging_test.sh PROGRAM SOURCE_DIR BUILD_DIR
 set -uo pipefail
 program=$1 source=$(cd "$2" && pwd) build=$3
@@ -12,12 +12,15 @@ fail() {
     failures=$((failures + 1))
 }
 
-# The options convert describes (indented lines starting with the option), and --help itself.
+# The options convert and font describe (indented lines starting with the option), and --help
+# itself.
 options=$({
-    "$program" convert --help | sed -n 's/^ \{2,\}\(--[a-z][a-z-]*\).*/\1/p'
+    for subcommand in convert font; do
+        "$program" $subcommand --help | sed -n 's/^ \{2,\}\(--[a-z][a-z-]*\).*/\1/p'
+    done
     echo --help
 } | sort -u)
-[ -n "$options" ] || fail "convert --help names no options"
+[ -n "$options" ] || fail "convert --help and font --help name no options"
 bash -n "$completion" || fail "the completion script does not parse"
 completed=$(bash -c "source '$completion' 2>/dev/null
     echo \$_ravik_lcd_file_options \$_ravik_lcd_value_options \$_ravik_lcd_switches
@@ -27,7 +30,7 @@ for option in $options; do
     [[ " $completed " == *" $option "* ]] || fail "bash completion lacks $option"
 done
 for option in $completed; do
-    grep -qx -- "$option" <<<"$options" || fail "bash completion offers $option, which convert lacks"
+    grep -qx -- "$option" <<<"$options" || fail "bash completion offers $option, which convert and font lack"
 done
 
 # What bash offers after a few typed words, in a folder with one picture and one other file.

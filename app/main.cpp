@@ -55,7 +55,7 @@ constexpr Command kCommands[] = {
      Module::program,
      {ravik::runRuntime, ravik::runtimeHelp},
      nullptr,
-     "ravik-lcd runtime 文件夹",
+     "ravik-lcd runtime 文件夹 [--force]",
      "把固件用的 C99 绘图例程 ravik_lcd.h 和 ravik_lcd.c 写入文件夹。"},
     {"font",
      Module::assets,
@@ -67,7 +67,7 @@ constexpr Command kCommands[] = {
      Module::assets,
      {},
      &ravik::AssetModule::build,
-     "ravik-lcd build 清单.toml --out-dir 文件夹 [--depfile 文件]",
+     "ravik-lcd build 清单.toml --out-dir 文件夹 [--depfile 文件] [--stamp 文件]",
      "按素材清单（TOML）一次做出固件的全部帧、图片、动画和字模，写成 .h 与 .c。"},
 };
 

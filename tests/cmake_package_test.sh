@@ -2,8 +2,9 @@
 # The CMake package as a firmware project uses it: the build is installed into a scratch root,
 # examples/firmware is configured against it with find_package(RavikLCD) and built, and its
 # program checks every asset, unpacked and streamed, against `ravik-lcd convert`'s .bin files for
-# the manifest's options. A rebuild with nothing changed does nothing; touching a picture reruns
-# the asset step (the depfile) without recompiling; redrawing one changes the firmware's bytes.
+# the manifest's options. With Ninja and with Make, a rebuild with nothing changed does nothing;
+# touching a picture reruns the asset step once (the depfile and the stamp) without recompiling;
+# redrawing one changes the firmware's bytes.
 # Usage: cmake_package_test.sh SOURCE_DIR BUILD_DIR C_COMPILER. Exit 77: skipped.
 set -uo pipefail
 source=$(cd "$1" && pwd) build=$2 cc=$3
@@ -68,24 +69,35 @@ for generator in Ninja "Unix Makefiles"; do
         fail "$generator: a build with nothing changed did work: $(cat "$work/again.log")"
 done
 
-# The depfile, with Ninja: a touched picture reruns the asset step, which rewrites nothing, so
-# nothing is compiled; a redrawn one reaches the firmware.
-out="$work/build-Ninja"
+# The depfile and the stamp, with Ninja and with Make: a touched picture reruns the asset step
+# once, which rewrites nothing, so nothing is compiled, and the build after it does nothing; a
+# redrawn picture reaches the firmware.
 touch "$firmware/pictures/icons.png"
-cmake --build "$out" >"$work/touched.log" 2>&1 || die "building after a touch: $(cat "$work/touched.log")"
-grep -q "Ravik LCD assets firmware_assets" "$work/touched.log" ||
-    fail "touching a picture did not rerun the asset step: $(cat "$work/touched.log")"
-grep -q "Building C" "$work/touched.log" &&
-    fail "touching a picture recompiled: $(cat "$work/touched.log")"
-cmake --build "$out" | grep -q "no work to do" || fail "the build after a touch is not settled"
+for out in "$work"/build-*; do
+    generator=${out##*/build-}
+    cmake --build "$out" >"$work/touched.log" 2>&1 ||
+        die "$generator: building after a touch: $(cat "$work/touched.log")"
+    grep -q "Ravik LCD assets firmware_assets" "$work/touched.log" ||
+        fail "$generator: touching a picture did not rerun the asset step: $(cat "$work/touched.log")"
+    grep -q "Building C" "$work/touched.log" &&
+        fail "$generator: touching a picture recompiled: $(cat "$work/touched.log")"
+    cmake --build "$out" >"$work/settled.log" 2>&1 || fail "$generator: the build after a touch failed"
+    grep -q "Ravik LCD assets\|Building C" "$work/settled.log" &&
+        fail "$generator: the build after a touch is not settled: $(cat "$work/settled.log")"
+done
 
 /usr/bin/convert -size 32x16 xc:none -fill '#F0F000' -draw 'rectangle 1,1 14,14' \
     -fill '#00F0F0' -draw 'circle 24,8 24,2' PNG32:"$firmware/pictures/icons.png"
-cmake --build "$out" >"$work/redrawn.log" 2>&1 || die "building after a redraw: $(cat "$work/redrawn.log")"
-grep -q "Building C" "$work/redrawn.log" || fail "a redrawn picture was not compiled in"
-"$out/firmware" "$work/ref" >/dev/null && fail "the firmware still matches the old picture's bytes"
 references
-"$out/firmware" "$work/ref" || fail "the firmware differs from convert's bytes for the new picture"
+"$work/build-Ninja/firmware" "$work/ref" >/dev/null 2>&1 &&
+    fail "the old firmware matches the redrawn picture's bytes"
+for out in "$work"/build-*; do
+    generator=${out##*/build-}
+    cmake --build "$out" >"$work/redrawn.log" 2>&1 ||
+        die "$generator: building after a redraw: $(cat "$work/redrawn.log")"
+    grep -q "Building C" "$work/redrawn.log" || fail "$generator: a redrawn picture was not compiled in"
+    "$out/firmware" "$work/ref" || fail "$generator: the firmware differs from convert's bytes for the new picture"
+done
 
 [ "$failures" -eq 0 ] && echo "all CMake package checks passed"
 exit $((failures > 0))

@@ -166,6 +166,13 @@ void OutputStageTest::refusedWithNothingWritten_data() {
         << build << u"../../victim.txt"_s << 1 << u"输出文件夹之外的链接"_s;
     QTest::newRow("depfile in a folder that is a file")
         << build + QStringList{u"--depfile"_s, u"c.txt/ok.d"_s} << QString() << 1 << u"c.txt"_s;
+    QTest::newRow("depfile where no file can be made")
+        << build + QStringList{u"--depfile"_s, u"/proc/ravik-lcd-test.d"_s} << QString() << 1
+        << u"/proc/ravik-lcd-test.d"_s;
+    QTest::newRow("picture name make can't read back")
+        << QStringList{u"build"_s, u"equals.toml"_s, u"--out-dir"_s,
+                       u"out"_s,   u"--depfile"_s,   u"out/equals.d"_s}
+        << QString() << 2 << u"e=q.png"_s;
     QTest::newRow("manifest name too long for a file")
         << QStringList{u"build"_s, u"long.toml"_s, u"--out-dir"_s, u"."_s} << QString() << 1
         << u"路径太长"_s;
@@ -192,6 +199,8 @@ void OutputStageTest::refusedWithNothingWritten() {
     writeText(scene.work / "long.toml",
               "name = \"" + std::string(254, 'n') +
                   "\"\n[[sprite]]\nname = \"icon\"\npicture = \"p.png\"\n");
+    smallPicture(scene.work / "e=q.png");
+    writeText(scene.work / "equals.toml", "[[sprite]]\nname = \"icon\"\npicture = \"e=q.png\"\n");
     if (!link.isEmpty()) {
         fs::create_directories(scene.work / "out");
         fs::create_symlink(link.toStdString(), scene.work / "out" / "ok.h");

@@ -234,7 +234,7 @@ Depfile makeDepfile(const std::vector<std::filesystem::path>& targets,
             made.failure =
                 fillIn("文件名“%1”含有 Make 依赖文件无法表示的字符（= ; 换行等控制字符、"
                        "结尾的 \\ 或括号、生成文件路径中的 %）：请改名，或不用 --depfile",
-                       {displayPath(path)});
+                       {shownText(displayPath(path))});
         }
         made.text += std::string(before) + escaped.value_or("");
     };

@@ -23,6 +23,11 @@ constexpr std::size_t kPathMax = PATH_MAX;
 // Links followed before a chain is taken for a loop, as the system counts them.
 constexpr int kMaxLinks = 40;
 
+// A path as a message shows it: clipped, with what would not print written out.
+std::string shownPath(const fs::path& path) {
+    return shownText(displayPath(path));
+}
+
 OutputProblem refused(int exitCode, std::string message) {
     return {exitCode, std::move(message)};
 }
@@ -153,40 +158,40 @@ OutputProblem OutputPlan::check() const {
     if (!folder_.empty()) {
         if (std::string reason = pathLengthProblem(folder_); !reason.empty()) {
             return refused(kExitFailure,
-                           fillIn("无法创建输出文件夹“%1”：%2", {displayPath(folder_), reason}));
+                           fillIn("无法创建输出文件夹“%1”：%2", {shownPath(folder_), reason}));
         }
         if (const auto inTheWay = fileInTheWay(folder_)) {
             const bool itself = *inTheWay == fs::absolute(folder_, error).lexically_normal();
             return refused(kExitFailure,
                            fillIn("无法创建输出文件夹“%1”：%2",
-                                  {displayPath(folder_),
+                                  {shownPath(folder_),
                                    itself ? std::string("已有同名的文件，不是文件夹")
                                           : fillIn("路径中的“%1”不是文件夹",
-                                                   {displayPath(inTheWay->filename())})}));
+                                                   {shownPath(inTheWay->filename())})}));
         }
     }
     for (const fs::path& file : files) {
         if (std::string reason = pathLengthProblem(file); !reason.empty()) {
-            return refused(kExitFailure, fillIn("无法写入“%1”：%2", {displayPath(file), reason}));
+            return refused(kExitFailure, fillIn("无法写入“%1”：%2", {shownPath(file), reason}));
         }
         if (fs::is_directory(file, error)) {
             return refused(kExitFailure,
-                           fillIn("无法写入“%1”：已有同名的文件夹", {displayPath(file)}));
+                           fillIn("无法写入“%1”：已有同名的文件夹", {shownPath(file)}));
         }
         if (const auto inTheWay = fileInTheWay(file.parent_path())) {
             return refused(kExitFailure,
                            fillIn("无法写入“%1”：路径中的“%2”不是文件夹",
-                                  {displayPath(file), displayPath(inTheWay->filename())}));
+                                  {shownPath(file), shownPath(inTheWay->filename())}));
         }
     }
     if (const auto output = outputOverwritingInput(inputs_, files)) {
         return refused(kExitUsage, fillIn("输出文件“%1”会覆盖输入文件；没有写入任何文件",
-                                          {displayPath(*output)}));
+                                          {shownPath(*output)}));
     }
     if (const auto output = outputNamedTwice(files)) {
         return refused(kExitUsage,
                        fillIn("两项输出都写入“%1”，只会留下后写的那项；没有写入任何文件",
-                              {displayPath(*output)}));
+                              {shownPath(*output)}));
     }
     if (!folder_.empty()) {
         const fs::path folder = whereItLeads(folder_);
@@ -196,7 +201,7 @@ OutputProblem OutputPlan::check() const {
                 !liesIn(whereItLeads(file), folder)) {
                 return refused(kExitFailure,
                                fillIn("“%1”是指向输出文件夹之外的链接，不会写入；没有写入任何文件",
-                                      {displayPath(file)}));
+                                      {shownPath(file)}));
             }
         }
     }
@@ -220,7 +225,7 @@ OutputProblem OutputPlan::write(std::vector<FileOutput> files,
                     return refused(kExitFailure,
                                    fillIn("“%1”已存在且内容不同（可能改过）：用 --force "
                                           "替换它；没有写入任何文件",
-                                          {displayPath(file.path)}));
+                                          {shownPath(file.path)}));
                 }
                 changed.push_back(std::move(file));
             }
@@ -232,7 +237,7 @@ OutputProblem OutputPlan::write(std::vector<FileOutput> files,
     if (!folder_.empty()) {
         if (auto reason = folders.make(folder_)) {
             return refused(kExitFailure,
-                           fillIn("无法创建输出文件夹“%1”：%2", {displayPath(folder_), *reason}));
+                           fillIn("无法创建输出文件夹“%1”：%2", {shownPath(folder_), *reason}));
         }
     }
     std::optional<FileOutput> piped;
@@ -245,14 +250,14 @@ OutputProblem OutputPlan::write(std::vector<FileOutput> files,
         if (const fs::path parent = file.path.parent_path(); makeParents_ && !parent.empty()) {
             if (auto reason = folders.make(parent)) {
                 return refused(kExitFailure,
-                               fillIn("无法创建文件夹“%1”：%2", {displayPath(parent), *reason}));
+                               fillIn("无法创建文件夹“%1”：%2", {shownPath(parent), *reason}));
             }
         }
         onDisk.push_back(std::move(file));
     }
     if (const auto failure = writeFilesAtomically(onDisk)) {
         return refused(kExitFailure,
-                       fillIn("无法写入“%1”：%2", {displayPath(failure->path), failure->reason}));
+                       fillIn("无法写入“%1”：%2", {shownPath(failure->path), failure->reason}));
     }
     folders.keep();
     if (written) {

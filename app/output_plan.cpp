@@ -162,12 +162,12 @@ OutputProblem OutputPlan::check() const {
         }
         if (const auto inTheWay = fileInTheWay(folder_)) {
             const bool itself = *inTheWay == fs::absolute(folder_, error).lexically_normal();
-            return refused(kExitFailure,
-                           fillIn("无法创建输出文件夹“%1”：%2",
-                                  {shownPath(folder_),
-                                   itself ? std::string("已有同名的文件，不是文件夹")
-                                          : fillIn("路径中的“%1”不是文件夹",
-                                                   {shownPath(inTheWay->filename())})}));
+            return refused(
+                kExitFailure,
+                fillIn("无法创建输出文件夹“%1”：%2",
+                       {shownPath(folder_), itself ? std::string("已有同名的文件，不是文件夹")
+                                                   : fillIn("路径中的“%1”不是文件夹",
+                                                            {shownPath(inTheWay->filename())})}));
         }
     }
     for (const fs::path& file : files) {

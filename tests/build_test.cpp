@@ -5,6 +5,7 @@
 
 #include "app/build_command.h"
 #include "app/command_line.h"
+#include "test_tools.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -18,34 +19,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void writeText(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
+using ravik::testing::readText;
+using ravik::testing::writeText;
 
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-// Runs a program; its exit code, with standard output and error merged into `output`.
 int run(const QString& program, const QStringList& arguments, QString* output = nullptr,
         const QString& folder = {}) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    if (!folder.isEmpty()) {
-        process.setWorkingDirectory(folder);
-    }
-    process.start(program, arguments);
-    if (!process.waitForFinished(300000)) {
-        return -1;
-    }
-    if (output) {
-        *output = QString::fromUtf8(process.readAll());
-    }
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return ravik::testing::runProgram(program, arguments, output, folder);
 }
 
 // A picture made by ImageMagick: `arguments` end with the file written into `folder`.

@@ -5,6 +5,8 @@
 // depfile, read by GNU make itself, reruns the asset step once for a touched picture and
 // recompiles nothing.
 
+#include "test_tools.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
@@ -21,35 +23,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void writeText(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
+using ravik::testing::readText;
+using ravik::testing::writeText;
 
 // Runs a program in `folder`; its exit code (-1 for a crash), standard output and error merged.
 int run(const QString& program, const QStringList& arguments, const fs::path& folder,
         QString* output = nullptr) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setWorkingDirectory(QString::fromStdString(folder.string()));
-    process.start(program, arguments);
-    if (!process.waitForFinished(300000)) {
-        return -1;
-    }
-    if (output) {
-        *output = QString::fromUtf8(process.readAll());
-    }
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return ravik::testing::runProgram(program, arguments, output,
+                                      QString::fromStdString(folder.string()));
 }
 
-int ravik(const QStringList& arguments, const fs::path& folder, QString* output = nullptr) {
+int runRavik(const QStringList& arguments, const fs::path& folder, QString* output = nullptr) {
     return run(QStringLiteral(RAVIK_EXECUTABLE), arguments, folder, output);
 }
 
@@ -207,7 +191,7 @@ void OutputStageTest::refusedWithNothingWritten() {
     }
     const auto before = snapshot(scene.root);
     QString output;
-    QCOMPARE(ravik(arguments, scene.work, &output), exitCode);
+    QCOMPARE(runRavik(arguments, scene.work, &output), exitCode);
     QVERIFY2(output.contains(fragment), qPrintable(output));
     QVERIFY2(output.startsWith(u"ravik-lcd: "_s) && output.count(u'\n') == 1, qPrintable(output));
     QVERIFY(snapshot(scene.root) == before);
@@ -231,7 +215,7 @@ void OutputStageTest::runtimeKeepsEditedFiles() {
     QFETCH(bool, replaced);
     QTemporaryDir dir;
     const fs::path root(dir.path().toStdString());
-    QCOMPARE(ravik({u"runtime"_s, u"lcd"_s}, root), 0);
+    QCOMPARE(runRavik({u"runtime"_s, u"lcd"_s}, root), 0);
     const fs::path header = root / "lcd" / "ravik_lcd.h";
     const std::string made = readText(header);
     QVERIFY(made.find("ravik_lcd_draw") != std::string::npos);
@@ -251,7 +235,7 @@ void OutputStageTest::runtimeKeepsEditedFiles() {
         arguments << u"--force"_s;
     }
     QString output;
-    QCOMPARE(ravik(arguments, root, &output), exitCode);
+    QCOMPARE(runRavik(arguments, root, &output), exitCode);
     QCOMPARE(readText(header) == made, replaced || !edit);
     QCOMPARE(readText(header) == before, !replaced);
     if (exitCode != 0) {

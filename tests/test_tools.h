@@ -8,6 +8,10 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 namespace ravik::testing {
 
@@ -31,6 +35,38 @@ inline bool run(const QString& program, const QStringList& arguments) {
         return false;
     }
     return true;
+}
+
+// A file's bytes written whole, its folders made first.
+inline void writeText(const std::filesystem::path& path, const std::string& text) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+inline std::string readText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// Runs a program in `folder` (empty: here) to its end; its exit code (-1 for a crash or a hang),
+// standard output and error merged into `output`.
+inline int runProgram(const QString& program, const QStringList& arguments,
+                      QString* output = nullptr, const QString& folder = {}) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    if (!folder.isEmpty()) {
+        process.setWorkingDirectory(folder);
+    }
+    process.start(program, arguments);
+    if (!process.waitForFinished(300000)) {
+        return -1;
+    }
+    if (output) {
+        *output = QString::fromUtf8(process.readAll());
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
 // Where the shown pixel (x, y) comes from in a stored picture of size w × h, for each EXIF

@@ -92,69 +92,48 @@ std::string readChoice(const Named<Choice> (&names)[N], std::string_view what,
     return fillIn("%1“%2”无效，应为 %3", {what, text, all});
 }
 
-// An option the command line takes: its names ("h", "help") and whether it takes a value.
+// An option the command line takes: its names ("h", "help"), whether it takes a value, and
+// whether that value is text (a character set, a name), which must be UTF-8, rather than a path,
+// which may be any bytes the system allows.
 struct Option {
     std::vector<std::string_view> names;
     bool takesValue = false;
+    bool takesText = false;
 };
+
+// The word, as a user's value is echoed in a message.
+// TODO(names): shownText() from export/text.h, once it is there, clips it and shows only
+// graphic characters.
+inline std::string echoed(std::string_view word) {
+    return std::string(word);
+}
+
+// Of the names, the one the word is most likely a mistyping of: the one name the word begins (of
+// three letters or more), else the nearest within one letter wrong, missing, extra or two
+// swapped (two such edits for words over four letters); nothing when none is that close, or two
+// are equally close.
+std::optional<std::string_view> nearestName(std::string_view word,
+                                            std::span<const std::string_view> names);
+
+// Where the bytes stop being UTF-8 text (a stray or missing continuation byte, an overlong form,
+// a surrogate, a value past U+10FFFF); nothing when they are UTF-8 throughout.
+std::optional<std::size_t> invalidUtf8At(std::string_view bytes);
 
 // The arguments split into options and positional arguments, as command-line tools do: "--name
 // value", "--name=value", "-name" (or, with compacted letters, "-hv" for -h -v), and "--" before
-// arguments that are never options. The argument after a value option is its value, whatever it
-// looks like.
+// arguments that are never options. The argument after a value option is its value unless it is
+// one of the command's own options (or "--"): then the value is missing, as a user who forgot it
+// meant. The usage errors name the option: an unknown one with the nearest the command has, a
+// value missing, a flag given a value, text that is not UTF-8 with the argument and the byte.
 class ParsedArguments {
 public:
+    // `wordsBefore`: how many arguments came before these (the command's word), so that an
+    // argument is numbered as the user counts it.
     ParsedArguments(const std::vector<std::string>& arguments, std::span<const Option> options,
-                    bool compactedLetters)
-        : options_(options), values_(options.size()) {
-        bool optionsEnded = false;
-        for (std::size_t i = 0; i < arguments.size(); ++i) {
-            const std::string& argument = arguments[i];
-            if (optionsEnded || argument.size() < 2 || argument.front() != '-') {
-                positional_.push_back(argument);
-                continue;
-            }
-            if (argument == "--") {
-                optionsEnded = true;
-                continue;
-            }
-            const bool twoDashes = argument.starts_with("--");
-            if (!twoDashes && compactedLetters) {
-                readLetters(argument);
-                continue;
-            }
-            const std::string_view body = std::string_view(argument).substr(twoDashes ? 2 : 1);
-            const std::size_t equals = body.find('=');
-            const std::string_view name = body.substr(0, equals);
-            const std::string spelt = argument.substr(0, argument.find('='));
-            const std::optional<std::size_t> index = find(name);
-            if (!index) {
-                unknown(spelt);
-            } else if (!options_[*index].takesValue) {
-                if (equals != std::string_view::npos && error_.empty()) {
-                    unexpected_ = true; // a value after a flag
-                }
-                values_[*index].emplace_back();
-            } else if (equals != std::string_view::npos) {
-                values_[*index].emplace_back(body.substr(equals + 1));
-            } else if (i + 1 < arguments.size()) {
-                values_[*index].push_back(arguments[++i]);
-            } else if (missing_.empty()) {
-                missing_ = fillIn("选项“%1”缺少参数", {argument});
-            }
-        }
-    }
+                    bool compactedLetters, std::size_t wordsBefore = 1);
 
     // The usage error, in Chinese; empty when the arguments are sound.
-    std::string error() const {
-        if (!error_.empty()) {
-            return error_;
-        }
-        if (!missing_.empty()) {
-            return missing_;
-        }
-        return unexpected_ ? "无法理解命令行参数" : std::string();
-    }
+    std::string error() const { return error_; }
     bool isSet(const Option& option) const { return !valuesOf(option).empty(); }
     // The option's last value; empty when it is not set.
     std::string value(const Option& option) const {
@@ -169,50 +148,30 @@ public:
     const std::vector<std::string>& positional() const { return positional_; }
 
     // The first value option given more than once, as the error that says so.
-    std::string repeatedOption() const {
-        for (std::size_t i = 0; i < options_.size(); ++i) {
-            if (options_[i].takesValue && values_[i].size() > 1) {
-                return fillIn("选项 --%1 只能给一次", {options_[i].names.back()});
-            }
-        }
-        return {};
-    }
+    std::string repeatedOption() const;
 
 private:
-    std::optional<std::size_t> find(std::string_view name) const {
-        for (std::size_t i = 0; i < options_.size(); ++i) {
-            if (std::ranges::find(options_[i].names, name) != options_[i].names.end()) {
-                return i;
-            }
-        }
-        return std::nullopt;
-    }
+    std::optional<std::size_t> find(std::string_view name) const;
     const std::vector<std::string>& valuesOf(const Option& option) const {
         return values_[std::size_t(&option - options_.data())];
     }
-    void unknown(const std::string& spelt) {
-        if (error_.empty()) {
-            error_ = fillIn("未知选项“%1”", {spelt});
-        }
-    }
+    // Whether the argument is one of the command's options ("--bin", "-h", "--bin=x") or "--".
+    bool namesAnOption(std::string_view argument) const;
+    void unknown(std::string_view spelt, std::string_view name);
     // "-hv": each letter an option of its own.
-    void readLetters(const std::string& argument) {
-        for (std::size_t k = 1; k < argument.size(); ++k) {
-            const std::string letter(1, argument[k]);
-            if (const auto index = find(letter)) {
-                values_[*index].emplace_back();
-            } else {
-                unknown(argument.size() == 2 ? argument : letter);
-            }
+    void readLetters(const std::string& argument);
+    // Stores the value, which is the argument numbered `position` from its byte `offset` on.
+    void take(std::size_t option, std::string value, std::size_t position, std::size_t offset);
+    void refuse(std::string error) {
+        if (error_.empty()) {
+            error_ = std::move(error);
         }
     }
 
     std::span<const Option> options_;
     std::vector<std::vector<std::string>> values_; // each option's values, one per time given
     std::vector<std::string> positional_;
-    std::string error_;   // the first unknown option
-    std::string missing_; // a value option with nothing after it
-    bool unexpected_ = false;
+    std::string error_; // the first fault, in the order of the arguments
 };
 
 // A usage error of a command, pointing at that command's help.

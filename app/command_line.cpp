@@ -15,7 +15,7 @@ std::string versionText() {
 WindowArguments parseWindowArguments(const std::vector<std::string>& arguments) {
     enum { Help, Version };
     const std::vector<Option> options{{{"h", "help"}}, {{"v", "version"}}};
-    const ParsedArguments parsed(arguments, options, true);
+    const ParsedArguments parsed(arguments, options, true, 0);
     WindowArguments answer;
     answer.error = parsed.error();
     if (!answer.error.empty()) {

@@ -190,8 +190,8 @@ ConvertArguments parseBatchArguments(const std::vector<std::string>& arguments) 
         MaskBin
     };
     const std::vector<Option> options{{{"out-dir"}, true},
-                                      {{"name"}, true},
-                                      {{"attribute"}, true},
+                                      {{"name"}, true, true},
+                                      {{"attribute"}, true, true},
                                       {{"background"}, true},
                                       {{"jobs"}, true},
                                       {{"fit"}, true},
@@ -500,12 +500,12 @@ ConvertArguments parseConvertArguments(const std::vector<std::string>& arguments
         MaskBin
     };
     const std::vector<Option> options{
-        {{"bin"}, true},           {{"c-text"}, true}, {{"preview"}, true},
-        {{"header"}, true},        {{"name"}, true},   {{"attribute"}, true},
-        {{"background"}, true},    {{"fit"}, true},    {{"dither"}, true},
-        {{"preview-scale"}, true}, {{"all-frames"}},   {{"size"}, true},
-        {{"crop"}, true},          {{"rotate"}, true}, {{"flip"}, true},
-        {{"tiles"}, true},         {{"key"}, true},    {{"mask"}},
+        {{"bin"}, true},           {{"c-text"}, true},     {{"preview"}, true},
+        {{"header"}, true},        {{"name"}, true, true}, {{"attribute"}, true, true},
+        {{"background"}, true},    {{"fit"}, true},        {{"dither"}, true},
+        {{"preview-scale"}, true}, {{"all-frames"}},       {{"size"}, true},
+        {{"crop"}, true},          {{"rotate"}, true},     {{"flip"}, true},
+        {{"tiles"}, true},         {{"key"}, true},        {{"mask"}},
         {{"mask-bin"}, true}};
     const ParsedArguments parsed(arguments, options, false);
     if (auto answer = earlyAnswer(parsed)) {

@@ -39,12 +39,19 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
         Attribute,
         Hinting
     };
-    const std::vector<Option> options{
-        {{"size"}, true},          {{"chars"}, true},   {{"header"}, true},
-        {{"name"}, true},          {{"alpha"}},         {{"color"}, true},
-        {{"background"}, true},    {{"preview"}, true}, {{"text"}, true},
-        {{"preview-scale"}, true}, {{"face"}, true},    {{"attribute"}, true},
-        {{"hinting"}, true}};
+    const std::vector<Option> options{{{"size"}, true},
+                                      {{"chars"}, true, true},
+                                      {{"header"}, true},
+                                      {{"name"}, true, true},
+                                      {{"alpha"}},
+                                      {{"color"}, true},
+                                      {{"background"}, true},
+                                      {{"preview"}, true},
+                                      {{"text"}, true, true},
+                                      {{"preview-scale"}, true},
+                                      {{"face"}, true},
+                                      {{"attribute"}, true, true},
+                                      {{"hinting"}, true}};
     const ParsedArguments parsed(arguments, options, false);
     FontArguments font;
     const auto refuse = [&font](std::string error) {

@@ -2,6 +2,7 @@
 // picture readers and writers, and the font and manifest commands are modules loaded only when
 // needed (see app/modules.h). The commands are found in one table.
 
+#include "app/arguments.h"
 #include "app/command_line.h"
 #include "app/convert_command.h"
 #include "app/convert_job.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -113,6 +115,32 @@ std::string overviewHelp() {
     return text;
 }
 
+// The usage error for a first word that names no command and can't be the picture to open
+// either: it names no file, and it is close to a command's word or has no dot or slash, as a
+// picture's name has. Empty when the window should open it.
+std::string unknownCommand(const std::vector<std::string>& arguments) {
+    if (arguments.empty() || arguments.front().starts_with('-')) {
+        return {};
+    }
+    const std::string& word = arguments.front();
+    std::error_code ignored;
+    if (std::filesystem::exists(ravik::pathFromUtf8(word), ignored)) {
+        return {};
+    }
+    std::vector<std::string_view> names;
+    for (const Command& command : kCommands) {
+        names.push_back(command.name);
+    }
+    const auto nearest = ravik::nearestName(word, names);
+    if (!nearest && word.find_first_of("./\\") != std::string::npos) {
+        return {};
+    }
+    std::string error = ravik::fillIn("未知命令“%1”", {ravik::echoed(word)});
+    error += nearest ? ravik::fillIn("，您是否想用 %1？", {*nearest})
+                     : std::string("，也不是已有的文件；");
+    return error + ravik::fillIn("可用的命令：%1", {commandNames()});
+}
+
 // Whether the arguments ask for the command's help: -h or --help before any "--".
 bool asksForHelp(const std::vector<std::string>& arguments) {
     for (const std::string& argument : arguments) {
@@ -202,11 +230,15 @@ bool displayMissing() {
 
 int runWindowMode(int argc, char* argv[]) {
     // Help, version and mistakes are answered before any window system is needed.
-    const ravik::WindowArguments early =
-        ravik::parseWindowArguments(argumentsAfterName(argc, argv));
+    const std::vector<std::string> arguments = argumentsAfterName(argc, argv);
+    if (const std::string error = unknownCommand(arguments); !error.empty()) {
+        ravik::printError(ravik::fillIn("命令行有误：%1（用 ravik-lcd --help 查看用法）", {error}));
+        return ravik::kExitUsage;
+    }
+    const ravik::WindowArguments early = ravik::parseWindowArguments(arguments);
     if (!early.error.empty()) {
         const std::string line =
-            "ravik-lcd: 命令行有误：" + early.error + "（用 --help 查看用法）\n";
+            "ravik-lcd: 命令行有误：" + early.error + "（用 ravik-lcd --help 查看用法）\n";
         std::fputs(line.c_str(), stderr);
         return ravik::kExitUsage;
     }

@@ -1,0 +1,119 @@
+// `ravik-lcd font`: the header the font job makes, its preview, and its refusals.
+
+#include "command_line_tests.h"
+#include "fonts/font_job.h"
+
+using namespace ravik;
+using namespace ravik::testing;
+using namespace Qt::StringLiterals;
+
+class FontCommandTest : public QObject, Scratch {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(makeScratch()); }
+
+    // `font` writes the header the font job makes for the same choices (the window makes its
+    // fonts there too), and a preview of the panel's size times the scale.
+    void fontCommandWritesTheJobsHeader_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("alpha");
+        QTest::addColumn<QString>("color"); // RRGGBB; empty: the default
+        QTest::newRow("coverage") << QStringList{u"--alpha"_s} << true << QString();
+        QTest::newRow("colours") << QStringList{u"--color"_s, u"FFCC00"_s, u"--background"_s,
+                                                u"102030"_s}
+                                 << false << u"FFCC00"_s;
+    }
+    void fontCommandWritesTheJobsHeader() {
+        QFETCH(QStringList, options);
+        QFETCH(bool, alpha);
+        QFETCH(QString, color);
+        fonts::FontJob job;
+        job.pixelSize = 14;
+        job.chars = {"ascii", "你好，世界"};
+        job.alpha = alpha;
+        job.name = "ui_text";
+        if (!color.isEmpty()) {
+            job.color = RGB(0xFF, 0xCC, 0x00);
+            job.background = RGB(0x10, 0x20, 0x30);
+        }
+        const fonts::FontJobResult expected = fonts::runFontJob(job);
+        if (!expected.ok()) {
+            QSKIP(
+                qPrintable(u"no font for the test: "_s + QString::fromStdString(expected.failure)));
+        }
+        const QString header = path(u"ui_text.h"_s);
+        const QString preview = path(u"text.png"_s);
+        const Run run = runProgram(
+            QStringList{u"font"_s, u"--size"_s, u"14"_s, u"--chars"_s, u"ascii"_s, u"--chars"_s,
+                        u"你好，世界"_s, u"--header"_s, header, u"--preview"_s, preview,
+                        u"--text"_s, u"你好 Hi"_s, u"--preview-scale"_s, u"3"_s} +
+            options);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QCOMPARE(readAll(header).toStdString(), expected.header);
+        // The PNG's header: its width and height, big-endian, at bytes 16 and 20.
+        const QByteArray png = readAll(preview);
+        QVERIFY(png.startsWith("\x89PNG"));
+        const auto be32 = [&png](int at) {
+            return quint32(uchar(png[at])) << 24 | quint32(uchar(png[at + 1])) << 16 |
+                   quint32(uchar(png[at + 2])) << 8 | uchar(png[at + 3]);
+        };
+        QCOMPARE(be32(16), quint32(kFrameWidth * 3));
+        QCOMPARE(be32(20), quint32(kFrameHeight * 3));
+    }
+
+    // Mistakes in `font`'s command line: exit 2 and a message naming them; a character the font
+    // lacks: exit 1 naming its code point. Nothing is written either way.
+    void fontCommandRefuses_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        const QStringList base{u"font"_s, u"--chars"_s, u"ab"_s, u"--header"_s, u"refused.h"_s};
+        QTest::newRow("no size") << base << 2 << u"--size"_s;
+        QTest::newRow("size too small") << base + QStringList{u"--size"_s, u"2"_s} << 2 << u"“2”"_s;
+        QTest::newRow("size not a number")
+            << base + QStringList{u"--size"_s, u"16px"_s} << 2 << u"“16px”"_s;
+        QTest::newRow("size twice")
+            << base + QStringList{u"--size"_s, u"16"_s, u"--size"_s, u"12"_s} << 2 << u"--size"_s;
+        QTest::newRow("no characters")
+            << QStringList{u"font"_s, u"--size"_s, u"16"_s, u"--header"_s, u"refused.h"_s} << 2
+            << u"--chars"_s;
+        QTest::newRow("no output")
+            << QStringList{u"font"_s, u"--size"_s, u"16"_s, u"--chars"_s, u"ab"_s} << 2
+            << u"--header"_s;
+        QTest::newRow("coverage with a background")
+            << base +
+                   QStringList{u"--size"_s, u"16"_s, u"--alpha"_s, u"--background"_s, u"000000"_s}
+            << 2 << u"--background"_s;
+        QTest::newRow("bad colour")
+            << base + QStringList{u"--size"_s, u"16"_s, u"--color"_s, u"12345G"_s} << 2
+            << u"12345G"_s;
+        QTest::newRow("preview without text")
+            << base + QStringList{u"--size"_s, u"16"_s, u"--preview"_s, u"refused.png"_s} << 2
+            << u"--text"_s;
+        QTest::newRow("unknown hinting")
+            << base + QStringList{u"--size"_s, u"16"_s, u"--hinting"_s, u"strong"_s} << 2
+            << u"strong"_s;
+        QTest::newRow("bad array name")
+            << base + QStringList{u"--size"_s, u"16"_s, u"--name"_s, u"2font"_s} << 2 << u"2font"_s;
+        QTest::newRow("unknown option")
+            << base + QStringList{u"--size"_s, u"16"_s, u"--bold"_s} << 2 << u"--bold"_s;
+        QTest::newRow("a character the font lacks")
+            << base + QStringList{u"--size"_s, u"16"_s, u"--chars"_s, u"U+E000"_s} << 1
+            << u"U+E000"_s;
+    }
+    void fontCommandRefuses() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QDir::setCurrent(dir.path());
+        const Run run = runCommand(QStringLiteral(RAVIK_EXECUTABLE), arguments);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QVERIFY(!QFile::exists(path(u"refused.h"_s)));
+        QVERIFY(!QFile::exists(path(u"refused.png"_s)));
+    }
+};
+
+QTEST_GUILESS_MAIN(FontCommandTest)
+#include "font_command_test.moc"

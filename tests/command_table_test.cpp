@@ -122,8 +122,8 @@ private slots:
             << u"未知选项“--out-dri”，您是否想用 --out-dir？"_s;
         QTest::newRow("nothing close")
             << QStringList{u"convert"_s, u"@picture"_s, u"--bold"_s} << u"未知选项“--bold”（"_s;
-        QTest::newRow("runtime takes no option")
-            << QStringList{u"runtime"_s, u"--force"_s, u"out"_s} << u"未知选项“--force”（"_s;
+        QTest::newRow("runtime's one option") << QStringList{u"runtime"_s, u"--forse"_s, u"out"_s}
+                                              << u"未知选项“--forse”，您是否想用 --force？"_s;
     }
     void unknownOptionSuggestsTheNearest() {
         QFETCH(QStringList, arguments);

@@ -158,6 +158,11 @@ std::optional<std::string> makeEscaped(const std::filesystem::path& path, bool t
     return escaped;
 }
 
+// What `build` writes: the declarations and definitions named after the manifest, the depfile
+// and the stamp; none of them to standard output.
+constexpr OutputKind kBuildOutputs[] = {
+    {"NAME.h", "", false}, {"NAME.c", "", false}, {"--depfile", "", false}, {"--stamp", "", false}};
+
 BuildOutcome failed(int exitCode, std::string message) {
     return {exitCode, std::move(message), {}};
 }
@@ -358,10 +363,12 @@ BuildOutcome buildAssets(const BuildRequest& request) {
     plan.addInputs(manifestInputs(manifest));
     plan.setFolder(request.outDir);
     plan.makeMissingFolders();
-    for (const auto& path :
-         {std::optional(headerPath), std::optional(sourcePath), request.depfile, request.stamp}) {
+    for (const auto& [path, kind] : {std::pair{std::optional(headerPath), kBuildOutputs[0]},
+                                     {std::optional(sourcePath), kBuildOutputs[1]},
+                                     {request.depfile, kBuildOutputs[2]},
+                                     {request.stamp, kBuildOutputs[3]}}) {
         if (path) {
-            plan.addOutput(*path);
+            plan.addOutput(*path, kind);
         }
     }
     if (const OutputProblem problem = plan.check(); !problem.ok()) {

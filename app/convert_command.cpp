@@ -325,8 +325,10 @@ BatchPlan planBatch(const BatchOptions& batch) {
     outputs.addInputs(batch.inputs);
     outputs.setFolder(batch.outDir);
     for (const BatchItem& item : plan.items) {
-        for (const std::filesystem::path& file : item.request.files()) {
-            outputs.addOutput(file);
+        for (const ConvertOutput& output : convertOutputs()) {
+            if (const auto& file = item.request.*output.path) {
+                outputs.addOutput(*file, output.kind);
+            }
         }
     }
     if (const OutputProblem problem = outputs.check(); !problem.ok()) {

@@ -300,7 +300,7 @@ OutputPlan outputPlan(const std::vector<std::filesystem::path>& inputs,
     plan.addInputs(inputs);
     for (const ConvertOutputRow& row : kConvertOutputs) {
         if (const auto& path = request.*row.output.path) {
-            plan.addOutput(*path);
+            plan.addOutput(*path, row.output.kind);
         }
     }
     return plan;

@@ -161,6 +161,9 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
     return font;
 }
 
+// What `font` writes: the header and the preview, either of them to standard output.
+constexpr OutputKind kFontOutputs[] = {{"--header", "", true}, {"--preview", "", true}};
+
 // What `font` reads (the font file when one is named, every @FILE of characters) and writes.
 OutputPlan fontOutputPlan(const FontArguments& font) {
     OutputPlan plan;
@@ -174,9 +177,10 @@ OutputPlan fontOutputPlan(const FontArguments& font) {
             plan.addInput(pathFromUtf8(std::string_view(item).substr(1)));
         }
     }
-    for (const auto& path : {font.headerPath, font.previewPath}) {
+    for (const auto& [path, kind] : {std::pair{font.headerPath, kFontOutputs[0]},
+                                     std::pair{font.previewPath, kFontOutputs[1]}}) {
         if (path) {
-            plan.addOutput(*path);
+            plan.addOutput(*path, kind);
         }
     }
     return plan;

@@ -146,14 +146,23 @@ void OutputPlan::setFolder(const fs::path& folder) {
     folder_ = folder;
 }
 
-void OutputPlan::addOutput(const fs::path& path) {
+void OutputPlan::addOutput(const fs::path& path, const OutputKind& kind) {
     outputs_.push_back(path);
+    kinds_.push_back(kind);
 }
 
 OutputProblem OutputPlan::check() const {
     std::vector<fs::path> files;
-    std::ranges::copy_if(outputs_, std::back_inserter(files),
-                         [](const fs::path& path) { return !isStandardOutput(path); });
+    std::size_t piped = 0;
+    for (std::size_t i = 0; i < outputs_.size(); ++i) {
+        if (!isStandardOutput(outputs_[i])) {
+            files.push_back(outputs_[i]);
+        } else if (!kinds_[i].standardOutput) {
+            return refused(kExitUsage, fillIn("%1 不能写到标准输出（-）", {kinds_[i].option}));
+        } else if (++piped > 1) {
+            return refused(kExitUsage, "只能有一个输出写到标准输出（-）");
+        }
+    }
     std::error_code error;
     if (!folder_.empty()) {
         if (std::string reason = pathLengthProblem(folder_); !reason.empty()) {

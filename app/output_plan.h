@@ -54,8 +54,9 @@ public:
     // Makes the folder of every output when it is missing, not only the plan's folder.
     void makeMissingFolders() { makeParents_ = true; }
 
-    // A file the command will write ("-": standard output).
-    void addOutput(const std::filesystem::path& path);
+    // A file the command will write, of the kind its table gives ("-": standard output, which
+    // only a kind that allows it may name, and only one output at a time).
+    void addOutput(const std::filesystem::path& path, const OutputKind& kind);
 
     // Why the outputs can't be written as named; touches nothing. Every command asks before it
     // reads or converts anything.
@@ -69,6 +70,7 @@ public:
 private:
     std::vector<std::filesystem::path> inputs_;
     std::vector<std::filesystem::path> outputs_;
+    std::vector<OutputKind> kinds_;
     std::filesystem::path folder_;
     ExistingFile existing_;
     bool makeParents_ = false;

@@ -44,7 +44,7 @@ int runRuntime(const std::vector<std::string>& arguments) {
     std::vector<FileOutput> files;
     for (const RuntimeFile& file : runtimeFiles()) {
         files.push_back({folder / file.name, std::string(file.text)});
-        plan.addOutput(files.back().path);
+        plan.addOutput(files.back().path, {file.name, "", false});
     }
     if (const OutputProblem problem = plan.write(std::move(files)); !problem.ok()) {
         printError(problem.message);

@@ -146,6 +146,9 @@ void OutputStageTest::refusedWithNothingWritten_data() {
         << build + QStringList{u"--depfile"_s, u"out/ok.h"_s} << QString() << 2 << twice;
     QTest::newRow("depfile over the generated source")
         << build + QStringList{u"--depfile"_s, u"out/../out/ok.c"_s} << QString() << 2 << twice;
+    QTest::newRow("depfile on standard output")
+        << build + QStringList{u"--depfile"_s, u"-"_s} << QString() << 2
+        << u"--depfile 不能写到标准输出"_s;
     QTest::newRow("generated header a link out of the out-dir")
         << build << u"../../victim.txt"_s << 1 << u"输出文件夹之外的链接"_s;
     QTest::newRow("depfile in a folder that is a file")

@@ -69,19 +69,12 @@ std::optional<ConvertArguments> earlyAnswer(const ParsedArguments& parsed) {
 std::string readConversionOptions(const ParsedArguments& parsed, const Option& background,
                                   const Option& fit, const Option& dither,
                                   ConversionOptions& conversion) {
-    if (parsed.isSet(background)) {
-        const auto color = parseBackground(parsed.value(background));
-        if (!color) {
-            return backgroundError(parsed.value(background));
-        }
-        conversion.background = *color;
+    std::string problem = readOption(parsed, background, kColorValue, conversion.background);
+    if (problem.empty()) {
+        problem = readOption(parsed, fit, kFitNames, conversion.fit);
     }
-    std::string problem;
-    if (parsed.isSet(fit)) {
-        problem = readChoice(kFitNames, "缩放方式", parsed.value(fit), conversion.fit);
-    }
-    if (problem.empty() && parsed.isSet(dither)) {
-        problem = readChoice(kDitherNames, "抖动方式", parsed.value(dither), conversion.dither);
+    if (problem.empty()) {
+        problem = readOption(parsed, dither, kDitherNames, conversion.dither);
     }
     return problem;
 }
@@ -98,58 +91,22 @@ struct ShapingOptions {
     const Option& key;
 };
 
-std::string valueError(std::string_view option, std::string_view value, std::string_view expected) {
-    return fillIn("%1 的值“%2”无效，应为 %3", {option, value, expected});
-}
-
 // The shaping options into `shaping`, and the output's size into the conversion options; the
 // usage error in Chinese, naming the option and its value, or empty.
 std::string readShaping(const ParsedArguments& parsed, const ShapingOptions& options,
                         bool allFrames, Shaping& shaping, ConversionOptions& conversion) {
-    const std::string sides = "宽x高，宽和高都是 1 到 " + number(kMaxBoxSide) + " 的整数";
+    if (allFrames && parsed.isSet(options.tiles)) {
+        return "--tiles 不能与 --all-frames 一起使用：动画的每一帧不能再切成图块";
+    }
     std::optional<Size> size;
-    if (parsed.isSet(options.size)) {
-        size = parseSize(parsed.value(options.size));
-        if (!size) {
-            return valueError("--size", parsed.value(options.size), sides + "，例如 98x67");
-        }
-    }
-    if (parsed.isSet(options.crop)) {
-        shaping.crop = parseCrop(parsed.value(options.crop));
-        if (!shaping.crop) {
-            return valueError(
-                "--crop", parsed.value(options.crop),
-                "X,Y,宽,高（X、Y 为不小于 0 的整数，宽、高为正整数），例如 0,0,16,16");
-        }
-    }
-    if (parsed.isSet(options.rotate)) {
-        const std::string given = parsed.value(options.rotate);
-        const auto rotation = parseRotation(given);
-        if (!rotation) {
-            return valueError("--rotate", given, "0|90|180|270（顺时针的度数）");
-        }
-        shaping.rotation = *rotation;
-    }
-    if (parsed.isSet(options.flip)) {
-        if (std::string problem =
-                readChoice(kFlipNames, "--flip 的值", parsed.value(options.flip), shaping.flip);
-            !problem.empty()) {
+    for (std::string problem : {readOption(parsed, options.size, kOutputSize, size),
+                                readOption(parsed, options.crop, kCropValue, shaping.crop),
+                                readOption(parsed, options.rotate, kTurnValue, shaping.rotation),
+                                readOption(parsed, options.flip, kFlipNames, shaping.flip),
+                                readOption(parsed, options.tiles, kTileSize, shaping.tiles),
+                                readOption(parsed, options.key, kColorValue, shaping.key)}) {
+        if (!problem.empty()) {
             return problem;
-        }
-    }
-    if (parsed.isSet(options.tiles)) {
-        if (allFrames) {
-            return "--tiles 不能与 --all-frames 一起使用：动画的每一帧不能再切成图块";
-        }
-        shaping.tiles = parseSize(parsed.value(options.tiles));
-        if (!shaping.tiles) {
-            return valueError("--tiles", parsed.value(options.tiles), sides + "，例如 16x16");
-        }
-    }
-    if (parsed.isSet(options.key)) {
-        shaping.key = parseBackground(parsed.value(options.key));
-        if (!shaping.key) {
-            return valueError("--key", parsed.value(options.key), "RRGGBB 或 #RRGGBB，例如 FF00FF");
         }
     }
     shaping.mask = shaping.mask || parsed.isSet(options.mask);
@@ -240,12 +197,9 @@ ConvertArguments parseBatchArguments(const std::vector<std::string>& arguments) 
     if (std::string problem = attributeProblem(batch.attribute); !problem.empty()) {
         return refused(std::move(problem));
     }
-    if (parsed.isSet(options[Jobs])) {
-        const auto jobs = parseNumber(parsed.value(options[Jobs]));
-        if (!jobs || *jobs < 1) {
-            return refused(fillIn("线程数“%1”无效，应为正整数", {parsed.value(options[Jobs])}));
-        }
-        batch.jobs = *jobs;
+    if (std::string problem = readOption(parsed, options[Jobs], kJobsValue, batch.jobs);
+        !problem.empty()) {
+        return refused(std::move(problem));
     }
     if (std::string problem = readConversionOptions(parsed, options[Background], options[Fit],
                                                     options[Dither], batch.conversion);
@@ -562,12 +516,10 @@ ConvertArguments parseConvertArguments(const std::vector<std::string>& arguments
         !problem.empty()) {
         return refused(std::move(problem));
     }
-    if (parsed.isSet(options[PreviewScale])) {
-        if (std::string problem =
-                readPreviewScale(parsed.value(options[PreviewScale]), convert.previewScale);
-            !problem.empty()) {
-            return refused(std::move(problem));
-        }
+    if (std::string problem =
+            readOption(parsed, options[PreviewScale], kPreviewScaleValue, convert.previewScale);
+        !problem.empty()) {
+        return refused(std::move(problem));
     }
     const ShapingOptions shaping{options[SizeOption], options[Crop],  options[Rotate],
                                  options[FlipOption], options[Tiles], options[Mask],

@@ -25,8 +25,22 @@ std::string displayPath(const std::filesystem::path& path);
 // UTF-8 text as a path; on Windows the characters become the wide path the system takes.
 std::filesystem::path pathFromUtf8(std::string_view text);
 
-// Whether the bytes are UTF-8 text (no stray continuation byte, no cut-off sequence).
+// Whether the bytes are UTF-8 text (no stray continuation byte, no cut-off sequence, no overlong
+// form, surrogate or value past U+10FFFF).
 bool isUtf8(std::string_view bytes);
+
+// The text as a message may echo it: at most maxChars characters, cut on a character boundary with
+// "…" after it when longer. Characters that are not graphic (controls, bidi and other format
+// characters, separators, private use) show as U+XXXX and bytes that are not UTF-8 as \xHH, so a
+// value can neither flood a terminal nor reorder or hide the message around it.
+std::string shownText(std::string_view utf8, std::size_t maxChars = 60);
+
+// Whether a character prints as itself: not a control, a format or bidi character, a line or
+// paragraph separator, a noncharacter, a surrogate or private use. The space counts as graphic.
+bool isGraphic(char32_t c);
+
+// The character as UTF-8 (a valid code point).
+std::string utf8Of(char32_t c);
 
 // The ASCII letters in lower case, other bytes unchanged.
 std::string asciiLower(std::string_view text);

@@ -162,7 +162,7 @@ std::string invalidValue(const ValueSource& source, std::string_view given,
                          std::string_view expected) {
     const std::string name = source.spelling == Spelling::manifest ? fillIn("键“%1”", {source.name})
                                                                    : fillIn("--%1 ", {source.name});
-    return fillIn("%1的值“%2”无效，应为 %3", {name, echoed(given), expected});
+    return fillIn("%1的值“%2”无效，应为 %3", {name, shownText(given), expected});
 }
 
 std::string hexColor(ColorValue color) {

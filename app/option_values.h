@@ -28,13 +28,6 @@ inline constexpr int kMaxPreviewScale = 16;
 inline constexpr int kMinFontSize = 4;
 inline constexpr int kMaxFontSize = 160;
 
-// The word, as a user's value is echoed in a message.
-// TODO(names): shownText() from export/text.h, once it is there, clips it and shows only
-// graphic characters.
-inline std::string echoed(std::string_view word) {
-    return std::string(word);
-}
-
 // How a value is written: as a command-line argument, or as a manifest's TOML value ([16, 16]
 // where the command line writes 16x16).
 enum class Spelling { commandLine, manifest };

@@ -161,6 +161,31 @@ private slots:
         QVERIFY2(error.contains(array ? where + u"的值“["_s : where + message), qPrintable(error));
         QVERIFY2(error.contains(message), qPrintable(error));
     }
+
+    // A value echoed in a message is cut short and shows what would not print as a code point,
+    // whichever option or key it was given to.
+    void echoedValuesAreShownSafely_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("a long value") << QString(500, u'x') << QString(60, u'x') + u"…”"_s;
+        QTest::newRow("an escape sequence") << u"a\x1b[2Jb"_s << u"“aU+001B[2Jb”"_s;
+        QTest::newRow("a bidi override") << u"ab\u202Ecd"_s << u"“abU+202Ecd”"_s;
+    }
+    void echoedValuesAreShownSafely() {
+        QFETCH(QString, value);
+        QFETCH(QString, shown);
+        const Run run =
+            runProgram({u"convert"_s, picture, u"--bin"_s, path(u"o.bin"_s), u"--dither"_s, value});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(u"--dither 的值"_s + (shown.startsWith(u'“') ? u""_s : u"“"_s) +
+                                  shown),
+                 qPrintable(run.err));
+        QVERIFY2(run.err.size() < 200, qPrintable(run.err));
+        const ManifestReading reading =
+            parseManifest(manifestWith(u"sprite"_s, u"dither"_s, u'"' + value + u'"').toStdString(),
+                          pathFromUtf8("assets.toml"));
+        QVERIFY2(QString::fromStdString(reading.error).size() < 200, reading.error.c_str());
+    }
 };
 
 QTEST_GUILESS_MAIN(OptionValuesTest)

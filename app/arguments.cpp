@@ -141,7 +141,7 @@ ParsedArguments::ParsedArguments(const std::vector<std::string>& arguments,
         } else if (!options_[*index].takesValue) {
             if (equals != std::string::npos) {
                 refuse(fillIn("选项“%1”不带参数，却给出了“%2”",
-                              {spelt, echoed(argument.substr(equals + 1))}));
+                              {spelt, shownText(argument.substr(equals + 1))}));
             }
             values_[*index].emplace_back();
         } else if (equals != std::string::npos) {
@@ -150,7 +150,8 @@ ParsedArguments::ParsedArguments(const std::vector<std::string>& arguments,
             take(*index, arguments[i + 1], position + 1, 0);
             ++i;
         } else if (i + 1 < arguments.size()) {
-            refuse(fillIn("选项“%1”缺少参数：其后的“%2”是选项", {argument, arguments[i + 1]}));
+            refuse(fillIn("选项“%1”缺少参数：其后的“%2”是选项",
+                          {argument, shownText(arguments[i + 1])}));
         } else {
             refuse(fillIn("选项“%1”缺少参数", {argument}));
         }
@@ -195,7 +196,7 @@ void ParsedArguments::unknown(std::string_view spelt, std::string_view name) {
             }
         }
     }
-    std::string error = fillIn("未知选项“%1”", {echoed(spelt)});
+    std::string error = fillIn("未知选项“%1”", {shownText(spelt)});
     if (const auto nearest = nearestName(name, names)) {
         error += fillIn("，您是否想用 --%1？", {*nearest});
     }

@@ -1,18 +1,13 @@
 #pragma once
 
-// What every subcommand's command line is read with: options in the forms command-line tools
-// take, the values they share (colours, sizes, rectangles, numbers, named choices) and the usage
-// errors, in Chinese, that name the option and the value.
+// What every command's arguments are read with: options in the forms command-line tools take, and
+// the usage errors, in Chinese, that name the option. The values options take are
+// app/option_values.h's.
 
-#include "codec/conversion.h"
+#include "app/option_values.h"
 #include "export/text.h"
-#include "pictures/picture.h"
-#include "pictures/transform.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
-#include <climits>
 #include <optional>
 #include <span>
 #include <string>
@@ -20,77 +15,6 @@
 #include <vector>
 
 namespace ravik {
-
-// A colour as the user writes it: RRGGBB.
-inline std::string hexColor(ColorValue color) {
-    constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (const int channel : {redOf(color), greenOf(color), blueOf(color)}) {
-        text += kDigits[channel >> 4 & 0xF];
-        text += kDigits[channel & 0xF];
-    }
-    return text;
-}
-
-// RRGGBB or #RRGGBB, in either case; nothing otherwise.
-inline std::optional<ColorValue> parseBackground(std::string_view text) {
-    if (text.starts_with('#')) {
-        text.remove_prefix(1);
-    }
-    unsigned rgb = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rgb, 16);
-    if (text.size() != 6 || error != std::errc() || end != text.data() + text.size() ||
-        !std::ranges::all_of(text,
-                             [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
-        return std::nullopt;
-    }
-    return RGB(int(rgb >> 16), int(rgb >> 8 & 0xFF), int(rgb & 0xFF));
-}
-
-// A whole number as the user wrote it (an optional "+" allowed); nothing when it is not one.
-inline std::optional<int> parseNumber(std::string_view text) {
-    if (text.starts_with('+')) {
-        text.remove_prefix(1);
-    }
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-// The names --fit and --dither take, as the user writes them.
-template <typename Choice> struct Named {
-    const char* name;
-    Choice choice;
-};
-inline constexpr Named<Fit> kFitNames[] = {{"original", Fit::Original},
-                                           {"contain", Fit::Contain},
-                                           {"cover", Fit::Cover},
-                                           {"stretch", Fit::Stretch}};
-inline constexpr Named<Dither> kDitherNames[] = {{"none", Dither::None},
-                                                 {"ordered", Dither::Ordered},
-                                                 {"floyd-steinberg", Dither::FloydSteinberg}};
-
-inline constexpr Named<Flip> kFlipNames[] = {
-    {"none", Flip::none}, {"horizontal", Flip::horizontal}, {"vertical", Flip::vertical}};
-
-// Sets `into` to the choice named text (in any case); gives the usage error, naming what is
-// chosen and every name it takes, when no choice has that name.
-template <typename Choice, std::size_t N>
-std::string readChoice(const Named<Choice> (&names)[N], std::string_view what,
-                       std::string_view text, Choice& into) {
-    std::string all;
-    for (const auto& named : names) {
-        if (asciiLower(text) == named.name) {
-            into = named.choice;
-            return {};
-        }
-        all += (all.empty() ? "" : "|") + std::string(named.name);
-    }
-    return fillIn("%1“%2”无效，应为 %3", {what, text, all});
-}
 
 // An option the command line takes: its names ("h", "help"), whether it takes a value, and
 // whether that value is text (a character set, a name), which must be UTF-8, rather than a path,
@@ -100,13 +24,6 @@ struct Option {
     bool takesValue = false;
     bool takesText = false;
 };
-
-// The word, as a user's value is echoed in a message.
-// TODO(names): shownText() from export/text.h, once it is there, clips it and shows only
-// graphic characters.
-inline std::string echoed(std::string_view word) {
-    return std::string(word);
-}
 
 // Of the names, the one the word is most likely a mistyping of: the one name the word begins (of
 // three letters or more), else the nearest within one letter wrong, missing, extra or two
@@ -174,62 +91,35 @@ private:
     std::string error_; // the first fault, in the order of the arguments
 };
 
+// The option's value read as the kind into `into` when the option is given; the message naming
+// the option and the value, or empty.
+template <typename Value>
+std::string readOption(const ParsedArguments& parsed, const Option& option,
+                       const ValueKind<Value>& kind, Value& into) {
+    return parsed.isSet(option) ? readValue(kind, {option.names.back()}, parsed.value(option), into)
+                                : std::string();
+}
+template <typename Value>
+std::string readOption(const ParsedArguments& parsed, const Option& option,
+                       const ValueKind<Value>& kind, std::optional<Value>& into) {
+    Value value{};
+    std::string problem = readOption(parsed, option, kind, value);
+    if (parsed.isSet(option) && problem.empty()) {
+        into = value;
+    }
+    return problem;
+}
+template <typename Choice, std::size_t N>
+std::string readOption(const ParsedArguments& parsed, const Option& option,
+                       const Named<Choice> (&names)[N], Choice& into) {
+    return parsed.isSet(option)
+               ? readChoice(names, {option.names.back()}, parsed.value(option), into)
+               : std::string();
+}
+
 // A usage error of a command, pointing at that command's help.
 inline std::string withHelpHint(std::string_view command, std::string_view error) {
     return fillIn("命令行有误：%1（用 ravik-lcd %2 --help 查看用法）", {error, command});
-}
-
-// "WxH" (or "WXH"), each side 1 to kMaxBoxSide; nothing otherwise.
-inline std::optional<Size> parseSize(std::string_view text) {
-    const std::size_t cross = text.find_first_of("xX");
-    if (cross == std::string_view::npos) {
-        return std::nullopt;
-    }
-    const auto width = parseNumber(text.substr(0, cross));
-    const auto height = parseNumber(text.substr(cross + 1));
-    if (!width || !height || !isValidBoxSize({*width, *height})) {
-        return std::nullopt;
-    }
-    return Size{*width, *height};
-}
-
-// "X,Y,W,H": a corner at or right of and below the origin and a non-empty size, its far edges
-// within what an int holds; nothing otherwise.
-inline std::optional<Rect> parseCrop(std::string_view text) {
-    int values[4] = {};
-    for (int i = 0; i < 4; ++i) {
-        const std::size_t comma = i < 3 ? text.find(',') : text.size();
-        if (comma == std::string_view::npos) {
-            return std::nullopt;
-        }
-        const auto value = parseNumber(text.substr(0, comma));
-        if (!value || *value < (i < 2 ? 0 : 1)) {
-            return std::nullopt;
-        }
-        values[i] = *value;
-        text.remove_prefix(std::min(text.size(), comma + 1));
-    }
-    const Rect area{values[0], values[1], values[2], values[3]};
-    if (area.x > INT_MAX - area.width || area.y > INT_MAX - area.height) {
-        return std::nullopt;
-    }
-    return area;
-}
-
-// "0", "90", "180" or "270": the clockwise turn; nothing otherwise.
-inline std::optional<Rotation> parseRotation(std::string_view text) {
-    const auto degrees = parseNumber(text);
-    constexpr Rotation kTurns[] = {Rotation::none, Rotation::quarter, Rotation::half,
-                                   Rotation::threeQuarters};
-    if (!degrees || *degrees < 0 || *degrees > 270 || *degrees % 90 != 0) {
-        return std::nullopt;
-    }
-    return kTurns[*degrees / 90];
-}
-
-inline std::string backgroundError(std::string_view value) {
-    return fillIn("底色“%1”无效，应为 RRGGBB 或 #RRGGBB，例如 %2",
-                  {value, hexColor(kDefaultBackground)});
 }
 
 } // namespace ravik

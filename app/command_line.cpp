@@ -30,16 +30,6 @@ WindowArguments parseWindowArguments(const std::vector<std::string>& arguments) 
     return answer;
 }
 
-std::string readPreviewScale(std::string_view given, int& scale) {
-    const auto value = parseNumber(given);
-    if (!value || *value < kMinPreviewScale || *value > kMaxPreviewScale) {
-        return fillIn("预览放大倍数“%1”无效，应为 %2 到 %3 的整数",
-                      {given, number(kMinPreviewScale), number(kMaxPreviewScale)});
-    }
-    scale = *value;
-    return {};
-}
-
 int printToStandardOutput(std::string_view text) {
     if (const auto reason = writeStandardOutput(text)) {
         printError(fillIn("无法写入标准输出：%1", {*reason}));

@@ -14,14 +14,6 @@ namespace ravik {
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
-// The bounds of --preview-scale.
-inline constexpr int kMinPreviewScale = 1;
-inline constexpr int kMaxPreviewScale = 16;
-
-// Reads --preview-scale's value (kMinPreviewScale to kMaxPreviewScale) into `scale`; the usage
-// error in Chinese, or empty.
-std::string readPreviewScale(std::string_view given, int& scale);
-
 // "ravik-lcd 1.00", as --version prints it.
 std::string versionText();
 

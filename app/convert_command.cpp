@@ -69,19 +69,12 @@ std::optional<ConvertArguments> earlyAnswer(const ParsedArguments& parsed) {
 std::string readConversionOptions(const ParsedArguments& parsed, const Option& background,
                                   const Option& fit, const Option& dither,
                                   ConversionOptions& conversion) {
-    if (parsed.isSet(background)) {
-        const auto color = parseBackground(parsed.value(background));
-        if (!color) {
-            return backgroundError(parsed.value(background));
-        }
-        conversion.background = *color;
+    std::string problem = readOption(parsed, background, kColorValue, conversion.background);
+    if (problem.empty()) {
+        problem = readOption(parsed, fit, kFitNames, conversion.fit);
     }
-    std::string problem;
-    if (parsed.isSet(fit)) {
-        problem = readChoice(kFitNames, "缩放方式", parsed.value(fit), conversion.fit);
-    }
-    if (problem.empty() && parsed.isSet(dither)) {
-        problem = readChoice(kDitherNames, "抖动方式", parsed.value(dither), conversion.dither);
+    if (problem.empty()) {
+        problem = readOption(parsed, dither, kDitherNames, conversion.dither);
     }
     return problem;
 }
@@ -98,58 +91,22 @@ struct ShapingOptions {
     const Option& key;
 };
 
-std::string valueError(std::string_view option, std::string_view value, std::string_view expected) {
-    return fillIn("%1 的值“%2”无效，应为 %3", {option, value, expected});
-}
-
 // The shaping options into `shaping`, and the output's size into the conversion options; the
 // usage error in Chinese, naming the option and its value, or empty.
 std::string readShaping(const ParsedArguments& parsed, const ShapingOptions& options,
                         bool allFrames, Shaping& shaping, ConversionOptions& conversion) {
-    const std::string sides = "宽x高，宽和高都是 1 到 " + number(kMaxBoxSide) + " 的整数";
+    if (allFrames && parsed.isSet(options.tiles)) {
+        return "--tiles 不能与 --all-frames 一起使用：动画的每一帧不能再切成图块";
+    }
     std::optional<Size> size;
-    if (parsed.isSet(options.size)) {
-        size = parseSize(parsed.value(options.size));
-        if (!size) {
-            return valueError("--size", parsed.value(options.size), sides + "，例如 98x67");
-        }
-    }
-    if (parsed.isSet(options.crop)) {
-        shaping.crop = parseCrop(parsed.value(options.crop));
-        if (!shaping.crop) {
-            return valueError(
-                "--crop", parsed.value(options.crop),
-                "X,Y,宽,高（X、Y 为不小于 0 的整数，宽、高为正整数），例如 0,0,16,16");
-        }
-    }
-    if (parsed.isSet(options.rotate)) {
-        const std::string given = parsed.value(options.rotate);
-        const auto rotation = parseRotation(given);
-        if (!rotation) {
-            return valueError("--rotate", given, "0|90|180|270（顺时针的度数）");
-        }
-        shaping.rotation = *rotation;
-    }
-    if (parsed.isSet(options.flip)) {
-        if (std::string problem =
-                readChoice(kFlipNames, "--flip 的值", parsed.value(options.flip), shaping.flip);
-            !problem.empty()) {
+    for (std::string problem : {readOption(parsed, options.size, kOutputSize, size),
+                                readOption(parsed, options.crop, kCropValue, shaping.crop),
+                                readOption(parsed, options.rotate, kTurnValue, shaping.rotation),
+                                readOption(parsed, options.flip, kFlipNames, shaping.flip),
+                                readOption(parsed, options.tiles, kTileSize, shaping.tiles),
+                                readOption(parsed, options.key, kColorValue, shaping.key)}) {
+        if (!problem.empty()) {
             return problem;
-        }
-    }
-    if (parsed.isSet(options.tiles)) {
-        if (allFrames) {
-            return "--tiles 不能与 --all-frames 一起使用：动画的每一帧不能再切成图块";
-        }
-        shaping.tiles = parseSize(parsed.value(options.tiles));
-        if (!shaping.tiles) {
-            return valueError("--tiles", parsed.value(options.tiles), sides + "，例如 16x16");
-        }
-    }
-    if (parsed.isSet(options.key)) {
-        shaping.key = parseBackground(parsed.value(options.key));
-        if (!shaping.key) {
-            return valueError("--key", parsed.value(options.key), "RRGGBB 或 #RRGGBB，例如 FF00FF");
         }
     }
     shaping.mask = shaping.mask || parsed.isSet(options.mask);
@@ -240,12 +197,9 @@ ConvertArguments parseBatchArguments(const std::vector<std::string>& arguments) 
     if (std::string problem = attributeProblem(batch.attribute); !problem.empty()) {
         return refused(std::move(problem));
     }
-    if (parsed.isSet(options[Jobs])) {
-        const auto jobs = parseNumber(parsed.value(options[Jobs]));
-        if (!jobs || *jobs < 1) {
-            return refused(fillIn("线程数“%1”无效，应为正整数", {parsed.value(options[Jobs])}));
-        }
-        batch.jobs = *jobs;
+    if (std::string problem = readOption(parsed, options[Jobs], kJobsValue, batch.jobs);
+        !problem.empty()) {
+        return refused(std::move(problem));
     }
     if (std::string problem = readConversionOptions(parsed, options[Background], options[Fit],
                                                     options[Dither], batch.conversion);
@@ -406,35 +360,35 @@ std::string convertHelp() {
         "                    [--crop X,Y,宽,高] [--rotate 角度] [--flip 方式] [--tiles 宽x高]\n"
         "                    [--mask] [--mask-bin 文件] [--key RRGGBB]\n"
         "      不打开窗口、不需要显示器，直接转换：\n"
-        "      --bin 文件          写入 %3 字节的二进制帧文件（无文件头）\n"
+        "      --bin 文件          写入 %2 字节的二进制帧文件（无文件头）\n"
         "      --c-text 文件       写入 C 语言数组文本，与“取模”放到剪贴板的文本相同\n"
         "      --header 文件.h     写入可直接编译的 C 头文件：包含保护、<stdint.h>、"
         "名称_WIDTH/_HEIGHT/_SIZE 宏和 static const uint8_t 数组\n"
         "      --name 名称         头文件中的数组名，默认由图片文件名生成\n"
         "      --attribute 文本    写在数组声明与“=”之间，例如 PROGMEM 或 "
         "__attribute__((section(\".lcd\")))\n"
-        "      --preview 文件      写入 %2 的预览图，即液晶屏上的显示效果；"
+        "      --preview 文件      写入 %1 的预览图，即液晶屏上的显示效果；"
         "格式由扩展名决定（.png、.jpg、.bmp 等，不能写入的扩展名是用法错误）\n"
-        "      --background 颜色   图片小于 %2 或有透明部分时的底色，RRGGBB 或 "
-        "#RRGGBB，默认 %4\n"
+        "      --background 颜色   图片小于 %1 或有透明部分时的底色，RRGGBB 或 "
+        "#RRGGBB，默认 %3\n"
         "      --all-frames        转换动画（GIF、动画 WebP 等）的每一帧：--bin "
         "依次写入各帧，"
         "--header 写入 名称[名称_FRAMES][名称_SIZE] 和每帧时长 名称_DELAYS_MS"
         "（与浏览器显示的相同：10 毫秒及以下按 100 毫秒）\n"
         "      图片也可以是帧文件（.bin 或 C 语言数组文本），用来查看或换一种格式保存；"
         "含多帧的帧文件如同 --all-frames 的输入。\n"
-        "      --fit 方式          图片放进 %2 的方式：original 原始尺寸（默认，取左上角，"
+        "      --fit 方式          图片放进 %1 的方式：original 原始尺寸（默认，取左上角，"
         "不缩放）、contain 等比缩放（完整显示，居中，其余为底色）、cover 填满裁切（居中裁去"
         "多余部分）、stretch 拉伸；缩放时按面积取平均\n"
         "      --dither 方式       每个颜色分量从 8 位变为 4 位的方式：none 无（默认，取高 "
         "4 位）、ordered 有序抖动（4 × 4）、floyd-steinberg 误差扩散\n"
-        "      --preview-scale N   预览图放大 N 倍（%7 到 %8，默认 1），每个液晶像素画成 "
+        "      --preview-scale N   预览图放大 N 倍（%6 到 %7，默认 1），每个液晶像素画成 "
         "N × N 个像素；需与 --preview 一起使用\n"
-        "      --size 宽x高        输出图片的尺寸（各 1 到 %9），代替 %2；缩放、抖动、底色、"
+        "      --size 宽x高        输出图片的尺寸（各 1 到 %8），代替 %1；缩放、抖动、底色、"
         "预览图、C 文本、--bin 和 --header 都按这个尺寸；默认为图块的尺寸（--tiles）、"
-        "裁剪区域旋转后的尺寸（--crop），否则为 %2\n"
+        "裁剪区域旋转后的尺寸（--crop），否则为 %1\n"
         "      --crop X,Y,宽,高    先从（按正确方向显示的）图片中取出这个矩形；"
-        "矩形不完全在图片内时报错（退出码 %5），不写任何文件\n"
+        "矩形不完全在图片内时报错（退出码 %4），不写任何文件\n"
         "      --rotate 角度       裁剪之后顺时针旋转 0|90|180|270 度，用于转着安装的屏\n"
         "      --flip 方式         旋转之后翻转：none 不翻转（默认）、horizontal 左右翻转、"
         "vertical 上下翻转\n"
@@ -463,10 +417,10 @@ std::string convertHelp() {
         "个）；线程数不影响输出\n"
         "      "
         "两个输入文件名相同时不写任何文件；某张图片失败时报告它，其余照常写入，退出码为 "
-        "%5。在终端上，标准错误中显示进度。\n"
+        "%4。在终端上，标准错误中显示进度。\n"
         "\n"
-        "退出码：0 成功；%5 图片无法读取或文件无法写入；%6 用法错误。\n",
-        {"", frame, number(kFrameSize), hexColor(kDefaultBackground), number(kExitFailure),
+        "退出码：0 成功；%4 图片无法读取或文件无法写入；%5 用法错误。\n",
+        {frame, number(kFrameSize), hexColor(kDefaultBackground), number(kExitFailure),
          number(kExitUsage), number(kMinPreviewScale), number(kMaxPreviewScale),
          number(kMaxBoxSide)});
 }
@@ -574,12 +528,10 @@ ConvertArguments parseConvertArguments(const std::vector<std::string>& arguments
         !problem.empty()) {
         return refused(std::move(problem));
     }
-    if (parsed.isSet(options[PreviewScale])) {
-        if (std::string problem =
-                readPreviewScale(parsed.value(options[PreviewScale]), convert.previewScale);
-            !problem.empty()) {
-            return refused(std::move(problem));
-        }
+    if (std::string problem =
+            readOption(parsed, options[PreviewScale], kPreviewScaleValue, convert.previewScale);
+        !problem.empty()) {
+        return refused(std::move(problem));
     }
     const ShapingOptions shaping{options[SizeOption], options[Crop],  options[Rotate],
                                  options[FlipOption], options[Tiles], options[Mask],

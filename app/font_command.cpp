@@ -3,6 +3,7 @@
 #include "app/arguments.h"
 #include "app/command_line.h"
 #include "app/convert_job.h"
+#include "app/option_values.h"
 #include "app/output_plan.h"
 #include "export/c_header.h"
 #include "export/text.h"
@@ -75,46 +76,23 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
     if (!parsed.isSet(options[Size])) {
         return refuse("缺少 --size（字号，单位像素）");
     }
-    const auto size = parseNumber(parsed.value(options[Size]));
-    if (!size || *size < kMinFontSize || *size > kMaxFontSize) {
-        return refuse(fillIn("--size 的值“%1”无效，应为 %2 到 %3 的像素数",
-                             {parsed.value(options[Size]), std::to_string(kMinFontSize),
-                              std::to_string(kMaxFontSize)}));
-    }
-    job.pixelSize = *size;
     job.chars = parsed.values(options[Chars]);
     if (job.chars.empty()) {
         return refuse("缺少 --chars（要取模的字符）");
-    }
-    if (parsed.isSet(options[Face])) {
-        const auto face = parseNumber(parsed.value(options[Face]));
-        if (!face || *face < 0) {
-            return refuse(
-                fillIn("--face 的值“%1”无效，应为 0 或更大的整数", {parsed.value(options[Face])}));
-        }
-        job.face = *face;
     }
     job.alpha = parsed.isSet(options[Alpha]);
     if (job.alpha && parsed.isSet(options[Background])) {
         return refuse("--alpha 的字形只有覆盖度，不能同时给出 --background");
     }
-    for (const auto& [option, into] :
-         {std::pair{Color, &job.color}, {Background, &job.background}}) {
-        if (parsed.isSet(options[option])) {
-            const auto color = parseBackground(parsed.value(options[option]));
-            if (!color) {
-                return refuse(
-                    fillIn("--%1 的值“%2”无效，应为 RRGGBB",
-                           {options[option].names.back(), parsed.value(options[option])}));
-            }
-            *into = *color;
-        }
-    }
-    if (parsed.isSet(options[Hinting])) {
-        if (auto problem = readChoice(kHintingNames, "--hinting 的值",
-                                      parsed.value(options[Hinting]), job.hinting);
-            !problem.empty()) {
-            return refuse(problem);
+    for (std::string problem :
+         {readOption(parsed, options[Size], kFontSizeValue, job.pixelSize),
+          readOption(parsed, options[Face], kFaceValue, job.face),
+          readOption(parsed, options[Color], kColorValue, job.color),
+          readOption(parsed, options[Background], kColorValue, job.background),
+          readOption(parsed, options[Hinting], kHintingNames, job.hinting),
+          readOption(parsed, options[Scale], kPreviewScaleValue, font.previewScale)}) {
+        if (!problem.empty()) {
+            return refuse(std::move(problem));
         }
     }
     job.attribute = parsed.value(options[Attribute]);
@@ -140,12 +118,6 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
         return refuse("只能有一个输出写到标准输出（-）");
     }
     font.previewText = parsed.value(options[Text]);
-    if (parsed.isSet(options[Scale])) {
-        if (std::string problem = readPreviewScale(parsed.value(options[Scale]), font.previewScale);
-            !problem.empty()) {
-            return refuse(std::move(problem));
-        }
-    }
     // The array is named after the header unless named; a preview alone needs no name.
     if (parsed.isSet(options[Name])) {
         job.name = parsed.value(options[Name]);

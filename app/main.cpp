@@ -135,7 +135,7 @@ std::string unknownCommand(const std::vector<std::string>& arguments) {
     if (!nearest && word.find_first_of("./\\") != std::string::npos) {
         return {};
     }
-    std::string error = ravik::fillIn("未知命令“%1”", {ravik::echoed(word)});
+    std::string error = ravik::fillIn("未知命令“%1”", {ravik::shownText(word)});
     error += nearest ? ravik::fillIn("，您是否想用 %1？", {*nearest})
                      : std::string("，也不是已有的文件；");
     return error + ravik::fillIn("可用的命令：%1", {commandNames()});

@@ -1,7 +1,6 @@
 #include "manifest.h"
 
-#include "app/arguments.h"
-#include "app/font_command.h"
+#include "app/option_values.h"
 #include "export/c_header.h"
 #include "export/text.h"
 
@@ -15,18 +14,6 @@
 
 namespace ravik {
 namespace {
-
-// What each value is expected to look like, in the command line's words.
-std::string sizeExpectation(std::string_view example) {
-    return fillIn("[宽, 高]，宽和高都是 1 到 %1 的整数，例如 %2", {number(kMaxBoxSide), example});
-}
-constexpr std::string_view kCropExpectation =
-    "X,Y,宽,高（X、Y 为不小于 0 的整数，宽、高为正整数），例如 0,0,16,16";
-constexpr std::string_view kRotationExpectation = "0|90|180|270（顺时针的度数）";
-constexpr std::string_view kColorExpectation = "RRGGBB 或 #RRGGBB，例如 FF00FF";
-
-constexpr Named<Compression> kCompressionNames[] = {{"none", Compression::Raw},
-                                                    {"rle", Compression::Rle}};
 
 // A manifest fault: unwinds the reading to the one message that names the file and the line.
 struct ManifestFault {
@@ -91,7 +78,7 @@ std::string shown(const toml::node& node) {
 [[noreturn]] void wrongValue(const toml::node& node, std::string_view key,
                              std::string_view expected) {
     throw ManifestFault{lineOf(node),
-                        fillIn("键“%1”的值“%2”无效，应为 %3", {key, shown(node), expected})};
+                        invalidValue({key, Spelling::manifest}, shown(node), expected)};
 }
 
 std::string stringOf(const toml::node& node, std::string_view key) {
@@ -134,12 +121,39 @@ std::string integersText(const toml::node& node, std::string_view key, std::size
     return text;
 }
 
+// The value read as the kind, as the command line reads it: `text` is the TOML value in the
+// command line's spelling ("16x16" for [16, 16]).
+template <typename Value>
+Value valueOf(const toml::node& node, std::string_view key, const ValueKind<Value>& kind,
+              std::string_view text) {
+    Value value{};
+    if (std::string problem = readValue(kind, {key, Spelling::manifest}, text, value, shown(node));
+        !problem.empty()) {
+        throw ManifestFault{lineOf(node), std::move(problem)};
+    }
+    return value;
+}
+
+// An integer, read as the kind.
+template <typename Value>
+Value integerOf(const toml::node& node, std::string_view key, const ValueKind<Value>& kind) {
+    return valueOf(node, key, kind, integerText(node, key, kind.expected(Spelling::manifest)));
+}
+
+// [A, B, …] of `count` integers, read as the kind from them joined by `separator`.
+template <typename Value>
+Value integersOf(const toml::node& node, std::string_view key, const ValueKind<Value>& kind,
+                 std::size_t count, std::string_view separator) {
+    const std::string expected = kind.expected(Spelling::manifest);
+    return valueOf(node, key, kind, integersText(node, key, count, separator, expected));
+}
+
 template <typename Choice, std::size_t N>
 Choice choiceOf(const toml::node& node, std::string_view key, const Named<Choice> (&names)[N],
                 Choice fallback) {
     Choice choice = fallback;
-    const std::string what = fillIn("键“%1”的值", {key});
-    if (std::string problem = readChoice(names, what, stringOf(node, key), choice);
+    if (std::string problem =
+            readChoice(names, {key, Spelling::manifest}, stringOf(node, key), choice);
         !problem.empty()) {
         throw ManifestFault{lineOf(node), std::move(problem)};
     }
@@ -147,11 +161,7 @@ Choice choiceOf(const toml::node& node, std::string_view key, const Named<Choice
 }
 
 ColorValue colorOf(const toml::node& node, std::string_view key) {
-    const auto color = parseBackground(stringOf(node, key));
-    if (!color) {
-        wrongValue(node, key, kColorExpectation);
-    }
-    return *color;
+    return valueOf(node, key, kColorValue, stringOf(node, key));
 }
 
 std::string identifierOf(const toml::node& node, std::string_view key) {
@@ -223,30 +233,15 @@ PictureAsset readPicture(const toml::table& table, PictureAsset::Kind kind,
         } else if (k == "dither") {
             asset.conversion.dither = choiceOf(node, k, kDitherNames, Dither::None);
         } else if (k == "background") {
-            const auto color = parseBackground(stringOf(node, k));
-            if (!color) {
-                throw ManifestFault{lineOf(node), backgroundError(stringOf(node, k))};
-            }
-            asset.conversion.background = *color;
-        } else if (k == "size" || k == "tiles") {
-            const std::string expected = sizeExpectation(k == "size" ? "[98, 67]" : "[16, 16]");
-            const auto parsed = parseSize(integersText(node, k, 2, "x", expected));
-            if (!parsed) {
-                wrongValue(node, k, expected);
-            }
-            (k == "size" ? size : asset.shaping.tiles) = parsed;
+            asset.conversion.background = colorOf(node, k);
+        } else if (k == "size") {
+            size = integersOf(node, k, kOutputSize, 2, "x");
+        } else if (k == "tiles") {
+            asset.shaping.tiles = integersOf(node, k, kTileSize, 2, "x");
         } else if (k == "crop") {
-            const std::string expected = "[X, Y, 宽, 高]，" + std::string(kCropExpectation);
-            asset.shaping.crop = parseCrop(integersText(node, k, 4, ",", expected));
-            if (!asset.shaping.crop) {
-                wrongValue(node, k, expected);
-            }
+            asset.shaping.crop = integersOf(node, k, kCropValue, 4, ",");
         } else if (k == "rotate") {
-            const auto rotation = parseRotation(integerText(node, k, kRotationExpectation));
-            if (!rotation) {
-                wrongValue(node, k, kRotationExpectation);
-            }
-            asset.shaping.rotation = *rotation;
+            asset.shaping.rotation = integerOf(node, k, kTurnValue);
         } else if (k == "flip") {
             asset.shaping.flip = choiceOf(node, k, kFlipNames, Flip::none);
         } else if (k == "mask") {
@@ -306,19 +301,9 @@ FontAsset readFont(const toml::table& table, const std::filesystem::path& folder
                 asset.job.font = font;
             }
         } else if (k == "face") {
-            const auto face = parseNumber(integerText(node, k, "0 或更大的整数"));
-            if (!face || *face < 0) {
-                wrongValue(node, k, "0 或更大的整数");
-            }
-            asset.job.face = *face;
+            asset.job.face = integerOf(node, k, kFaceValue);
         } else if (k == "size") {
-            const std::string expected =
-                fillIn("%1 到 %2 的像素数", {number(kMinFontSize), number(kMaxFontSize)});
-            const auto size = parseNumber(integerText(node, k, expected));
-            if (!size || *size < kMinFontSize || *size > kMaxFontSize) {
-                wrongValue(node, k, expected);
-            }
-            asset.job.pixelSize = *size;
+            asset.job.pixelSize = integerOf(node, k, kFontSizeValue);
         } else if (k == "hinting") {
             asset.job.hinting = choiceOf(node, k, kHintingNames, fonts::Hinting::Light);
         } else if (k == "chars") {
@@ -398,13 +383,9 @@ Manifest readTables(const toml::table& top, const std::filesystem::path& file) {
         attribute = attributeOf(*node);
     }
     if (const toml::node* budget = top.get("budget")) {
-        const std::string expected = "字节数，或带 K、M 的大小，例如 \"256K\"、\"1M\"";
-        const std::string text = budget->is_integer() ? integerText(*budget, "budget", expected)
-                                                      : stringOf(*budget, "budget");
-        manifest.budget = parseBudget(text);
-        if (!manifest.budget) {
-            wrongValue(*budget, "budget", expected);
-        }
+        manifest.budget = budget->is_integer() ? integerOf(*budget, "budget", kBudgetValue)
+                                               : valueOf(*budget, "budget", kBudgetValue,
+                                                         stringOf(*budget, "budget"));
     }
     const std::filesystem::path folder = file.parent_path();
     constexpr std::pair<std::string_view, PictureAsset::Kind> kPictureTables[] = {
@@ -460,27 +441,6 @@ const std::string& assetName(const Asset& asset) {
 
 int assetLine(const Asset& asset) {
     return std::visit([](const auto& a) { return a.line; }, asset);
-}
-
-std::optional<std::uint64_t> parseBudget(std::string_view text) {
-    std::uint64_t unit = 1;
-    std::string lower = asciiLower(text);
-    std::string_view digits = lower;
-    if (digits.ends_with('b') && digits.size() > 1 &&
-        !std::isdigit(static_cast<unsigned char>(digits[digits.size() - 2]))) {
-        digits.remove_suffix(1);
-    }
-    if (digits.ends_with('k') || digits.ends_with('m')) {
-        unit = digits.back() == 'k' ? 1024 : 1024 * 1024;
-        digits.remove_suffix(1);
-    }
-    std::uint64_t count = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
-    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
-        count > std::numeric_limits<std::uint64_t>::max() / unit) {
-        return std::nullopt;
-    }
-    return count * unit;
 }
 
 ManifestReading parseManifest(std::string_view text, const std::filesystem::path& file) {

@@ -65,10 +65,6 @@ struct ManifestReading {
 // Reads the manifest's text; `file` names it in messages and its folder anchors relative paths.
 ManifestReading parseManifest(std::string_view text, const std::filesystem::path& file);
 
-// "256K", "1M" (binary multiples, any case, an optional "B") or a count of bytes; nothing when
-// the text is not one of them.
-std::optional<std::uint64_t> parseBudget(std::string_view text);
-
 // The name the runtime knows an asset by.
 const std::string& assetName(const Asset& asset);
 int assetLine(const Asset& asset);

@@ -98,7 +98,8 @@ void BuildTest::manifestFaults_data() {
     QTest::newRow("unknown compression")
         << withSprite("compress = \"lz4\"\n") << 4 << QStringLiteral("“lz4”无效，应为 none|rle");
     QTest::newRow("background of five digits")
-        << withSprite("background = \"12345\"\n") << 4 << QStringLiteral("底色“12345”无效");
+        << withSprite("background = \"12345\"\n") << 4
+        << QStringLiteral("键“background”的值“12345”无效，应为 RRGGBB 或 #RRGGBB");
     QTest::newRow("name not a C identifier")
         << QStringLiteral("[[sprite]]\nname = \"2icons\"\npicture = \"p.png\"\n") << 2
         << QStringLiteral("“2icons”不是合法的 C 标识符");

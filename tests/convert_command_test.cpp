@@ -288,7 +288,7 @@ private slots:
 #endif
         QTest::newRow("bad background") << QStringList{u"convert"_s, u"@picture"_s,     u"--bin"_s,
                                                        bin,          u"--background"_s, u"F0F0"_s}
-                                        << 2 << u"底色"_s;
+                                        << 2 << u"F0F0”无效，应为 RRGGBB 或 #RRGGBB"_s;
         QTest::newRow("unknown fit")
             << QStringList{u"convert"_s, u"@picture"_s, u"--bin"_s, bin, u"--fit"_s, u"zoom"_s} << 2
             << u"无效，应为 original|contain|cover|stretch"_s;

@@ -2,45 +2,25 @@
 
 #include "app/command_line.h"
 #include "app/convert_job.h"
+#include "export/input_file.h"
 #include "export/text.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <set>
-#include <sstream>
 
 namespace ravik {
 namespace {
 
-constexpr std::size_t kOffsetBytes = 4; // uint32_t
-constexpr std::size_t kDelayBytes = 2;  // uint16_t
-// ravik_lcd_glyph's fields without the padding a 32-bit compiler may add: two uint32_t, five bytes.
-constexpr std::size_t kGlyphBytes = 13;
-
-std::string upper(std::string text) {
-    std::ranges::transform(text, text.begin(),
-                           [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
-    return text;
-}
-
-std::string generatedNote(const std::string& manifestName) {
-    return "/* Made by ravik-lcd build from " + manifestName +
-           "; edit the manifest, not this. */\n";
-}
-
+// A regular file's bytes; nothing for a file that is missing, unreadable or not a regular file
+// (a pipe would block, a device might never end).
 std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    InputReading reading = readInputFile(path);
+    if (!reading.ok()) {
         return std::nullopt;
     }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return std::move(bytes).str();
+    return std::move(reading.bytes);
 }
 
 std::string assetWhere(const Asset& asset) {
@@ -49,9 +29,8 @@ std::string assetWhere(const Asset& asset) {
 
 // The stored pictures of a picture asset, or the Chinese reason they can't be made.
 std::variant<BuiltAsset, std::string> buildPicture(const PictureAsset& asset) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(asset.picture, error)) {
-        return fillIn("%1的图片“%2”不存在", {assetWhere(asset), displayPath(asset.picture)});
+    if (std::string problem = inputFileProblem(asset.picture); !problem.empty()) {
+        return fillIn("%1的图片%2", {assetWhere(asset), problem});
     }
     const bool allFrames = asset.kind == PictureAsset::Kind::animation;
     const ConvertedInput input =
@@ -83,9 +62,8 @@ std::variant<BuiltAsset, std::string> buildPicture(const PictureAsset& asset) {
 
 std::variant<BuiltAsset, std::string> buildFont(const FontAsset& asset) {
     for (const std::filesystem::path& file : asset.files) {
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(file, error)) {
-            return fillIn("%1的文件“%2”不存在", {assetWhere(asset), displayPath(file)});
+        if (std::string problem = inputFileProblem(file); !problem.empty()) {
+            return fillIn("%1的文件%2", {assetWhere(asset), problem});
         }
     }
     fonts::FontJobResult result = fonts::runFontJob(asset.job);
@@ -141,50 +119,6 @@ BuildOutcome failed(int exitCode, std::string message) {
 }
 
 } // namespace
-
-std::uint64_t BuiltAsset::flashBytes() const {
-    if (const auto* font = std::get_if<PackedFont>(&data)) {
-        return font->bitmaps.size() + font->glyphs.size() * kGlyphBytes;
-    }
-    const AssetData& asset = std::get<AssetData>(data);
-    return asset.pictures.data.size() + asset.pictures.offsets.size() * kOffsetBytes +
-           asset.mask.size() + asset.delaysMs.size() * kDelayBytes;
-}
-
-std::string assetHeader(const std::string& name, const std::string& manifestName,
-                        const std::vector<BuiltAsset>& assets) {
-    const std::string guard = upper(name) + "_H";
-    std::string text = generatedNote(manifestName);
-    text += "#ifndef " + guard + "\n#define " + guard + "\n\n#include \"ravik_lcd.h\"\n\n";
-    text += "#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n";
-    for (const BuiltAsset& asset : assets) {
-        if (const auto* font = std::get_if<PackedFont>(&asset.data)) {
-            text += "/* " + asset.name + ": " + std::to_string(font->glyphs.size()) + " glyphs, " +
-                    (font->alpha ? "4-bit coverage" : "RGB444 pictures") + " */\n";
-            text += "extern const ravik_lcd_font " + asset.name + ";\n\n";
-        } else {
-            text += formatAssetDeclaration(asset.name, std::get<AssetData>(asset.data)) + "\n";
-        }
-    }
-    text += "#ifdef __cplusplus\n}\n#endif\n\n#endif\n";
-    return text;
-}
-
-std::string assetSource(const std::string& name, const std::string& manifestName,
-                        const std::string& fingerprint, const std::vector<BuiltAsset>& assets) {
-    std::string text = generatedNote(manifestName) + fingerprint;
-    text += "#include \"" + name + ".h\"\n";
-    for (const BuiltAsset& asset : assets) {
-        text += "\n";
-        if (const auto* font = std::get_if<PackedFont>(&asset.data)) {
-            text += formatFontDefinition(asset.name, asset.attribute, *font);
-        } else {
-            text +=
-                formatAssetDefinition(asset.name, asset.attribute, std::get<AssetData>(asset.data));
-        }
-    }
-    return text;
-}
 
 std::string makeDepfile(const std::vector<std::filesystem::path>& targets,
                         const std::vector<std::filesystem::path>& prerequisites) {
@@ -307,12 +241,11 @@ BuildArguments parseBuildArguments(const std::vector<std::string>& arguments) {
 }
 
 BuildOutcome buildAssets(const BuildRequest& request) {
-    const std::optional<std::string> text = readWholeFile(request.manifest);
-    if (!text) {
-        return failed(kExitFailure,
-                      fillIn("无法读取素材清单“%1”", {displayPath(request.manifest)}));
+    const InputReading manifestFile = readInputFile(request.manifest, kMaxTextFileBytes);
+    if (!manifestFile.ok()) {
+        return failed(kExitFailure, fillIn("无法读取素材清单：%1", {manifestFile.failure}));
     }
-    const ManifestReading reading = parseManifest(*text, request.manifest);
+    const ManifestReading reading = parseManifest(manifestFile.bytes, request.manifest);
     if (!reading.error.empty()) {
         return failed(kExitUsage, reading.error);
     }
@@ -327,7 +260,7 @@ BuildOutcome buildAssets(const BuildRequest& request) {
     }
 
     // Inputs whose fingerprint the source already carries: nothing to convert or write.
-    const std::optional<std::string> fingerprint = fingerprintLine(manifest, *text);
+    const std::optional<std::string> fingerprint = fingerprintLine(manifest, manifestFile.bytes);
     if (fingerprint && std::filesystem::exists(headerPath) &&
         (!depfile || readWholeFile(depfile->path) == depfile->data)) {
         const std::optional<std::string> source = readWholeFile(sourcePath);

@@ -1,14 +1,14 @@
 #include "fonts/char_set.h"
 
+#include "export/input_file.h"
+#include "export/text.h"
 #include "fonts/font_faults.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <iconv.h>
 #include <iterator>
-#include <sstream>
 
 namespace ravik::fonts {
 
@@ -68,17 +68,14 @@ void addRange(std::string_view item, std::vector<char32_t>& out) {
     }
 }
 
+// A folder, a pipe or a device is refused before it is read, and the file is capped: a list of
+// characters never comes near the limit.
 void addFile(const std::string& path, std::vector<char32_t>& out) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        throw FontError(FontFault::CharacterFileError, path);
+    const InputReading reading = readInputFile(pathFromUtf8(path), kMaxTextFileBytes);
+    if (!reading.ok()) {
+        throw FontError(FontFault::CharacterFileError, reading.failure);
     }
-    const std::string text((std::istreambuf_iterator<char>(file)),
-                           std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        throw FontError(FontFault::CharacterFileError, path);
-    }
-    if (!decodeUtf8(text, out)) {
+    if (!decodeUtf8(reading.bytes, out)) {
         throw FontError(FontFault::InvalidUtf8, path);
     }
 }

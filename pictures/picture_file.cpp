@@ -25,6 +25,10 @@ PictureFile::PictureFile(const std::filesystem::path& path) {
         fault_ = {Fault::folder, {}};
         return;
     }
+    if (!std::filesystem::is_regular_file(status)) {
+        fault_ = {Fault::notRegularFile, {}};
+        return;
+    }
     std::string suffix = path.extension().string();
     if (!suffix.empty()) {
         suffix.erase(0, 1);

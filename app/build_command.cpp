@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/convert_job.h"
+#include "codec/packed_picture.h"
 #include "export/input_file.h"
 #include "export/text.h"
 
@@ -74,6 +75,20 @@ std::variant<BuiltAsset, std::string> buildFont(const FontAsset& asset) {
         return fillIn("%1：%2", {assetWhere(asset), problem});
     }
     return BuiltAsset{asset.job.name, asset.job.attribute, std::move(result.font)};
+}
+
+// The flash an asset is sure to take, known from its options before any picture is read: a
+// frame's or a sized sprite's one raw picture, its two offsets and its mask. Nothing for the
+// rest (compressed data, tiles, animations, pictures at their own size, fonts).
+std::uint64_t knownFlashBytes(const Asset& asset) {
+    const auto* picture = std::get_if<PictureAsset>(&asset);
+    if (!picture || picture->compression != Compression::Raw || picture->shaping.tiles ||
+        picture->shaping.ownSize || picture->kind == PictureAsset::Kind::animation) {
+        return 0;
+    }
+    const BoxSize& size = picture->conversion.size;
+    return packedSize(size.width, size.height) + 2 * sizeof(std::uint32_t) +
+           (picture->shaping.mask ? maskSize(size.width, size.height) : 0);
 }
 
 std::string bytesText(std::uint64_t bytes) {
@@ -267,6 +282,19 @@ BuildOutcome buildAssets(const BuildRequest& request) {
         if (source && source->starts_with(generatedNote(manifestName) + *fingerprint)) {
             return {};
         }
+    }
+
+    // A budget the assets are sure to exceed is refused before anything is converted.
+    std::uint64_t known = 0;
+    for (const Asset& asset : manifest.assets) {
+        known += knownFlashBytes(asset);
+    }
+    if (manifest.budget && known > *manifest.budget) {
+        return failed(
+            kExitFailure,
+            fillIn("素材至少占 %1，超出预算 %2（超出 %3），未转换任何图片、未写入任何文件。",
+                   {bytesText(known), bytesText(*manifest.budget),
+                    bytesText(known - *manifest.budget)}));
     }
 
     std::vector<BuiltAsset> built;

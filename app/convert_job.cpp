@@ -19,6 +19,9 @@ namespace {
 
 constexpr std::string_view kPng = "png";
 
+// The most tiles or frames one output holds: the headers and the runtime count them in 16 bits.
+constexpr std::size_t kMaxPictureCount = 65535;
+
 // The preview in the format its name asks for; the pictures of a set one below the other. PNG
 // is written here; other formats by Qt, in the picture module.
 std::optional<std::string> previewFile(const PictureSet& set, const std::filesystem::path& path,
@@ -156,6 +159,12 @@ std::string shapeAndConvert(Picture picture, const std::filesystem::path& path,
         if (grid.count() == 0) {
             return fillIn("图块 %1 比要切的图片“%2”（%3 像素）还大",
                           {sizeText(*shaping.tiles), displayPath(path), sizeText(picture.size())});
+        }
+        if (into.pictures.pictures.size() + grid.count() > kMaxPictureCount) {
+            return fillIn("“%1”会切成 %2 块 %3 的图块，超过了 %4 块的上限（图块数以 16 位保存）："
+                          "请用更大的图块或先裁剪",
+                          {displayPath(path), number(grid.count()), sizeText(*shaping.tiles),
+                           number(kMaxPictureCount)});
         }
         if (grid.margin.width > 0 || grid.margin.height > 0) {
             into.notice = fillIn("“%1”切成 %2 块 %3 的图块（%4 列 × %5 行），右边余下 %6 "
@@ -337,6 +346,12 @@ ConvertedInput convertInput(const std::filesystem::path& path, const ConversionO
             input.failure = fillIn("无法打开图片“%1”：%2", {displayPath(path), failure});
             return input;
         }
+        if (read.frames.size() > kMaxPictureCount) {
+            input.failure =
+                fillIn("“%1”有 %2 帧，超过了 %3 帧的上限（帧数以 16 位保存）",
+                       {displayPath(path), number(read.frames.size()), number(kMaxPictureCount)});
+            return input;
+        }
         for (Picture& frame : read.frames) {
             input.failure = shapeAndConvert(std::move(frame), path, options, shaping, input);
             if (!input.failure.empty()) {
@@ -356,6 +371,12 @@ ConvertedInput convertInput(const std::filesystem::path& path, const ConversionO
     }
     if (!failure.empty()) {
         input.failure = fillIn("无法打开图片“%1”：%2", {displayPath(path), failure});
+        return input;
+    }
+    if (converted.pictures.size() > kMaxPictureCount) {
+        input.failure = fillIn(
+            "“%1”有 %2 帧，超过了 %3 帧的上限（帧数以 16 位保存）",
+            {displayPath(path), number(converted.pictures.size()), number(kMaxPictureCount)});
         return input;
     }
     input.pictures.pictures = std::move(converted.pictures);

@@ -580,6 +580,11 @@ std::string syntaxFault(std::string_view description) {
         {"expected value", "此处应为一个值（带引号的文本、整数、true/false、数组或表）"},
         {"value type", "此处应为一个值（带引号的文本、整数、true/false、数组或表）"},
     };
+    // "Error while parsing array: expected comma…": what was being read, then the fault.
+    if (const std::size_t colon = description.find(": ");
+        description.starts_with("Error while parsing") && colon != std::string_view::npos) {
+        description.remove_prefix(colon + 2);
+    }
     for (const auto& [english, chinese] : kFaults) {
         if (description.find(english) != std::string_view::npos) {
             return std::string(chinese);

@@ -7,8 +7,13 @@ namespace {
 
 constexpr std::size_t kOffsetBytes = 4; // uint32_t
 constexpr std::size_t kDelayBytes = 2;  // uint16_t
-// ravik_lcd_glyph's fields without the padding a 32-bit compiler may add: two uint32_t, five bytes.
-constexpr std::size_t kGlyphBytes = 13;
+// ravik_lcd_glyph as a 32-bit chip's compiler lays it out: two uint32_t and five bytes, padded to
+// a whole number of uint32_t (13 bytes on an 8-bit chip, which pads nothing; the budget takes the
+// larger).
+constexpr std::size_t kGlyphFieldBytes = 2 * 4 + 5;
+constexpr std::size_t kGlyphAlignment = 4;
+constexpr std::size_t kGlyphBytes =
+    (kGlyphFieldBytes + kGlyphAlignment - 1) / kGlyphAlignment * kGlyphAlignment;
 
 std::string upper(std::string text) {
     std::ranges::transform(text, text.begin(),

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <iconv.h>
 #include <iterator>
@@ -81,6 +82,27 @@ void addFile(const std::string& path, std::vector<char32_t>& out) {
 }
 
 } // namespace
+
+std::string characterList(const std::vector<char32_t>& missing) {
+    // Enough to see what is wrong; a set of a million code points would flood the terminal.
+    constexpr std::size_t kListed = 20;
+    std::string list;
+    for (std::size_t i = 0; i < std::min(missing.size(), kListed); ++i) {
+        const char32_t c = missing[i];
+        if (!list.empty()) {
+            list += "、";
+        }
+        list += codePointName(c);
+        // The character itself after its code point, when it prints as itself.
+        if (c != U' ' && isGraphic(c)) {
+            list += "（" + utf8Of(c) + "）";
+        }
+    }
+    if (missing.size() > kListed) {
+        list += fillIn("……共 %1 个", {number(missing.size())});
+    }
+    return list;
+}
 
 std::string codePointName(char32_t codepoint) {
     char text[16];

@@ -5,6 +5,7 @@
 #include "codec/packed_picture.h"
 #include "export/input_file.h"
 #include "export/text.h"
+#include "pictures/picture_file.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -77,18 +78,32 @@ std::variant<BuiltAsset, std::string> buildFont(const FontAsset& asset) {
     return BuiltAsset{asset.job.name, asset.job.attribute, std::move(result.font)};
 }
 
-// The flash an asset is sure to take, known from its options before any picture is read: a
-// frame's or a sized sprite's one raw picture, its two offsets and its mask. Nothing for the
-// rest (compressed data, tiles, animations, pictures at their own size, fonts).
+// The flash an asset is sure to take, known before any picture is decoded: the raw pictures of a
+// frame, of a sprite of a given size, or of an animation of a given size whose frames its file
+// counts cheaply, with their offsets, masks and delays. Nothing for the rest (compressed data,
+// tiles, pictures at their own size, fonts).
 std::uint64_t knownFlashBytes(const Asset& asset) {
     const auto* picture = std::get_if<PictureAsset>(&asset);
     if (!picture || picture->compression != Compression::Raw || picture->shaping.tiles ||
-        picture->shaping.ownSize || picture->kind == PictureAsset::Kind::animation) {
+        picture->shaping.ownSize) {
         return 0;
     }
+    std::uint64_t count = 1;
+    const bool animation = picture->kind == PictureAsset::Kind::animation;
+    if (animation) {
+        const std::optional<int> frames = inputFileProblem(picture->picture).empty()
+                                              ? countPictureFileFrames(picture->picture)
+                                              : std::nullopt;
+        if (!frames) {
+            return 0;
+        }
+        count = std::uint64_t(*frames);
+    }
     const BoxSize& size = picture->conversion.size;
-    return packedSize(size.width, size.height) + 2 * sizeof(std::uint32_t) +
-           (picture->shaping.mask ? maskSize(size.width, size.height) : 0);
+    return count * (packedSize(size.width, size.height) +
+                    (picture->shaping.mask ? maskSize(size.width, size.height) : 0) +
+                    (animation ? sizeof(std::uint16_t) : 0)) +
+           (count + 1) * sizeof(std::uint32_t);
 }
 
 std::string bytesText(std::uint64_t bytes) {
@@ -288,6 +303,12 @@ BuildOutcome buildAssets(const BuildRequest& request) {
     std::uint64_t known = 0;
     for (const Asset& asset : manifest.assets) {
         known += knownFlashBytes(asset);
+    }
+    constexpr std::uint64_t kMaxAssetSetBytes = std::uint64_t{1} << 32;
+    if (known > kMaxAssetSetBytes) {
+        return failed(kExitFailure,
+                      fillIn("素材至少占 %1，超过了 4 GiB 的上限，未转换任何图片、未写入任何文件。",
+                             {bytesText(known)}));
     }
     if (manifest.budget && known > *manifest.budget) {
         return failed(

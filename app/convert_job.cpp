@@ -1,6 +1,7 @@
 #include "convert_job.h"
 
 #include "app/modules.h"
+#include "codec/packed_picture.h"
 #include "export/binary_file.h"
 #include "export/c_array_text.h"
 #include "export/c_header.h"
@@ -186,6 +187,30 @@ std::string shapeAndConvert(Picture picture, const std::filesystem::path& path,
     return {};
 }
 
+// Why an animation can't be converted, found before any frame is decoded: more frames than the
+// 16-bit count holds, or more bytes at the output's size than the stored offsets (32 bits)
+// address. Empty when neither, or when the format can't count its frames cheaply.
+std::string frameSetProblem(const std::filesystem::path& path, const ConversionOptions& options,
+                            const Shaping& shaping) {
+    const std::optional<int> count = countPictureFileFrames(path);
+    if (!count) {
+        return {};
+    }
+    if (std::size_t(*count) > kMaxPictureCount) {
+        return fillIn("“%1”有 %2 帧，超过了 %3 帧的上限（帧数以 16 位保存）",
+                      {displayPath(path), number(*count), number(kMaxPictureCount)});
+    }
+    constexpr std::uint64_t kMaxStoredBytes = std::uint64_t{1} << 32;
+    const std::uint64_t bytes =
+        std::uint64_t(*count) * packedSize(options.size.width, options.size.height);
+    if (!shaping.ownSize && !shaping.tiles && bytes > kMaxStoredBytes) {
+        return fillIn("“%1”的 %2 帧在 %3 × %4 像素时共 %5 字节，超过了 4 GiB 的上限：请减小尺寸",
+                      {displayPath(path), number(*count), number(options.size.width),
+                       number(options.size.height), number(bytes)});
+    }
+    return {};
+}
+
 // The preview formats Qt writes, when the picture module can be loaded.
 std::vector<std::string> qtPreviewFormats() {
     std::string failure;
@@ -329,6 +354,12 @@ ConvertedInput convertInput(const std::filesystem::path& path, const ConversionO
     input.pictures.kind = shaping.tiles ? PictureSet::Kind::tiles
                           : allFrames   ? PictureSet::Kind::frames
                                         : PictureSet::Kind::single;
+    if (allFrames) {
+        input.failure = frameSetProblem(path, options, shaping);
+        if (!input.failure.empty()) {
+            return input;
+        }
+    }
     // Our own readers first; only formats they don't take load the picture module, the one
     // part of convert that needs Qt.
     std::string failure;

@@ -103,6 +103,14 @@ DecodedPicture readPictureFileForFit(const std::filesystem::path& path,
     return readForFit(file.bytes(), options, file.suffix(), limitBytes);
 }
 
+std::optional<int> countPictureFileFrames(const std::filesystem::path& path) {
+    const PictureFile file(path);
+    if (file.fault().fault != Fault::none) {
+        return std::nullopt;
+    }
+    return countFrames(file.bytes(), file.suffix());
+}
+
 DecodedFrames readPictureFileFrames(const std::filesystem::path& path,
                                     const ConversionOptions& options, std::int64_t limitBytes) {
     const PictureFile file(path);

@@ -33,6 +33,22 @@ void savePicture(const fs::path& path, int width, int height) {
     QVERIFY(picture.save(QString::fromStdString(path.string()), "PNG"));
 }
 
+// A GIF of `frames` one-pixel images on a width × height screen, written byte by byte: each image
+// is the smallest there is (LZW code size 2, the two codes 0x44 0x01: clear, pixel 0, end).
+void writeGif(const fs::path& path, int frames, int width, int height) {
+    std::string bytes = "GIF89a";
+    for (const int side : {width, height}) {
+        bytes += char(side & 0xFF);
+        bytes += char(side >> 8);
+    }
+    bytes += std::string("\x80\0\0\0\0\0\xff\xff\xff", 9); // two colours: black, white
+    const std::string image("\x2c\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0", 15);
+    for (int i = 0; i < frames; ++i) {
+        bytes += image;
+    }
+    writeText(path, bytes + ";");
+}
+
 // ravik-lcd run with the arguments; its exit code and standard error.
 int runProgram(const QStringList& arguments, QString& errors) {
     QProcess process;
@@ -293,6 +309,49 @@ private slots:
         QCOMPARE(code, 1);
         QVERIFY2(errors.contains(u"65535"_s), qPrintable(errors));
         QVERIFY(!fs::exists(at("tiles.bin")));
+    }
+
+    // Frames counted from the file's blocks before any is decoded: past the 16-bit count, or
+    // past 4 GiB at the output's size (5,000 × ⌈1024·1024·3/2⌉ = 7,864,320,000 bytes).
+    void tooLargeAnimations_data() {
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<int>("side");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("70,000 frames") << 70000 << 1 << u"65535"_s;
+        QTest::newRow("5,000 frames at 1024 x 1024") << 5000 << 1024 << u"4 GiB"_s;
+    }
+    void tooLargeAnimations() {
+        QFETCH(int, frames);
+        QFETCH(int, side);
+        QFETCH(QString, reason);
+        writeGif(at("anim.gif"), frames, side, side);
+        QString errors;
+        const QString size = u"%1x%1"_s.arg(side);
+        QCOMPARE(runProgram({u"convert"_s, QString::fromStdString(at("anim.gif").string()),
+                             u"--all-frames"_s, u"--size"_s, size, u"--bin"_s,
+                             QString::fromStdString(at("anim.bin").string())},
+                            errors),
+                 1);
+        QVERIFY2(errors.contains(reason), qPrintable(errors));
+        QVERIFY(!fs::exists(at("anim.bin")));
+
+        const BuildOutcome outcome =
+            build("[[animation]]\nname = \"a\"\npicture = \"anim.gif\"\nsize = [" +
+                  std::to_string(side) + ", " + std::to_string(side) + "]\n");
+        QCOMPARE(outcome.exitCode, 1);
+        QVERIFY2(QString::fromStdString(outcome.message).contains(side > 1 ? u"4 GiB"_s : reason),
+                 outcome.message.c_str());
+    }
+
+    // Two 10 × 10 frames: 2 × (⌈10·10·3/2⌉ + 2 bytes of delay) + 3 offsets × 4 = 316 bytes, over
+    // a budget of 300 before either frame is decoded.
+    void animationBudgetBeforeConverting() {
+        writeGif(at("two.gif"), 2, 10, 10);
+        const BuildOutcome outcome = build("budget = 300\n[[animation]]\nname = \"a\"\n"
+                                           "picture = \"two.gif\"\nsize = [10, 10]\n");
+        QCOMPARE(outcome.exitCode, 1);
+        QVERIFY2(QString::fromStdString(outcome.message).contains(u"至少占 316 字节"_s),
+                 outcome.message.c_str());
     }
 
     // Two pictures whose headers would define one array are refused before anything is written.

@@ -223,6 +223,31 @@ private slots:
         }
     }
 
+    // Frames counted from a GIF's blocks without decoding, against the frames the decoder gives;
+    // -1: broken, nothing counted.
+    void frameCounts_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("count");
+        const QByteArray screen("GIF89a\x01\0\x01\0\x80\0\0\0\0\0\xff\xff\xff", 19);
+        const QByteArray image("\x2c\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0", 15);
+        // A graphic control extension: 1/100 s delay, before an image.
+        const QByteArray control("\x21\xf9\x04\0\x01\0\0\0", 8);
+        QTest::newRow("one image") << screen + image + ";" << 1;
+        QTest::newRow("three images with extensions")
+            << screen + control + image + control + image + image + ";" << 3;
+        QTest::newRow("cut off in an image") << screen + image + image.left(12) << -1;
+    }
+    void frameCounts() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, count);
+        const Bytes data(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                         std::size_t(bytes.size()));
+        QCOMPARE(countFrames(data).value_or(-1), count);
+        if (count > 0) {
+            QCOMPARE(int(readFrames(data, {}).frames.size()), count);
+        }
+    }
+
     void faultsInWords_data() {
         QTest::addColumn<int>("fault");
         QTest::addColumn<int>("width");

@@ -5,45 +5,27 @@
 #include "app/convert_job.h"
 #include "app/output_plan.h"
 #include "codec/frame_buffer.h"
+#include "codec/packed_picture.h"
+#include "export/input_file.h"
 #include "export/text.h"
+#include "pictures/picture_file.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <set>
-#include <sstream>
 
 namespace ravik {
 namespace {
 
-constexpr std::size_t kOffsetBytes = 4; // uint32_t
-constexpr std::size_t kDelayBytes = 2;  // uint16_t
-// ravik_lcd_glyph's fields without the padding a 32-bit compiler may add: two uint32_t, five bytes.
-constexpr std::size_t kGlyphBytes = 13;
-
-std::string upper(std::string text) {
-    std::ranges::transform(text, text.begin(),
-                           [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
-    return text;
-}
-
-std::string generatedNote(const std::string& manifestName) {
-    return "/* Made by ravik-lcd build from " + manifestName +
-           "; edit the manifest, not this. */\n";
-}
-
+// A regular file's bytes; nothing for a file that is missing, unreadable or not a regular file
+// (a pipe would block, a device might never end).
 std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    InputReading reading = readInputFile(path);
+    if (!reading.ok()) {
         return std::nullopt;
     }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return std::move(bytes).str();
+    return std::move(reading.bytes);
 }
 
 std::string assetWhere(const Asset& asset) {
@@ -52,9 +34,8 @@ std::string assetWhere(const Asset& asset) {
 
 // The stored pictures of a picture asset, or the Chinese reason they can't be made.
 std::variant<BuiltAsset, std::string> buildPicture(const PictureAsset& asset) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(asset.picture, error)) {
-        return fillIn("%1的图片“%2”不存在", {assetWhere(asset), displayPath(asset.picture)});
+    if (std::string problem = inputFileProblem(asset.picture); !problem.empty()) {
+        return fillIn("%1的图片%2", {assetWhere(asset), problem});
     }
     const bool allFrames = asset.kind == PictureAsset::Kind::animation;
     const ConvertedInput input =
@@ -86,9 +67,8 @@ std::variant<BuiltAsset, std::string> buildPicture(const PictureAsset& asset) {
 
 std::variant<BuiltAsset, std::string> buildFont(const FontAsset& asset) {
     for (const std::filesystem::path& file : asset.files) {
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(file, error)) {
-            return fillIn("%1的文件“%2”不存在", {assetWhere(asset), displayPath(file)});
+        if (std::string problem = inputFileProblem(file); !problem.empty()) {
+            return fillIn("%1的文件%2", {assetWhere(asset), problem});
         }
     }
     fonts::FontJobResult result = fonts::runFontJob(asset.job);
@@ -99,6 +79,34 @@ std::variant<BuiltAsset, std::string> buildFont(const FontAsset& asset) {
         return fillIn("%1：%2", {assetWhere(asset), problem});
     }
     return BuiltAsset{asset.job.name, asset.job.attribute, std::move(result.font)};
+}
+
+// The flash an asset is sure to take, known before any picture is decoded: the raw pictures of a
+// frame, of a sprite of a given size, or of an animation of a given size whose frames its file
+// counts cheaply, with their offsets, masks and delays. Nothing for the rest (compressed data,
+// tiles, pictures at their own size, fonts).
+std::uint64_t knownFlashBytes(const Asset& asset) {
+    const auto* picture = std::get_if<PictureAsset>(&asset);
+    if (!picture || picture->compression != Compression::Raw || picture->shaping.tiles ||
+        picture->shaping.ownSize) {
+        return 0;
+    }
+    std::uint64_t count = 1;
+    const bool animation = picture->kind == PictureAsset::Kind::animation;
+    if (animation) {
+        const std::optional<int> frames = inputFileProblem(picture->picture).empty()
+                                              ? countPictureFileFrames(picture->picture)
+                                              : std::nullopt;
+        if (!frames) {
+            return 0;
+        }
+        count = std::uint64_t(*frames);
+    }
+    const BoxSize& size = picture->conversion.size;
+    return count * (packedSize(size.width, size.height) +
+                    (picture->shaping.mask ? maskSize(size.width, size.height) : 0) +
+                    (animation ? sizeof(std::uint16_t) : 0)) +
+           (count + 1) * sizeof(std::uint32_t);
 }
 
 std::string bytesText(std::uint64_t bytes) {
@@ -184,50 +192,6 @@ BuildOutcome touchStamp(const std::optional<FileOutput>& stamp) {
 }
 
 } // namespace
-
-std::uint64_t BuiltAsset::flashBytes() const {
-    if (const auto* font = std::get_if<PackedFont>(&data)) {
-        return font->bitmaps.size() + font->glyphs.size() * kGlyphBytes;
-    }
-    const AssetData& asset = std::get<AssetData>(data);
-    return asset.pictures.data.size() + asset.pictures.offsets.size() * kOffsetBytes +
-           asset.mask.size() + asset.delaysMs.size() * kDelayBytes;
-}
-
-std::string assetHeader(const std::string& name, const std::string& manifestName,
-                        const std::vector<BuiltAsset>& assets) {
-    const std::string guard = upper(name) + "_H";
-    std::string text = generatedNote(manifestName);
-    text += "#ifndef " + guard + "\n#define " + guard + "\n\n#include \"ravik_lcd.h\"\n\n";
-    text += "#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n";
-    for (const BuiltAsset& asset : assets) {
-        if (const auto* font = std::get_if<PackedFont>(&asset.data)) {
-            text += "/* " + asset.name + ": " + std::to_string(font->glyphs.size()) + " glyphs, " +
-                    (font->alpha ? "4-bit coverage" : "RGB444 pictures") + " */\n";
-            text += "extern const ravik_lcd_font " + asset.name + ";\n\n";
-        } else {
-            text += formatAssetDeclaration(asset.name, std::get<AssetData>(asset.data)) + "\n";
-        }
-    }
-    text += "#ifdef __cplusplus\n}\n#endif\n\n#endif\n";
-    return text;
-}
-
-std::string assetSource(const std::string& name, const std::string& manifestName,
-                        const std::string& fingerprint, const std::vector<BuiltAsset>& assets) {
-    std::string text = generatedNote(manifestName) + fingerprint;
-    text += "#include \"" + name + ".h\"\n";
-    for (const BuiltAsset& asset : assets) {
-        text += "\n";
-        if (const auto* font = std::get_if<PackedFont>(&asset.data)) {
-            text += formatFontDefinition(asset.name, asset.attribute, *font);
-        } else {
-            text +=
-                formatAssetDefinition(asset.name, asset.attribute, std::get<AssetData>(asset.data));
-        }
-    }
-    return text;
-}
 
 Depfile makeDepfile(const std::vector<std::filesystem::path>& targets,
                     const std::vector<std::filesystem::path>& prerequisites) {
@@ -343,12 +307,11 @@ BuildArguments parseBuildArguments(const std::vector<std::string>& arguments) {
 }
 
 BuildOutcome buildAssets(const BuildRequest& request) {
-    const std::optional<std::string> text = readWholeFile(request.manifest);
-    if (!text) {
-        return failed(kExitFailure,
-                      fillIn("无法读取素材清单“%1”", {displayPath(request.manifest)}));
+    const InputReading manifestFile = readInputFile(request.manifest, kMaxTextFileBytes);
+    if (!manifestFile.ok()) {
+        return failed(kExitFailure, fillIn("无法读取素材清单：%1", {manifestFile.failure}));
     }
-    const ManifestReading reading = parseManifest(*text, request.manifest);
+    const ManifestReading reading = parseManifest(manifestFile.bytes, request.manifest);
     if (!reading.error.empty()) {
         return failed(kExitUsage, reading.error);
     }
@@ -391,7 +354,7 @@ BuildOutcome buildAssets(const BuildRequest& request) {
     }
 
     // Inputs whose fingerprint the source already carries: nothing to convert or write.
-    const std::optional<std::string> fingerprint = fingerprintLine(manifest, *text);
+    const std::optional<std::string> fingerprint = fingerprintLine(manifest, manifestFile.bytes);
     std::error_code error;
     if (fingerprint && std::filesystem::exists(headerPath, error) &&
         (!depfile || readWholeFile(depfile->path) == depfile->data)) {
@@ -399,6 +362,25 @@ BuildOutcome buildAssets(const BuildRequest& request) {
         if (source && source->starts_with(generatedNote(manifestName) + *fingerprint)) {
             return touchStamp(stamp);
         }
+    }
+
+    // A budget the assets are sure to exceed is refused before anything is converted.
+    std::uint64_t known = 0;
+    for (const Asset& asset : manifest.assets) {
+        known += knownFlashBytes(asset);
+    }
+    constexpr std::uint64_t kMaxAssetSetBytes = std::uint64_t{1} << 32;
+    if (known > kMaxAssetSetBytes) {
+        return failed(kExitFailure,
+                      fillIn("素材至少占 %1，超过了 4 GiB 的上限，未转换任何图片、未写入任何文件。",
+                             {bytesText(known)}));
+    }
+    if (manifest.budget && known > *manifest.budget) {
+        return failed(
+            kExitFailure,
+            fillIn("素材至少占 %1，超出预算 %2（超出 %3），未转换任何图片、未写入任何文件。",
+                   {bytesText(known), bytesText(*manifest.budget),
+                    bytesText(known - *manifest.budget)}));
     }
 
     std::vector<BuiltAsset> built;

@@ -7,9 +7,8 @@
 // whose content would not change are left alone, so a rebuild recompiles nothing.
 
 #include "app/manifest.h"
-#include "export/asset_source.h"
+#include "export/asset_files.h"
 #include "export/file_output.h"
-#include "export/font_header.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -36,24 +35,6 @@ struct BuildArguments {
 
 // Parses the arguments after the word "build".
 BuildArguments parseBuildArguments(const std::vector<std::string>& arguments);
-
-// One asset made: its pictures stored, or its font packed.
-struct BuiltAsset {
-    std::string name;
-    std::string attribute;
-    std::variant<AssetData, PackedFont> data;
-
-    // The bytes its arrays take in flash (data, offsets, mask and delays; bitmaps and glyphs).
-    std::uint64_t flashBytes() const;
-};
-
-// The generated files' text, for the manifest's name: the header declares every asset, the
-// source defines them. Deterministic: the same assets give the same bytes. The source carries
-// the inputs' fingerprint, so a rebuild whose inputs are unchanged converts nothing.
-std::string assetHeader(const std::string& name, const std::string& manifestName,
-                        const std::vector<BuiltAsset>& assets);
-std::string assetSource(const std::string& name, const std::string& manifestName,
-                        const std::string& fingerprint, const std::vector<BuiltAsset>& assets);
 
 // The line of the source that names what it was made from: the program's version, the manifest's
 // text and every input file's bytes, hashed; nothing when an input can't be read.

@@ -248,6 +248,7 @@ std::string_view batchSuffix(std::optional<std::filesystem::path> OutputRequest:
 BatchPlan planBatch(const BatchOptions& batch) {
     BatchPlan plan;
     std::map<std::string, std::filesystem::path> inputByBase; // folded base name → input
+    std::map<std::string, std::filesystem::path> inputByName; // header's array name → input
     for (const std::filesystem::path& input : batch.inputs) {
         const std::string base = baseName(input);
         // Case is folded: on Windows and macOS "Logo" and "logo" are the same file.
@@ -271,6 +272,15 @@ BatchPlan planBatch(const BatchOptions& batch) {
             }
         }
         item.request.identifier = cIdentifierFor(base);
+        // Two headers defining one array (and one include guard) can't be included together.
+        const auto [named, fresh] = inputByName.emplace(item.request.identifier, input);
+        if (batch.header && !fresh) {
+            plan.error =
+                fillIn("“%1”与“%2”生成的头文件使用同一个 C 名称“%3”，不能一起包含；"
+                       "没有写入任何文件",
+                       {displayPath(named->second), displayPath(input), item.request.identifier});
+            return plan;
+        }
         item.request.attribute = batch.attribute;
         plan.items.push_back(std::move(item));
     }

@@ -1,6 +1,7 @@
 #include "convert_job.h"
 
 #include "app/modules.h"
+#include "codec/packed_picture.h"
 #include "export/binary_file.h"
 #include "export/c_array_text.h"
 #include "export/c_header.h"
@@ -18,6 +19,9 @@ namespace ravik {
 namespace {
 
 constexpr std::string_view kPng = "png";
+
+// The most tiles or frames one output holds: the headers and the runtime count them in 16 bits.
+constexpr std::size_t kMaxPictureCount = 65535;
 
 // The preview in the format its name asks for; the pictures of a set one below the other. PNG
 // is written here; other formats by Qt, in the picture module.
@@ -157,6 +161,12 @@ std::string shapeAndConvert(Picture picture, const std::filesystem::path& path,
             return fillIn("图块 %1 比要切的图片“%2”（%3 像素）还大",
                           {sizeText(*shaping.tiles), displayPath(path), sizeText(picture.size())});
         }
+        if (into.pictures.pictures.size() + grid.count() > kMaxPictureCount) {
+            return fillIn("“%1”会切成 %2 块 %3 的图块，超过了 %4 块的上限（图块数以 16 位保存）："
+                          "请用更大的图块或先裁剪",
+                          {displayPath(path), number(grid.count()), sizeText(*shaping.tiles),
+                           number(kMaxPictureCount)});
+        }
         if (grid.margin.width > 0 || grid.margin.height > 0) {
             into.notice = fillIn("“%1”切成 %2 块 %3 的图块（%4 列 × %5 行），右边余下 %6 "
                                  "像素、下边余下 %7 像素未用",
@@ -173,6 +183,30 @@ std::string shapeAndConvert(Picture picture, const std::filesystem::path& path,
         if (shaping.mask) {
             into.pictures.masks.push_back(pictureMask(piece, sized));
         }
+    }
+    return {};
+}
+
+// Why an animation can't be converted, found before any frame is decoded: more frames than the
+// 16-bit count holds, or more bytes at the output's size than the stored offsets (32 bits)
+// address. Empty when neither, or when the format can't count its frames cheaply.
+std::string frameSetProblem(const std::filesystem::path& path, const ConversionOptions& options,
+                            const Shaping& shaping) {
+    const std::optional<int> count = countPictureFileFrames(path);
+    if (!count) {
+        return {};
+    }
+    if (std::size_t(*count) > kMaxPictureCount) {
+        return fillIn("“%1”有 %2 帧，超过了 %3 帧的上限（帧数以 16 位保存）",
+                      {displayPath(path), number(*count), number(kMaxPictureCount)});
+    }
+    constexpr std::uint64_t kMaxStoredBytes = std::uint64_t{1} << 32;
+    const std::uint64_t bytes =
+        std::uint64_t(*count) * packedSize(options.size.width, options.size.height);
+    if (!shaping.ownSize && !shaping.tiles && bytes > kMaxStoredBytes) {
+        return fillIn("“%1”的 %2 帧在 %3 × %4 像素时共 %5 字节，超过了 4 GiB 的上限：请减小尺寸",
+                      {displayPath(path), number(*count), number(options.size.width),
+                       number(options.size.height), number(bytes)});
     }
     return {};
 }
@@ -354,6 +388,12 @@ ConvertedInput convertInput(const std::filesystem::path& path, const ConversionO
     input.pictures.kind = shaping.tiles ? PictureSet::Kind::tiles
                           : allFrames   ? PictureSet::Kind::frames
                                         : PictureSet::Kind::single;
+    if (allFrames) {
+        input.failure = frameSetProblem(path, options, shaping);
+        if (!input.failure.empty()) {
+            return input;
+        }
+    }
     // Our own readers first; only formats they don't take load the picture module, the one
     // part of convert that needs Qt.
     std::string failure;
@@ -369,6 +409,12 @@ ConvertedInput convertInput(const std::filesystem::path& path, const ConversionO
         }
         if (!failure.empty()) {
             input.failure = fillIn("无法打开图片“%1”：%2", {displayPath(path), failure});
+            return input;
+        }
+        if (read.frames.size() > kMaxPictureCount) {
+            input.failure =
+                fillIn("“%1”有 %2 帧，超过了 %3 帧的上限（帧数以 16 位保存）",
+                       {displayPath(path), number(read.frames.size()), number(kMaxPictureCount)});
             return input;
         }
         for (Picture& frame : read.frames) {
@@ -390,6 +436,12 @@ ConvertedInput convertInput(const std::filesystem::path& path, const ConversionO
     }
     if (!failure.empty()) {
         input.failure = fillIn("无法打开图片“%1”：%2", {displayPath(path), failure});
+        return input;
+    }
+    if (converted.pictures.size() > kMaxPictureCount) {
+        input.failure = fillIn(
+            "“%1”有 %2 帧，超过了 %3 帧的上限（帧数以 16 位保存）",
+            {displayPath(path), number(converted.pictures.size()), number(kMaxPictureCount)});
         return input;
     }
     input.pictures.pictures = std::move(converted.pictures);

@@ -1,7 +1,8 @@
 #include "manifest.h"
 
 #include "app/option_values.h"
-#include "export/c_header.h"
+#include "export/c_names.h"
+#include "export/input_file.h"
 #include "export/text.h"
 
 #include <algorithm>
@@ -58,21 +59,22 @@ void checkKeys(const toml::table& table, const std::vector<std::string_view>& al
                std::string_view where) {
     for (auto&& [key, value] : table) {
         if (std::ranges::find(allowed, key.str()) == allowed.end()) {
-            throw ManifestFault{
-                int(key.source().begin.line),
-                fillIn("%1中有未知的键“%2”（可用的键：%3）", {where, key.str(), listed(allowed)})};
+            throw ManifestFault{int(key.source().begin.line),
+                                fillIn("%1中有未知的键“%2”（可用的键：%3）",
+                                       {where, shownText(key.str()), listed(allowed)})};
         }
     }
 }
 
-// The value of `key` as the TOML text of a value, for messages.
+// The value of `key` as the TOML text of a value, for messages: cut to a line's length, with
+// what would not print written as code points.
 std::string shown(const toml::node& node) {
     if (const auto* text = node.as_string()) {
-        return text->get();
+        return shownText(text->get());
     }
     std::ostringstream out;
     node.visit([&out](const auto& value) { out << value; });
-    return out.str();
+    return shownText(out.str());
 }
 
 [[noreturn]] void wrongValue(const toml::node& node, std::string_view key,
@@ -345,17 +347,30 @@ FontAsset readFont(const toml::table& table, const std::filesystem::path& folder
     return asset;
 }
 
-// Every C name the generated source defines for the asset, so two assets can't collide.
+// Every C name the generated files define for the asset, so two assets can't collide.
 std::vector<std::string> definedNames(const Asset& asset) {
     const std::string& name = assetName(asset);
-    if (std::holds_alternative<FontAsset>(asset)) {
-        return {name, name + "_glyphs", name + "_bitmaps"};
-    }
-    return {name, name + "_data", name + "_offsets", name + "_mask", name + "_delays_ms"};
+    std::vector<std::string> names{name};
+    const std::vector<std::string> derived =
+        std::holds_alternative<FontAsset>(asset) ? fontNames(name) : pictureAssetNames(name);
+    names.insert(names.end(), derived.begin(), derived.end());
+    return names;
 }
 
-void checkNames(const std::vector<Asset>& assets) {
+// No two assets define one name, and none defines the header's include guard.
+void checkNames(const std::vector<Asset>& assets, const std::string& manifestName) {
+    const std::string guard = manifestGuard(manifestName);
     std::map<std::string, const Asset*> taken;
+    for (const Asset& asset : assets) {
+        for (const std::string& name : definedNames(asset)) {
+            if (name == guard) {
+                throw ManifestFault{
+                    assetLine(asset),
+                    fillIn("素材名“%1”生成的 C 名称“%2”与头文件 %3.h 的包含保护相同",
+                           {assetName(asset), name, manifestName})};
+            }
+        }
+    }
     for (const Asset& asset : assets) {
         for (const std::string& name : definedNames(asset)) {
             const auto [at, added] = taken.emplace(name, &asset);
@@ -374,9 +389,19 @@ Manifest readTables(const toml::table& top, const std::filesystem::path& file) {
     Manifest manifest;
     manifest.file = file;
     checkKeys(top, kTopKeys, "清单顶层");
-    manifest.name = cIdentifierFor(baseName(file));
     if (const toml::node* name = top.get("name")) {
-        manifest.name = identifierOf(*name, "name");
+        manifest.name = stringOf(*name, "name");
+        if (std::string problem = manifestNameProblem(manifest.name); !problem.empty()) {
+            throw ManifestFault{lineOf(*name), fillIn("清单的 name：%1", {problem})};
+        }
+    } else {
+        // Named after its file; a file name that gives no usable name needs `name`.
+        manifest.name = identifierSpelling(baseName(file));
+        if (std::string problem = manifestNameProblem(manifest.name); !problem.empty()) {
+            throw ManifestFault{1, fillIn("清单没有键“name”，由文件名得到的名称不可用：%1。"
+                                          "请用 name = \"…\" 另取名称",
+                                          {problem})};
+        }
     }
     std::string attribute;
     if (const toml::node* node = top.get("attribute")) {
@@ -400,7 +425,7 @@ Manifest readTables(const toml::table& top, const std::filesystem::path& file) {
         const auto* tables = node.as_array();
         if (!tables || !tables->is_array_of_tables()) {
             throw ManifestFault{int(key.source().begin.line),
-                                fillIn("“%1”应写成表的数组 [[%1]]", {k})};
+                                fillIn("“%1”应写成表的数组 [[%1]]", {shownText(k)})};
         }
         for (const toml::node& table : *tables) {
             if (k == "font") {
@@ -421,8 +446,132 @@ Manifest readTables(const toml::table& top, const std::filesystem::path& file) {
     }
     // The manifest's order: tables of one kind come out of TOML grouped, so sort by line.
     std::ranges::stable_sort(manifest.assets, {}, [](const Asset& a) { return assetLine(a); });
-    checkNames(manifest.assets);
+    checkNames(manifest.assets, manifest.name);
     return manifest;
+}
+
+// The deepest a key may go, counting the parts of dotted keys and table headers and the inline
+// tables around them. toml++ limits nested arrays and inline tables but not dotted keys, and
+// recurses once per part: a key of a few hundred thousand parts overflows the stack.
+constexpr int kMaxKeyDepth = 64;
+
+// The line of the first key deeper than kMaxKeyDepth, or 0 when there is none. A quick pass over
+// the text that knows only what it must: strings and comments (where a dot is no separator),
+// table headers, keys before their "=", and inline tables, which open a new key inside a value.
+int tooDeepKeyLine(std::string_view text) {
+    int line = 1;
+    bool inKey = true;       // before the "=" of a key-value pair, or inside a table header
+    int parts = 1;           // of the key being read
+    std::vector<int> around; // the depth at each open inline table, 0 for an open array
+    int outer = 0;           // the depth the innermost open inline table adds
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\n') {
+            ++line;
+            if (around.empty()) {
+                inKey = true;
+                parts = 1;
+            }
+        } else if (c == '#') {
+            while (i + 1 < text.size() && text[i + 1] != '\n') {
+                ++i;
+            }
+        } else if (c == '"' || c == '\'') {
+            // A string, basic or literal, on one line or (tripled) on many.
+            const bool triple = text.substr(i, 3) == std::string(3, c);
+            const std::string close = triple ? std::string(3, c) : std::string(1, c);
+            std::size_t k = i + close.size();
+            while (k < text.size() && text.substr(k, close.size()) != close) {
+                if (text[k] == '\\' && c == '"') {
+                    ++k; // the escaped character, a line end included
+                }
+                if (k < text.size() && text[k] == '\n') {
+                    ++line;
+                }
+                ++k;
+            }
+            i = std::min(text.size(), k + close.size()) - 1;
+        } else if (inKey && c == '.') {
+            if (outer + ++parts > kMaxKeyDepth) {
+                return line;
+            }
+        } else if (inKey && c == '=') {
+            inKey = false;
+        } else if (!inKey && c == '{') {
+            around.push_back(outer);
+            outer += parts;
+            inKey = true;
+            parts = 1;
+        } else if (!inKey && c == '[') {
+            around.push_back(-1);
+        } else if ((c == '}' || c == ']') && !around.empty() && !inKey) {
+            if (around.back() >= 0) {
+                outer = around.back();
+            }
+            around.pop_back();
+        } else if (c == '}' && inKey && !around.empty() && around.back() >= 0) {
+            outer = around.back(); // an empty inline table, or one closed after a key
+            around.pop_back();
+            inKey = false;
+        } else if (c == ',' && !around.empty() && around.back() >= 0) {
+            inKey = true;
+            parts = 1;
+        }
+    }
+    return 0;
+}
+
+// toml++'s description of a syntax error in Chinese: the common faults by what its English text
+// says, anything else as a syntax error at that place.
+std::string syntaxFault(std::string_view description) {
+    constexpr std::pair<std::string_view, std::string_view> kFaults[] = {
+        {"cannot redefine", "重复定义了同一个键或表"},
+        {"end-of-file", "文件在此处意外结束（可能缺少引号或括号）"},
+        {"expected '=', saw", "键之后应为“=”"},
+        {"expected comma or closing ']'", "数组的元素之间应以逗号分隔，并以“]”结束"},
+        {"expected comma or closing '}'", "内联表的键值对之间应以逗号分隔，并以“}”结束"},
+        {"key-value pair", "内联表的格式有误"},
+        {"expected key or closing '}'", "内联表的格式有误"},
+        {"expected ']'", "缺少“]”"},
+        {"escape sequence", "文本中有未知的转义序列"},
+        {"control character", "文本中有控制字符"},
+        {"expected keys, tables", "此处应为键、表头或注释"},
+        {"bare key", "此处应为键（英文字母、数字、下划线、连字符，或带引号的文本）"},
+        {"expected a comment or whitespace", "值之后只能有空白或注释（一行只写一个键值对）"},
+        {"nested value depth", "数组或表嵌套过深"},
+        {"length limit", "键、文本或数值过长"},
+        {"exceeds maximum", "键、文本或数值过长"},
+        {"too long", "键、文本或数值过长"},
+        {"blank bare keys", "表名不能为空"},
+        {"surrogate", "文本中的 Unicode 转义无效"},
+        {"U+10FFFF", "文本中的 Unicode 转义无效"},
+        {"UTF-8", "不是有效的 UTF-8 文本"},
+        {"utf-8", "不是有效的 UTF-8 文本"},
+        {"year", "日期或时间的写法有误"},
+        {"month", "日期或时间的写法有误"},
+        {"day", "日期或时间的写法有误"},
+        {"hour", "日期或时间的写法有误"},
+        {"minute", "日期或时间的写法有误"},
+        {"second", "日期或时间的写法有误"},
+        {"digit", "数字的写法有误"},
+        {"underscore", "数字的写法有误"},
+        {"exponent", "数字的写法有误"},
+        {"leading zero", "数字的写法有误"},
+        {"floating-point", "数字的写法有误"},
+        {"expected value", "此处应为一个值（带引号的文本、整数、true/false、数组或表）"},
+        {"value type", "此处应为一个值（带引号的文本、整数、true/false、数组或表）"},
+    };
+    // "Error while parsing array: expected comma…": what was being read, then the fault.
+    if (const std::size_t colon = description.find(": ");
+        description.starts_with("Error while parsing") && colon != std::string_view::npos) {
+        description.remove_prefix(colon + 2);
+    }
+    for (const auto& [english, chinese] : kFaults) {
+        if (description.find(english) != std::string_view::npos) {
+            return std::string(chinese);
+        }
+    }
+    return "无法解析此处的内容";
 }
 
 } // namespace
@@ -446,12 +595,24 @@ int assetLine(const Asset& asset) {
 ManifestReading parseManifest(std::string_view text, const std::filesystem::path& file) {
     ManifestReading reading;
     const std::string where = displayPath(file);
+    if (text.size() > kMaxTextFileBytes) {
+        reading.error = fillIn("素材清单“%1”有 %2 字节，超过了 %3 的上限",
+                               {where, number(text.size()), byteSizeText(kMaxTextFileBytes)});
+        return reading;
+    }
+    if (const int line = tooDeepKeyLine(text); line > 0) {
+        reading.error = fillIn("%1 第 %2 行：键的层级超过 %3 层（点号分隔的部分过多）",
+                               {where, number(line), number(kMaxKeyDepth)});
+        return reading;
+    }
     try {
         const toml::table top = toml::parse(text, std::string_view(where));
         reading.manifest = readTables(top, file);
     } catch (const toml::parse_error& error) {
-        reading.error = fillIn("%1 第 %2 行：TOML 语法错误：%3",
-                               {where, number(error.source().begin.line), error.description()});
+        reading.error =
+            fillIn("%1 第 %2 行：TOML 语法错误：%4（第 %3 列）",
+                   {where, number(error.source().begin.line), number(error.source().begin.column),
+                    syntaxFault(error.description())});
     } catch (const ManifestFault& fault) {
         reading.error = fillIn("%1 第 %2 行：%3", {where, number(fault.line), fault.text});
     }

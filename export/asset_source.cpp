@@ -71,7 +71,19 @@ std::string assetProblem(const AssetData& asset) {
 }
 
 std::string formatAssetDeclaration(const std::string& name, const AssetData& asset) {
-    return describe(name, asset) + "\nextern const ravik_lcd_asset " + name + ";\n";
+    const StoredPictures& p = asset.pictures;
+    std::string text = describe(name, asset) + "\n";
+    const auto define = [&text, &name](const char* what, std::size_t value) {
+        text += "#define " + name + what + " " + std::to_string(value) + "\n";
+    };
+    define("_WIDTH", std::size_t(p.width));
+    define("_HEIGHT", std::size_t(p.height));
+    define("_COUNT", pictureCount(asset));
+    define("_SIZE", p.size);
+    if (!asset.mask.empty()) {
+        define("_MASK_SIZE", maskSize(p.width, p.height));
+    }
+    return text + "extern const ravik_lcd_asset " + name + ";\n";
 }
 
 std::string formatAssetDefinition(const std::string& name, const std::string& attribute,

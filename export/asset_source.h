@@ -24,7 +24,9 @@ struct AssetData {
 // that don't match the data, a mask or delay list of the wrong length); empty when it can.
 std::string assetProblem(const AssetData& asset);
 
-// `extern const ravik_lcd_asset NAME;` with a comment on its size and storage.
+// `extern const ravik_lcd_asset NAME;` with a comment on its size and storage, after NAME_WIDTH,
+// NAME_HEIGHT, NAME_COUNT, NAME_SIZE (bytes of one unpacked picture) and, with a mask,
+// NAME_MASK_SIZE as constants a compiler can size arrays and check assertions with.
 std::string formatAssetDeclaration(const std::string& name, const AssetData& asset);
 
 // The arrays NAME_data, NAME_offsets and, where the asset has them, NAME_mask and NAME_delays_ms

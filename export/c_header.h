@@ -7,6 +7,7 @@
 // masks become NAME_MASK arrays of the same shape beside them.
 
 #include "codec/frame_buffer.h"
+#include "export/c_names.h"
 #include "export/picture_set.h"
 
 #include <span>
@@ -14,16 +15,6 @@
 #include <string_view>
 
 namespace ravik {
-
-// A valid C identifier made from a file's base name (UTF-8): other characters become "_"
-// (non-ASCII ones are dropped), a leading digit is prefixed, and C keywords get a suffix.
-std::string cIdentifierFor(std::string_view baseName);
-
-// Why name can't name the array, in Chinese; empty when it can.
-std::string identifierProblem(std::string_view name);
-
-// Why text can't stand between the array's declarator and its initialiser; empty when it can.
-std::string attributeProblem(std::string_view text);
 
 // The header of a set: `static const uint8_t IDENT[IDENT_SIZE] ATTRIBUTE = { … };` for one
 // picture (the first, should the set hold more); `IDENT[IDENT_COUNT][IDENT_SIZE]` for tiles;

@@ -1,5 +1,7 @@
 #include "export/font_header.h"
 
+#include "export/c_names.h"
+
 #include <cstdio>
 #include <stdexcept>
 
@@ -123,9 +125,11 @@ std::string formatFontHeader(const std::string& name, const std::string& attribu
     if (const std::string problem = packedFontProblem(font); !problem.empty()) {
         throw std::invalid_argument(problem);
     }
-    std::string text = fontComment(name, font) + "#include \"ravik_lcd.h\"\n\n";
+    const std::string guard = headerGuard(name);
+    std::string text = fontComment(name, font) + "#ifndef " + guard + "\n#define " + guard +
+                       "\n\n#include \"ravik_lcd.h\"\n\n";
     appendFontArrays(text, name, attribute, font, "static ");
-    return text;
+    return text + "\n#endif /* " + guard + " */\n";
 }
 
 std::string formatFontDefinition(const std::string& name, const std::string& attribute,

@@ -38,7 +38,7 @@ struct PackedFont {
 // can. Nothing is ever cut to fit.
 std::string packedFontProblem(const PackedFont& font);
 
-// The header: includes "ravik_lcd.h", then NAME_glyphs[] and NAME_bitmaps[] with `attribute`
+// The header: an include guard (as headerGuard names it), "ravik_lcd.h", then NAME_glyphs[] and NAME_bitmaps[] with `attribute`
 // (e.g. PROGMEM, or a section) between each array's declarator and its initialiser, then
 // `static const ravik_lcd_font NAME`. Throws std::invalid_argument with packedFontProblem's text
 // when the font doesn't fit the runtime's fields. The name and attribute are used as given.

@@ -1,14 +1,15 @@
 #include "fonts/char_set.h"
 
+#include "export/input_file.h"
+#include "export/text.h"
 #include "fonts/font_faults.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
-#include <fstream>
 #include <iconv.h>
 #include <iterator>
-#include <sstream>
 
 namespace ravik::fonts {
 
@@ -68,22 +69,40 @@ void addRange(std::string_view item, std::vector<char32_t>& out) {
     }
 }
 
+// A folder, a pipe or a device is refused before it is read, and the file is capped: a list of
+// characters never comes near the limit.
 void addFile(const std::string& path, std::vector<char32_t>& out) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        throw FontError(FontFault::CharacterFileError, path);
+    const InputReading reading = readInputFile(pathFromUtf8(path), kMaxTextFileBytes);
+    if (!reading.ok()) {
+        throw FontError(FontFault::CharacterFileError, reading.failure);
     }
-    const std::string text((std::istreambuf_iterator<char>(file)),
-                           std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        throw FontError(FontFault::CharacterFileError, path);
-    }
-    if (!decodeUtf8(text, out)) {
+    if (!decodeUtf8(reading.bytes, out)) {
         throw FontError(FontFault::InvalidUtf8, path);
     }
 }
 
 } // namespace
+
+std::string characterList(const std::vector<char32_t>& missing) {
+    // Enough to see what is wrong; a set of a million code points would flood the terminal.
+    constexpr std::size_t kListed = 20;
+    std::string list;
+    for (std::size_t i = 0; i < std::min(missing.size(), kListed); ++i) {
+        const char32_t c = missing[i];
+        if (!list.empty()) {
+            list += "、";
+        }
+        list += codePointName(c);
+        // The character itself after its code point, when it prints as itself.
+        if (c != U' ' && isGraphic(c)) {
+            list += "（" + utf8Of(c) + "）";
+        }
+    }
+    if (missing.size() > kListed) {
+        list += fillIn("……共 %1 个", {number(missing.size())});
+    }
+    return list;
+}
 
 std::string codePointName(char32_t codepoint) {
     char text[16];

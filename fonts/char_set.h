@@ -25,6 +25,10 @@ bool decodeUtf8(std::string_view text, std::vector<char32_t>& out);
 // iconv, in GB2312 order.
 std::vector<char32_t> gb2312Hanzi(int firstRow, int lastRow);
 
+// Missing characters as a message lists them: the first 20, each as its code point with the
+// character after it when it prints as itself ("U+4E00（一）"), then how many there are in all.
+std::string characterList(const std::vector<char32_t>& missing);
+
 // "U+4E00" for a code point: at least four hexadecimal digits.
 std::string codePointName(char32_t codepoint);
 

@@ -157,37 +157,6 @@ std::vector<std::uint8_t> coverageOf(const FT_Bitmap& bitmap, char32_t codepoint
     return coverage;
 }
 
-std::string characterList(const std::vector<char32_t>& missing) {
-    std::string list;
-    for (char32_t c : missing) {
-        if (!list.empty()) {
-            list += "、";
-        }
-        list += codePointName(c);
-        if (c >= 0x20 && c != 0x7F) {
-            // The character itself after its code point, as UTF-8.
-            std::string utf8;
-            if (c < 0x80) {
-                utf8 += static_cast<char>(c);
-            } else if (c < 0x800) {
-                utf8 += static_cast<char>(0xC0 | c >> 6);
-                utf8 += static_cast<char>(0x80 | (c & 0x3F));
-            } else if (c < 0x10000) {
-                utf8 += static_cast<char>(0xE0 | c >> 12);
-                utf8 += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-                utf8 += static_cast<char>(0x80 | (c & 0x3F));
-            } else {
-                utf8 += static_cast<char>(0xF0 | c >> 18);
-                utf8 += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-                utf8 += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-                utf8 += static_cast<char>(0x80 | (c & 0x3F));
-            }
-            list += "（" + utf8 + "）";
-        }
-    }
-    return list;
-}
-
 std::vector<const RenderedGlyph*> byCodePoint(const RenderedFont& font) {
     std::vector<const RenderedGlyph*> sorted;
     sorted.reserve(font.glyphs.size());

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <gif_lib.h>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace ravik {
@@ -24,6 +25,47 @@ struct Input {
     Bytes data;
     std::size_t at = 0;
 };
+
+// The images of a GIF counted by walking its blocks, their compressed data skipped and nothing
+// decoded or kept (giflib's reader keeps a record of every image it has passed, growing its list
+// one at a time). Nothing when the blocks are broken.
+std::optional<int> countImages(Bytes data) {
+    const auto colourTableBytes = [](std::uint8_t flags) {
+        return (flags & 0x80) != 0 ? std::size_t(3) << ((flags & 0x07) + 1) : 0;
+    };
+    // Sub-blocks from `at`, each a length byte and that many bytes, until a zero length.
+    const auto skipSubBlocks = [&data](std::size_t at) -> std::optional<std::size_t> {
+        while (at < data.size()) {
+            const std::uint8_t length = data.u8(at);
+            at += 1 + std::size_t(length);
+            if (length == 0) {
+                return at;
+            }
+        }
+        return std::nullopt;
+    };
+    std::size_t at = 13 + colourTableBytes(data.u8(10)); // header and logical screen
+    int count = 0;
+    while (at < data.size()) {
+        const std::uint8_t block = data.u8(at);
+        std::optional<std::size_t> next;
+        if (block == 0x3B) {
+            return count;
+        }
+        if (block == 0x21) {
+            next = skipSubBlocks(at + 2); // introducer and label
+        } else if (block == 0x2C) {
+            // Descriptor, local colour table, LZW code size, then the data.
+            next = skipSubBlocks(at + 10 + colourTableBytes(data.u8(at + 9)) + 1);
+            ++count;
+        }
+        if (!next) {
+            return std::nullopt;
+        }
+        at = *next;
+    }
+    return std::nullopt;
+}
 
 int readInput(GifFileType* gif, GifByteType* out, int length) {
     auto* input = static_cast<Input*>(gif->UserData);
@@ -187,6 +229,7 @@ public:
         return looksLikeGif(bytes) ? Claim::signature : Claim::no;
     }
     Frames frames(Bytes) const override { return Frames::composed; }
+    std::optional<int> frameCount(Bytes data) const override { return countImages(data); }
 
     DecodedPicture read(Bytes data, const ReadRequest& request) const override {
         // A whole file ends with its trailer; the reader stops early and would not see a file

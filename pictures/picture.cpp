@@ -41,7 +41,9 @@ std::string faultSentence(const PictureFault& fault) {
     case Fault::notFound:
         return "文件不存在";
     case Fault::folder:
-        return "这是一个文件夹，不是图片文件";
+        return "是文件夹，不是图片文件";
+    case Fault::notRegularFile:
+        return "不是普通文件（而是管道、设备等），不能作为图片读取";
     case Fault::noPermission:
         return "没有读取权限";
     case Fault::empty:

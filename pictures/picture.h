@@ -85,6 +85,7 @@ enum class Fault {
     none,
     notFound,
     folder,
+    notRegularFile, // a pipe, a device or a socket: reading it could block or never end
     noPermission,
     empty,
     unreadable,

@@ -25,6 +25,10 @@ PictureFile::PictureFile(const std::filesystem::path& path) {
         fault_ = {Fault::folder, {}};
         return;
     }
+    if (!std::filesystem::is_regular_file(status)) {
+        fault_ = {Fault::notRegularFile, {}};
+        return;
+    }
     std::string suffix = path.extension().string();
     if (!suffix.empty()) {
         suffix.erase(0, 1);
@@ -97,6 +101,14 @@ DecodedPicture readPictureFileForFit(const std::filesystem::path& path,
         return {{}, std::nullopt, file.fault()};
     }
     return readForFit(file.bytes(), options, file.suffix(), limitBytes);
+}
+
+std::optional<int> countPictureFileFrames(const std::filesystem::path& path) {
+    const PictureFile file(path);
+    if (file.fault().fault != Fault::none) {
+        return std::nullopt;
+    }
+    return countFrames(file.bytes(), file.suffix());
 }
 
 DecodedFrames readPictureFileFrames(const std::filesystem::path& path,

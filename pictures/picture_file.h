@@ -42,6 +42,10 @@ DecodedPicture readPictureFile(const std::filesystem::path& path, const Size& co
 DecodedPicture readPictureFileForFit(const std::filesystem::path& path,
                                      const ConversionOptions& options,
                                      std::int64_t limitBytes = kDefaultDecodeLimit);
+// The frames of the file, counted without decoding them (countFrames); nothing when the file
+// can't be read or its format can't tell cheaply.
+std::optional<int> countPictureFileFrames(const std::filesystem::path& path);
+
 DecodedFrames readPictureFileFrames(const std::filesystem::path& path,
                                     const ConversionOptions& options,
                                     std::int64_t limitBytes = kDefaultDecodeLimit);

@@ -102,6 +102,11 @@ DecodedFrames readFrames(Bytes bytes, const ConversionOptions& options, std::str
     return reader->readFrames(bytes, {corner, nullptr, limitBytes});
 }
 
+std::optional<int> countFrames(Bytes bytes, std::string_view suffixHint) {
+    const PictureReader* reader = readerFor(bytes, suffixHint);
+    return reader == nullptr ? std::nullopt : reader->frameCount(bytes);
+}
+
 ScaledPicture scalePicture(const Picture& picture, const ConversionOptions& options) {
     FitScaler scaler(options.fit, picture.width(), picture.height(), {}, options.background,
                      options.size);

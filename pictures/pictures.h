@@ -8,6 +8,7 @@
 #include "pictures/picture.h"
 #include "pictures/reader.h"
 
+#include <optional>
 #include <string_view>
 
 namespace ravik {
@@ -32,6 +33,10 @@ DecodedPicture readForFit(Bytes bytes, const ConversionOptions& options,
 DecodedFrames readFrames(Bytes bytes, const ConversionOptions& options,
                          std::string_view suffixHint = {},
                          std::int64_t limitBytes = kDefaultDecodeLimit);
+
+// How many frames readFrames would give, counted without decoding them; nothing when the format
+// can't tell cheaply or the bytes are broken.
+std::optional<int> countFrames(Bytes bytes, std::string_view suffixHint = {});
 
 // A whole picture scaled as options.fit says (not Fit::Original), as if read row by row.
 ScaledPicture scalePicture(const Picture& picture, const ConversionOptions& options);

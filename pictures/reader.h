@@ -9,6 +9,7 @@
 #include "pictures/picture.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -50,6 +51,12 @@ public:
     // reader leaves to others (it reads only its still picture).
     enum class Frames { still, composed, leftToOthers };
     virtual Frames frames(Bytes) const { return Frames::still; }
+    // How many frames readFrames would give, counted without decoding any, so that work too large
+    // to finish can be refused before it starts; nothing when the format can't tell cheaply (or
+    // the bytes are broken: the read will say how).
+    virtual std::optional<int> frameCount(Bytes bytes) const {
+        return frames(bytes) == Frames::still ? std::optional<int>(1) : std::nullopt;
+    }
 };
 
 // The readers, one per format. Each lives in its format's file.

@@ -122,7 +122,7 @@ private slots:
                            u"__attribute__((aligned(4)))"_s}
             << QStringList{u"-DNAME=splash"_s, u"-DFRAMES=1"_s};
         QTest::newRow("one frame named after a Chinese file name")
-            << QStringList{} << QStringList{u"-DNAME=frame"_s, u"-DFRAMES=1"_s};
+            << QStringList{} << QStringList{u"-DNAME=u542f_u52a8_u753b_u9762"_s, u"-DFRAMES=1"_s};
         // ImageMagick's -delay counts hundredths of a second: 25 is 250 ms.
         QTest::newRow("frame set")
             << QStringList{u"--all-frames"_s}

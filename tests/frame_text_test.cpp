@@ -243,8 +243,8 @@ private slots:
         QTest::newRow("plain") << u"logo"_s << u"logo"_s;
         QTest::newRow("dashes, dots and spaces") << u"test-card v1.2"_s << u"test_card_v1_2"_s;
         QTest::newRow("Chinese dropped") << u"启动画面logo"_s << u"logo"_s;
-        QTest::newRow("only Chinese") << u"启动画面"_s << u"frame"_s;
-        QTest::newRow("leading digit") << u"1-测试"_s << u"frame_1"_s;
+        QTest::newRow("only Chinese") << u"启动画面"_s << u"u542f_u52a8_u753b_u9762"_s;
+        QTest::newRow("leading digit") << u"1-测试"_s << u"frame_1_u6d4b_u8bd5"_s;
         QTest::newRow("a keyword") << u"int"_s << u"int_frame"_s;
         QTest::newRow("leading underscores") << u"__init"_s << u"init"_s;
         QTest::newRow("empty") << QString() << u"frame"_s;

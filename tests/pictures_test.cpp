@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <string>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 using namespace ravik;
 using namespace Qt::StringLiterals;
@@ -180,6 +183,12 @@ private slots:
         QTest::newRow("missing") << u"missing.png"_s << QByteArray() << int(Fault::notFound);
         QTest::newRow("folder") << u"folder.png"_s << QByteArray() << int(Fault::folder);
         QTest::newRow("empty") << u"empty.png"_s << QByteArray("") << int(Fault::empty);
+#ifdef Q_OS_UNIX
+        // Neither is read: a pipe with no writer would block for ever, /dev/zero never ends
+        // (and its size of 0 must not make it "empty").
+        QTest::newRow("a pipe") << u"fifo.png"_s << QByteArray() << int(Fault::notRegularFile);
+        QTest::newRow("/dev/zero") << u"/dev/zero"_s << QByteArray() << int(Fault::notRegularFile);
+#endif
         QTest::newRow("TGA by its suffix") << u"pixel.tga"_s << tgaPixel() << int(Fault::none);
         QTest::newRow("TGA by its suffix in capitals")
             << u"PIXEL.TGA"_s << tgaPixel() << int(Fault::none);
@@ -191,9 +200,13 @@ private slots:
         QFETCH(QByteArray, contents);
         QFETCH(int, fault);
         QTemporaryDir dir;
-        const QString path = dir.filePath(name);
+        const QString path = name.startsWith(u'/') ? name : dir.filePath(name);
         if (name.startsWith(u"folder")) {
             QVERIFY(QDir(dir.path()).mkdir(name));
+#ifdef Q_OS_UNIX
+        } else if (name.startsWith(u"fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+#endif
         } else if (!contents.isNull()) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -210,6 +223,31 @@ private slots:
         }
     }
 
+    // Frames counted from a GIF's blocks without decoding, against the frames the decoder gives;
+    // -1: broken, nothing counted.
+    void frameCounts_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("count");
+        const QByteArray screen("GIF89a\x01\0\x01\0\x80\0\0\0\0\0\xff\xff\xff", 19);
+        const QByteArray image("\x2c\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0", 15);
+        // A graphic control extension: 1/100 s delay, before an image.
+        const QByteArray control("\x21\xf9\x04\0\x01\0\0\0", 8);
+        QTest::newRow("one image") << screen + image + ";" << 1;
+        QTest::newRow("three images with extensions")
+            << screen + control + image + control + image + image + ";" << 3;
+        QTest::newRow("cut off in an image") << screen + image + image.left(12) << -1;
+    }
+    void frameCounts() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, count);
+        const Bytes data(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                         std::size_t(bytes.size()));
+        QCOMPARE(countFrames(data).value_or(-1), count);
+        if (count > 0) {
+            QCOMPARE(int(readFrames(data, {}).frames.size()), count);
+        }
+    }
+
     void faultsInWords_data() {
         QTest::addColumn<int>("fault");
         QTest::addColumn<int>("width");
@@ -222,8 +260,10 @@ private slots:
             << u"图片太大：70000 × 3 像素，超出了可以解码的大小"_s;
         QTest::newRow("too large, size unknown")
             << int(Fault::tooLarge) << 0 << 0 << u"图片太大，超出了可以解码的大小"_s;
-        QTest::newRow("a folder") << int(Fault::folder) << 0 << 0
-                                  << u"这是一个文件夹，不是图片文件"_s;
+        QTest::newRow("a folder") << int(Fault::folder) << 0 << 0 << u"是文件夹，不是图片文件"_s;
+        QTest::newRow("a pipe or device")
+            << int(Fault::notRegularFile) << 0 << 0
+            << u"不是普通文件（而是管道、设备等），不能作为图片读取"_s;
     }
     void faultsInWords() {
         QFETCH(int, fault);

@@ -1,5 +1,7 @@
 #include "export/font_header.h"
 
+#include "export/asset_source.h"
+
 #include <cstdio>
 #include <stdexcept>
 
@@ -123,7 +125,8 @@ std::string formatFontHeader(const std::string& name, const std::string& attribu
     if (const std::string problem = packedFontProblem(font); !problem.empty()) {
         throw std::invalid_argument(problem);
     }
-    std::string text = fontComment(name, font) + "#include \"ravik_lcd.h\"\n\n";
+    std::string text = fontComment(name, font) + "#include \"ravik_lcd.h\"\n" +
+                       attributeIncludes(attribute) + "\n";
     appendFontArrays(text, name, attribute, font, "static ");
     return text;
 }

@@ -11,6 +11,11 @@
 #pragma nogcse
 #pragma noinvariant
 #pragma noinduction
+/* The few variables of the innermost loops, which call nothing, in directly addressed RAM that
+ * such functions share; elsewhere, in the large model, every access would go through DPTR. */
+#define NEAR __data
+#else
+#define NEAR
 #endif
 
 /* Sizes for an 8-bit processor: positions in a frame row fit 16 bits, and every product of a
@@ -29,11 +34,19 @@
 #define RAVIK_LCD_READ_BYTE(p) pgm_read_byte(p)
 #else
 #define RAVIK_LCD_READ_BYTE(p) (*(const uint8_t*)(p))
+/* Data and RAM are read alike: no code for telling them apart. */
+#define PLAIN_READS
 #endif
 #endif
 #define DATA_BYTE(p) ((uint8_t)RAVIK_LCD_READ_BYTE(p))
+/* Whether a picture or mask said to lie in RAM must be read otherwise than the data. */
+#ifdef PLAIN_READS
+#define READ_RAM(ram) ((void)(ram), 0)
+#else
+#define READ_RAM(ram) (ram)
+#endif
 /* A byte of a picture or mask that lies in RAM when `ram` is set, else where the data is kept. */
-#define SOURCE_BYTE(p, ram) ((ram) ? *(p) : DATA_BYTE(p))
+#define SOURCE_BYTE(p, ram) (READ_RAM(ram) ? *(p) : DATA_BYTE(p))
 
 /* ---- Nibble streams ------------------------------------------------------------------------ */
 
@@ -73,9 +86,15 @@ static void copy_pixels(uint8_t* target, uint8_t target_odd, const uint8_t* sour
     /* The frame stream is now at a byte's start. */
     bytes = (uint16_t)(count >> 1);
     if (!source_odd) {
-        for (; bytes != 0; --bytes) {
-            *target++ = SOURCE_BYTE(source, ram);
-            ++source;
+        if (READ_RAM(ram)) {
+            for (; bytes != 0; --bytes) {
+                *target++ = *source++;
+            }
+        } else {
+            for (; bytes != 0; --bytes) {
+                *target++ = DATA_BYTE(source);
+                ++source;
+            }
         }
         if (count & 1u) {
             *target = (uint8_t)((*target & 0x0Fu) | (SOURCE_BYTE(source, ram) & 0xF0u));
@@ -195,32 +214,37 @@ void ravik_lcd_draw_from(uint8_t* frame, int x, int y, const uint8_t* pixels, in
         if (mask == NULL) {
             copy_pixels(frame, frame_odd, pixels, source_odd, pixels_ram, 0, columns);
         } else {
-            /* Runs of set bits, each copied at once; whole clear bytes passed over at once. */
+            /* Runs of set bits, each copied at once; whole clear bytes passed over at once.
+             * The mask byte is read once, and the next only while the row goes on. */
             const uint8_t* bits = mask;
-            uint8_t bit = first_bit;
-            uint8_t at = 0;
+            uint8_t bit = first_bit, at = 0, start, m = SOURCE_BYTE(bits, mask_ram);
             while (at < columns) {
-                uint8_t start;
-                while (at < columns && !(SOURCE_BYTE(bits, mask_ram) & bit)) {
-                    if (bit == 0x80u && SOURCE_BYTE(bits, mask_ram) == 0) {
-                        at = (uint8_t)(at + 8);
-                        ++bits;
-                        continue;
-                    }
-                    ++at;
-                    bit >>= 1;
-                    if (bit == 0) {
+                while (at < columns && !(m & bit)) {
+                    if (bit == 0x80u && m == 0) {
+                        at = (uint8_t)(at + 8u);
+                    } else {
+                        ++at;
+                        bit >>= 1;
+                        if (bit != 0) {
+                            continue;
+                        }
                         bit = 0x80u;
-                        ++bits;
+                    }
+                    ++bits;
+                    if (at < columns) {
+                        m = SOURCE_BYTE(bits, mask_ram);
                     }
                 }
                 start = at;
-                while (at < columns && (SOURCE_BYTE(bits, mask_ram) & bit)) {
+                while (at < columns && (m & bit)) {
                     ++at;
                     bit >>= 1;
                     if (bit == 0) {
                         bit = 0x80u;
                         ++bits;
+                        if (at < columns) {
+                            m = SOURCE_BYTE(bits, mask_ram);
+                        }
                     }
                 }
                 if (at > start) {
@@ -395,7 +419,7 @@ static uint8_t clip_glyph_side(int32_t start, uint8_t length, uint8_t size, uint
 int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_lcd_font* font,
                    uint16_t rgb) {
     ravik_lcd_font shape;
-    ravik_lcd_glyph glyph;
+    ravik_lcd_glyph glyph = {0, 0, 0, 0, 0, 0, 0};
     const uint8_t* text = (const uint8_t*)utf8;
     int32_t pen = clamp_position(x), line_y = clamp_position(y), left, top;
     uint32_t code;
@@ -467,15 +491,16 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
 
 /* Where decoded nibbles go: straight into the picture (unpack), or into a small piece handed to
  * write() whenever it fills (stream). Bytes are written through `out`; `odd` says that *out
- * already holds its high nibble and the next nibble is its low one; `fill` counts the piece's
- * whole bytes. `pixels` is what the picture still has room for, so no nibble lands outside its
- * bytes. The token writers work on whole bytes wherever they can, at most 255 at a time, so that
- * their loops count in a byte. On an 8051 these helpers keep their variables at fixed places
- * (external RAM with --model-large), not on its small stack. */
+ * already holds its high nibble and the next nibble is its low one; `room` is the whole bytes
+ * the piece still takes (255 when unpacking: the picture's room is counted in pixels). `pixels` is
+ * what the picture still has room for, so no nibble lands outside its bytes. The token writers work
+ * on whole bytes wherever they can, at most 255 at a time, so that their loops count in a byte. On
+ * an 8051 these helpers keep their variables at fixed places (external RAM with --model-large), not
+ * on its small stack. */
 typedef struct {
     uint8_t* out;
     uint8_t odd;
-    uint8_t fill;
+    uint8_t room;
     uint32_t pixels;
     void (*write)(const uint8_t* bytes, uint16_t n, void* ctx) RAVIK_LCD_REENTRANT;
     void* ctx;
@@ -499,49 +524,50 @@ typedef struct {
 /* The three ways to make `n` (at least 1) bytes at `o`. They call nothing, so that an 8051
  * compiler can lay their variables over others'. */
 static void copy_chunk(uint8_t* o, emit_t* e, uint8_t n) {
-    const uint8_t* data = e->data;
+    uint8_t* NEAR to = o;
+    const uint8_t* NEAR data = e->data;
+    uint8_t NEAR left = n;
     do {
-        *o++ = DATA_BYTE(data);
+        *to++ = DATA_BYTE(data);
         ++data;
-    } while (--n != 0);
+    } while (--left != 0);
     e->data = data;
 }
 
 static void shift_chunk(uint8_t* o, emit_t* e, uint8_t n) {
-    const uint8_t* data = e->data;
-    uint8_t carry = e->carry, next;
+    uint8_t* NEAR to = o;
+    const uint8_t* NEAR data = e->data;
+    uint8_t NEAR carry = e->carry, next, left = n;
     do {
         next = DATA_BYTE(data);
         ++data;
-        *o++ = (uint8_t)(carry | (next >> 4));
+        *to++ = (uint8_t)(carry | (next >> 4));
         carry = (uint8_t)(next << 4);
-    } while (--n != 0);
+    } while (--left != 0);
     e->data = data;
     e->carry = carry;
 }
 
 static void fill_chunk(uint8_t* o, emit_t* e, uint8_t n) {
-    uint8_t first = e->pattern[0], second = e->pattern[1], third = e->pattern[2], t;
+    uint8_t* NEAR to = o;
+    uint8_t NEAR first = e->pattern[0], second = e->pattern[1], third = e->pattern[2], t, left = n;
     do {
-        *o++ = first;
+        *to++ = first;
         t = first;
         first = second;
         second = third;
         third = t;
-    } while (--n != 0);
+    } while (--left != 0);
     e->pattern[0] = first;
     e->pattern[1] = second;
     e->pattern[2] = third;
 }
 
-/* Writes `bytes` whole bytes from a byte's start, made as `how` says; when streaming, a piece
- * at a time, each handed to write() as it fills. */
-static void emit_bytes(sink_t* sink, emit_t* e, uint16_t bytes, uint8_t how) {
+/* Writes `bytes` whole bytes from a byte's start, made as `how` says, as much at a time as the
+ * piece (or, unpacking, a byte's count) takes; a full piece is handed to write(). */
+static void emit(sink_t* sink, emit_t* e, uint16_t bytes, uint8_t how) {
     while (bytes != 0) {
-        uint8_t chunk = bytes > 255u ? (uint8_t)255u : (uint8_t)bytes;
-        if (sink->write != NULL && chunk > (uint8_t)(RAVIK_LCD_STREAM_PIECE - sink->fill)) {
-            chunk = (uint8_t)(RAVIK_LCD_STREAM_PIECE - sink->fill);
-        }
+        const uint8_t chunk = bytes < sink->room ? (uint8_t)bytes : sink->room;
         bytes = (uint16_t)(bytes - chunk);
         if (how == EMIT_COPY) {
             copy_chunk(sink->out, e, chunk);
@@ -552,15 +578,31 @@ static void emit_bytes(sink_t* sink, emit_t* e, uint16_t bytes, uint8_t how) {
         }
         sink->out += chunk;
         if (sink->write != NULL) {
-            sink->fill = (uint8_t)(sink->fill + chunk);
-            if (sink->fill == RAVIK_LCD_STREAM_PIECE) {
+            sink->room = (uint8_t)(sink->room - chunk);
+            if (sink->room == 0) {
                 sink->write(sink->piece, RAVIK_LCD_STREAM_PIECE, sink->ctx);
                 sink->out = sink->piece;
-                sink->fill = 0;
+                sink->room = RAVIK_LCD_STREAM_PIECE;
             }
         }
     }
 }
+
+/* emit with a literal's bytes that leave room in the piece (or, when unpacking, fewer than 255)
+ * made in place: literals are most of a picture's tokens, and this saves them a call. */
+#define EMIT_LITERAL(sink, e, bytes, how, chunk)                                                   \
+    do {                                                                                           \
+        const uint16_t n_ = (bytes);                                                               \
+        if (n_ < (sink)->room) {                                                                   \
+            chunk((sink)->out, (e), (uint8_t)n_);                                                  \
+            (sink)->out += n_;                                                                     \
+            if ((sink)->write != NULL) {                                                           \
+                (sink)->room = (uint8_t)((sink)->room - n_);                                       \
+            }                                                                                      \
+        } else {                                                                                   \
+            emit((sink), (e), n_, (how));                                                          \
+        }                                                                                          \
+    } while (0)
 
 /* Puts `high` into the high nibble of the byte at the sink, keeping its low one: the stream is
  * now at that byte's low nibble. */
@@ -588,7 +630,7 @@ static void put_literal(sink_t* sink, const uint8_t* data, uint8_t count) {
     }
     if (!sink->odd) {
         /* Both on a byte's high nibble: whole bytes are copied. */
-        emit_bytes(sink, &e, (uint16_t)(nibbles >> 1), EMIT_COPY);
+        EMIT_LITERAL(sink, &e, (uint16_t)(nibbles >> 1), EMIT_COPY, copy_chunk);
         if (nibbles & 1u) {
             put_high(sink, DATA_BYTE(e.data));
         }
@@ -596,7 +638,7 @@ static void put_literal(sink_t* sink, const uint8_t* data, uint8_t count) {
         /* Each byte is the nibble waiting and the next data byte's high nibble: the first the
          * high nibble already there. An even count leaves the last low nibble waiting. */
         e.carry = (uint8_t)(*sink->out & 0xF0u);
-        emit_bytes(sink, &e, (uint16_t)((nibbles + 1u) >> 1), EMIT_SHIFT);
+        EMIT_LITERAL(sink, &e, (uint16_t)((nibbles + 1u) >> 1), EMIT_SHIFT, shift_chunk);
         if (!(nibbles & 1u)) {
             put_high(sink, e.carry);
         } else {
@@ -623,12 +665,12 @@ static void put_run(sink_t* sink, uint16_t count, uint16_t rgb) {
         e.pattern[0] = (uint8_t)((*sink->out & 0xF0u) | r);
         e.pattern[1] = (uint8_t)(g << 4 | b);
         e.pattern[2] = (uint8_t)(r << 4 | g);
-        emit_bytes(sink, &e, 1, EMIT_FILL);
+        emit(sink, &e, 1u, EMIT_FILL);
         e.pattern[2] = (uint8_t)(b << 4 | r);
         --nibbles;
         sink->odd = 0;
     }
-    emit_bytes(sink, &e, (uint16_t)(nibbles >> 1), EMIT_FILL);
+    emit(sink, &e, (uint16_t)(nibbles >> 1), EMIT_FILL);
     if (nibbles & 1u) {
         put_high(sink, e.pattern[0]);
     }
@@ -679,7 +721,7 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, sink_t* sink, u
         e.data = data;
         while (left != 0) {
             const uint16_t bytes = left > 0xFFFFu ? (uint16_t)0xFFFFu : (uint16_t)left;
-            emit_bytes(sink, &e, bytes, EMIT_COPY);
+            emit(sink, &e, bytes, EMIT_COPY);
             left -= bytes;
         }
         return;
@@ -732,7 +774,7 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, sink_t* sink, u
     if (sink->pixels == 0 && sink->odd) {
         *sink->out = (uint8_t)(*sink->out & 0xF0u);
         ++sink->out;
-        ++sink->fill;
+        --sink->room;
         sink->odd = 0;
     }
 }
@@ -743,6 +785,7 @@ void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out
         return;
     }
     sink.out = out;
+    sink.room = 255u;
     sink.write = NULL;
     decode(asset, index, &sink, (uint8_t)(asset->delta && index != 0));
 }
@@ -756,12 +799,12 @@ void ravik_lcd_stream(const ravik_lcd_asset* asset, uint16_t index,
         return;
     }
     sink.out = sink.piece;
-    sink.fill = 0;
+    sink.room = RAVIK_LCD_STREAM_PIECE;
     sink.write = write;
     sink.ctx = ctx;
     decode(asset, index, &sink, 0);
-    if (sink.fill != 0) {
-        write(sink.piece, sink.fill, ctx);
+    if (sink.room != RAVIK_LCD_STREAM_PIECE) {
+        write(sink.piece, (uint8_t)(RAVIK_LCD_STREAM_PIECE - sink.room), ctx);
     }
 }
 

@@ -39,14 +39,12 @@
 #endif
 #endif
 #define DATA_BYTE(p) ((uint8_t)RAVIK_LCD_READ_BYTE(p))
-/* Whether a picture or mask said to lie in RAM must be read otherwise than the data. */
-#ifdef PLAIN_READS
-#define READ_RAM(ram) ((void)(ram), 0)
-#else
-#define READ_RAM(ram) (ram)
-#endif
 /* A byte of a picture or mask that lies in RAM when `ram` is set, else where the data is kept. */
-#define SOURCE_BYTE(p, ram) (READ_RAM(ram) ? *(p) : DATA_BYTE(p))
+#ifdef PLAIN_READS
+#define SOURCE_BYTE(p, ram) ((void)(ram), DATA_BYTE(p))
+#else
+#define SOURCE_BYTE(p, ram) ((ram) ? *(p) : DATA_BYTE(p))
+#endif
 
 /* ---- Nibble streams ------------------------------------------------------------------------ */
 
@@ -86,11 +84,14 @@ static void copy_pixels(uint8_t* target, uint8_t target_odd, const uint8_t* sour
     /* The frame stream is now at a byte's start. */
     bytes = (uint16_t)(count >> 1);
     if (!source_odd) {
-        if (READ_RAM(ram)) {
+#ifndef PLAIN_READS
+        if (ram) {
             for (; bytes != 0; --bytes) {
                 *target++ = *source++;
             }
-        } else {
+        } else
+#endif
+        {
             for (; bytes != 0; --bytes) {
                 *target++ = DATA_BYTE(source);
                 ++source;

@@ -508,6 +508,23 @@ typedef struct {
     uint8_t piece[RAVIK_LCD_STREAM_PIECE];
 } sink_t;
 
+/* Which sink the helpers work on. On an 8051 there is one, at a fixed place that the code reaches
+ * directly rather than through a 3-byte pointer, each access of which calls a routine; the
+ * routines are not reentrant there anyway (sdcc keeps their variables at fixed places). */
+#if defined(__SDCC_mcs51)
+static sink_t the_sink;
+#define sink (&the_sink)
+#define SINK_PARAM
+#define SINK_ARG
+#define SINK_HERE
+#else
+#define SINK_PARAM sink_t *sink,
+#define SINK_ARG sink,
+#define SINK_HERE                                                                                  \
+    sink_t sink_here;                                                                              \
+    sink_t* const sink = &sink_here;
+#endif
+
 /* How a run of whole bytes is made: copied from the data, each the low nibble of one data byte
  * and the high nibble of the next (a literal on the other half), or a colour's three bytes over
  * and over (a run). */
@@ -566,7 +583,7 @@ static void fill_chunk(uint8_t* o, emit_t* e, uint8_t n) {
 
 /* Writes `bytes` whole bytes from a byte's start, made as `how` says, as much at a time as the
  * piece (or, unpacking, a byte's count) takes; a full piece is handed to write(). */
-static void emit(sink_t* sink, emit_t* e, uint16_t bytes, uint8_t how) {
+static void emit(SINK_PARAM emit_t* e, uint16_t bytes, uint8_t how) {
     while (bytes != 0) {
         const uint8_t chunk = bytes < sink->room ? (uint8_t)bytes : sink->room;
         bytes = (uint16_t)(bytes - chunk);
@@ -591,7 +608,7 @@ static void emit(sink_t* sink, emit_t* e, uint16_t bytes, uint8_t how) {
 
 /* emit with a literal's bytes that leave room in the piece (or, when unpacking, fewer than 255)
  * made in place: literals are most of a picture's tokens, and this saves them a call. */
-#define EMIT_LITERAL(sink, e, bytes, how, chunk)                                                   \
+#define EMIT_LITERAL(e, bytes, how, chunk)                                                         \
     do {                                                                                           \
         const uint16_t n_ = (bytes);                                                               \
         if (n_ < (sink)->room) {                                                                   \
@@ -601,19 +618,19 @@ static void emit(sink_t* sink, emit_t* e, uint16_t bytes, uint8_t how) {
                 (sink)->room = (uint8_t)((sink)->room - n_);                                       \
             }                                                                                      \
         } else {                                                                                   \
-            emit((sink), (e), n_, (how));                                                          \
+            emit(SINK_ARG(e), n_, (how));                                                          \
         }                                                                                          \
     } while (0)
 
 /* Puts `high` into the high nibble of the byte at the sink, keeping its low one: the stream is
  * now at that byte's low nibble. */
-static void put_high(sink_t* sink, uint8_t high) {
+static void put_high(SINK_PARAM uint8_t high) {
     *sink->out = (uint8_t)((*sink->out & 0x0Fu) | (high & 0xF0u));
     sink->odd = 1;
 }
 
 /* `count` pixels, cut to the picture's room; returns the nibbles they take. */
-static uint16_t take_pixels(sink_t* sink, uint16_t count) {
+static uint16_t take_pixels(SINK_PARAM uint16_t count) {
     if (count > sink->pixels) {
         count = (uint16_t)sink->pixels;
     }
@@ -622,8 +639,8 @@ static uint16_t take_pixels(sink_t* sink, uint16_t count) {
 }
 
 /* `count` (1 to 128) pixels packed from the high nibble of `data`, cut to the picture. */
-static void put_literal(sink_t* sink, const uint8_t* data, uint8_t count) {
-    uint16_t nibbles = take_pixels(sink, count);
+static void put_literal(SINK_PARAM const uint8_t* data, uint8_t count) {
+    uint16_t nibbles = take_pixels(SINK_ARG count);
     emit_t e;
     e.data = data;
     if (nibbles == 0) {
@@ -631,17 +648,17 @@ static void put_literal(sink_t* sink, const uint8_t* data, uint8_t count) {
     }
     if (!sink->odd) {
         /* Both on a byte's high nibble: whole bytes are copied. */
-        EMIT_LITERAL(sink, &e, (uint16_t)(nibbles >> 1), EMIT_COPY, copy_chunk);
+        EMIT_LITERAL(&e, (uint16_t)(nibbles >> 1), EMIT_COPY, copy_chunk);
         if (nibbles & 1u) {
-            put_high(sink, DATA_BYTE(e.data));
+            put_high(SINK_ARG DATA_BYTE(e.data));
         }
     } else {
         /* Each byte is the nibble waiting and the next data byte's high nibble: the first the
          * high nibble already there. An even count leaves the last low nibble waiting. */
         e.carry = (uint8_t)(*sink->out & 0xF0u);
-        EMIT_LITERAL(sink, &e, (uint16_t)((nibbles + 1u) >> 1), EMIT_SHIFT, shift_chunk);
+        EMIT_LITERAL(&e, (uint16_t)((nibbles + 1u) >> 1), EMIT_SHIFT, shift_chunk);
         if (!(nibbles & 1u)) {
-            put_high(sink, e.carry);
+            put_high(SINK_ARG e.carry);
         } else {
             sink->odd = 0;
         }
@@ -650,10 +667,10 @@ static void put_literal(sink_t* sink, const uint8_t* data, uint8_t count) {
 
 /* `count` pixels of colour 0xRGB, cut to the picture: from a byte's start, two pixels are the
  * three bytes RG BR GB; from a low nibble, R completes that byte and GB RG BR follow. */
-static void put_run(sink_t* sink, uint16_t count, uint16_t rgb) {
+static void put_run(SINK_PARAM uint16_t count, uint16_t rgb) {
     const uint8_t r = (uint8_t)(rgb >> 8 & 0x0Fu), g = (uint8_t)(rgb >> 4 & 0x0Fu),
                   b = (uint8_t)(rgb & 0x0Fu);
-    uint16_t nibbles = take_pixels(sink, count);
+    uint16_t nibbles = take_pixels(SINK_ARG count);
     emit_t e;
     if (nibbles == 0) {
         return;
@@ -666,20 +683,20 @@ static void put_run(sink_t* sink, uint16_t count, uint16_t rgb) {
         e.pattern[0] = (uint8_t)((*sink->out & 0xF0u) | r);
         e.pattern[1] = (uint8_t)(g << 4 | b);
         e.pattern[2] = (uint8_t)(r << 4 | g);
-        emit(sink, &e, 1u, EMIT_FILL);
+        emit(SINK_ARG & e, 1u, EMIT_FILL);
         e.pattern[2] = (uint8_t)(b << 4 | r);
         --nibbles;
         sink->odd = 0;
     }
-    emit(sink, &e, (uint16_t)(nibbles >> 1), EMIT_FILL);
+    emit(SINK_ARG & e, (uint16_t)(nibbles >> 1), EMIT_FILL);
     if (nibbles & 1u) {
-        put_high(sink, e.pattern[0]);
+        put_high(SINK_ARG e.pattern[0]);
     }
 }
 
 /* Passes over `count` pixels of a delta frame, leaving them as they are (unpack only). */
-static void put_skip(sink_t* sink, uint16_t count) {
-    uint16_t nibbles = (uint16_t)(take_pixels(sink, count) + sink->odd);
+static void put_skip(SINK_PARAM uint16_t count) {
+    uint16_t nibbles = (uint16_t)(take_pixels(SINK_ARG count) + sink->odd);
     sink->out += nibbles >> 1;
     sink->odd = (uint8_t)(nibbles & 1u);
 }
@@ -700,12 +717,12 @@ static uint32_t data_u32(const uint32_t* p) {
 /* Decodes picture `index` into the sink; in a delta frame (`over`) skipped pixels and those after
  * the data are left alone, elsewhere they are black. Every read stays inside the picture's stored
  * bytes, which must lie inside `stored`. */
-static void decode(const ravik_lcd_asset* asset, uint16_t index, sink_t* sink, uint8_t over) {
+static void decode(const ravik_lcd_asset* asset, uint16_t index, SINK_PARAM uint8_t over) {
     const uint32_t size = asset->size, pixels = (uint32_t)asset->width * asset->height;
     /* Whole pixels within `size` bytes. */
     const uint32_t room = size > 0x7FFFFFFFUL ? 0xFFFFFFFFUL / 3u : (size << 1) / 3u;
-    uint32_t left = 0;
-    const uint8_t* data = asset->data;
+    uint32_t NEAR left = 0;
+    const uint8_t* NEAR data = asset->data;
     sink->odd = 0;
     sink->pixels = pixels < room ? pixels : room;
     if (data != NULL && asset->offsets != NULL) {
@@ -722,7 +739,7 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, sink_t* sink, u
         e.data = data;
         while (left != 0) {
             const uint16_t bytes = left > 0xFFFFu ? (uint16_t)0xFFFFu : (uint16_t)left;
-            emit(sink, &e, bytes, EMIT_COPY);
+            emit(SINK_ARG & e, bytes, EMIT_COPY);
             left -= bytes;
         }
         return;
@@ -736,7 +753,7 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, sink_t* sink, u
             if (left <= bytes) {
                 break;
             }
-            put_literal(sink, data + 1, (uint8_t)(control + 1u));
+            put_literal(SINK_ARG data + 1, (uint8_t)(control + 1u));
             data += bytes + 1u;
             left -= bytes + 1u;
         } else if (control < 0xC0u) {
@@ -746,7 +763,7 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, sink_t* sink, u
             }
             second = DATA_BYTE(data + 1);
             third = DATA_BYTE(data + 2);
-            put_run(sink, (uint16_t)(((uint16_t)(control & 0x3Fu) << 4 | second >> 4) + 1u),
+            put_run(SINK_ARG(uint16_t)(((uint16_t)(control & 0x3Fu) << 4 | second >> 4) + 1u),
                     (uint16_t)((uint16_t)(second & 0x0Fu) << 8 | third));
             data += 3;
             left -= 3u;
@@ -757,9 +774,9 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, sink_t* sink, u
             }
             count = (uint16_t)(((uint16_t)(control & 0x3Fu) << 8 | DATA_BYTE(data + 1)) + 1u);
             if (over) {
-                put_skip(sink, count);
+                put_skip(SINK_ARG count);
             } else {
-                put_run(sink, count, 0);
+                put_run(SINK_ARG count, 0);
             }
             data += 2;
             left -= 2u;
@@ -767,7 +784,8 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, sink_t* sink, u
     }
     if (!over) {
         while (sink->pixels != 0) {
-            put_run(sink, sink->pixels > 0x4000u ? (uint16_t)0x4000u : (uint16_t)sink->pixels, 0);
+            put_run(SINK_ARG sink->pixels > 0x4000u ? (uint16_t)0x4000u : (uint16_t)sink->pixels,
+                    0);
         }
     }
     /* An odd count of nibbles leaves the last byte's low nibble, which is 0. A delta frame's
@@ -781,31 +799,31 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, sink_t* sink, u
 }
 
 void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out) {
-    sink_t sink;
+    SINK_HERE
     if (asset == NULL || out == NULL || index >= asset->count) {
         return;
     }
-    sink.out = out;
-    sink.room = 255u;
-    sink.write = NULL;
-    decode(asset, index, &sink, (uint8_t)(asset->delta && index != 0));
+    sink->out = out;
+    sink->room = 255u;
+    sink->write = NULL;
+    decode(asset, index, SINK_ARG(uint8_t)(asset->delta && index != 0));
 }
 
 void ravik_lcd_stream(const ravik_lcd_asset* asset, uint16_t index,
                       void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
                           RAVIK_LCD_REENTRANT,
                       void* ctx) {
-    sink_t sink;
+    SINK_HERE
     if (asset == NULL || write == NULL || index >= asset->count || (asset->delta && index != 0)) {
         return;
     }
-    sink.out = sink.piece;
-    sink.room = RAVIK_LCD_STREAM_PIECE;
-    sink.write = write;
-    sink.ctx = ctx;
-    decode(asset, index, &sink, 0);
-    if (sink.room != RAVIK_LCD_STREAM_PIECE) {
-        write(sink.piece, (uint8_t)(RAVIK_LCD_STREAM_PIECE - sink.room), ctx);
+    sink->out = sink->piece;
+    sink->room = RAVIK_LCD_STREAM_PIECE;
+    sink->write = write;
+    sink->ctx = ctx;
+    decode(asset, index, SINK_ARG 0);
+    if (sink->room != RAVIK_LCD_STREAM_PIECE) {
+        write(sink->piece, (uint8_t)(RAVIK_LCD_STREAM_PIECE - sink->room), ctx);
     }
 }
 

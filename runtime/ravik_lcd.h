@@ -193,9 +193,17 @@ void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out
  * makes sense over the frame before it) writes nothing, as does an index past the last picture.
  * The bytes handed over lie in RAM (a buffer of the runtime's) and are valid only during the call.
  */
+#ifndef RAVIK_LCD_STREAM_PIECE
+/* Set it (1 to 254, the same for every file) to trade RAM for calls: the piece lies in RAM while
+ * streaming, and each piece costs a call of write() (on an 8051, 32 instead of 12 makes streaming
+ * a sixth faster). */
 #define RAVIK_LCD_STREAM_PIECE 12
+#endif
 /* sdcc on an 8051 passes several arguments through a function pointer only to a reentrant
- * function: there write() must be declared with RAVIK_LCD_REENTRANT (__reentrant). */
+ * function: there write() must be declared with RAVIK_LCD_REENTRANT (__reentrant). The runtime's
+ * own routines keep their variables at fixed places there (external RAM with --model-large), so
+ * on an 8051 write() must not call ravik_lcd_unpack or ravik_lcd_stream itself; elsewhere it may.
+ */
 #if defined(__SDCC_mcs51)
 #define RAVIK_LCD_REENTRANT __reentrant
 #else

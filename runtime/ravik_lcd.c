@@ -334,15 +334,23 @@ static uint32_t next_code_point(const uint8_t** text) {
 #define BLEND(c, o, a)                                                                             \
     DIVIDE_BY_15((uint8_t)((uint8_t)((c) * (a)) + (uint8_t)((o) * (uint8_t)(15u - (a))) + 7u))
 
+/* avr-gcc would fold blend_glyph into ravik_lcd_text, where the text's own variables leave the
+ * pixel loop too few registers on an AVR. */
+#if defined(__GNUC__) && defined(__AVR__)
+#define RAVIK_NOINLINE __attribute__((noinline))
+#else
+#define RAVIK_NOINLINE
+#endif
+
 /* Draws the visible part of a coverage glyph: rows first_row to end_row - 1 and columns
  * first_column to end_column - 1 of its bitmap `bits`, `width` pixels a row. The frame row of
  * its first visible row starts at `line`; its first visible column lies at frame x `x0`. The
  * bitmap and the frame are walked with pointers, one coverage nibble and one frame pixel after
  * the other; a full coverage is the colour itself, none leaves the pixel. Calls nothing, so that
  * an 8051 compiler can lay its variables over others'. */
-static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t* bits, uint8_t width,
-                        uint8_t first_column, uint8_t end_column, uint8_t first_row,
-                        uint8_t end_row, uint16_t rgb) {
+RAVIK_NOINLINE static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t* bits,
+                                       uint8_t width, uint8_t first_column, uint8_t end_column,
+                                       uint8_t first_row, uint8_t end_row, uint16_t rgb) {
     uint8_t row, column, byte = 0, a, r, g, b, odd, half;
     const uint8_t* q;
     uint8_t* p;
@@ -362,10 +370,17 @@ static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t* bits, uint8_t 
         }
         p = line;
         odd = (uint8_t)(x0 & 1u);
-        for (column = first_column; column != end_column; ++column) {
+        column = (uint8_t)(end_column - first_column);
+        while (column != 0) {
             if (!half) {
                 byte = DATA_BYTE(q);
                 ++q;
+                if (byte == 0 && column >= 2u) {
+                    /* Two clear pixels: three frame bytes on, whichever half they start on. */
+                    p += 3;
+                    column = (uint8_t)(column - 2u);
+                    continue;
+                }
             }
             a = (uint8_t)(byte >> 4);
             byte = (uint8_t)(byte << 4);
@@ -401,6 +416,7 @@ static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t* bits, uint8_t 
             }
             p += 1u + odd;
             odd ^= 1u;
+            --column;
         }
     }
 }

@@ -35,7 +35,7 @@ sizes() {
         while read -r name hex; do
             size[$name]=$((16#$hex))
         done < <(awk '$1 == "A" && $3 == "size" { print $2, $4 }' "$dir/ravik_lcd.rel")
-        echo "$((size[CSEG] + size[CONST])) $((size[DSEG] + size[OSEG] + size[ISEG] + (size[BSEG] + 7) / 8))+${size[XSEG]}"
+        echo "$((size[CSEG] + size[CONST])) $((size[DSEG] + size[OSEG] + size[ISEG] + (size[BSEG] + 7) / 8))_inside_+_${size[XSEG]}_outside"
         ;;
     esac
 }
@@ -47,6 +47,9 @@ if [ -n "$baseline" ]; then
     git -C "$RAVIK_ROOT" show "$baseline:runtime/ravik_lcd.h" >"$out/base/ravik_lcd.h"
 fi
 
+thousands() { # a number with its thousands set apart: 1,234,567
+    sed -e ':a' -e 's/\([0-9]\)\([0-9]\{3\}\)\($\|[^0-9]\)/\1,\2\3/' -e 'ta' <<<"$1"
+}
 value() { # chip kind name: the first such line's number
     awk -v k="$2" -v n="$3" '$1 == k && $2 == n { print $3; exit }' "$out/$1.out"
 }
@@ -59,21 +62,21 @@ ratio() {
 
 echo "Code and RAM of ravik_lcd.c, bytes${baseline:+ (before: $baseline)}:"
 echo
-echo "| chip | compiler | code | static RAM | stack peak of a call |"
+echo "| chip | compiler | code | static RAM | deepest stack of a call |"
 echo "|---|---|---:|---:|---:|"
 for chip in avr cortex-m0 8052; do
     read -r code ram < <(sizes "$chip" "$out/now")
     growth=""
     if [ -n "$baseline" ]; then
         read -r base_code _ < <(sizes "$chip" "$out/base")
-        growth=" (was $base_code, $(awk -v a="$code" -v b="$base_code" 'BEGIN { printf "%+.1f %%", (a - b) * 100 / b }'))"
+        growth=" (was $(thousands "$base_code"), $(awk -v a="$code" -v b="$base_code" 'BEGIN { printf "%+.1f %%", (a - b) * 100 / b }'))"
     fi
     case $chip in
     avr) compiler="avr-gcc -mmcu=atmega1284 -Os -DRAVIK_LCD_PROGMEM" ;;
     cortex-m0) compiler="arm-none-eabi-gcc -mcpu=cortex-m0 -mthumb -Os" ;;
-    8052) compiler="sdcc -mmcs51 --model-large (RAM: internal+external)" ;;
+    8052) compiler="sdcc -mmcs51 --model-large" ;;
     esac
-    echo "| $chip | $compiler | $code$growth | $ram | $(peak "$chip") |"
+    echo "| $chip | $compiler | $(thousands "$code")$growth | ${ram//_/ } | $(peak "$chip") |"
 done
 echo
 echo "8052: $(value 8052 S spare) of 256 bytes of internal RAM left spare at the deepest call" \
@@ -89,14 +92,14 @@ row() { # label name floor
         count=$(value "$chip" C "$2")
         if [ -n "$3" ] && [ "$3" != "–" ]; then
             floor=$(value "$chip" C "$3")
-            line+=" | $count ($(ratio "$count" "$floor"))"
+            line+=" | $(thousands "$count") ($(ratio "$count" "$floor"))"
         else
-            line+=" | $count"
+            line+=" | $(thousands "$count")"
         fi
     done
     echo "$line |"
 }
-row "copy a frame's stored bytes out of flash (the floor)" copy-frame "–"
+row "copy the frame's stored bytes out of flash (the floor)" copy-frame "–"
 row "\`ravik_lcd_unpack\`, 98 × 67 frame, RLE" unpack-frame copy-frame
 row "\`ravik_lcd_stream\`, the same, to a counting receiver" stream-frame copy-frame
 row "copy a 16 × 16 tile's 384 bytes (the floor)" copy-tile "–"
@@ -105,6 +108,16 @@ row "\`ravik_lcd_draw\`, 16 × 16 from flash, masked" draw-tile-masked "–"
 row "\`ravik_lcd_draw_from\`, 16 × 16 from RAM, mask in flash" draw-ram-masked "–"
 row "\`ravik_lcd_unpack\`, 24 × 24 delta animation, frame 0" unpack-delta-first "–"
 row "\`ravik_lcd_text\`, 10 digits, coverage font" text-10-glyphs "–"
+echo
+echo "Stack per call, bytes (8052: with its timer interrupt's frame; the stream's with a receiver"
+echo "that keeps 16 bytes of locals):"
+echo
+echo "| call | AVR | Cortex-M0 | 8052 |"
+echo "|---|---:|---:|---:|"
+for name in unpack-frame stream-frame stream-frame-receiver unpack-tile draw-tile-masked \
+    draw-ram-masked text-10-glyphs; do
+    echo "| $name | $(value avr S "$name") | $(value cortex-m0 S "$name") | $(value 8052 S "$name") |"
+done
 echo
 grep -h '^[a-z0-9-]*:.*host' "$out/check.log" || true
 avr-gcc --version | head -n 1

@@ -60,6 +60,11 @@ std::string assetSource(const std::string& name, const std::string& manifestName
                         const std::string& fingerprint, const std::vector<BuiltAsset>& assets) {
     std::string text = generatedNote(manifestName) + fingerprint;
     text += "#include \"" + name + ".h\"\n";
+    const auto attributed = std::ranges::find_if(
+        assets, [](const BuiltAsset& asset) { return !asset.attribute.empty(); });
+    if (attributed != assets.end()) {
+        text += attributeIncludes(attributed->attribute);
+    }
     for (const BuiltAsset& asset : assets) {
         text += "\n";
         if (const auto* font = std::get_if<PackedFont>(&asset.data)) {

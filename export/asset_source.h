@@ -36,4 +36,13 @@ std::string formatAssetDeclaration(const std::string& name, const AssetData& ass
 std::string formatAssetDefinition(const std::string& name, const std::string& attribute,
                                   const AssetData& asset);
 
+// The lines a source file whose arrays carry `attribute` needs first: with any attribute,
+// <avr/pgmspace.h> under #ifdef __AVR__, so that PROGMEM means something to avr-gcc and other
+// compilers never see the header; empty without one.
+// Inline: the font header's library writes it too, without linking this one.
+inline std::string attributeIncludes(const std::string& attribute) {
+    return attribute.empty() ? std::string()
+                             : "#ifdef __AVR__\n#include <avr/pgmspace.h>\n#endif\n";
+}
+
 } // namespace ravik

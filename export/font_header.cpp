@@ -1,5 +1,6 @@
 #include "export/font_header.h"
 
+#include "export/asset_source.h"
 #include "export/c_names.h"
 
 #include <cstdio>
@@ -126,9 +127,15 @@ std::string formatFontHeader(const std::string& name, const std::string& attribu
         throw std::invalid_argument(problem);
     }
     const std::string guard = headerGuard(name);
-    std::string text = fontComment(name, font) + "#ifndef " + guard + "\n#define " + guard +
-                       "\n\n#include \"ravik_lcd.h\"\n\n";
-    appendFontArrays(text, name, attribute, font, "static ");
+    std::string text = fontComment(name, font) + "#ifndef " + guard +
+                       "
+#define " + guard +
+                       "
+
+#include \"ravik_lcd.h\"
+                       " + attributeIncludes(attribute) + "
+                       ";
+                       appendFontArrays(text, name, attribute, font, "static ");
     return text + "\n#endif /* " + guard + " */\n";
 }
 

@@ -3,6 +3,21 @@
 
 #include <string.h> /* NULL, size_t */
 
+/* sdcc on an 8051 keeps the temporaries of common subexpressions, loop invariants and induction
+ * variables at fixed places in the 128 directly addressed bytes of internal RAM, whatever the
+ * memory model; without those three steps the runtime needs 72 of them rather than 200, and the
+ * stack, which shares them, keeps its room. */
+#if defined(__SDCC_mcs51)
+#pragma nogcse
+#pragma noinvariant
+#pragma noinduction
+/* The few variables of the innermost loops, which call nothing, in directly addressed RAM that
+ * such functions share; elsewhere, in the large model, every access would go through DPTR. */
+#define NEAR __data
+#else
+#define NEAR
+#endif
+
 /* Sizes for an 8-bit processor: positions in a frame row fit 16 bits, and every product of a
  * picture's sides is taken in 32, so nothing overflows a 16-bit int. A picture may hold up to 2^32
  * nibbles. The function that copies calls no other (not even memcpy, for runs of at most 147
@@ -10,35 +25,43 @@
 
 /* ---- Data that may lie in flash -------------------------------------------------------------- */
 
-/* Every byte of a picture, mask, glyph table or glyph bitmap is read through DATA_BYTE, so that on
- * AVR such data can stay in flash (PROGMEM) when the runtime is built with RAVIK_LCD_PROGMEM. */
+/* Every byte of a picture, mask, glyph table, glyph bitmap or asset kept where the build keeps its
+ * data is read through RAVIK_LCD_READ_BYTE (see ravik_lcd.h), so that on AVR such data can stay
+ * in flash (PROGMEM) and a chip with other flash rules can bring its own reader. */
+#ifndef RAVIK_LCD_READ_BYTE
 #if defined(RAVIK_LCD_PROGMEM) && defined(__AVR__)
 #include <avr/pgmspace.h>
-#define DATA_BYTE(p) ((uint8_t)pgm_read_byte(p))
+#define RAVIK_LCD_READ_BYTE(p) pgm_read_byte(p)
 #else
-#define DATA_BYTE(p) (*(const uint8_t*)(p))
+#define RAVIK_LCD_READ_BYTE(p) (*(const uint8_t*)(p))
+/* Data and RAM are read alike: no code for telling them apart. */
+#define PLAIN_READS
 #endif
-/* An asset's picture offsets, read whole (they are data like the rest). */
-#if defined(RAVIK_LCD_PROGMEM) && defined(__AVR__)
-#define DATA_U32(p) ((uint32_t)pgm_read_dword(p))
+#endif
+#define DATA_BYTE(p) ((uint8_t)RAVIK_LCD_READ_BYTE(p))
+/* A byte of a picture or mask that lies in RAM when `ram` is set, else where the data is kept. */
+#ifdef PLAIN_READS
+#define SOURCE_BYTE(p, ram) ((void)(ram), DATA_BYTE(p))
 #else
-#define DATA_U32(p) (*(const uint32_t*)(p))
+#define SOURCE_BYTE(p, ram) ((ram) ? *(p) : DATA_BYTE(p))
 #endif
 
 /* ---- Nibble streams ------------------------------------------------------------------------ */
 
 /* Copies pixels `from` to `to` - 1 (to > from) of a row of pixels, from a picture stream whose
- * pixel 0 starts in `source` (in its low nibble when source_odd, else in its high one) to a frame
- * stream whose pixel 0 starts in `target` (likewise), leaving the frame's other nibbles as they
- * are. Where both streams are on the same half of a byte the middle is copied byte for byte;
- * otherwise each frame byte is two neighbouring picture nibbles shifted together. */
+ * pixel 0 starts in `source` (in its low nibble when source_odd, else in its high one; in RAM when
+ * `ram`, else where the data is kept) to a frame stream whose pixel 0 starts in `target`
+ * (likewise), leaving the frame's other nibbles as they are. Where both streams are on the same
+ * half of a byte the middle is copied byte for byte; otherwise each frame byte is two neighbouring
+ * picture nibbles shifted together. */
 static void copy_pixels(uint8_t* target, uint8_t target_odd, const uint8_t* source,
-                        uint8_t source_odd, uint8_t from, uint8_t to) {
+                        uint8_t source_odd, uint8_t ram, uint8_t from, uint8_t to) {
     /* Three nibbles a pixel, as shift and add: an 8-bit processor would call a routine to
      * multiply, and a function that calls nothing keeps its variables in shared RAM on an 8051. */
     uint16_t skipped = (uint16_t)(((uint16_t)from << 1) + from);
     uint16_t count = (uint16_t)((((uint16_t)to << 1) + to) - skipped);
     uint16_t bytes;
+    uint8_t carry;
     bytes = (uint16_t)(target_odd + skipped);
     target += bytes >> 1;
     target_odd = (uint8_t)(bytes & 1u);
@@ -48,10 +71,10 @@ static void copy_pixels(uint8_t* target, uint8_t target_odd, const uint8_t* sour
     if (target_odd) {
         uint8_t nibble;
         if (source_odd) {
-            nibble = (uint8_t)(DATA_BYTE(source) & 0x0Fu);
+            nibble = (uint8_t)(SOURCE_BYTE(source, ram) & 0x0Fu);
             ++source;
         } else {
-            nibble = (uint8_t)(DATA_BYTE(source) >> 4);
+            nibble = (uint8_t)(SOURCE_BYTE(source, ram) >> 4);
         }
         *target = (uint8_t)((*target & 0xF0u) | nibble);
         ++target;
@@ -61,22 +84,34 @@ static void copy_pixels(uint8_t* target, uint8_t target_odd, const uint8_t* sour
     /* The frame stream is now at a byte's start. */
     bytes = (uint16_t)(count >> 1);
     if (!source_odd) {
-        while (bytes != 0) {
-            *target++ = DATA_BYTE(source);
-            ++source;
-            --bytes;
+#ifndef PLAIN_READS
+        if (ram) {
+            for (; bytes != 0; --bytes) {
+                *target++ = *source++;
+            }
+        } else
+#endif
+        {
+            for (; bytes != 0; --bytes) {
+                *target++ = DATA_BYTE(source);
+                ++source;
+            }
         }
         if (count & 1u) {
-            *target = (uint8_t)((*target & 0x0Fu) | (DATA_BYTE(source) & 0xF0u));
+            *target = (uint8_t)((*target & 0x0Fu) | (SOURCE_BYTE(source, ram) & 0xF0u));
         }
-    } else {
-        while (bytes != 0) {
-            *target++ = (uint8_t)((uint8_t)(DATA_BYTE(source) << 4) | (DATA_BYTE(source + 1) >> 4));
+    } else if (count != 0) {
+        /* Each source byte read once: its low nibble waits as the next frame byte's high one. */
+        carry = (uint8_t)(SOURCE_BYTE(source, ram) << 4);
+        for (; bytes != 0; --bytes) {
+            uint8_t next;
             ++source;
-            --bytes;
+            next = SOURCE_BYTE(source, ram);
+            *target++ = (uint8_t)(carry | (next >> 4));
+            carry = (uint8_t)(next << 4);
         }
         if (count & 1u) {
-            *target = (uint8_t)((*target & 0x0Fu) | (uint8_t)(DATA_BYTE(source) << 4));
+            *target = (uint8_t)((*target & 0x0Fu) | carry);
         }
     }
 }
@@ -150,8 +185,10 @@ static uint8_t clip_side(int start, int length, uint8_t size, uint8_t* first, ui
 /* A picture is walked as a pointer to the byte where the visible part of the current row starts,
  * and which half of it that is; a frame row is 147 bytes, so in the frame the half never changes.
  * Pointers move on to a row only when it is drawn, so none points past its buffer. */
-void ravik_lcd_draw(uint8_t* frame, int x, int y, const uint8_t* pixels, int width, int height,
-                    const uint8_t* mask) {
+void ravik_lcd_draw_from(uint8_t* frame, int x, int y, const uint8_t* pixels, int width, int height,
+                         const uint8_t* mask, uint8_t from) {
+    const uint8_t pixels_ram = (uint8_t)(from & RAVIK_LCD_PIXELS_IN_RAM);
+    const uint8_t mask_ram = (uint8_t)(from & RAVIK_LCD_MASK_IN_RAM);
     uint8_t left, top, columns, rows, frame_odd, source_odd, row_odd, first_bit = 0;
     size_t row_bytes, mask_row_bytes = 0;
     uint32_t column, first_row, nibble;
@@ -176,38 +213,43 @@ void ravik_lcd_draw(uint8_t* frame, int x, int y, const uint8_t* pixels, int wid
     }
     for (;;) {
         if (mask == NULL) {
-            copy_pixels(frame, frame_odd, pixels, source_odd, 0, columns);
+            copy_pixels(frame, frame_odd, pixels, source_odd, pixels_ram, 0, columns);
         } else {
-            /* Runs of set bits, each copied at once; whole clear bytes passed over at once. */
+            /* Runs of set bits, each copied at once; whole clear bytes passed over at once.
+             * The mask byte is read once, and the next only while the row goes on. */
             const uint8_t* bits = mask;
-            uint8_t bit = first_bit;
-            uint8_t at = 0;
+            uint8_t bit = first_bit, at = 0, start, m = SOURCE_BYTE(bits, mask_ram);
             while (at < columns) {
-                uint8_t start;
-                while (at < columns && !(DATA_BYTE(bits) & bit)) {
-                    if (bit == 0x80u && DATA_BYTE(bits) == 0) {
-                        at = (uint8_t)(at + 8);
-                        ++bits;
-                        continue;
-                    }
-                    ++at;
-                    bit >>= 1;
-                    if (bit == 0) {
+                while (at < columns && !(m & bit)) {
+                    if (bit == 0x80u && m == 0) {
+                        at = (uint8_t)(at + 8u);
+                    } else {
+                        ++at;
+                        bit >>= 1;
+                        if (bit != 0) {
+                            continue;
+                        }
                         bit = 0x80u;
-                        ++bits;
+                    }
+                    ++bits;
+                    if (at < columns) {
+                        m = SOURCE_BYTE(bits, mask_ram);
                     }
                 }
                 start = at;
-                while (at < columns && (DATA_BYTE(bits) & bit)) {
+                while (at < columns && (m & bit)) {
                     ++at;
                     bit >>= 1;
                     if (bit == 0) {
                         bit = 0x80u;
                         ++bits;
+                        if (at < columns) {
+                            m = SOURCE_BYTE(bits, mask_ram);
+                        }
                     }
                 }
                 if (at > start) {
-                    copy_pixels(frame, frame_odd, pixels, source_odd, start, at);
+                    copy_pixels(frame, frame_odd, pixels, source_odd, pixels_ram, start, at);
                 }
             }
         }
@@ -226,12 +268,21 @@ void ravik_lcd_draw(uint8_t* frame, int x, int y, const uint8_t* pixels, int wid
     }
 }
 
+void ravik_lcd_draw(uint8_t* frame, int x, int y, const uint8_t* pixels, int width, int height,
+                    const uint8_t* mask) {
+    ravik_lcd_draw_from(frame, x, y, pixels, width, height, mask, 0);
+}
+
 #if RAVIK_LCD_HAS_TEXT
 
 /* ---- Text ----------------------------------------------------------------------------------- */
 
-/* Where the pen stops, so that the x it returns fits a 16-bit int. */
+/* Where the pen and the line's y stop, either way, so that the x it returns fits a 16-bit int
+ * and no sum of a position and a glyph's offsets overflows. */
 #define PEN_LIMIT 32767L
+static int32_t clamp_position(int32_t v) {
+    return v > PEN_LIMIT ? PEN_LIMIT : v < -PEN_LIMIT - 1 ? -PEN_LIMIT - 1 : v;
+}
 
 /* The code point of the UTF-8 sequence at *text (not at its NUL), moving *text past it. A
  * sequence cut short is passed up to the byte that breaks it (never past the NUL, which is no
@@ -276,59 +327,96 @@ static uint32_t next_code_point(const uint8_t** text) {
 }
 
 /* Blends colour nibble c over the frame's nibble o by coverage a: (c a + o (15 - a) + 7) / 15.
- * The sum is at most 15 * 15 + 7, so the whole stays in a byte (an 8051 divides bytes itself). */
+ * The sum v is at most 15 * 15 + 7, and for every v up to 247, v / 15 is (v + v / 16 + 1) / 16:
+ * shifts and adds in a byte where an 8-bit processor would call a routine to divide (and a
+ * function that calls nothing keeps its variables in shared RAM on an 8051). */
+#define DIVIDE_BY_15(v) ((uint8_t)((uint8_t)((v) + ((v) >> 4) + 1u) >> 4))
 #define BLEND(c, o, a)                                                                             \
-    ((uint8_t)((uint8_t)((uint8_t)((c) * (a)) + (uint8_t)((o) * (uint8_t)(15u - (a))) + 7u) /      \
-               (uint8_t)15u))
+    DIVIDE_BY_15((uint8_t)((uint8_t)((c) * (a)) + (uint8_t)((o) * (uint8_t)(15u - (a))) + 7u))
+
+/* avr-gcc would fold blend_glyph into ravik_lcd_text, where the text's own variables leave the
+ * pixel loop too few registers on an AVR. */
+#if defined(__GNUC__) && defined(__AVR__)
+#define RAVIK_NOINLINE __attribute__((noinline))
+#else
+#define RAVIK_NOINLINE
+#endif
 
 /* Draws the visible part of a coverage glyph: rows first_row to end_row - 1 and columns
  * first_column to end_column - 1 of its bitmap `bits`, `width` pixels a row. The frame row of
- * its first visible row starts at `line`, its column 0 lies at frame x `left`. Calls nothing
- * (not even a routine to multiply), so that an 8051 compiler can lay its variables over others'. */
-static void blend_glyph(uint8_t* line, int left, const uint8_t* bits, uint8_t width,
-                        uint8_t first_column, uint8_t end_column, uint8_t first_row,
-                        uint8_t end_row, uint16_t rgb) {
-    uint8_t red = (uint8_t)(rgb >> 8 & 0x0Fu), green = (uint8_t)(rgb >> 4 & 0x0Fu),
-            blue = (uint8_t)(rgb & 0x0Fu);
-    uint8_t row, column, byte, a, x, r, g, b;
+ * its first visible row starts at `line`; its first visible column lies at frame x `x0`. The
+ * bitmap and the frame are walked with pointers, one coverage nibble and one frame pixel after
+ * the other; a full coverage is the colour itself, none leaves the pixel. Calls nothing, so that
+ * an 8051 compiler can lay its variables over others'. */
+RAVIK_NOINLINE static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t* bits,
+                                       uint8_t width, uint8_t first_column, uint8_t end_column,
+                                       uint8_t first_row, uint8_t end_row, uint16_t rgb) {
+    uint8_t row, column, byte = 0, a, r, g, b, odd, half;
+    const uint8_t* q;
     uint8_t* p;
-    /* Nibble of the glyph's first visible pixel in the row, and of the pixel; at most 255 * 255. */
-    uint16_t row_nibble = first_column, nibble;
+    /* Nibble of the glyph's first visible pixel in the row; at most 255 * 255. */
+    uint16_t row_nibble = first_column;
     for (row = 0; row < first_row; ++row) {
         row_nibble = (uint16_t)(row_nibble + width);
     }
+    /* Pixel x starts in byte 3 * x / 2 of its row. */
+    line += (uint16_t)((uint16_t)((uint16_t)x0 << 1) + x0) >> 1;
     for (; row < end_row; ++row, line += RAVIK_LCD_ROW_SIZE, row_nibble += width) {
-        nibble = row_nibble;
-        for (column = first_column; column < end_column; ++column, ++nibble) {
-            byte = DATA_BYTE(bits + (nibble >> 1));
-            a = (uint8_t)(nibble & 1u ? byte & 0x0Fu : byte >> 4);
-            if (a == 0u) {
-                continue;
+        q = bits + (row_nibble >> 1);
+        half = (uint8_t)(row_nibble & 1u);
+        if (half) {
+            byte = (uint8_t)(DATA_BYTE(q) << 4);
+            ++q;
+        }
+        p = line;
+        odd = (uint8_t)(x0 & 1u);
+        column = (uint8_t)(end_column - first_column);
+        while (column != 0) {
+            if (!half) {
+                byte = DATA_BYTE(q);
+                ++q;
+                if (byte == 0 && column >= 2u) {
+                    /* Two clear pixels: three frame bytes on, whichever half they start on. */
+                    p += 3;
+                    column = (uint8_t)(column - 2u);
+                    continue;
+                }
             }
-            x = (uint8_t)(left + column);
-            /* Pixel x starts in byte 3 * x / 2 of its row. */
-            p = line + ((uint16_t)((uint16_t)((uint16_t)x << 1) + x) >> 1);
-            if (x & 1u) {
-                /* ... R | G B */
-                r = (uint8_t)(p[0] & 0x0Fu);
-                g = (uint8_t)(p[1] >> 4);
-                b = (uint8_t)(p[1] & 0x0Fu);
-            } else {
-                /* R G | B ... */
-                r = (uint8_t)(p[0] >> 4);
-                g = (uint8_t)(p[0] & 0x0Fu);
-                b = (uint8_t)(p[1] >> 4);
+            a = (uint8_t)(byte >> 4);
+            byte = (uint8_t)(byte << 4);
+            half ^= 1u;
+            if (a != 0u) {
+                if (odd) {
+                    /* ... R | G B */
+                    r = (uint8_t)(p[0] & 0x0Fu);
+                    g = (uint8_t)(p[1] >> 4);
+                    b = (uint8_t)(p[1] & 0x0Fu);
+                } else {
+                    /* R G | B ... */
+                    r = (uint8_t)(p[0] >> 4);
+                    g = (uint8_t)(p[0] & 0x0Fu);
+                    b = (uint8_t)(p[1] >> 4);
+                }
+                if (a == 15u) {
+                    r = (uint8_t)(rgb >> 8 & 0x0Fu);
+                    g = (uint8_t)(rgb >> 4 & 0x0Fu);
+                    b = (uint8_t)(rgb & 0x0Fu);
+                } else {
+                    r = BLEND((uint8_t)(rgb >> 8 & 0x0Fu), r, a);
+                    g = BLEND((uint8_t)(rgb >> 4 & 0x0Fu), g, a);
+                    b = BLEND((uint8_t)(rgb & 0x0Fu), b, a);
+                }
+                if (odd) {
+                    p[0] = (uint8_t)((p[0] & 0xF0u) | r);
+                    p[1] = (uint8_t)(g << 4 | b);
+                } else {
+                    p[0] = (uint8_t)(r << 4 | g);
+                    p[1] = (uint8_t)((p[1] & 0x0Fu) | (uint8_t)(b << 4));
+                }
             }
-            r = BLEND(red, r, a);
-            g = BLEND(green, g, a);
-            b = BLEND(blue, b, a);
-            if (x & 1u) {
-                p[0] = (uint8_t)((p[0] & 0xF0u) | r);
-                p[1] = (uint8_t)(g << 4 | b);
-            } else {
-                p[0] = (uint8_t)(r << 4 | g);
-                p[1] = (uint8_t)((p[1] & 0x0Fu) | (uint8_t)(b << 4));
-            }
+            p += 1u + odd;
+            odd ^= 1u;
+            --column;
         }
     }
 }
@@ -348,9 +436,9 @@ static uint8_t clip_glyph_side(int32_t start, uint8_t length, uint8_t size, uint
 int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_lcd_font* font,
                    uint16_t rgb) {
     ravik_lcd_font shape;
-    ravik_lcd_glyph glyph;
+    ravik_lcd_glyph glyph = {0, 0, 0, 0, 0, 0, 0};
     const uint8_t* text = (const uint8_t*)utf8;
-    int32_t pen = x, left, top;
+    int32_t pen = clamp_position(x), line_y = clamp_position(y), left, top;
     uint32_t code;
     uint16_t low, high, middle;
     uint8_t first_column, end_column, first_row, end_row, i;
@@ -364,15 +452,18 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
     while (*text != 0) {
         code = next_code_point(&text);
         /* The glyph, found by halving the table and copied into RAM a byte at a time, since
-         * the table may lie in flash. */
+         * the table may lie in flash: its code point first, the rest once it is the one. */
         low = 0;
         high = shape.count;
         while (low < high) {
             middle = (uint16_t)(low + ((uint16_t)(high - low) >> 1));
-            for (i = 0; i < (uint8_t)sizeof glyph; ++i) {
+            for (i = 0; i < (uint8_t)sizeof glyph.codepoint; ++i) {
                 ((uint8_t*)&glyph)[i] = DATA_BYTE((const uint8_t*)(shape.glyphs + middle) + i);
             }
             if (glyph.codepoint == code) {
+                for (; i < (uint8_t)sizeof glyph; ++i) {
+                    ((uint8_t*)&glyph)[i] = DATA_BYTE((const uint8_t*)(shape.glyphs + middle) + i);
+                }
                 break;
             }
             if (glyph.codepoint < code) {
@@ -386,15 +477,15 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
         } else {
             /* The bitmap's top-left. */
             left = pen + glyph.left;
-            top = (int32_t)y + shape.ascent - glyph.top;
+            top = line_y + shape.ascent - glyph.top;
             if (frame != NULL && shape.bitmaps != NULL &&
                 clip_glyph_side(left, glyph.width, RAVIK_LCD_WIDTH, &first_column, &end_column) &&
                 clip_glyph_side(top, glyph.height, RAVIK_LCD_HEIGHT, &first_row, &end_row)) {
                 /* Both sides overlap the frame, so the top-left fits an int. */
                 if (shape.alpha) {
-                    blend_glyph(frame + PIXEL_OFFSET(0, top + first_row), (int)left,
-                                shape.bitmaps + glyph.offset, glyph.width, first_column, end_column,
-                                first_row, end_row, rgb);
+                    blend_glyph(frame + PIXEL_OFFSET(0, top + first_row),
+                                (uint8_t)(left + first_column), shape.bitmaps + glyph.offset,
+                                glyph.width, first_column, end_column, first_row, end_row, rgb);
                 } else {
                     ravik_lcd_draw(frame, (int)left, (int)top, shape.bitmaps + glyph.offset,
                                    glyph.width, glyph.height, NULL);
@@ -415,135 +506,270 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
 
 /* ---- Assets ------------------------------------------------------------------------------- */
 
-/* The helpers below are reentrant on an 8051 (RAVIK_LCD_REENTRANT): sdcc then keeps their
- * variables on the stack rather than at fixed places in the internal RAM the drawing routines fill.
- *
- * Where decoded nibbles go: straight into the picture (unpack), or into a small piece handed to
- * write() whenever it fills (stream). `at` counts nibbles from the picture's start; `end` is where
- * its pixels end, never past 2 * size, so no nibble lands outside the picture's bytes. */
+/* Where decoded nibbles go: straight into the picture (unpack), or into a small piece handed to
+ * write() whenever it fills (stream). Bytes are written through `out`; `odd` says that *out
+ * already holds its high nibble and the next nibble is its low one; `room` is the whole bytes
+ * the piece still takes (255 when unpacking: the picture's room is counted in pixels). `pixels` is
+ * what the picture still has room for, so no nibble lands outside its bytes. The token writers work
+ * on whole bytes wherever they can, at most 255 at a time, so that their loops count in a byte. On
+ * an 8051 these helpers keep their variables at fixed places (external RAM with --model-large), not
+ * on its small stack. */
 typedef struct {
     uint8_t* out;
+    uint8_t odd;
+    uint8_t room;
+    uint32_t pixels;
     void (*write)(const uint8_t* bytes, uint16_t n, void* ctx) RAVIK_LCD_REENTRANT;
     void* ctx;
-    uint32_t at, end;
-    uint8_t fill;
     uint8_t piece[RAVIK_LCD_STREAM_PIECE];
 } sink_t;
 
-static void put_nibble(sink_t* sink, uint8_t nibble) RAVIK_LCD_REENTRANT {
-    if (sink->out != NULL) {
-        uint8_t* byte = sink->out + (sink->at >> 1);
-        *byte = (sink->at & 1u) ? (uint8_t)((*byte & 0xF0u) | nibble)
-                                : (uint8_t)((*byte & 0x0Fu) | (uint8_t)(nibble << 4));
-    } else if (sink->at & 1u) {
-        sink->piece[sink->fill] |= nibble;
-        if (++sink->fill == RAVIK_LCD_STREAM_PIECE) {
-            sink->write(sink->piece, sink->fill, sink->ctx);
-            sink->fill = 0;
-        }
-    } else {
-        sink->piece[sink->fill] = (uint8_t)(nibble << 4);
-    }
-    ++sink->at;
+/* Which sink the helpers work on. On an 8051 there is one, at a fixed place that the code reaches
+ * directly rather than through a 3-byte pointer, each access of which calls a routine; the
+ * routines are not reentrant there anyway (sdcc keeps their variables at fixed places). */
+#if defined(__SDCC_mcs51)
+static sink_t the_sink;
+#define sink (&the_sink)
+#define SINK_PARAM
+#define SINK_ARG
+#define SINK_HERE
+#else
+#define SINK_PARAM sink_t *sink,
+#define SINK_ARG sink,
+#define SINK_HERE                                                                                  \
+    sink_t sink_here;                                                                              \
+    sink_t* const sink = &sink_here;
+#endif
+
+/* How a run of whole bytes is made: copied from the data, each the low nibble of one data byte
+ * and the high nibble of the next (a literal on the other half), or a colour's three bytes over
+ * and over (a run). */
+#define EMIT_COPY 0
+#define EMIT_SHIFT 1
+#define EMIT_FILL 2
+
+/* The state of one emit_bytes: the data read, the nibble waiting for its byte, the pattern. */
+typedef struct {
+    const uint8_t* data;
+    uint8_t carry;
+    uint8_t pattern[3];
+} emit_t;
+
+/* The three ways to make `n` (at least 1) bytes at `o`. They call nothing, so that an 8051
+ * compiler can lay their variables over others'. */
+static void copy_chunk(uint8_t* o, emit_t* e, uint8_t n) {
+    uint8_t* NEAR to = o;
+    const uint8_t* NEAR data = e->data;
+    uint8_t NEAR left = n;
+    do {
+        *to++ = DATA_BYTE(data);
+        ++data;
+    } while (--left != 0);
+    e->data = data;
 }
 
-/* Pixels the picture still has room for after the sink's position. */
-static uint32_t pixels_left(const sink_t* sink) RAVIK_LCD_REENTRANT {
-    return (sink->end - sink->at) / 3u;
+static void shift_chunk(uint8_t* o, emit_t* e, uint8_t n) {
+    uint8_t* NEAR to = o;
+    const uint8_t* NEAR data = e->data;
+    uint8_t NEAR carry = e->carry, next, left = n;
+    do {
+        next = DATA_BYTE(data);
+        ++data;
+        *to++ = (uint8_t)(carry | (next >> 4));
+        carry = (uint8_t)(next << 4);
+    } while (--left != 0);
+    e->data = data;
+    e->carry = carry;
 }
 
-/* `count` pixels of colour 0xRGB, cut to the picture. Into a picture at a byte's start, two
- * pixels are three whole bytes. */
-static void put_run(sink_t* sink, uint32_t count, uint16_t rgb) RAVIK_LCD_REENTRANT {
-    uint8_t r = (uint8_t)(rgb >> 8 & 0x0Fu), g = (uint8_t)(rgb >> 4 & 0x0Fu),
-            b = (uint8_t)(rgb & 0x0Fu);
-    if (count > pixels_left(sink)) {
-        count = pixels_left(sink);
-    }
-    if (sink->out != NULL && !(sink->at & 1u)) {
-        uint8_t* byte = sink->out + (sink->at >> 1);
-        uint8_t rg = (uint8_t)(r << 4 | g), br = (uint8_t)(b << 4 | r), gb = (uint8_t)(g << 4 | b);
-        sink->at += (count >> 1) * 6u;
-        for (; count >= 2; count -= 2) {
-            *byte++ = rg;
-            *byte++ = br;
-            *byte++ = gb;
+static void fill_chunk(uint8_t* o, emit_t* e, uint8_t n) {
+    uint8_t* NEAR to = o;
+    uint8_t NEAR first = e->pattern[0], second = e->pattern[1], third = e->pattern[2], t, left = n;
+    do {
+        *to++ = first;
+        t = first;
+        first = second;
+        second = third;
+        third = t;
+    } while (--left != 0);
+    e->pattern[0] = first;
+    e->pattern[1] = second;
+    e->pattern[2] = third;
+}
+
+/* Writes `bytes` whole bytes from a byte's start, made as `how` says, as much at a time as the
+ * piece (or, unpacking, a byte's count) takes; a full piece is handed to write(). */
+static void emit(SINK_PARAM emit_t* e, uint16_t bytes, uint8_t how) {
+    while (bytes != 0) {
+        const uint8_t chunk = bytes < sink->room ? (uint8_t)bytes : sink->room;
+        bytes = (uint16_t)(bytes - chunk);
+        if (how == EMIT_COPY) {
+            copy_chunk(sink->out, e, chunk);
+        } else if (how == EMIT_SHIFT) {
+            shift_chunk(sink->out, e, chunk);
+        } else {
+            fill_chunk(sink->out, e, chunk);
         }
-    }
-    for (; count != 0; --count) {
-        put_nibble(sink, r);
-        put_nibble(sink, g);
-        put_nibble(sink, b);
+        sink->out += chunk;
+        if (sink->write != NULL) {
+            sink->room = (uint8_t)(sink->room - chunk);
+            if (sink->room == 0) {
+                sink->write(sink->piece, RAVIK_LCD_STREAM_PIECE, sink->ctx);
+                sink->out = sink->piece;
+                sink->room = RAVIK_LCD_STREAM_PIECE;
+            }
+        }
     }
 }
 
-/* `count` pixels packed from the high nibble of `source`, cut to the picture. */
-static void put_literal(sink_t* sink, const uint8_t* source, uint32_t count) RAVIK_LCD_REENTRANT {
-    uint32_t nibbles, k;
-    if (count > pixels_left(sink)) {
-        count = pixels_left(sink);
+/* emit with a literal's bytes that leave room in the piece (or, when unpacking, fewer than 255)
+ * made in place: literals are most of a picture's tokens, and this saves them a call. */
+#define EMIT_LITERAL(e, bytes, how, chunk)                                                         \
+    do {                                                                                           \
+        const uint16_t n_ = (bytes);                                                               \
+        if (n_ < (sink)->room) {                                                                   \
+            chunk((sink)->out, (e), (uint8_t)n_);                                                  \
+            (sink)->out += n_;                                                                     \
+            if ((sink)->write != NULL) {                                                           \
+                (sink)->room = (uint8_t)((sink)->room - n_);                                       \
+            }                                                                                      \
+        } else {                                                                                   \
+            emit(SINK_ARG(e), n_, (how));                                                          \
+        }                                                                                          \
+    } while (0)
+
+/* Puts `high` into the high nibble of the byte at the sink, keeping its low one: the stream is
+ * now at that byte's low nibble. */
+static void put_high(SINK_PARAM uint8_t high) {
+    *sink->out = (uint8_t)((*sink->out & 0x0Fu) | (high & 0xF0u));
+    sink->odd = 1;
+}
+
+/* `count` pixels, cut to the picture's room; returns the nibbles they take. */
+static uint16_t take_pixels(SINK_PARAM uint16_t count) {
+    if (count > sink->pixels) {
+        count = (uint16_t)sink->pixels;
     }
-    nibbles = count * 3u;
-    if (sink->out != NULL && !(sink->at & 1u)) {
-        /* Both streams on a byte's high nibble: whole bytes are copied. */
-        uint8_t* byte = sink->out + (sink->at >> 1);
-        for (k = nibbles >> 1; k != 0; --k) {
-            *byte++ = DATA_BYTE(source);
-            ++source;
-        }
-        sink->at += nibbles & ~(uint32_t)1u;
-        if (nibbles & 1u) {
-            put_nibble(sink, (uint8_t)(DATA_BYTE(source) >> 4));
-        }
+    sink->pixels -= count;
+    return (uint16_t)(((uint16_t)count << 1) + count);
+}
+
+/* `count` (1 to 128) pixels packed from the high nibble of `data`, cut to the picture. */
+static void put_literal(SINK_PARAM const uint8_t* data, uint8_t count) {
+    uint16_t nibbles = take_pixels(SINK_ARG count);
+    emit_t e;
+    e.data = data;
+    if (nibbles == 0) {
         return;
     }
-    for (k = 0; k < nibbles; ++k) {
-        uint8_t byte = DATA_BYTE(source + (k >> 1));
-        put_nibble(sink, (k & 1u) ? (uint8_t)(byte & 0x0Fu) : (uint8_t)(byte >> 4));
+    if (!sink->odd) {
+        /* Both on a byte's high nibble: whole bytes are copied. */
+        EMIT_LITERAL(&e, (uint16_t)(nibbles >> 1), EMIT_COPY, copy_chunk);
+        if (nibbles & 1u) {
+            put_high(SINK_ARG DATA_BYTE(e.data));
+        }
+    } else {
+        /* Each byte is the nibble waiting and the next data byte's high nibble: the first the
+         * high nibble already there. An even count leaves the last low nibble waiting. */
+        e.carry = (uint8_t)(*sink->out & 0xF0u);
+        EMIT_LITERAL(&e, (uint16_t)((nibbles + 1u) >> 1), EMIT_SHIFT, shift_chunk);
+        if (!(nibbles & 1u)) {
+            put_high(SINK_ARG e.carry);
+        } else {
+            sink->odd = 0;
+        }
     }
+}
+
+/* `count` pixels of colour 0xRGB, cut to the picture: from a byte's start, two pixels are the
+ * three bytes RG BR GB; from a low nibble, R completes that byte and GB RG BR follow. */
+static void put_run(SINK_PARAM uint16_t count, uint16_t rgb) {
+    const uint8_t r = (uint8_t)(rgb >> 8 & 0x0Fu), g = (uint8_t)(rgb >> 4 & 0x0Fu),
+                  b = (uint8_t)(rgb & 0x0Fu);
+    uint16_t nibbles = take_pixels(SINK_ARG count);
+    emit_t e;
+    if (nibbles == 0) {
+        return;
+    }
+    if (!sink->odd) {
+        e.pattern[0] = (uint8_t)(r << 4 | g);
+        e.pattern[1] = (uint8_t)(b << 4 | r);
+        e.pattern[2] = (uint8_t)(g << 4 | b);
+    } else {
+        e.pattern[0] = (uint8_t)((*sink->out & 0xF0u) | r);
+        e.pattern[1] = (uint8_t)(g << 4 | b);
+        e.pattern[2] = (uint8_t)(r << 4 | g);
+        emit(SINK_ARG & e, 1u, EMIT_FILL);
+        e.pattern[2] = (uint8_t)(b << 4 | r);
+        --nibbles;
+        sink->odd = 0;
+    }
+    emit(SINK_ARG & e, (uint16_t)(nibbles >> 1), EMIT_FILL);
+    if (nibbles & 1u) {
+        put_high(SINK_ARG e.pattern[0]);
+    }
+}
+
+/* Passes over `count` pixels of a delta frame, leaving them as they are (unpack only). */
+static void put_skip(SINK_PARAM uint16_t count) {
+    uint16_t nibbles = (uint16_t)(take_pixels(SINK_ARG count) + sink->odd);
+    sink->out += nibbles >> 1;
+    sink->odd = (uint8_t)(nibbles & 1u);
+}
+
+/* An asset's array entry, read a byte at a time wherever the build keeps its data. */
+static uint32_t data_u32(const uint32_t* p) {
+    union {
+        uint32_t value;
+        uint8_t bytes[4];
+    } u;
+    uint8_t i;
+    for (i = 0; i < 4u; ++i) {
+        u.bytes[i] = DATA_BYTE((const uint8_t*)p + i);
+    }
+    return u.value;
 }
 
 /* Decodes picture `index` into the sink; in a delta frame (`over`) skipped pixels and those after
  * the data are left alone, elsewhere they are black. Every read stays inside the picture's stored
  * bytes, which must lie inside `stored`. */
-static void decode(const ravik_lcd_asset* asset, uint16_t index, sink_t* sink,
-                   uint8_t over) RAVIK_LCD_REENTRANT {
-    uint32_t size = asset->size, pixels = (uint32_t)asset->width * asset->height;
-    uint32_t limit = size > 0x7FFFFFFFUL ? 0xFFFFFFFFUL : size << 1;
-    uint32_t begin = 0, left = 0;
-    const uint8_t* data = asset->data;
-    sink->at = 0;
-    sink->end = pixels > limit / 3u ? limit : pixels * 3u;
+static void decode(const ravik_lcd_asset* asset, uint16_t index, SINK_PARAM uint8_t over) {
+    const uint32_t size = asset->size, pixels = (uint32_t)asset->width * asset->height;
+    /* Whole pixels within `size` bytes. */
+    const uint32_t room = size > 0x7FFFFFFFUL ? 0xFFFFFFFFUL / 3u : (size << 1) / 3u;
+    uint32_t NEAR left = 0;
+    const uint8_t* NEAR data = asset->data;
+    sink->odd = 0;
+    sink->pixels = pixels < room ? pixels : room;
     if (data != NULL && asset->offsets != NULL) {
-        uint32_t end = DATA_U32(asset->offsets + index + 1);
-        begin = DATA_U32(asset->offsets + index);
+        const uint32_t begin = data_u32(asset->offsets + index),
+                       end = data_u32(asset->offsets + index + 1);
         if (begin <= end && end <= asset->stored) {
             left = end - begin;
             data += begin;
         }
     }
     if (left == size) {
-        /* Stored as it is packed. */
-        for (; left != 0; --left) {
-            uint8_t byte = DATA_BYTE(data);
-            ++data;
-            if (sink->out != NULL) {
-                *sink->out++ = byte;
-            } else {
-                put_nibble(sink, (uint8_t)(byte >> 4));
-                put_nibble(sink, (uint8_t)(byte & 0x0Fu));
-            }
+        /* Stored as it is packed: the bytes as they are. */
+        emit_t e;
+        e.data = data;
+        while (left != 0) {
+            const uint16_t bytes = left > 0xFFFFu ? (uint16_t)0xFFFFu : (uint16_t)left;
+            emit(SINK_ARG & e, bytes, EMIT_COPY);
+            left -= bytes;
         }
         return;
     }
-    while (left != 0 && sink->at < sink->end) {
-        uint8_t control = DATA_BYTE(data);
+    while (left != 0 && sink->pixels != 0) {
+        const uint8_t control = DATA_BYTE(data);
         if (control < 0x80u) {
-            uint32_t count = (uint32_t)control + 1u, bytes = (count * 3u + 1u) >> 1;
+            /* The literal's 3 (control + 1) nibbles take (3 control + 4) / 2 bytes. */
+            const uint16_t bytes =
+                (uint16_t)((uint16_t)(((uint16_t)control << 1) + control + 4u) >> 1);
             if (left <= bytes) {
                 break;
             }
-            put_literal(sink, data + 1, count);
+            put_literal(SINK_ARG data + 1, (uint8_t)(control + 1u));
             data += bytes + 1u;
             left -= bytes + 1u;
         } else if (control < 0xC0u) {
@@ -553,63 +779,81 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, sink_t* sink,
             }
             second = DATA_BYTE(data + 1);
             third = DATA_BYTE(data + 2);
-            put_run(sink, ((uint32_t)(control & 0x3Fu) << 4 | second >> 4) + 1u,
+            put_run(SINK_ARG(uint16_t)(((uint16_t)(control & 0x3Fu) << 4 | second >> 4) + 1u),
                     (uint16_t)((uint16_t)(second & 0x0Fu) << 8 | third));
             data += 3;
             left -= 3u;
         } else {
-            uint32_t count;
+            uint16_t count;
             if (left < 2u) {
                 break;
             }
-            count = ((uint32_t)(control & 0x3Fu) << 8 | DATA_BYTE(data + 1)) + 1u;
+            count = (uint16_t)(((uint16_t)(control & 0x3Fu) << 8 | DATA_BYTE(data + 1)) + 1u);
             if (over) {
-                if (count > pixels_left(sink)) {
-                    count = pixels_left(sink);
-                }
-                sink->at += count * 3u;
+                put_skip(SINK_ARG count);
             } else {
-                put_run(sink, count, 0);
+                put_run(SINK_ARG count, 0);
             }
             data += 2;
             left -= 2u;
         }
     }
     if (!over) {
-        put_run(sink, pixels_left(sink), 0);
+        while (sink->pixels != 0) {
+            put_run(SINK_ARG sink->pixels > 0x4000u ? (uint16_t)0x4000u : (uint16_t)sink->pixels,
+                    0);
+        }
     }
     /* An odd count of nibbles leaves the last byte's low nibble, which is 0. A delta frame's
      * tokens may end anywhere before it: the nibbles from there on are the previous frame's. */
-    if (pixels_left(sink) == 0 && (sink->at & 1u) && (sink->at >> 1) < size) {
-        put_nibble(sink, 0);
+    if (sink->pixels == 0 && sink->odd) {
+        *sink->out = (uint8_t)(*sink->out & 0xF0u);
+        ++sink->out;
+        --sink->room;
+        sink->odd = 0;
     }
 }
 
 void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out) {
-    sink_t sink;
+    SINK_HERE
     if (asset == NULL || out == NULL || index >= asset->count) {
         return;
     }
-    sink.out = out;
-    decode(asset, index, &sink, (uint8_t)(asset->delta && index != 0));
+    sink->out = out;
+    sink->room = 255u;
+    sink->write = NULL;
+    decode(asset, index, SINK_ARG(uint8_t)(asset->delta && index != 0));
 }
 
 void ravik_lcd_stream(const ravik_lcd_asset* asset, uint16_t index,
                       void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
                           RAVIK_LCD_REENTRANT,
                       void* ctx) {
-    sink_t sink;
+    SINK_HERE
     if (asset == NULL || write == NULL || index >= asset->count || (asset->delta && index != 0)) {
         return;
     }
-    sink.out = NULL;
-    sink.write = write;
-    sink.ctx = ctx;
-    sink.fill = 0;
-    decode(asset, index, &sink, 0);
-    if (sink.fill != 0) {
-        write(sink.piece, sink.fill, ctx);
+    sink->out = sink->piece;
+    sink->room = RAVIK_LCD_STREAM_PIECE;
+    sink->write = write;
+    sink->ctx = ctx;
+    decode(asset, index, SINK_ARG 0);
+    if (sink->room != RAVIK_LCD_STREAM_PIECE) {
+        write(sink->piece, (uint8_t)(RAVIK_LCD_STREAM_PIECE - sink->room), ctx);
     }
+}
+
+uint16_t ravik_lcd_delay_ms(const ravik_lcd_asset* asset, uint16_t index) {
+    union {
+        uint16_t value;
+        uint8_t bytes[2];
+    } u;
+    if (asset == NULL || asset->delays_ms == NULL || index >= asset->count) {
+        return 0;
+    }
+    u.bytes[0] = DATA_BYTE((const uint8_t*)(asset->delays_ms + index));
+    u.bytes[1] = DATA_BYTE((const uint8_t*)(asset->delays_ms + index) + 1);
+    return u.value;
 }
 
 #endif /* RAVIK_LCD_HAS_ASSETS */

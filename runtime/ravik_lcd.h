@@ -21,9 +21,25 @@
  *
  * Flash on AVR. There a plain pointer reads RAM, so data kept in flash with PROGMEM can't be read
  * through one. Compile ravik_lcd.c with -DRAVIK_LCD_PROGMEM and the runtime reads pictures,
- * masks, and fonts' glyph tables and bitmaps with pgm_read_byte (from <avr/pgmspace.h>); all of
- * them must then be PROGMEM data. The frame and the ravik_lcd_font structure itself stay in RAM.
- * Other processors read flash through plain pointers and need nothing of this.
+ * masks, fonts' glyph tables and bitmaps, and assets' arrays with pgm_read_byte (from
+ * <avr/pgmspace.h>); all of them must then be PROGMEM data, except a picture or mask that
+ * ravik_lcd_draw_from is told lies in RAM. The frame, the text, and the ravik_lcd_font and
+ * ravik_lcd_asset structures themselves stay in RAM. Other processors read flash through plain
+ * pointers and need nothing of this.
+ *
+ * Switches, each set (-D) when compiling ravik_lcd.c, the same for every file that includes this:
+ *   RAVIK_LCD_PROGMEM     AVR: data in flash, as above. Costs about 2 cycles a byte read.
+ *   RAVIK_LCD_READ_BYTE(p) the byte at p, for data kept where the build keeps it (every picture,
+ *                         mask, glyph and asset byte the runtime reads goes through it). Defaults
+ *                         to pgm_read_byte(p) under RAVIK_LCD_PROGMEM on AVR, else *p. A chip
+ *                         whose flash takes only aligned 32-bit reads (an ESP8266's, for data
+ *                         marked ICACHE_RODATA_ATTR) gives its own, e.g. on a little-endian chip:
+ *                           -D'RAVIK_LCD_READ_BYTE(p)=((uint8_t)(*(const uint32_t*)((uintptr_t)(p)
+ *                             & ~(uintptr_t)3) >> (((uintptr_t)(p) & 3u) * 8u)))'
+ *   RAVIK_LCD_NO_TEXT     leaves out ravik_lcd_text and the font types' use (saves its code,
+ *                         about a quarter of the runtime).
+ *   RAVIK_LCD_NO_ASSETS   leaves out ravik_lcd_unpack, ravik_lcd_stream and ravik_lcd_delay_ms
+ *                         (saves their code, about half of the runtime).
  *
  * Plain C99 for any processor: no allocation, no floating point, no recursion, and nothing but
  * <stdint.h> and <string.h>. Index arithmetic holds with a 16-bit int; a picture may be up to
@@ -61,6 +77,18 @@ extern "C" {
 void ravik_lcd_draw(uint8_t* frame, int x, int y, const uint8_t* pixels, int width, int height,
                     const uint8_t* mask);
 
+/* Where ravik_lcd_draw_from finds the picture and its mask: bits of `from`. Without a bit, that
+ * array lies where the build keeps its data (flash under RAVIK_LCD_PROGMEM), as in ravik_lcd_draw;
+ * with it, in RAM: a picture ravik_lcd_unpack wrote, drawn with its mask from flash, is
+ * RAVIK_LCD_PIXELS_IN_RAM. Without RAVIK_LCD_PROGMEM (or an own RAVIK_LCD_READ_BYTE) both are
+ * read alike. */
+#define RAVIK_LCD_PIXELS_IN_RAM 1u
+#define RAVIK_LCD_MASK_IN_RAM 2u
+
+/* ravik_lcd_draw, reading pixels and mask where `from` says. */
+void ravik_lcd_draw_from(uint8_t* frame, int x, int y, const uint8_t* pixels, int width, int height,
+                         const uint8_t* mask, uint8_t from);
+
 /* The colour of frame pixel (x, y) as 0x0RGB (red in bits 8-11, green 4-7, blue 0-3); 0 for a
  * pixel outside the frame or a NULL frame. */
 uint16_t ravik_lcd_get_pixel(const uint8_t* frame, int x, int y);
@@ -69,10 +97,10 @@ uint16_t ravik_lcd_get_pixel(const uint8_t* frame, int x, int y);
  * only its three nibbles. A pixel outside the frame, or a NULL frame, is left alone. */
 void ravik_lcd_set_pixel(uint8_t* frame, int x, int y, uint16_t rgb);
 
-/* Whether the text routine is compiled. An 8051's small memory model keeps every function's
- * variables in its 128 bytes of internal RAM, which the drawing routines fill; there the text
- * routine is left out: build with sdcc --model-large (or --model-medium) to have it. */
-#if defined(__SDCC_mcs51) && defined(__SDCC_MODEL_SMALL)
+/* Whether the text routine is compiled: not with RAVIK_LCD_NO_TEXT, nor in an 8051's small memory
+ * model, which keeps every function's variables in its 128 bytes of internal RAM, which the
+ * drawing routines fill: build with sdcc --model-large (or --model-medium) to have it. */
+#if defined(RAVIK_LCD_NO_TEXT) || (defined(__SDCC_mcs51) && defined(__SDCC_MODEL_SMALL))
 #define RAVIK_LCD_HAS_TEXT 0
 #else
 #define RAVIK_LCD_HAS_TEXT 1
@@ -101,9 +129,10 @@ typedef struct {
  * of rgb, a the coverage, old the frame's nibble; RGB444 fonts copy their pixels (rgb unused). A
  * code point the font lacks advances by line_height / 2; an invalid UTF-8 sequence (cut short,
  * overlong, a surrogate, past U+10FFFF) counts as U+FFFD. The text ends at
- * its NUL, which must lie in RAM. Returns the pen x after the last glyph (it stops at 32767, so it
- * fits a 16-bit int); x itself when utf8 or font is NULL. With a NULL frame nothing is drawn and
- * the pen x still returned: the width of a text, to centre or right-align it. */
+ * its NUL, which must lie in RAM. The pen x and the line's y are kept within -32768 to 32767
+ * (whatever int is), so no position overflows. Returns the pen x after the last glyph (it stops at
+ * 32767, so it fits a 16-bit int); x itself when utf8 or font is NULL. With a NULL frame nothing is
+ * drawn and the pen x still returned: the width of a text, to centre or right-align it. */
 #if RAVIK_LCD_HAS_TEXT
 int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_lcd_font* font,
                    uint16_t rgb);
@@ -128,9 +157,9 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
  *
  * With RAVIK_LCD_PROGMEM on AVR the arrays (data, offsets, mask, delays_ms) are read from flash;
  * the ravik_lcd_asset itself stays in RAM, as a font does. */
-/* Whether the asset routines are compiled: like the text routine, they don't fit beside the
- * drawing routines in an 8051's small memory model; build with sdcc --model-large to have them. */
-#if defined(__SDCC_mcs51) && defined(__SDCC_MODEL_SMALL)
+/* Whether the asset routines are compiled: not with RAVIK_LCD_NO_ASSETS; nor, like the text
+ * routine, in an 8051's small memory model; build with sdcc --model-large to have them. */
+#if defined(RAVIK_LCD_NO_ASSETS) || (defined(__SDCC_mcs51) && defined(__SDCC_MODEL_SMALL))
 #define RAVIK_LCD_HAS_ASSETS 0
 #else
 #define RAVIK_LCD_HAS_ASSETS 1
@@ -164,9 +193,17 @@ void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out
  * makes sense over the frame before it) writes nothing, as does an index past the last picture.
  * The bytes handed over lie in RAM (a buffer of the runtime's) and are valid only during the call.
  */
+#ifndef RAVIK_LCD_STREAM_PIECE
+/* Set it (1 to 254, the same for every file) to trade RAM for calls: the piece lies in RAM while
+ * streaming, and each piece costs a call of write() (on an 8051, 32 instead of 12 makes streaming
+ * a sixth faster). */
 #define RAVIK_LCD_STREAM_PIECE 12
+#endif
 /* sdcc on an 8051 passes several arguments through a function pointer only to a reentrant
- * function: there write() must be declared with RAVIK_LCD_REENTRANT (__reentrant). */
+ * function: there write() must be declared with RAVIK_LCD_REENTRANT (__reentrant). The runtime's
+ * own routines keep their variables at fixed places there (external RAM with --model-large), so
+ * on an 8051 write() must not call ravik_lcd_unpack or ravik_lcd_stream itself; elsewhere it may.
+ */
 #if defined(__SDCC_mcs51)
 #define RAVIK_LCD_REENTRANT __reentrant
 #else
@@ -176,6 +213,10 @@ void ravik_lcd_stream(const ravik_lcd_asset* asset, uint16_t index,
                       void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
                           RAVIK_LCD_REENTRANT,
                       void* ctx);
+
+/* Frame `index`'s delay in milliseconds, read wherever the build keeps its data; 0 when the asset
+ * has no delays, the index is past the last frame or asset is NULL. */
+uint16_t ravik_lcd_delay_ms(const ravik_lcd_asset* asset, uint16_t index);
 #endif
 
 #ifdef __cplusplus

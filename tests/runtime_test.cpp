@@ -195,10 +195,70 @@ private slots:
         QCOMPARE(frame.size(), std::size_t{RAVIK_LCD_FRAME_SIZE});
         const Bytes pixels = packPixels(picture, width, height);
         const Bytes mask = maskBytes(width, height);
+        const Bytes before = frame;
         ravik_lcd_draw(frame.data(), x, y, pixels.data(), width, height,
                        masked ? mask.data() : nullptr);
 
         QVERIFY2(frame == expected, firstDifference(frame, expected).constData());
+
+        // Where ravik_lcd_draw_from is told the arrays lie makes no difference on the host.
+        for (const unsigned from : {0u, RAVIK_LCD_PIXELS_IN_RAM, RAVIK_LCD_MASK_IN_RAM,
+                                    RAVIK_LCD_PIXELS_IN_RAM | RAVIK_LCD_MASK_IN_RAM}) {
+            Bytes drawn = before;
+            ravik_lcd_draw_from(drawn.data(), x, y, pixels.data(), width, height,
+                                masked ? mask.data() : nullptr, static_cast<std::uint8_t>(from));
+            QVERIFY2(drawn == expected, firstDifference(drawn, expected).constData());
+        }
+    }
+
+    // Text far off the frame on either side: no position may overflow an int (the sanitizers
+    // stop the test if one does), nothing is drawn, and the pen stops within 16 bits. The font:
+    // one 1 x 1 glyph "0" advancing 5.
+    void textAtExtremePositions_data() {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<int>("pen");
+        QTest::newRow("x at INT_MAX") << INT_MAX << 10 << 32767;
+        QTest::newRow("x at INT_MIN") << INT_MIN << 10 << -32768 + 3 * 5;
+        QTest::newRow("x just below 32767") << 32760 << 10 << 32767;
+        QTest::newRow("y at INT_MAX") << 10 << INT_MAX << 10 + 3 * 5;
+        QTest::newRow("y at INT_MIN") << 10 << INT_MIN << 10 + 3 * 5;
+    }
+    void textAtExtremePositions() {
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(int, pen);
+        const ravik_lcd_glyph glyph = {0x30, 0, 1, 1, -2, 1, 5};
+        const std::uint8_t bitmap[] = {0xF0};
+        const ravik_lcd_font font = {&glyph, 1, bitmap, 8, 6, 1};
+        const Bytes before(RAVIK_LCD_FRAME_SIZE, 0x55);
+        Bytes frame = before;
+        QCOMPARE(ravik_lcd_text(frame.data(), x, y, "000", &font, 0xFFF), pen);
+        QVERIFY(frame == before);
+    }
+
+    // A frame's delay, wherever the build keeps the delays; 0 where there is none.
+    void delayHandComputed_data() {
+        QTest::addColumn<bool>("withDelays");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("delay");
+        QTest::newRow("first frame") << true << 0 << 40;
+        QTest::newRow("last frame") << true << 2 << 65535;
+        QTest::newRow("past the last frame") << true << 3 << 0;
+        QTest::newRow("no delays") << false << 1 << 0;
+    }
+    void delayHandComputed() {
+        QFETCH(bool, withDelays);
+        QFETCH(int, index);
+        QFETCH(int, delay);
+        const std::uint16_t delays[] = {40, 100, 65535};
+        ravik_lcd_asset asset{};
+        asset.width = 1;
+        asset.height = 1;
+        asset.count = 3;
+        asset.delays_ms = withDelays ? delays : nullptr;
+        QCOMPARE(int{ravik_lcd_delay_ms(&asset, static_cast<std::uint16_t>(index))}, delay);
+        QCOMPARE(int{ravik_lcd_delay_ms(nullptr, 0)}, 0);
     }
 
     // Bytes worked out by hand from the packing, over a frame of 0x55 so that every nibble left

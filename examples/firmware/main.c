@@ -1,9 +1,12 @@
 /* A firmware-like program: the start-up screen with an icon on it, then the spinner, played the
- * way a device with a frame buffer does, each frame handed to a stand-in for the display.
+ * way a device with a frame buffer does, each frame handed to a stand-in for the display, which
+ * counts the bytes and sums them up.
  *
- * Given a folder, it instead checks every asset against the raw files `ravik-lcd convert` wrote
+ * Given a folder, it first checks every asset against the raw files `ravik-lcd convert` wrote
  * there for the manifest's options (NAME.bin, NAME.mask): each picture unpacked, and streamed
- * where it can be, must be those bytes. Exit 1 on any difference. */
+ * where it can be, must be those bytes. Exit 1 on any difference. A chip has no files: on an AVR
+ * (where the assets may lie in flash, built with attribute = "PROGMEM" and -DRAVIK_LCD_PROGMEM)
+ * it only plays. */
 #include "firmware_assets.h"
 
 #include <stdio.h>
@@ -11,31 +14,48 @@
 #include <string.h>
 
 static uint8_t frame[RAVIK_LCD_FRAME_SIZE];
-static uint8_t picture[RAVIK_LCD_FRAME_SIZE];
-static int failures = 0;
+/* One unpacked sprite or animation frame: the largest is the spinner's 24 x 24. */
+static uint8_t picture[RAVIK_LCD_PACKED_SIZE(24, 24)];
 
-/* The display stand-in: counts what reaches it. */
+/* What reached the display stand-in: how many bytes, their sum (each step times 31), and the
+ * milliseconds the animation waited. */
+struct display {
+    unsigned long bytes, waited_ms;
+    uint32_t sum;
+};
+
 static void send_to_display(const uint8_t* bytes, uint16_t n, void* context) {
-    (void)bytes;
-    *(unsigned long*)context += n;
+    struct display* display = (struct display*)context;
+    display->bytes += n;
+    while (n-- != 0) {
+        display->sum = display->sum * 31u + *bytes++;
+    }
 }
 
 static void play(void) {
-    unsigned long sent = 0;
+    struct display display = {0, 0, 0};
     uint16_t i;
-    ravik_lcd_stream(&splash, 0, send_to_display, &sent);
+    ravik_lcd_stream(&splash, 0, send_to_display, &display);
     ravik_lcd_unpack(&splash, 0, frame);
+    /* The icon is unpacked to RAM, its mask stays where the assets are. */
     ravik_lcd_unpack(&icons, 1, picture);
-    ravik_lcd_draw(frame, 4, 4, picture, icons.width, icons.height,
-                   icons.mask + RAVIK_LCD_MASK_SIZE(icons.width, icons.height));
+    ravik_lcd_draw_from(frame, 4, 4, picture, icons.width, icons.height,
+                        icons.mask + RAVIK_LCD_MASK_SIZE(icons.width, icons.height),
+                        RAVIK_LCD_PIXELS_IN_RAM);
     for (i = 0; i < spinner.count; ++i) {
         /* A delta animation unpacks each frame over the one before. */
         ravik_lcd_unpack(&spinner, i, picture);
-        ravik_lcd_draw(frame, 70, 40, picture, spinner.width, spinner.height, NULL);
-        send_to_display(frame, sizeof frame, &sent);
+        ravik_lcd_draw_from(frame, 70, 40, picture, spinner.width, spinner.height, NULL,
+                            RAVIK_LCD_PIXELS_IN_RAM);
+        send_to_display(frame, sizeof frame, &display);
+        display.waited_ms += ravik_lcd_delay_ms(&spinner, i);
     }
-    printf("%lu bytes sent to the display\n", sent);
+    printf("%lu bytes sent to the display (sum %08lx), %lu ms waited\n", display.bytes,
+           (unsigned long)display.sum, display.waited_ms);
 }
+
+#ifndef __AVR__
+static int failures = 0;
 
 static unsigned char* read_file(const char* folder, const char* name, long* size) {
     char path[1024];
@@ -86,11 +106,12 @@ static void check(const ravik_lcd_asset* asset, const char* name, const char* fo
         free(expected);
         return;
     }
-    memset(picture, 0xA5, sizeof picture);
+    /* The frame buffer holds any of the pictures. */
+    memset(frame, 0xA5, sizeof frame);
     for (i = 0; i < asset->count; ++i) {
         const unsigned char* bytes = expected + (unsigned long)i * asset->size;
-        ravik_lcd_unpack(asset, i, picture);
-        if (memcmp(picture, bytes, asset->size) != 0)
+        ravik_lcd_unpack(asset, i, frame);
+        if (memcmp(frame, bytes, asset->size) != 0)
             fail(name, "unpacked bytes differ", i);
         if (!asset->delta || i == 0) {
             struct expected_stream stream;
@@ -118,7 +139,15 @@ static void check(const ravik_lcd_asset* asset, const char* name, const char* fo
     }
 }
 
+#endif
+
 int main(int argc, char** argv) {
+#ifdef __AVR__
+    (void)argc;
+    (void)argv;
+    play();
+    return 0;
+#else
     uint16_t i;
     if (argc < 2) {
         play();
@@ -133,11 +162,12 @@ int main(int argc, char** argv) {
     if (splash.compression != RAVIK_LCD_RLE || !spinner.delta)
         fail("assets", "storage", 0);
     for (i = 0; i < spinner.count; ++i) {
-        if (!spinner.delays_ms || spinner.delays_ms[i] != 100)
+        if (ravik_lcd_delay_ms(&spinner, i) != 100)
             fail("spinner", "delay", i);
     }
     play();
     if (failures == 0)
         printf("every asset matches convert's bytes\n");
     return failures == 0 ? 0 : 1;
+#endif
 }

@@ -7,7 +7,11 @@
 #include <system_error>
 
 #ifdef _WIN32
+#include "export/windows_error.h"
+
 #include <windows.h>
+// <windows.h> defines `interface` as `struct`, which the module table uses as a member name.
+#undef interface
 #else
 #include <dlfcn.h>
 #endif
@@ -51,7 +55,7 @@ using Function = void (*)();
 
 #ifdef _WIN32
 std::string lastError() {
-    return std::system_category().message(int(GetLastError()));
+    return windowsErrorText(GetLastError());
 }
 #endif
 

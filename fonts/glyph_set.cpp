@@ -6,15 +6,26 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include <memory>
 #include <sys/stat.h>
 #include FT_FREETYPE_H
+#ifdef _WIN32
+#include "fonts/windows_fonts.h"
+#else
+#include <fontconfig/fontconfig.h>
+#endif
 
 namespace ravik::fonts {
 
 namespace {
+
+// What marks a font argument as a path rather than a family name.
+#ifdef _WIN32
+constexpr const char* kPathSeparators = "/\\";
+#else
+constexpr const char* kPathSeparators = "/";
+#endif
 
 bool isFile(const std::string& path) {
     struct stat status {};
@@ -34,6 +45,13 @@ bool endsWithFontSuffix(const std::string& name) {
     return false;
 }
 
+#ifdef _WIN32
+// Windows has no fontconfig: the fonts the registry lists answer instead, the default pattern
+// standing for the Chinese sans serif Windows has.
+FontFile matchFont(const std::string& /*pattern*/, const std::string& family) {
+    return findWindowsFont(family);
+}
+#else
 std::string lowered(const char* text) {
     std::string out(text);
     std::transform(out.begin(), out.end(), out.begin(),
@@ -89,6 +107,8 @@ FontFile matchFont(const std::string& pattern, const std::string& family) {
     FcPatternGetInteger(match.get(), FC_INDEX, 0, &index);
     return FontFile{reinterpret_cast<const char*>(file), index};
 }
+
+#endif
 
 struct Library {
     FT_Library handle = nullptr;
@@ -221,7 +241,7 @@ FontFile findFont(const std::string& font, int face) {
     if (isFile(font)) {
         return FontFile{font, face};
     }
-    if (endsWithFontSuffix(font) || font.find('/') != std::string::npos) {
+    if (endsWithFontSuffix(font) || font.find_first_of(kPathSeparators) != std::string::npos) {
         throw FontError(FontFault::FontNotFound, font);
     }
     FontFile found = matchFont({}, font);
@@ -230,6 +250,9 @@ FontFile findFont(const std::string& font, int face) {
 }
 
 std::vector<std::string> fontFamilies() {
+#ifdef _WIN32
+    return windowsFontFamilies();
+#else
     std::vector<std::string> families;
     FcConfig* config = FcInitLoadConfigAndFonts();
     if (config == nullptr) {
@@ -254,6 +277,7 @@ std::vector<std::string> fontFamilies() {
     std::sort(families.begin(), families.end());
     families.erase(std::unique(families.begin(), families.end()), families.end());
     return families;
+#endif
 }
 
 RenderedFont renderGlyphs(const FontFile& font, std::span<const char32_t> codepoints, int pixelSize,

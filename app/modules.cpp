@@ -47,7 +47,15 @@ fs::path programFolder() {
 // then the installed module folder relative to the program (/usr/bin/../lib/<arch>/ravik-lcd).
 std::vector<fs::path> moduleFolders() {
     const fs::path program = programFolder();
-    return {program, (program / RAVIK_MODULE_DIR).lexically_normal()};
+    fs::path installed = (program / RAVIK_MODULE_DIR).lexically_normal();
+    if (!installed.has_filename()) {
+        installed = installed.parent_path();
+    }
+    // On Windows the two are one folder: look (and report) once.
+    if (installed == program) {
+        return {program};
+    }
+    return {program, installed};
 }
 
 // A loaded library's function by name; null when the library has none.

@@ -28,8 +28,12 @@ constexpr const char* kPathSeparators = "/";
 #endif
 
 bool isFile(const std::string& path) {
+#ifdef _WIN32
+    return isWindowsFile(path);
+#else
     struct stat status {};
     return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+#endif
 }
 
 bool endsWithFontSuffix(const std::string& name) {
@@ -124,12 +128,27 @@ struct Library {
 
 struct Face {
     FT_Face handle = nullptr;
+    std::vector<unsigned char> bytes; // the file, when FreeType reads it from memory
     ~Face() {
         if (handle != nullptr) {
             FT_Done_Face(handle);
         }
     }
 };
+
+// Opens face `index` of a font file. On Windows FreeType would open the file by a name in the ANSI
+// code page, so the file is read through its UTF-8 name and the face opened from memory.
+bool openFace(const Library& library, const std::string& path, FT_Long index, Face& face) {
+#ifdef _WIN32
+    if (face.bytes.empty() && !readWindowsFile(path, face.bytes)) {
+        return false;
+    }
+    return FT_New_Memory_Face(library.handle, face.bytes.data(), FT_Long(face.bytes.size()), index,
+                              &face.handle) == 0;
+#else
+    return FT_New_Face(library.handle, path.c_str(), index, &face.handle) == 0;
+#endif
+}
 
 // 26.6 fixed point to the nearest whole pixel.
 int roundedPixels(FT_Pos value) {
@@ -288,7 +307,7 @@ RenderedFont renderGlyphs(const FontFile& font, std::span<const char32_t> codepo
     Library library;
     Face face;
     // Face -1 asks FreeType only how many faces the file holds.
-    if (FT_New_Face(library.handle, font.path.c_str(), -1, &face.handle) != 0) {
+    if (!openFace(library, font.path, -1, face)) {
         throw FontError(FontFault::NotAFont, font.path);
     }
     const FT_Long faces = face.handle->num_faces;
@@ -299,7 +318,7 @@ RenderedFont renderGlyphs(const FontFile& font, std::span<const char32_t> codepo
                                                        std::to_string(font.face) + " 个（共 " +
                                                        std::to_string(faces) + " 个，从 0 数起）");
     }
-    if (FT_New_Face(library.handle, font.path.c_str(), font.face, &face.handle) != 0) {
+    if (!openFace(library, font.path, font.face, face)) {
         throw FontError(FontFault::NotAFont, font.path);
     }
     if (pixelSize < 1 || FT_Set_Pixel_Sizes(face.handle, 0, static_cast<FT_UInt>(pixelSize)) != 0) {

@@ -133,4 +133,31 @@ std::vector<std::string> windowsFontFamilies() {
     return families;
 }
 
+bool isWindowsFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool readWindowsFile(const std::string& path, std::vector<unsigned char>& bytes) {
+    const HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    LARGE_INTEGER size{};
+    bool read = GetFileSizeEx(file, &size) != 0 && size.QuadPart < (LONGLONG{1} << 31);
+    if (read) {
+        bytes.resize(std::size_t(size.QuadPart));
+        std::size_t done = 0;
+        while (read && done < bytes.size()) {
+            DWORD got = 0;
+            read = ReadFile(file, bytes.data() + done, DWORD(bytes.size() - done), &got, nullptr) &&
+                   got > 0;
+            done += got;
+        }
+    }
+    CloseHandle(file);
+    return read;
+}
+
 } // namespace ravik::fonts

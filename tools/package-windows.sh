@@ -242,12 +242,17 @@ build_libraries() {
 build_qt() {
     local log=$cache/qt-$qt_key.log
     work=$cache/work-qt
-    rm -rf "$work" "$qt" "$log"
-    mkdir -p "$work"
     ravik_say "正在为 Windows 编译 Qt（首次约需一小时）/ building Qt for Windows, the first time only ($log)"
-    local source=$qt_folder
-    logged "$log" cmake -S "$source" -B "$work" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-        -DCMAKE_INSTALL_PREFIX="$qt" "${qt_options[@]}"
+    # An interrupted build of the same Qt carries on where it stopped.
+    if [ "$(cat "$work/ravik-key" 2>/dev/null)" = "$qt_key" ] && [ -f "$work/build.ninja" ]; then
+        ravik_say "接着上次中断的编译 / carrying on with the interrupted build"
+    else
+        rm -rf "$work" "$qt" "$log"
+        mkdir -p "$work"
+        logged "$log" cmake -S "$qt_folder" -B "$work" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+            -DCMAKE_INSTALL_PREFIX="$qt" "${qt_options[@]}"
+        printf '%s\n' "$qt_key" >"$work/ravik-key"
+    fi
     logged "$log" cmake --build "$work" -j "$jobs"
     logged "$log" cmake --install "$work"
     printf '%s\n' "$qt_manifest" >"$qt/ravik-manifest.txt"

@@ -6,6 +6,8 @@
 #                 every test picture, in a C (code page 1252) and a zh_CN (936) locale
 #   utf8-errors   standard error valid UTF-8, with no line end inside, where system errors appear
 #   imports       each .exe and .dll imports only what is shipped or part of Windows
+#   installer     the installer, silently: the program runs from where it put it; the uninstaller
+#                 removes what it installed and nothing else
 #   window        the window under Wine and Xvfb, with a screenshot
 # Exits 1 when a check fails. Not part of tools/test.sh: run it before finishing a change that
 # touches platform code, CMake or packaging.
@@ -129,6 +131,12 @@ compare_in_locale() {
         "convert $chinese --fit cover --header -" "convert $where/没有这个文件.png --bin -"
         "convert $picture --fit nowhere" "--version"
         "font --size 14 --chars ascii 汉字 --header -")
+    # A font by path, the whole first level of GB2312 from the table; a font file with a Chinese name.
+    if [ -f "$noto" ]; then
+        ln -sf "$noto" "$where/思源黑体.ttc"
+        cases+=("font $noto --face 2 --size 12 --chars gb2312-1 --alpha --header -"
+            "font $where/思源黑体.ttc --face 2 --size 16 --chars 汉字Ab --header -")
+    fi
     local case_text number=0
     for case_text in "${cases[@]}"; do
         number=$((number + 1))
@@ -233,6 +241,40 @@ if [ ${#strays[@]} -eq 0 ]; then
     line PASS imports "$binaries files import only shipped DLLs and Windows' own"
 else
     line FAIL imports "${strays[*]}"
+fi
+
+# --- installer ----------------------------------------------------------------------------------
+# Installed silently into a folder of its own, the program runs from there with its Start-menu
+# entry and "Open with" entries in place; the uninstaller takes them away and leaves a file of the
+# user's in the folder.
+setup=$(find "$out" -maxdepth 1 -name 'ravik-lcd-*-setup.exe' | head -n 1)
+if [ -n "$setup" ]; then
+    target=$WINEPREFIX/drive_c/RavikCheck
+    menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Ravik LCD"
+    classes='HKLM\Software\Classes\.bin\OpenWithProgids'
+    rm -rf "$target"
+    wine "$setup" /S '/D=C:\RavikCheck' >/dev/null 2>&1
+    wineserver -w
+    installed=$(find "$target" -type f 2>/dev/null | wc -l)
+    runs=$(wine 'C:\RavikCheck\ravik-lcd.exe' --version 2>/dev/null | tr -d '\r')
+    offered=$(wine reg query "$classes" 2>/dev/null | grep -c RavikLCD)
+    [ -f "$menu/Ravik LCD.lnk" ] && entry=1 || entry=0
+    touch "$target/用户的文件.txt" 2>/dev/null
+    wine 'C:\RavikCheck\卸载.exe' /S >/dev/null 2>&1
+    wineserver -w
+    sleep 1
+    left=$(find "$target" -type f 2>/dev/null | sed "s|$target/||" | tr '\n' ' ')
+    still_offered=$(wine reg query "$classes" 2>/dev/null | grep -c RavikLCD)
+    seen="$installed files, '$runs', Start menu $entry, .bin offered $offered; after uninstalling: left '${left% }', .bin offered $still_offered, menu $([ -e "$menu" ] && echo kept || echo gone)"
+    if [ "$installed" -gt 0 ] && [ -n "$runs" ] && [ "$entry" = 1 ] && [ "$offered" = 1 ] &&
+        [ "${left% }" = 用户的文件.txt ] && [ "$still_offered" = 0 ] && [ ! -e "$menu" ]; then
+        line PASS installer "$seen"
+    else
+        line FAIL installer "$seen"
+    fi
+    rm -rf "$target"
+else
+    line FAIL installer "no ravik-lcd-*-setup.exe in $out"
 fi
 
 # --- window -------------------------------------------------------------------------------------

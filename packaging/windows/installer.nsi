@@ -3,7 +3,8 @@
 ; .bin frame files. Built by tools/package-windows.sh:
 ;   makensis -DVERSION=1.00 -DSOURCE=<portable folder> -DOUTFILE=<setup.exe>
 ;            -DUNINSTALL_LIST=<the folder's files as Delete and RMDir lines> installer.nsi
-Unicode true
+; A 64-bit installer for the 64-bit program (and so it runs under a 64-bit-only Wine).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 !include "MUI2.nsh"
 
@@ -41,6 +42,8 @@ VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "LegalCopyright" "Copyright (c) 2026 T
 Section "Ravik LCD（程序、运行库与 CMake 包）" SecProgram
     SectionIn RO
     SetRegView 64
+    ; Installed for every user of the machine, so the Start-menu entry is everyone's too.
+    SetShellVarContext all
     SetOutPath "$INSTDIR"
     File /r "${SOURCE}\*.*"
     WriteUninstaller "$INSTDIR\卸载.exe"
@@ -94,6 +97,7 @@ SectionEnd
 
 Section "Uninstall"
     SetRegView 64
+    SetShellVarContext all
     !insertmacro NoLongerOfferFor ".png"
     !insertmacro NoLongerOfferFor ".jpg"
     !insertmacro NoLongerOfferFor ".jpeg"

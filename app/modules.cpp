@@ -7,7 +7,11 @@
 #include <system_error>
 
 #ifdef _WIN32
+#include "export/windows_error.h"
+
 #include <windows.h>
+// <windows.h> defines `interface` as `struct`, which the module table uses as a member name.
+#undef interface
 #else
 #include <dlfcn.h>
 #endif
@@ -43,7 +47,15 @@ fs::path programFolder() {
 // then the installed module folder relative to the program (/usr/bin/../lib/<arch>/ravik-lcd).
 std::vector<fs::path> moduleFolders() {
     const fs::path program = programFolder();
-    return {program, (program / RAVIK_MODULE_DIR).lexically_normal()};
+    fs::path installed = (program / RAVIK_MODULE_DIR).lexically_normal();
+    if (!installed.has_filename()) {
+        installed = installed.parent_path();
+    }
+    // On Windows the two are one folder: look (and report) once.
+    if (installed == program) {
+        return {program};
+    }
+    return {program, installed};
 }
 
 // A loaded library's function by name; null when the library has none.
@@ -51,7 +63,7 @@ using Function = void (*)();
 
 #ifdef _WIN32
 std::string lastError() {
-    return std::system_category().message(int(GetLastError()));
+    return windowsErrorText(GetLastError());
 }
 #endif
 

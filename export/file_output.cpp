@@ -11,6 +11,8 @@
 #include <system_error>
 
 #ifdef _WIN32
+#include "export/windows_error.h"
+
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -268,7 +270,7 @@ private:
 
 std::string openDetail(int error) {
 #ifdef _WIN32
-    return std::system_category().message(error);
+    return windowsErrorText(unsigned(error));
 #else
     return systemDetail(error);
 #endif
@@ -313,7 +315,7 @@ bool replaceTarget(const fs::path& temporary, const fs::path& target, std::strin
             : MoveFileExW(temporary.c_str(), target.c_str(),
                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!replaced) {
-        detail = std::system_category().message(int(GetLastError()));
+        detail = windowsErrorText(GetLastError());
     }
     return replaced;
 #else

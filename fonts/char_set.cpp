@@ -3,12 +3,12 @@
 #include "export/input_file.h"
 #include "export/text.h"
 #include "fonts/font_faults.h"
+#include "fonts/gb2312_table.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
-#include <iconv.h>
 #include <iterator>
 
 namespace ravik::fonts {
@@ -161,33 +161,18 @@ bool decodeUtf8(std::string_view text, std::vector<char32_t>& out) {
 }
 
 std::vector<char32_t> gb2312Hanzi(int firstRow, int lastRow) {
-    std::vector<char32_t> hanzi;
-    const iconv_t converter = iconv_open("UTF-32LE", "GB2312");
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        throw FontError(FontFault::BadCharacterSet, "系统的 iconv 不支持 GB2312");
+    // Where a row starts in the table: 94 a row, but row 55 (the last of level 1) holds 89.
+    const auto rowStart = [](int row) {
+        const int start = (row - 16) * 94;
+        return static_cast<std::size_t>(row > 55 ? start - 5 : start);
+    };
+    const std::size_t first = rowStart(std::clamp(firstRow, 16, 88));
+    const std::size_t last = rowStart(std::clamp(lastRow + 1, 16, 88));
+    if (first >= last) {
+        return {};
     }
-    for (int row = firstRow; row <= lastRow; ++row) {
-        for (int column = 1; column <= 94; ++column) {
-            // EUC-CN: row and column each offset by 0xA0.
-            char in[2] = {static_cast<char>(0xA0 + row), static_cast<char>(0xA0 + column)};
-            unsigned char out[8] = {};
-            char* inPointer = in;
-            char* outPointer = reinterpret_cast<char*>(out);
-            std::size_t inLeft = sizeof in;
-            std::size_t outLeft = sizeof out;
-            iconv(converter, nullptr, nullptr, nullptr, nullptr);
-            // Positions GB2312 leaves empty (the ends of rows 55 and 87) don't convert.
-            if (iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft) ==
-                    static_cast<std::size_t>(-1) ||
-                sizeof out - outLeft != 4) {
-                continue;
-            }
-            hanzi.push_back(static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 |
-                                                  static_cast<char32_t>(out[3]) << 24));
-        }
-    }
-    iconv_close(converter);
-    return hanzi;
+    return std::vector<char32_t>(std::begin(kGb2312Hanzi) + static_cast<std::ptrdiff_t>(first),
+                                 std::begin(kGb2312Hanzi) + static_cast<std::ptrdiff_t>(last));
 }
 
 std::vector<char32_t> characterSet(std::span<const std::string> items) {

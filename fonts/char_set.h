@@ -21,8 +21,8 @@ std::vector<char32_t> characterSet(std::span<const std::string> items);
 // U+10FFFF included).
 bool decodeUtf8(std::string_view text, std::vector<char32_t>& out);
 
-// The GB2312 hanzi of rows `firstRow` to `lastRow` (16 to 87), mapped to Unicode by the system's
-// iconv, in GB2312 order.
+// The GB2312 hanzi of rows `firstRow` to `lastRow` (16 to 87) as Unicode, in GB2312 order, from
+// the table in fonts/gb2312_table.h.
 std::vector<char32_t> gb2312Hanzi(int firstRow, int lastRow);
 
 // Missing characters as a message lists them: the first 20, each as its code point with the

@@ -6,19 +6,34 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include <memory>
 #include <sys/stat.h>
 #include FT_FREETYPE_H
+#ifdef _WIN32
+#include "fonts/windows_fonts.h"
+#else
+#include <fontconfig/fontconfig.h>
+#endif
 
 namespace ravik::fonts {
 
 namespace {
 
+// What marks a font argument as a path rather than a family name.
+#ifdef _WIN32
+constexpr const char* kPathSeparators = "/\\";
+#else
+constexpr const char* kPathSeparators = "/";
+#endif
+
 bool isFile(const std::string& path) {
+#ifdef _WIN32
+    return isWindowsFile(path);
+#else
     struct stat status {};
     return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+#endif
 }
 
 bool endsWithFontSuffix(const std::string& name) {
@@ -34,6 +49,13 @@ bool endsWithFontSuffix(const std::string& name) {
     return false;
 }
 
+#ifdef _WIN32
+// Windows has no fontconfig: the fonts the registry lists answer instead, the default pattern
+// standing for the Chinese sans serif Windows has.
+FontFile matchFont(const std::string& /*pattern*/, const std::string& family) {
+    return findWindowsFont(family);
+}
+#else
 std::string lowered(const char* text) {
     std::string out(text);
     std::transform(out.begin(), out.end(), out.begin(),
@@ -90,6 +112,8 @@ FontFile matchFont(const std::string& pattern, const std::string& family) {
     return FontFile{reinterpret_cast<const char*>(file), index};
 }
 
+#endif
+
 struct Library {
     FT_Library handle = nullptr;
     Library() {
@@ -104,12 +128,27 @@ struct Library {
 
 struct Face {
     FT_Face handle = nullptr;
+    std::vector<unsigned char> bytes; // the file, when FreeType reads it from memory
     ~Face() {
         if (handle != nullptr) {
             FT_Done_Face(handle);
         }
     }
 };
+
+// Opens face `index` of a font file. On Windows FreeType would open the file by a name in the ANSI
+// code page, so the file is read through its UTF-8 name and the face opened from memory.
+bool openFace(const Library& library, const std::string& path, FT_Long index, Face& face) {
+#ifdef _WIN32
+    if (face.bytes.empty() && !readWindowsFile(path, face.bytes)) {
+        return false;
+    }
+    return FT_New_Memory_Face(library.handle, face.bytes.data(), FT_Long(face.bytes.size()), index,
+                              &face.handle) == 0;
+#else
+    return FT_New_Face(library.handle, path.c_str(), index, &face.handle) == 0;
+#endif
+}
 
 // 26.6 fixed point to the nearest whole pixel.
 int roundedPixels(FT_Pos value) {
@@ -190,7 +229,7 @@ FontFile findFont(const std::string& font, int face) {
     if (isFile(font)) {
         return FontFile{font, face};
     }
-    if (endsWithFontSuffix(font) || font.find('/') != std::string::npos) {
+    if (endsWithFontSuffix(font) || font.find_first_of(kPathSeparators) != std::string::npos) {
         throw FontError(FontFault::FontNotFound, font);
     }
     FontFile found = matchFont({}, font);
@@ -199,6 +238,9 @@ FontFile findFont(const std::string& font, int face) {
 }
 
 std::vector<std::string> fontFamilies() {
+#ifdef _WIN32
+    return windowsFontFamilies();
+#else
     std::vector<std::string> families;
     FcConfig* config = FcInitLoadConfigAndFonts();
     if (config == nullptr) {
@@ -223,6 +265,7 @@ std::vector<std::string> fontFamilies() {
     std::sort(families.begin(), families.end());
     families.erase(std::unique(families.begin(), families.end()), families.end());
     return families;
+#endif
 }
 
 RenderedFont renderGlyphs(const FontFile& font, std::span<const char32_t> codepoints, int pixelSize,
@@ -233,7 +276,7 @@ RenderedFont renderGlyphs(const FontFile& font, std::span<const char32_t> codepo
     Library library;
     Face face;
     // Face -1 asks FreeType only how many faces the file holds.
-    if (FT_New_Face(library.handle, font.path.c_str(), -1, &face.handle) != 0) {
+    if (!openFace(library, font.path, -1, face)) {
         throw FontError(FontFault::NotAFont, font.path);
     }
     const FT_Long faces = face.handle->num_faces;
@@ -244,7 +287,7 @@ RenderedFont renderGlyphs(const FontFile& font, std::span<const char32_t> codepo
                                                        std::to_string(font.face) + " 个（共 " +
                                                        std::to_string(faces) + " 个，从 0 数起）");
     }
-    if (FT_New_Face(library.handle, font.path.c_str(), font.face, &face.handle) != 0) {
+    if (!openFace(library, font.path, font.face, face)) {
         throw FontError(FontFault::NotAFont, font.path);
     }
     if (pixelSize < 1 || FT_Set_Pixel_Sizes(face.handle, 0, static_cast<FT_UInt>(pixelSize)) != 0) {

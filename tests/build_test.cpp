@@ -35,8 +35,9 @@ void magick(const fs::path& folder, const QStringList& arguments) {
 
 // A 2 × 2 PNG, enough for a manifest whose faults are in its text.
 void smallPicture(const fs::path& path) {
-    magick(path.parent_path(), {QStringLiteral("-size"), QStringLiteral("2x2"),
-                                QStringLiteral("xc:red"), QString::fromStdString(path.filename())});
+    magick(path.parent_path(),
+           {QStringLiteral("-size"), QStringLiteral("2x2"), QStringLiteral("xc:red"),
+            QString::fromStdString(path.filename().string())});
 }
 
 constexpr const char* kSprite = "[[sprite]]\nname = \"icon\"\npicture = \"p.png\"\n";

@@ -21,6 +21,9 @@
 #include <map>
 #include <sstream>
 #include FT_FREETYPE_H
+#ifndef _WIN32
+#include <iconv.h>
+#endif
 
 using namespace ravik;
 using namespace ravik::fonts;
@@ -130,6 +133,8 @@ private slots:
     void characterSets_data();
     void characterSets();
     void gb2312InItsOwnOrder();
+    void gb2312AsIconvMapsIt_data();
+    void gb2312AsIconvMapsIt();
     void characterSetFaults_data();
     void characterSetFaults();
     void fontFaults();
@@ -461,6 +466,51 @@ void FontsTest::gb2312InItsOwnOrder() {
     QCOMPARE(int(all.size()), 6763);
     QCOMPARE(uint(all.front()), 0x554Au);
     QCOMPARE(uint(all.back()), 0x9F44u);
+}
+
+void FontsTest::gb2312AsIconvMapsIt_data() {
+    QTest::addColumn<int>("firstRow");
+    QTest::addColumn<int>("lastRow");
+    QTest::newRow("level 1") << 16 << 55;
+    QTest::newRow("level 2") << 56 << 87;
+    QTest::newRow("row 55, five short") << 55 << 55;
+    QTest::newRow("rows across the levels") << 54 << 57;
+}
+
+// The table against the C library's own GB2312 converter, position by position.
+void FontsTest::gb2312AsIconvMapsIt() {
+#ifdef _WIN32
+    QSKIP("no iconv on Windows");
+#else
+    QFETCH(int, firstRow);
+    QFETCH(int, lastRow);
+    const iconv_t converter = iconv_open("UTF-32LE", "GB2312");
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        QSKIP("the C library's iconv has no GB2312");
+    }
+    std::vector<char32_t> expected;
+    for (int row = firstRow; row <= lastRow; ++row) {
+        for (int column = 1; column <= 94; ++column) {
+            char in[2] = {char(0xA0 + row), char(0xA0 + column)};
+            unsigned char out[4] = {};
+            char* inPointer = in;
+            char* outPointer = reinterpret_cast<char*>(out);
+            std::size_t inLeft = sizeof in;
+            std::size_t outLeft = sizeof out;
+            iconv(converter, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft) != std::size_t(-1) &&
+                outLeft == 0) {
+                expected.push_back(char32_t(out[0] | out[1] << 8 | out[2] << 16 | out[3] << 24));
+            }
+        }
+    }
+    iconv_close(converter);
+    const std::vector<char32_t> table = gb2312Hanzi(firstRow, lastRow);
+    QCOMPARE(table.size(), expected.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        QCOMPARE(uint(table[i]), uint(expected[i]));
+    }
+#endif
 }
 
 void FontsTest::characterSetFaults_data() {

@@ -1,0 +1,318 @@
+#!/usr/bin/env bash
+# Proves the Windows edition tools/package-windows.sh built, under Wine, and prints one line per
+# check (PASS, FAIL or SKIP, the check's name, what it saw):
+#   suite         the test suite, cross-built, under Wine with the offscreen platform
+#   same-output   ravik-lcd.exe's output byte for byte against the Linux build, on the samples and
+#                 every test picture, in a C (code page 1252) and a zh_CN (936) locale
+#   utf8-errors   standard error valid UTF-8, with no line end inside, where system errors appear
+#   imports       each .exe and .dll imports only what is shipped or part of Windows
+#   installer     the installer, silently: the program runs from where it put it; the uninstaller
+#                 removes what it installed and nothing else
+#   window        the window under Wine and Xvfb, with a screenshot
+# Exits 1 when a check fails. Not part of tools/test.sh: run it before finishing a change that
+# touches platform code, CMake or packaging.
+set -uo pipefail
+
+RAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$RAVIK_ROOT/tools/setup.sh"
+set +e
+trap - ERR
+
+ravik_install_missing wine64 xvfb x11-utils locales g++-mingw-w64-x86-64-posix || exit 1
+
+out=$RAVIK_ROOT/build-windows
+folder=$(find "$out" -maxdepth 1 -type d -name 'ravik-lcd-*-windows-x64' | head -n 1)
+if [ -z "$folder" ] || [ ! -f "$folder/ravik-lcd.exe" ]; then
+    ravik_say "没有找到 Windows 版：请先运行 tools/package-windows.sh。" \
+        "No Windows edition found: run tools/package-windows.sh first."
+    exit 1
+fi
+with_window=0
+[ -f "$folder/Qt6Core.dll" ] && with_window=1
+
+# The Linux build to compare with: the one tools/test.sh makes.
+RAVIK_BUILD_DIR=build
+RAVIK_CMAKE_ARGS=(-DCMAKE_BUILD_TYPE=Debug -DRAVIK_SANITIZE=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON)
+ravik_build ravik-lcd ravik-lcd-assets >/dev/null || exit 1
+linux=$RAVIK_ROOT/build/ravik-lcd
+
+failed=0
+line() {
+    local verdict=$1 name=$2
+    shift 2
+    printf '%-4s %-12s %s\n' "$verdict" "$name" "$*"
+    [ "$verdict" = FAIL ] && failed=1
+}
+
+# A Wine prefix of the check's own, with Noto Sans CJK listed among the installed fonts as a
+# Windows machine lists its fonts, so that `font` finds the same default face as on Linux.
+work=$out/check
+rm -rf "$work/run"
+mkdir -p "$work/run"
+export WINEPREFIX=$out/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+fi
+noto=/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc
+if [ -f "$noto" ]; then
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /f \
+        /v 'Noto Sans CJK JP & Noto Sans CJK KR & Noto Sans CJK SC & Noto Sans CJK TC & Noto Sans CJK HK (TrueType)' \
+        /d "$(winepath -w "$noto" 2>/dev/null)" >/dev/null 2>&1
+fi
+
+# A zh_CN.UTF-8 locale of our own (LOCPATH), so the machine's locales stay as they are.
+locales=$work/locale
+if [ ! -d "$locales/zh_CN.UTF-8" ]; then
+    mkdir -p "$locales"
+    localedef -i zh_CN -f UTF-8 "$locales/zh_CN.UTF-8" >/dev/null 2>&1
+fi
+
+# The DLL folders the cross-built tests need: Qt's and the compiler's (from the build's cache).
+qt_bin=$(sed -n 's/^Qt6_DIR:PATH=\(.*\)\/lib\/cmake\/Qt6$/\1\/bin/p' "$out/build/CMakeCache.txt" 2>/dev/null)
+gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+wine_path="$(winepath -w "$folder" 2>/dev/null)"
+for place in "$qt_bin" "$gcc_dir" /usr/x86_64-w64-mingw32/lib; do
+    [ -n "$place" ] && [ -d "$place" ] && wine_path+=";$(winepath -w "$place" 2>/dev/null)"
+done
+
+# --- suite --------------------------------------------------------------------------------------
+if [ "$with_window" = 1 ] && [ -f "$out/build/CTestTestfile.cmake" ]; then
+    log=$work/suite.log
+    (cd "$out/build" && QT_QPA_PLATFORM=offscreen WINEPATH="$wine_path" \
+        ctest --timeout 300 -E '_sh$|^(packaging|setup|cmake_package)' >"$log" 2>&1)
+    summary=$(grep -E 'tests passed|tests failed' "$log" | tail -n 1)
+    failing=$(sed -n 's/^ *[0-9]* - \([^ ]*\) .*/\1/p' "$log" | tr '\n' ' ')
+    if grep -q '100% tests passed' "$log"; then
+        line PASS suite "$summary ($log)"
+    else
+        line FAIL suite "${summary:-ctest did not run} ${failing:+– failing: $failing}($log)"
+    fi
+else
+    line SKIP suite "the command-line-only edition has no test suite (it needs Qt)"
+fi
+
+# --- same-output --------------------------------------------------------------------------------
+# Each group of pictures is converted in one batch to every output; single conversions to standard
+# output and failing ones compare exit status and standard output too.
+groups=(samples examples/firmware/pictures ui/resources fuzz/corpus/picture_fit
+    fuzz/corpus/frame_set fuzz/corpus/frame_text tests/fuzz_regressions/picture_fit)
+compare_in_locale() {
+    local locale=$1 where=$work/run/$1
+    local env=(env LANG="$locale" LC_ALL="$locale" LOCPATH="$locales")
+    local differences=() count=0 group
+    mkdir -p "$where"
+    for group in "${groups[@]}"; do
+        local files=()
+        mapfile -t files < <(find "$RAVIK_ROOT/$group" -maxdepth 1 -type f ! -name '*.md' | sort)
+        [ ${#files[@]} -eq 0 ] && continue
+        count=$((count + ${#files[@]}))
+        local tag=${group//\//-}
+        mkdir -p "$where/linux-$tag" "$where/windows-$tag"
+        "${env[@]}" "$linux" convert "${files[@]}" --out-dir "$where/linux-$tag" --bin --c-text \
+            --header --preview --mask-bin --fit contain --dither floyd-steinberg \
+            >"$where/linux-$tag.out" 2>/dev/null
+        echo "exit $?" >>"$where/linux-$tag.out"
+        local wide=()
+        for file in "${files[@]}"; do wide+=("$(winepath -w "$file" 2>/dev/null)"); done
+        "${env[@]}" wine "$folder/ravik-lcd.exe" convert "${wide[@]}" \
+            --out-dir "$(winepath -w "$where/windows-$tag" 2>/dev/null)" --bin --c-text --header \
+            --preview --mask-bin --fit contain --dither floyd-steinberg \
+            >"$where/windows-$tag.out" 2>/dev/null
+        echo "exit $?" >>"$where/windows-$tag.out"
+        diff -rq "$where/linux-$tag" "$where/windows-$tag" >/dev/null || differences+=("$group")
+        cmp -s "$where/linux-$tag.out" "$where/windows-$tag.out" || differences+=("$group(stdout)")
+    done
+    # Standard output, a Chinese file name, a missing file and a bad option: bytes and exit status.
+    local picture=$RAVIK_ROOT/samples/test-card.png chinese=$where/测试图片.png
+    cp "$picture" "$chinese"
+    local cases=("convert $picture" "convert $picture --bin -" "convert $picture --preview -"
+        "convert $chinese --fit cover --header -" "convert $where/没有这个文件.png --bin -"
+        "convert $picture --fit nowhere" "--version"
+        "font --size 14 --chars ascii 汉字 --header -")
+    # A font by path, the whole first level of GB2312 from the table; a font file with a Chinese name.
+    if [ -f "$noto" ]; then
+        ln -sf "$noto" "$where/思源黑体.ttc"
+        cases+=("font $noto --face 2 --size 12 --chars gb2312-1 --alpha --header -"
+            "font $where/思源黑体.ttc --face 2 --size 16 --chars 汉字Ab --header -")
+    fi
+    local case_text number=0
+    for case_text in "${cases[@]}"; do
+        number=$((number + 1))
+        local arguments=() windows_arguments=() word
+        read -ra arguments <<<"$case_text"
+        for word in "${arguments[@]}"; do
+            if [[ $word == /* ]]; then
+                windows_arguments+=("$(winepath -w "$word" 2>/dev/null)")
+            else
+                windows_arguments+=("$word")
+            fi
+        done
+        "${env[@]}" "$linux" "${arguments[@]}" >"$where/case$number.linux" 2>/dev/null
+        echo "exit $?" >>"$where/case$number.linux"
+        "${env[@]}" wine "$folder/ravik-lcd.exe" "${windows_arguments[@]}" \
+            >"$where/case$number.windows" 2>/dev/null
+        echo "exit $?" >>"$where/case$number.windows"
+        cmp -s "$where/case$number.linux" "$where/case$number.windows" ||
+            differences+=("'$case_text'")
+    done
+    # The ANSI code page Wine takes from the locale: 1252 for C, 936 for zh_CN.
+    local code_page
+    code_page=$("${env[@]}" wine reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' \
+        /v ACP 2>/dev/null | tr -d '\r' | awk '$1 == "ACP" { print $3 }')
+    if [ ${#differences[@]} -eq 0 ]; then
+        line PASS same-output "$locale (code page $code_page): $count pictures in ${#groups[@]} batches, ${#cases[@]} single runs, identical"
+    else
+        line FAIL same-output "$locale (code page $code_page): differs in ${differences[*]} ($where)"
+    fi
+}
+# C.UTF-8: Wine maps Unix file names through the locale's character set, and plain C has no
+# Chinese in it.
+compare_in_locale C.UTF-8
+if [ -d "$locales/zh_CN.UTF-8" ]; then
+    compare_in_locale zh_CN.UTF-8
+else
+    line FAIL same-output "zh_CN.UTF-8: localedef could not make the locale"
+fi
+
+# --- utf8-errors --------------------------------------------------------------------------------
+# A file Windows refuses to create (a name with "<>" in it) and a module that can't be loaded (the
+# program alone in a folder) bring the system's own words into the message, in Chinese here.
+utf8_check() {
+    local name=$1 file=$2
+    python3 - "$file" <<'EOF'
+import sys
+data = open(sys.argv[1], "rb").read()
+try:
+    text = data.decode("utf-8")
+except UnicodeDecodeError as error:
+    sys.exit(f"not UTF-8 at byte {error.start}")
+if "\r" in text.rstrip("\r\n"):
+    sys.exit("a line end inside the message")
+if not text.strip():
+    sys.exit("nothing on standard error")
+print(text.strip().splitlines()[-1])
+EOF
+}
+zh=(env LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 LOCPATH="$locales")
+alone=$work/run/alone
+mkdir -p "$alone"
+cp "$folder/ravik-lcd.exe" "$alone/"
+find "$folder" -maxdepth 1 -iname 'lib*.dll' ! -iname 'libravik*' -exec cp {} "$alone/" \;
+"${zh[@]}" wine "$folder/ravik-lcd.exe" convert "$(winepath -w "$RAVIK_ROOT/samples/test-card.png")" \
+    --bin 'C:\帧<>.bin' >/dev/null 2>"$work/run/bad-name.err"
+"${zh[@]}" wine "$alone/ravik-lcd.exe" font --size 12 --chars A --header - >/dev/null 2>"$work/run/no-module.err"
+verdicts=()
+utf8_failed=0
+for case in bad-name no-module; do
+    if seen=$(utf8_check "$case" "$work/run/$case.err" 2>&1); then
+        verdicts+=("$case: $seen")
+    else
+        verdicts+=("$case: $seen")
+        utf8_failed=1
+    fi
+done
+if [ "$utf8_failed" = 0 ]; then
+    line PASS utf8-errors "${verdicts[0]} | ${verdicts[1]}"
+else
+    line FAIL utf8-errors "${verdicts[0]} | ${verdicts[1]}"
+fi
+
+# --- imports ------------------------------------------------------------------------------------
+# What Windows itself provides (the DLLs Qt, the C runtime and the program use).
+windows_dlls=" advapi32.dll comctl32.dll comdlg32.dll crypt32.dll d3d11.dll d3d9.dll dwmapi.dll
+dwrite.dll dxgi.dll gdi32.dll imm32.dll kernel32.dll msvcrt.dll netapi32.dll ntdll.dll ole32.dll
+oleaut32.dll setupapi.dll shcore.dll shell32.dll shlwapi.dll user32.dll userenv.dll uxtheme.dll
+version.dll winmm.dll ws2_32.dll wtsapi32.dll authz.dll mpr.dll bcrypt.dll "
+shipped=" $(find "$folder" -type f -iname '*.dll' -printf '%f\n' | tr 'A-Z' 'a-z' | tr '\n' ' ') "
+strays=()
+binaries=0
+while read -r binary; do
+    binaries=$((binaries + 1))
+    while read -r dll; do
+        lower=$(tr 'A-Z' 'a-z' <<<"$dll")
+        [[ $lower == api-ms-win-* ]] && continue
+        [[ $windows_dlls == *" $lower "* || $shipped == *" $lower "* ]] && continue
+        strays+=("${binary#"$folder"/}→$dll")
+    done < <(x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^\s*DLL Name: //p')
+done < <(find "$folder" -type f \( -iname '*.exe' -o -iname '*.dll' \))
+if [ ${#strays[@]} -eq 0 ]; then
+    line PASS imports "$binaries files import only shipped DLLs and Windows' own"
+else
+    line FAIL imports "${strays[*]}"
+fi
+
+# --- installer ----------------------------------------------------------------------------------
+# Installed silently into a folder of its own, the program runs from there with its Start-menu
+# entry and "Open with" entries in place; the uninstaller takes them away and leaves a file of the
+# user's in the folder.
+setup=$(find "$out" -maxdepth 1 -name 'ravik-lcd-*-setup.exe' | head -n 1)
+if [ -n "$setup" ]; then
+    target=$WINEPREFIX/drive_c/RavikCheck
+    menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Ravik LCD"
+    classes='HKLM\Software\Classes\.bin\OpenWithProgids'
+    rm -rf "$target"
+    wine "$setup" /S '/D=C:\RavikCheck' >/dev/null 2>&1
+    wineserver -w
+    installed=$(find "$target" -type f 2>/dev/null | wc -l)
+    runs=$(wine 'C:\RavikCheck\ravik-lcd.exe' --version 2>/dev/null | tr -d '\r')
+    offered=$(wine reg query "$classes" 2>/dev/null | grep -c RavikLCD)
+    [ -f "$menu/Ravik LCD.lnk" ] && entry=1 || entry=0
+    touch "$target/用户的文件.txt" 2>/dev/null
+    wine 'C:\RavikCheck\卸载.exe' /S >/dev/null 2>&1
+    wineserver -w
+    sleep 1
+    left=$(find "$target" -type f 2>/dev/null | sed "s|$target/||" | tr '\n' ' ')
+    still_offered=$(wine reg query "$classes" 2>/dev/null | grep -c RavikLCD)
+    seen="$installed files, '$runs', Start menu $entry, .bin offered $offered; after uninstalling: left '${left% }', .bin offered $still_offered, menu $([ -e "$menu" ] && echo kept || echo gone)"
+    if [ "$installed" -gt 0 ] && [ -n "$runs" ] && [ "$entry" = 1 ] && [ "$offered" = 1 ] &&
+        [ "${left% }" = 用户的文件.txt ] && [ "$still_offered" = 0 ] && [ ! -e "$menu" ]; then
+        line PASS installer "$seen"
+    else
+        line FAIL installer "$seen"
+    fi
+    rm -rf "$target"
+else
+    line FAIL installer "no ravik-lcd-*-setup.exe in $out"
+fi
+
+# --- window -------------------------------------------------------------------------------------
+if [ "$with_window" = 1 ]; then
+    shot=$out/window-screenshot.png
+    rm -f "$shot"
+    # A wineserver started without a display makes every later window fail: stop it, and start
+    # the next one inside the Xvfb session.
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    display=:$((90 + RANDOM % 100))
+    Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    sleep 2
+    (
+        export DISPLAY=$display LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 LOCPATH=$locales
+        wineserver -p10
+        wine "$folder/ravik-lcd.exe" "$(winepath -w "$RAVIK_ROOT/samples/test-card.png")" \
+            >/dev/null 2>"$work/run/window.err" &
+        for _ in $(seq 1 60); do
+            sleep 1
+            xwininfo -root -tree 2>/dev/null | grep -q 'Ravik' && break
+        done
+        sleep 4
+        import -window root "$shot" 2>/dev/null
+        xwininfo -root -tree 2>/dev/null | grep -o '"[^"]*Ravik[^"]*"' | head -n 1 >"$work/run/window.title"
+        wineserver -k
+    )
+    kill "$xvfb" 2>/dev/null
+    wait "$xvfb" 2>/dev/null
+    title=$(cat "$work/run/window.title" 2>/dev/null)
+    if [ -n "$title" ] && [ -f "$shot" ]; then
+        line PASS window "window $title shown; screenshot $shot"
+    else
+        line FAIL window "no window appeared (${shot} $(tail -n 1 "$work/run/window.err" 2>/dev/null))"
+    fi
+else
+    line SKIP window "the command-line-only edition has no window"
+fi
+
+exit "$failed"

@@ -116,6 +116,7 @@ Shaping shapingFrom(ByteSource& input, ConversionOptions& options) {
     Shaping shaping;
     const std::uint8_t how = input.byte();
     if (how & 1) {
+        // Braces read left to right.
         shaping.crop = Rect{int(input.inRange(-2, 40)), int(input.inRange(-2, 40)),
                             int(input.inRange(-1, 40)), int(input.inRange(-1, 40))};
     }
@@ -128,7 +129,10 @@ Shaping shapingFrom(ByteSource& input, ConversionOptions& options) {
     shaping.ownSize = how & 0x80;
     const std::uint8_t more = input.byte();
     if (more & 1) {
-        shaping.key = RGB(input.byte(), input.byte(), input.byte());
+        // One read a statement: the order of a call's arguments is the compiler's.
+        const int red = input.byte();
+        const int green = input.byte();
+        shaping.key = RGB(red, green, input.byte());
     }
     options = fuzz::optionsFrom(input.byte());
     options.size = more & 2 ? BoxSize{int(input.inRange(1, 120)), int(input.inRange(1, 90))}
@@ -144,7 +148,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Shaping shaping = shapingFrom(input, options);
     // The key is for pictures without alpha of their own.
     const bool alpha = !shaping.key;
-    ModelPicture picture = blank(int(input.inRange(1, 40)), int(input.inRange(1, 40)));
+    const int width = int(input.inRange(1, 40));
+    ModelPicture picture = blank(width, int(input.inRange(1, 40)));
     for (std::size_t i = 0; i < picture.rgba.size(); ++i) {
         picture.rgba[i] = alpha || i % 4 != 3 ? input.byte() : 255;
     }

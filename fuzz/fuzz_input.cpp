@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
@@ -74,6 +75,42 @@ void require(bool holds) {
     if (!holds) {
         std::abort();
     }
+}
+
+std::uint8_t ByteSource::byte() {
+    if (input_.empty()) {
+        return 0;
+    }
+    const std::uint8_t value = input_.front();
+    input_ = input_.subspan(1);
+    return value;
+}
+
+std::uint16_t ByteSource::word() {
+    const unsigned high = byte();
+    return std::uint16_t(high << 8 | byte());
+}
+
+std::uint32_t ByteSource::quad() {
+    const std::uint32_t high = word();
+    return high << 16 | word();
+}
+
+std::int64_t ByteSource::inRange(std::int64_t low, std::int64_t high) {
+    // As few bytes as the range needs, so that small values cost the input little.
+    const auto span = std::uint64_t(high - low) + 1;
+    const std::uint64_t drawn = span <= 0x100 ? byte() : span <= 0x10000 ? word() : quad();
+    return low + std::int64_t(drawn % span);
+}
+
+std::span<const std::uint8_t> ByteSource::bytes(std::size_t count) {
+    const std::span<const std::uint8_t> taken = input_.first(std::min(count, input_.size()));
+    input_ = input_.subspan(taken.size());
+    return taken;
+}
+
+std::span<const std::uint8_t> ByteSource::rest() {
+    return bytes(input_.size());
 }
 
 } // namespace ravik::fuzz

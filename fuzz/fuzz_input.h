@@ -45,4 +45,26 @@ void checkFrame(const FrameBuffer& frame);
 // Stops the run where a result breaks its own promise, so the fuzzer keeps the input.
 void require(bool holds);
 
+// The input taken a value at a time, for targets that build their arguments from it; past the
+// end every value is 0 and every run of bytes empty, so any input gives whole arguments.
+class ByteSource {
+public:
+    explicit ByteSource(std::span<const std::uint8_t> input) : input_(input) {}
+
+    std::uint8_t byte();
+    std::uint16_t word(); // two bytes, the first the high one
+    std::uint32_t quad();
+    // A value from `low` to `high`, both included (high − low below 2^32), from one, two or
+    // four bytes as the range needs.
+    std::int64_t inRange(std::int64_t low, std::int64_t high);
+    // The next `count` bytes, fewer when the input ends first.
+    std::span<const std::uint8_t> bytes(std::size_t count);
+    // What is left.
+    std::span<const std::uint8_t> rest();
+    bool empty() const { return input_.empty(); }
+
+private:
+    std::span<const std::uint8_t> input_;
+};
+
 } // namespace ravik::fuzz

@@ -18,7 +18,8 @@ set -euo pipefail
 RAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 SECONDS_TO_RUN=${1:-60}
 shift || true
-all_targets=(picture_corner picture_fit picture_hint frame_text frame_set)
+all_targets=(picture_corner picture_fit picture_hint frame_text frame_set manifest char_set font_file
+    compression runtime shaping)
 targets=("${@:-${all_targets[@]}}")
 jobs=${RAVIK_FUZZ_JOBS:-1}
 source "$RAVIK_ROOT/tools/setup.sh"

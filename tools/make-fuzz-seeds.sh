@@ -7,6 +7,9 @@
 # The results are committed, so the fuzz_regressions test needs none of these tools; run this
 # again (it replaces the folders) after changing what it makes.
 #
+#   tools/make-fuzz-seeds.sh                 every target's seeds
+#   tools/make-fuzz-seeds.sh --no-pictures   only the targets that read no pictures
+#
 # A target whose first byte selects how the rest is read (see fuzz/fuzz_input.h) gets each seed
 # with that byte in front: picture_fit cycles through the fits, dithers and backgrounds;
 # picture_hint gives each picture its own suffix (and a few a wrong one).
@@ -16,6 +19,308 @@ corpus="$RAVIK_ROOT/fuzz/corpus"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 im=/usr/bin/convert # ImageMagick itself, not any wrapper earlier on the path
+source "$RAVIK_ROOT/tools/setup.sh"
+
+# The targets that read no pictures (manifest, char_set, font_file, compression, runtime,
+# shaping): their seeds from the repository's own manifests and pictures, the system's fonts cut
+# down by fontTools' pyftsubset, and the X11 bitmap fonts. `--no-pictures` makes only these.
+input_seeds() {
+    local targets=(manifest char_set font_file compression runtime shaping) target
+    ravik_install_packages imagemagick python3-fonttools fonts-dejavu-core fonts-noto-cjk \
+        fonts-liberation xfonts-base
+    for target in "${targets[@]}"; do
+        rm -rf "${corpus:?}/$target"
+        mkdir -p "$corpus/$target"
+    done
+    local fonts="$work/fonts" rgba="$work/rgba"
+    # Debian's own Python, which python3-fonttools is installed for.
+    pyftsubset() { /usr/bin/python3 -m fontTools.subset "$@"; }
+    mkdir -p "$fonts" "$rgba"
+    # Fonts as the font_file target takes them: subsets of real fonts, each in its own format.
+    pyftsubset /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf --unicodes=U+20-7E \
+        --output-file="$fonts/dejavu-ascii.ttf"
+    pyftsubset /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf --text='Ag1.' --no-hinting \
+        --output-file="$fonts/dejavu-unhinted.ttf"
+    pyftsubset /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf --text='Ag1.' \
+        --flavor=woff --output-file="$fonts/liberation.woff"
+    pyftsubset /usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc --font-number=2 \
+        --text='永中文A' --output-file="$fonts/noto-cjk-cff.otf"
+    cp /usr/share/fonts/X11/misc/6x13-ISO8859-1.pcf.gz "$fonts/6x13.pcf.gz"
+    # Each picture's straight RGBA bytes, small.
+    "$im" "$RAVIK_ROOT/examples/firmware/pictures/icons.png" -depth 8 "rgba:$rgba/icons"
+    "$im" "$RAVIK_ROOT/examples/firmware/pictures/splash.png" -resize 40x27 -depth 8 \
+        "rgba:$rgba/splash"
+    "$im" "$RAVIK_ROOT/samples/test-card.png" -resize 98x67! -depth 8 "rgba:$rgba/test-card"
+    "$im" "$RAVIK_ROOT/examples/firmware/pictures/spinner.gif" -coalesce -depth 8 \
+        "rgba:$rgba/spinner-%d"
+    python3 - "$RAVIK_ROOT" "$corpus" "$fonts" "$rgba" <<'PY'
+import os, struct, sys
+root, corpus, fonts, rgba = sys.argv[1:]
+
+def write(target, name, data):
+    with open(f"{corpus}/{target}/{name}", "wb") as f:
+        f.write(data if isinstance(data, bytes) else data.encode())
+
+def pixels(name, w, h):
+    raw = open(f"{rgba}/{name}", "rb").read()
+    return [tuple(raw[4 * i:4 * i + 4]) for i in range(w * h)]
+
+def rgb444(p):
+    return (p[0] >> 4) << 8 | (p[1] >> 4) << 4 | p[2] >> 4
+
+def packed(colours):
+    nibbles = [c >> s & 15 for c in colours for s in (8, 4, 0)]
+    nibbles += [0] * (len(nibbles) % 2)
+    return bytes(nibbles[i] << 4 | nibbles[i + 1] for i in range(0, len(nibbles), 2))
+
+# The byte values ByteSource::inRange reads back as `value` in low..high.
+def in_range(value, low, high):
+    span, v = high - low + 1, value - low
+    return bytes([v]) if span <= 256 else struct.pack(">H", v) if span <= 65536 else struct.pack(">I", v)
+
+# --- manifest: the repository's manifests, one with every key, and the faults it names ---
+write("manifest", "firmware.toml", open(f"{root}/examples/firmware/assets.toml").read())
+readme = open(f"{root}/README.md").read()
+start = readme.index("```toml\nname = \"ui_assets\"")
+write("manifest", "readme.toml", readme[start + 8:readme.index("```", start + 8)])
+write("manifest", "every-key.toml", """name = "ui"
+attribute = "__attribute__((section(\\".flash\\")))"
+budget = "64K"
+
+[[frame]]
+name = "启动画面"
+picture = "图片/启动.png"
+fit = "cover"
+dither = "floyd-steinberg"
+background = "102030"
+crop = [2, 3, 50, 40]
+rotate = 270
+flip = "horizontal"
+key = "FF00FF"
+compress = "rle"
+attribute = "PROGMEM"
+
+[[sprite]]
+name = "sheet"
+picture = "sheet.png"
+size = [16, 8]
+tiles = [16, 8]
+mask = true
+rotate = 90
+flip = "vertical"
+
+[[animation]]
+name = "walk"
+picture = "walk.webp"
+crop = [0, 0, 24, 24]
+delta = false
+compress = "none"
+
+[[font]]
+name = "text12"
+font = "DejaVu Sans"
+face = 0
+size = 12
+chars = ["ascii", "U+4E00-U+4E0F", "@strings.txt", "你好"]
+text = "温度 23°C"
+alpha = false
+color = "FFFFFF"
+background = "000000"
+hinting = "full"
+""")
+write("manifest", "unknown-key.toml", 'name = "ui"\n[[frame]]\nname = "a"\npicture = "a.png"\nfitt = "contain"\n')
+write("manifest", "wrong-type.toml", '[[sprite]]\nname = "a"\npicture = 7\nsize = ["16", 16]\n')
+write("manifest", "same-name.toml", '[[frame]]\nname = "a"\npicture = "a.png"\n[[font]]\nname = "a"\nsize = 12\nchars = "ascii"\n')
+write("manifest", "inline-tables.toml", 'name = "x"\nframe = [{name = "a", picture = "a.png"}, {name = "b", picture = "b.png", crop = [0, 0, 1, 1]}]\n')
+write("manifest", "syntax.toml", '[[frame]\nname = "a\n')
+write("manifest", "dotted.toml", 'a.b.c.d.e.f = 1\n[x.y.z]\n"q".\'r\' = 2\n')
+
+# --- char_set: items split at NUL; an item starting with @ is a file of the rest ---
+strings = "第一行：温度\r\n第二行：湿度 45%\n"
+write("char_set", "keywords", "ascii\0gb2312-1")
+write("char_set", "ranges", "U+4E00-U+4E2F\0u+3000\0U+D7F0-U+E010\0U+10FFF0-U+10FFFF")
+write("char_set", "file-with-bom", "@\ufeff" + strings)
+write("char_set", "text-and-file", "你好，世界\0@" + strings + "\0ascii")
+write("char_set", "bad-range", "U+4E2F-U+4E00")
+write("char_set", "overlong", b"A\xc0\x80")
+write("char_set", "surrogate-text", b"\xed\xa0\x80")
+write("char_set", "readme-text", readme[:400].encode()[:400].decode("utf-8", "ignore"))
+
+# --- font_file: the selector (size, hinting, characters) and the font's bytes ---
+def selector(size_index, hinting, chars):
+    return bytes([size_index | hinting << 4 | chars << 6])
+write("font_file", "dejavu-ascii.ttf", selector(5, 0, 2) + open(f"{fonts}/dejavu-ascii.ttf", "rb").read())
+write("font_file", "dejavu-unhinted.ttf", selector(3, 2, 0) + open(f"{fonts}/dejavu-unhinted.ttf", "rb").read())
+write("font_file", "liberation.woff", selector(7, 1, 0) + open(f"{fonts}/liberation.woff", "rb").read())
+write("font_file", "noto-cjk-cff.otf", selector(4, 0, 1) + open(f"{fonts}/noto-cjk-cff.otf", "rb").read())
+write("font_file", "6x13.pcf.gz", selector(4, 0, 0) + open(f"{fonts}/6x13.pcf.gz", "rb").read())
+
+# --- compression: real pictures as spans (round trip) and as stored token streams (decoder) ---
+def spans(colours):
+    out, i, last = bytearray(), 0, None
+    while i < len(colours):
+        if colours[i] == last:
+            n = 1
+            while i + n < len(colours) and colours[i + n] == last and n < 128:
+                n += 1
+            out.append(0x80 | (n - 1))
+            i += n
+        else:
+            last = colours[i]
+            out += bytes([last >> 8]) + struct.pack(">H", last & 0xFF)
+            i += 1
+    return bytes(out)
+
+# The token stream of the documented format: runs of three or more, literals between.
+def tokens(colours, previous=None):
+    out, i, n = bytearray(), 0, len(colours)
+    literal = []
+    def flush():
+        while literal:
+            part = literal[:128]
+            del literal[:128]
+            out.append(len(part) - 1)
+            out.extend(packed(part))
+    while i < n:
+        if previous is not None and colours[i] == previous[i]:
+            k = 1
+            while i + k < n and colours[i + k] == previous[i + k] and k < 16384:
+                k += 1
+            flush()
+            out += bytes([0xC0 | (k - 1) >> 8, (k - 1) & 0xFF])
+            i += k
+            continue
+        k = 1
+        while i + k < n and colours[i + k] == colours[i] and k < 1024:
+            k += 1
+        if k >= 3:
+            flush()
+            c = colours[i]
+            out += bytes([0x80 | (k - 1) >> 4, ((k - 1) & 15) << 4 | c >> 8, c & 0xFF])
+            i += k
+        else:
+            literal.append(colours[i])
+            i += 1
+    flush()
+    return bytes(out)
+
+icons = [rgb444(p) for p in pixels("icons", 32, 16)]
+card = [rgb444(p) for p in pixels("test-card", 98, 67)]
+spinner = [[rgb444(p) for p in pixels(f"spinner-{k}", 24, 24)] for k in range(3)]
+def dims(w, h):
+    return in_range(w, 1, 120) + in_range(h, 1, 80)
+write("compression", "icons-rle", b"\x04" + dims(32, 16) + spans(icons) + b"\x00")
+write("compression", "test-card-raw", b"\x00" + dims(98, 67) + spans(card) + b"\x00")
+write("compression", "spinner-delta", b"\x06" + dims(24, 24) + spans(spinner[0]) + b"\x02" +
+      spans(spinner[1]) + spans(spinner[2]))
+def stored(how, w, h, pictures):
+    cuts, data = [], b""
+    for p in pictures:
+        cuts.append(len(data))
+        data += p
+    return bytes([how]) + dims(w, h) + in_range(len(pictures), 1, 3) + b"".join(struct.pack(">H", c) for c in cuts[1:]) + data
+write("compression", "icons-tokens", stored(1, 32, 16, [tokens(icons)]))
+write("compression", "test-card-tokens", stored(1, 98, 67, [tokens(card)]))
+write("compression", "spinner-delta-tokens", stored(3, 24, 24, [tokens(spinner[0]),
+      tokens(spinner[1], spinner[0]), tokens(spinner[2], spinner[1])]))
+write("compression", "cut-short", stored(1, 32, 16, [tokens(icons)[:37]]))
+
+# --- runtime: draw, pixels, text and unpack, the first byte picking which ---
+def frame_pattern(pattern):
+    return bytes([len(pattern)]) + pattern
+sprite = packed(icons[:16 * 16])  # not a tile: the sheet's first 256 pixels, as 16 x 16
+mask = bytes([0xF0, 0x0F] * 16)
+write("runtime", "draw-masked", b"\x00\x02" + in_range(16, -2, 120) + in_range(16, -2, 80) +
+      in_range(-5, -140, 140) + in_range(58, -140, 140) + sprite + mask + frame_pattern(b"\x12\x34\x56"))
+write("runtime", "draw-whole-frame", b"\x00\x00" + in_range(98, -2, 120) + in_range(67, -2, 80) +
+      in_range(0, -140, 140) + in_range(0, -140, 140) + packed(card) + frame_pattern(b""))
+write("runtime", "draw-odd-place", b"\x00\x00" + in_range(13, -2, 120) + in_range(9, -2, 80) +
+      in_range(91, -140, 140) + in_range(-3, -140, 140) + packed(card[:117]) + frame_pattern(b"\xff"))
+write("runtime", "pixels", b"\x01" + frame_pattern(b"\xa5\x5a") + b"".join(
+      bytes([how]) + in_range(x, -140, 140) + in_range(y, -140, 140) + struct.pack(">H", rgb)
+      for how, x, y, rgb in ((2, 0, 0, 0xF00), (2, 97, 66, 0x0F0), (2, 98, 0, 0x00F), (0, 97, 66, 0),
+                             (2, 45, 30, 0xFABC), (0, -1, 5, 0))))
+# A coverage font of 'A' (5 x 7) and U+4E2D (7 x 7) and a text finding both and missing one.
+def glyph(code_index, w, h, left, top, advance):
+    return bytes([code_index]) + in_range(w, 0, 24) + in_range(h, 0, 24) + struct.pack("bbB", left, top, advance)
+A = [0, 6, 9, 6, 0, 6, 0, 0, 0, 6, 15, 15, 15, 15, 15, 9, 0, 0, 0, 9, 9, 0, 0, 0, 9, 9, 0, 0, 0, 9, 9, 0, 0, 0, 9]
+zhong = [0, 0, 0, 15, 0, 0, 0] * 2 + [15] * 7 + [15, 0, 0, 15, 0, 0, 15] + [15] * 7 + [0, 0, 0, 15, 0, 0, 0] * 2
+def coverage(levels):
+    levels = levels + [0] * (len(levels) % 2)
+    return bytes(levels[i] << 4 | levels[i + 1] for i in range(0, len(levels), 2))
+font = b"\x01\x02" + glyph(3, 5, 7, 0, 7, 6) + glyph(11, 7, 7, 0, 7, 8) + coverage(A) + coverage(zhong) + b"\x09\x08"
+text = "A中A?".encode()
+write("runtime", "text-coverage", b"\x02\x01" + font + in_range(2, -32768, 32767) + in_range(30, -32768, 32767) +
+      struct.pack(">H", 0xF80) + frame_pattern(b"\x00") + text)
+write("runtime", "text-invalid-utf8", b"\x02\x01" + font + in_range(90, -32768, 32767) + in_range(-3, -32768, 32767) +
+      struct.pack(">H", 0x0FF) + frame_pattern(b"\x33") + b"A\xe4\xb8A\xc0\x80\xed\xa0\x80\xf4\x90\x80\x80\xff")
+colour_font = b"\x00\x01" + glyph(3, 4, 3, -1, 2, 4) + packed(icons[:12]) + b"\x08\x06"
+write("runtime", "text-rgb444", b"\x02\x00" + colour_font + in_range(-2, -32768, 32767) + in_range(60, -32768, 32767) +
+      struct.pack(">H", 0) + frame_pattern(b"\x10\x20") + b"\x03\x03\x04\x03")
+def literal_pixels(colours):
+    return b"".join(struct.pack(">H", c) for c in colours)
+# tokensFrom's own format: kind, length, then a literal's pixels or a run's colour.
+def model_tokens(colours, previous=None):
+    out, i = bytearray(), 0
+    while i < len(colours):
+        if previous is not None and colours[i] == previous[i]:
+            k = 1
+            while i + k < len(colours) and colours[i + k] == previous[i + k] and k < 16384:
+                k += 1
+            out += b"\x02" + in_range(k, 1, min(16384, len(colours) - i))
+        else:
+            k = 1
+            while i + k < len(colours) and colours[i + k] == colours[i] and k < 1024:
+                k += 1
+            if k >= 2:
+                out += b"\x01" + in_range(k, 1, min(1024, len(colours) - i)) + struct.pack(">H", colours[i])
+            else:
+                k = 1
+                while i + k < len(colours) and k < 128 and colours[i + k] != colours[i + k - 1]:
+                    k += 1
+                out += b"\x00" + in_range(k, 1, min(128, len(colours) - i)) + literal_pixels(colours[i:i + k])
+        i += k
+    return bytes(out)
+def unpack_seed(how, w, h, count):
+    return b"\x03" + bytes([how]) + in_range(w, 1, 64) + in_range(h, 1, 64) + in_range(count, 1, 3)
+write("runtime", "unpack-icons", unpack_seed(0, 32, 16, 1) + model_tokens(icons))
+write("runtime", "unpack-raw-then-delta", unpack_seed(3, 24, 24, 3) + packed(spinner[0]) +
+      model_tokens(spinner[1], spinner[0]) + model_tokens(spinner[2], spinner[1]))
+write("runtime", "unpack-short", unpack_seed(0, 13, 9, 2) + model_tokens(card[:50]) + b"\x03" +
+      b"\x02" + in_range(117, 1, 117))
+
+# --- shaping: the options, then a picture's size and straight RGBA (RGB with a key) ---
+def shaping(how, more, options, picture, w, h, crop=None, tiles=None, key=None, size=None):
+    out = bytes([how])
+    if crop:
+        out += in_range(crop[0], -2, 40) + in_range(crop[1], -2, 40) + in_range(crop[2], -1, 40) + in_range(crop[3], -1, 40)
+    if tiles:
+        out += in_range(tiles[0], 1, 40) + in_range(tiles[1], 1, 40)
+    out += bytes([more])
+    if key:
+        out += bytes(key)
+    out += bytes([options])
+    if size:
+        out += in_range(size[0], 1, 120) + in_range(size[1], 1, 90)
+    out += in_range(w, 1, 40) + in_range(h, 1, 40)
+    return out + b"".join(bytes(p[:3] if key else p) for p in picture)
+icon_rgba = pixels("icons", 32, 16)
+splash = pixels("splash", 40, 27)
+write("shaping", "tiles-with-masks", shaping(0x20 | 0x40, 0, 0, icon_rgba, 32, 16, tiles=(16, 16)))
+write("shaping", "crop-quarter-turn", shaping(1 | 1 << 1, 0, 1, splash, 40, 27, crop=(4, 2, 30, 20)))
+write("shaping", "half-turn-flipped", shaping(2 << 1 | 1 << 3 | 0x80, 0, 2, icon_rgba, 32, 16))
+write("shaping", "key-colour", shaping(0x80, 1, 0, splash, 40, 27, key=splash[0][:3]))
+write("shaping", "sized-contain", shaping(3 << 1 | 2 << 3 | 0x40, 2, 0x15, splash, 40, 27, size=(60, 20)))
+write("shaping", "crop-outside", shaping(1, 0, 0, icon_rgba, 32, 16, crop=(20, 0, 16, 16)))
+write("shaping", "tiles-too-big", shaping(0x20, 0, 0, icon_rgba, 32, 16, tiles=(40, 8)))
+PY
+    for target in "${targets[@]}"; do
+        printf '%-15s %3d seeds, %6d bytes\n' "$target" "$(ls "$corpus/$target" | wc -l)" \
+            "$(cat "$corpus/$target"/* | wc -c)"
+    done
+}
+input_seeds
+[[ ${1:-} == --no-pictures ]] && exit 0
 
 pictures="$work/pictures"
 animations="$work/animations"

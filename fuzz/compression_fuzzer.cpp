@@ -1,0 +1,172 @@
+// The compression encoder and the runtime's decoder. With the first byte even: pictures made
+// from the input (runs, changes between frames and noise), stored raw or as tokens, whole or as
+// a delta animation, then unpacked and streamed by ravik_lcd_unpack / ravik_lcd_stream, which
+// must give every picture back byte for byte. With it odd: the rest of the input as the stored
+// data itself, corrupt or not, which the decoder must cut off where it ends, reading nothing past
+// `stored` bytes and writing nothing past `size`, and unpack and stream must agree.
+
+#include "codec/compression.h"
+#include "codec/packed_picture.h"
+#include "fuzz_input.h"
+#include "runtime/ravik_lcd.h"
+#include "runtime_model.h"
+
+#include <algorithm>
+
+namespace {
+
+using namespace ravik;
+using namespace ravik::fuzz;
+
+// Pixels in spans: a byte with its top bit set repeats the last colour up to 128 times, any other
+// starts a new colour from the next two bytes.
+ModelPixels pictureFrom(ByteSource& input, std::size_t count) {
+    ModelPixels pixels;
+    std::uint16_t colour = 0;
+    while (pixels.size() < count) {
+        const std::uint8_t step = input.byte();
+        if (step & 0x80) {
+            pixels.insert(pixels.end(),
+                          std::min<std::size_t>((step & 0x7F) + 1u, count - pixels.size()), colour);
+        } else {
+            colour = std::uint16_t((step << 8 | input.word()) & 0x0FFF);
+            pixels.push_back(colour);
+        }
+    }
+    return pixels;
+}
+
+// The picture before with a few spans changed, as a later frame of an animation.
+ModelPixels changedFrom(ByteSource& input, ModelPixels pixels) {
+    for (int changes = input.byte() % 8; changes > 0; --changes) {
+        const auto at = std::size_t(input.inRange(0, std::int64_t(pixels.size()) - 1));
+        const auto length = std::min(std::size_t(input.inRange(1, 300)), pixels.size() - at);
+        const ModelPixels span = pictureFrom(input, length);
+        std::copy(span.begin(), span.end(), pixels.begin() + std::ptrdiff_t(at));
+    }
+    return pixels;
+}
+
+ravik_lcd_asset assetOf(std::uint16_t width, std::uint16_t height, std::size_t count,
+                        std::size_t size, bool delta, Compression compression,
+                        const std::vector<std::uint8_t>& data,
+                        const std::vector<std::uint32_t>& offsets) {
+    return {width,
+            height,
+            std::uint16_t(count),
+            std::uint32_t(size),
+            std::uint32_t(data.size()),
+            delta,
+            std::uint8_t(compression),
+            nullptr,
+            nullptr,
+            data.empty() ? nullptr : data.data(),
+            offsets.data()};
+}
+
+void checkRoundTrip(ByteSource& input, std::uint8_t how) {
+    const bool delta = how & 2;
+    const Compression compression = how & 4 ? Compression::Rle : Compression::Raw;
+    const auto width = std::uint16_t(input.inRange(1, 120));
+    const auto height = std::uint16_t(input.inRange(1, 80));
+    const std::size_t pixelCount = std::size_t(width) * height;
+    std::vector<std::vector<std::uint8_t>> pictures;
+    ModelPixels pixels = pictureFrom(input, pixelCount);
+    pictures.push_back(packModel(pixels));
+    for (int more = input.byte() % 4; more > 0; --more) {
+        pixels = how & 8 ? changedFrom(input, pixels) : pictureFrom(input, pixelCount);
+        pictures.push_back(packModel(pixels));
+    }
+    const StoredPictures stored = storePictures(pictures, width, height, compression, delta);
+    const std::size_t size = packedSize(width, height);
+    require(stored.size == size && stored.width == width && stored.height == height);
+    require(stored.offsets.size() == pictures.size() + 1 && stored.offsets.front() == 0 &&
+            stored.offsets.back() == stored.data.size());
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        // Never larger than raw.
+        require(stored.offsets[i] <= stored.offsets[i + 1] &&
+                stored.offsets[i + 1] - stored.offsets[i] <= size);
+    }
+
+    const std::vector<std::uint8_t> data = exactCopy(stored.data);
+    const ravik_lcd_asset asset =
+        assetOf(width, height, pictures.size(), size, delta, compression, data, stored.offsets);
+    std::vector<std::uint8_t> out(size, 0xA5);
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        ravik_lcd_unpack(&asset, std::uint16_t(i), out.data());
+        require(out == pictures[i]);
+        Streamed streamed;
+        ravik_lcd_stream(&asset, std::uint16_t(i), collectStreamed, &streamed);
+        require(!streamed.badPiece);
+        require(delta && i > 0 ? streamed.bytes.empty() : streamed.bytes == pictures[i]);
+    }
+    // The encoder's tokens of each picture alone decode to it too.
+    if (!delta) {
+        for (const std::vector<std::uint8_t>& picture : pictures) {
+            const std::vector<std::uint8_t> tokens = exactCopy(rleTokens(picture, width, height));
+            if (tokens.size() == size) {
+                continue; // that length reads as raw
+            }
+            const std::vector<std::uint32_t> offsets{0, std::uint32_t(tokens.size())};
+            const ravik_lcd_asset one =
+                assetOf(width, height, 1, size, false, Compression::Rle, tokens, offsets);
+            std::fill(out.begin(), out.end(), 0x5A);
+            ravik_lcd_unpack(&one, 0, out.data());
+            require(out == picture);
+        }
+    }
+}
+
+void checkCorrupt(ByteSource& input, std::uint8_t how) {
+    const bool delta = how & 2;
+    const auto width = std::uint16_t(input.inRange(1, 120));
+    const auto height = std::uint16_t(input.inRange(1, 80));
+    const auto count = std::size_t(input.inRange(1, 3));
+    // Where each picture starts, ascending; the last ends with the data.
+    std::vector<std::uint32_t> cuts(count - 1);
+    for (std::uint32_t& cut : cuts) {
+        cut = input.word();
+    }
+    const std::vector<std::uint8_t> data = exactCopy(input.rest());
+    for (std::uint32_t& cut : cuts) {
+        cut = std::uint32_t(data.empty() ? 0 : cut % (data.size() + 1));
+    }
+    std::sort(cuts.begin(), cuts.end());
+    std::vector<std::uint32_t> offsets{0};
+    offsets.insert(offsets.end(), cuts.begin(), cuts.end());
+    offsets.push_back(std::uint32_t(data.size()));
+
+    const std::size_t size = RAVIK_LCD_PACKED_SIZE(width, height);
+    const ravik_lcd_asset asset =
+        assetOf(width, height, count, size, delta, Compression::Rle, data, offsets);
+    std::vector<std::uint8_t> out(size, 0xA5);
+    std::vector<std::uint8_t> again(size, 0x5A);
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto index = std::uint16_t(i);
+        ravik_lcd_unpack(&asset, index, out.data());
+        Streamed streamed;
+        ravik_lcd_stream(&asset, index, collectStreamed, &streamed);
+        require(!streamed.badPiece);
+        if (delta && i > 0) {
+            require(streamed.bytes.empty());
+            continue;
+        }
+        // A whole picture leaves nothing of what the buffer held, and the stream is its bytes.
+        ravik_lcd_unpack(&asset, index, again.data());
+        require(out == again);
+        require(streamed.bytes == out);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    ByteSource input({data, size});
+    const std::uint8_t how = input.byte();
+    if (how & 1) {
+        checkCorrupt(input, how);
+    } else {
+        checkRoundTrip(input, how);
+    }
+    return 0;
+}

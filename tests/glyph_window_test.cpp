@@ -8,7 +8,10 @@
 #include "ui/glyph_window.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -21,6 +24,34 @@
 
 using namespace ravik;
 using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Digits in threes with commas, written out here from the decimal digits: 842476 → "842,476".
+QString grouped(std::size_t value) {
+    std::string digits = std::to_string(value);
+    for (int at = int(digits.size()) - 3; at > 0; at -= 3) {
+        digits.insert(std::size_t(at), 1, ',');
+    }
+    return QString::fromStdString(digits);
+}
+
+// The x of the first and the last column with a pixel of the cells' grey grid lines.
+std::pair<int, int> gridLineExtent(const QImage& image, int rows) {
+    int first = image.width();
+    int last = -1;
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) == qRgb(0x80, 0x80, 0x80)) {
+                first = std::min(first, x);
+                last = std::max(last, x);
+            }
+        }
+    }
+    return {first, last};
+}
+
+} // namespace
 
 class GlyphWindowTest : public QObject {
     Q_OBJECT
@@ -50,6 +81,7 @@ private slots:
         QTest::newRow("typed text, repeats counted once") << u"字字A A"_s << 0 << 16 << 3;
         QTest::newRow("a larger size") << u"字A"_s << 0 << 40 << 2;
         QTest::newRow("ASCII added to typed hanzi") << u"字a"_s << 1 << 12 << 96;
+        QTest::newRow("ASCII at a size past a thousand bytes") << u"字a"_s << 1 << 20 << 96;
     }
 
     void choicesUpdateTheGlyphs() {
@@ -68,9 +100,10 @@ private slots:
         QCOMPARE(int(window->result().font.glyphs.size()), count);
         QVERIFY2(window->statusText().contains(u"共 %1 个字形"_s.arg(count)),
                  qPrintable(window->statusText()));
-        QVERIFY2(
-            window->statusText().contains(u"%1 字节"_s.arg(window->result().font.bitmaps.size())),
-            qPrintable(window->statusText()));
+        // Digits grouped as everywhere else ("点阵 3,061 字节").
+        QVERIFY2(window->statusText().contains(
+                     u"点阵 %1 字节"_s.arg(grouped(window->result().font.bitmaps.size()))),
+                 qPrintable(window->statusText()));
         // The font's line height is FreeType's for the size: roughly the size, never far off.
         QVERIFY(window->result().font.lineHeight >= size);
         QVERIFY(window->result().font.lineHeight <= size * 3 / 2 + 2);
@@ -121,6 +154,8 @@ private slots:
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(saved.readAll()), platform->clipboard.text);
         QVERIFY(platform->alerts.warnings.isEmpty());
+        // Said as the main window says it ("已保存…/logo.bin"), the path right after.
+        QCOMPARE(window->statusText(), u"已保存"_s + QDir::toNativeSeparators(path));
     }
 
     // A failure is said in Chinese, and the last font stays shown and is not copied as if it
@@ -154,7 +189,11 @@ private slots:
         }
         QVERIFY(window->result().font.bitmaps == before.bitmaps);
         QCOMPARE(window->grid().count(), int(before.glyphs.size()));
-        QCOMPARE(window->statusText(), statusBefore);
+        // The last font stays, said to be the last one and not the choices'.
+        QVERIFY(window->showingStaleResult());
+        QVERIFY2(window->statusText().contains(u"上一次"_s) &&
+                     window->statusText().endsWith(statusBefore),
+                 qPrintable(window->statusText()));
         QVERIFY(!find<QPushButton>("copyHeaderButton")->isEnabled());
         find<QPushButton>("copyHeaderButton")->click();
         QCOMPARE(platform->clipboard.calls, 0);
@@ -166,6 +205,139 @@ private slots:
         QVERIFY(window->failureText().isEmpty());
         QCOMPARE(window->grid().count(), 2);
         QVERIFY(find<QPushButton>("copyHeaderButton")->isEnabled());
+        QVERIFY(!window->showingStaleResult());
+        QVERIFY(!window->statusText().contains(u"上一次"_s));
+    }
+
+    // A font lacking hundreds of characters: the count and the first ones, the whole list in a
+    // box of its own, the window's layout as it was, and the last font marked as stale.
+    void longMissingListIsShortened() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const int charactersHeight = charactersEdit()->height();
+        const int heightBefore = window->minimumSizeHint().height();
+        QString text;
+        for (char32_t c = 0xE000; c < 0xE000 + 300; ++c) {
+            text += QString::fromUcs4(&c, 1);
+        }
+        charactersEdit()->setPlainText(text);
+        settle();
+        QVERIFY(window->failureText().contains(u"U+E000"_s));
+        QVERIFY(window->failureText().contains(u"U+E12B"_s)); // the last, in full
+        auto* label = find<QLabel>("failureLabel");
+        QVERIFY2(label->text().contains(u"300 个"_s), qPrintable(label->text()));
+        QVERIFY(label->text().contains(u"U+E000"_s) && label->text().contains(u"U+E007"_s));
+        QVERIFY(!label->text().contains(u"U+E12B"_s));
+        auto* list = find<QPlainTextEdit>("failureList");
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->document()->blockCount(), 300);
+        QVERIFY(list->toPlainText().contains(u"U+E12B"_s));
+        window->layout()->activate();
+        QCOMPARE(charactersEdit()->height(), charactersHeight);
+        QVERIFY2(
+            window->minimumSizeHint().height() <= heightBefore + 200,
+            qPrintable(u"%1 → %2"_s.arg(heightBefore).arg(window->minimumSizeHint().height())));
+        QVERIFY(window->showingStaleResult());
+        QVERIFY(find<QLabel>("gridTitle")->text().contains(u"上一次"_s));
+
+        charactersEdit()->setPlainText(u"AB"_s);
+        settle();
+        QVERIFY(!list->isVisible());
+        QVERIFY(!find<QLabel>("gridTitle")->text().contains(u"上一次"_s));
+    }
+
+    // Tab leaves the characters for the next control; a tab pasted in is not taken either.
+    void tabIsNoCharacter() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        charactersEdit()->setPlainText(u"AB"_s);
+        settle();
+        charactersEdit()->setFocus();
+        QTest::keyClick(charactersEdit(), Qt::Key_Tab);
+        QVERIFY(!charactersEdit()->hasFocus());
+        QCOMPARE(charactersEdit()->toPlainText(), u"AB"_s);
+        charactersEdit()->setPlainText(u"A\tB\t"_s);
+        settle();
+        QVERIFY2(window->failureText().isEmpty(), qPrintable(window->failureText()));
+        QCOMPARE(window->grid().count(), 2);
+        QVERIFY(find<QPushButton>("copyHeaderButton")->isEnabled());
+    }
+
+    // The sample shows what was typed, broken into lines the panel's width, until the user
+    // writes one; sample characters the font lacks are named.
+    void sampleFollowsTheCharacters() {
+        QPlainTextEdit* sample = find<QPlainTextEdit>("sampleEdit");
+        charactersEdit()->setPlainText(u"温度 OK"_s);
+        settle();
+        QCOMPARE(sample->toPlainText(), u"温度 OK"_s);
+        QVERIFY(window->sampleNote().isEmpty());
+        // 24 digits of about 9 pixels are wider than the 98-pixel panel.
+        charactersEdit()->setPlainText(u"012345678901234567890123"_s);
+        settle();
+        QVERIFY2(sample->toPlainText().contains(u'\n'), qPrintable(sample->toPlainText()));
+        QCOMPARE(sample->toPlainText().remove(u'\n'), u"012345678901234567890123"_s);
+        // Words stay whole where a line has a space to break at.
+        charactersEdit()->setPlainText(u"Hello world again"_s);
+        settle();
+        QCOMPARE(sample->toPlainText(), u"Hello world\nagain"_s);
+
+        charactersEdit()->setPlainText(u"12"_s);
+        settle();
+        sample->setPlainText(u"温度 12"_s);
+        settle();
+        QVERIFY2(window->sampleNote().contains(u"U+6E29"_s) &&
+                     window->sampleNote().contains(u"U+5EA6"_s),
+                 qPrintable(window->sampleNote()));
+        QVERIFY(!window->sampleNote().contains(u"U+0031"_s));
+        charactersEdit()->setPlainText(u"123"_s);
+        settle();
+        QCOMPARE(sample->toPlainText(), u"温度 12"_s); // the user's own sample stays
+        sample->clear();
+        settle();
+        QCOMPARE(sample->toPlainText(), u"123"_s); // emptied, it follows again
+    }
+
+    // Escape closes the window wherever the focus is, as in the zoom and About windows.
+    void escapeCloses_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("the window") << QString();
+        QTest::newRow("the characters") << u"charactersEdit"_s;
+        QTest::newRow("the size") << u"sizeBox"_s;
+        QTest::newRow("the name") << u"nameEdit"_s;
+    }
+    void escapeCloses() {
+        QFETCH(QString, focus);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QWidget* target = focus.isEmpty() ? window.get() : window->findChild<QWidget*>(focus);
+        QVERIFY(target != nullptr);
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
+    }
+
+    // The cells share the grid's whole width: the room left over is spread between them, not
+    // left empty on the right.
+    void gridUsesTheWholeWidth() {
+        GlyphGrid grid;
+        grid.showFont(window->result().font, RGB(0xFF, 0xFF, 0xFF), RGB(0, 0, 0));
+        const QSize cell = grid.cellSize();
+        grid.resize(cell.width() * 4 + cell.width() * 3 / 4, cell.height() * 5);
+        const QImage drawn = grid.grab().toImage();
+        QCOMPARE(grid.columns(), 4);
+        const auto [first, last] = gridLineExtent(drawn, cell.height());
+        const int leftGap = first;
+        const int rightGap = grid.width() - 1 - last;
+        QVERIFY2(std::abs(leftGap - rightGap) <= 4,
+                 qPrintable(u"%1 | %2"_s.arg(leftGap).arg(rightGap)));
+    }
+
+    // A white foreground's swatch has an edge of its own, so it shows on a light button.
+    void whiteSwatchShows() {
+        const QImage swatch =
+            find<QPushButton>("colorButton")->icon().pixmap(QSize(14, 14)).toImage();
+        QCOMPARE(swatch.pixel(7, 7), qRgb(0xFF, 0xFF, 0xFF));
+        QVERIFY(qGray(swatch.pixel(0, 7)) < 0xC0 && qGray(swatch.pixel(7, 0)) < 0xC0);
     }
 
     void charactersFromAFile_data() {

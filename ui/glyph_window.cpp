@@ -9,6 +9,7 @@
 #include "platform/file_dialog.h"
 #include "platform/file_path.h"
 #include "platform/picture_conversion.h"
+#include "ui/numbers.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -17,6 +18,8 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QHash>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPaintEvent>
@@ -25,11 +28,15 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollArea>
+#include <QSet>
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
+#include <optional>
 
 namespace ravik {
 
@@ -52,6 +59,17 @@ constexpr QuickSet kQuickSets[] = {
 // Typing waits this long for the next key before the font is made again.
 constexpr int kTypingPauseMs = 250;
 
+// The sample's left margin and first line on the panel.
+constexpr int kSampleMargin = 1;
+
+// A list of characters longer than this is shortened in the window to its first few, the whole
+// of it below.
+constexpr int kListedCharacters = 12;
+constexpr int kNamedCharacters = 8;
+
+// The baseline's marks at each cell's edges, and the legend that explains them.
+const QColor kBaselineColor(0xD0, 0x30, 0x30);
+
 QImage panelPixels(const std::vector<ColorValue>& pixels, int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y) {
@@ -70,6 +88,97 @@ QString characterLabel(char32_t codepoint) {
         return code;
     }
     return QString::fromUcs4(text, 1) + u' ' + code;
+}
+
+// A failure naming characters ("…：U+4E00（一）、U+4E01（丁）…。") split into its words before the
+// list and the list's items; nothing for a failure with a short list or none.
+struct CharacterList {
+    QString lead;
+    QStringList items;
+};
+std::optional<CharacterList> longCharacterList(const QString& failure) {
+    const qsizetype colon = failure.indexOf(u'：');
+    if (colon < 0) {
+        return std::nullopt;
+    }
+    QString list = failure.mid(colon + 1);
+    if (list.endsWith(u'。')) {
+        list.chop(1);
+    }
+    const QStringList items = list.split(u'、');
+    if (items.size() <= kListedCharacters) {
+        return std::nullopt;
+    }
+    return CharacterList{failure.left(colon), items};
+}
+
+// The characters of a sample that the font has no glyph for, line breaks aside, each once.
+QStringList missingFromFont(const PackedFont& font, const QString& text) {
+    QSet<char32_t> present;
+    for (const FontGlyph& glyph : font.glyphs) {
+        present.insert(glyph.codepoint);
+    }
+    QStringList missing;
+    QSet<char32_t> seen;
+    for (const char32_t c : text.toUcs4()) {
+        if (c != U'\n' && c != U'\r' && !present.contains(c) && !seen.contains(c)) {
+            seen.insert(c);
+            missing << characterLabel(c);
+        }
+    }
+    return missing;
+}
+
+// The typed characters in lines as wide as the panel, for a sample that shows them: each line
+// holds what the runtime fits from its left margin, broken after a space where the line has one,
+// typed line breaks kept, characters without a glyph left out.
+QString panelLines(const PackedFont& font, const QString& text, int left) {
+    QHash<char32_t, int> advance;
+    for (const FontGlyph& glyph : font.glyphs) {
+        advance.insert(glyph.codepoint, glyph.advance);
+    }
+    QStringList lines;
+    std::vector<char32_t> line;
+    int x = left;
+    const auto finish = [&] {
+        while (!line.empty() && line.back() == U' ') {
+            line.pop_back();
+        }
+        lines << QString::fromUcs4(line.data(), qsizetype(line.size()));
+        line.clear();
+        x = left;
+    };
+    for (const char32_t c : text.toUcs4()) {
+        if (c == U'\n') {
+            finish();
+            continue;
+        }
+        if (!advance.contains(c) || (line.empty() && c == U' ')) {
+            continue;
+        }
+        if (!line.empty() && x + advance.value(c) > kFrameWidth) {
+            // The word being written moves down with its character, unless it fills the line.
+            const auto space = std::find(line.rbegin(), line.rend(), U' ');
+            std::vector<char32_t> word(space.base(), line.end());
+            if (space == line.rend()) {
+                word.clear();
+            } else {
+                line.erase(space.base(), line.end());
+            }
+            finish();
+            for (const char32_t w : word) {
+                line.push_back(w);
+                x += advance.value(w);
+            }
+        }
+        if (line.empty() && c == U' ') {
+            continue;
+        }
+        line.push_back(c);
+        x += advance.value(c);
+    }
+    finish();
+    return lines.join(u'\n');
 }
 
 template <typename Widget, typename... Arguments>
@@ -101,7 +210,10 @@ void GlyphWindow::buildControls() {
     charactersEdit_ = named<QPlainTextEdit>("charactersEdit");
     charactersEdit_->setPlainText(QStringLiteral(u"你好，世界 Hello 123"));
     charactersEdit_->setFixedHeight(64);
-    charactersEdit_->setToolTip(QStringLiteral(u"要取模的字符：输入的每个字符各取一次，换行不计"));
+    charactersEdit_->setToolTip(
+        QStringLiteral(u"要取模的字符：输入的每个字符各取一次，换行和制表符不计"));
+    // Tab moves on to the next control: a tab is no character to take.
+    charactersEdit_->setTabChangesFocus(true);
     characterFileButton_ = named<QPushButton>("characterFileButton", QStringLiteral(u"从文件…"));
     quickSetBox_ = named<QComboBox>("quickSetBox");
     for (const QuickSet& set : kQuickSets) {
@@ -140,6 +252,8 @@ void GlyphWindow::buildControls() {
     sampleEdit_ = named<QPlainTextEdit>("sampleEdit");
     sampleEdit_->setPlainText(QStringLiteral(u"你好，世界\nHello 123"));
     sampleEdit_->setFixedHeight(52);
+    sampleEdit_->setTabChangesFocus(true);
+    sampleEdit_->setToolTip(QStringLiteral(u"屏幕上的示例：跟随输入的字符，改写后用改写的文字"));
 
     copyHeaderButton_ = named<QPushButton>("copyHeaderButton", QStringLiteral(u"复制为 C 头文件"));
     saveHeaderButton_ = named<QPushButton>("saveHeaderButton", QStringLiteral(u"保存头文件…"));
@@ -154,14 +268,27 @@ void GlyphWindow::buildControls() {
     failureLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     failureLabel_->setStyleSheet(QStringLiteral("color: #b00000"));
     failureLabel_->hide();
+    // A long list of characters the font lacks, whole, in a box of its own height.
+    failureList_ = named<QPlainTextEdit>("failureList");
+    failureList_->setReadOnly(true);
+    failureList_->setTabChangesFocus(true);
+    failureList_->setFixedHeight(failureList_->fontMetrics().lineSpacing() * 4 + 12);
+    failureList_->hide();
 
     grid_ = named<GlyphGrid>("glyphGrid");
+    grid_->setToolTip(QStringLiteral(u"每个格子是一个字形占的位置（字宽 × 行高）；"
+                                     u"两侧的红色短线标出基线"));
     glyphView_ = named<QScrollArea>("glyphView");
     glyphView_->setWidget(grid_);
     glyphView_->setWidgetResizable(true);
     glyphView_->setMinimumSize(420, 300);
     sampleView_ = named<QLabel>("sampleView");
     sampleView_->setFixedSize(kFrameWidth * kSampleScale, kFrameHeight * kSampleScale);
+    sampleNote_ = named<QLabel>("sampleNote");
+    sampleNote_->setWordWrap(true);
+    sampleNote_->setStyleSheet(QStringLiteral("color: #b00000"));
+    sampleNote_->setMaximumWidth(sampleView_->width());
+    sampleNote_->hide();
 
     // The choices on the left, the glyphs and the sample on the right.
     auto* characters = new QHBoxLayout;
@@ -188,17 +315,24 @@ void GlyphWindow::buildControls() {
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(copyHeaderButton_);
     buttons->addWidget(saveHeaderButton_);
+    // The choices, what went wrong and the sample on the left; the glyphs take the rest.
     auto* left = new QVBoxLayout;
     left->addLayout(form);
     left->addLayout(buttons);
     left->addWidget(failureLabel_);
+    left->addWidget(failureList_);
+    left->addWidget(new QLabel(QStringLiteral(u"示例（屏幕 %1 × %2，放大 %3 倍）：")
+                                   .arg(kFrameWidth)
+                                   .arg(kFrameHeight)
+                                   .arg(kSampleScale)));
+    left->addWidget(sampleView_);
+    left->addWidget(sampleNote_);
     left->addStretch();
-    auto* sampleTitle = new QLabel(QStringLiteral(u"示例（屏幕 98 × 67，放大 3 倍）："));
+    gridTitle_ = named<QLabel>("gridTitle");
+    gridTitle_->setTextFormat(Qt::RichText);
     auto* right = new QVBoxLayout;
-    right->addWidget(new QLabel(QStringLiteral(u"全部字形（放大，带像素格）：")));
+    right->addWidget(gridTitle_);
     right->addWidget(glyphView_, 1);
-    right->addWidget(sampleTitle);
-    right->addWidget(sampleView_);
     auto* columns = new QHBoxLayout;
     columns->addLayout(left);
     columns->addLayout(right, 1);
@@ -220,14 +354,21 @@ void GlyphWindow::buildControls() {
     connect(quickSetBox_, &QComboBox::currentIndexChanged, this, &GlyphWindow::renderNow);
     connect(fontBox_, &QComboBox::currentIndexChanged, this, &GlyphWindow::renderNow);
     connect(coverageButton_, &QRadioButton::toggled, this, &GlyphWindow::renderNow);
-    connect(sampleEdit_, &QPlainTextEdit::textChanged, this, &GlyphWindow::drawSample);
+    connect(sampleEdit_, &QPlainTextEdit::textChanged, this, &GlyphWindow::sampleEdited);
     connect(characterFileButton_, &QPushButton::clicked, this, &GlyphWindow::chooseCharacterFile);
     connect(fontFileButton_, &QPushButton::clicked, this, &GlyphWindow::chooseFontFile);
     connect(colorButton_, &QPushButton::clicked, this, &GlyphWindow::chooseColor);
     connect(backgroundButton_, &QPushButton::clicked, this, &GlyphWindow::chooseBackground);
     connect(copyHeaderButton_, &QPushButton::clicked, this, &GlyphWindow::copyHeader);
     connect(saveHeaderButton_, &QPushButton::clicked, this, &GlyphWindow::saveHeader);
+    setStale(false);
     updateButtons();
+    // Room for several glyphs a row beside the choices, as far as the screen has room.
+    QSize size = sizeHint().expandedTo(QSize(1040, 680));
+    if (const QScreen* screen = this->screen()) {
+        size = size.boundedTo(screen->availableSize() - QSize(16, 48)).expandedTo(sizeHint());
+    }
+    resize(size);
 }
 
 fonts::FontJob GlyphWindow::job() const {
@@ -237,7 +378,8 @@ fonts::FontJob GlyphWindow::job() const {
     if (const QString set = quickSetBox_->currentData().toString(); !set.isEmpty()) {
         job.chars.push_back(set.toStdString());
     }
-    job.literalText = charactersEdit_->toPlainText().toStdString();
+    // A tab pasted in is no more a character to take than a line break.
+    job.literalText = charactersEdit_->toPlainText().remove(u'\t').toStdString();
     job.alpha = coverageButton_->isChecked();
     job.color = color_;
     job.background = background_;
@@ -255,7 +397,19 @@ QString GlyphWindow::statusText() const {
 }
 
 QString GlyphWindow::failureText() const {
-    return failureLabel_->isHidden() ? QString() : failureLabel_->text();
+    return failureLabel_->isHidden() ? QString() : failure_;
+}
+
+QString GlyphWindow::sampleNote() const {
+    return sampleNote_->isHidden() ? QString() : sampleNote_->text();
+}
+
+void GlyphWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 // Typing waits for a pause; the rest takes effect at once.
@@ -301,7 +455,10 @@ void GlyphWindow::jobFinished() {
     } else {
         failed_ = false;
         result_ = std::move(finished);
+        failure_.clear();
         failureLabel_->hide();
+        failureList_->hide();
+        setStale(false);
         showResult();
     }
     updateButtons();
@@ -310,10 +467,13 @@ void GlyphWindow::jobFinished() {
 
 void GlyphWindow::showResult() {
     grid_->showFont(result_.font, color_, background_);
-    statusLabel_->setText(QStringLiteral(u"共 %1 个字形，点阵 %2 字节，行高 %3 像素")
-                              .arg(result_.font.glyphs.size())
-                              .arg(result_.font.bitmaps.size())
-                              .arg(result_.font.lineHeight));
+    const QString counts = QStringLiteral(u"共 %1 个字形，点阵 %2 字节，行高 %3 像素")
+                               .arg(groupedNumber(result_.font.glyphs.size()),
+                                    groupedNumber(result_.font.bitmaps.size()),
+                                    groupedNumber(result_.font.lineHeight));
+    statusLabel_->setText(
+        stale_ ? QStringLiteral(u"显示的是上一次的字模（当前的选择没能取模）：") + counts : counts);
+    followCharactersInSample();
     drawSample();
 }
 
@@ -324,24 +484,82 @@ void GlyphWindow::drawSample() {
     fonts::TextPreview options;
     options.color = color_;
     options.background = background_;
-    options.x = 1;
-    options.y = 1;
-    const FrameBuffer frame =
-        fonts::previewFrame(result_.font, sampleEdit_->toPlainText().toStdString(), options);
+    options.x = kSampleMargin;
+    options.y = kSampleMargin;
+    const QString text = sampleEdit_->toPlainText();
+    const FrameBuffer frame = fonts::previewFrame(result_.font, text.toStdString(), options);
     samplePicture_ = previewImage(frame);
     sampleView_->setPixmap(QPixmap::fromImage(samplePicture_.scaled(
         samplePicture_.size() * kSampleScale, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+    // The runtime skips a character the font lacks: say so rather than leave a silent gap.
+    const QStringList missing = missingFromFont(result_.font, text);
+    sampleNote_->setText(QStringLiteral(u"字模里没有示例中的这些字符，屏幕上不画：") +
+                         missing.join(u'、'));
+    sampleNote_->setVisible(!missing.isEmpty());
 }
 
-// The failure is said in the window and the last font stays shown, as it was.
+// A sample written by the user stays; emptied, it follows the characters again.
+void GlyphWindow::sampleEdited() {
+    if (!settingSample_) {
+        sampleFollows_ = sampleEdit_->toPlainText().isEmpty();
+        if (sampleFollows_) {
+            followCharactersInSample();
+        }
+    }
+    drawSample();
+}
+
+// The sample shows the typed characters, in lines the width of the panel, once the font for
+// them is made.
+void GlyphWindow::followCharactersInSample() {
+    if (!sampleFollows_ || stale_ || result_.font.glyphs.empty()) {
+        return;
+    }
+    const QString typed = charactersEdit_->toPlainText().remove(u'\t');
+    if (typed.trimmed().isEmpty()) {
+        return;
+    }
+    const QString lines = panelLines(result_.font, typed, kSampleMargin);
+    if (lines != sampleEdit_->toPlainText()) {
+        settingSample_ = true;
+        sampleEdit_->setPlainText(lines);
+        settingSample_ = false;
+    }
+}
+
+// The failure is said in the window; the last font stays shown, marked as not the choices'.
+// A long list of characters is shortened to its count and first ones, the whole in a box.
 void GlyphWindow::showFailure(const QString& text) {
-    failureLabel_->setText(text);
+    failure_ = text;
+    if (const auto list = longCharacterList(text)) {
+        failureLabel_->setText(QStringLiteral(u"%1（共 %2 个）：%3……（全部列在下面）")
+                                   .arg(list->lead, groupedNumber(list->items.size()),
+                                        list->items.mid(0, kNamedCharacters).join(u'、')));
+        failureList_->setPlainText(list->items.join(u'\n'));
+        failureList_->show();
+    } else {
+        failureLabel_->setText(text);
+        failureList_->hide();
+    }
     failureLabel_->show();
     if (!result_.ok() || result_.font.glyphs.empty()) {
         statusLabel_->setText(QStringLiteral(u"没有字模"));
     } else {
+        setStale(true);
         showResult();
     }
+}
+
+// A stale font is drawn faded, with the headings saying whose it is.
+void GlyphWindow::setStale(bool stale) {
+    stale_ = stale;
+    grid_->setStale(stale);
+    sampleView_->setEnabled(!stale);
+    const QString legend = QStringLiteral(u"全部字形（放大，带像素格；<span style=\"color:%1\">"
+                                          u"红色短线</span>标出基线）")
+                               .arg(kBaselineColor.name());
+    gridTitle_->setText(stale ? legend + QStringLiteral(u"：上一次的字模，不是当前的选择")
+                              : legend + u'：');
 }
 
 // Copying and saving take the font shown, and only while it is what the choices make.
@@ -355,9 +573,14 @@ bool GlyphWindow::haveResultForChoices() const {
     return !busy() && !failed_ && !result_.header.empty();
 }
 
+// The colour framed in grey, so white shows on a light button and black on a dark one.
 void GlyphWindow::setColorSwatch(QPushButton* button, ColorValue color) {
     QPixmap swatch(14, 14);
-    swatch.fill(QColor(redOf(color), greenOf(color), blueOf(color)));
+    swatch.fill(QColor(0x80, 0x80, 0x80));
+    QPainter painter(&swatch);
+    painter.fillRect(swatch.rect().adjusted(1, 1, -1, -1),
+                     QColor(redOf(color), greenOf(color), blueOf(color)));
+    painter.end();
     button->setIcon(QIcon(swatch));
 }
 
@@ -435,8 +658,8 @@ void GlyphWindow::copyHeader() {
         alerts_.warn(kTitle, QStringLiteral(u"无法把头文件放到剪贴板上，请再试一次。"));
         return;
     }
-    statusLabel_->setText(
-        QStringLiteral(u"已复制头文件（%1 个字形）").arg(result_.font.glyphs.size()));
+    statusLabel_->setText(QStringLiteral(u"已复制头文件（%1 个字形）")
+                              .arg(groupedNumber(result_.font.glyphs.size())));
 }
 
 void GlyphWindow::saveHeader() {
@@ -458,7 +681,8 @@ void GlyphWindow::saveHeader() {
                          .arg(QDir::toNativeSeparators(*chosen), QString::fromStdString(*failure)));
         return;
     }
-    statusLabel_->setText(QStringLiteral(u"已保存 ") + QDir::toNativeSeparators(*chosen));
+    // Said as the main window says its saves.
+    statusLabel_->setText(QStringLiteral(u"已保存") + QDir::toNativeSeparators(*chosen));
 }
 
 GlyphGrid::GlyphGrid(QWidget* parent) : QWidget(parent) {}
@@ -486,6 +710,13 @@ void GlyphGrid::showFont(const PackedFont& font, ColorValue color, ColorValue ba
     update();
 }
 
+void GlyphGrid::setStale(bool stale) {
+    if (stale != stale_) {
+        stale_ = stale;
+        update();
+    }
+}
+
 QSize GlyphGrid::cellSize() const {
     const int pitch = zoom_ + 1;
     const int labelHeight = fontMetrics().height() + 4;
@@ -505,6 +736,11 @@ void GlyphGrid::layoutCells() {
     columns_ = std::max(1, width() / cell.width());
     const int rows = (count() + columns_ - 1) / columns_;
     setMinimumHeight(rows * cell.height());
+    update();
+}
+
+int GlyphGrid::columnPitch() const {
+    return std::max(cellSize().width(), width() / columns_);
 }
 
 void GlyphGrid::paintEvent(QPaintEvent* event) {
@@ -514,16 +750,24 @@ void GlyphGrid::paintEvent(QPaintEvent* event) {
         return;
     }
     const QSize cell = cellSize();
+    const int pitch = columnPitch();
+    // The width left over is shared out between the cells, each centred in its share.
+    const int inset = (pitch - cell.width()) / 2;
     const int firstRow = event->rect().top() / cell.height();
     const int lastRow = event->rect().bottom() / cell.height();
     for (int row = firstRow; row <= lastRow; ++row) {
         for (int column = 0; column < columns_; ++column) {
             const int index = row * columns_ + column;
             if (index >= count()) {
-                return;
+                break;
             }
-            drawCell(painter, index, QPoint(column * cell.width(), row * cell.height()));
+            drawCell(painter, index, QPoint(column * pitch + inset, row * cell.height()));
         }
+    }
+    if (stale_) {
+        QColor veil = palette().window().color();
+        veil.setAlpha(170);
+        painter.fillRect(event->rect(), veil);
     }
 }
 
@@ -536,7 +780,7 @@ QImage GlyphGrid::cellImage(int index) const {
 }
 
 // The box in the background colour, the glyph's pixels as the panel shows them, a grid line
-// around every pixel, the baseline's row marked at the edge; the label below.
+// around every pixel, the baseline marked by a short line at either edge; the label below.
 void GlyphGrid::drawCell(QPainter& painter, int index, const QPoint& at) const {
     const FontGlyph& glyph = font_.glyphs[static_cast<std::size_t>(index)];
     const int pitch = zoom_ + 1;
@@ -563,9 +807,10 @@ void GlyphGrid::drawCell(QPainter& painter, int index, const QPoint& at) const {
                              QColor(bitmap.pixel(x, y)));
         }
     }
-    // The baseline, just outside the box on the left.
+    // The baseline: the grid line under its last row, continued just outside the box.
     const int baseline = origin.y() + (font_.ascent - box_.top()) * pitch;
-    painter.fillRect(at.x(), baseline - 1, 3, 3, QColor(0xD0, 0x30, 0x30));
+    painter.fillRect(at.x(), baseline, origin.x() - at.x(), 1, kBaselineColor);
+    painter.fillRect(area.right() + 1, baseline, origin.x() - at.x(), 1, kBaselineColor);
     painter.setPen(palette().windowText().color());
     painter.drawText(
         QRect(at.x(), area.bottom() + 2, cellSize().width(), fontMetrics().height() + 4),

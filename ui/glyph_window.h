@@ -14,6 +14,7 @@
 #include <optional>
 
 class QButtonGroup;
+class QKeyEvent;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -45,12 +46,16 @@ public:
     const fonts::FontJobResult& result() const { return result_; }
     // A job running or waiting for its turn.
     bool busy() const;
-    // The status line (glyph count and bytes) and the failure shown, if any.
+    // The status line (glyph count and bytes) and the failure, if any, in full; the window shows
+    // a long list of characters shortened, the whole of it in a box below.
     QString statusText() const;
     QString failureText() const;
-    // The sample line on the panel, as drawn.
+    // The sample line on the panel, as drawn, and what it says of sample characters the font lacks.
     const QImage& samplePicture() const { return samplePicture_; }
+    QString sampleNote() const;
     const GlyphGrid& grid() const { return *grid_; }
+    // Whether the grid and sample show an earlier font than the current choices make.
+    bool showingStaleResult() const { return stale_; }
 
 public slots:
     // Starts a job for the current choices now, instead of after the short pause typing gets.
@@ -61,6 +66,10 @@ public slots:
     void chooseBackground();
     void copyHeader();
     void saveHeader();
+
+protected:
+    // Escape closes the window, as it closes the zoom and About windows.
+    void keyPressEvent(QKeyEvent* event) override;
 
 signals:
     // No job is running or waiting any more: the result or the failure is shown.
@@ -73,7 +82,10 @@ private:
     void jobFinished();
     void showResult();
     void drawSample();
+    void sampleEdited();
+    void followCharactersInSample();
     void showFailure(const QString& text);
+    void setStale(bool stale);
     void updateButtons();
     void setColorSwatch(QPushButton* button, ColorValue color);
     bool haveResultForChoices() const;
@@ -91,6 +103,11 @@ private:
     std::optional<fonts::FontJob> pending_;
     bool running_ = false;
     bool failed_ = false; // the latest choices made no font
+    bool stale_ = false;  // the grid and sample show an earlier font than the choices make
+    // The sample is the typed characters until the user writes a sample of their own.
+    bool sampleFollows_ = true;
+    bool settingSample_ = false;
+    QString failure_;
     QImage samplePicture_;
 
     QTimer* delay_ = nullptr;
@@ -112,24 +129,31 @@ private:
     QProgressBar* busyBar_ = nullptr;
     QLabel* statusLabel_ = nullptr;
     QLabel* failureLabel_ = nullptr;
+    QPlainTextEdit* failureList_ = nullptr;
+    QLabel* gridTitle_ = nullptr;
     QScrollArea* glyphView_ = nullptr;
     GlyphGrid* grid_ = nullptr;
     QLabel* sampleView_ = nullptr;
+    QLabel* sampleNote_ = nullptr;
 };
 
 // Every glyph of a font enlarged, each pixel a square with a grid line between, in cells of one
-// size (the whole advance and line) with the character and its code point under each. Only the
-// cells in view are drawn, so thousands of glyphs cost nothing until scrolled to.
+// size (the whole advance and line) with the character and its code point under each, spread
+// over the whole width. Only the cells in view are drawn, so thousands of glyphs cost nothing
+// until scrolled to. A stale font (the choices since made none) is drawn faded.
 class GlyphGrid : public QWidget {
     Q_OBJECT
 public:
     explicit GlyphGrid(QWidget* parent = nullptr);
 
     void showFont(const PackedFont& font, ColorValue color, ColorValue background);
+    void setStale(bool stale);
     int count() const { return static_cast<int>(font_.glyphs.size()); }
     int zoom() const { return zoom_; }
     int columns() const { return columns_; }
     QSize cellSize() const;
+    // The distance from one column to the next: the width shared out among the columns.
+    int columnPitch() const;
     // Cell i as drawn, with its label.
     QImage cellImage(int index) const;
 
@@ -148,6 +172,7 @@ private:
     QRect box_;
     int zoom_ = 4;
     int columns_ = 1;
+    bool stale_ = false;
 };
 
 } // namespace ravik

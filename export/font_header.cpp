@@ -127,15 +127,9 @@ std::string formatFontHeader(const std::string& name, const std::string& attribu
         throw std::invalid_argument(problem);
     }
     const std::string guard = headerGuard(name);
-    std::string text = fontComment(name, font) + "#ifndef " + guard +
-                       "
-#define " + guard +
-                       "
-
-#include \"ravik_lcd.h\"
-                       " + attributeIncludes(attribute) + "
-                       ";
-                       appendFontArrays(text, name, attribute, font, "static ");
+    std::string text = fontComment(name, font) + "#ifndef " + guard + "\n#define " + guard +
+                       "\n\n#include \"ravik_lcd.h\"\n" + attributeIncludes(attribute) + "\n";
+    appendFontArrays(text, name, attribute, font, "static ");
     return text + "\n#endif /* " + guard + " */\n";
 }
 

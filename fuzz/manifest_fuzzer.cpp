@@ -3,6 +3,7 @@
 // both; one that is read names its assets once each, with their lines. Budget texts ("256K") too.
 
 #include "app/manifest.h"
+#include "app/option_values.h"
 #include "fuzz_input.h"
 
 #include <set>
@@ -59,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // A budget is a count of bytes, with K or M at most multiplying it by 2^20.
     const std::string_view firstLine = text.substr(0, text.find('\n'));
-    if (parseBudget(firstLine)) {
+    if (kBudgetValue.read(firstLine)) {
         fuzz::require(firstLine.find_first_of("0123456789") != std::string_view::npos);
     }
     return 0;

@@ -98,9 +98,10 @@ private slots:
         }
     }
 
-    // An unknown option is named as typed, with the command's nearest option when one is close;
-    // nothing is suggested when none is.
-    void unknownOptionSuggestsTheNearest_data() {
+    // Mistakes with options name the option: an unknown one as typed, with the command's nearest
+    // when one is close (nothing suggested when none is); an option followed by another of the
+    // command's options (or "--") lacks its value. Nothing is written.
+    void optionMistakesAreNamed_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
         QTest::newRow("convert, a letter missing")
@@ -124,24 +125,6 @@ private slots:
             << QStringList{u"convert"_s, u"@picture"_s, u"--bold"_s} << u"未知选项“--bold”（"_s;
         QTest::newRow("runtime takes no option")
             << QStringList{u"runtime"_s, u"--force"_s, u"out"_s} << u"未知选项“--force”（"_s;
-    }
-    void unknownOptionSuggestsTheNearest() {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, message);
-        arguments.replaceInStrings(u"@picture"_s, picture);
-        QDir::setCurrent(dir.path());
-        const Run run = runProgram(arguments);
-        QCOMPARE(run.exitCode, 2);
-        QVERIFY2(run.err.contains(message), qPrintable(run.err));
-        QVERIFY(!QFile::exists(path(u"o.bin"_s)));
-        QVERIFY(!QFile::exists(path(u"out"_s)));
-    }
-
-    // An option followed by another of the command's options (or "--") lacks its value: the
-    // message names that option, and nothing is written.
-    void missingValueNamesItsOption_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("message");
         QTest::newRow("convert --flip before --bin")
             << QStringList{u"convert"_s, u"@picture"_s, u"--flip"_s, u"--bin"_s, u"o.bin"_s}
             << u"选项“--flip”缺少参数：其后的“--bin”是选项"_s;
@@ -162,7 +145,7 @@ private slots:
             << QStringList{u"build"_s, u"a.toml"_s, u"--out-dir"_s, u"--depfile"_s, u"o.d"_s}
             << u"选项“--out-dir”缺少参数"_s;
     }
-    void missingValueNamesItsOption() {
+    void optionMistakesAreNamed() {
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
         arguments.replaceInStrings(u"@picture"_s, picture);
@@ -170,7 +153,8 @@ private slots:
         const Run run = runProgram(arguments);
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
-        for (const QString& name : {u"o.bin"_s, u"o.h"_s, u"o.d"_s, u"--bin"_s, u"--depfile"_s}) {
+        for (const QString& name :
+             {u"o.bin"_s, u"o.h"_s, u"o.d"_s, u"out"_s, u"--bin"_s, u"--depfile"_s}) {
             QVERIFY2(!QFile::exists(path(name)), qPrintable(name));
         }
     }

@@ -150,7 +150,7 @@ ParsedArguments::ParsedArguments(const std::vector<std::string>& arguments,
             take(*index, arguments[i + 1], position + 1, 0);
             ++i;
         } else if (i + 1 < arguments.size()) {
-            refuse(fillIn("选项“%1”缺少参数：其后的“%2”是选项",
+            refuse(fillIn("选项“%1”缺少参数：其后的“%2”是选项；它若正是要给的值，请写成 %1=%2",
                           {argument, shownText(arguments[i + 1])}));
         } else {
             refuse(fillIn("选项“%1”缺少参数", {argument}));

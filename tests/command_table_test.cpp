@@ -191,6 +191,46 @@ private slots:
         QVERIFY(!QFile::exists(path(u"o.png"_s)));
     }
 
+    // What follows a value option is its value unless it is one of the command's own options or
+    // "--": then the value is missing and the message shows how to give such a value.
+    void valueAfterAnOption_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("value"); // --bin's
+        QTest::addColumn<QString>("error");
+        QTest::newRow("a file name")
+            << QStringList{u"--bin"_s, u"o.bin"_s} << u"o.bin"_s << QString();
+        QTest::newRow("a negative number")
+            << QStringList{u"--bin"_s, u"-5"_s} << u"-5"_s << QString();
+        QTest::newRow("a word no option has")
+            << QStringList{u"--bin"_s, u"--nonsense"_s} << u"--nonsense"_s << QString();
+        QTest::newRow("an option's name after =")
+            << QStringList{u"--bin=--flip"_s} << u"--flip"_s << QString();
+        QTest::newRow("another option")
+            << QStringList{u"--bin"_s, u"--flip"_s, u"none"_s} << QString()
+            << u"选项“--bin”缺少参数：其后的“--flip”是选项；它若正是要给的值，请写成 "
+               u"--bin=--flip"_s;
+        QTest::newRow("the end of the options")
+            << QStringList{u"--bin"_s, u"--"_s, u"x"_s} << QString()
+            << u"选项“--bin”缺少参数：其后的“--”是选项"_s;
+        QTest::newRow("nothing") << QStringList{u"--bin"_s} << QString()
+                                 << u"选项“--bin”缺少参数"_s;
+    }
+    void valueAfterAnOption() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, value);
+        QFETCH(QString, error);
+        const std::vector<Option> options{{{"bin"}, true}, {{"flip"}, true}};
+        std::vector<std::string> given;
+        for (const QString& argument : arguments) {
+            given.push_back(argument.toStdString());
+        }
+        const ParsedArguments parsed(given, options, false);
+        QCOMPARE(QString::fromStdString(parsed.value(options[0])), value);
+        const QString message = QString::fromStdString(parsed.error());
+        QVERIFY2(error.isEmpty() ? message.isEmpty() : message.startsWith(error),
+                 qPrintable(message));
+    }
+
     // The word matching behind the suggestions: one edit away (two for longer words), or a word
     // cut short of exactly one name; nothing when two names are as near.
     void nearestName_data() {

@@ -78,6 +78,11 @@ std::optional<std::string_view> nearestName(std::string_view word,
     std::size_t best = allowed + 1;
     bool tied = false;
     for (const std::string_view name : names) {
+        // Words whose lengths differ by more are further apart; a long word costs nothing.
+        const std::size_t longer = std::max(word.size(), name.size());
+        if (longer - std::min(word.size(), name.size()) > allowed) {
+            continue;
+        }
         const std::size_t distance = editDistance(word, name);
         if (distance < best) {
             nearest = name;

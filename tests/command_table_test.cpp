@@ -246,6 +246,7 @@ private slots:
         QTest::newRow("cut short of two") << u"pre"_s << QString();
         QTest::newRow("as near to two") << u"mask-bi"_s << u"mask-bin"_s;
         QTest::newRow("tied") << u"bim"_s << QString();
+        QTest::newRow("a megabyte of letters") << QString(1 << 20, u'b') << QString();
     }
     void nearestName() {
         QFETCH(QString, word);

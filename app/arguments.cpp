@@ -78,6 +78,11 @@ std::optional<std::string_view> nearestName(std::string_view word,
     std::size_t best = allowed + 1;
     bool tied = false;
     for (const std::string_view name : names) {
+        // Words whose lengths differ by more are further apart; a long word costs nothing.
+        const std::size_t longer = std::max(word.size(), name.size());
+        if (longer - std::min(word.size(), name.size()) > allowed) {
+            continue;
+        }
         const std::size_t distance = editDistance(word, name);
         if (distance < best) {
             nearest = name;
@@ -150,7 +155,7 @@ ParsedArguments::ParsedArguments(const std::vector<std::string>& arguments,
             take(*index, arguments[i + 1], position + 1, 0);
             ++i;
         } else if (i + 1 < arguments.size()) {
-            refuse(fillIn("选项“%1”缺少参数：其后的“%2”是选项",
+            refuse(fillIn("选项“%1”缺少参数：其后的“%2”是选项；它若正是要给的值，请写成 %1=%2",
                           {argument, shownText(arguments[i + 1])}));
         } else {
             refuse(fillIn("选项“%1”缺少参数", {argument}));

@@ -64,24 +64,12 @@ std::optional<ConvertArguments> earlyAnswer(const ParsedArguments& parsed) {
     return std::nullopt;
 }
 
-// --background, --fit and --dither into the conversion options; the Chinese reason when a value
-// is not one they take.
-std::string readConversionOptions(const ParsedArguments& parsed, const Option& background,
-                                  const Option& fit, const Option& dither,
-                                  ConversionOptions& conversion) {
-    std::string problem = readOption(parsed, background, kColorValue, conversion.background);
-    if (problem.empty()) {
-        problem = readOption(parsed, fit, kFitNames, conversion.fit);
-    }
-    if (problem.empty()) {
-        problem = readOption(parsed, dither, kDitherNames, conversion.dither);
-    }
-    return problem;
-}
-
-// The options that size the output and shape the picture, which single conversions and batches
+// The options that convert, size and shape the picture, which single conversions and batches
 // both take.
-struct ShapingOptions {
+struct PictureOptions {
+    const Option& background;
+    const Option& fit;
+    const Option& dither;
     const Option& size;
     const Option& crop;
     const Option& rotate;
@@ -91,25 +79,34 @@ struct ShapingOptions {
     const Option& key;
 };
 
-// The shaping options into `shaping`, and the output's size into the conversion options; the
-// usage error in Chinese, naming the option and its value, or empty.
-std::string readShaping(const ParsedArguments& parsed, const ShapingOptions& options,
-                        bool allFrames, Shaping& shaping, ConversionOptions& conversion) {
+// The picture options into the conversion options and `shaping`, the output's size included;
+// the usage error in Chinese, naming the option and its value, or empty. `maskWritten`: an
+// output that carries a mask (--header, --mask-bin) is asked for.
+std::string readPictureOptions(const ParsedArguments& parsed, const PictureOptions& options,
+                               bool allFrames, bool maskWritten, ConversionOptions& conversion,
+                               Shaping& shaping) {
     if (allFrames && parsed.isSet(options.tiles)) {
         return "--tiles 不能与 --all-frames 一起使用：动画的每一帧不能再切成图块";
     }
     std::optional<Size> size;
-    for (std::string problem : {readOption(parsed, options.size, kOutputSize, size),
-                                readOption(parsed, options.crop, kCropValue, shaping.crop),
-                                readOption(parsed, options.rotate, kTurnValue, shaping.rotation),
-                                readOption(parsed, options.flip, kFlipNames, shaping.flip),
-                                readOption(parsed, options.tiles, kTileSize, shaping.tiles),
-                                readOption(parsed, options.key, kColorValue, shaping.key)}) {
+    for (std::string problem :
+         {readOption(parsed, options.background, kColorValue, conversion.background),
+          readOption(parsed, options.fit, kFitNames, conversion.fit),
+          readOption(parsed, options.dither, kDitherNames, conversion.dither),
+          readOption(parsed, options.size, kOutputSize, size),
+          readOption(parsed, options.crop, kCropValue, shaping.crop),
+          readOption(parsed, options.rotate, kTurnValue, shaping.rotation),
+          readOption(parsed, options.flip, kFlipNames, shaping.flip),
+          readOption(parsed, options.tiles, kTileSize, shaping.tiles),
+          readOption(parsed, options.key, kColorValue, shaping.key)}) {
         if (!problem.empty()) {
             return problem;
         }
     }
     shaping.mask = shaping.mask || parsed.isSet(options.mask);
+    if (shaping.mask && !maskWritten) {
+        return "--mask 只用于 --header 或 --mask-bin";
+    }
     conversion.size = size ? BoxSize{size->width, size->height} : defaultOutputSize(shaping);
     return {};
 }
@@ -201,21 +198,15 @@ ConvertArguments parseBatchArguments(const std::vector<std::string>& arguments) 
         !problem.empty()) {
         return refused(std::move(problem));
     }
-    if (std::string problem = readConversionOptions(parsed, options[Background], options[Fit],
-                                                    options[Dither], batch.conversion);
-        !problem.empty()) {
-        return refused(std::move(problem));
-    }
-    const ShapingOptions shaping{options[SizeOption], options[Crop],  options[Rotate],
+    const PictureOptions picture{options[Background], options[Fit],   options[Dither],
+                                 options[SizeOption], options[Crop],  options[Rotate],
                                  options[FlipOption], options[Tiles], options[Mask],
                                  options[Key]};
     if (std::string problem =
-            readShaping(parsed, shaping, batch.allFrames, batch.shaping, batch.conversion);
+            readPictureOptions(parsed, picture, batch.allFrames, batch.header || batch.maskBin,
+                               batch.conversion, batch.shaping);
         !problem.empty()) {
         return refused(std::move(problem));
-    }
-    if (batch.shaping.mask && !batch.header && !batch.maskBin) {
-        return refused("--mask 只用于 --header 或 --mask-bin");
     }
     ConvertArguments answer;
     answer.batch = batch;
@@ -533,26 +524,20 @@ ConvertArguments parseConvertArguments(const std::vector<std::string>& arguments
     if (std::string problem = attributeProblem(convert.attribute); !problem.empty()) {
         return refused(std::move(problem));
     }
-    if (std::string problem = readConversionOptions(parsed, options[Background], options[Fit],
-                                                    options[Dither], convert.conversion);
-        !problem.empty()) {
-        return refused(std::move(problem));
-    }
     if (std::string problem =
             readOption(parsed, options[PreviewScale], kPreviewScaleValue, convert.previewScale);
         !problem.empty()) {
         return refused(std::move(problem));
     }
-    const ShapingOptions shaping{options[SizeOption], options[Crop],  options[Rotate],
+    const PictureOptions picture{options[Background], options[Fit],   options[Dither],
+                                 options[SizeOption], options[Crop],  options[Rotate],
                                  options[FlipOption], options[Tiles], options[Mask],
                                  options[Key]};
-    if (std::string problem =
-            readShaping(parsed, shaping, convert.allFrames, convert.shaping, convert.conversion);
+    if (std::string problem = readPictureOptions(parsed, picture, convert.allFrames,
+                                                 convert.headerPath || convert.maskPath,
+                                                 convert.conversion, convert.shaping);
         !problem.empty()) {
         return refused(std::move(problem));
-    }
-    if (convert.shaping.mask && !convert.headerPath && !convert.maskPath) {
-        return refused("--mask 只用于 --header 或 --mask-bin");
     }
     return answer;
 }

@@ -318,16 +318,6 @@ std::span<const ConvertOutput> convertOutputs() {
     return outputs;
 }
 
-std::vector<std::filesystem::path> OutputRequest::files() const {
-    std::vector<std::filesystem::path> named;
-    for (const ConvertOutputRow& row : kConvertOutputs) {
-        if (const auto& path = this->*row.output.path; path && !isStandardOutput(*path)) {
-            named.push_back(*path);
-        }
-    }
-    return named;
-}
-
 OutputPlan outputPlan(const std::vector<std::filesystem::path>& inputs,
                       const OutputRequest& request) {
     OutputPlan plan;

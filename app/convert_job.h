@@ -85,9 +85,6 @@ struct OutputRequest {
     int previewScale = 1;   // each frame pixel as scale × scale pixels in the preview picture
     std::string identifier; // the header's array name
     std::string attribute;  // between the header's declarator and its initialiser
-
-    // The files named, standard output left out.
-    std::vector<std::filesystem::path> files() const;
 };
 
 // One row of convert's table of outputs: what names it and where the request keeps its file.

@@ -98,9 +98,10 @@ private slots:
         }
     }
 
-    // An unknown option is named as typed, with the command's nearest option when one is close;
-    // nothing is suggested when none is.
-    void unknownOptionSuggestsTheNearest_data() {
+    // Mistakes with options name the option: an unknown one as typed, with the command's nearest
+    // when one is close (nothing suggested when none is); an option followed by another of the
+    // command's options (or "--") lacks its value. Nothing is written.
+    void optionMistakesAreNamed_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
         QTest::newRow("convert, a letter missing")
@@ -124,24 +125,6 @@ private slots:
             << QStringList{u"convert"_s, u"@picture"_s, u"--bold"_s} << u"未知选项“--bold”（"_s;
         QTest::newRow("runtime's one option") << QStringList{u"runtime"_s, u"--forse"_s, u"out"_s}
                                               << u"未知选项“--forse”，您是否想用 --force？"_s;
-    }
-    void unknownOptionSuggestsTheNearest() {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, message);
-        arguments.replaceInStrings(u"@picture"_s, picture);
-        QDir::setCurrent(dir.path());
-        const Run run = runProgram(arguments);
-        QCOMPARE(run.exitCode, 2);
-        QVERIFY2(run.err.contains(message), qPrintable(run.err));
-        QVERIFY(!QFile::exists(path(u"o.bin"_s)));
-        QVERIFY(!QFile::exists(path(u"out"_s)));
-    }
-
-    // An option followed by another of the command's options (or "--") lacks its value: the
-    // message names that option, and nothing is written.
-    void missingValueNamesItsOption_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("message");
         QTest::newRow("convert --flip before --bin")
             << QStringList{u"convert"_s, u"@picture"_s, u"--flip"_s, u"--bin"_s, u"o.bin"_s}
             << u"选项“--flip”缺少参数：其后的“--bin”是选项"_s;
@@ -162,7 +145,7 @@ private slots:
             << QStringList{u"build"_s, u"a.toml"_s, u"--out-dir"_s, u"--depfile"_s, u"o.d"_s}
             << u"选项“--out-dir”缺少参数"_s;
     }
-    void missingValueNamesItsOption() {
+    void optionMistakesAreNamed() {
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
         arguments.replaceInStrings(u"@picture"_s, picture);
@@ -170,7 +153,8 @@ private slots:
         const Run run = runProgram(arguments);
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
-        for (const QString& name : {u"o.bin"_s, u"o.h"_s, u"o.d"_s, u"--bin"_s, u"--depfile"_s}) {
+        for (const QString& name :
+             {u"o.bin"_s, u"o.h"_s, u"o.d"_s, u"out"_s, u"--bin"_s, u"--depfile"_s}) {
             QVERIFY2(!QFile::exists(path(name)), qPrintable(name));
         }
     }
@@ -207,6 +191,46 @@ private slots:
         QVERIFY(!QFile::exists(path(u"o.png"_s)));
     }
 
+    // What follows a value option is its value unless it is one of the command's own options or
+    // "--": then the value is missing and the message shows how to give such a value.
+    void valueAfterAnOption_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("value"); // --bin's
+        QTest::addColumn<QString>("error");
+        QTest::newRow("a file name")
+            << QStringList{u"--bin"_s, u"o.bin"_s} << u"o.bin"_s << QString();
+        QTest::newRow("a negative number")
+            << QStringList{u"--bin"_s, u"-5"_s} << u"-5"_s << QString();
+        QTest::newRow("a word no option has")
+            << QStringList{u"--bin"_s, u"--nonsense"_s} << u"--nonsense"_s << QString();
+        QTest::newRow("an option's name after =")
+            << QStringList{u"--bin=--flip"_s} << u"--flip"_s << QString();
+        QTest::newRow("another option")
+            << QStringList{u"--bin"_s, u"--flip"_s, u"none"_s} << QString()
+            << u"选项“--bin”缺少参数：其后的“--flip”是选项；它若正是要给的值，请写成 "
+               u"--bin=--flip"_s;
+        QTest::newRow("the end of the options")
+            << QStringList{u"--bin"_s, u"--"_s, u"x"_s} << QString()
+            << u"选项“--bin”缺少参数：其后的“--”是选项"_s;
+        QTest::newRow("nothing") << QStringList{u"--bin"_s} << QString()
+                                 << u"选项“--bin”缺少参数"_s;
+    }
+    void valueAfterAnOption() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, value);
+        QFETCH(QString, error);
+        const std::vector<Option> options{{{"bin"}, true}, {{"flip"}, true}};
+        std::vector<std::string> given;
+        for (const QString& argument : arguments) {
+            given.push_back(argument.toStdString());
+        }
+        const ParsedArguments parsed(given, options, false);
+        QCOMPARE(QString::fromStdString(parsed.value(options[0])), value);
+        const QString message = QString::fromStdString(parsed.error());
+        QVERIFY2(error.isEmpty() ? message.isEmpty() : message.startsWith(error),
+                 qPrintable(message));
+    }
+
     // The word matching behind the suggestions: one edit away (two for longer words), or a word
     // cut short of exactly one name; nothing when two names are as near.
     void nearestName_data() {
@@ -222,6 +246,7 @@ private slots:
         QTest::newRow("cut short of two") << u"pre"_s << QString();
         QTest::newRow("as near to two") << u"mask-bi"_s << u"mask-bin"_s;
         QTest::newRow("tied") << u"bim"_s << QString();
+        QTest::newRow("a megabyte of letters") << QString(1 << 20, u'b') << QString();
     }
     void nearestName() {
         QFETCH(QString, word);

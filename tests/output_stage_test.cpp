@@ -5,6 +5,7 @@
 // depfile, read by GNU make itself, reruns the asset step once for a touched picture and
 // recompiles nothing.
 
+#include "app/build_command.h"
 #include "test_tools.h"
 
 #include <QDir>
@@ -107,6 +108,8 @@ private slots:
     void refusedWithNothingWritten();
     void runtimeKeepsEditedFiles_data();
     void runtimeKeepsEditedFiles();
+    void depfileSpelling_data();
+    void depfileSpelling();
     void makeRebuildsOnceAfterATouch_data();
     void makeRebuildsOnceAfterATouch();
 };
@@ -250,6 +253,49 @@ void OutputStageTest::runtimeKeepsEditedFiles() {
     if (!force) {
         QVERIFY(fs::last_write_time(root / "lcd" / "ravik_lcd.c") == old);
     }
+}
+
+// Each picture name as the depfile spells it for GNU make, worked out by hand from make's reading
+// rules; empty: a name make can't read back, refused.
+void OutputStageTest::depfileSpelling_data() {
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("picture");
+    QTest::addColumn<QString>("spelt");
+
+    const QString stamp = u"out/ui.stamp"_s;
+    QTest::newRow("plain") << stamp << u"art/logo.png"_s << u"art/logo.png"_s;
+    QTest::newRow("colon") << stamp << u"a:b.png"_s << u"a\\:b.png"_s;
+    QTest::newRow("space and tab") << stamp << u"a b\tc.png"_s << u"a\\ b\\\tc.png"_s;
+    QTest::newRow("hash") << stamp << u"n#1.png"_s << u"n\\#1.png"_s;
+    QTest::newRow("dollar") << stamp << u"p$x.png"_s << u"p$$x.png"_s;
+    QTest::newRow("percent in a picture") << stamp << u"100%.png"_s << u"100%.png"_s;
+    QTest::newRow("wildcards") << stamp << u"st*r?[1].png"_s << u"st\\*r\\?\\[1\\].png"_s;
+    QTest::newRow("bar") << stamp << u"a|b.png"_s << u"a\\|b.png"_s;
+    QTest::newRow("tilde first") << stamp << u"~x.png"_s << u"./~x.png"_s;
+    QTest::newRow("backslash inside") << stamp << u"back\\slash.png"_s << u"back\\slash.png"_s;
+    QTest::newRow("Chinese") << stamp << u"图标.png"_s << u"图标.png"_s;
+    QTest::newRow("equals sign") << stamp << u"e=q.png"_s << QString();
+    QTest::newRow("semicolon") << stamp << u"semi;colon.png"_s << QString();
+    QTest::newRow("line break") << stamp << u"line\nbreak.png"_s << QString();
+    QTest::newRow("backslash at the end") << stamp << u"ends\\"_s << QString();
+    QTest::newRow("backslash before a space") << stamp << u"a\\ b.png"_s << QString();
+    QTest::newRow("archive member") << stamp << u"lib(member)"_s << QString();
+    QTest::newRow("percent in the target") << u"o%t/ui.stamp"_s << u"a.png"_s << QString();
+}
+
+void OutputStageTest::depfileSpelling() {
+    QFETCH(QString, target);
+    QFETCH(QString, picture);
+    QFETCH(QString, spelt);
+    const ravik::Depfile made =
+        ravik::makeDepfile({fs::path(target.toStdString())}, {fs::path(picture.toStdString())});
+    if (spelt.isEmpty()) {
+        QVERIFY(made.text.empty());
+        QVERIFY(!made.failure.empty());
+        return;
+    }
+    QVERIFY2(made.failure.empty(), made.failure.c_str());
+    QCOMPARE(QString::fromStdString(made.text), target + u": \\\n  "_s + spelt + u"\n"_s);
 }
 
 void OutputStageTest::makeRebuildsOnceAfterATouch_data() {

@@ -26,7 +26,7 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
 }
 
 std::string assetWhere(const Asset& asset) {
-    return fillIn("素材“%1”（第 %2 行）", {assetName(asset), number(assetLine(asset))});
+    return fillIn("素材“%1”（第 %2 行）", {shownText(assetName(asset)), number(assetLine(asset))});
 }
 
 // The stored pictures of a picture asset, or the Chinese reason they can't be made.
@@ -125,7 +125,7 @@ std::string budgetReport(const std::vector<BuiltAsset>& assets, std::uint64_t bu
         fillIn("素材共占 %1，超出预算 %2（超出 %3），未写入任何文件。各素材从大到小：",
                {bytesText(total), bytesText(budget), bytesText(total - budget)});
     for (const BuiltAsset* asset : largest) {
-        text += "\n  " + asset->name + "  " + bytesText(asset->flashBytes());
+        text += "\n  " + shownText(asset->name) + "  " + bytesText(asset->flashBytes());
     }
     return text;
 }

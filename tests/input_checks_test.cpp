@@ -188,6 +188,14 @@ private slots:
         QVERIFY2(reading.error.size() < 400, reading.error.substr(0, 400).c_str());
     }
 
+    // A valid name of a megabyte, named in the message of its missing picture: cut short too.
+    void longNameClipped() {
+        const BuildOutcome outcome = build("[[frame]]\nname = \"" + std::string(1 << 20, 'n') +
+                                           "\"\npicture = \"gone.png\"\n");
+        QCOMPARE(outcome.exitCode, 1);
+        QVERIFY2(outcome.message.size() < 400, outcome.message.substr(0, 400).c_str());
+    }
+
     void syntaxErrorInChinese() {
         const ManifestReading reading = parseManifest("name = \n", at("a.toml"));
         const QString error = QString::fromStdString(reading.error);

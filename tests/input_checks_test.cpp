@@ -8,6 +8,7 @@
 #include "app/manifest.h"
 #include "fonts/char_set.h"
 #include "fonts/font_faults.h"
+#include "fonts/font_job.h"
 
 #include <QImage>
 #include <QProcess>
@@ -304,6 +305,17 @@ private slots:
         const QString list = QString::fromStdString(fonts::characterList(missing));
         QCOMPARE(list.count(u"U+"_s), 20);
         QVERIFY2(list.endsWith(u"共 1000000 个"_s), qPrintable(list.right(40)));
+    }
+
+    // Every code point is 1,112,064 characters (surrogates left out), past the 16-bit glyph
+    // count: refused before any font is looked for or any glyph drawn.
+    void tooManyGlyphs() {
+        fonts::FontJob job;
+        job.font = "no such font";
+        job.chars = {"U+0000-U+10FFFF"};
+        const fonts::FontJobResult result = fonts::runFontJob(job);
+        QVERIFY2(QString::fromStdString(result.failure).contains(u"共 1112064 个字符"_s),
+                 result.failure.substr(0, 400).c_str());
     }
 
     // 300 × 300 one-pixel tiles are 90,000, past the 16-bit count: refused before any is cut.

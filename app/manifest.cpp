@@ -522,6 +522,9 @@ int tooDeepKeyLine(std::string_view text) {
             outer += parts;
             inKey = true;
             parts = 1;
+            if (outer + parts > kMaxKeyDepth) {
+                return line;
+            }
         } else if (!inKey && c == '[') {
             around.push_back(-1);
         } else if ((c == '}' || c == ']') && !around.empty() && !inKey) {
@@ -642,8 +645,9 @@ ManifestReading parseManifest(std::string_view text, const std::filesystem::path
         return reading;
     }
     if (const int line = tooDeepKeyLine(text); line > 0) {
-        reading.error = fillIn("%1 第 %2 行：键的层级超过 %3 层（点号分隔的部分过多）",
-                               {where, number(line), number(kMaxKeyDepth)});
+        reading.error =
+            fillIn("%1 第 %2 行：键的层级超过 %3 层（点号分隔的部分或内联表的嵌套过多）",
+                   {where, number(line), number(kMaxKeyDepth)});
         return reading;
     }
     try {

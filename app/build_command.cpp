@@ -100,8 +100,11 @@ std::uint64_t knownFlashBytes(const Asset& asset) {
         count = std::uint64_t(*frames);
     }
     const BoxSize& size = picture->conversion.size;
-    return count * (packedSize(size.width, size.height) +
-                    (picture->shaping.mask ? maskSize(size.width, size.height) : 0) +
+    // Frames stored as changes to the one before may take less than a picture each: only the
+    // first is sure to be whole.
+    const std::uint64_t wholePictures = picture->delta ? 1 : count;
+    return wholePictures * packedSize(size.width, size.height) +
+           count * ((picture->shaping.mask ? maskSize(size.width, size.height) : 0) +
                     (animation ? sizeof(std::uint16_t) : 0)) +
            (count + 1) * sizeof(std::uint32_t);
 }

@@ -29,7 +29,7 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
 }
 
 std::string assetWhere(const Asset& asset) {
-    return fillIn("素材“%1”（第 %2 行）", {assetName(asset), number(assetLine(asset))});
+    return fillIn("素材“%1”（第 %2 行）", {shownText(assetName(asset)), number(assetLine(asset))});
 }
 
 // The stored pictures of a picture asset, or the Chinese reason they can't be made.
@@ -103,8 +103,11 @@ std::uint64_t knownFlashBytes(const Asset& asset) {
         count = std::uint64_t(*frames);
     }
     const BoxSize& size = picture->conversion.size;
-    return count * (packedSize(size.width, size.height) +
-                    (picture->shaping.mask ? maskSize(size.width, size.height) : 0) +
+    // Frames stored as changes to the one before may take less than a picture each: only the
+    // first is sure to be whole.
+    const std::uint64_t wholePictures = picture->delta ? 1 : count;
+    return wholePictures * packedSize(size.width, size.height) +
+           count * ((picture->shaping.mask ? maskSize(size.width, size.height) : 0) +
                     (animation ? sizeof(std::uint16_t) : 0)) +
            (count + 1) * sizeof(std::uint32_t);
 }
@@ -128,7 +131,7 @@ std::string budgetReport(const std::vector<BuiltAsset>& assets, std::uint64_t bu
         fillIn("素材共占 %1，超出预算 %2（超出 %3），未写入任何文件。各素材从大到小：",
                {bytesText(total), bytesText(budget), bytesText(total - budget)});
     for (const BuiltAsset* asset : largest) {
-        text += "\n  " + asset->name + "  " + bytesText(asset->flashBytes());
+        text += "\n  " + shownText(asset->name) + "  " + bytesText(asset->flashBytes());
     }
     return text;
 }

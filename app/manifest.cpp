@@ -221,7 +221,7 @@ PictureAsset readPicture(const toml::table& table, PictureAsset::Kind kind,
     const toml::node* picture = table.get("picture");
     if (!picture) {
         throw ManifestFault{asset.line,
-                            fillIn("素材“%1”缺少键“picture”（图片文件）", {asset.name})};
+                            fillIn("素材“%1”缺少键“picture”（图片文件）", {shownText(asset.name)})};
     }
     asset.picture = resolved(folder, stringOf(*picture, "picture"));
 
@@ -333,16 +333,16 @@ FontAsset readFont(const toml::table& table, const std::filesystem::path& folder
         }
     }
     if (!table.get("size")) {
-        throw ManifestFault{asset.line,
-                            fillIn("字体“%1”缺少键“size”（字号，单位像素）", {asset.job.name})};
+        throw ManifestFault{asset.line, fillIn("字体“%1”缺少键“size”（字号，单位像素）",
+                                               {shownText(asset.job.name)})};
     }
     if (asset.job.alpha && table.get("background")) {
         throw ManifestFault{lineOf(*table.get("background")),
                             "alpha 的字形只有覆盖度，不能同时给出 background"};
     }
     if (asset.job.chars.empty() && asset.job.literalText.empty()) {
-        throw ManifestFault{asset.line,
-                            fillIn("字体“%1”缺少键“chars”（要取模的字符）", {asset.job.name})};
+        throw ManifestFault{asset.line, fillIn("字体“%1”缺少键“chars”（要取模的字符）",
+                                               {shownText(asset.job.name)})};
     }
     return asset;
 }
@@ -366,8 +366,9 @@ void checkNames(const std::vector<Asset>& assets, const std::string& manifestNam
             if (name == guard) {
                 throw ManifestFault{
                     assetLine(asset),
-                    fillIn("素材名“%1”生成的 C 名称“%2”与头文件 %3.h 的包含保护相同",
-                           {assetName(asset), name, manifestName})};
+                    fillIn(
+                        "素材名“%1”生成的 C 名称“%2”与头文件 %3.h 的包含保护相同",
+                        {shownText(assetName(asset)), shownText(name), shownText(manifestName)})};
             }
         }
     }
@@ -378,8 +379,8 @@ void checkNames(const std::vector<Asset>& assets, const std::string& manifestNam
                 throw ManifestFault{
                     assetLine(asset),
                     fillIn("素材名“%1”与第 %2 行的素材“%3”冲突（生成的 C 名称“%4”重复）",
-                           {assetName(asset), number(assetLine(*at->second)),
-                            assetName(*at->second), name})};
+                           {shownText(assetName(asset)), number(assetLine(*at->second)),
+                            shownText(assetName(*at->second)), shownText(name)})};
             }
         }
     }
@@ -502,6 +503,9 @@ int tooDeepKeyLine(std::string_view text) {
             outer += parts;
             inKey = true;
             parts = 1;
+            if (outer + parts > kMaxKeyDepth) {
+                return line;
+            }
         } else if (!inKey && c == '[') {
             around.push_back(-1);
         } else if ((c == '}' || c == ']') && !around.empty() && !inKey) {
@@ -601,8 +605,9 @@ ManifestReading parseManifest(std::string_view text, const std::filesystem::path
         return reading;
     }
     if (const int line = tooDeepKeyLine(text); line > 0) {
-        reading.error = fillIn("%1 第 %2 行：键的层级超过 %3 层（点号分隔的部分过多）",
-                               {where, number(line), number(kMaxKeyDepth)});
+        reading.error =
+            fillIn("%1 第 %2 行：键的层级超过 %3 层（点号分隔的部分或内联表的嵌套过多）",
+                   {where, number(line), number(kMaxKeyDepth)});
         return reading;
     }
     try {

@@ -160,23 +160,9 @@ std::string codePointWord(char32_t c) {
 std::vector<char32_t> codePoints(std::string_view text) {
     std::vector<char32_t> points;
     for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80           ? 1
-                                   : (lead >> 5) == 0x06 ? 2
-                                   : (lead >> 4) == 0x0E ? 3
-                                   : (lead >> 3) == 0x1E ? 4
-                                                         : 1;
-        if (length == 1 || i + length > text.size() || !isUtf8(text.substr(i, length))) {
-            points.push_back(lead);
-            ++i;
-            continue;
-        }
-        char32_t code = lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            code = code << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        }
-        points.push_back(code);
-        i += length;
+        const auto [code, length] = utf8At(text, i);
+        points.push_back(length == 0 ? char32_t(static_cast<unsigned char>(text[i])) : code);
+        i += length == 0 ? 1 : length;
     }
     return points;
 }

@@ -38,10 +38,11 @@ struct PackedFont {
 // can. Nothing is ever cut to fit.
 std::string packedFontProblem(const PackedFont& font);
 
-// The header: an include guard (as headerGuard names it), "ravik_lcd.h", then NAME_glyphs[] and NAME_bitmaps[] with `attribute`
-// (e.g. PROGMEM, or a section) between each array's declarator and its initialiser, then
-// `static const ravik_lcd_font NAME`. Throws std::invalid_argument with packedFontProblem's text
-// when the font doesn't fit the runtime's fields. The name and attribute are used as given.
+// The header: an include guard (as headerGuard names it), "ravik_lcd.h", then NAME_glyphs[] and
+// NAME_bitmaps[] with `attribute` (e.g. PROGMEM, or a section) between each array's declarator and
+// its initialiser, then `static const ravik_lcd_font NAME`. Throws std::invalid_argument with
+// packedFontProblem's text when the font doesn't fit the runtime's fields. The name and attribute
+// are used as given.
 std::string formatFontHeader(const std::string& name, const std::string& attribute,
                              const PackedFont& font);
 

@@ -34,11 +34,7 @@ std::filesystem::path pathFromUtf8(std::string_view text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
-namespace {
-
-// The code point at bytes[i] and its length in bytes; length 0 for a byte that starts no valid
-// UTF-8 sequence (stray, cut off, overlong, a surrogate or past U+10FFFF).
-std::pair<char32_t, std::size_t> decodeAt(std::string_view bytes, std::size_t i) {
+std::pair<char32_t, std::size_t> utf8At(std::string_view bytes, std::size_t i) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
     if (lead < 0x80) {
         return {lead, 1};
@@ -64,8 +60,6 @@ std::pair<char32_t, std::size_t> decodeAt(std::string_view bytes, std::size_t i)
     }
     return {code, length};
 }
-
-} // namespace
 
 bool isGraphic(char32_t c) {
     const auto within = [c](char32_t low, char32_t high) {
@@ -105,7 +99,7 @@ std::string shownText(std::string_view utf8, std::size_t maxChars) {
         if (count == maxChars) {
             return shown + "…";
         }
-        const auto [code, length] = decodeAt(utf8, i);
+        const auto [code, length] = utf8At(utf8, i);
         char escaped[16];
         if (length == 0) {
             std::snprintf(escaped, sizeof escaped, "\\x%02X", unsigned(std::uint8_t(utf8[i])));
@@ -126,7 +120,7 @@ std::string shownText(std::string_view utf8, std::size_t maxChars) {
 
 bool isUtf8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t length = decodeAt(bytes, i).second;
+        const std::size_t length = utf8At(bytes, i).second;
         if (length == 0) {
             return false;
         }

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace ravik {
 
@@ -24,6 +25,10 @@ std::string displayPath(const std::filesystem::path& path);
 
 // UTF-8 text as a path; on Windows the characters become the wide path the system takes.
 std::filesystem::path pathFromUtf8(std::string_view text);
+
+// The code point at bytes[at] and its length in bytes; length 0 for a byte that starts no valid
+// UTF-8 sequence (stray, cut off, overlong, a surrogate or past U+10FFFF).
+std::pair<char32_t, std::size_t> utf8At(std::string_view bytes, std::size_t at);
 
 // Whether the bytes are UTF-8 text (no stray continuation byte, no cut-off sequence, no overlong
 // form, surrogate or value past U+10FFFF).

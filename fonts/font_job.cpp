@@ -40,6 +40,14 @@ FontJobResult runFontJob(const FontJob& job) {
     }
     try {
         const std::vector<char32_t> set = jobCharacters(job);
+        // Every character becomes a glyph, and the runtime counts glyphs in 16 bits: refused
+        // before a long render rather than after it.
+        constexpr std::size_t kMaxGlyphs = 65535;
+        if (set.size() > kMaxGlyphs) {
+            throw FontError(FontFault::BadCharacterSet, "共 " + std::to_string(set.size()) +
+                                                            " 个字符，运行库的字体最多容纳 " +
+                                                            std::to_string(kMaxGlyphs) + " 个");
+        }
         const RenderedFont rendered =
             renderGlyphs(findFont(job.font, job.face), set, job.pixelSize, job.hinting);
         PackedFont font =

@@ -21,12 +21,19 @@ void rgba8Row(const std::uint8_t* row, int width, int bitsPerChannel, Picture::A
         }
         return;
     }
+    // Associated samples are blended at their own depth and rounded once: through 8 bits first,
+    // a 16-bit sample and its alpha would each be rounded before the blend.
     const int backgroundChannels[3] = {redOf(background), greenOf(background), blueOf(background)};
+    const int full = bitsPerChannel == 16 ? 65535 : 255;
+    const auto sample = [&](int i) -> int {
+        return bitsPerChannel == 16 ? in[i] : row[i];
+    };
     for (int x = 0; x < width; ++x) {
-        const int a = top(4 * x + 3);
+        const int a = sample(4 * x + 3);
         for (int c = 0; c < 3; ++c) {
-            const int sum = 255 * top(4 * x + c) + backgroundChannels[c] * (255 - a);
-            out[4 * x + c] = std::uint8_t(std::min((sum + 127) / 255, 255));
+            // 255 · 65535 · 2 still fits an int.
+            const int sum = 255 * sample(4 * x + c) + backgroundChannels[c] * (full - a);
+            out[4 * x + c] = std::uint8_t(std::min((sum + full / 2) / full, 255));
         }
         out[4 * x + 3] = a == 0 ? 0 : 0xFF;
     }

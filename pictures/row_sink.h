@@ -57,8 +57,9 @@ private:
 
 // One row of `width` pixels of a picture as 8-bit straight RGBA: 8-bit rows as they are,
 // 16-bit samples keeping their top 8 bits (v >> 8), so the frame gets a sample's high four bits
-// whatever its depth; associated samples blended over `background` as they are (colour + bg ·
-// (1 − alpha), rounded once), opaque but where nothing of the picture shows.
+// whatever its depth; associated samples blended over `background` as they are at their own depth
+// (colour + bg · (1 − alpha), rounded once), opaque but where nothing of the picture shows (alpha
+// zero).
 void rgba8Row(const std::uint8_t* row, int width, int bitsPerChannel, Picture::Alpha alpha,
               ColorValue background, std::uint8_t* out);
 

@@ -7,7 +7,11 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
+
+class QFileDialog;
+class QWidget;
 
 namespace ravik {
 
@@ -44,6 +48,13 @@ private:
     QString fileName_;
     QString filter_;
 };
+
+// The Qt dialog as the program shows it, not yet shown: the system's own dialog where the platform
+// has one; otherwise Qt's, sized for its columns, with sizes, kinds and dates in Chinese
+// ("BIN 文件", "2026/12/7 15:00") whatever the system's language.
+std::unique_ptr<QFileDialog> makeFileDialog(FileDialog::Mode mode, QWidget* parent,
+                                            const QString& startPath,
+                                            const QStringList& nameFilters);
 
 // The real thing: a modal QFileDialog over the active window.
 class QtFileDialog final : public FileDialog {

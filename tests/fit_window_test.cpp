@@ -8,7 +8,9 @@
 #include "ui/form1.h"
 #include "ui/zoom_window.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QProcess>
@@ -152,6 +154,9 @@ private slots:
         form->chooseBackground();
         QCOMPARE(platform->colorDialog.offered.value(0), kDefaultBackground);
         QCOMPARE(decodePixel(form->frameBuffer(), 50, 50), RGB(0x20, 0xA0, 0x50));
+        // The status line names the colour chosen, as --background takes it.
+        const QString status = form->findChild<QLabel*>(u"Label3"_s)->text();
+        QVERIFY2(status.contains(u"底色：#20A050"_s), qPrintable(status));
         const FrameBuffer chosen = form->frameBuffer();
         form->chooseBackground();
         QCOMPARE(platform->colorDialog.offered.value(1), RGB(0x20, 0xA0, 0x50));
@@ -266,6 +271,89 @@ private slots:
         QVERIFY(window->width() <= area.width() && window->height() <= area.height());
         window->setGrid(false);
         QCOMPARE(window->zoom(), zoom);
+    }
+
+    // Ticking the grid keeps the window's size: the picture grows inside it, scrolled as needed.
+    void gridLeavesTheWindowsSize() {
+        QVERIFY(form->openPicture(picture));
+        form->showZoomWindow();
+        ZoomWindow* window = form->zoomWindow();
+        window->fitInto(QSize(1264, 752));
+        window->setZoom(8);
+        QCoreApplication::processEvents();
+        const QSize before = window->size();
+        window->setGrid(true);
+        QCoreApplication::processEvents();
+        QCOMPARE(window->size(), before);
+        QCOMPARE(window->picture().width(), 98 * 9 - 1);
+    }
+
+    // Where the screen has room for the whole picture, it shows without scroll bars; where it
+    // has room one way only, only the other way scrolls.
+    void roomyZoomHasNoScrollBars_data() {
+        QTest::addColumn<QSize>("area");
+        QTest::addColumn<int>("zoom");
+        QTest::addColumn<bool>("grid");
+        QTest::addColumn<bool>("vertical"); // a vertical scroll bar expected
+        QTest::newRow("10× on a 1920 × 1080 screen") << QSize(1904, 1032) << 10 << false << false;
+        QTest::newRow("10× with the grid") << QSize(1904, 1032) << 10 << true << false;
+        QTest::newRow("12× on a 1920 × 1080 screen") << QSize(1904, 1032) << 12 << false << false;
+        QTest::newRow("10× on a 1920 × 720 screen") << QSize(1904, 672) << 10 << false << true;
+    }
+    void roomyZoomHasNoScrollBars() {
+        QFETCH(QSize, area);
+        QFETCH(int, zoom);
+        QFETCH(bool, grid);
+        QFETCH(bool, vertical);
+        QVERIFY(form->openPicture(picture));
+        form->showZoomWindow();
+        ZoomWindow* window = form->zoomWindow();
+        window->fitInto(area);
+        window->setGrid(grid);
+        window->setZoom(zoom - 1);
+        window->setZoom(zoom);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCoreApplication::processEvents();
+        auto* view = window->findChild<QScrollArea*>();
+        QVERIFY(view != nullptr);
+        QVERIFY2(
+            !view->horizontalScrollBar()->isVisible() &&
+                view->verticalScrollBar()->isVisible() == vertical,
+            qPrintable(u"window %1 × %2, viewport %3 × %4, picture %5 × %6"_s.arg(window->width())
+                           .arg(window->height())
+                           .arg(view->viewport()->width())
+                           .arg(view->viewport()->height())
+                           .arg(window->picture().width())
+                           .arg(window->picture().height())));
+    }
+
+    // Ctrl+plus and Ctrl+minus zoom as soon as the window is open, wherever the keyboard is.
+    void zoomKeysNeedNoClick_data() {
+        QTest::addColumn<bool>("mainWindowActive");
+        QTest::newRow("the zoom window active") << false;
+        QTest::newRow("the main window still active") << true;
+    }
+    void zoomKeysNeedNoClick() {
+        QFETCH(bool, mainWindowActive);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->showZoomWindow();
+        ZoomWindow* window = form->zoomWindow();
+        window->setZoom(4);
+        QWidget* target = window;
+        if (mainWindowActive) {
+            form->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(form.get()));
+            target = form.get();
+        } else {
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : window;
+        }
+        QTest::keyClick(target, Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(window->zoom(), 5);
+        QTest::keyClick(target, Qt::Key_Minus, Qt::ControlModifier);
+        QTest::keyClick(target, Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(window->zoom(), 3);
     }
 
     // The zoom is a control that shows and sets it.

@@ -19,6 +19,7 @@
 #include <png.h>
 #include <random>
 #include <set>
+#include <tiffio.h>
 #include <vector>
 #include <zlib.h>
 
@@ -1361,17 +1362,17 @@ if sys.argv[4] == 'after':
 
     // ImageMagick stores 16-bit associated alpha premultiplied: from the straight master below
     // it writes the samples checked here. Over the background each channel is
-    // sample + bg · (1 − alpha), with samples and alpha at their top 8 bits and rounded once:
-    // round((255 · (P >> 8) + bg · (255 − (A >> 8))) / 255), worked out by hand.
+    // sample + bg · (1 − alpha), with the 16-bit samples as stored and rounded once:
+    // round((255 · P + bg · (65535 − A)) / 65535), worked out by hand.
     void associatedAlphaBlendsAsAssociated_data() {
         QTest::addColumn<ColorValue>("background");
         QTest::addColumn<QList<ColorValue>>("shown");
         QTest::newRow("over F0F0F0") << RGB(0xF0, 0xF0, 0xF0)
-                                     << QList<ColorValue>{RGB(129, 184, 248), RGB(70, 94, 118),
+                                     << QList<ColorValue>{RGB(129, 184, 248), RGB(71, 95, 119),
                                                           RGB(239, 239, 239), RGB(172, 112, 218)};
         QTest::newRow("over 102030") << RGB(0x10, 0x20, 0x30)
-                                     << QList<ColorValue>{RGB(17, 80, 152), RGB(15, 43, 71),
-                                                          RGB(16, 32, 48), RGB(123, 67, 176)};
+                                     << QList<ColorValue>{RGB(17, 80, 152), RGB(15, 44, 71),
+                                                          RGB(17, 32, 48), RGB(124, 67, 176)};
     }
     void associatedAlphaBlendsAsAssociated() {
         QFETCH(ColorValue, background);
@@ -1400,6 +1401,64 @@ if sys.argv[4] == 'after':
         for (int x = 0; x < 4; ++x) {
             QCOMPARE(conversion.shown[size_t(x)], shown[x]);
         }
+    }
+
+    // Pillow's test picture of 16-bit associated alpha (written by Pixelmator, LZW): every
+    // pixel is the exact blend of its stored samples over the background, rounded once,
+    // round((255 · P + bg · (65535 − A)) / 65535), with the samples read by libtiff itself.
+    void pillowAssociatedSixteenBits_data() {
+        QTest::addColumn<ColorValue>("background");
+        QTest::newRow("over F0F0F0") << RGB(0xF0, 0xF0, 0xF0);
+        QTest::newRow("over 102030") << RGB(0x10, 0x20, 0x30);
+    }
+    void pillowAssociatedSixteenBits() {
+        QFETCH(ColorValue, background);
+        const QString path = QFINDTESTDATA("files/tiff_16bit_RGBa.tiff");
+        QVERIFY(!path.isEmpty());
+        std::unique_ptr<TIFF, void (*)(TIFF*)> tif(
+            TIFFOpen(QFile::encodeName(path).constData(), "r"), TIFFClose);
+        QVERIFY(tif != nullptr);
+        uint32_t width = 0, height = 0;
+        uint16_t bits = 0, samples = 0;
+        TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width);
+        TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
+        TIFFGetField(tif.get(), TIFFTAG_BITSPERSAMPLE, &bits);
+        TIFFGetField(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
+        QCOMPARE(bits, uint16_t(16));
+        QCOMPARE(samples, uint16_t(4));
+        std::vector<std::uint16_t> stored(std::size_t(width) * height * 4);
+        for (uint32_t y = 0; y < height; ++y) {
+            QVERIFY(TIFFReadScanline(tif.get(), stored.data() + std::size_t(y) * width * 4, y) > 0);
+        }
+
+        const DecodedPicture loaded = readPicture(bytesOf(readAll(path)), {98, 67}, "tif");
+        QVERIFY(loaded.ok());
+        const Conversion conversion = convertPicture(loaded.picture, {.background = background});
+        const int bg[3] = {redOf(background), greenOf(background), blueOf(background)};
+        int differing = 0;
+        QString first;
+        for (uint32_t y = 0; y < std::min<uint32_t>(height, 67); ++y) {
+            for (uint32_t x = 0; x < std::min<uint32_t>(width, 98); ++x) {
+                const std::uint16_t* p = stored.data() + (std::size_t(y) * width + x) * 4;
+                int expected[3];
+                for (int c = 0; c < 3; ++c) {
+                    const int sum = 255 * p[c] + bg[c] * (65535 - p[3]);
+                    expected[c] = std::min((sum + 32767) / 65535, 255);
+                }
+                const ColorValue shown = conversion.shown[std::size_t(y) * 98 + x];
+                const int got[3] = {redOf(shown), greenOf(shown), blueOf(shown)};
+                for (int c = 0; c < 3; ++c) {
+                    if (got[c] != expected[c] && differing++ == 0) {
+                        first = u"(%1, %2) channel %3: %4, expected %5"_s.arg(x)
+                                    .arg(y)
+                                    .arg(c)
+                                    .arg(got[c])
+                                    .arg(expected[c]);
+                    }
+                }
+            }
+        }
+        QVERIFY2(differing == 0, qPrintable(u"%1 channels differ; %2"_s.arg(differing).arg(first)));
     }
 
     void bitFieldScaling_data() {

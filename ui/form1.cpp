@@ -124,6 +124,14 @@ template <typename Choice> QString choiceText(QActionGroup* group, Choice choice
     return {};
 }
 
+// A colour as the command line's --background takes it: #RRGGBB.
+QString colorText(ColorValue color) {
+    const auto hex = [](int channel) {
+        return QStringLiteral("%1").arg(channel, 2, 16, QLatin1Char('0')).toUpper();
+    };
+    return u'#' + hex(redOf(color)) + hex(greenOf(color)) + hex(blueOf(color));
+}
+
 } // namespace
 
 Form1::Form1(const Services& services, QWidget* parent)
@@ -295,9 +303,9 @@ void Form1::conversionChanged() {
     TextAccumulator.clear();
     convertPicture();
     setPictureOutline(pictureSize_, pictureFrames_); // the corner note depends on the fit
-    setStatus(QStringLiteral(u"已重新转换：%1，抖动：%2")
+    setStatus(QStringLiteral(u"已重新转换：%1，抖动：%2，底色：%3")
                   .arg(choiceText(fitActions_, options_.fit),
-                       choiceText(ditherActions_, options_.dither)),
+                       choiceText(ditherActions_, options_.dither), colorText(options_.background)),
               pictureNote());
 }
 

@@ -181,6 +181,12 @@ QString panelLines(const PackedFont& font, const QString& text, int left) {
     return lines.join(u'\n');
 }
 
+// A wrapped label asks for the height its text takes at that width: a window's least size leaves
+// out what wrapping adds, and the rows above would be squeezed for it.
+void holdWrappedHeight(QLabel* label, int width) {
+    label->setMinimumHeight(label->heightForWidth(width));
+}
+
 template <typename Widget, typename... Arguments>
 Widget* named(const char* name, Arguments&&... arguments) {
     auto* widget = new Widget(std::forward<Arguments>(arguments)...);
@@ -495,6 +501,7 @@ void GlyphWindow::drawSample() {
     const QStringList missing = missingFromFont(result_.font, text);
     sampleNote_->setText(QStringLiteral(u"字模里没有示例中的这些字符，屏幕上不画：") +
                          missing.join(u'、'));
+    holdWrappedHeight(sampleNote_, sampleView_->width());
     sampleNote_->setVisible(!missing.isEmpty());
 }
 
@@ -541,6 +548,9 @@ void GlyphWindow::showFailure(const QString& text) {
         failureLabel_->setText(text);
         failureList_->hide();
     }
+    // As wide as the buttons above it, which span the column of choices.
+    holdWrappedHeight(failureLabel_, saveHeaderButton_->geometry().right() -
+                                         copyHeaderButton_->geometry().left() + 1);
     failureLabel_->show();
     if (!result_.ok() || result_.font.glyphs.empty()) {
         statusLabel_->setText(QStringLiteral(u"没有字模"));

@@ -8,6 +8,7 @@
 #include "platform/clipboard.h"
 #include "platform/file_dialog.h"
 #include "platform/file_path.h"
+#include "ui/numbers.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -26,6 +27,7 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
@@ -167,13 +169,16 @@ ZoomWindow::ZoomWindow(const Services& services, QWidget* parent)
     connect(gridBox_, &QCheckBox::toggled, this, &ZoomWindow::setGrid);
     connect(levelsBox_, &QComboBox::currentIndexChanged, this,
             [this](int index) { setLevels(index == 1 ? Levels::Panel : Levels::Preview); });
-    for (const QKeySequence& in :
-         {QKeySequence(QKeySequence::ZoomIn), QKeySequence(QStringLiteral("Ctrl+="))}) {
-        connect(new QShortcut(in, this), &QShortcut::activated, this,
-                [this] { setZoom(zoom_ + 1); });
-    }
-    connect(new QShortcut(QKeySequence::ZoomOut, this), &QShortcut::activated, this,
-            [this] { setZoom(zoom_ - 1); });
+    // The keys work while the program has the keyboard and this window is open, so they need
+    // no click in it first: a window opened from the main one may not have been given the focus.
+    const auto zoomKey = [this](const QKeySequence& keys, int step) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::ApplicationShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, step] { setZoom(zoom_ + step); });
+    };
+    zoomKey(QKeySequence(Qt::CTRL | Qt::Key_Plus), 1);
+    zoomKey(QKeySequence(Qt::CTRL | Qt::Key_Equal), 1);
+    zoomKey(QKeySequence(Qt::CTRL | Qt::Key_Minus), -1);
     status_->showMessage(
         QStringLiteral(u"把鼠标移到像素上查看它的坐标、字节序号和颜色分量；拖动可选取一块区域"));
     selectionChanged();
@@ -201,12 +206,12 @@ void ZoomWindow::setZoom(int zoom) {
     }
 }
 
+// The window keeps its size: the grid makes the picture larger inside it, scrolled as needed.
 void ZoomWindow::setGrid(bool grid) {
     if (grid != grid_) {
         grid_ = grid;
         gridBox_->setChecked(grid);
         redraw();
-        resizeToPicture();
     }
 }
 
@@ -266,7 +271,20 @@ void ZoomWindow::redraw() {
 }
 
 void ZoomWindow::resizeToPicture() {
-    const QSize wanted = available_.isValid() ? sizeHint().boundedTo(available_) : sizeHint();
+    QSize wanted = sizeHint();
+    if (available_.isValid()) {
+        // Scrolled one way, the picture needs room for that scroll bar the other way, or the
+        // bar would hide part of it and bring the second bar.
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view_);
+        const QSize whole = wanted;
+        if (whole.height() > available_.height()) {
+            wanted.rwidth() += bar;
+        }
+        if (whole.width() > available_.width()) {
+            wanted.rheight() += bar;
+        }
+        wanted = wanted.boundedTo(available_);
+    }
     resize(wanted);
     // Grown at its place, it may reach past the screen's edge: moved back within it.
     const QScreen* screen = this->screen();
@@ -392,10 +410,11 @@ QString ZoomWindow::selectionText() const {
                        .arg(selection_.y())
                        .arg(selection_.width())
                        .arg(selection_.height())
-                       .arg(qulonglong(bytes));
+                       .arg(groupedNumber(qlonglong(bytes)));
     if (selectionHasTransparency()) {
-        text += QStringLiteral(u" + 掩码 %1 字节")
-                    .arg(qulonglong(maskSize(selection_.width(), selection_.height())));
+        text +=
+            QStringLiteral(u" + 掩码 %1 字节")
+                .arg(groupedNumber(qlonglong(maskSize(selection_.width(), selection_.height()))));
     }
     return text;
 }

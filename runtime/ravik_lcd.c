@@ -506,6 +506,11 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
 
 /* ---- Assets ------------------------------------------------------------------------------- */
 
+/* The piece's room is counted in a byte, and 255 stands for an unpacked picture's. */
+#if RAVIK_LCD_STREAM_PIECE < 1 || RAVIK_LCD_STREAM_PIECE > 254
+#error "RAVIK_LCD_STREAM_PIECE must be 1 to 254"
+#endif
+
 /* Where decoded nibbles go: straight into the picture (unpack), or into a small piece handed to
  * write() whenever it fills (stream). Bytes are written through `out`; `odd` says that *out
  * already holds its high nibble and the next nibble is its low one; `room` is the whole bytes
@@ -548,7 +553,7 @@ static sink_t the_sink;
 #define EMIT_SHIFT 1
 #define EMIT_FILL 2
 
-/* The state of one emit_bytes: the data read, the nibble waiting for its byte, the pattern. */
+/* The state of one emit: the data read, the nibble waiting for its byte, the pattern. */
 typedef struct {
     const uint8_t* data;
     uint8_t carry;
@@ -585,13 +590,20 @@ static void shift_chunk(uint8_t* o, emit_t* e, uint8_t n) {
 static void fill_chunk(uint8_t* o, emit_t* e, uint8_t n) {
     uint8_t* NEAR to = o;
     uint8_t NEAR first = e->pattern[0], second = e->pattern[1], third = e->pattern[2], t, left = n;
-    do {
+    /* Whole patterns, then what is left, the pattern turned on by each byte written. */
+    for (; left >= 3u; left = (uint8_t)(left - 3u)) {
+        to[0] = first;
+        to[1] = second;
+        to[2] = third;
+        to += 3;
+    }
+    for (; left != 0; --left) {
         *to++ = first;
         t = first;
         first = second;
         second = third;
         third = t;
-    } while (--left != 0);
+    }
     e->pattern[0] = first;
     e->pattern[1] = second;
     e->pattern[2] = third;

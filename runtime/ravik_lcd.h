@@ -28,7 +28,7 @@
  * pointers and need nothing of this.
  *
  * Switches, each set (-D) when compiling ravik_lcd.c, the same for every file that includes this:
- *   RAVIK_LCD_PROGMEM     AVR: data in flash, as above. Costs about 2 cycles a byte read.
+ *   RAVIK_LCD_PROGMEM     AVR: data in flash, as above (lpm takes a cycle more than a RAM read).
  *   RAVIK_LCD_READ_BYTE(p) the byte at p, for data kept where the build keeps it (every picture,
  *                         mask, glyph and asset byte the runtime reads goes through it). Defaults
  *                         to pgm_read_byte(p) under RAVIK_LCD_PROGMEM on AVR, else *p. A chip
@@ -37,9 +37,9 @@
  *                           -D'RAVIK_LCD_READ_BYTE(p)=((uint8_t)(*(const uint32_t*)((uintptr_t)(p)
  *                             & ~(uintptr_t)3) >> (((uintptr_t)(p) & 3u) * 8u)))'
  *   RAVIK_LCD_NO_TEXT     leaves out ravik_lcd_text and the font types' use (saves its code,
- *                         about a quarter of the runtime).
+ *                         about a third of the runtime on AVR and Cortex-M0).
  *   RAVIK_LCD_NO_ASSETS   leaves out ravik_lcd_unpack, ravik_lcd_stream and ravik_lcd_delay_ms
- *                         (saves their code, about half of the runtime).
+ *                         (saves their code, about two fifths of the runtime).
  *
  * Plain C99 for any processor: no allocation, no floating point, no recursion, and nothing but
  * <stdint.h> and <string.h>. Index arithmetic holds with a 16-bit int; a picture may be up to

@@ -11,10 +11,11 @@
 # (NAME.out), for tools/bench-mcu.sh. Exit 77: a chip's tools are missing (the others still run).
 set -uo pipefail
 source=$(cd "$1" && pwd) program=$2 keep=${3:-}
-failures=0 skipped=()
+failures=() skipped=()
+# Each fault is told at once and counted; the exit code says whether there was any.
 fail() {
+    failures+=("$*")
     echo "FAIL: $*"
-    failures=$((failures + 1))
 }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -151,7 +152,7 @@ else
     skipped+=("8052 (sdcc, s51)")
 fi
 
-[ $failures -eq 0 ] || exit 1
+[ ${#failures[@]} -eq 0 ] || exit 1
 if [ ${#skipped[@]} -gt 0 ]; then
     echo "SKIP: not installed: ${skipped[*]} (tools/mcu-check.sh installs them)"
     exit 77

@@ -9,29 +9,20 @@
 #include "codec/frame_buffer.h"
 #include "codec/packed_picture.h"
 #include "runtime/ravik_lcd.h"
+#include "seeded_noise.h"
 
 #include <QTest>
 #include <climits>
 #include <cstdint>
 #include <cstring>
-#include <random>
 #include <vector>
 
 using namespace ravik;
+using ravik::testing::seededNoise;
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-std::vector<ColorValue> seededNoise(int width, int height, unsigned seed) {
-    std::mt19937 random(seed);
-    std::vector<ColorValue> pixels(static_cast<std::size_t>(width) *
-                                   static_cast<std::size_t>(height));
-    for (ColorValue& pixel : pixels) {
-        pixel = random() & 0xFFFFFF;
-    }
-    return pixels;
-}
 
 // "Flash" as this build reads it: every byte inverted.
 Bytes inFlash(const Bytes& bytes) {

@@ -6,31 +6,22 @@
 #include "codec/frame_buffer.h"
 #include "runtime/ravik_lcd.h"
 #include "runtime/runtime_text.h"
+#include "seeded_noise.h"
 
 #include <QTest>
 #include <climits>
 #include <cstdint>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 using namespace ravik;
+using ravik::testing::seededNoise;
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-std::vector<ColorValue> seededNoise(int width, int height, unsigned seed) {
-    std::mt19937 random(seed);
-    std::vector<ColorValue> pixels(static_cast<std::size_t>(width) *
-                                   static_cast<std::size_t>(height));
-    for (ColorValue& pixel : pixels) {
-        pixel = random() & 0xFFFFFF;
-    }
-    return pixels;
-}
 
 // Which pixels of a test picture its mask draws: runs of many lengths, with gaps of a few pixels
 // and of more than a byte, so that runs start and end on both halves of a byte.

@@ -72,14 +72,14 @@ for chip in avr cortex-m0 8052; do
         growth=" (was $(thousands "$base_code"), $(awk -v a="$code" -v b="$base_code" 'BEGIN { printf "%+.1f %%", (a - b) * 100 / b }'))"
     fi
     case $chip in
-    avr) compiler="avr-gcc -mmcu=atmega1284 -Os -DRAVIK_LCD_PROGMEM" ;;
-    cortex-m0) compiler="arm-none-eabi-gcc -mcpu=cortex-m0 -mthumb -Os" ;;
-    8052) compiler="sdcc -mmcs51 --model-large" ;;
+    avr) label="AVR ATmega1284" compiler="avr-gcc -mmcu=atmega1284 -Os -DRAVIK_LCD_PROGMEM" ;;
+    cortex-m0) label="Cortex-M0" compiler="arm-none-eabi-gcc -mcpu=cortex-m0 -mthumb -Os" ;;
+    8052) label="8052" compiler="sdcc -mmcs51 --model-large" ;;
     esac
-    echo "| $chip | $compiler | $(thousands "$code")$growth | ${ram//_/ } | $(peak "$chip") |"
+    echo "| $label | $compiler | $(thousands "$code")$growth | ${ram//_/ } | $(peak "$chip") |"
 done
 echo
-echo "8052: $(value 8052 S spare) of 256 bytes of internal RAM left spare at the deepest call" \
+echo "On the 8052, $(value 8052 S spare) of 256 bytes of internal RAM left spare at the deepest call" \
     "(with a timer interrupt's $(value 8052 S interrupt-frame) bytes)."
 echo
 echo "Per call: AVR cycles (16 MHz clock), Cortex-M0 instructions, 8052 machine cycles:"

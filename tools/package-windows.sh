@@ -319,7 +319,7 @@ ravik_build
 name=ravik-lcd-$version-windows-x64
 folder=$out/$name
 rm -rf "$folder"
-cmake --install "$build" --prefix "$folder" >/dev/null
+cmake --install "$build" --prefix "$folder" --strip >/dev/null
 if [ -d "$folder/bin" ]; then
     cp -a "$folder/bin/." "$folder/"
     rm -rf "$folder/bin"

@@ -319,7 +319,7 @@ ravik_build
 name=ravik-lcd-$version-windows-x64
 folder=$out/$name
 rm -rf "$folder"
-cmake --install "$build" --prefix "$folder" >/dev/null
+cmake --install "$build" --prefix "$folder" --strip >/dev/null
 if [ -d "$folder/bin" ]; then
     cp -a "$folder/bin/." "$folder/"
     rm -rf "$folder/bin"
@@ -353,7 +353,9 @@ while [ "$added" = 1 ]; do
     done < <(find "$folder" -iname '*.exe' -o -iname '*.dll' | while read -r file; do imports_of "$file"; done | sort -u)
 done
 cp "$RAVIK_ROOT/ui/resources/ravik-lcd.ico" "$folder/"
-sed "s/@VERSION@/$version/g; s/\$/\r/" "$RAVIK_ROOT/packaging/windows/readme-zh.txt" |
+# Lines marked @WINDOW@ or @NO-WINDOW@ belong to one edition only.
+if [ "$with_window" = 1 ]; then edition='/^@NO-WINDOW@/d; s/^@WINDOW@//'; else edition='/^@WINDOW@/d; s/^@NO-WINDOW@//'; fi
+sed "$edition; s/@VERSION@/$version/g; s/\$/\r/" "$RAVIK_ROOT/packaging/windows/readme-zh.txt" |
     { printf '\xEF\xBB\xBF'; cat; } >"$folder/说明.txt"
 
 zip_file=$out/$name.zip

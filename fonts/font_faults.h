@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace ravik::fonts {
 
@@ -26,15 +27,20 @@ std::string faultMessage(FontFault fault, const std::string& detail);
 // Thrown by the fonts library; what() is faultMessage's sentence.
 class FontError : public std::runtime_error {
 public:
-    FontError(FontFault fault, const std::string& detail)
-        : std::runtime_error(faultMessage(fault, detail)), fault_(fault), detail_(detail) {}
+    FontError(FontFault fault, const std::string& detail, std::vector<char32_t> characters = {})
+        : std::runtime_error(faultMessage(fault, detail)), fault_(fault), detail_(detail),
+          characters_(std::move(characters)) {}
 
     FontFault fault() const { return fault_; }
     const std::string& detail() const { return detail_; }
+    // Every character the fault concerns (each one a font lacks), where the sentence may list
+    // only the first few.
+    const std::vector<char32_t>& characters() const { return characters_; }
 
 private:
     FontFault fault_;
     std::string detail_;
+    std::vector<char32_t> characters_;
 };
 
 } // namespace ravik::fonts

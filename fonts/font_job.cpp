@@ -56,6 +56,7 @@ FontJobResult runFontJob(const FontJob& job) {
         result.font = std::move(font);
     } catch (const FontError& error) {
         result.failure = error.what();
+        result.missing = error.characters();
     } catch (const std::invalid_argument& error) {
         // The font doesn't fit the runtime's fields (formatFontHeader says which).
         result.failure = error.what();

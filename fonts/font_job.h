@@ -38,6 +38,8 @@ struct FontJobResult {
     std::string header;
     // Why nothing was made, in Chinese; empty when the font and header are there.
     std::string failure;
+    // Every character the font lacks, when that is the failure; the sentence names the first few.
+    std::vector<char32_t> missing;
 
     bool ok() const { return failure.empty(); }
 };

@@ -305,7 +305,7 @@ RenderedFont renderGlyphs(const FontFile& font, std::span<const char32_t> codepo
         indices.push_back(index);
     }
     if (!missing.empty()) {
-        throw FontError(FontFault::MissingCharacters, characterList(missing));
+        throw FontError(FontFault::MissingCharacters, characterList(missing), missing);
     }
 
     RenderedFont rendered;

@@ -90,26 +90,23 @@ QString characterLabel(char32_t codepoint) {
     return QString::fromUcs4(text, 1) + u' ' + code;
 }
 
-// A failure naming characters ("…：U+4E00（一）、U+4E01（丁）…。") split into its words before the
-// list and the list's items; nothing for a failure with a short list or none.
+// A failure naming characters the font lacks split into its words before the list (up to the
+// colon) and every character, listed in full; nothing for a failure with a short list or none.
 struct CharacterList {
     QString lead;
     QStringList items;
 };
-std::optional<CharacterList> longCharacterList(const QString& failure) {
+std::optional<CharacterList> longCharacterList(const QString& failure,
+                                               const std::vector<char32_t>& missing) {
+    if (missing.size() <= std::size_t(kListedCharacters)) {
+        return std::nullopt;
+    }
     const qsizetype colon = failure.indexOf(u'：');
-    if (colon < 0) {
-        return std::nullopt;
+    CharacterList list{colon < 0 ? failure : failure.left(colon), {}};
+    for (const char32_t c : missing) {
+        list.items << characterLabel(c);
     }
-    QString list = failure.mid(colon + 1);
-    if (list.endsWith(u'。')) {
-        list.chop(1);
-    }
-    const QStringList items = list.split(u'、');
-    if (items.size() <= kListedCharacters) {
-        return std::nullopt;
-    }
-    return CharacterList{failure.left(colon), items};
+    return list;
 }
 
 // The characters of a sample that the font has no glyph for, line breaks aside, each once.
@@ -457,7 +454,7 @@ void GlyphWindow::jobFinished() {
     busyBar_->hide();
     if (!finished.ok()) {
         failed_ = true;
-        showFailure(QString::fromStdString(finished.failure));
+        showFailure(QString::fromStdString(finished.failure), finished.missing);
     } else {
         failed_ = false;
         result_ = std::move(finished);
@@ -536,9 +533,10 @@ void GlyphWindow::followCharactersInSample() {
 
 // The failure is said in the window; the last font stays shown, marked as not the choices'.
 // A long list of characters is shortened to its count and first ones, the whole in a box.
-void GlyphWindow::showFailure(const QString& text) {
+void GlyphWindow::showFailure(const QString& text, const std::vector<char32_t>& missing) {
     failure_ = text;
-    if (const auto list = longCharacterList(text)) {
+    if (const auto list = longCharacterList(text, missing)) {
+        failure_ = list->lead + u'：' + list->items.join(u'、') + u'。';
         failureLabel_->setText(QStringLiteral(u"%1（共 %2 个）：%3……（全部列在下面）")
                                    .arg(list->lead, groupedNumber(list->items.size()),
                                         list->items.mid(0, kNamedCharacters).join(u'、')));

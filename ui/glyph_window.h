@@ -84,7 +84,7 @@ private:
     void drawSample();
     void sampleEdited();
     void followCharactersInSample();
-    void showFailure(const QString& text);
+    void showFailure(const QString& text, const std::vector<char32_t>& missing = {});
     void setStale(bool stale);
     void updateButtons();
     void setColorSwatch(QPushButton* button, ColorValue color);

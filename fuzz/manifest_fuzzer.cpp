@@ -1,9 +1,8 @@
 // The asset manifest of `build`: the input as the manifest's text, read as `build` reads it
 // (toml++, then every table and value checked). A manifest is read or refused with a reason, never
-// both; one that is read names its assets once each, with their lines. Budget texts ("256K") too.
+// both; one that is read names its assets once each, with their lines.
 
 #include "app/manifest.h"
-#include "app/option_values.h"
 #include "fuzz_input.h"
 
 #include <set>
@@ -57,11 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fuzz::require(!assetName(asset).empty() && assetLine(asset) >= 1);
             fuzz::require(names.insert(assetName(asset)).second);
         }
-    }
-    // A budget is a count of bytes, with K or M at most multiplying it by 2^20.
-    const std::string_view firstLine = text.substr(0, text.find('\n'));
-    if (kBudgetValue.read(firstLine)) {
-        fuzz::require(firstLine.find_first_of("0123456789") != std::string_view::npos);
     }
     return 0;
 }

@@ -89,6 +89,11 @@ done
 check_suite() {
     if [ "$with_window" = 1 ] && [ -f "$out/build/CTestTestfile.cmake" ]; then
         log=$work/suite.log
+        # tools/package-windows.sh builds what it ships; the tests are built here.
+        if ! cmake --build "$out/build" >"$work/suite-build.log" 2>&1; then
+            line FAIL suite "the tests do not build ($work/suite-build.log)"
+            return
+        fi
         (cd "$out/build" && QT_QPA_PLATFORM=offscreen WINEPATH="$wine_path" \
             ctest --timeout 300 -E '_sh$|^(packaging|setup|cmake_package)' >"$log" 2>&1)
         summary=$(grep -E 'tests passed|tests failed' "$log" | tail -n 1)

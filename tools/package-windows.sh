@@ -294,7 +294,8 @@ if [ "$with_window" = 1 ]; then
 fi
 [ "$stage" = dependencies ] && exit 0
 
-# The project, cross-built against them, tests included (tools/windows-check.sh runs them).
+# The project, cross-built against them: the program and its modules (tools/windows-check.sh
+# builds the tests in the same folder when it runs them).
 version=$(sed -n 's/^project(RavikLCD VERSION \([0-9.]*\).*/\1/p' "$RAVIK_ROOT/CMakeLists.txt")
 out=$RAVIK_ROOT/build-windows
 build=$out/build
@@ -312,7 +313,7 @@ RAVIK_CMAKE_ARGS=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DRAVIK_WINDOWS_PREFIXES="
     -DCMAKE_PREFIX_PATH="$prefixes" -DCMAKE_BUILD_TYPE=Release -DRAVIK_WINDOW="$window"
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
     -DRAVIK_TOMLPP_INCLUDE_DIR="$cache/headers" -DCMAKE_CROSSCOMPILING_EMULATOR=wine)
-ravik_build
+ravik_build ravik-lcd
 
 # The portable folder: what the project installs, the DLLs it imports (found by reading the
 # imports, so nothing unused is shipped), Qt's plugins, the icon and 说明.txt.

@@ -9,6 +9,7 @@
 #   installer     the installer, silently: the program runs from where it put it; the uninstaller
 #                 removes what it installed and nothing else
 #   window        the window under Wine and Xvfb, with a screenshot
+#   tools/windows-check.sh [check…]     the named checks only, or all of them
 # Exits 1 when a check fails. Not part of tools/test.sh: run it before finishing a change that
 # touches platform code, CMake or packaging.
 set -uo pipefail
@@ -85,20 +86,27 @@ for place in "$qt_bin" "$gcc_dir" /usr/x86_64-w64-mingw32/lib; do
 done
 
 # --- suite --------------------------------------------------------------------------------------
-if [ "$with_window" = 1 ] && [ -f "$out/build/CTestTestfile.cmake" ]; then
-    log=$work/suite.log
-    (cd "$out/build" && QT_QPA_PLATFORM=offscreen WINEPATH="$wine_path" \
-        ctest --timeout 300 -E '_sh$|^(packaging|setup|cmake_package)' >"$log" 2>&1)
-    summary=$(grep -E 'tests passed|tests failed' "$log" | tail -n 1)
-    failing=$(sed -n 's/^ *[0-9]* - \([^ ]*\) .*/\1/p' "$log" | tr '\n' ' ')
-    if grep -q '100% tests passed' "$log"; then
-        line PASS suite "$summary ($log)"
+check_suite() {
+    if [ "$with_window" = 1 ] && [ -f "$out/build/CTestTestfile.cmake" ]; then
+        log=$work/suite.log
+        # tools/package-windows.sh builds what it ships; the tests are built here.
+        if ! cmake --build "$out/build" >"$work/suite-build.log" 2>&1; then
+            line FAIL suite "the tests do not build ($work/suite-build.log)"
+            return
+        fi
+        (cd "$out/build" && QT_QPA_PLATFORM=offscreen WINEPATH="$wine_path" \
+            ctest --timeout 300 -E '_sh$|^(packaging|setup|cmake_package)' >"$log" 2>&1)
+        summary=$(grep -E 'tests passed|tests failed' "$log" | tail -n 1)
+        failing=$(sed -n 's/^ *[0-9]* - \([^ ]*\) .*/\1/p' "$log" | tr '\n' ' ')
+        if grep -q '100% tests passed' "$log"; then
+            line PASS suite "$summary ($log)"
+        else
+            line FAIL suite "${summary:-ctest did not run} ${failing:+– failing: $failing}($log)"
+        fi
     else
-        line FAIL suite "${summary:-ctest did not run} ${failing:+– failing: $failing}($log)"
+        line SKIP suite "the command-line-only edition has no test suite (it needs Qt)"
     fi
-else
-    line SKIP suite "the command-line-only edition has no test suite (it needs Qt)"
-fi
+}
 
 # --- same-output --------------------------------------------------------------------------------
 # Each group of pictures is converted in one batch to every output; single conversions to standard
@@ -191,18 +199,18 @@ compare_in_locale() {
         line FAIL same-output "$locale (code page $code_page): differs in ${differences[*]} ($where)"
     fi
 }
-# C.UTF-8: Wine maps Unix file names through the locale's character set, and plain C has no
-# Chinese in it.
-compare_in_locale C.UTF-8
-if [ -d "$locales/zh_CN.UTF-8" ]; then
-    compare_in_locale zh_CN.UTF-8
-else
-    line FAIL same-output "zh_CN.UTF-8: localedef could not make the locale"
-fi
+check_same_output() {
+    # C.UTF-8: Wine maps Unix file names through the locale's character set, and plain C has no
+    # Chinese in it.
+    compare_in_locale C.UTF-8
+    if [ -d "$locales/zh_CN.UTF-8" ]; then
+        compare_in_locale zh_CN.UTF-8
+    else
+        line FAIL same-output "zh_CN.UTF-8: localedef could not make the locale"
+    fi
+}
 
 # --- utf8-errors --------------------------------------------------------------------------------
-# A file Windows refuses to create (a name with "<>" in it) and a module that can't be loaded (the
-# program alone in a folder) bring the system's own words into the message, in Chinese here.
 utf8_check() {
     local name=$1 file=$2
     python3 - "$file" <<'EOF'
@@ -219,124 +227,149 @@ if not text.strip():
 print(text.strip().splitlines()[-1])
 EOF
 }
-zh=(env LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 LOCPATH="$locales")
-alone=$work/run/alone
-mkdir -p "$alone"
-cp "$folder/ravik-lcd.exe" "$alone/"
-find "$folder" -maxdepth 1 -iname 'lib*.dll' ! -iname 'libravik*' -exec cp {} "$alone/" \;
-"${zh[@]}" wine "$folder/ravik-lcd.exe" convert "$(winepath -w "$RAVIK_ROOT/samples/test-card.png")" \
-    --bin 'C:\帧<>.bin' >/dev/null 2>"$work/run/bad-name.err"
-"${zh[@]}" wine "$alone/ravik-lcd.exe" font --size 12 --chars A --header - >/dev/null 2>"$work/run/no-module.err"
-verdicts=()
-utf8_failed=0
-for case in bad-name no-module; do
-    if seen=$(utf8_check "$case" "$work/run/$case.err" 2>&1); then
-        verdicts+=("$case: $seen")
+
+# A file Windows refuses to create (a name with "<>" in it) and a module that can't be loaded (the
+# program alone in a folder) bring the system's own words into the message, in Chinese here.
+check_utf8_errors() {
+    zh=(env LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 LOCPATH="$locales")
+    alone=$work/run/alone
+    mkdir -p "$alone"
+    cp "$folder/ravik-lcd.exe" "$alone/"
+    find "$folder" -maxdepth 1 -iname 'lib*.dll' ! -iname 'libravik*' -exec cp {} "$alone/" \;
+    "${zh[@]}" wine "$folder/ravik-lcd.exe" convert "$(winepath -w "$RAVIK_ROOT/samples/test-card.png")" \
+        --bin 'C:\帧<>.bin' >/dev/null 2>"$work/run/bad-name.err"
+    "${zh[@]}" wine "$alone/ravik-lcd.exe" font --size 12 --chars A --header - >/dev/null 2>"$work/run/no-module.err"
+    verdicts=()
+    utf8_failed=0
+    for case in bad-name no-module; do
+        if seen=$(utf8_check "$case" "$work/run/$case.err" 2>&1); then
+            verdicts+=("$case: $seen")
+        else
+            verdicts+=("$case: $seen")
+            utf8_failed=1
+        fi
+    done
+    if [ "$utf8_failed" = 0 ]; then
+        line PASS utf8-errors "${verdicts[0]} | ${verdicts[1]}"
     else
-        verdicts+=("$case: $seen")
-        utf8_failed=1
+        line FAIL utf8-errors "${verdicts[0]} | ${verdicts[1]}"
     fi
-done
-if [ "$utf8_failed" = 0 ]; then
-    line PASS utf8-errors "${verdicts[0]} | ${verdicts[1]}"
-else
-    line FAIL utf8-errors "${verdicts[0]} | ${verdicts[1]}"
-fi
+}
 
 # --- imports ------------------------------------------------------------------------------------
-# What Windows itself provides (the DLLs Qt, the C runtime and the program use).
-windows_dlls=" advapi32.dll comctl32.dll comdlg32.dll crypt32.dll d3d11.dll d3d9.dll dwmapi.dll
-dwrite.dll dxgi.dll gdi32.dll imm32.dll kernel32.dll msvcrt.dll netapi32.dll ntdll.dll ole32.dll
-oleaut32.dll setupapi.dll shcore.dll shell32.dll shlwapi.dll user32.dll userenv.dll uxtheme.dll
-version.dll winmm.dll ws2_32.dll wtsapi32.dll authz.dll mpr.dll bcrypt.dll "
-shipped=" $(find "$folder" -type f -iname '*.dll' -printf '%f\n' | tr 'A-Z' 'a-z' | tr '\n' ' ') "
-strays=()
-binaries=0
-while read -r binary; do
-    binaries=$((binaries + 1))
-    while read -r dll; do
-        lower=$(tr 'A-Z' 'a-z' <<<"$dll")
-        [[ $lower == api-ms-win-* ]] && continue
-        [[ $windows_dlls == *" $lower "* || $shipped == *" $lower "* ]] && continue
-        strays+=("${binary#"$folder"/}→$dll")
-    done < <(x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^\s*DLL Name: //p')
-done < <(find "$folder" -type f \( -iname '*.exe' -o -iname '*.dll' \))
-if [ ${#strays[@]} -eq 0 ]; then
-    line PASS imports "$binaries files import only shipped DLLs and Windows' own"
-else
-    line FAIL imports "${strays[*]}"
-fi
+check_imports() {
+    # What Windows itself provides (the DLLs Qt, the C runtime and the program use).
+    windows_dlls=" advapi32.dll comctl32.dll comdlg32.dll crypt32.dll d3d11.dll d3d9.dll dwmapi.dll
+    dwrite.dll dxgi.dll gdi32.dll imm32.dll kernel32.dll msvcrt.dll netapi32.dll ntdll.dll ole32.dll
+    oleaut32.dll setupapi.dll shcore.dll shell32.dll shlwapi.dll user32.dll userenv.dll uxtheme.dll
+    version.dll winmm.dll ws2_32.dll wtsapi32.dll authz.dll mpr.dll bcrypt.dll "
+    windows_dlls=$(tr -s ' \n' '  ' <<<"$windows_dlls")
+    shipped=" $(find "$folder" -type f -iname '*.dll' -printf '%f\n' | tr 'A-Z' 'a-z' | tr '\n' ' ') "
+    strays=()
+    binaries=0
+    while read -r binary; do
+        binaries=$((binaries + 1))
+        while read -r dll; do
+            lower=$(tr 'A-Z' 'a-z' <<<"$dll")
+            [[ $lower == api-ms-win-* ]] && continue
+            [[ $windows_dlls == *" $lower "* || $shipped == *" $lower "* ]] && continue
+            strays+=("${binary#"$folder"/}→$dll")
+        done < <(x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^\s*DLL Name: //p')
+    done < <(find "$folder" -type f \( -iname '*.exe' -o -iname '*.dll' \))
+    if [ ${#strays[@]} -eq 0 ]; then
+        line PASS imports "$binaries files import only shipped DLLs and Windows' own"
+    else
+        line FAIL imports "${strays[*]}"
+    fi
+}
 
 # --- installer ----------------------------------------------------------------------------------
 # Installed silently into a folder of its own, the program runs from there with its Start-menu
 # entry and "Open with" entries in place; the uninstaller takes them away and leaves a file of the
 # user's in the folder.
-setup=$(find "$out" -maxdepth 1 -name 'ravik-lcd-*-setup.exe' | head -n 1)
-if [ -n "$setup" ]; then
-    target=$WINEPREFIX/drive_c/RavikCheck
-    menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Ravik LCD"
-    classes='HKLM\Software\Classes\.bin\OpenWithProgids'
-    rm -rf "$target"
-    wine "$setup" /S '/D=C:\RavikCheck' >/dev/null 2>&1
-    wineserver -w
-    installed=$(find "$target" -type f 2>/dev/null | wc -l)
-    runs=$(wine 'C:\RavikCheck\ravik-lcd.exe' --version 2>/dev/null | tr -d '\r')
-    offered=$(wine reg query "$classes" 2>/dev/null | grep -c RavikLCD)
-    [ -f "$menu/Ravik LCD.lnk" ] && entry=1 || entry=0
-    touch "$target/用户的文件.txt" 2>/dev/null
-    wine 'C:\RavikCheck\卸载.exe' /S >/dev/null 2>&1
-    wineserver -w
-    sleep 1
-    left=$(find "$target" -type f 2>/dev/null | sed "s|$target/||" | tr '\n' ' ')
-    still_offered=$(wine reg query "$classes" 2>/dev/null | grep -c RavikLCD)
-    seen="$installed files, '$runs', Start menu $entry, .bin offered $offered; after uninstalling: left '${left% }', .bin offered $still_offered, menu $([ -e "$menu" ] && echo kept || echo gone)"
-    if [ "$installed" -gt 0 ] && [ -n "$runs" ] && [ "$entry" = 1 ] && [ "$offered" = 1 ] &&
-        [ "${left% }" = 用户的文件.txt ] && [ "$still_offered" = 0 ] && [ ! -e "$menu" ]; then
-        line PASS installer "$seen"
+check_installer() {
+    setup=$(find "$out" -maxdepth 1 -name 'ravik-lcd-*-setup.exe' | head -n 1)
+    if [ -n "$setup" ]; then
+        target=$WINEPREFIX/drive_c/RavikCheck
+        menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Ravik LCD"
+        classes='HKLM\Software\Classes\.bin\OpenWithProgids'
+        rm -rf "$target"
+        wine "$setup" /S '/D=C:\RavikCheck' >/dev/null 2>&1
+        wineserver -w
+        installed=$(find "$target" -type f 2>/dev/null | wc -l)
+        runs=$(wine 'C:\RavikCheck\ravik-lcd.exe' --version 2>/dev/null | tr -d '\r')
+        offered=$(wine reg query "$classes" 2>/dev/null | grep -c RavikLCD)
+        [ -f "$menu/Ravik LCD.lnk" ] && entry=1 || entry=0
+        touch "$target/用户的文件.txt" 2>/dev/null
+        wine 'C:\RavikCheck\卸载.exe' /S >/dev/null 2>&1
+        wineserver -w
+        sleep 1
+        left=$(find "$target" -type f 2>/dev/null | sed "s|$target/||" | tr '\n' ' ')
+        still_offered=$(wine reg query "$classes" 2>/dev/null | grep -c RavikLCD)
+        seen="$installed files, '$runs', Start menu $entry, .bin offered $offered; after uninstalling: left '${left% }', .bin offered $still_offered, menu $([ -e "$menu" ] && echo kept || echo gone)"
+        if [ "$installed" -gt 0 ] && [ -n "$runs" ] && [ "$entry" = 1 ] && [ "$offered" = 1 ] &&
+            [ "${left% }" = 用户的文件.txt ] && [ "$still_offered" = 0 ] && [ ! -e "$menu" ]; then
+            line PASS installer "$seen"
+        else
+            line FAIL installer "$seen"
+        fi
+        rm -rf "$target"
     else
-        line FAIL installer "$seen"
+        line FAIL installer "no ravik-lcd-*-setup.exe in $out"
     fi
-    rm -rf "$target"
-else
-    line FAIL installer "no ravik-lcd-*-setup.exe in $out"
-fi
+}
 
 # --- window -------------------------------------------------------------------------------------
-if [ "$with_window" = 1 ]; then
-    shot=$out/window-screenshot.png
-    rm -f "$shot"
-    # A wineserver started without a display makes every later window fail: stop it, and start
-    # the next one inside the Xvfb session.
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
-    display=:$((90 + RANDOM % 100))
-    Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
-    sleep 2
-    (
-        export DISPLAY=$display LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 LOCPATH=$locales
-        wineserver -p10
-        wine "$folder/ravik-lcd.exe" "$(winepath -w "$RAVIK_ROOT/samples/test-card.png")" \
-            >/dev/null 2>"$work/run/window.err" &
-        for _ in $(seq 1 60); do
-            sleep 1
-            xwininfo -root -tree 2>/dev/null | grep -q 'Ravik' && break
-        done
-        sleep 4
-        import -window root "$shot" 2>/dev/null
-        xwininfo -root -tree 2>/dev/null | grep -o '"[^"]*Ravik[^"]*"' | head -n 1 >"$work/run/window.title"
-        wineserver -k
-    )
-    kill "$xvfb" 2>/dev/null
-    wait "$xvfb" 2>/dev/null
-    title=$(cat "$work/run/window.title" 2>/dev/null)
-    if [ -n "$title" ] && [ -f "$shot" ]; then
-        line PASS window "window $title shown; screenshot $shot"
+check_window() {
+    if [ "$with_window" = 1 ]; then
+        shot=$out/window-screenshot.png
+        rm -f "$shot"
+        # A wineserver started without a display makes every later window fail: stop it, and start
+        # the next one inside the Xvfb session.
+        wineserver -k 2>/dev/null
+        wineserver -w 2>/dev/null
+        display=:$((90 + RANDOM % 100))
+        Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+        xvfb=$!
+        sleep 2
+        (
+            export DISPLAY=$display LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 LOCPATH=$locales
+            wineserver -p10
+            wine "$folder/ravik-lcd.exe" "$(winepath -w "$RAVIK_ROOT/samples/test-card.png")" \
+                >/dev/null 2>"$work/run/window.err" &
+            for _ in $(seq 1 60); do
+                sleep 1
+                xwininfo -root -tree 2>/dev/null | grep -q 'Ravik' && break
+            done
+            sleep 4
+            import -window root "$shot" 2>/dev/null
+            xwininfo -root -tree 2>/dev/null | grep -o '"[^"]*Ravik[^"]*"' | head -n 1 >"$work/run/window.title"
+            wineserver -k
+        )
+        kill "$xvfb" 2>/dev/null
+        wait "$xvfb" 2>/dev/null
+        title=$(cat "$work/run/window.title" 2>/dev/null)
+        if [ -n "$title" ] && [ -f "$shot" ]; then
+            line PASS window "window $title shown; screenshot $shot"
+        else
+            line FAIL window "no window appeared (${shot} $(tail -n 1 "$work/run/window.err" 2>/dev/null))"
+        fi
     else
-        line FAIL window "no window appeared (${shot} $(tail -n 1 "$work/run/window.err" 2>/dev/null))"
+        line SKIP window "the command-line-only edition has no window"
     fi
-else
-    line SKIP window "the command-line-only edition has no window"
-fi
+}
+
+# The checks named on the command line, or all of them.
+checks=("$@")
+[ ${#checks[@]} -eq 0 ] && checks=(suite same-output utf8-errors imports installer window)
+for check in "${checks[@]}"; do
+    case $check in
+        suite | same-output | utf8-errors | imports | installer | window) "check_${check//-/_}" ;;
+        *)
+            ravik_say "没有这项检查：$check" "no such check: $check"
+            failed=1
+            ;;
+    esac
+done
 
 exit "$failed"

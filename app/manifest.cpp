@@ -1,6 +1,7 @@
 #include "manifest.h"
 
 #include "app/option_values.h"
+#include "app/toml.h"
 #include "export/c_names.h"
 #include "export/input_file.h"
 #include "export/text.h"
@@ -11,7 +12,6 @@
 #include <limits>
 #include <map>
 #include <sstream>
-#include <toml++/toml.h>
 
 namespace ravik {
 namespace {
@@ -66,15 +66,51 @@ void checkKeys(const toml::table& table, const std::vector<std::string_view>& al
     }
 }
 
+// A value as TOML writes it, for messages, at most about kLongestShown bytes. Written here, not by
+// toml++'s formatter, which casts the logarithm of a float such as 0.1, inf or nan to an unsigned
+// size.
+constexpr std::size_t kLongestShown = 200;
+
+std::string valueText(const toml::node& node) {
+    if (const auto* text = node.as_string()) {
+        return "\"" + text->get() + "\"";
+    }
+    if (const auto* value = node.as_integer()) {
+        return std::to_string(value->get());
+    }
+    if (const auto* value = node.as_floating_point()) {
+        char digits[64];
+        const auto written = std::to_chars(digits, digits + sizeof digits, value->get());
+        return std::string(digits, written.ptr);
+    }
+    if (const auto* value = node.as_boolean()) {
+        return value->get() ? "true" : "false";
+    }
+    if (const auto* array = node.as_array()) {
+        std::string text = "[";
+        for (const toml::node& element : *array) {
+            if (text.size() > kLongestShown) {
+                return text + ", …";
+            }
+            text += (text.size() > 1 ? ", " : "") + valueText(element);
+        }
+        return text + "]";
+    }
+    if (node.is_table()) {
+        return "{…}";
+    }
+    std::ostringstream out; // a date or a time
+    node.visit([&out](const auto& value) { out << value; });
+    return out.str();
+}
+
 // The value of `key` as the TOML text of a value, for messages: cut to a line's length, with
 // what would not print written as code points.
 std::string shown(const toml::node& node) {
     if (const auto* text = node.as_string()) {
         return shownText(text->get());
     }
-    std::ostringstream out;
-    node.visit([&out](const auto& value) { out << value; });
-    return shownText(out.str());
+    return shownText(valueText(node));
 }
 
 [[noreturn]] void wrongValue(const toml::node& node, std::string_view key,
@@ -456,10 +492,47 @@ Manifest readTables(const toml::table& top, const std::filesystem::path& file) {
 // recurses once per part: a key of a few hundred thousand parts overflows the stack.
 constexpr int kMaxKeyDepth = 64;
 
-// The line of the first key deeper than kMaxKeyDepth, or 0 when there is none. A quick pass over
-// the text that knows only what it must: strings and comments (where a dot is no separator),
-// table headers, keys before their "=", and inline tables, which open a new key inside a value.
-int tooDeepKeyLine(std::string_view text) {
+ManifestFault tooDeep(int line) {
+    return {line, fillIn("键的层级超过 %1 层（点号分隔的部分或内联表的嵌套过多）",
+                         {number(kMaxKeyDepth)})};
+}
+
+// Whether toml++ 3.3 has no answer to "is this white space?" for the character: it reaches
+// __builtin_unreachable() for these blocks (fixed in later versions).
+bool unansweredWhitespaceQuestion(char32_t c) {
+    return (c >= 0xA1 && c <= 0x499) || (c >= 0x2C5E && c <= 0x3057 && c != 0x3000) ||
+           (c >= 0xFB26 && c <= 0xFEFE);
+}
+
+// In a multi-line basic string, a backslash at a line's end trims the white space after it, and
+// toml++ asks that question of the first character past it.
+std::optional<ManifestFault> unansweredAfterLineEnd(std::string_view text, std::size_t at,
+                                                    int line) {
+    bool lineEnded = false;
+    for (; at < text.size() && std::string_view(" \t\r\n").find(text[at]) != std::string_view::npos;
+         ++at) {
+        if (text[at] == '\n') {
+            lineEnded = true;
+            ++line;
+        }
+    }
+    const auto [c, length] =
+        at < text.size() ? utf8At(text, at) : std::pair<char32_t, std::size_t>{};
+    if (!lineEnded || length < 2 || !unansweredWhitespaceQuestion(c)) {
+        return std::nullopt;
+    }
+    return ManifestFault{line, fillIn("行尾反斜杠之后的字符“%1”不能作为下一行的第一个字符"
+                                      "（请在它前面加一个普通字符，或不用行尾反斜杠）",
+                                      {shownText(text.substr(at, length))})};
+}
+
+// What toml++ must not see, found by a quick pass over the text that knows only what it must:
+// strings and comments (where a dot is no separator and any character may stand), table headers,
+// keys before their "=", and inline tables, which open a new key inside a value. A key deeper
+// than kMaxKeyDepth overflows toml++'s stack; a character past ASCII outside strings and
+// comments, where TOML allows none, makes toml++ 3.3 ask whether it is white space, and for
+// many (CJK punctuation such as "、" among them) it has no answer: undefined behaviour.
+std::optional<ManifestFault> unsafeForToml(std::string_view text) {
     int line = 1;
     bool inKey = true;       // before the "=" of a key-value pair, or inside a table header
     int parts = 1;           // of the key being read
@@ -483,6 +556,11 @@ int tooDeepKeyLine(std::string_view text) {
             const std::string close = triple ? std::string(3, c) : std::string(1, c);
             std::size_t k = i + close.size();
             while (k < text.size() && text.substr(k, close.size()) != close) {
+                if (text[k] == '\\' && c == '"' && triple) {
+                    if (auto fault = unansweredAfterLineEnd(text, k + 1, line)) {
+                        return fault;
+                    }
+                }
                 if (text[k] == '\\' && c == '"') {
                     ++k; // the escaped character, a line end included
                 }
@@ -492,9 +570,13 @@ int tooDeepKeyLine(std::string_view text) {
                 ++k;
             }
             i = std::min(text.size(), k + close.size()) - 1;
+        } else if (static_cast<unsigned char>(c) >= 0x80) {
+            const std::size_t length = std::max<std::size_t>(1, utf8At(text, i).second);
+            return ManifestFault{line, fillIn("字符“%1”只能写在引号里的文本或注释中",
+                                              {shownText(text.substr(i, length))})};
         } else if (inKey && c == '.') {
             if (outer + ++parts > kMaxKeyDepth) {
-                return line;
+                return tooDeep(line);
             }
         } else if (inKey && c == '=') {
             inKey = false;
@@ -504,7 +586,7 @@ int tooDeepKeyLine(std::string_view text) {
             inKey = true;
             parts = 1;
             if (outer + parts > kMaxKeyDepth) {
-                return line;
+                return tooDeep(line);
             }
         } else if (!inKey && c == '[') {
             around.push_back(-1);
@@ -522,7 +604,7 @@ int tooDeepKeyLine(std::string_view text) {
             parts = 1;
         }
     }
-    return 0;
+    return std::nullopt;
 }
 
 // toml++'s description of a syntax error in Chinese: the common faults by what its English text
@@ -604,10 +686,8 @@ ManifestReading parseManifest(std::string_view text, const std::filesystem::path
                                {where, number(text.size()), byteSizeText(kMaxTextFileBytes)});
         return reading;
     }
-    if (const int line = tooDeepKeyLine(text); line > 0) {
-        reading.error =
-            fillIn("%1 第 %2 行：键的层级超过 %3 层（点号分隔的部分或内联表的嵌套过多）",
-                   {where, number(line), number(kMaxKeyDepth)});
+    if (const std::optional<ManifestFault> fault = unsafeForToml(text)) {
+        reading.error = fillIn("%1 第 %2 行：%3", {where, number(fault->line), fault->text});
         return reading;
     }
     try {
@@ -620,6 +700,8 @@ ManifestReading parseManifest(std::string_view text, const std::filesystem::path
                     syntaxFault(error.description())});
     } catch (const ManifestFault& fault) {
         reading.error = fillIn("%1 第 %2 行：%3", {where, number(fault.line), fault.text});
+    } catch (const TomlCheckFailed&) {
+        reading.error = fillIn("%1：TOML 语法错误，无法解析", {where});
     }
     return reading;
 }

@@ -700,8 +700,6 @@ ManifestReading parseManifest(std::string_view text, const std::filesystem::path
                     syntaxFault(error.description())});
     } catch (const ManifestFault& fault) {
         reading.error = fillIn("%1 第 %2 行：%3", {where, number(fault.line), fault.text});
-    } catch (const TomlCheckFailed&) {
-        reading.error = fillIn("%1：TOML 语法错误，无法解析", {where});
     }
     return reading;
 }

@@ -5,6 +5,7 @@
 #include "export/c_names.h"
 #include "export/input_file.h"
 #include "export/text.h"
+#include "fonts/char_set.h"
 
 #include <algorithm>
 #include <cctype>
@@ -521,9 +522,9 @@ std::optional<ManifestFault> unansweredAfterLineEnd(std::string_view text, std::
     if (!lineEnded || length < 2 || !unansweredWhitespaceQuestion(c)) {
         return std::nullopt;
     }
-    return ManifestFault{line, fillIn("行尾反斜杠之后的字符“%1”不能作为下一行的第一个字符"
+    return ManifestFault{line, fillIn("行尾反斜杠之后的字符 %1 不能作为下一行的第一个字符"
                                       "（请在它前面加一个普通字符，或不用行尾反斜杠）",
-                                      {shownText(text.substr(at, length))})};
+                                      {fonts::characterList({c})})};
 }
 
 // What toml++ must not see, found by a quick pass over the text that knows only what it must:
@@ -571,9 +572,10 @@ std::optional<ManifestFault> unsafeForToml(std::string_view text) {
             }
             i = std::min(text.size(), k + close.size()) - 1;
         } else if (static_cast<unsigned char>(c) >= 0x80) {
-            const std::size_t length = std::max<std::size_t>(1, utf8At(text, i).second);
-            return ManifestFault{line, fillIn("字符“%1”只能写在引号里的文本或注释中",
-                                              {shownText(text.substr(i, length))})};
+            const auto [character, length] = utf8At(text, i);
+            const std::string named =
+                length > 0 ? fonts::characterList({character}) : shownText(text.substr(i, 1));
+            return ManifestFault{line, fillIn("字符 %1 只能写在引号里的文本或注释中", {named})};
         } else if (inKey && c == '.') {
             if (outer + ++parts > kMaxKeyDepth) {
                 return tooDeep(line);

@@ -186,13 +186,15 @@ private slots:
         QTest::addColumn<QByteArray>("manifest");
         QTest::addColumn<QString>("expected");
         QTest::newRow("ideographic comma after a value")
-            << QByteArray("name = \"ui\"\na = 1 、\n") << u"第 2 行：字符“、”"_s;
+            << QByteArray("name = \"ui\"\na = 1 、\n") << u"第 2 行：字符 U+3001（、）"_s;
         QTest::newRow("corner brackets around a key")
-            << QByteArray("\n\n「名」 = 1\n") << u"第 3 行：字符“「”"_s;
+            << QByteArray("\n\n「名」 = 1\n") << u"第 3 行：字符 U+300C（「）"_s;
         QTest::newRow("section sign after a line-ending backslash")
-            << QByteArray("s = \"\"\"\\\n§\"\"\"\n") << u"第 2 行：行尾反斜杠之后的字符“§”"_s;
-        QTest::newRow("no-break space between tokens")
-            << QByteArray("a =\xc2\xa0" "1\n") << u"第 1 行：字符“U+00A0”"_s;
+            << QByteArray("s = \"\"\"\\\n§\"\"\"\n")
+            << u"第 2 行：行尾反斜杠之后的字符 U+00A7（§）"_s;
+        QTest::newRow("no-break space between tokens") << QByteArray("a =\xc2\xa0"
+                                                                     "1\n")
+                                                       << u"第 1 行：字符 U+00A0"_s;
         QTest::newRow("a tenth in a wrong-typed array")
             << QByteArray("[[sprite]]\nname = \"a\"\npicture = \"a.png\"\ncrop = [0, 0.1, 1, 1]\n")
             << u"“[0, 0.1, 1, 1]”"_s;

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The firmware runtime's figures on the emulated chips, as the README gives them: code and static
-# RAM of ravik_lcd.c per chip (against BASELINE, a git revision, when given), the stack peak of
-# its calls, and cycles per call from the emulators with the floor (a plain loop copying the same
-# stored bytes out of flash) beside them. Runs tools/mcu-check.sh first (which installs the tools
-# and checks every byte against the host's). Counts are the emulators', independent of the host's
-# load. Usage: tools/bench-mcu.sh [BASELINE]
+# The firmware runtime's figures on the emulated chips, as docs/runtime-on-chips.md gives them:
+# code and static RAM of ravik_lcd.c per chip (against BASELINE, a git revision, when given), the
+# stack peak of its calls, and cycles per call from the emulators with the floor (a plain loop
+# copying the same stored bytes out of flash) beside them. Runs tools/mcu-check.sh first (which
+# installs the tools and checks every byte against the host's). Counts are the emulators',
+# independent of the host's load. Usage: tools/bench-mcu.sh [BASELINE]
 set -euo pipefail
 RAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 baseline=${1:-}

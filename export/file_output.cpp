@@ -94,6 +94,10 @@ std::string folderFailureReason(const std::error_code& error) {
     if (condition == std::errc::not_a_directory) {
         return "路径中有一项不是文件夹";
     }
+    if (condition == std::errc::no_such_file_or_directory) {
+        // mkdir's answer where a folder can't stand (in /proc, under a dangling link).
+        return "系统不允许在这里创建文件夹";
+    }
     return withDetail("系统拒绝创建", error ? error.message() : std::string());
 }
 

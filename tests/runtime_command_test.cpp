@@ -29,6 +29,29 @@ private slots:
         QCOMPARE(runProgram({u"runtime"_s}).exitCode, 2);
         QCOMPARE(runProgram({u"runtime"_s, u"a"_s, u"b"_s}).exitCode, 2);
     }
+
+    // A folder that can't be made is named, with the reason in Chinese, and nothing is written.
+    void folderThatCantBeMade_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("where the system makes no folder")
+            << u"/proc/ravik-nope"_s << u"系统不允许在这里创建文件夹"_s;
+        QTest::newRow("below a plain file") << u"@dir/plain/sub"_s << u"不是文件夹"_s;
+    }
+    void folderThatCantBeMade() {
+        QFETCH(QString, folder);
+        QFETCH(QString, reason);
+        QVERIFY(writeAll(path(u"plain"_s), "x"));
+        if (folder.startsWith(u"@dir/"_s)) {
+            folder = path(folder.mid(5));
+        }
+        const Run run = runProgram({u"runtime"_s, folder});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(u"“%1”"_s.arg(folder)) && run.err.contains(reason),
+                 qPrintable(run.err));
+        QVERIFY2(!run.err.contains(u"No such"_s), qPrintable(run.err));
+        QVERIFY(!QFileInfo::exists(folder));
+    }
 };
 
 QTEST_GUILESS_MAIN(RuntimeCommandTest)

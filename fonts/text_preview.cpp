@@ -62,7 +62,8 @@ FrameBuffer previewFrame(const PackedFont& font, std::string_view text,
 }
 
 std::vector<char32_t> charactersNotInFont(const PackedFont& font, std::string_view text) {
-    std::set<char32_t> missing;
+    std::vector<char32_t> missing;
+    std::set<char32_t> seen;
     std::size_t at = 0;
     while (at < text.size()) {
         const auto [c, length] = utf8At(text, at);
@@ -70,13 +71,14 @@ std::vector<char32_t> charactersNotInFont(const PackedFont& font, std::string_vi
             c == U'\n' || (c == U'\r' && (at + 1 == text.size() || text[at + 1] == '\n'));
         at += std::max<std::size_t>(length, 1);
         const char32_t drawn = length == 0 ? U'\uFFFD' : c;
-        if (!lineEnd && std::ranges::none_of(font.glyphs, [drawn](const FontGlyph& glyph) {
+        if (!lineEnd && seen.insert(drawn).second &&
+            std::ranges::none_of(font.glyphs, [drawn](const FontGlyph& glyph) {
                 return glyph.codepoint == drawn;
             })) {
-            missing.insert(drawn);
+            missing.push_back(drawn);
         }
     }
-    return {missing.begin(), missing.end()};
+    return missing;
 }
 
 } // namespace ravik::fonts

@@ -72,7 +72,7 @@ private slots:
         QTest::addColumn<QStringList>("notNamed"); // not in it
         QTest::newRow("hanzi the set lacks")
             << u"OK "_s << u"温度 OK"_s
-            << QStringList{u"2 个字符"_s, u"U+6E29（温）"_s, u"U+5EA6（度）"_s}
+            << QStringList{u"2 个字符"_s, u"U+6E29（温）、U+5EA6（度）"_s}
             << QStringList{u"U+004F"_s, u"U+0020"_s};
         QTest::newRow("every character in the set")
             << u"ascii"_s << u"OK 12\nline two"_s << QStringList() << QStringList{u"U+"_s};

@@ -32,8 +32,11 @@ std::string assetWhere(const Asset& asset) {
     return fillIn("素材“%1”（第 %2 行）", {shownText(assetName(asset)), number(assetLine(asset))});
 }
 
-// The stored pictures of a picture asset, or the Chinese reason they can't be made.
-std::variant<BuiltAsset, std::string> buildPicture(const PictureAsset& asset) {
+// The stored pictures of a picture asset, or the Chinese reason they can't be made. What
+// `convert` would say of it on standard error (a sheet's unused margin) is added to `notices`,
+// naming the asset.
+std::variant<BuiltAsset, std::string> buildPicture(const PictureAsset& asset,
+                                                   std::vector<std::string>& notices) {
     if (std::string problem = inputFileProblem(asset.picture); !problem.empty()) {
         return fillIn("%1的图片%2", {assetWhere(asset), problem});
     }
@@ -42,6 +45,9 @@ std::variant<BuiltAsset, std::string> buildPicture(const PictureAsset& asset) {
         convertInput(asset.picture, asset.conversion, allFrames, asset.shaping);
     if (!input.failure.empty()) {
         return fillIn("%1：%2", {assetWhere(asset), input.failure});
+    }
+    if (!input.notice.empty()) {
+        notices.push_back(fillIn("%1：%2", {assetWhere(asset), input.notice}));
     }
     const PictureSet& set = input.pictures;
     AssetData data;
@@ -175,7 +181,7 @@ constexpr OutputKind kBuildOutputs[] = {
     {"NAME.h", "", false}, {"NAME.c", "", false}, {"--depfile", "", false}, {"--stamp", "", false}};
 
 BuildOutcome failed(int exitCode, std::string message) {
-    return {exitCode, std::move(message), {}};
+    return {exitCode, std::move(message), {}, {}};
 }
 
 // Writes the stamp anew, so its time is the build's; the outputs were checked with it.
@@ -387,9 +393,10 @@ BuildOutcome buildAssets(const BuildRequest& request) {
     }
 
     std::vector<BuiltAsset> built;
+    std::vector<std::string> notices;
     for (const Asset& asset : manifest.assets) {
         auto made = std::holds_alternative<PictureAsset>(asset)
-                        ? buildPicture(std::get<PictureAsset>(asset))
+                        ? buildPicture(std::get<PictureAsset>(asset), notices)
                         : buildFont(std::get<FontAsset>(asset));
         if (auto* failure = std::get_if<std::string>(&made)) {
             return failed(kExitFailure, fillIn("%1：%2", {displayPath(manifest.file), *failure}));
@@ -416,6 +423,9 @@ BuildOutcome buildAssets(const BuildRequest& request) {
         outputs.push_back(*depfile);
     }
     BuildOutcome outcome;
+    for (const std::string& notice : notices) {
+        outcome.notices.push_back(fillIn("%1：%2", {displayPath(manifest.file), notice}));
+    }
     if (const OutputProblem problem = plan.write(std::move(outputs), &outcome.written);
         !problem.ok()) {
         return failed(problem.exitCode, problem.message);
@@ -453,6 +463,9 @@ int runBuild(const std::vector<std::string>& arguments) {
         return kExitUsage;
     }
     const BuildOutcome outcome = buildAssets(parsed.request);
+    for (const std::string& notice : outcome.notices) {
+        printError(notice);
+    }
     if (!outcome.message.empty()) {
         printError(outcome.message);
     }

@@ -59,6 +59,9 @@ struct BuildOutcome {
     int exitCode = 0;
     std::string message; // for standard error, in Chinese; empty when there is nothing to say
     std::vector<std::filesystem::path> written; // the files whose content changed
+    // For standard error, in Chinese, naming the manifest and the asset: how a sheet was cut when
+    // a margin was left unused.
+    std::vector<std::string> notices;
 };
 
 // Runs the build; never throws for a fault of the input.

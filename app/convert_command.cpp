@@ -81,10 +81,11 @@ struct PictureOptions {
 
 // The picture options into the conversion options and `shaping`, the output's size included;
 // the usage error in Chinese, naming the option and its value, or empty. `maskWritten`: an
-// output that carries a mask (--header, --mask-bin) is asked for.
+// output that carries a mask (--header, --mask-bin) is asked for; `previewWritten`: a preview,
+// which then shows what a mask (--mask, --mask-bin, --key) leaves out.
 std::string readPictureOptions(const ParsedArguments& parsed, const PictureOptions& options,
-                               bool allFrames, bool maskWritten, ConversionOptions& conversion,
-                               Shaping& shaping) {
+                               bool allFrames, bool maskWritten, bool previewWritten,
+                               ConversionOptions& conversion, Shaping& shaping) {
     if (allFrames && parsed.isSet(options.tiles)) {
         return "--tiles 不能与 --all-frames 一起使用：动画的每一帧不能再切成图块";
     }
@@ -103,10 +104,12 @@ std::string readPictureOptions(const ParsedArguments& parsed, const PictureOptio
             return problem;
         }
     }
-    shaping.mask = shaping.mask || parsed.isSet(options.mask);
-    if (shaping.mask && !maskWritten) {
-        return "--mask 只用于 --header 或 --mask-bin";
+    const bool maskAsked = shaping.mask || parsed.isSet(options.mask);
+    if (maskAsked && !maskWritten && !previewWritten) {
+        return "--mask 只用于 --header、--mask-bin 或 --preview";
     }
+    shaping.mask = maskAsked && maskWritten;
+    shaping.previewMask = previewWritten && (maskAsked || shaping.key);
     conversion.size = size ? BoxSize{size->width, size->height} : defaultOutputSize(shaping);
     return {};
 }
@@ -204,7 +207,7 @@ ConvertArguments parseBatchArguments(const std::vector<std::string>& arguments) 
                                  options[Key]};
     if (std::string problem =
             readPictureOptions(parsed, picture, batch.allFrames, batch.header || batch.maskBin,
-                               batch.conversion, batch.shaping);
+                               batch.preview, batch.conversion, batch.shaping);
         !problem.empty()) {
         return refused(std::move(problem));
     }
@@ -377,7 +380,8 @@ std::string convertHelp() {
         "--header 写入 名称[名称_FRAMES][名称_SIZE] 和每帧时长 名称_DELAYS_MS"
         "（与浏览器显示的相同：10 毫秒及以下按 100 毫秒）\n"
         "      图片也可以是帧文件（.bin 或 C 语言数组文本），用来查看或换一种格式保存；"
-        "含多帧的帧文件如同 --all-frames 的输入。\n"
+        "含多帧的帧文件如同 --all-frames 的输入。帧文件可以 --crop、--rotate、--flip："
+        "像素原样取出，不缩放、不抖动，例如重现放大窗口中的选区。\n"
         "      --fit 方式          图片放进 %1 的方式：original 原始尺寸（默认，取左上角，"
         "不缩放）、contain 等比缩放（完整显示，居中，其余为底色）、cover 填满裁切（居中裁去"
         "多余部分）、stretch 拉伸；缩放时按面积取平均\n"
@@ -398,7 +402,8 @@ std::string convertHelp() {
         "有余下的边时在标准错误中说明块数和余边；不能与 --all-frames 同用\n"
         "      --mask              在头文件中加入透明遮罩 名称_MASK 和 名称_MASK_SIZE："
         "每像素 1 位，每行补足整字节，最左的像素在最高位，1 = 绘制（alpha ≥ 128）；"
-        "像素数据不变，仍是叠在底色上的图片\n"
+        "像素数据不变，仍是叠在底色上的图片；与 --preview 一起时，预览图中遮罩去掉的像素"
+        "显示为灰色棋盘格（--key 也是如此）\n"
         "      --mask-bin 文件     把遮罩的字节写入文件（隐含 --mask，图块依次写入）\n"
         "      --key RRGGBB        把恰为这个颜色的像素当作透明，用于没有 alpha 的图片\n"
         "      输出文件名为“-”时写到标准输出（--preview - 写 PNG），每次最多一项；"
@@ -533,9 +538,9 @@ ConvertArguments parseConvertArguments(const std::vector<std::string>& arguments
                                  options[SizeOption], options[Crop],  options[Rotate],
                                  options[FlipOption], options[Tiles], options[Mask],
                                  options[Key]};
-    if (std::string problem = readPictureOptions(parsed, picture, convert.allFrames,
-                                                 convert.headerPath || convert.maskPath,
-                                                 convert.conversion, convert.shaping);
+    if (std::string problem = readPictureOptions(
+            parsed, picture, convert.allFrames, convert.headerPath || convert.maskPath,
+            convert.previewPath.has_value(), convert.conversion, convert.shaping);
         !problem.empty()) {
         return refused(std::move(problem));
     }

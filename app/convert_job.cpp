@@ -25,21 +25,22 @@ constexpr std::size_t kMaxPictureCount = 65535;
 
 // The preview in the format its name asks for; the pictures of a set one below the other. PNG
 // is written here; other formats by Qt, in the picture module.
-std::optional<std::string> previewFile(const PictureSet& set, const std::filesystem::path& path,
-                                       int scale) {
+std::optional<std::string> previewFile(const ConvertedInput& input,
+                                       const std::filesystem::path& path, int scale) {
+    const PictureSet& set = input.pictures;
     const auto format = previewFormat(path);
     if (!format) {
         return std::nullopt;
     }
     if (*format == kPng) {
-        return previewPng(set, scale);
+        return previewPng(set, scale, input.previewMasks);
     }
     std::string failure;
     const PictureModule* pictures = pictureModule(failure);
     if (!pictures || set.pictures.empty()) {
         return std::nullopt;
     }
-    PreviewRows rows(set, scale);
+    PreviewRows rows(set, scale, input.previewMasks);
     return pictures->encode(rows, *format);
 }
 
@@ -180,8 +181,14 @@ std::string shapeAndConvert(Picture picture, const std::filesystem::path& path,
     }
     for (const Picture& piece : pieces) {
         into.pictures.pictures.push_back(convertPacked(piece, sized).packed);
-        if (shaping.mask) {
-            into.pictures.masks.push_back(pictureMask(piece, sized));
+        if (shaping.mask || shaping.previewMask) {
+            std::vector<std::uint8_t> mask = pictureMask(piece, sized);
+            if (shaping.previewMask) {
+                into.previewMasks.push_back(mask);
+            }
+            if (shaping.mask) {
+                into.pictures.masks.push_back(std::move(mask));
+            }
         }
     }
     return {};
@@ -209,6 +216,78 @@ std::string frameSetProblem(const std::filesystem::path& path, const ConversionO
                        number(options.size.height), number(bytes)});
     }
     return {};
+}
+
+// The frame as a picture: each nibble n as n × 16, opaque, so that converting it with neither
+// scaling nor dither gives its nibbles back unchanged.
+Picture framePicture(const FrameBuffer& frame) {
+    const FramePixels pixels = previewPixels(frame);
+    Picture picture(kFrameWidth, kFrameHeight);
+    for (int y = 0; y < kFrameHeight; ++y) {
+        std::uint8_t* out = picture.row(y);
+        for (int x = 0; x < kFrameWidth; ++x) {
+            const ColorValue color = pixels[std::size_t(y) * kFrameWidth + std::size_t(x)];
+            *out++ = std::uint8_t(redOf(color));
+            *out++ = std::uint8_t(greenOf(color));
+            *out++ = std::uint8_t(blueOf(color));
+            *out++ = 0xFF;
+        }
+    }
+    return picture;
+}
+
+// The size a picture of `size` has after the shaping's crop and turn.
+BoxSize shapedSize(BoxSize size, const Shaping& shaping) {
+    if (shaping.crop) {
+        size = {shaping.crop->width, shaping.crop->height};
+    }
+    const bool quarterTurn =
+        shaping.rotation == Rotation::quarter || shaping.rotation == Rotation::threeQuarters;
+    return quarterTurn ? BoxSize{size.height, size.width} : size;
+}
+
+// A frame file read back. Its pixels are the panel's already, so only what takes them as they
+// are applies: a crop, a turn and a flip (a zoom-window selection is such a crop). Scaling,
+// keying, masking or tiling would change or lose pixels, and is refused.
+ConvertedInput frameFileInput(const std::filesystem::path& path, const ConversionOptions& options,
+                              bool allFrames, const Shaping& shaping) {
+    ConvertedInput input;
+    const BoxSize exactSize = shapedSize(kFrameBox, shaping);
+    if (shaping.key || shaping.tiles || shaping.mask || shaping.previewMask ||
+        (options.size != exactSize && options.size != defaultOutputSize(shaping))) {
+        input.failure = fillIn("“%1”是帧数据文件，只能原样裁剪、旋转或翻转，不能改变尺寸、"
+                               "切块、生成遮罩或设置透明色",
+                               {displayPath(path)});
+        return input;
+    }
+    FrameReading reading = readFrameFile(path);
+    if (!reading.ok()) {
+        input.failure = fillIn("无法读取帧数据“%1”：%2", {displayPath(path), reading.failure});
+        return input;
+    }
+    // A frame set read back is written out as a set again, as --all-frames wrote it, with the
+    // delays a header gives (0 where the file has none).
+    input.frameSet = allFrames || reading.frameSet;
+    const PictureSet::Kind kind =
+        input.frameSet ? PictureSet::Kind::frames : PictureSet::Kind::single;
+    if (exactSize == kFrameBox && !shaping.crop && shaping.flip == Flip::none &&
+        shaping.rotation == Rotation::none) {
+        input.pictures = frameSet(reading.frames, kind);
+    } else {
+        input.pictures.kind = kind;
+        input.pictures.size = exactSize;
+        ConversionOptions exact;
+        exact.size = exactSize;
+        for (const FrameBuffer& frame : reading.frames) {
+            input.failure = shapeAndConvert(framePicture(frame), path, exact, shaping, input);
+            if (!input.failure.empty()) {
+                return input;
+            }
+        }
+    }
+    input.pictures.delaysMs =
+        reading.delaysMs.empty() ? std::vector<int>(reading.frames.size(), 0) : reading.delaysMs;
+    return input;
 }
 
 // The preview formats Qt writes, when the picture module can be loaded.
@@ -268,7 +347,7 @@ std::string previewFormatProblem(const std::filesystem::path& path) {
 namespace {
 
 // The bytes of one output for the converted pictures; nothing when they can't be made.
-using OutputWriter = std::optional<std::string> (*)(const PictureSet&, const OutputRequest&,
+using OutputWriter = std::optional<std::string> (*)(const ConvertedInput&, const OutputRequest&,
                                                     const std::filesystem::path&);
 
 struct ConvertOutputRow {
@@ -280,28 +359,29 @@ struct ConvertOutputRow {
 const ConvertOutputRow kConvertOutputs[] = {
     {{{"--bin", ".bin", true}, &OutputRequest::binPath},
      "二进制文件",
-     [](const PictureSet& set, const OutputRequest&, const std::filesystem::path&) {
-         return std::optional(pictureBytes(set));
+     [](const ConvertedInput& input, const OutputRequest&, const std::filesystem::path&) {
+         return std::optional(pictureBytes(input.pictures));
      }},
     {{{"--c-text", ".txt", true}, &OutputRequest::cTextPath},
      "C 文本",
-     [](const PictureSet& set, const OutputRequest&, const std::filesystem::path&) {
-         return std::optional(formatCArrayText(set));
+     [](const ConvertedInput& input, const OutputRequest&, const std::filesystem::path&) {
+         return std::optional(formatCArrayText(input.pictures));
      }},
     {{{"--header", ".h", true}, &OutputRequest::headerPath},
      "头文件",
-     [](const PictureSet& set, const OutputRequest& request, const std::filesystem::path&) {
-         return std::optional(formatCHeader(request.identifier, request.attribute, set));
+     [](const ConvertedInput& input, const OutputRequest& request, const std::filesystem::path&) {
+         return std::optional(formatCHeader(request.identifier, request.attribute, input.pictures));
      }},
     {{{"--mask-bin", ".mask", true}, &OutputRequest::maskPath},
      "遮罩文件",
-     [](const PictureSet& set, const OutputRequest&, const std::filesystem::path&) {
-         return std::optional(maskBytes(set));
+     [](const ConvertedInput& input, const OutputRequest&, const std::filesystem::path&) {
+         return std::optional(maskBytes(input.pictures));
      }},
     {{{"--preview", ".png", true}, &OutputRequest::previewPath},
      "预览图",
-     [](const PictureSet& set, const OutputRequest& request, const std::filesystem::path& path) {
-         return previewFile(set, path, request.previewScale);
+     [](const ConvertedInput& input, const OutputRequest& request,
+        const std::filesystem::path& path) {
+         return previewFile(input, path, request.previewScale);
      }},
 };
 
@@ -339,42 +419,17 @@ BoxSize defaultOutputSize(const Shaping& shaping) {
     if (shaping.tiles) {
         return {shaping.tiles->width, shaping.tiles->height};
     }
-    if (shaping.crop) {
-        const bool quarterTurn =
-            shaping.rotation == Rotation::quarter || shaping.rotation == Rotation::threeQuarters;
-        return quarterTurn ? BoxSize{shaping.crop->height, shaping.crop->width}
-                           : BoxSize{shaping.crop->width, shaping.crop->height};
-    }
-    return kFrameBox;
+    return shaping.crop ? shapedSize(kFrameBox, shaping) : kFrameBox;
 }
 
 ConvertedInput convertInput(const std::filesystem::path& path, const ConversionOptions& options,
                             bool allFrames, const Shaping& shaping) {
+    if (isFrameFile(path)) {
+        return frameFileInput(path, options, allFrames, shaping);
+    }
     ConvertedInput input;
     input.frameSet = allFrames;
     input.pictures.size = options.size;
-    if (isFrameFile(path)) {
-        if (shaping.needsWholePicture() || options.size != kFrameBox) {
-            input.failure = fillIn("“%1”是帧数据文件，不能改变尺寸、裁剪、旋转、翻转、切块、"
-                                   "生成遮罩或设置透明色",
-                                   {displayPath(path)});
-            return input;
-        }
-        FrameReading reading = readFrameFile(path);
-        if (!reading.ok()) {
-            input.failure = fillIn("无法读取帧数据“%1”：%2", {displayPath(path), reading.failure});
-            return input;
-        }
-        // A frame set read back is written out as a set again, as --all-frames wrote it, with
-        // the delays a header gives (0 where the file has none).
-        input.frameSet = allFrames || reading.frameSet;
-        input.pictures = frameSet(reading.frames, input.frameSet ? PictureSet::Kind::frames
-                                                                 : PictureSet::Kind::single);
-        input.pictures.delaysMs = reading.delaysMs.empty()
-                                      ? std::vector<int>(reading.frames.size(), 0)
-                                      : reading.delaysMs;
-        return input;
-    }
     input.pictures.kind = shaping.tiles ? PictureSet::Kind::tiles
                           : allFrames   ? PictureSet::Kind::frames
                                         : PictureSet::Kind::single;
@@ -446,7 +501,7 @@ OutputFiles outputFiles(const ConvertedInput& input, const OutputRequest& reques
         if (!path) {
             continue;
         }
-        auto bytes = row.writer(input.pictures, request, *path);
+        auto bytes = row.writer(input, request, *path);
         if (!bytes) {
             out.failure = fillIn("无法生成%1“%2”", {row.noun, displayPath(*path)});
             return out;

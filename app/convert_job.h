@@ -29,6 +29,8 @@ struct Shaping {
     std::optional<ColorValue> key;
     std::optional<Size> tiles;
     bool mask = false;
+    // A mask made for the preview, which shows the pixels it leaves out over a checkerboard.
+    bool previewMask = false;
     // The output is the picture's own size (after the crop and the turn), not the options' size:
     // a sprite or an animation that names no size.
     bool ownSize = false;
@@ -36,7 +38,7 @@ struct Shaping {
     // Whether the picture is read whole rather than only the part the box shows.
     bool needsWholePicture() const {
         return crop || rotation != Rotation::none || flip != Flip::none || key || tiles || mask ||
-               ownSize;
+               previewMask || ownSize;
     }
 };
 
@@ -51,6 +53,8 @@ struct ConvertedInput {
     bool frameSet = false;
     std::string failure; // in Chinese, naming the input; empty on success
     std::string notice;  // for standard error, in Chinese: how a sheet was cut; may be empty
+    // The masks the preview shows (Shaping::previewMask), one a picture; none otherwise.
+    std::vector<std::vector<std::uint8_t>> previewMasks;
 };
 
 // Reads a frame file (.bin, .c, .h, .txt) back, or loads, shapes and converts a picture at

@@ -7,6 +7,7 @@
 #include "app/output_plan.h"
 #include "export/c_header.h"
 #include "export/text.h"
+#include "fonts/char_set.h"
 #include "fonts/font_job.h"
 
 #include <stdexcept>
@@ -182,7 +183,8 @@ std::string fontHelp() {
         "      --color RRGGBB      字的颜色（默认 FFFFFF），--alpha 时只用于预览图；"
         "--background 为底色（默认 000000）\n"
         "      --preview 文件.png  把 --text 的文字按运行时的画法画在屏幕上，写成预览图\n"
-        "      --text 文字         预览图上的文字\n"
+        "      --text 文字         预览图上的文字；字模中没有的字符在标准错误中列出，"
+        "预览图照运行时的画法留出空位\n"
         "      --preview-scale N   预览图放大 N 倍（%3 到 %4，默认 1）\n"
         "      字体中缺少的字符逐个列出（U+XXXX），此时不写任何文件。\n"
         "\n"
@@ -229,6 +231,15 @@ int runFont(const std::vector<std::string>& arguments) {
     if (const OutputProblem problem = plan.write(std::move(files)); !problem.ok()) {
         printError(problem.message);
         return problem.exitCode;
+    }
+    // The preview is still what the panel will show; the gaps in it are named here.
+    if (font.previewPath) {
+        if (const std::vector<char32_t> missing =
+                fonts::charactersNotInFont(made.font, font.previewText);
+            !missing.empty()) {
+            printError(fillIn("预览文字中有 %1 个字符不在字模中，运行时在该处空出半个行高：%2",
+                              {number(missing.size()), fonts::characterList(missing)}));
+        }
     }
     return 0;
 }

@@ -1,13 +1,17 @@
 #include "preview_png.h"
 
+#include "codec/packed_picture.h"
+
 #include <csetjmp>
 #include <limits>
 #include <png.h>
 
 namespace ravik {
 
-PreviewRows::PreviewRows(const PictureSet& set, int scale)
-    : set_(set), scale_(scale), row_(std::size_t(set.size.width) * 3 * std::size_t(scale)) {}
+PreviewRows::PreviewRows(const PictureSet& set, int scale,
+                         std::span<const std::vector<std::uint8_t>> masks)
+    : set_(set), scale_(scale), masks_(masks),
+      row_(std::size_t(set.size.width) * 3 * std::size_t(scale)) {}
 
 std::span<const std::uint8_t> PreviewRows::row(int y) {
     const int frameRow = y / scale_;
@@ -21,13 +25,23 @@ std::span<const std::uint8_t> PreviewRows::row(int y) {
         pixels_ = previewPixels(set_.pictures[std::size_t(picture)], set_.size);
         decodedPicture_ = picture;
     }
-    const ColorValue* in = pixels_.data() + std::size_t(frameRow % height) * std::size_t(width);
+    const int pictureRow = frameRow % height;
+    const ColorValue* in = pixels_.data() + std::size_t(pictureRow) * std::size_t(width);
+    // The mask's row: one bit a pixel, the leftmost in the top bit, rows padded to bytes.
+    const std::uint8_t* maskRow = masks_.empty()
+                                      ? nullptr
+                                      : masks_[std::size_t(picture)].data() +
+                                            std::size_t(pictureRow) * std::size_t((width + 7) / 8);
     std::uint8_t* out = row_.data();
     for (int x = 0; x < width; ++x, ++in) {
+        ColorValue color = *in;
+        if (maskRow && (maskRow[x / 8] & (0x80 >> (x % 8))) == 0) {
+            color = (x / 4 + pictureRow / 4) % 2 == 0 ? kCheckerLight : kCheckerDark;
+        }
         for (int copy = 0; copy < scale_; ++copy) {
-            *out++ = std::uint8_t(redOf(*in));
-            *out++ = std::uint8_t(greenOf(*in));
-            *out++ = std::uint8_t(blueOf(*in));
+            *out++ = std::uint8_t(redOf(color));
+            *out++ = std::uint8_t(greenOf(color));
+            *out++ = std::uint8_t(blueOf(color));
         }
     }
     madeRow_ = frameRow;
@@ -69,13 +83,20 @@ bool writePng(png_structp png, png_infop info, PreviewRows& rows, std::string& b
 
 } // namespace
 
-std::optional<std::string> previewPng(const PictureSet& set, int scale) {
+std::optional<std::string> previewPng(const PictureSet& set, int scale,
+                                      std::span<const std::vector<std::uint8_t>> masks) {
     // PNG sizes are 31-bit.
     constexpr auto kLimit = std::numeric_limits<std::int32_t>::max();
     if (set.pictures.empty() || scale < 1 || !isValidBoxSize(set.size) ||
         set.size.width * scale > kLimit / 3 ||
-        set.pictures.size() > std::size_t(kLimit / (set.size.height * scale))) {
+        set.pictures.size() > std::size_t(kLimit / (set.size.height * scale)) ||
+        (!masks.empty() && masks.size() != set.pictures.size())) {
         return std::nullopt;
+    }
+    for (const std::vector<std::uint8_t>& mask : masks) {
+        if (mask.size() != maskSize(set.size.width, set.size.height)) {
+            return std::nullopt;
+        }
     }
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, stopOnError, ignoreWarning);
@@ -84,7 +105,7 @@ std::optional<std::string> previewPng(const PictureSet& set, int scale) {
         png_destroy_write_struct(&png, nullptr);
         return std::nullopt;
     }
-    PreviewRows rows(set, scale);
+    PreviewRows rows(set, scale, masks);
     std::string bytes;
     const bool written = writePng(png, info, rows, bytes);
     png_destroy_write_struct(&png, &info);

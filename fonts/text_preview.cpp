@@ -1,7 +1,10 @@
 #include "fonts/text_preview.h"
 
+#include "export/text.h"
 #include "runtime/ravik_lcd.h"
 
+#include <algorithm>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -56,6 +59,26 @@ FrameBuffer previewFrame(const PackedFont& font, std::string_view text,
         frame[i] = bytes[i];
     }
     return frame;
+}
+
+std::vector<char32_t> charactersNotInFont(const PackedFont& font, std::string_view text) {
+    std::vector<char32_t> missing;
+    std::set<char32_t> seen;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const auto [c, length] = utf8At(text, at);
+        const bool lineEnd =
+            c == U'\n' || (c == U'\r' && (at + 1 == text.size() || text[at + 1] == '\n'));
+        at += std::max<std::size_t>(length, 1);
+        const char32_t drawn = length == 0 ? U'\uFFFD' : c;
+        if (!lineEnd && seen.insert(drawn).second &&
+            std::ranges::none_of(font.glyphs, [drawn](const FontGlyph& glyph) {
+                return glyph.codepoint == drawn;
+            })) {
+            missing.push_back(drawn);
+        }
+    }
+    return missing;
 }
 
 } // namespace ravik::fonts

@@ -8,6 +8,7 @@
 #include "export/font_header.h"
 
 #include <string_view>
+#include <vector>
 
 namespace ravik::fonts {
 
@@ -23,5 +24,11 @@ struct TextPreview {
 // font.
 FrameBuffer previewFrame(const PackedFont& font, std::string_view text,
                          const TextPreview& options = {});
+
+// The characters of `text` the font has no glyph for, each once in the order they first stand,
+// as previewFrame reads the text: line feeds (and a carriage return before one) end lines, and a
+// byte that starts no valid UTF-8 sequence counts as U+FFFD, as the runtime counts it. The
+// runtime leaves a gap of half a line height for each.
+std::vector<char32_t> charactersNotInFont(const PackedFont& font, std::string_view text);
 
 } // namespace ravik::fonts

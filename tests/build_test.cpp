@@ -62,6 +62,8 @@ private slots:
     void depfileEscapesForMake();
     void outputIsDeterministic();
     void generatedSourceMatchesConvert();
+    void sheetMarginReported_data();
+    void sheetMarginReported();
 };
 
 void BuildTest::manifestFaults_data() {
@@ -532,6 +534,56 @@ int main(void) {
     const int code = run(folder + QStringLiteral("/check"), {}, &output, folder);
     QVERIFY2(code == 0, qPrintable(output));
     QCOMPARE(output, QStringLiteral("ok\n"));
+}
+
+// A sheet whose tiles leave a margin is reported on standard error as `convert --tiles` reports
+// it, naming the manifest, the asset and its line; a sheet cut whole says nothing. A 64 × 16
+// sheet in 15 × 15 tiles: 4 columns (60 pixels, 4 left over) and 1 row (1 left over).
+void BuildTest::sheetMarginReported_data() {
+    QTest::addColumn<QString>("manifest");
+    QTest::addColumn<QStringList>("said"); // empty: nothing on standard error
+
+    QTest::newRow("tiles leaving a margin")
+        << QStringLiteral("[[sprite]]\nname = \"icons\"\npicture = \"sheet.png\"\n"
+                          "tiles = [15, 15]\n")
+        << QStringList{QStringLiteral("assets.toml：素材“icons”（第 1 行）："),
+                       QStringLiteral("切成 4 块 15 × 15 的图块（4 列 × 1 行），右边余下 4 像素、"
+                                      "下边余下 1 像素未用")};
+    QTest::newRow("the second sheet's margin")
+        << QStringLiteral("[[sprite]]\nname = \"whole\"\npicture = \"sheet.png\"\n"
+                          "tiles = [16, 16]\n"
+                          "[[sprite]]\nname = \"cut\"\npicture = \"sheet.png\"\n"
+                          "tiles = [20, 8]\n")
+        << QStringList{QStringLiteral("素材“cut”（第 5 行）"),
+                       QStringLiteral("切成 6 块 20 × 8 的图块（3 列 × 2 行），右边余下 4 像素、"
+                                      "下边余下 0 像素未用")};
+    QTest::newRow("tiles cutting the sheet whole")
+        << QStringLiteral("[[sprite]]\nname = \"icons\"\npicture = \"sheet.png\"\n"
+                          "tiles = [16, 16]\n")
+        << QStringList();
+}
+
+void BuildTest::sheetMarginReported() {
+    QFETCH(QString, manifest);
+    QFETCH(QStringList, said);
+    QTemporaryDir dir;
+    const fs::path root = dir.path().toStdString();
+    magick(root, {QStringLiteral("-size"), QStringLiteral("64x16"), QStringLiteral("xc:teal"),
+                  QStringLiteral("sheet.png")});
+    writeText(root / "assets.toml", manifest.toStdString());
+    QString output;
+    QCOMPARE(run(QStringLiteral(RAVIK_EXECUTABLE),
+                 {QStringLiteral("build"), QStringLiteral("assets.toml"),
+                  QStringLiteral("--out-dir"), QStringLiteral("gen")},
+                 &output, dir.path()),
+             0);
+    if (said.isEmpty()) {
+        QCOMPARE(output, QString());
+    }
+    for (const QString& part : said) {
+        QVERIFY2(output.contains(part), qPrintable(output));
+    }
+    QVERIFY(fs::exists(root / "gen" / "assets.c"));
 }
 
 QTEST_GUILESS_MAIN(BuildTest)

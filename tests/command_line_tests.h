@@ -178,15 +178,17 @@ inline QByteArray nibbleBytes(const QList<int>& nibbles) {
     return bytes;
 }
 
-// The sheet cut to `crop`, turned clockwise by `degrees`, then flipped, by index arithmetic:
-// the pixel of the source that lands at (u, v) of the result, and the result's size.
+// The sheet (or another picture, given its pixels) cut to `crop`, turned clockwise by `degrees`,
+// then flipped, by index arithmetic: the pixel of the source that lands at (u, v) of the result,
+// and the result's size.
 struct Shaped {
     int width;
     int height;
     QRgb pixel(int u, int v) const { return source(u, v); }
     std::function<QRgb(int, int)> source;
 };
-inline Shaped shapedSheet(QRect crop, int degrees, const QString& flip) {
+inline Shaped shapedSheet(QRect crop, int degrees, const QString& flip,
+                          std::function<QRgb(int, int)> pixelAt = sheetPixel) {
     const bool quarter = degrees == 90 || degrees == 270;
     const int width = quarter ? crop.height() : crop.width();
     const int height = quarter ? crop.width() : crop.height();
@@ -205,7 +207,7 @@ inline Shaped shapedSheet(QRect crop, int degrees, const QString& flip) {
                 } else if (degrees == 270) {
                     x = crop.width() - 1 - v, y = u;
                 }
-                return sheetPixel(crop.x() + x, crop.y() + y);
+                return pixelAt(crop.x() + x, crop.y() + y);
             }};
 }
 

@@ -82,6 +82,52 @@ private slots:
         QCOMPARE(readAll(path(u"timed-again.h"_s)), timed);
     }
 
+    // A frame file's pixels cut, turned and flipped exactly as they are, frame by frame: each
+    // nibble of the result is the hand-built frame's at the place the index arithmetic gives,
+    // and nothing is scaled or dithered (--dither is given to show it changes nothing).
+    void frameFilesCropTurnAndFlipExactly_data() {
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<QRect>("crop"); // empty: the whole frame
+        QTest::addColumn<int>("degrees");
+        QTest::addColumn<QString>("flip");
+        QTest::newRow("the zoom window's selection")
+            << 2 << QRect(40, 17, 43, 26) << 0 << u"none"_s;
+        QTest::newRow("odd x, odd width") << 1 << QRect(3, 1, 5, 2) << 0 << u"none"_s;
+        QTest::newRow("crop turned a quarter") << 2 << QRect(7, 30, 4, 18) << 90 << u"none"_s;
+        QTest::newRow("whole frame turned 270, flipped") << 1 << QRect() << 270 << u"vertical"_s;
+        QTest::newRow("frame set turned 180, mirrored")
+            << 2 << QRect(0, 10, 7, 20) << 180 << u"horizontal"_s;
+    }
+    void frameFilesCropTurnAndFlipExactly() {
+        QFETCH(int, frames);
+        QFETCH(QRect, crop);
+        QFETCH(int, degrees);
+        QFETCH(QString, flip);
+        const QString frameFile = path(u"frames.bin"_s);
+        QVERIFY(writeAll(frameFile, handBuiltFrames(frames)));
+        QStringList arguments{u"convert"_s, frameFile, u"--rotate"_s, QString::number(degrees),
+                              u"--flip"_s,  flip,      u"--dither"_s, u"floyd-steinberg"_s,
+                              u"--bin"_s,   u"-"_s};
+        if (!crop.isEmpty()) {
+            arguments << u"--crop"_s
+                      << u"%1,%2,%3,%4"_s.arg(crop.x())
+                             .arg(crop.y())
+                             .arg(crop.width())
+                             .arg(crop.height());
+        }
+        const Run run = runProgram(arguments);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QRect area = crop.isEmpty() ? QRect(0, 0, kFrameWidth, kFrameHeight) : crop;
+        QByteArray expected;
+        for (int frame = 0; frame < frames; ++frame) {
+            const Shaped shaped = shapedSheet(
+                area, degrees, flip, [frame](int x, int y) { return handBuiltPixel(frame, x, y); });
+            expected += expectedTiles(shaped, shaped.width, shaped.height);
+        }
+        QCOMPARE(run.out.size(), expected.size());
+        QCOMPARE(run.out.toHex(' '), expected.toHex(' '));
+    }
+
     void refusedFramesAndNames_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
@@ -101,6 +147,19 @@ private slots:
         QTest::newRow("an attribute that ends the declaration")
             << QStringList{picture, u"--header"_s, path(u"out.h"_s), u"--attribute"_s, u"; int x"_s}
             << 2 << u"不能含换行、花括号、分号或注释"_s;
+        // What would change a frame file's pixels is still refused, naming it.
+        const QStringList frame{path(u"frame.bin"_s), u"--bin"_s, path(u"out.bin"_s)};
+        QTest::newRow("a frame file at another size")
+            << frame + QStringList{u"--size"_s, u"10x10"_s} << 1 << u"帧数据文件"_s;
+        QTest::newRow("a frame file's crop at another size")
+            << frame + QStringList{u"--crop"_s, u"0,0,4,4"_s, u"--size"_s, u"8x8"_s} << 1
+            << u"帧数据文件"_s;
+        QTest::newRow("a frame file cut into tiles")
+            << frame + QStringList{u"--tiles"_s, u"7x7"_s} << 1 << u"帧数据文件"_s;
+        QTest::newRow("a frame file with a key colour")
+            << frame + QStringList{u"--key"_s, u"103050"_s} << 1 << u"帧数据文件"_s;
+        QTest::newRow("a frame file's crop past the edge")
+            << frame + QStringList{u"--crop"_s, u"90,60,10,10"_s} << 1 << u"图片为 98 × 67 像素"_s;
     }
     void refusedFramesAndNames() {
         QFETCH(QStringList, arguments);
@@ -108,6 +167,7 @@ private slots:
         QFETCH(QString, message);
         QVERIFY(writeAll(path(u"long.bin"_s), QByteArray(kFrameSize + 1, '\x11')));
         QVERIFY(writeAll(path(u"set.bin"_s), QByteArray(4 * kFrameSize + 1, '\x11')));
+        QVERIFY(writeAll(path(u"frame.bin"_s), handBuiltFrames(1)));
         const Run run = runProgram(QStringList{u"convert"_s} + arguments);
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));

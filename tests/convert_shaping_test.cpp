@@ -7,6 +7,22 @@ using namespace ravik;
 using namespace ravik::testing;
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// 9 × 2 pixels of 80 40 20: row 0 of alphas 0, 127, 128, 255, 200, 10, 255, 255, 128, row 1
+// opaque but its first pixel, which is clear.
+QImage alphaPicture() {
+    QImage picture(9, 2, QImage::Format_ARGB32);
+    const int alphas[9] = {0, 127, 128, 255, 200, 10, 255, 255, 128};
+    for (int x = 0; x < 9; ++x) {
+        picture.setPixel(x, 0, qRgba(0x80, 0x40, 0x20, alphas[x]));
+        picture.setPixel(x, 1, qRgba(0x80, 0x40, 0x20, x == 0 ? 0 : 255));
+    }
+    return picture;
+}
+
+} // namespace
+
 class ConvertShapingTest : public QObject, Scratch {
     Q_OBJECT
 
@@ -162,14 +178,8 @@ private slots:
     void masks() {
         QFETCH(QStringList, options);
         QFETCH(QByteArray, mask);
-        QImage picture(9, 2, QImage::Format_ARGB32);
-        const int alphas[9] = {0, 127, 128, 255, 200, 10, 255, 255, 128};
-        for (int x = 0; x < 9; ++x) {
-            picture.setPixel(x, 0, qRgba(0x80, 0x40, 0x20, alphas[x]));
-            picture.setPixel(x, 1, qRgba(0x80, 0x40, 0x20, x == 0 ? 0 : 255));
-        }
         const QString input = path(u"alpha.png"_s);
-        QVERIFY(savePicture(picture, input));
+        QVERIFY(savePicture(alphaPicture(), input));
         const Run run =
             runProgram(QStringList{u"convert"_s, input, u"--mask-bin"_s, u"-"_s} + options);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
@@ -191,6 +201,83 @@ private slots:
         const Run plain = runProgram({u"convert"_s, input, u"--key"_s, u"FF00FF"_s, u"--size"_s,
                                       u"3x1"_s, u"--bin"_s, u"-"_s});
         QCOMPARE(plain.out.toHex(' '), QByteArray("\xFF\xF1\x23\xFF\xF0", 5).toHex(' '));
+    }
+
+    // With --mask or --key, the preview shows the pixels the mask leaves out over a checkerboard
+    // of 4 × 4 panel pixels, light grey (C0) where x / 4 + y / 4 is even, dark (80) where odd,
+    // each pixel scale × scale; without them it is the picture over the background, as before.
+    // Each row of `shown` is a panel row: L light, D dark, P the picture's own colour, B the
+    // background F0 F0 F0, '.' a blended pixel not checked.
+    void maskedPreview_data() {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("batch");
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<QRgb>("own");
+        QTest::addColumn<QStringList>("shown");
+        // alpha.png: row 0 alphas 0, 127, 128, 255, 200, 10, 255, 255, 128; row 1 all 255 but
+        // the first; colour 80 40 20.
+        const QStringList alphaShown{u"LL.P.DPP."_s, u"LPPPPPPPP"_s};
+        const QRgb brown = qRgb(0x80, 0x40, 0x20);
+        QTest::newRow("mask, preview alone")
+            << u"alpha.png"_s << QStringList{u"--mask"_s, u"--size"_s, u"9x2"_s} << false << 1
+            << brown << alphaShown;
+        QTest::newRow("mask with a header, scale 3")
+            << u"alpha.png"_s
+            << QStringList{u"--mask"_s,    u"--size"_s,          u"9x2"_s, u"--header"_s,
+                           path(u"m.h"_s), u"--preview-scale"_s, u"3"_s}
+            << false << 3 << brown << alphaShown;
+        QTest::newRow("no mask: the background")
+            << u"alpha.png"_s << QStringList{u"--size"_s, u"9x2"_s} << false << 1 << brown
+            << QStringList{u"B..P..PP."_s, u"BPPPPPPPP"_s};
+        // keyed.ppm: magenta, 10 20 30, magenta.
+        QTest::newRow("key") << u"keyed.ppm"_s
+                             << QStringList{u"--key"_s, u"FF00FF"_s,          u"--size"_s,
+                                            u"3x1"_s,   u"--preview-scale"_s, u"2"_s}
+                             << false << 2 << qRgb(0x10, 0x20, 0x30) << QStringList{u"LPL"_s};
+        QTest::newRow("batch with a mask")
+            << u"alpha.png"_s << QStringList{u"--mask"_s, u"--size"_s, u"9x2"_s} << true << 1
+            << brown << alphaShown;
+    }
+    void maskedPreview() {
+        QFETCH(QString, input);
+        QFETCH(QStringList, options);
+        QFETCH(bool, batch);
+        QFETCH(int, scale);
+        QFETCH(QRgb, own);
+        QFETCH(QStringList, shown);
+        QVERIFY(savePicture(alphaPicture(), path(u"alpha.png"_s)));
+        QVERIFY(writeAll(path(u"keyed.ppm"_s),
+                         QByteArray("P6\n3 1\n255\n\xFF\x00\xFF\x10\x20\x30\xFF\x00\xFF", 11 + 9)));
+        const QString outDir = path(u"masked-previews"_s);
+        const QString preview =
+            batch ? outDir + u"/"_s + QFileInfo(input).completeBaseName() + u".png"_s
+                  : path(u"masked.png"_s);
+        QFile::remove(preview);
+        const QStringList outputs = batch ? QStringList{u"--out-dir"_s, outDir, u"--preview"_s}
+                                          : QStringList{u"--preview"_s, preview};
+        const Run run = runProgram(QStringList{u"convert"_s, path(input)} + outputs + options);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QImage image(preview);
+        QCOMPARE(image.size(), QSize(shown.front().size() * scale, shown.size() * scale));
+        for (int y = 0; y < shown.size(); ++y) {
+            for (int x = 0; x < shown[y].size(); ++x) {
+                const QChar kind = shown[y][x];
+                const QRgb expected = kind == u'L'   ? qRgb(0xC0, 0xC0, 0xC0)
+                                      : kind == u'D' ? qRgb(0x80, 0x80, 0x80)
+                                      : kind == u'B' ? qRgb(0xF0, 0xF0, 0xF0)
+                                                     : own;
+                if (kind == u'.') {
+                    continue;
+                }
+                for (const QPoint corner : {QPoint(x * scale, y * scale),
+                                            QPoint(x * scale + scale - 1, y * scale + scale - 1)}) {
+                    QVERIFY2(image.pixel(corner) == (expected | 0xFF000000),
+                             qPrintable(u"panel pixel %1,%2 is %3"_s.arg(x).arg(y).arg(
+                                 image.pixel(corner), 8, 16)));
+                }
+            }
+        }
     }
 
     // A header of tiles with masks, compiled with the firmware runtime and drawn by it.

@@ -62,6 +62,55 @@ private slots:
         QCOMPARE(be32(20), quint32(kFrameHeight * 3));
     }
 
+    // Characters of the preview text the set lacks are named on standard error, code point and
+    // character (a control character by its code point alone), the first twenty and then how
+    // many; the preview is still written, as the runtime draws it, and the exit code is 0.
+    void previewNamesCharactersTheSetLacks_data() {
+        QTest::addColumn<QString>("chars");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("named");    // in the message
+        QTest::addColumn<QStringList>("notNamed"); // not in it
+        QTest::newRow("hanzi the set lacks")
+            << u"OK "_s << u"温度 OK"_s
+            << QStringList{u"2 个字符"_s, u"U+6E29（温）、U+5EA6（度）"_s}
+            << QStringList{u"U+004F"_s, u"U+0020"_s};
+        QTest::newRow("every character in the set")
+            << u"ascii"_s << u"OK 12\nline two"_s << QStringList() << QStringList{u"U+"_s};
+        QTest::newRow("a tab, by its code point only")
+            << u"ascii"_s << u"A\tB"_s << QStringList{u"U+0009"_s} << QStringList{u"\t"_s};
+        QTest::newRow("twenty named, then the count")
+            << u"a"_s << u"abcdefghijklmnopqrstuvwxyz"_s
+            << QStringList{u"25 个字符"_s, u"U+0062（b）"_s, u"U+0075（u）"_s, u"共 25 个"_s}
+            << QStringList{u"U+0076"_s, u"U+007A"_s, u"U+0061"_s};
+    }
+    void previewNamesCharactersTheSetLacks() {
+        QFETCH(QString, chars);
+        QFETCH(QString, text);
+        QFETCH(QStringList, named);
+        QFETCH(QStringList, notNamed);
+        fonts::FontJob job;
+        job.pixelSize = 12;
+        job.chars = {"ascii"};
+        if (const fonts::FontJobResult made = fonts::runFontJob(job); !made.ok()) {
+            QSKIP(qPrintable(u"no font for the test: "_s + QString::fromStdString(made.failure)));
+        }
+        const QString preview = path(u"lacking.png"_s);
+        QFile::remove(preview);
+        const Run run = runProgram({u"font"_s, u"--size"_s, u"12"_s, u"--chars"_s, chars,
+                                    u"--preview"_s, preview, u"--text"_s, text});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY(readAll(preview).startsWith("\x89PNG"));
+        if (named.isEmpty()) {
+            QCOMPARE(run.err, QString());
+        }
+        for (const QString& part : named) {
+            QVERIFY2(run.err.contains(part), qPrintable(run.err));
+        }
+        for (const QString& part : notNamed) {
+            QVERIFY2(!run.err.contains(part), qPrintable(run.err));
+        }
+    }
+
     // Mistakes in `font`'s command line: exit 2 and a message naming them; a character the font
     // lacks: exit 1 naming its code point. Nothing is written either way.
     void fontCommandRefuses_data() {

@@ -115,5 +115,24 @@ fi
 
 appstreamcli validate --no-net "$build"/packaging/*.metainfo.xml || fail "appstreamcli validate"
 
+# The Debian package's description and the software centre's record name everything the package
+# holds, not frames alone: each word (a row: where, then the words) must be there.
+deb_description=$(sed -n '/CPACK_DEBIAN_PACKAGE_DESCRIPTION /,/")/p' "$build/CPackConfig.cmake")
+metainfo=$(cat "$build"/packaging/*.metainfo.xml)
+while IFS='|' read -r where words; do
+    case $where in
+    deb) text=$deb_description ;;
+    appstream-en) text=$(sed -n '/<p>/,/<\/p>/p' <<<"$metainfo") ;;
+    appstream-zh) text=$(sed -n '/xml:lang="zh-CN"/,/<\/p>/p' <<<"$metainfo") ;;
+    esac
+    for word in $words; do
+        grep -qi -- "$word" <<<"$text" || fail "the $where description does not name $word"
+    done
+done <<'ROWS'
+deb|frame sprite glyph build runtime find_package(RavikLCD)
+appstream-en|frame sprite glyph build runtime find_package(RavikLCD)
+appstream-zh|帧 精灵图 字模 build 运行库 find_package(RavikLCD)
+ROWS
+
 [ "$failures" -eq 0 ] && echo "all packaging checks passed"
 exit $((failures > 0))

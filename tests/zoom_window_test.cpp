@@ -483,6 +483,45 @@ private slots:
             QCOMPARE(asBytes(window->selectionMask()).toHex(' '), readAll(maskBin).toHex(' '));
         }
     }
+
+    // A selection on a dithered frame, read back from its frame file, is what `convert --crop`
+    // of that frame file gives: the frame's own pixels, neither scaled nor dithered again.
+    void frameFileCropGivesTheSelection_data() {
+        QTest::addColumn<QString>("dither");
+        QTest::addColumn<QRect>("area");
+        QTest::newRow("error diffusion, odd x") << u"floyd-steinberg"_s << QRect(3, 5, 7, 4);
+        QTest::newRow("ordered, odd count") << u"ordered"_s << QRect(1, 2, 3, 3);
+        QTest::newRow("error diffusion, past the picture")
+            << u"floyd-steinberg"_s << QRect(30, 17, 43, 26);
+    }
+    void frameFileCropGivesTheSelection() {
+        QFETCH(QString, dither);
+        QFETCH(QRect, area);
+        const QString frame = dir.filePath(u"dithered.bin"_s);
+        const QString bin = dir.filePath(u"selection-of-frame.bin"_s);
+        QFile::remove(frame);
+        QFile::remove(bin);
+        QProcess made;
+        made.start(QStringLiteral(RAVIK_EXECUTABLE),
+                   {u"convert"_s, opaquePicture, u"--dither"_s, dither, u"--bin"_s, frame});
+        QVERIFY(made.waitForFinished(60000));
+        QCOMPARE(made.exitCode(), 0);
+        QProcess cropped;
+        cropped.start(
+            QStringLiteral(RAVIK_EXECUTABLE),
+            {u"convert"_s, frame, u"--crop"_s,
+             u"%1,%2,%3,%4"_s.arg(area.x()).arg(area.y()).arg(area.width()).arg(area.height()),
+             u"--bin"_s, bin});
+        QVERIFY(cropped.waitForFinished(60000));
+        QVERIFY2(cropped.exitCode() == 0, cropped.readAllStandardError().constData());
+        QVERIFY(form->openFile(frame));
+        form->showZoomWindow();
+        ZoomWindow* window = form->zoomWindow();
+        QVERIFY(window != nullptr);
+        window->setSelection(area);
+        QCOMPARE(window->selection(), area);
+        QCOMPARE(asBytes(window->selectionBytes()).toHex(' '), readAll(bin).toHex(' '));
+    }
 };
 
 QTEST_MAIN(ZoomWindowTest)

@@ -243,6 +243,10 @@ build_qt() {
     local log=$cache/qt-$qt_key.log
     work=$cache/work-qt
     ravik_say "正在为 Windows 编译 Qt（首次约需一小时）/ building Qt for Windows, the first time only ($log)"
+    # Qt 6.4.2's Windows plugin reaches for dynamic OpenGL even when OpenGL is left out: guarded
+    # here as later Qt versions guard it (the edit is named in the manifest, so in the cache key).
+    sed -i '/^static inline bool isSoftwareGl()$/,/^}$/ s/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' \
+        "$qt_folder/src/plugins/platforms/windows/qwindowswindow.cpp"
     # An interrupted build of the same Qt carries on where it stopped.
     if [ "$(cat "$work/ravik-key" 2>/dev/null)" = "$qt_key" ] && [ -f "$work/build.ninja" ]; then
         ravik_say "接着上次中断的编译 / carrying on with the interrupted build"
@@ -254,7 +258,7 @@ build_qt() {
         printf '%s\n' "$qt_key" >"$work/ravik-key"
     fi
     logged "$log" cmake --build "$work" -j "$jobs"
-    logged "$log" cmake --install "$work"
+    logged "$log" cmake --install "$work" --prefix "$qt"
     printf '%s\n' "$qt_manifest" >"$qt/ravik-manifest.txt"
     rm -rf "$work"
 }
@@ -277,6 +281,7 @@ if [ "$with_window" = 1 ]; then
     qt_manifest+="$package: $version"$'\n'
 fi
 qt_manifest+=$(printf 'option: %s\n' "${qt_options[@]}")
+qt_manifest+=$'\n'"patches: qwindowswindow.cpp isSoftwareGl() without OpenGL"
 qt_key=$(digest <<<"$qt_manifest")
 qt=$cache/qt-$qt_key
 

@@ -30,7 +30,9 @@ int run(const QString& program, const QStringList& arguments, QString* output = 
 // A picture made by ImageMagick: `arguments` end with the file written into `folder`.
 void magick(const fs::path& folder, const QStringList& arguments) {
     QString output;
-    QCOMPARE(run(QStringLiteral("convert"), arguments, &output, QString::fromStdString(folder)), 0);
+    QCOMPARE(
+        run(QStringLiteral("convert"), arguments, &output, QString::fromStdString(folder.string())),
+        0);
 }
 
 // A 2 × 2 PNG, enough for a manifest whose faults are in its text.
@@ -251,7 +253,7 @@ void BuildTest::unchangedFilesKeepTheirTimes() {
     QCOMPARE(again.exitCode, 0);
     QVERIFY(again.written.empty());
     for (const fs::path& output : outputs) {
-        QVERIFY2(fs::last_write_time(output) == past, output.c_str());
+        QVERIFY2(fs::last_write_time(output) == past, output.string().c_str());
     }
 
     // An attribute changes the definitions only: the header, and what includes it, stay as

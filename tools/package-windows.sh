@@ -238,11 +238,19 @@ build_libraries() {
 
 # Qt's Core, Gui, Widgets, Concurrent and Test as DLLs, with the Windows and offscreen platform
 # plugins and the image format plugins qtbase has; Qt's own copies of zlib, libpng, libjpeg,
-# HarfBuzz and PCRE2 inside. Fonts come through DirectWrite, so Qt's FreeType is left out.
+# HarfBuzz and PCRE2 inside; Qt's FreeType is left out (the window's fonts come through GDI).
 build_qt() {
     local log=$cache/qt-$qt_key.log
     work=$cache/work-qt
     ravik_say "正在为 Windows 编译 Qt（首次约需一小时）/ building Qt for Windows, the first time only ($log)"
+    # Qt 6.4.2's Windows plugin reaches for dynamic OpenGL even when OpenGL is left out, and for
+    # the DirectWrite font database, which Qt Gui builds only with Direct2D: both guarded here
+    # (the edits are named in the manifest, so in the cache key). Fonts then come through GDI.
+    local plugin=$qt_folder/src/plugins/platforms/windows
+    sed -i '/^static inline bool isSoftwareGl()$/,/^}$/ s/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' \
+        "$plugin/qwindowswindow.cpp"
+    sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+        "$plugin/qwindowsintegration.cpp"
     # An interrupted build of the same Qt carries on where it stopped.
     if [ "$(cat "$work/ravik-key" 2>/dev/null)" = "$qt_key" ] && [ -f "$work/build.ninja" ]; then
         ravik_say "接着上次中断的编译 / carrying on with the interrupted build"
@@ -254,7 +262,7 @@ build_qt() {
         printf '%s\n' "$qt_key" >"$work/ravik-key"
     fi
     logged "$log" cmake --build "$work" -j "$jobs"
-    logged "$log" cmake --install "$work"
+    logged "$log" cmake --install "$work" --prefix "$qt"
     printf '%s\n' "$qt_manifest" >"$qt/ravik-manifest.txt"
     rm -rf "$work"
 }
@@ -277,6 +285,7 @@ if [ "$with_window" = 1 ]; then
     qt_manifest+="$package: $version"$'\n'
 fi
 qt_manifest+=$(printf 'option: %s\n' "${qt_options[@]}")
+qt_manifest+=$'\n'"patches: qwindowswindow.cpp isSoftwareGl() without OpenGL, qwindowsintegration.cpp DirectWrite font database only with Direct2D"
 qt_key=$(digest <<<"$qt_manifest")
 qt=$cache/qt-$qt_key
 

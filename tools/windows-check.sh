@@ -333,7 +333,8 @@ check_window() {
         xvfb=$!
         sleep 2
         (
-            export DISPLAY=$display LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 LOCPATH=$locales
+            export DISPLAY=$display LOCPATH=$locales
+            export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
             wineserver -p10
             wine "$folder/ravik-lcd.exe" "$(winepath -w "$RAVIK_ROOT/samples/test-card.png")" \
                 >/dev/null 2>"$work/run/window.err" &

@@ -6,7 +6,7 @@
 # the functions below say it themselves, and any other failing command is named by the ERR trap.
 
 ravik_packages=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config make
     qt6-base-dev qt6-image-formats-plugins qt6-qpa-plugins qt6-translations-l10n libgl-dev libpng-dev libtiff-dev
     libjpeg62-turbo-dev libwebp-dev libgif-dev libfreetype-dev libfontconfig-dev
     imagemagick libjpeg-turbo-progs webp python3-pil libtiff-tools

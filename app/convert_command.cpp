@@ -65,46 +65,58 @@ std::optional<ConvertArguments> earlyAnswer(const ParsedArguments& parsed) {
 }
 
 // The options that convert, size and shape the picture, which single conversions and batches
-// both take.
-struct PictureOptions {
-    const Option& background;
-    const Option& fit;
-    const Option& dither;
-    const Option& size;
-    const Option& crop;
-    const Option& rotate;
-    const Option& flip;
-    const Option& tiles;
-    const Option& mask;
-    const Option& key;
+// both take: the first rows of either's table, each mode's own options after them.
+enum PictureOption {
+    Background,
+    Fit,
+    Dither,
+    AllFrames,
+    SizeOption,
+    Crop,
+    Rotate,
+    FlipOption,
+    Tiles,
+    Key,
+    Mask,
+    kPictureOptionCount
 };
+
+// The picture options followed by a mode's own, in the order a repeated option is reported.
+std::vector<Option> withPictureOptions(std::initializer_list<Option> own) {
+    std::vector<Option> options{{{"background"}, true}, {{"fit"}, true},  {{"dither"}, true},
+                                {{"all-frames"}},       {{"size"}, true}, {{"crop"}, true},
+                                {{"rotate"}, true},     {{"flip"}, true}, {{"tiles"}, true},
+                                {{"key"}, true},        {{"mask"}}};
+    options.insert(options.end(), own);
+    return options;
+}
 
 // The picture options into the conversion options and `shaping`, the output's size included;
 // the usage error in Chinese, naming the option and its value, or empty. `maskWritten`: an
 // output that carries a mask (--header, --mask-bin) is asked for; `previewWritten`: a preview,
 // which then shows what a mask (--mask, --mask-bin, --key) leaves out.
-std::string readPictureOptions(const ParsedArguments& parsed, const PictureOptions& options,
+std::string readPictureOptions(const ParsedArguments& parsed, const std::vector<Option>& options,
                                bool allFrames, bool maskWritten, bool previewWritten,
                                ConversionOptions& conversion, Shaping& shaping) {
-    if (allFrames && parsed.isSet(options.tiles)) {
+    if (allFrames && parsed.isSet(options[Tiles])) {
         return "--tiles 不能与 --all-frames 一起使用：动画的每一帧不能再切成图块";
     }
     std::optional<Size> size;
     for (std::string problem :
-         {readOption(parsed, options.background, kColorValue, conversion.background),
-          readOption(parsed, options.fit, kFitNames, conversion.fit),
-          readOption(parsed, options.dither, kDitherNames, conversion.dither),
-          readOption(parsed, options.size, kOutputSize, size),
-          readOption(parsed, options.crop, kCropValue, shaping.crop),
-          readOption(parsed, options.rotate, kTurnValue, shaping.rotation),
-          readOption(parsed, options.flip, kFlipNames, shaping.flip),
-          readOption(parsed, options.tiles, kTileSize, shaping.tiles),
-          readOption(parsed, options.key, kColorValue, shaping.key)}) {
+         {readOption(parsed, options[Background], kColorValue, conversion.background),
+          readOption(parsed, options[Fit], kFitNames, conversion.fit),
+          readOption(parsed, options[Dither], kDitherNames, conversion.dither),
+          readOption(parsed, options[SizeOption], kOutputSize, size),
+          readOption(parsed, options[Crop], kCropValue, shaping.crop),
+          readOption(parsed, options[Rotate], kTurnValue, shaping.rotation),
+          readOption(parsed, options[FlipOption], kFlipNames, shaping.flip),
+          readOption(parsed, options[Tiles], kTileSize, shaping.tiles),
+          readOption(parsed, options[Key], kColorValue, shaping.key)}) {
         if (!problem.empty()) {
             return problem;
         }
     }
-    const bool maskAsked = shaping.mask || parsed.isSet(options.mask);
+    const bool maskAsked = shaping.mask || parsed.isSet(options[Mask]);
     if (maskAsked && !maskWritten && !previewWritten) {
         return "--mask 只用于 --header、--mask-bin 或 --preview";
     }
@@ -123,49 +135,26 @@ std::vector<std::filesystem::path> pathsOf(const std::vector<std::string>& argum
 }
 
 ConvertArguments parseBatchArguments(const std::vector<std::string>& arguments) {
-    // In the order a repeated option is reported.
     enum {
-        OutDir,
+        OutDir = kPictureOptionCount,
         Name,
         Attribute,
-        Background,
         Jobs,
-        Fit,
-        Dither,
         Bin,
         CText,
         Header,
         Preview,
-        AllFrames,
-        SizeOption,
-        Crop,
-        Rotate,
-        FlipOption,
-        Tiles,
-        Key,
-        Mask,
         MaskBin
     };
-    const std::vector<Option> options{{{"out-dir"}, true},
-                                      {{"name"}, true, true},
-                                      {{"attribute"}, true, true},
-                                      {{"background"}, true},
-                                      {{"jobs"}, true},
-                                      {{"fit"}, true},
-                                      {{"dither"}, true},
-                                      {{"bin"}},
-                                      {{"c-text"}},
-                                      {{"header"}},
-                                      {{"preview"}},
-                                      {{"all-frames"}},
-                                      {{"size"}, true},
-                                      {{"crop"}, true},
-                                      {{"rotate"}, true},
-                                      {{"flip"}, true},
-                                      {{"tiles"}, true},
-                                      {{"key"}, true},
-                                      {{"mask"}},
-                                      {{"mask-bin"}}};
+    const std::vector<Option> options = withPictureOptions({{{"out-dir"}, true},
+                                                            {{"name"}, true, true},
+                                                            {{"attribute"}, true, true},
+                                                            {{"jobs"}, true},
+                                                            {{"bin"}},
+                                                            {{"c-text"}},
+                                                            {{"header"}},
+                                                            {{"preview"}},
+                                                            {{"mask-bin"}}});
     const ParsedArguments parsed(arguments, options, false);
     if (auto answer = earlyAnswer(parsed)) {
         return *answer;
@@ -201,12 +190,8 @@ ConvertArguments parseBatchArguments(const std::vector<std::string>& arguments) 
         !problem.empty()) {
         return refused(std::move(problem));
     }
-    const PictureOptions picture{options[Background], options[Fit],   options[Dither],
-                                 options[SizeOption], options[Crop],  options[Rotate],
-                                 options[FlipOption], options[Tiles], options[Mask],
-                                 options[Key]};
     if (std::string problem =
-            readPictureOptions(parsed, picture, batch.allFrames, batch.header || batch.maskBin,
+            readPictureOptions(parsed, options, batch.allFrames, batch.header || batch.maskBin,
                                batch.preview, batch.conversion, batch.shaping);
         !problem.empty()) {
         return refused(std::move(problem));
@@ -439,36 +424,24 @@ ConvertArguments parseConvertArguments(const std::vector<std::string>& arguments
     if (isBatch(arguments)) {
         return parseBatchArguments(arguments);
     }
-    // In the order a repeated option is reported.
     enum {
-        Bin,
+        Bin = kPictureOptionCount,
         CText,
         Preview,
         Header,
         Name,
         Attribute,
-        Background,
-        Fit,
-        Dither,
         PreviewScale,
-        AllFrames,
-        SizeOption,
-        Crop,
-        Rotate,
-        FlipOption,
-        Tiles,
-        Key,
-        Mask,
         MaskBin
     };
-    const std::vector<Option> options{
-        {{"bin"}, true},           {{"c-text"}, true},     {{"preview"}, true},
-        {{"header"}, true},        {{"name"}, true, true}, {{"attribute"}, true, true},
-        {{"background"}, true},    {{"fit"}, true},        {{"dither"}, true},
-        {{"preview-scale"}, true}, {{"all-frames"}},       {{"size"}, true},
-        {{"crop"}, true},          {{"rotate"}, true},     {{"flip"}, true},
-        {{"tiles"}, true},         {{"key"}, true},        {{"mask"}},
-        {{"mask-bin"}, true}};
+    const std::vector<Option> options = withPictureOptions({{{"bin"}, true},
+                                                            {{"c-text"}, true},
+                                                            {{"preview"}, true},
+                                                            {{"header"}, true},
+                                                            {{"name"}, true, true},
+                                                            {{"attribute"}, true, true},
+                                                            {{"preview-scale"}, true},
+                                                            {{"mask-bin"}, true}});
     const ParsedArguments parsed(arguments, options, false);
     if (auto answer = earlyAnswer(parsed)) {
         return *answer;
@@ -534,12 +507,8 @@ ConvertArguments parseConvertArguments(const std::vector<std::string>& arguments
         !problem.empty()) {
         return refused(std::move(problem));
     }
-    const PictureOptions picture{options[Background], options[Fit],   options[Dither],
-                                 options[SizeOption], options[Crop],  options[Rotate],
-                                 options[FlipOption], options[Tiles], options[Mask],
-                                 options[Key]};
     if (std::string problem = readPictureOptions(
-            parsed, picture, convert.allFrames, convert.headerPath || convert.maskPath,
+            parsed, options, convert.allFrames, convert.headerPath || convert.maskPath,
             convert.previewPath.has_value(), convert.conversion, convert.shaping);
         !problem.empty()) {
         return refused(std::move(problem));

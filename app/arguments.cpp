@@ -27,30 +27,6 @@ std::size_t editDistance(std::string_view from, std::string_view to) {
     return cost[from.size()][to.size()];
 }
 
-// The bytes that may follow a lead byte, by the lead byte: how many, and the range the first of
-// them must be in (the others are always 0x80 to 0xBF). Overlong forms, surrogates and values past
-// U+10FFFF are the ranges left out.
-struct Sequence {
-    std::size_t following;
-    int low;
-    int high;
-};
-std::optional<Sequence> sequenceAfter(unsigned char lead) {
-    if (lead < 0x80) {
-        return Sequence{0, 0, 0};
-    }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        return Sequence{1, 0x80, 0xBF};
-    }
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        return Sequence{2, lead == 0xE0 ? 0xA0 : 0x80, lead == 0xED ? 0x9F : 0xBF};
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        return Sequence{3, lead == 0xF0 ? 0x90 : 0x80, lead == 0xF4 ? 0x8F : 0xBF};
-    }
-    return std::nullopt;
-}
-
 std::string hexByte(unsigned char byte) {
     std::array<char, 3> text{};
     std::snprintf(text.data(), text.size(), "%02X", byte);
@@ -96,22 +72,12 @@ std::optional<std::string_view> nearestName(std::string_view word,
 }
 
 std::optional<std::size_t> invalidUtf8At(std::string_view bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const std::optional<Sequence> sequence =
-            sequenceAfter(static_cast<unsigned char>(bytes[i]));
-        if (!sequence || bytes.size() - i <= sequence->following) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t length = utf8At(bytes, i).second;
+        if (length == 0) {
             return i;
         }
-        for (std::size_t k = 1; k <= sequence->following; ++k) {
-            const int next = static_cast<unsigned char>(bytes[i + k]);
-            const int low = k == 1 ? sequence->low : 0x80;
-            const int high = k == 1 ? sequence->high : 0xBF;
-            if (next < low || next > high) {
-                return i;
-            }
-        }
-        i += sequence->following + 1;
+        i += length;
     }
     return std::nullopt;
 }

@@ -39,7 +39,9 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
         Scale,
         Face,
         Attribute,
-        Hinting
+        Hinting,
+        Fallback,
+        LineHeight
     };
     const std::vector<Option> options{{{"size"}, true},
                                       {{"chars"}, true, true},
@@ -53,7 +55,9 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
                                       {{"preview-scale"}, true},
                                       {{"face"}, true},
                                       {{"attribute"}, true, true},
-                                      {{"hinting"}, true}};
+                                      {{"hinting"}, true},
+                                      {{"fallback"}, true, true},
+                                      {{"line-height"}, true}};
     const ParsedArguments parsed(arguments, options, false);
     FontArguments font;
     const auto refuse = [&font](std::string error) {
@@ -63,9 +67,10 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
     if (!parsed.error().empty()) {
         return refuse(parsed.error());
     }
-    // --chars may be given several times; every other value option once.
+    // --chars and --fallback may be given several times; every other value option once.
     for (std::size_t i = 0; i < options.size(); ++i) {
-        if (i != Chars && options[i].takesValue && parsed.values(options[i]).size() > 1) {
+        if (i != Chars && i != Fallback && options[i].takesValue &&
+            parsed.values(options[i]).size() > 1) {
             return refuse(fillIn("选项 --%1 只能给一次", {options[i].names.back()}));
         }
     }
@@ -91,8 +96,16 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
           readOption(parsed, options[Color], kColorValue, job.color),
           readOption(parsed, options[Background], kColorValue, job.background),
           readOption(parsed, options[Hinting], kHintingNames, job.hinting),
+          readOption(parsed, options[LineHeight], kLineHeightValue, job.lineHeight),
           readOption(parsed, options[Scale], kPreviewScaleValue, font.previewScale)}) {
         if (!problem.empty()) {
+            return refuse(std::move(problem));
+        }
+    }
+    for (const std::string& fallback : parsed.values(options[Fallback])) {
+        job.fallbacks.emplace_back();
+        if (auto problem = readValue(kFallbackValue, {"fallback"}, fallback, job.fallbacks.back());
+            !problem.empty()) {
             return refuse(std::move(problem));
         }
     }
@@ -137,13 +150,20 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
 // What `font` writes: the header and the preview, either of them to standard output.
 constexpr OutputKind kFontOutputs[] = {{"--header", "", true}, {"--preview", "", true}};
 
-// What `font` reads (the font file when one is named, every @FILE of characters) and writes.
+// What `font` reads (each font named by its file, the first and the fallbacks, and every @FILE
+// of characters) and writes.
 OutputPlan fontOutputPlan(const FontArguments& font) {
     OutputPlan plan;
-    std::error_code error;
-    if (const std::filesystem::path file = pathFromUtf8(font.job.font);
-        !font.job.font.empty() && std::filesystem::exists(file, error)) {
-        plan.addInput(file);
+    std::vector<std::string> fontNames{font.job.font};
+    for (const fonts::FontName& fallback : font.job.fallbacks) {
+        fontNames.push_back(fallback.font);
+    }
+    for (const std::string& name : fontNames) {
+        std::error_code error;
+        if (const std::filesystem::path file = pathFromUtf8(name);
+            !name.empty() && std::filesystem::exists(file, error)) {
+            plan.addInput(file);
+        }
     }
     for (const std::string& item : font.job.chars) {
         if (item.size() > 1 && item.front() == '@') {
@@ -165,6 +185,7 @@ std::string fontHelp() {
     return fillIn(
         "用法：\n"
         "  ravik-lcd font [字体] --size 像素 --chars 字符集… [--header 文件.h] [--name 名称]\n"
+        "                 [--fallback 字体…] [--hinting 方式] [--line-height N]\n"
         "                 [--alpha | --color RRGGBB --background RRGGBB] [--preview 文件.png "
         "--text 文字 [--preview-scale N]]\n"
         "      把字体中的字符做成抗锯齿字模，写成供 ravik_lcd_text 使用的 C 头文件：\n"
@@ -172,7 +193,11 @@ std::string fontHelp() {
         "字体文件（.ttf、.otf、.ttc）或字体名；默认为系统的简体中文无衬线字体\n"
         "      --face N            字体集合（.ttc）中的第几个字体，从 0 算起\n"
         "      --size 像素         字号（em 大小，单位像素，%1 到 %2），用 FreeType 渲染\n"
-        "      --hinting 方式      light（默认，轻度微调）、full 或 none\n"
+        "      --hinting 方式      light（默认，轻度微调）、full、auto（FreeType 自动微调，"
+        "笔画对齐像素）或 none\n"
+        "      --fallback 字体     字体中没有的字符依次从这些字体中取（可多次给出；字体集合中的"
+        "字体写成 文件.ttc:序号），同一字号，对齐到第一个字体的基线\n"
+        "      --line-height N     行高（%7 到 %8 像素，默认为字体自带的行高）；基线位置不变\n"
         "      --chars 字符集      可多次给出并合并：直接写字符、@文件（UTF-8 文件中的全部字符）、"
         "ascii、gb2312-1（一级汉字 3755 个）、gb2312（全部 6763 个汉字）、U+4E00-U+4E2F\n"
         "      --header 文件.h     写入字模头文件（“-”为标准输出）\n"
@@ -186,11 +211,12 @@ std::string fontHelp() {
         "      --text 文字         预览图上的文字；字模中没有的字符在标准错误中列出，"
         "预览图照运行时的画法留出空位\n"
         "      --preview-scale N   预览图放大 N 倍（%3 到 %4，默认 1）\n"
-        "      字体中缺少的字符逐个列出（U+XXXX），此时不写任何文件。\n"
+        "      所有字体中都缺少的字符逐个列出（U+XXXX），此时不写任何文件。\n"
         "\n"
         "退出码：0 成功；%5 字体无法读取、缺少字符或文件无法写入；%6 用法错误。\n",
         {number(kMinFontSize), number(kMaxFontSize), number(kMinPreviewScale),
-         number(kMaxPreviewScale), number(kExitFailure), number(kExitUsage)});
+         number(kMaxPreviewScale), number(kExitFailure), number(kExitUsage), number(kMinLineHeight),
+         number(kMaxLineHeight)});
 }
 
 int runFont(const std::vector<std::string>& arguments) {

@@ -33,9 +33,9 @@ const std::vector<std::string_view> kTopKeys = {"name",   "attribute", "budget",
 const std::vector<std::string_view> kFrameKeys = {"name",   "picture",    "attribute", "fit",
                                                   "dither", "background", "crop",      "rotate",
                                                   "flip",   "mask",       "key",       "compress"};
-const std::vector<std::string_view> kFontKeys = {"name",       "font",    "face",     "size",
-                                                 "chars",      "text",    "alpha",    "color",
-                                                 "background", "hinting", "attribute"};
+const std::vector<std::string_view> kFontKeys = {
+    "name",  "font",       "face",    "size",      "chars",    "text",       "alpha",
+    "color", "background", "hinting", "attribute", "fallback", "line_height"};
 
 std::vector<std::string_view> keysOf(PictureAsset::Kind kind) {
     std::vector<std::string_view> keys = kFrameKeys;
@@ -345,6 +345,24 @@ FontAsset readFont(const toml::table& table, const std::filesystem::path& folder
             asset.job.pixelSize = integerOf(node, k, kFontSizeValue);
         } else if (k == "hinting") {
             asset.job.hinting = choiceOf(node, k, kHintingNames, fonts::Hinting::Light);
+        } else if (k == "line_height") {
+            asset.job.lineHeight = integerOf(node, k, kLineHeightValue);
+        } else if (k == "fallback") {
+            const auto* items = node.as_array();
+            if (!items || items->empty()) {
+                wrongValue(node, k,
+                           "字体的数组，例如 [\"DejaVuSans.ttf\", \"NotoSansCJK-Regular.ttc:2\"]");
+            }
+            for (const toml::node& item : *items) {
+                fonts::FontName fallback = valueOf(item, k, kFallbackValue, stringOf(item, k));
+                // A file is found from the manifest's folder, as `font` is.
+                if (namesFontFile(fallback.font)) {
+                    const std::filesystem::path file = resolved(folder, fallback.font);
+                    asset.files.push_back(file);
+                    fallback.font = file.string();
+                }
+                asset.job.fallbacks.push_back(std::move(fallback));
+            }
         } else if (k == "chars") {
             const auto* items = node.as_array();
             if (!items || items->empty()) {

@@ -80,6 +80,25 @@ template <int least, int most> std::optional<int> readNumberIn(std::string_view 
     return value;
 }
 
+// "FONT" or "FONT:N": the face after the last colon when only digits follow it, so a Windows
+// drive ("C:\\…") or a family name stays whole; a face with no font before it is none.
+std::optional<fonts::FontName> readFallback(std::string_view text) {
+    const std::size_t colon = text.rfind(':');
+    const std::string_view digits =
+        colon == std::string_view::npos ? std::string_view() : text.substr(colon + 1);
+    const bool face = !digits.empty() && std::ranges::all_of(digits, [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+    });
+    if (!face) {
+        return text.empty() ? std::nullopt : std::optional(fonts::FontName{std::string(text), 0});
+    }
+    const auto index = parseNumber(digits);
+    if (colon == 0 || !index) {
+        return std::nullopt;
+    }
+    return fonts::FontName{std::string(text.substr(0, colon)), *index};
+}
+
 // "256K", "1M" (binary multiples, any case, an optional "B") or a count of bytes.
 std::optional<std::uint64_t> readBudget(std::string_view text) {
     std::uint64_t unit = 1;
@@ -137,6 +156,13 @@ std::string fontSizeExpected(Spelling) {
 std::string faceExpected(Spelling) {
     return "0 或更大的整数";
 }
+std::string lineHeightExpected(Spelling) {
+    return fillIn("%1 到 %2 的像素行数", {number(kMinLineHeight), number(kMaxLineHeight)});
+}
+std::string fallbackExpected(Spelling) {
+    return "字体文件或字体名，字体集合（.ttc）中的字体在后面加“:序号”，例如 "
+           "NotoSansCJK-Regular.ttc:2";
+}
 std::string jobsExpected(Spelling) {
     return "正整数";
 }
@@ -155,6 +181,9 @@ const ValueKind<int> kPreviewScaleValue{readNumberIn<kMinPreviewScale, kMaxPrevi
                                         previewScaleExpected};
 const ValueKind<int> kFontSizeValue{readNumberIn<kMinFontSize, kMaxFontSize>, fontSizeExpected};
 const ValueKind<int> kFaceValue{readNumberIn<0, INT_MAX>, faceExpected};
+const ValueKind<int> kLineHeightValue{readNumberIn<kMinLineHeight, kMaxLineHeight>,
+                                      lineHeightExpected};
+const ValueKind<fonts::FontName> kFallbackValue{readFallback, fallbackExpected};
 const ValueKind<int> kJobsValue{readNumberIn<1, INT_MAX>, jobsExpected};
 const ValueKind<std::uint64_t> kBudgetValue{readBudget, budgetExpected};
 

@@ -28,6 +28,10 @@ inline constexpr int kMaxPreviewScale = 16;
 inline constexpr int kMinFontSize = 4;
 inline constexpr int kMaxFontSize = 160;
 
+// The line heights the runtime font's 8-bit field holds: at least one row.
+inline constexpr int kMinLineHeight = 1;
+inline constexpr int kMaxLineHeight = 255;
+
 // How a value is written: as a command-line argument, or as a manifest's TOML value ([16, 16]
 // where the command line writes 16x16).
 enum class Spelling { commandLine, manifest };
@@ -63,14 +67,18 @@ std::string readValue(const ValueKind<Value>& kind, const ValueSource& source,
     return invalidValue(source, shown.value_or(text), kind.expected(source.spelling));
 }
 
-extern const ValueKind<ColorValue> kColorValue;     // RRGGBB or #RRGGBB
-extern const ValueKind<Size> kOutputSize;           // --size: WxH, each side 1 to kMaxBoxSide
-extern const ValueKind<Size> kTileSize;             // --tiles: the same, another example
-extern const ValueKind<Rect> kCropValue;            // X,Y,W,H
-extern const ValueKind<Rotation> kTurnValue;        // 0, 90, 180 or 270
-extern const ValueKind<int> kPreviewScaleValue;     // kMinPreviewScale to kMaxPreviewScale
-extern const ValueKind<int> kFontSizeValue;         // kMinFontSize to kMaxFontSize
-extern const ValueKind<int> kFaceValue;             // 0 or more
+extern const ValueKind<ColorValue> kColorValue; // RRGGBB or #RRGGBB
+extern const ValueKind<Size> kOutputSize;       // --size: WxH, each side 1 to kMaxBoxSide
+extern const ValueKind<Size> kTileSize;         // --tiles: the same, another example
+extern const ValueKind<Rect> kCropValue;        // X,Y,W,H
+extern const ValueKind<Rotation> kTurnValue;    // 0, 90, 180 or 270
+extern const ValueKind<int> kPreviewScaleValue; // kMinPreviewScale to kMaxPreviewScale
+extern const ValueKind<int> kFontSizeValue;     // kMinFontSize to kMaxFontSize
+extern const ValueKind<int> kFaceValue;         // 0 or more
+extern const ValueKind<int> kLineHeightValue;   // kMinLineHeight to kMaxLineHeight
+// A fallback font: a file or a family as the first font is named, a collection's face after a
+// colon ("NotoSansCJK-Regular.ttc:2"; face 0 without one).
+extern const ValueKind<fonts::FontName> kFallbackValue;
 extern const ValueKind<int> kJobsValue;             // 1 or more
 extern const ValueKind<std::uint64_t> kBudgetValue; // bytes, or 256K, 1M
 
@@ -90,7 +98,8 @@ inline constexpr Named<Flip> kFlipNames[] = {
     {"none", Flip::none}, {"horizontal", Flip::horizontal}, {"vertical", Flip::vertical}};
 inline constexpr Named<fonts::Hinting> kHintingNames[] = {{"light", fonts::Hinting::Light},
                                                           {"full", fonts::Hinting::Full},
-                                                          {"none", fonts::Hinting::None}};
+                                                          {"none", fonts::Hinting::None},
+                                                          {"auto", fonts::Hinting::Auto}};
 inline constexpr Named<Compression> kCompressionNames[] = {{"none", Compression::Raw},
                                                            {"rle", Compression::Rle}};
 

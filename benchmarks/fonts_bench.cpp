@@ -1,13 +1,17 @@
 // How long a glyph set takes from the font to the header text: GB2312 level 1 and ASCII (3,850
-// glyphs) at 16 px in one call, as coverage and as pictures. Run build-release/benchmarks/
-// ravik_fonts_bench; not part of the test suite. Skips when fontconfig finds no Chinese font.
+// glyphs) at 16 px in one call, as coverage and as pictures; and how sharp each hinting draws
+// the 3,755 level-1 hanzi at 12 and 16 px (full_percent: the share of ink pixels, coverage level
+// 1 or more, that are fully on, level 15). Run build-release/benchmarks/ravik_fonts_bench; not
+// part of the test suite. Skips when fontconfig finds no Chinese font.
 
 #include "export/font_header.h"
 #include "fonts/char_set.h"
 #include "fonts/font_faults.h"
 #include "fonts/glyph_set.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -46,6 +50,51 @@ void BM_Gb2312Level1AndAscii16pxColour(benchmark::State& state) {
     glyphSetToHeader(state, false);
 }
 BENCHMARK(BM_Gb2312Level1AndAscii16pxColour)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The hanzi of GB2312 level 1 at `size` px in the system's Chinese font, with `hinting`.
+void hanziFullCoverage(benchmark::State& state, Hinting hinting, int size) {
+    const std::vector<std::string> items{"gb2312-1"};
+    for (auto _ : state) {
+        try {
+            const RenderedFont rendered =
+                renderGlyphs(findFont({}), characterSet(items), size, hinting);
+            std::size_t ink = 0;
+            std::size_t full = 0;
+            for (const RenderedGlyph& glyph : rendered.glyphs) {
+                for (const std::uint8_t coverage : glyph.coverage) {
+                    const int level = coverageLevel(coverage);
+                    ink += level > 0 ? 1 : 0;
+                    full += level == 15 ? 1 : 0;
+                }
+            }
+            state.counters["ink_pixels"] = double(ink);
+            state.counters["full_percent"] =
+                100.0 * double(full) / double(std::max<std::size_t>(ink, 1));
+        } catch (const FontError& error) {
+            state.SkipWithError(error.what());
+            return;
+        }
+    }
+}
+
+BENCHMARK_CAPTURE(hanziFullCoverage, light_12px, Hinting::Light, 12)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(hanziFullCoverage, full_12px, Hinting::Full, 12)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(hanziFullCoverage, auto_12px, Hinting::Auto, 12)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(hanziFullCoverage, light_16px, Hinting::Light, 16)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(hanziFullCoverage, full_16px, Hinting::Full, 16)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(hanziFullCoverage, auto_16px, Hinting::Auto, 16)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 } // namespace
 

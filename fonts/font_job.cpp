@@ -48,8 +48,14 @@ FontJobResult runFontJob(const FontJob& job) {
                                                             " 个字符，运行库的字体最多容纳 " +
                                                             std::to_string(kMaxGlyphs) + " 个");
         }
-        const RenderedFont rendered =
-            renderGlyphs(findFont(job.font, job.face), set, job.pixelSize, job.hinting);
+        std::vector<FontFile> files{findFont(job.font, job.face)};
+        for (const FontName& fallback : job.fallbacks) {
+            files.push_back(findFont(fallback.font, fallback.face));
+        }
+        RenderedFont rendered = renderGlyphs(files, set, job.pixelSize, job.hinting);
+        if (job.lineHeight > 0) {
+            rendered.lineHeight = job.lineHeight;
+        }
         PackedFont font =
             job.alpha ? alphaFont(rendered) : colorFont(rendered, job.color, job.background);
         result.header = formatFontHeader(job.name, job.attribute, font);

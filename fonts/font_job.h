@@ -29,6 +29,11 @@ struct FontJob {
     ColorValue color = RGB(0xFF, 0xFF, 0xFF);
     ColorValue background = RGB(0, 0, 0);
     Hinting hinting = Hinting::Light;
+    // Where the characters the font lacks come from, in turn: each from the first that has it.
+    std::vector<FontName> fallbacks;
+    // The rows from one line's top to the next's, 0 for the font's own; the baseline stays the
+    // font's ascent below the line's top whatever it is.
+    int lineHeight = 0;
     std::string name = "font";
     std::string attribute;
 };

@@ -163,6 +163,8 @@ FT_Int32 loadFlags(Hinting hinting) {
         return FT_LOAD_TARGET_NORMAL;
     case Hinting::None:
         return FT_LOAD_NO_HINTING;
+    case Hinting::Auto:
+        return FT_LOAD_FORCE_AUTOHINT | FT_LOAD_TARGET_NORMAL;
     }
     return FT_LOAD_TARGET_LIGHT;
 }
@@ -206,6 +208,32 @@ std::vector<const RenderedGlyph*> byCodePoint(const RenderedFont& font) {
         return a->codepoint < b->codepoint;
     });
     return sorted;
+}
+
+// Opens the font's face at `pixelSize` pixels to the em into `face`. Throws FontError
+// (FontNotFound, NotAFont, FaceOutOfRange, SizeUnavailable).
+void openSized(const Library& library, const FontFile& font, int pixelSize, Face& face) {
+    if (!isFile(font.path)) {
+        throw FontError(FontFault::FontNotFound, font.path);
+    }
+    // Face -1 asks FreeType only how many faces the file holds.
+    if (!openFace(library, font.path, -1, face)) {
+        throw FontError(FontFault::NotAFont, font.path);
+    }
+    const FT_Long faces = face.handle->num_faces;
+    FT_Done_Face(face.handle);
+    face.handle = nullptr;
+    if (font.face < 0 || font.face >= faces) {
+        throw FontError(FontFault::FaceOutOfRange, font.path + " 的第 " +
+                                                       std::to_string(font.face) + " 个（共 " +
+                                                       std::to_string(faces) + " 个，从 0 数起）");
+    }
+    if (!openFace(library, font.path, font.face, face)) {
+        throw FontError(FontFault::NotAFont, font.path);
+    }
+    if (pixelSize < 1 || FT_Set_Pixel_Sizes(face.handle, 0, static_cast<FT_UInt>(pixelSize)) != 0) {
+        throw FontError(FontFault::SizeUnavailable, std::to_string(pixelSize) + " 像素");
+    }
 }
 
 FontGlyph entryFor(const RenderedGlyph& glyph, std::size_t offset) {
@@ -270,55 +298,58 @@ std::vector<std::string> fontFamilies() {
 
 RenderedFont renderGlyphs(const FontFile& font, std::span<const char32_t> codepoints, int pixelSize,
                           Hinting hinting) {
-    if (!isFile(font.path)) {
-        throw FontError(FontFault::FontNotFound, font.path);
-    }
+    return renderGlyphs(std::span<const FontFile>(&font, 1), codepoints, pixelSize, hinting);
+}
+
+RenderedFont renderGlyphs(std::span<const FontFile> fonts, std::span<const char32_t> codepoints,
+                          int pixelSize, Hinting hinting) {
     Library library;
-    Face face;
-    // Face -1 asks FreeType only how many faces the file holds.
-    if (!openFace(library, font.path, -1, face)) {
-        throw FontError(FontFault::NotAFont, font.path);
+    std::vector<std::unique_ptr<Face>> faces;
+    for (const FontFile& font : fonts) {
+        faces.push_back(std::make_unique<Face>());
+        openSized(library, font, pixelSize, *faces.back());
     }
-    const FT_Long faces = face.handle->num_faces;
-    FT_Done_Face(face.handle);
-    face.handle = nullptr;
-    if (font.face < 0 || font.face >= faces) {
-        throw FontError(FontFault::FaceOutOfRange, font.path + " 的第 " +
-                                                       std::to_string(font.face) + " 个（共 " +
-                                                       std::to_string(faces) + " 个，从 0 数起）");
-    }
-    if (!openFace(library, font.path, font.face, face)) {
-        throw FontError(FontFault::NotAFont, font.path);
-    }
-    if (pixelSize < 1 || FT_Set_Pixel_Sizes(face.handle, 0, static_cast<FT_UInt>(pixelSize)) != 0) {
-        throw FontError(FontFault::SizeUnavailable, std::to_string(pixelSize) + " 像素");
+    if (faces.empty()) {
+        throw FontError(FontFault::FontNotFound, {});
     }
 
+    // Each code point's font and glyph index: the first font that has it.
     std::vector<char32_t> missing;
-    std::vector<FT_UInt> indices;
-    indices.reserve(codepoints.size());
+    std::vector<std::pair<FT_Face, FT_UInt>> sources;
+    sources.reserve(codepoints.size());
     for (char32_t c : codepoints) {
-        const FT_UInt index = FT_Get_Char_Index(face.handle, c);
-        if (index == 0) {
+        std::pair<FT_Face, FT_UInt> source{faces.front()->handle, 0};
+        for (const auto& face : faces) {
+            if (const FT_UInt index = FT_Get_Char_Index(face->handle, c); index != 0) {
+                source = {face->handle, index};
+                break;
+            }
+        }
+        if (source.second == 0) {
             missing.push_back(c);
         }
-        indices.push_back(index);
+        sources.push_back(source);
     }
     if (!missing.empty()) {
         throw FontError(FontFault::MissingCharacters, characterList(missing), missing);
     }
 
     RenderedFont rendered;
-    const FT_Size_Metrics& metrics = face.handle->size->metrics;
+    const FT_Size_Metrics& metrics = faces.front()->handle->size->metrics;
     rendered.lineHeight = roundedPixels(metrics.height);
     rendered.ascent = roundedPixels(metrics.ascender);
     rendered.glyphs.reserve(codepoints.size());
     for (std::size_t i = 0; i < codepoints.size(); ++i) {
-        if (FT_Load_Glyph(face.handle, indices[i], FT_LOAD_RENDER | loadFlags(hinting)) != 0) {
+        const auto [face, index] = sources[i];
+        if (FT_Load_Glyph(face, index, FT_LOAD_RENDER | loadFlags(hinting)) != 0) {
+            const std::size_t font = static_cast<std::size_t>(
+                std::find_if(faces.begin(), faces.end(),
+                             [face](const auto& f) { return f->handle == face; }) -
+                faces.begin());
             throw FontError(FontFault::NotAFont,
-                            font.path + "（" + codePointName(codepoints[i]) + "）");
+                            fonts[font].path + "（" + codePointName(codepoints[i]) + "）");
         }
-        const FT_GlyphSlot slot = face.handle->glyph;
+        const FT_GlyphSlot slot = face->glyph;
         RenderedGlyph glyph;
         glyph.codepoint = codepoints[i];
         glyph.width = static_cast<int>(slot->bitmap.width);

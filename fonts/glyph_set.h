@@ -20,6 +20,14 @@ struct FontFile {
     int face = 0;
 };
 
+// A font as the user names it, before it is found: what findFont takes.
+struct FontName {
+    std::string font; // a file, a family, or empty for the system's Chinese sans serif
+    int face = 0;
+
+    bool operator==(const FontName&) const = default;
+};
+
 // The family fontconfig is asked for when no font is named: the system's Simplified Chinese
 // sans serif (Noto Sans CJK SC on Debian).
 inline constexpr const char* kDefaultFontPattern = "sans-serif:lang=zh-cn";
@@ -39,6 +47,10 @@ enum class Hinting {
     Light, // vertical only, shapes kept (FT_LOAD_TARGET_LIGHT): the default
     Full,  // the font's own or the auto-hinter at full strength (FT_LOAD_TARGET_NORMAL)
     None,  // unhinted outlines
+    // FreeType's auto-hinter even where the font has hints of its own, at full strength, which
+    // moves stems across as well as up and down (FT_LOAD_FORCE_AUTOHINT | FT_LOAD_TARGET_NORMAL;
+    // with the light target it would only hint heights, and hanzi would stay as soft as Light).
+    Auto,
 };
 
 // A glyph as FreeType renders it: the bitmap's size and place relative to the pen on the
@@ -54,7 +66,7 @@ struct RenderedGlyph {
 };
 
 struct RenderedFont {
-    int lineHeight = 0; // FreeType's size metrics, rounded to whole pixels
+    int lineHeight = 0; // the first font's size metrics, rounded to whole pixels
     int ascent = 0;
     std::vector<RenderedGlyph> glyphs; // in the order of the code points asked for
 };
@@ -65,6 +77,12 @@ struct RenderedFont {
 // UnsupportedGlyph.
 RenderedFont renderGlyphs(const FontFile& font, std::span<const char32_t> codepoints, int pixelSize,
                           Hinting hinting = Hinting::Light);
+
+// The same from a first font and its fallbacks: each code point from the first font in `fonts`
+// that has it, every font at `pixelSize` to the em, on the first font's baseline (its ascent and
+// line height are the set's). MissingCharacters lists only what no font has.
+RenderedFont renderGlyphs(std::span<const FontFile> fonts, std::span<const char32_t> codepoints,
+                          int pixelSize, Hinting hinting = Hinting::Light);
 
 // 8-bit coverage to the runtime's 4-bit level: the nearest of the sixteen levels n × 17, so full
 // coverage (255) is 15 and none is 0. c / 17 never lies halfway between two whole numbers, so

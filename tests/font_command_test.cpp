@@ -1,6 +1,7 @@
 // `ravik-lcd font`: the header the font job makes, its preview, and its refusals.
 
 #include "command_line_tests.h"
+#include "fonts/font_faults.h"
 #include "fonts/font_job.h"
 
 using namespace ravik;
@@ -111,6 +112,65 @@ private slots:
         }
     }
 
+    // --hinting, --line-height and --fallback give the header the font job makes with the same
+    // choices: a fallback named by family or as a collection's face after a colon.
+    void fontOptionsReachTheJob_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("hinting");       // the job's, by name
+        QTest::addColumn<int>("lineHeight");        // the job's
+        QTest::addColumn<QStringList>("fallbacks"); // the job's: a family, or "@cjk:N"
+        QTest::newRow("auto hinting")
+            << QStringList{u"--hinting"_s, u"auto"_s, u"--fallback"_s, u"Noto Sans CJK SC"_s}
+            << u"auto"_s << 0 << QStringList{u"Noto Sans CJK SC"_s};
+        QTest::newRow("line height")
+            << QStringList{u"--line-height"_s, u"21"_s, u"--fallback"_s, u"Noto Sans CJK SC"_s}
+            << u"light"_s << 21 << QStringList{u"Noto Sans CJK SC"_s};
+        QTest::newRow("fallback face of a collection")
+            << QStringList{u"--fallback"_s, u"@cjk:0"_s} << u"light"_s << 0
+            << QStringList{u"@cjk:0"_s};
+        QTest::newRow("two fallbacks in turn")
+            << QStringList{u"--fallback"_s, u"DejaVu Serif"_s, u"--fallback"_s, u"@cjk:3"_s}
+            << u"light"_s << 0 << QStringList{u"DejaVu Serif"_s, u"@cjk:3"_s};
+    }
+    void fontOptionsReachTheJob() {
+        QFETCH(QStringList, options);
+        QFETCH(QString, hinting);
+        QFETCH(int, lineHeight);
+        QFETCH(QStringList, fallbacks);
+        std::string cjk;
+        try {
+            cjk = fonts::findFont({}).path;
+        } catch (const fonts::FontError& error) {
+            QSKIP(error.what());
+        }
+        fonts::FontJob job;
+        job.font = "DejaVu Sans";
+        job.pixelSize = 12;
+        job.chars = {"Ag直骨"};
+        job.alpha = true;
+        job.name = "mixed";
+        job.hinting = hinting == u"auto"_s ? fonts::Hinting::Auto : fonts::Hinting::Light;
+        job.lineHeight = lineHeight;
+        for (const QString& fallback : fallbacks) {
+            job.fallbacks.push_back(fallback.startsWith(u"@cjk:"_s)
+                                        ? fonts::FontName{cjk, fallback.mid(5).toInt()}
+                                        : fonts::FontName{fallback.toStdString(), 0});
+        }
+        const fonts::FontJobResult expected = fonts::runFontJob(job);
+        if (!expected.ok()) {
+            QSKIP(
+                qPrintable(u"no font for the test: "_s + QString::fromStdString(expected.failure)));
+        }
+        options.replaceInStrings(u"@cjk"_s, QString::fromStdString(cjk));
+        const QString header = path(u"mixed.h"_s);
+        const Run run =
+            runProgram(QStringList{u"font"_s, u"DejaVu Sans"_s, u"--size"_s, u"12"_s, u"--alpha"_s,
+                                   u"--chars"_s, u"Ag直骨"_s, u"--header"_s, header} +
+                       options);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QCOMPARE(readAll(header).toStdString(), expected.header);
+    }
+
     // Mistakes in `font`'s command line: exit 2 and a message naming them; a character the font
     // lacks: exit 1 naming its code point. Nothing is written either way.
     void fontCommandRefuses_data() {
@@ -150,12 +210,42 @@ private slots:
         QTest::newRow("a character the font lacks")
             << base + QStringList{u"--size"_s, u"16"_s, u"--chars"_s, u"U+E000"_s} << 1
             << u"U+E000"_s;
+        QTest::newRow("line height of zero")
+            << base + QStringList{u"--size"_s, u"16"_s, u"--line-height"_s, u"0"_s} << 2
+            << u"--line-height 的值“0”无效，应为 1 到 255 的像素行数"_s;
+        QTest::newRow("line height past the runtime's field")
+            << base + QStringList{u"--size"_s, u"16"_s, u"--line-height"_s, u"256"_s} << 2
+            << u"“256”"_s;
+        QTest::newRow("line height twice")
+            << base + QStringList{u"--size"_s,        u"16"_s, u"--line-height"_s, u"20"_s,
+                                  u"--line-height"_s, u"21"_s}
+            << 2 << u"选项 --line-height 只能给一次"_s;
+        QTest::newRow("empty fallback")
+            << base + QStringList{u"--size"_s, u"16"_s, u"--fallback"_s, QString()} << 2
+            << u"--fallback 的值“”无效"_s;
+        QTest::newRow("fallback face without a font")
+            << base + QStringList{u"--size"_s, u"16"_s, u"--fallback"_s, u":1"_s} << 2
+            << u"--fallback 的值“:1”无效"_s;
+        QTest::newRow("fallback file that is not there")
+            << base + QStringList{u"--size"_s, u"16"_s, u"--fallback"_s, u"没有这个字体.ttf"_s} << 1
+            << u"找不到字体：没有这个字体.ttf"_s;
+        QTest::newRow("fallback face past the collection")
+            << base + QStringList{u"--size"_s, u"16"_s, u"--fallback"_s, u"@cjk:99"_s} << 1
+            << u"共 "_s;
+        QTest::newRow("character no font has, with a fallback")
+            << base + QStringList{u"--size"_s, u"16"_s,         u"--chars"_s,
+                                  u"U+E000"_s, u"--fallback"_s, u"DejaVu Sans"_s}
+            << 1 << u"U+E000"_s;
     }
     void fontCommandRefuses() {
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, message);
         QDir::setCurrent(dir.path());
+        if (arguments.contains(u"@cjk:99"_s)) {
+            const fonts::FontFile cjk = fonts::findFont({});
+            arguments.replaceInStrings(u"@cjk"_s, QString::fromStdString(cjk.path));
+        }
         const Run run = runCommand(QStringLiteral(RAVIK_EXECUTABLE), arguments);
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));

@@ -158,6 +158,66 @@ private slots:
         QCOMPARE(window->statusText(), u"已保存"_s + QDir::toNativeSeparators(path));
     }
 
+    // The hinting and the fallback font chosen in the window make the job's font for the same
+    // choices: a family from the list, or a font file chosen in the dialog.
+    void hintingAndFallbackReachTheJob_data() {
+        QTest::addColumn<QString>("hinting");  // the hinting box's entry, by its label's start
+        QTest::addColumn<QString>("fallback"); // a family; "@file": the system CJK font's file
+        QTest::addColumn<int>("hanziMissing"); // with DejaVu Sans and no fallback
+        QTest::newRow("auto hinting, CJK family fallback")
+            << u"自动"_s << u"Noto Sans CJK SC"_s << 0;
+        QTest::newRow("light hinting, fallback file") << u"轻度"_s << u"@file"_s << 0;
+        QTest::newRow("no fallback: hanzi missing") << u"完全"_s << QString() << 2;
+    }
+    void hintingAndFallbackReachTheJob() {
+        QFETCH(QString, hinting);
+        QFETCH(QString, fallback);
+        QFETCH(int, hanziMissing);
+        auto* fontBox = find<QComboBox>("fontBox");
+        auto* hintingBox = find<QComboBox>("hintingBox");
+        auto* fallbackBox = find<QComboBox>("fallbackBox");
+        if (fontBox->findText(u"DejaVu Sans"_s) < 0) {
+            QSKIP("DejaVu Sans is not installed");
+        }
+        charactersEdit()->setPlainText(u"Ag永字"_s);
+        fontBox->setCurrentIndex(fontBox->findText(u"DejaVu Sans"_s));
+        for (int i = 0; i < hintingBox->count(); ++i) {
+            if (hintingBox->itemText(i).startsWith(hinting)) {
+                hintingBox->setCurrentIndex(i);
+            }
+        }
+        QVERIFY(hintingBox->currentText().startsWith(hinting));
+        const std::string cjk = fonts::findFont({}).path;
+        if (fallback == u"@file"_s) {
+            platform->dialog.answer(QString::fromStdString(cjk));
+            find<QPushButton>("fallbackFileButton")->click();
+        } else if (!fallback.isEmpty()) {
+            QVERIFY(fallbackBox->findText(fallback) > 0);
+            fallbackBox->setCurrentIndex(fallbackBox->findText(fallback));
+        }
+        settle();
+
+        fonts::FontJob job;
+        job.font = "DejaVu Sans";
+        job.literalText = "Ag永字";
+        job.pixelSize = 16;
+        job.name = "lcd_font";
+        job.hinting = hinting == u"自动"_s   ? fonts::Hinting::Auto
+                      : hinting == u"完全"_s ? fonts::Hinting::Full
+                                             : fonts::Hinting::Light;
+        if (!fallback.isEmpty()) {
+            job.fallbacks.push_back({fallback == u"@file"_s ? cjk : fallback.toStdString(), 0});
+        }
+        const fonts::FontJobResult expected = fonts::runFontJob(job);
+        QCOMPARE(int(expected.missing.size()), hanziMissing);
+        if (hanziMissing > 0) {
+            QVERIFY(window->failureText().contains(u"U+6C38"_s));
+            return;
+        }
+        QVERIFY2(window->failureText().isEmpty(), qPrintable(window->failureText()));
+        QCOMPARE(window->result().header, expected.header);
+    }
+
     // A failure is said in Chinese, and the last font stays shown and is not copied as if it
     // were made from the new choices.
     void failureKeepsTheLastFont_data() {

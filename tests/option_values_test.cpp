@@ -56,6 +56,24 @@ private slots:
         QTest::newRow("budget in mebibytes") << u"budget"_s << u"1M"_s << u"1048576"_s;
         QTest::newRow("budget past 64 bits") << u"budget"_s << u"18014398509481984M"_s << QString();
         QTest::newRow("budget with a bare B") << u"budget"_s << u"12b"_s << QString();
+        QTest::newRow("line height of one row") << u"line height"_s << u"1"_s << u"1"_s;
+        QTest::newRow("tallest line height") << u"line height"_s << u"255"_s << u"255"_s;
+        QTest::newRow("line height of zero") << u"line height"_s << u"0"_s << QString();
+        QTest::newRow("line height past a byte") << u"line height"_s << u"256"_s << QString();
+        QTest::newRow("fallback family") << u"fallback"_s << u"DejaVu Sans"_s << u"DejaVu Sans|0"_s;
+        QTest::newRow("fallback face of a collection")
+            << u"fallback"_s << u"fonts/NotoSansCJK-Regular.ttc:2"_s
+            << u"fonts/NotoSansCJK-Regular.ttc|2"_s;
+        QTest::newRow("fallback on a Windows drive")
+            << u"fallback"_s << u"C:\\Fonts\\simsun.ttc"_s << u"C:\\Fonts\\simsun.ttc|0"_s;
+        QTest::newRow("fallback on a Windows drive with a face")
+            << u"fallback"_s << u"C:\\Fonts\\simsun.ttc:1"_s << u"C:\\Fonts\\simsun.ttc|1"_s;
+        QTest::newRow("fallback colon without digits")
+            << u"fallback"_s << u"odd:name"_s << u"odd:name|0"_s;
+        QTest::newRow("empty fallback") << u"fallback"_s << QString() << QString();
+        QTest::newRow("fallback face alone") << u"fallback"_s << u":1"_s << QString();
+        QTest::newRow("fallback face past an int")
+            << u"fallback"_s << u"a.ttc:2147483648"_s << QString();
     }
     void kindsReadTheirValues() {
         QFETCH(QString, kind);
@@ -91,6 +109,12 @@ private slots:
             got = spelt(kJobsValue, decimal);
         } else if (kind == u"budget"_s) {
             got = spelt(kBudgetValue, decimal);
+        } else if (kind == u"line height"_s) {
+            got = spelt(kLineHeightValue, decimal);
+        } else if (kind == u"fallback"_s) {
+            got = spelt(kFallbackValue, [](const fonts::FontName& font) {
+                return font.font + "|" + std::to_string(font.face);
+            });
         }
         QCOMPARE(got, read);
     }
@@ -134,7 +158,8 @@ private slots:
         row("turn", u"sprite"_s, u"rotate"_s, u"45"_s, u"45"_s, u"0|90|180|270（顺时针的度数）"_s);
         row("font size", u"font"_s, u"size"_s, u"500"_s, u"500"_s, u"4 到 160 的像素数"_s);
         row("face", u"font"_s, u"face"_s, u"-1"_s, u"-1"_s, u"0 或更大的整数"_s);
-        row("hinting", u"font"_s, u"hinting"_s, u"strong"_s, u"\"strong\""_s, u"light|full|none"_s);
+        row("hinting", u"font"_s, u"hinting"_s, u"strong"_s, u"\"strong\""_s,
+            u"light|full|none|auto"_s);
         row("size", u"sprite"_s, u"size"_s, u"0x5"_s, u"[0, 5]"_s, sides);
         row("tiles", u"sprite"_s, u"tiles"_s, u"0x8"_s, u"[0, 8]"_s, sides);
         row("crop", u"sprite"_s, u"crop"_s, u"0,0,0,4"_s, u"[0, 0, 0, 4]"_s,
@@ -160,6 +185,53 @@ private slots:
         const QString where = u"assets.toml 第 3 行：键“"_s + key + u'”';
         QVERIFY2(error.contains(array ? where + u"的值“["_s : where + message), qPrintable(error));
         QVERIFY2(error.contains(message), qPrintable(error));
+    }
+
+    // A manifest's [[font]] takes the font options by the command line's names (line_height for
+    // --line-height); fallback files are found from the manifest's folder and counted among the
+    // asset's files, families are left to fontconfig.
+    void manifestFontKeys_data() {
+        QTest::addColumn<QString>("lines");
+        QTest::addColumn<QString>("read"); // the job's choices spelt out, or the message
+        QTest::newRow("auto hinting") << u"hinting = \"auto\""_s << u"hinting auto"_s;
+        QTest::newRow("line height") << u"line_height = 20"_s << u"line 20"_s;
+        QTest::newRow("fallback family and collection face")
+            << u"fallback = [\"DejaVu Sans\", \"fonts/cjk.ttc:2\"]"_s
+            << u"fallback DejaVu Sans|0 fallback work/fonts/cjk.ttc|2 file work/fonts/cjk.ttc"_s;
+        QTest::newRow("line height of zero")
+            << u"line_height = 0"_s << u"键“line_height”的值“0”无效，应为 1 到 255 的像素行数"_s;
+        QTest::newRow("line height as text") << u"line_height = \"20\""_s << u"line_height"_s;
+        QTest::newRow("fallback not an array")
+            << u"fallback = \"DejaVu Sans\""_s << u"键“fallback”"_s;
+        QTest::newRow("no fallback in the array") << u"fallback = []"_s << u"键“fallback”"_s;
+        QTest::newRow("empty fallback name")
+            << u"fallback = [\"\"]"_s << u"键“fallback”的值“”无效"_s;
+    }
+    void manifestFontKeys() {
+        QFETCH(QString, lines);
+        QFETCH(QString, read);
+        const ManifestReading reading = parseManifest(
+            (u"[[font]]\nname = \"f\"\nsize = 12\nchars = [\"ab\"]\n"_s + lines + u'\n')
+                .toStdString(),
+            pathFromUtf8("work/assets.toml"));
+        QString got = QString::fromStdString(reading.error);
+        if (reading.error.empty()) {
+            const auto& font = std::get<FontAsset>(reading.manifest.assets.front());
+            if (lines.startsWith(u"hinting"_s)) {
+                got = font.job.hinting == fonts::Hinting::Auto ? u"hinting auto"_s
+                                                               : u"hinting other"_s;
+            } else if (lines.startsWith(u"line_height"_s)) {
+                got = u"line %1"_s.arg(font.job.lineHeight);
+            }
+            for (const fonts::FontName& fallback : font.job.fallbacks) {
+                got += u"fallback %1|%2 "_s.arg(QString::fromStdString(fallback.font))
+                           .arg(fallback.face);
+            }
+            for (const std::filesystem::path& file : font.files) {
+                got += u"file "_s + QString::fromStdString(file.generic_string());
+            }
+        }
+        QVERIFY2(got.contains(read), qPrintable(got));
     }
 
     // A value echoed in a message is cut short and shows what would not print as a code point,

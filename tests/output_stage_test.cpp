@@ -133,6 +133,19 @@ void OutputStageTest::refusedWithNothingWritten_data() {
         << QStringList{u"font"_s,    u"my.ttf"_s, u"--size"_s,   u"16"_s,
                        u"--chars"_s, u"@c.txt"_s, u"--header"_s, u"c.txt"_s}
         << QString() << 2 << overInput;
+    QTest::newRow("font header over a fallback font file")
+        << QStringList{u"font"_s,       u"--size"_s,   u"16"_s,       u"--chars"_s, u"ab"_s,
+                       u"--fallback"_s, u"./my.ttf"_s, u"--header"_s, u"my.ttf"_s}
+        << QString() << 2 << overInput;
+    QTest::newRow("font preview over a fallback face of a file")
+        << QStringList{u"font"_s,   u"--size"_s,     u"16"_s,       u"--chars"_s,
+                       u"ab"_s,     u"--fallback"_s, u"my.ttf:0"_s, u"--preview"_s,
+                       u"my.ttf"_s, u"--text"_s,     u"ab"_s}
+        << QString() << 2 << overInput;
+    QTest::newRow("depfile over a manifest's fallback font")
+        << QStringList{u"build"_s, u"fallback.toml"_s, u"--out-dir"_s,
+                       u"out"_s,   u"--depfile"_s,     u"my.ttf"_s}
+        << QString() << 2 << overInput;
     QTest::newRow("font header and preview on one file")
         << font + QStringList{u"--header"_s, u"o.png"_s,  u"--preview"_s,
                               u"o.png"_s,    u"--text"_s, u"ab"_s}
@@ -190,6 +203,8 @@ void OutputStageTest::refusedWithNothingWritten() {
               "name = \"" + std::string(254, 'n') +
                   "\"\n[[sprite]]\nname = \"icon\"\npicture = \"p.png\"\n");
     smallPicture(scene.work / "e=q.png");
+    writeText(scene.work / "fallback.toml", "[[font]]\nname = \"text\"\nsize = 12\n"
+                                            "fallback = [\"my.ttf\"]\nchars = [\"ab\"]\n");
     writeText(scene.work / "equals.toml", "[[sprite]]\nname = \"icon\"\npicture = \"e=q.png\"\n");
     if (!link.isEmpty()) {
         fs::create_directories(scene.work / "out");

@@ -56,6 +56,23 @@ constexpr QuickSet kQuickSets[] = {
     {u"GB2312 全部汉字（6763 个）", "gb2312"},
 };
 
+// The hinting choices, in the order the window lists them.
+struct HintingChoice {
+    const char16_t* label;
+    fonts::Hinting hinting;
+};
+constexpr HintingChoice kHintingChoices[] = {
+    {u"轻度（只调高度，字形不变）", fonts::Hinting::Light},
+    {u"自动（笔画对齐像素，小字更清楚）", fonts::Hinting::Auto},
+    {u"完全（字体自带的微调）", fonts::Hinting::Full},
+    {u"不微调", fonts::Hinting::None},
+};
+
+// The fallback box: no fallback first, then the system's Chinese sans serif, then font files
+// chosen, then the families.
+constexpr int kNoFallback = 0;
+constexpr int kFirstFallbackFile = 2;
+
 // Typing waits this long for the next key before the font is made again.
 constexpr int kTypingPauseMs = 250;
 
@@ -230,6 +247,20 @@ void GlyphWindow::buildControls() {
     }
     fontBox_->setMaxVisibleItems(20);
     fontFileButton_ = named<QPushButton>("fontFileButton", QStringLiteral(u"字体文件…"));
+    fallbackBox_ = named<QComboBox>("fallbackBox");
+    fallbackBox_->addItem(QStringLiteral(u"（无）"), QString());
+    fallbackBox_->addItem(QStringLiteral(u"系统默认中文无衬线字体"), QString());
+    for (int i = 1; i < fontBox_->count(); ++i) {
+        fallbackBox_->addItem(fontBox_->itemText(i), fontBox_->itemData(i));
+    }
+    fallbackBox_->setMaxVisibleItems(20);
+    fallbackBox_->setToolTip(
+        QStringLiteral(u"字体中没有的字符从这个字体中取，同一字号，对齐到同一条基线"));
+    fallbackFileButton_ = named<QPushButton>("fallbackFileButton", QStringLiteral(u"字体文件…"));
+    hintingBox_ = named<QComboBox>("hintingBox");
+    for (const HintingChoice& choice : kHintingChoices) {
+        hintingBox_->addItem(QString::fromUtf16(choice.label), int(choice.hinting));
+    }
     sizeBox_ = named<QSpinBox>("sizeBox");
     sizeBox_->setRange(kMinSize, kMaxSize);
     sizeBox_->setValue(16);
@@ -300,6 +331,9 @@ void GlyphWindow::buildControls() {
     auto* font = new QHBoxLayout;
     font->addWidget(fontBox_, 1);
     font->addWidget(fontFileButton_);
+    auto* fallback = new QHBoxLayout;
+    fallback->addWidget(fallbackBox_, 1);
+    fallback->addWidget(fallbackFileButton_);
     auto* colors = new QHBoxLayout;
     colors->addWidget(colorButton_);
     colors->addWidget(backgroundButton_);
@@ -308,7 +342,9 @@ void GlyphWindow::buildControls() {
     form->addRow(QStringLiteral(u"字符："), charactersEdit_);
     form->addRow(QStringLiteral(u"另加："), characters);
     form->addRow(QStringLiteral(u"字体："), font);
+    form->addRow(QStringLiteral(u"后备字体："), fallback);
     form->addRow(QStringLiteral(u"字号："), sizeBox_);
+    form->addRow(QStringLiteral(u"微调："), hintingBox_);
     form->addRow(QStringLiteral(u"取模方式："), coverageButton_);
     form->addRow(QString(), colorsButton_);
     form->addRow(QStringLiteral(u"颜色："), colors);
@@ -356,10 +392,13 @@ void GlyphWindow::buildControls() {
     connect(sizeBox_, &QSpinBox::valueChanged, this, &GlyphWindow::choicesChanged);
     connect(quickSetBox_, &QComboBox::currentIndexChanged, this, &GlyphWindow::renderNow);
     connect(fontBox_, &QComboBox::currentIndexChanged, this, &GlyphWindow::renderNow);
+    connect(fallbackBox_, &QComboBox::currentIndexChanged, this, &GlyphWindow::renderNow);
+    connect(hintingBox_, &QComboBox::currentIndexChanged, this, &GlyphWindow::renderNow);
     connect(coverageButton_, &QRadioButton::toggled, this, &GlyphWindow::renderNow);
     connect(sampleEdit_, &QPlainTextEdit::textChanged, this, &GlyphWindow::sampleEdited);
     connect(characterFileButton_, &QPushButton::clicked, this, &GlyphWindow::chooseCharacterFile);
     connect(fontFileButton_, &QPushButton::clicked, this, &GlyphWindow::chooseFontFile);
+    connect(fallbackFileButton_, &QPushButton::clicked, this, &GlyphWindow::chooseFallbackFile);
     connect(colorButton_, &QPushButton::clicked, this, &GlyphWindow::chooseColor);
     connect(backgroundButton_, &QPushButton::clicked, this, &GlyphWindow::chooseBackground);
     connect(copyHeaderButton_, &QPushButton::clicked, this, &GlyphWindow::copyHeader);
@@ -378,6 +417,10 @@ fonts::FontJob GlyphWindow::job() const {
     fonts::FontJob job;
     job.font = toFilePath(fontBox_->currentData().toString()).string();
     job.pixelSize = sizeBox_->value();
+    job.hinting = static_cast<fonts::Hinting>(hintingBox_->currentData().toInt());
+    if (fallbackBox_->currentIndex() != kNoFallback) {
+        job.fallbacks.push_back({toFilePath(fallbackBox_->currentData().toString()).string(), 0});
+    }
     if (const QString set = quickSetBox_->currentData().toString(); !set.isEmpty()) {
         job.chars.push_back(set.toStdString());
     }
@@ -623,22 +666,31 @@ void GlyphWindow::chooseCharacterFile() {
 }
 
 void GlyphWindow::chooseFontFile() {
+    chooseFontFileFor(fontBox_, 1);
+}
+
+void GlyphWindow::chooseFallbackFile() {
+    chooseFontFileFor(fallbackBox_, kFirstFallbackFile);
+}
+
+// A font file into the box and chosen there; files come before the families from `firstFile`
+// on, each named by its file name.
+void GlyphWindow::chooseFontFileFor(QComboBox* box, int firstFile) {
     fileDialog_.setFilter(QStringLiteral(u"字体文件|*.ttf;*.otf;*.ttc;*.otc|所有文件|*"));
     const auto chosen = fileDialog_.ShowOpen(fileDialog_.FileName());
     if (!chosen || chosen->isEmpty()) {
         return;
     }
-    int index = fontBox_->findData(*chosen);
-    if (index < 0) {
-        // Files come first, after the system default, each named by its file name.
-        fontBox_->insertItem(1, QFileInfo(*chosen).fileName(), *chosen);
-        fontBox_->setItemData(1, QDir::toNativeSeparators(*chosen), Qt::ToolTipRole);
-        index = 1;
+    int index = box->findData(*chosen);
+    if (index < firstFile) {
+        box->insertItem(firstFile, QFileInfo(*chosen).fileName(), *chosen);
+        box->setItemData(firstFile, QDir::toNativeSeparators(*chosen), Qt::ToolTipRole);
+        index = firstFile;
     }
-    if (fontBox_->currentIndex() == index) {
+    if (box->currentIndex() == index) {
         renderNow();
     } else {
-        fontBox_->setCurrentIndex(index);
+        box->setCurrentIndex(index);
     }
 }
 

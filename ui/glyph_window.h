@@ -62,6 +62,7 @@ public slots:
     void renderNow();
     void chooseCharacterFile();
     void chooseFontFile();
+    void chooseFallbackFile();
     void chooseColor();
     void chooseBackground();
     void copyHeader();
@@ -88,6 +89,7 @@ private:
     void setStale(bool stale);
     void updateButtons();
     void setColorSwatch(QPushButton* button, ColorValue color);
+    void chooseFontFileFor(QComboBox* box, int firstFile);
     bool haveResultForChoices() const;
 
     FileDialog& fileDialog_;
@@ -116,6 +118,9 @@ private:
     QComboBox* quickSetBox_ = nullptr;
     QComboBox* fontBox_ = nullptr;
     QPushButton* fontFileButton_ = nullptr;
+    QComboBox* fallbackBox_ = nullptr;
+    QPushButton* fallbackFileButton_ = nullptr;
+    QComboBox* hintingBox_ = nullptr;
     QSpinBox* sizeBox_ = nullptr;
     QRadioButton* coverageButton_ = nullptr;
     QRadioButton* colorsButton_ = nullptr;

@@ -194,7 +194,7 @@ std::string fontHelp() {
         "      --face N            字体集合（.ttc）中的第几个字体，从 0 算起\n"
         "      --size 像素         字号（em 大小，单位像素，%1 到 %2），用 FreeType 渲染\n"
         "      --hinting 方式      light（默认，轻度微调）、full、auto（FreeType 自动微调，"
-        "笔画对齐像素）或 none\n"
+        "笔画对齐整像素）或 none\n"
         "      --fallback 字体     字体中没有的字符依次从这些字体中取（可多次给出；字体集合中的"
         "字体写成 文件.ttc:序号），同一字号，对齐到第一个字体的基线\n"
         "      --line-height N     行高（%7 到 %8 像素，默认为字体自带的行高）；基线位置不变\n"

@@ -164,9 +164,19 @@ FT_Int32 loadFlags(Hinting hinting) {
     case Hinting::None:
         return FT_LOAD_NO_HINTING;
     case Hinting::Auto:
-        return FT_LOAD_FORCE_AUTOHINT | FT_LOAD_TARGET_NORMAL;
+        return FT_LOAD_FORCE_AUTOHINT | FT_LOAD_TARGET_MONO;
     }
     return FT_LOAD_TARGET_LIGHT;
+}
+
+// Loads glyph `index` of the face and draws it with 8-bit coverage into the face's slot. The
+// auto-hinter's 1-bit fit is drawn anti-aliased, not in the 1-bit mode its target would choose.
+bool loadRendered(FT_Face face, FT_UInt index, Hinting hinting) {
+    if (hinting != Hinting::Auto) {
+        return FT_Load_Glyph(face, index, FT_LOAD_RENDER | loadFlags(hinting)) == 0;
+    }
+    return FT_Load_Glyph(face, index, loadFlags(hinting)) == 0 &&
+           FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) == 0;
 }
 
 // The slot's bitmap as 8-bit coverage, top row first, whatever the pitch's sign.
@@ -341,7 +351,7 @@ RenderedFont renderGlyphs(std::span<const FontFile> fonts, std::span<const char3
     rendered.glyphs.reserve(codepoints.size());
     for (std::size_t i = 0; i < codepoints.size(); ++i) {
         const auto [face, index] = sources[i];
-        if (FT_Load_Glyph(face, index, FT_LOAD_RENDER | loadFlags(hinting)) != 0) {
+        if (!loadRendered(face, index, hinting)) {
             const std::size_t font = static_cast<std::size_t>(
                 std::find_if(faces.begin(), faces.end(),
                              [face](const auto& f) { return f->handle == face; }) -

@@ -47,9 +47,10 @@ enum class Hinting {
     Light, // vertical only, shapes kept (FT_LOAD_TARGET_LIGHT): the default
     Full,  // the font's own or the auto-hinter at full strength (FT_LOAD_TARGET_NORMAL)
     None,  // unhinted outlines
-    // FreeType's auto-hinter even where the font has hints of its own, at full strength, which
-    // moves stems across as well as up and down (FT_LOAD_FORCE_AUTOHINT | FT_LOAD_TARGET_NORMAL;
-    // with the light target it would only hint heights, and hanzi would stay as soft as Light).
+    // FreeType's auto-hinter even where the font has hints of its own, fitting the outline as for
+    // a 1-bit panel (stems snapped to whole pixels across as well as up and down), then drawn
+    // anti-aliased: FT_LOAD_FORCE_AUTOHINT | FT_LOAD_TARGET_MONO, FT_RENDER_MODE_NORMAL. The
+    // normal and light targets leave hanzi stems a fraction of a pixel wide at small sizes.
     Auto,
 };
 

@@ -341,7 +341,9 @@ RenderedFont renderGlyphs(std::span<const FontFile> fonts, std::span<const char3
         sources.push_back(source);
     }
     if (!missing.empty()) {
-        throw FontError(FontFault::MissingCharacters, characterList(missing), missing);
+        throw FontError(FontFault::MissingCharacters,
+                        characterList(missing) + (faces.size() > 1 ? "（后备字体中也没有）" : ""),
+                        missing);
     }
 
     RenderedFont rendered;

@@ -231,6 +231,9 @@ private slots:
             QVERIFY2(result.failure.find(codePointName(c)) != std::string::npos,
                      result.failure.c_str());
         }
+        // With fallbacks the sentence says they were searched too.
+        QCOMPARE(result.failure.find("后备字体中也没有") != std::string::npos,
+                 !missing.isEmpty() && !fallbacks.isEmpty());
     }
 
     // A fallback glyph stands on the first font's baseline: the panel's ink is where FreeType's

@@ -323,17 +323,14 @@ RenderedFont renderGlyphs(std::span<const FontFile> fonts, std::span<const char3
         throw FontError(FontFault::FontNotFound, {});
     }
 
-    // Each code point's font and glyph index: the first font that has it.
+    // Each code point's font (its place in `fonts`) and glyph index: the first font that has it.
     std::vector<char32_t> missing;
-    std::vector<std::pair<FT_Face, FT_UInt>> sources;
+    std::vector<std::pair<std::size_t, FT_UInt>> sources;
     sources.reserve(codepoints.size());
     for (char32_t c : codepoints) {
-        std::pair<FT_Face, FT_UInt> source{faces.front()->handle, 0};
-        for (const auto& face : faces) {
-            if (const FT_UInt index = FT_Get_Char_Index(face->handle, c); index != 0) {
-                source = {face->handle, index};
-                break;
-            }
+        std::pair<std::size_t, FT_UInt> source{0, 0};
+        for (std::size_t n = 0; n < faces.size() && source.second == 0; ++n) {
+            source = {n, FT_Get_Char_Index(faces[n]->handle, c)};
         }
         if (source.second == 0) {
             missing.push_back(c);
@@ -352,12 +349,9 @@ RenderedFont renderGlyphs(std::span<const FontFile> fonts, std::span<const char3
     rendered.ascent = roundedPixels(metrics.ascender);
     rendered.glyphs.reserve(codepoints.size());
     for (std::size_t i = 0; i < codepoints.size(); ++i) {
-        const auto [face, index] = sources[i];
+        const auto [font, index] = sources[i];
+        const FT_Face face = faces[font]->handle;
         if (!loadRendered(face, index, hinting)) {
-            const std::size_t font = static_cast<std::size_t>(
-                std::find_if(faces.begin(), faces.end(),
-                             [face](const auto& f) { return f->handle == face; }) -
-                faces.begin());
             throw FontError(FontFault::NotAFont,
                             fonts[font].path + "（" + codePointName(codepoints[i]) + "）");
         }

@@ -10,7 +10,7 @@ ravik_packages=(
     qt6-base-dev qt6-image-formats-plugins qt6-qpa-plugins qt6-translations-l10n libgl-dev libpng-dev libtiff-dev
     libjpeg62-turbo-dev libwebp-dev libgif-dev libfreetype-dev libfontconfig-dev
     imagemagick libjpeg-turbo-progs webp python3-pil libtiff-tools
-    fonts-noto-cjk appstream bash-completion groff-base
+    fonts-noto-cjk fonts-dejavu-core appstream bash-completion groff-base
     libtomlplusplus-dev
 )
 

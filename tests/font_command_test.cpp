@@ -163,12 +163,20 @@ private slots:
         }
         options.replaceInStrings(u"@cjk"_s, QString::fromStdString(cjk));
         const QString header = path(u"mixed.h"_s);
+        const QString preview = path(u"mixed.png"_s);
         const Run run =
             runProgram(QStringList{u"font"_s, u"DejaVu Sans"_s, u"--size"_s, u"12"_s, u"--alpha"_s,
-                                   u"--chars"_s, u"Ag直骨"_s, u"--header"_s, header} +
+                                   u"--chars"_s, u"Ag直骨"_s, u"--header"_s, header, u"--preview"_s,
+                                   preview, u"--text"_s, u"g骨\nA直"_s} +
                        options);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         QCOMPARE(readAll(header).toStdString(), expected.header);
+        // The preview draws the fallback's glyphs, lines the set's line height apart, and
+        // names no character as missing.
+        const auto png = fonts::textPreviewPng(expected.font, "g骨\nA直", {}, 1);
+        QVERIFY(png.has_value());
+        QCOMPARE(readAll(preview).toStdString(), *png);
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
     }
 
     // Mistakes in `font`'s command line: exit 2 and a message naming them; a character the font

@@ -235,7 +235,8 @@ measure() {
             fail "$label 转换失败（见上文）。" "$label failed (see above)."
         }
         end=${EPOCHREALTIME/./}
-        echo "$(((end - start) / 1000))e-3 $(cat "$work/time")" >>"$work/times"
+        printf '%d.%06d %s\n' $(((end - start) / 1000000)) $(((end - start) % 1000000)) \
+            "$(cat "$work/time")" >>"$work/times"
     done
     seconds[$row $size]=$(cut -d' ' -f1 "$work/times" | median)
     kilobytes[$row $size]=$(cut -d' ' -f2 "$work/times" | median)

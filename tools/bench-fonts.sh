@@ -10,8 +10,9 @@
 #                 --bpp), compressed and `--no-compress`, kerning kept.
 # Each output is compiled for a Cortex-M0 (arm-none-eabi-gcc -mcpu=cortex-m0 -mthumb -Os -c) and
 # its flash bytes are text + data of the object (arm-none-eabi-size): the font's data only, with
-# neither side's drawing code. Also the wall time and peak memory of each conversion
-# (/usr/bin/time, median of RUNS runs). Release build; not part of tools/test.sh.
+# neither side's drawing code; and the ratio of Ravik's bytes to lv_font_conv's at the same bpp.
+# Also each conversion's wall time and peak memory (from /usr/bin/time), medians of RUNS runs
+# (default 1). Release build (build-release/); not part of tools/test.sh.
 # Usage: [RUNS=n] [SIZES="12 16 24"] [RAVIK_PROGRAM=…] tools/bench-fonts.sh [OPTIONS]...
 #   e.g. tools/bench-fonts.sh "" "--bpp 1" "--bpp 1 --compress rle" "--fallback 'Noto Sans'"
 set -euo pipefail

@@ -70,6 +70,7 @@ extern const ValueKind<Rect> kCropValue;            // X,Y,W,H
 extern const ValueKind<Rotation> kTurnValue;        // 0, 90, 180 or 270
 extern const ValueKind<int> kPreviewScaleValue;     // kMinPreviewScale to kMaxPreviewScale
 extern const ValueKind<int> kFontSizeValue;         // kMinFontSize to kMaxFontSize
+extern const ValueKind<int> kBppValue;              // 1, 2 or 4: bits a coverage pixel
 extern const ValueKind<int> kFaceValue;             // 0 or more
 extern const ValueKind<int> kJobsValue;             // 1 or more
 extern const ValueKind<std::uint64_t> kBudgetValue; // bytes, or 256K, 1M
@@ -93,6 +94,10 @@ inline constexpr Named<fonts::Hinting> kHintingNames[] = {{"light", fonts::Hinti
                                                           {"none", fonts::Hinting::None}};
 inline constexpr Named<Compression> kCompressionNames[] = {{"none", Compression::Raw},
                                                            {"rle", Compression::Rle}};
+inline constexpr Named<GlyphCompression> kGlyphCompressionNames[] = {
+    {"none", GlyphCompression::None},
+    {"rle", GlyphCompression::Rle},
+    {"auto", GlyphCompression::Auto}};
 
 // Sets `into` to the choice the text names (in any case); the message, listing every name, when
 // none has that name.

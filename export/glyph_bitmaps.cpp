@@ -43,6 +43,10 @@ void putCount(BitWriter& out, int n) {
     out.put(static_cast<unsigned>(n), k + 1);
 }
 
+// What a token costs the runtime to decode, in bits: the shortest form of a row is sought with
+// each token weighing as much more, so that a few more bits buy fewer tokens.
+constexpr int kTokenWeight = 0;
+
 // The kinds of token in a row, each with its prefix.
 enum class Token { Above, Blank, Full, Literal };
 
@@ -70,7 +74,7 @@ std::pair<int, std::vector<Step>> shortestRow(std::span<const std::uint8_t> row,
         Step& chosen = choice[static_cast<std::size_t>(i)];
         const auto consider = [&](Token token, int length, int bits) {
             const auto& rest = cost[static_cast<std::size_t>(i + length)];
-            const std::pair<int, int> total{bits + rest.first, 1 + rest.second};
+            const std::pair<int, int> total{bits + kTokenWeight + rest.first, 1 + rest.second};
             if (total < best) {
                 best = total;
                 chosen = {token, length};

@@ -429,75 +429,98 @@ RAVIK_NOINLINE static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t*
     }
 }
 
-/* One bit of a glyph's bit stream into `bit` (0 or 1), most significant first; past `end` the
- * stream reads 0 bits, so corrupt data never reads outside the font's bitmaps. */
+/* The glyph's bit stream, most significant bit first: `byte` holds the bits not yet read at its
+ * top, `left` of them. Past `end` the stream reads 0 bits, so corrupt data never reads outside
+ * the font's bitmaps. */
+#define NEXT_BYTE()                                                                                \
+    do {                                                                                           \
+        byte = 0;                                                                                  \
+        if (at < end) {                                                                            \
+            byte = DATA_BYTE(at);                                                                  \
+            ++at;                                                                                  \
+        }                                                                                          \
+        left = 8;                                                                                  \
+    } while (0)
+
+/* One bit into `bit` (0 or 1). */
 #define READ_BIT(bit)                                                                              \
     do {                                                                                           \
-        if (mask == 0) {                                                                           \
-            mask = 0x80u;                                                                          \
-            byte = 0;                                                                              \
-            if (at < end) {                                                                        \
-                byte = DATA_BYTE(at);                                                              \
-                ++at;                                                                              \
+        if (left == 0) {                                                                           \
+            NEXT_BYTE();                                                                           \
+        }                                                                                          \
+        bit = (uint8_t)(byte >> 7);                                                                \
+        byte = (uint8_t)(byte << 1);                                                               \
+        --left;                                                                                    \
+    } while (0)
+
+/* A level of `bpp` bits into `level` as a 4-bit coverage: at 4 bits as it is, at 2 the level
+ * times 5 (0, 5, 10, 15), at 1 bit 0 or 15. The bits of one byte are taken at once. */
+#define READ_COVERAGE(level)                                                                       \
+    do {                                                                                           \
+        if (left >= bpp) {                                                                         \
+            /* Shifts by constants: an 8-bit processor shifts by a variable in a loop. */          \
+            if (bpp == 4u) {                                                                       \
+                level = (uint8_t)(byte >> 4);                                                      \
+                byte = (uint8_t)(byte << 4);                                                       \
+            } else if (bpp == 2u) {                                                                \
+                level = (uint8_t)(byte >> 6);                                                      \
+                level = (uint8_t)((uint8_t)(level << 2) + level);                                  \
+                byte = (uint8_t)(byte << 2);                                                       \
+            } else {                                                                               \
+                level = (uint8_t)((byte & 0x80u) ? 15u : 0u);                                      \
+                byte = (uint8_t)(byte << 1);                                                       \
+            }                                                                                      \
+            left = (uint8_t)(left - bpp);                                                          \
+        } else {                                                                                   \
+            for (level = 0, k = 0; k < bpp; ++k) {                                                 \
+                READ_BIT(bit);                                                                     \
+                level = (uint8_t)(level << 1 | bit);                                               \
+            }                                                                                      \
+            if (bpp == 2u) {                                                                       \
+                level = (uint8_t)((uint8_t)(level << 2) + level);                                  \
+            } else if (bpp == 1u && level) {                                                       \
+                level = 15u;                                                                       \
             }                                                                                      \
         }                                                                                          \
-        bit = (uint8_t)((byte & mask) != 0);                                                       \
-        mask >>= 1;                                                                                \
     } while (0)
 
-/* A level of `bpp` bits from the bit stream into `level`. */
-#define READ_LEVEL(level)                                                                          \
+/* Blends coverage a at frame pixel x of the current frame row, when a is not 0. */
+#define DRAW_COVERAGE(x, a)                                                                        \
     do {                                                                                           \
-        level = 0;                                                                                 \
-        for (k = 0; k < bpp; ++k) {                                                                \
-            READ_BIT(bit);                                                                         \
-            level = (uint8_t)(level << 1 | bit);                                                   \
-        }                                                                                          \
-    } while (0)
-
-/* Blends the pixel of the glyph's column `column` (a level) in the current frame row, when it is
- * visible and the level is not 0: the level scaled to a 4-bit coverage (1 bit: 0 or 15; 2 bits:
- * 0, 5, 10, 15). */
-#define DRAW_LEVEL(column, level)                                                                  \
-    do {                                                                                           \
-        if ((level) != 0u && (column) >= first_column && (column) < end_column) {                  \
-            x = (uint8_t)(x0 + (uint8_t)((column)-first_column));                                  \
-            p = line + ((uint16_t)((uint16_t)((uint16_t)x << 1) + x) >> 1);                        \
-            odd = (uint8_t)(x & 1u);                                                               \
-            a = bpp == 4u   ? (level)                                                              \
-                : bpp == 2u ? (uint8_t)((uint8_t)((level) << 2) + (level))                         \
-                            : 15u;                                                                 \
-            PUT_PIXEL(p, odd, a);                                                                  \
+        if ((a) != 0u) {                                                                           \
+            p = line + ((uint16_t)((uint16_t)((uint16_t)(x) << 1) + (x)) >> 1);                    \
+            odd = (uint8_t)((x)&1u);                                                               \
+            PUT_PIXEL(p, odd, (a));                                                                \
         }                                                                                          \
     } while (0)
 
 /* Draws the visible part (rows first_row to end_row - 1, columns first_column to end_column - 1)
  * of a coverage glyph stored as a bit stream from `bits`, read no further than `end`: levels of
  * `bpp` bits packed (compressed = 0), or the compressed rows ravik_lcd.h describes, each decoded
- * over the row above in `levels` (RAVIK_LCD_GLYPH_ROW bytes, the only buffer), then drawn. The
- * frame row of its first visible row starts at `line`; its first visible column lies at frame x
- * `x0`. Rows above the first visible one are decoded, not drawn. Calls nothing, so that an 8051
- * compiler can lay its variables over others'. */
+ * as 4-bit coverages over the row above in `row_coverage` (RAVIK_LCD_GLYPH_ROW bytes, the only
+ * buffer), then drawn. The frame row of its first visible row starts at `line`; its first visible
+ * column lies at frame x `x0`. Rows above the first visible one are decoded, not drawn. Calls
+ * nothing, so that an 8051 compiler can lay its variables over others'. */
 RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uint8_t* bits,
                                             const uint8_t* end, uint8_t width, uint8_t first_column,
                                             uint8_t end_column, uint8_t first_row, uint8_t end_row,
                                             uint8_t bpp, uint8_t compressed, uint16_t rgb) {
-    uint8_t levels[RAVIK_LCD_GLYPH_ROW];
+    uint8_t row_coverage[RAVIK_LCD_GLYPH_ROW];
     const uint8_t* at = bits;
-    const uint8_t full = (uint8_t)((1u << bpp) - 1u);
-    uint8_t byte = 0, mask = 0, row, column, bit, k, level, a, r, g, b, odd, x, kind;
+    uint8_t byte = 0, left = 0, row, column, bit, k, level, r, g, b, odd, x, kind;
     uint16_t n;
     uint8_t* p;
     for (column = 0; column < width && column < RAVIK_LCD_GLYPH_ROW; ++column) {
-        levels[column] = 0;
+        row_coverage[column] = 0;
     }
     for (row = 0; row < end_row; ++row) {
         const uint8_t visible = (uint8_t)(row >= first_row);
         if (!compressed) {
             for (column = 0; column < width; ++column) {
-                READ_LEVEL(level);
-                if (visible) {
-                    DRAW_LEVEL(column, level);
+                READ_COVERAGE(level);
+                if (visible && column >= first_column && column < end_column) {
+                    x = (uint8_t)(x0 + (uint8_t)(column - first_column));
+                    DRAW_COVERAGE(x, level);
                 }
             }
         } else {
@@ -507,7 +530,7 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                 READ_BIT(bit);
                 if (bit) {
                     for (column = 0; column < width; ++column) {
-                        READ_LEVEL(levels[column]);
+                        READ_COVERAGE(row_coverage[column]);
                     }
                 } else {
                     for (column = 0; column < width;) {
@@ -517,7 +540,8 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                             READ_BIT(bit);
                             kind = (uint8_t)(kind + bit);
                         } while (bit && kind < 3u);
-                        /* k 0 bits, then the count's k + 1 bits, its leading 1 first. */
+                        /* k 0 bits, then the count's k + 1 bits, its leading 1 first: for the
+                         * short counts the bits after the 1 taken at once. */
                         for (k = 0; k < 8u; ++k) {
                             READ_BIT(bit);
                             if (bit) {
@@ -525,31 +549,49 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                             }
                         }
                         n = 1;
-                        for (; k != 0; --k) {
-                            READ_BIT(bit);
-                            n = (uint16_t)(n << 1 | bit);
+                        if (k == 1u && left >= 1u) {
+                            n = (uint16_t)(2u | (uint8_t)(byte >> 7));
+                            byte = (uint8_t)(byte << 1);
+                            --left;
+                        } else if (k == 2u && left >= 2u) {
+                            n = (uint16_t)(4u | (uint8_t)(byte >> 6));
+                            byte = (uint8_t)(byte << 2);
+                            left = (uint8_t)(left - 2u);
+                        } else {
+                            for (; k != 0; --k) {
+                                READ_BIT(bit);
+                                n = (uint16_t)(n << 1 | bit);
+                            }
                         }
                         if (n > (uint16_t)(width - column)) {
                             n = (uint16_t)(width - column);
                         }
                         if (kind == 0u) {
                             column = (uint8_t)(column + n);
-                        } else {
+                        } else if (kind == 3u) {
                             for (; n != 0; --n, ++column) {
-                                if (kind == 3u) {
-                                    READ_LEVEL(level);
-                                } else {
-                                    level = kind == 2u ? full : 0u;
-                                }
-                                levels[column] = level;
+                                READ_COVERAGE(row_coverage[column]);
+                            }
+                        } else {
+                            level = kind == 2u ? 15u : 0u;
+                            for (; n != 0; --n, ++column) {
+                                row_coverage[column] = level;
                             }
                         }
                     }
                 }
             }
             if (visible) {
+                /* The frame pixel walked along: three nibbles, one byte and a half. */
+                p = line + ((uint16_t)((uint16_t)((uint16_t)x0 << 1) + x0) >> 1);
+                odd = (uint8_t)(x0 & 1u);
                 for (column = first_column; column < end_column; ++column) {
-                    DRAW_LEVEL(column, levels[column]);
+                    level = row_coverage[column];
+                    if (level != 0u) {
+                        PUT_PIXEL(p, odd, level);
+                    }
+                    p += 1u + odd;
+                    odd ^= 1u;
                 }
             }
         }

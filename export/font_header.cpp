@@ -118,6 +118,9 @@ std::string packedFontProblem(const PackedFont& font) {
             return who + " 的步进 " + std::to_string(glyph.advance) +
                    " 像素超出运行库的范围（0–255），请减小字号。";
         }
+        if (i > 0 && glyph.offset < font.glyphs[i - 1].offset) {
+            return who + " 的位图在前一个字符的位图之前：字形须按码位的顺序存放。";
+        }
         if (glyph.offset > font.bitmaps.size() || glyph.offset > kMaxBitmapOffset) {
             return who + " 的位图偏移超出字模数据或运行库的范围（8 MB）。";
         }

@@ -112,45 +112,47 @@ std::vector<std::uint8_t> packLevels(std::span<const std::uint8_t> levels, int b
 
 std::vector<std::uint8_t> compressLevels(std::span<const std::uint8_t> levels, int width,
                                          int height, int bpp) {
-    BitWriter out;
+    // Two streams: how each row is made, and the levels the rows take as they are.
+    BitWriter control;
+    BitWriter plain;
     // The row above; above the first, a blank row.
     std::vector<std::uint8_t> above(static_cast<std::size_t>(width), 0);
     for (int y = 0; y < height; ++y) {
         const auto row =
             levels.subspan(static_cast<std::size_t>(y) * width, static_cast<std::size_t>(width));
         if (std::ranges::equal(row, above)) {
-            out.put(1, 1);
+            control.put(1, 1);
             continue;
         }
         const auto [bits, steps] = shortestRow(row, above, bpp);
         if (bits >= width * bpp) {
             // "01" and the levels as they are.
-            out.put(1, 2);
+            control.put(1, 2);
             for (std::uint8_t level : row) {
-                out.put(level, bpp);
+                plain.put(level, bpp);
             }
         } else {
-            out.put(0, 2);
+            control.put(0, 2);
             std::size_t at = 0;
             for (const Step& step : steps) {
                 switch (step.token) {
                 case Token::Above:
-                    out.put(0, 1);
+                    control.put(0, 1);
                     break;
                 case Token::Blank:
-                    out.put(2, 2);
+                    control.put(2, 2);
                     break;
                 case Token::Full:
-                    out.put(6, 3);
+                    control.put(6, 3);
                     break;
                 case Token::Literal:
-                    out.put(7, 3);
+                    control.put(7, 3);
                     break;
                 }
-                putCount(out, step.length);
+                putCount(control, step.length);
                 if (step.token == Token::Literal) {
                     for (int n = 0; n < step.length; ++n) {
-                        out.put(row[at + static_cast<std::size_t>(n)], bpp);
+                        plain.put(row[at + static_cast<std::size_t>(n)], bpp);
                     }
                 }
                 at += static_cast<std::size_t>(step.length);
@@ -158,7 +160,12 @@ std::vector<std::uint8_t> compressLevels(std::span<const std::uint8_t> levels, i
         }
         above.assign(row.begin(), row.end());
     }
-    return out.take();
+    // The levels first, read forwards; the control bytes after them last to first, read
+    // backwards from the glyph's end.
+    std::vector<std::uint8_t> bytes = plain.take();
+    const std::vector<std::uint8_t> rows = control.take();
+    bytes.insert(bytes.end(), rows.rbegin(), rows.rend());
+    return bytes;
 }
 
 } // namespace ravik

@@ -39,9 +39,10 @@ std::vector<std::uint8_t> packLevels(std::span<const std::uint8_t> levels, int b
 // RAVIK_LCD_GLYPH_ROW bytes (64 unless the firmware sets it), so wider glyphs stay packed.
 inline constexpr int kMaxCompressedWidth = 64;
 
-// The same levels of a width × height glyph as the compressed bit stream: each row "as the row
-// above", its levels as they are, or runs of pixels as above, of none and of full coverage and
-// literals, the shortest such form of each row.
+// The same levels of a width × height glyph compressed: each row "as the row above", its levels as
+// they are, or runs of pixels as above, of none and of full coverage and literals, the shortest
+// such form of each row; the levels taken as they are first, then the control bits, their bytes
+// last to first.
 std::vector<std::uint8_t> compressLevels(std::span<const std::uint8_t> levels, int width,
                                          int height, int bpp);
 

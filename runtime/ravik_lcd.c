@@ -429,85 +429,74 @@ RAVIK_NOINLINE static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t*
     }
 }
 
-/* The glyph's bit stream, most significant bit first: `byte` holds the bits not yet read at its
- * top, `left` of them. Past `end` the stream reads 0 bits, so corrupt data never reads outside
- * the font's bitmaps. */
-#define NEXT_BYTE()                                                                                \
+/* A glyph's two bit streams, each most significant bit first, with the bits not yet read at the
+ * top of a byte (`left` of them): the levels, read forwards from the glyph's first byte, and the
+ * control bits of a compressed glyph, whose bytes are read backwards from its end. Past the
+ * glyph's bytes both read 0 bits, so corrupt data never reads outside them. */
+#define NEXT_LEVEL_BYTE()                                                                          \
     do {                                                                                           \
-        byte = 0;                                                                                  \
-        if (at < end) {                                                                            \
-            byte = DATA_BYTE(at);                                                                  \
-            ++at;                                                                                  \
+        level_byte = 0;                                                                            \
+        if (level_at < end) {                                                                      \
+            level_byte = DATA_BYTE(level_at);                                                      \
+            ++level_at;                                                                            \
         }                                                                                          \
-        left = 8;                                                                                  \
+        level_left = 8;                                                                            \
     } while (0)
 
-/* One bit into `bit` (0 or 1). */
+/* One control bit into `bit` (0 or 1). */
 #define READ_BIT(bit)                                                                              \
     do {                                                                                           \
         if (left == 0) {                                                                           \
-            NEXT_BYTE();                                                                           \
+            byte = 0;                                                                              \
+            if (at > bits) {                                                                       \
+                --at;                                                                              \
+                byte = DATA_BYTE(at);                                                              \
+            }                                                                                      \
+            left = 8;                                                                              \
         }                                                                                          \
         bit = (uint8_t)(byte >> 7);                                                                \
         byte = (uint8_t)(byte << 1);                                                               \
         --left;                                                                                    \
     } while (0)
 
-/* A level of `bpp` bits into `level` as a 4-bit coverage: at 4 bits as it is, at 2 the level
- * times 5 (0, 5, 10, 15), at 1 bit 0 or 15. The bits of one byte are taken at once. */
+/* The next level into `level` as a 4-bit coverage: at 4 bits as it is, at 2 the level times 5
+ * (0, 5, 10, 15), at 1 bit 0 or 15. Levels never straddle a byte, so each is one shift by a
+ * constant (an 8-bit processor shifts by a variable in a loop). */
 #define READ_COVERAGE(level)                                                                       \
     do {                                                                                           \
-        if (left >= bpp) {                                                                         \
-            /* Shifts by constants: an 8-bit processor shifts by a variable in a loop. */          \
-            if (bpp == 4u) {                                                                       \
-                level = (uint8_t)(byte >> 4);                                                      \
-                byte = (uint8_t)(byte << 4);                                                       \
-            } else if (bpp == 2u) {                                                                \
-                level = (uint8_t)(byte >> 6);                                                      \
-                level = (uint8_t)((uint8_t)(level << 2) + level);                                  \
-                byte = (uint8_t)(byte << 2);                                                       \
-            } else {                                                                               \
-                level = (uint8_t)((byte & 0x80u) ? 15u : 0u);                                      \
-                byte = (uint8_t)(byte << 1);                                                       \
-            }                                                                                      \
-            left = (uint8_t)(left - bpp);                                                          \
+        if (level_left == 0) {                                                                     \
+            NEXT_LEVEL_BYTE();                                                                     \
+        }                                                                                          \
+        if (bpp == 4u) {                                                                           \
+            level = (uint8_t)(level_byte >> 4);                                                    \
+            level_byte = (uint8_t)(level_byte << 4);                                               \
+        } else if (bpp == 2u) {                                                                    \
+            level = (uint8_t)(level_byte >> 6);                                                    \
+            level = (uint8_t)((uint8_t)(level << 2) + level);                                      \
+            level_byte = (uint8_t)(level_byte << 2);                                               \
         } else {                                                                                   \
-            for (level = 0, k = 0; k < bpp; ++k) {                                                 \
-                READ_BIT(bit);                                                                     \
-                level = (uint8_t)(level << 1 | bit);                                               \
-            }                                                                                      \
-            if (bpp == 2u) {                                                                       \
-                level = (uint8_t)((uint8_t)(level << 2) + level);                                  \
-            } else if (bpp == 1u && level) {                                                       \
-                level = 15u;                                                                       \
-            }                                                                                      \
+            level = (uint8_t)((level_byte & 0x80u) ? 15u : 0u);                                    \
+            level_byte = (uint8_t)(level_byte << 1);                                               \
         }                                                                                          \
-    } while (0)
-
-/* Blends coverage a at frame pixel x of the current frame row, when a is not 0. */
-#define DRAW_COVERAGE(x, a)                                                                        \
-    do {                                                                                           \
-        if ((a) != 0u) {                                                                           \
-            p = line + ((uint16_t)((uint16_t)((uint16_t)(x) << 1) + (x)) >> 1);                    \
-            odd = (uint8_t)((x)&1u);                                                               \
-            PUT_PIXEL(p, odd, (a));                                                                \
-        }                                                                                          \
+        level_left = (uint8_t)(level_left - bpp);                                                  \
     } while (0)
 
 /* Draws the visible part (rows first_row to end_row - 1, columns first_column to end_column - 1)
- * of a coverage glyph stored as a bit stream from `bits`, read no further than `end`: levels of
- * `bpp` bits packed (compressed = 0), or the compressed rows ravik_lcd.h describes, each decoded
- * as 4-bit coverages over the row above in `row_coverage` (RAVIK_LCD_GLYPH_ROW bytes, the only
- * buffer), then drawn. The frame row of its first visible row starts at `line`; its first visible
- * column lies at frame x `x0`. Rows above the first visible one are decoded, not drawn. Calls
- * nothing, so that an 8051 compiler can lay its variables over others'. */
+ * of a coverage glyph of `bpp` bits (1, 2 or 4) whose bytes run from `bits` to `end`: levels
+ * packed (compressed = 0), or the compressed rows ravik_lcd.h describes, each decoded as 4-bit
+ * coverages over the row above in `row_coverage` (RAVIK_LCD_GLYPH_ROW bytes, the only buffer),
+ * then drawn. The frame row of its first visible row starts at `line`; its first visible column
+ * lies at frame x `x0`. Rows above the first visible one are decoded, not drawn. Calls nothing,
+ * so that an 8051 compiler can lay its variables over others'. */
 RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uint8_t* bits,
                                             const uint8_t* end, uint8_t width, uint8_t first_column,
                                             uint8_t end_column, uint8_t first_row, uint8_t end_row,
                                             uint8_t bpp, uint8_t compressed, uint16_t rgb) {
     uint8_t row_coverage[RAVIK_LCD_GLYPH_ROW];
-    const uint8_t* at = bits;
-    uint8_t byte = 0, left = 0, row, column, bit, k, level, r, g, b, odd, x, kind;
+    const uint8_t* at = end;
+    const uint8_t* level_at = bits;
+    uint8_t byte = 0, left = 0, level_byte = 0, level_left = 0, row, column, bit, k, level, r, g, b,
+            odd, kind;
     uint16_t n;
     uint8_t* p;
     for (column = 0; column < width && column < RAVIK_LCD_GLYPH_ROW; ++column) {
@@ -516,11 +505,16 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
     for (row = 0; row < end_row; ++row) {
         const uint8_t visible = (uint8_t)(row >= first_row);
         if (!compressed) {
+            p = line + ((uint16_t)((uint16_t)((uint16_t)x0 << 1) + x0) >> 1);
+            odd = (uint8_t)(x0 & 1u);
             for (column = 0; column < width; ++column) {
                 READ_COVERAGE(level);
                 if (visible && column >= first_column && column < end_column) {
-                    x = (uint8_t)(x0 + (uint8_t)(column - first_column));
-                    DRAW_COVERAGE(x, level);
+                    if (level != 0u) {
+                        PUT_PIXEL(p, odd, level);
+                    }
+                    p += 1u + odd;
+                    odd ^= 1u;
                 }
             }
         } else {
@@ -666,8 +660,9 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
     const uint8_t* text = (const uint8_t*)utf8;
     const uint8_t* record;
     const uint8_t* bits;
+    const uint8_t* glyph_end;
     int32_t pen = clamp_position(x), line_y = clamp_position(y), left, top;
-    uint32_t offset, stored;
+    uint32_t offset, stored, next;
     uint8_t width, height, compressed, bpp, first_column, end_column, first_row, end_row;
     if (utf8 == NULL || font == NULL) {
         return x;
@@ -698,6 +693,21 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
                 clip_glyph_side(top, height, RAVIK_LCD_HEIGHT, &first_row, &end_row)) {
                 /* Both sides overlap the frame, so the top-left fits an int. */
                 bits = font->bitmaps + offset;
+                /* A compressed glyph ends where the next one starts, the last at the bitmaps' end;
+                 * a next offset out of order leaves it no bytes. */
+                glyph_end = font->bitmaps + font->bitmaps_size;
+                if (compressed && record + RAVIK_LCD_GLYPH_SIZE <
+                                      font->glyphs + (uint32_t)font->count * RAVIK_LCD_GLYPH_SIZE) {
+                    next = (uint32_t)DATA_BYTE(record + 12) |
+                           (uint32_t)DATA_BYTE(record + 13) << 8 |
+                           (uint32_t)(DATA_BYTE(record + 14) & 0x7Fu) << 16;
+                    if (next < offset) {
+                        next = offset;
+                    }
+                    if (next < font->bitmaps_size) {
+                        glyph_end = font->bitmaps + next;
+                    }
+                }
                 if (bpp == 0u) {
                     ravik_lcd_draw(frame, (int)left, (int)top, bits, width, height, NULL);
                 } else if (bpp == 4u && !compressed) {
@@ -706,9 +716,9 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
                                 end_column, first_row, end_row, rgb);
                 } else {
                     draw_coded_glyph(frame + PIXEL_OFFSET(0, top + first_row),
-                                     (uint8_t)(left + first_column), bits,
-                                     font->bitmaps + font->bitmaps_size, width, first_column,
-                                     end_column, first_row, end_row, bpp, compressed, rgb);
+                                     (uint8_t)(left + first_column), bits, glyph_end, width,
+                                     first_column, end_column, first_row, end_row, bpp, compressed,
+                                     rgb);
                 }
             }
             pen += DATA_BYTE(record + 9);

@@ -32,19 +32,24 @@
  * 4) bits, 0 = none; the runtime scales it to a 4-bit coverage a (1 bit: 0 or 15; 2 bits: 0, 5,
  * 10, 15; 4 bits: as it is) and blends with it as ravik_lcd_text says. Stored as it is, the
  * levels follow each other row after row, the first pixel in the top bits of the first byte, rows
- * not padded (at 4 bits: two pixels a byte, high nibble first). Compressed, the bitmap is a bit
- * stream, most significant bit first, each row one of (above the first row lies a blank row):
+ * not padded (at 4 bits: two pixels a byte, high nibble first). A compressed bitmap runs from
+ * its offset to the next glyph's (the last glyph's to bitmaps_size) and holds two bit streams,
+ * each most significant bit first: from its first byte on, levels of bpp bits packed as above
+ * (the rows kept as they are and the literals, in the order they are met); after them, the
+ * control bits, whose bytes are stored last to first (the glyph's last byte holds the first eight).
+ * The control bits make each row, above the first lying a blank row, one of:
  *   1            the same levels as the row above
- *   01 levels    the row's levels as they are, bpp bits each
+ *   01           the row's levels as they are, taken from the levels
  *   00 tokens    tokens until the row's width is covered:
  *                  0   N         N pixels of the row above's levels
  *                  10  N         N pixels of none
  *                  110 N         N pixels of full coverage (level 2^bpp - 1)
- *                  111 N levels  N pixels, each a level of bpp bits
+ *                  111 N         N pixels whose levels are the next N levels
  * where N (1 to 255) is k 0 bits then N's k + 1 bits, its leading 1 first (1 = "1", 2 = "010",
  * 5 = "00101"). The runtime decodes each row over the one above in a buffer of
- * RAVIK_LCD_GLYPH_ROW bytes, its only one, and reads nothing past the font's bitmaps_size:
- * corrupt data draws wrong pixels inside the glyph's box, never outside it or the frame. A
+ * RAVIK_LCD_GLYPH_ROW bytes, its only one, and reads nothing outside the glyph's bytes: corrupt
+ * data draws wrong pixels inside the glyph's box, never outside it or the frame. Levels never
+ * straddle a byte, so reading one is a shift, as in a packed bitmap. A
  * compressed glyph wider than RAVIK_LCD_GLYPH_ROW is not drawn (the tool compresses glyphs up to
  * 64 pixels wide and keeps wider ones packed; a header that needs more says so with #error).
  *

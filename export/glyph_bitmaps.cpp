@@ -50,6 +50,13 @@ constexpr int kTokenWeight = 0;
 // The kinds of token in a row, each with its prefix.
 enum class Token { Above, Blank, Full, Literal };
 
+// Each token's prefix, in the order of Token: 0, 10, 110, 111.
+struct Prefix {
+    unsigned bits;
+    int length;
+};
+constexpr Prefix kPrefixes[] = {{0, 1}, {2, 2}, {6, 3}, {7, 3}};
+
 struct Step {
     Token token = Token::Above;
     int length = 0;
@@ -81,16 +88,16 @@ std::pair<int, std::vector<Step>> shortestRow(std::span<const std::uint8_t> row,
             }
         };
         for (int n = 1; i + n <= width && at(row, i + n - 1) == at(above, i + n - 1); ++n) {
-            consider(Token::Above, n, 1 + countBits(n));
+            consider(Token::Above, n, kPrefixes[0].length + countBits(n));
         }
         for (int n = 1; i + n <= width && at(row, i + n - 1) == 0; ++n) {
-            consider(Token::Blank, n, 2 + countBits(n));
+            consider(Token::Blank, n, kPrefixes[1].length + countBits(n));
         }
         for (int n = 1; i + n <= width && at(row, i + n - 1) == full; ++n) {
-            consider(Token::Full, n, 3 + countBits(n));
+            consider(Token::Full, n, kPrefixes[2].length + countBits(n));
         }
         for (int n = 1; i + n <= width; ++n) {
-            consider(Token::Literal, n, 3 + countBits(n) + n * bpp);
+            consider(Token::Literal, n, kPrefixes[3].length + countBits(n) + n * bpp);
         }
     }
     std::vector<Step> steps;
@@ -135,20 +142,8 @@ std::vector<std::uint8_t> compressLevels(std::span<const std::uint8_t> levels, i
             control.put(0, 2);
             std::size_t at = 0;
             for (const Step& step : steps) {
-                switch (step.token) {
-                case Token::Above:
-                    control.put(0, 1);
-                    break;
-                case Token::Blank:
-                    control.put(2, 2);
-                    break;
-                case Token::Full:
-                    control.put(6, 3);
-                    break;
-                case Token::Literal:
-                    control.put(7, 3);
-                    break;
-                }
+                const Prefix& prefix = kPrefixes[static_cast<std::size_t>(step.token)];
+                control.put(prefix.bits, prefix.length);
                 putCount(control, step.length);
                 if (step.token == Token::Literal) {
                     for (int n = 0; n < step.length; ++n) {

@@ -89,74 +89,56 @@ int storedCoverage(int coverage, int bpp) {
     return int(std::lround(coverage * double(top) / 255.0)) * 15 / top;
 }
 
-// Draws one string of coverage glyphs as FreeType rendered them (uncropped, from the rendered
-// coverage, never from the packed bitmaps), stored at `bpp` bits: returns the pen.
-int composeRendered(Panel& panel, const RenderedFont& font, int bpp,
-                    const std::vector<char32_t>& text, int x, int y, const int rgb[3]) {
+// Walks one string the way the definition says, independently of the runtime: for each pixel of
+// each glyph that lies in the frame, draw(glyph, index of the pixel in the glyph, x, y); a missing
+// character advances half the line height. Returns the pen.
+template <typename Font, typename Draw>
+int walkText(const Font& font, const std::vector<char32_t>& text, int x, int y, Draw draw) {
     int pen = x;
     for (char32_t c : text) {
-        const RenderedGlyph* glyph = nullptr;
-        for (const RenderedGlyph& g : font.glyphs) {
-            if (g.codepoint == c) {
-                glyph = &g;
-            }
-        }
-        if (glyph == nullptr) {
+        const auto found =
+            std::ranges::find(font.glyphs, c, [](const auto& g) { return g.codepoint; });
+        if (found == font.glyphs.end()) {
             pen += font.lineHeight / 2;
             continue;
         }
-        for (int row = 0; row < glyph->height; ++row) {
-            for (int column = 0; column < glyph->width; ++column) {
-                const int px = pen + glyph->left + column;
-                const int py = y + font.ascent - glyph->top + row;
-                if (px < 0 || px >= kFrameWidth || py < 0 || py >= kFrameHeight) {
-                    continue;
-                }
-                const int a =
-                    storedCoverage(glyph->coverage[std::size_t(row * glyph->width + column)], bpp);
-                for (int channel = 0; channel < 3; ++channel) {
-                    int& old = panel.at(px, py, channel);
-                    old = (rgb[channel] * a + old * (15 - a) + 7) / 15;
+        for (int row = 0; row < found->height; ++row) {
+            for (int column = 0; column < found->width; ++column) {
+                const int px = pen + found->left + column;
+                const int py = y + font.ascent - found->top + row;
+                if (px >= 0 && px < kFrameWidth && py >= 0 && py < kFrameHeight) {
+                    draw(*found, std::size_t(row * found->width + column), px, py);
                 }
             }
         }
-        pen += glyph->advance;
+        pen += found->advance;
     }
     return pen;
 }
 
-// Draws one string of picture glyphs the way the definition says, independently of the runtime:
-// returns the pen.
+// Draws one string of coverage glyphs as FreeType rendered them (uncropped, from the rendered
+// coverage, never from the packed bitmaps), stored at `bpp` bits: returns the pen.
+int composeRendered(Panel& panel, const RenderedFont& font, int bpp,
+                    const std::vector<char32_t>& text, int x, int y, const int rgb[3]) {
+    return walkText(font, text, x, y,
+                    [&](const RenderedGlyph& glyph, std::size_t index, int px, int py) {
+                        const int a = storedCoverage(glyph.coverage[index], bpp);
+                        for (int channel = 0; channel < 3; ++channel) {
+                            int& old = panel.at(px, py, channel);
+                            old = (rgb[channel] * a + old * (15 - a) + 7) / 15;
+                        }
+                    });
+}
+
+// Draws one string of picture glyphs, copying each pixel's nibbles: returns the pen.
 int compose(Panel& panel, const PackedFont& font, const std::vector<char32_t>& text, int x, int y) {
-    int pen = x;
-    for (char32_t c : text) {
-        const FontGlyph* glyph = nullptr;
-        for (const FontGlyph& g : font.glyphs) {
-            if (g.codepoint == c) {
-                glyph = &g;
+    return walkText(
+        font, text, x, y, [&](const FontGlyph& glyph, std::size_t index, int px, int py) {
+            for (int channel = 0; channel < 3; ++channel) {
+                panel.at(px, py, channel) =
+                    nibbleAt(font.bitmaps, glyph.offset, index * 3 + std::size_t(channel));
             }
-        }
-        if (glyph == nullptr) {
-            pen += font.lineHeight / 2;
-            continue;
-        }
-        for (int row = 0; row < glyph->height; ++row) {
-            for (int column = 0; column < glyph->width; ++column) {
-                const int px = pen + glyph->left + column;
-                const int py = y + font.ascent - glyph->top + row;
-                if (px < 0 || px >= kFrameWidth || py < 0 || py >= kFrameHeight) {
-                    continue;
-                }
-                const std::size_t index = std::size_t(row * glyph->width + column);
-                for (int channel = 0; channel < 3; ++channel) {
-                    panel.at(px, py, channel) =
-                        nibbleAt(font.bitmaps, glyph->offset, index * 3 + std::size_t(channel));
-                }
-            }
-        }
-        pen += glyph->advance;
-    }
-    return pen;
+        });
 }
 
 } // namespace

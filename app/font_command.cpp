@@ -89,9 +89,6 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
     if (job.alpha && parsed.isSet(options[Background])) {
         return refuse("--alpha 的字形只有覆盖度，不能同时给出 --background");
     }
-    if (!job.alpha && (parsed.isSet(options[Bpp]) || parsed.isSet(options[Compress]))) {
-        return refuse("--bpp 和 --compress 只用于 --alpha 的字形");
-    }
     for (std::string problem :
          {readOption(parsed, options[Size], kFontSizeValue, job.pixelSize),
           readOption(parsed, options[Face], kFaceValue, job.face),
@@ -104,6 +101,9 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
         if (!problem.empty()) {
             return refuse(std::move(problem));
         }
+    }
+    if (!job.alpha && (parsed.isSet(options[Bpp]) || parsed.isSet(options[Compress]))) {
+        return refuse("--bpp 和 --compress 只用于 --alpha 的字形");
     }
     job.attribute = parsed.value(options[Attribute]);
     if (auto problem = attributeProblem(job.attribute); !problem.empty()) {

@@ -133,6 +133,13 @@ void BuildTest::manifestFaults_data() {
         << QStringLiteral("[[font]]\nname = \"f\"\nsize = 12\nchars = [\"ascii\"]\nalpha = "
                           "true\nbackground = \"000000\"\n")
         << 6 << QStringLiteral("background");
+    QTest::newRow("bits a pixel for a picture font")
+        << QStringLiteral("[[font]]\nname = \"f\"\nsize = 12\nchars = [\"ascii\"]\nbpp = 1\n") << 5
+        << QStringLiteral("bpp 只用于 alpha = true");
+    QTest::newRow("compression for a picture font")
+        << QStringLiteral("[[font]]\nname = \"f\"\nsize = 12\ncompress = \"rle\"\n"
+                          "chars = [\"ascii\"]\n")
+        << 4 << QStringLiteral("compress 只用于 alpha = true");
     QTest::newRow("font without characters")
         << QStringLiteral("[[font]]\nname = \"f\"\nsize = 12\n") << 1
         << QStringLiteral("缺少键“chars”");
@@ -518,17 +525,16 @@ int main(void) {
     return failures == 0 ? 0 : 1;
 }
 )");
-    const int compiled =
-        run(QStringLiteral(RAVIK_C_COMPILER),
-            {QStringLiteral("-std=c99"), QStringLiteral("-Wall"), QStringLiteral("-Wextra"),
-             QStringLiteral("-Wpedantic"), QStringLiteral("-Werror"),
-             QStringLiteral("-fsanitize=address,undefined"),
-             QStringLiteral("-fno-sanitize-recover=all"), QStringLiteral("-I"),
-             QStringLiteral("gen"), QStringLiteral("-I"), QStringLiteral(RAVIK_RUNTIME_DIR),
-             QStringLiteral("check.c"), QStringLiteral("gen/ui_assets.c"),
-             QStringLiteral(RAVIK_RUNTIME_DIR "/ravik_lcd.c"), QStringLiteral("-o"),
-             QStringLiteral("check")},
-            &output, folder);
+    const int compiled = run(
+        QStringLiteral(RAVIK_C_COMPILER),
+        {QStringLiteral("-std=c99"), QStringLiteral("-Wall"), QStringLiteral("-Wextra"),
+         QStringLiteral("-Wpedantic"), QStringLiteral("-Werror"),
+         QStringLiteral("-fsanitize=address,undefined"),
+         QStringLiteral("-fno-sanitize-recover=all"), QStringLiteral("-I"), QStringLiteral("gen"),
+         QStringLiteral("-I"), QStringLiteral(RAVIK_RUNTIME_DIR), QStringLiteral("check.c"),
+         QStringLiteral("gen/ui_assets.c"), QStringLiteral(RAVIK_RUNTIME_DIR "/ravik_lcd.c"),
+         QStringLiteral("-o"), QStringLiteral("check")},
+        &output, folder);
     QVERIFY2(compiled == 0, qPrintable(output));
     const int code = run(folder + QStringLiteral("/check"), {}, &output, folder);
     QVERIFY2(code == 0, qPrintable(output));

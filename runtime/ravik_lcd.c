@@ -529,32 +529,40 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                 } else {
                     for (column = 0; column < width;) {
                         /* 0: as above; 10: none; 110: full coverage; 111: literals. */
+                        READ_BIT(bit);
                         kind = 0;
-                        do {
+                        if (bit) {
                             READ_BIT(bit);
-                            kind = (uint8_t)(kind + bit);
-                        } while (bit && kind < 3u);
-                        /* k 0 bits, then the count's k + 1 bits, its leading 1 first: for the
-                         * short counts the bits after the 1 taken at once. */
-                        for (k = 0; k < 8u; ++k) {
-                            READ_BIT(bit);
+                            kind = 1;
                             if (bit) {
-                                break;
+                                READ_BIT(bit);
+                                kind = (uint8_t)(2u + bit);
                             }
                         }
+                        /* k 0 bits, then the count's k + 1 bits, its leading 1 first: for the
+                         * short counts the bits after the 1 taken at once. */
+                        READ_BIT(bit);
                         n = 1;
-                        if (k == 1u && left >= 1u) {
-                            n = (uint16_t)(2u | (uint8_t)(byte >> 7));
-                            byte = (uint8_t)(byte << 1);
-                            --left;
-                        } else if (k == 2u && left >= 2u) {
-                            n = (uint16_t)(4u | (uint8_t)(byte >> 6));
-                            byte = (uint8_t)(byte << 2);
-                            left = (uint8_t)(left - 2u);
-                        } else {
-                            for (; k != 0; --k) {
+                        if (!bit) {
+                            for (k = 1; k < 8u; ++k) {
                                 READ_BIT(bit);
-                                n = (uint16_t)(n << 1 | bit);
+                                if (bit) {
+                                    break;
+                                }
+                            }
+                            if (k == 1u && left >= 1u) {
+                                n = (uint16_t)(2u | (uint8_t)(byte >> 7));
+                                byte = (uint8_t)(byte << 1);
+                                --left;
+                            } else if (k == 2u && left >= 2u) {
+                                n = (uint16_t)(4u | (uint8_t)(byte >> 6));
+                                byte = (uint8_t)(byte << 2);
+                                left = (uint8_t)(left - 2u);
+                            } else {
+                                for (; k != 0; --k) {
+                                    READ_BIT(bit);
+                                    n = (uint16_t)(n << 1 | bit);
+                                }
                             }
                         }
                         if (n > (uint16_t)(width - column)) {

@@ -41,7 +41,9 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
         Attribute,
         Hinting,
         Fallback,
-        LineHeight
+        LineHeight,
+        Bpp,
+        Compress
     };
     const std::vector<Option> options{{{"size"}, true},
                                       {{"chars"}, true, true},
@@ -57,7 +59,9 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
                                       {{"attribute"}, true, true},
                                       {{"hinting"}, true},
                                       {{"fallback"}, true, true},
-                                      {{"line-height"}, true}};
+                                      {{"line-height"}, true},
+                                      {{"bpp"}, true},
+                                      {{"compress"}, true}};
     const ParsedArguments parsed(arguments, options, false);
     FontArguments font;
     const auto refuse = [&font](std::string error) {
@@ -97,6 +101,8 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
           readOption(parsed, options[Background], kColorValue, job.background),
           readOption(parsed, options[Hinting], kHintingNames, job.hinting),
           readOption(parsed, options[LineHeight], kLineHeightValue, job.lineHeight),
+          readOption(parsed, options[Bpp], kBppValue, job.coverage.bpp),
+          readOption(parsed, options[Compress], kGlyphCompressionNames, job.coverage.compression),
           readOption(parsed, options[Scale], kPreviewScaleValue, font.previewScale)}) {
         if (!problem.empty()) {
             return refuse(std::move(problem));
@@ -108,6 +114,9 @@ FontArguments parseFontArguments(const std::vector<std::string>& arguments) {
             !problem.empty()) {
             return refuse(std::move(problem));
         }
+    }
+    if (!job.alpha && (parsed.isSet(options[Bpp]) || parsed.isSet(options[Compress]))) {
+        return refuse("--bpp 和 --compress 只用于 --alpha 的字形");
     }
     job.attribute = parsed.value(options[Attribute]);
     if (auto problem = attributeProblem(job.attribute); !problem.empty()) {
@@ -186,7 +195,8 @@ std::string fontHelp() {
         "用法：\n"
         "  ravik-lcd font [字体] --size 像素 --chars 字符集… [--header 文件.h] [--name 名称]\n"
         "                 [--fallback 字体…] [--hinting 方式] [--line-height N]\n"
-        "                 [--alpha | --color RRGGBB --background RRGGBB] [--preview 文件.png "
+        "                 [--alpha [--bpp 1|2|4] [--compress none|rle|auto] | --color RRGGBB "
+        "--background RRGGBB] [--preview 文件.png "
         "--text 文字 [--preview-scale N]]\n"
         "      把字体中的字符做成抗锯齿字模，写成供 ravik_lcd_text 使用的 C 头文件：\n"
         "      字体                "
@@ -203,8 +213,11 @@ std::string fontHelp() {
         "      --header 文件.h     写入字模头文件（“-”为标准输出）\n"
         "      --name 名称         字模在 C 语言中的名称，默认由头文件名生成\n"
         "      --attribute 文本    写在数组声明与“=”之间，例如 PROGMEM\n"
-        "      --alpha             每个字形存 4 位覆盖度，运行时用任意颜色绘制；否则存为 --color "
+        "      --alpha             每个字形存覆盖度，运行时用任意颜色绘制；否则存为 --color "
         "叠在 --background 上的图片\n"
+        "      --bpp 1|2|4         --alpha 的每像素位数（默认 4；1 位时覆盖过半即画）\n"
+        "      --compress 方式     --alpha 字形的存法：none（默认，不压缩）、rle（逐行压缩，"
+        "运行时直接绘制）、auto（每个字形取较小者）\n"
         "      --color RRGGBB      字的颜色（默认 FFFFFF），--alpha 时只用于预览图；"
         "--background 为底色（默认 000000）\n"
         "      --preview 文件.png  把 --text 的文字按运行时的画法画在屏幕上，写成预览图\n"

@@ -34,8 +34,8 @@ const std::vector<std::string_view> kFrameKeys = {"name",   "picture",    "attri
                                                   "dither", "background", "crop",      "rotate",
                                                   "flip",   "mask",       "key",       "compress"};
 const std::vector<std::string_view> kFontKeys = {
-    "name",  "font",       "face",    "size",      "chars",    "text",       "alpha",
-    "color", "background", "hinting", "attribute", "fallback", "line_height"};
+    "name",       "font",    "face",      "size",     "chars",       "text", "alpha",   "color",
+    "background", "hinting", "attribute", "fallback", "line_height", "bpp",  "compress"};
 
 std::vector<std::string_view> keysOf(PictureAsset::Kind kind) {
     std::vector<std::string_view> keys = kFrameKeys;
@@ -363,6 +363,11 @@ FontAsset readFont(const toml::table& table, const std::filesystem::path& folder
                 }
                 asset.job.fallbacks.push_back(std::move(fallback));
             }
+        } else if (k == "bpp") {
+            asset.job.coverage.bpp = integerOf(node, k, kBppValue);
+        } else if (k == "compress") {
+            asset.job.coverage.compression =
+                choiceOf(node, k, kGlyphCompressionNames, GlyphCompression::None);
         } else if (k == "chars") {
             const auto* items = node.as_array();
             if (!items || items->empty()) {
@@ -390,6 +395,12 @@ FontAsset readFont(const toml::table& table, const std::filesystem::path& folder
     if (!table.get("size")) {
         throw ManifestFault{asset.line, fillIn("字体“%1”缺少键“size”（字号，单位像素）",
                                                {shownText(asset.job.name)})};
+    }
+    for (const char* coverageKey : {"bpp", "compress"}) {
+        if (!asset.job.alpha && table.get(coverageKey)) {
+            throw ManifestFault{lineOf(*table.get(coverageKey)),
+                                fillIn("%1 只用于 alpha = true 的字形", {coverageKey})};
+        }
     }
     if (asset.job.alpha && table.get("background")) {
         throw ManifestFault{lineOf(*table.get("background")),

@@ -153,6 +153,17 @@ std::string previewScaleExpected(Spelling) {
 std::string fontSizeExpected(Spelling) {
     return fillIn("%1 到 %2 的像素数", {number(kMinFontSize), number(kMaxFontSize)});
 }
+// Bits a coverage pixel: 1, 2 or 4.
+std::optional<int> readBpp(std::string_view text) {
+    const std::optional<int> bpp = parseNumber(text);
+    if (bpp && (*bpp == 1 || *bpp == 2 || *bpp == 4)) {
+        return bpp;
+    }
+    return std::nullopt;
+}
+std::string bppExpected(Spelling) {
+    return "1|2|4（每像素位数）";
+}
 std::string faceExpected(Spelling) {
     return "0 或更大的整数";
 }
@@ -180,6 +191,7 @@ const ValueKind<Rotation> kTurnValue{readTurn, turnExpected};
 const ValueKind<int> kPreviewScaleValue{readNumberIn<kMinPreviewScale, kMaxPreviewScale>,
                                         previewScaleExpected};
 const ValueKind<int> kFontSizeValue{readNumberIn<kMinFontSize, kMaxFontSize>, fontSizeExpected};
+const ValueKind<int> kBppValue{readBpp, bppExpected};
 const ValueKind<int> kFaceValue{readNumberIn<0, INT_MAX>, faceExpected};
 const ValueKind<int> kLineHeightValue{readNumberIn<kMinLineHeight, kMaxLineHeight>,
                                       lineHeightExpected};

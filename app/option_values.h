@@ -74,6 +74,7 @@ extern const ValueKind<Rect> kCropValue;        // X,Y,W,H
 extern const ValueKind<Rotation> kTurnValue;    // 0, 90, 180 or 270
 extern const ValueKind<int> kPreviewScaleValue; // kMinPreviewScale to kMaxPreviewScale
 extern const ValueKind<int> kFontSizeValue;     // kMinFontSize to kMaxFontSize
+extern const ValueKind<int> kBppValue;          // 1, 2 or 4: bits a coverage pixel
 extern const ValueKind<int> kFaceValue;         // 0 or more
 extern const ValueKind<int> kLineHeightValue;   // kMinLineHeight to kMaxLineHeight
 // A fallback font: a file or a family as the first font is named, a collection's face after a
@@ -102,6 +103,10 @@ inline constexpr Named<fonts::Hinting> kHintingNames[] = {{"light", fonts::Hinti
                                                           {"auto", fonts::Hinting::Auto}};
 inline constexpr Named<Compression> kCompressionNames[] = {{"none", Compression::Raw},
                                                            {"rle", Compression::Rle}};
+inline constexpr Named<GlyphCompression> kGlyphCompressionNames[] = {
+    {"none", GlyphCompression::None},
+    {"rle", GlyphCompression::Rle},
+    {"auto", GlyphCompression::Auto}};
 
 // Sets `into` to the choice the text names (in any case); the message, listing every name, when
 // none has that name.

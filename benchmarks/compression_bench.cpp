@@ -85,7 +85,7 @@ Asset glyphSet(std::size_t* coverageBytes) {
         std::vector<ColorValue> cell(std::size_t(asset.width) * std::size_t(asset.height), 0);
         for (int y = 0; y < g.height; ++y) {
             for (int x = 0; x < g.width; ++x) {
-                const int level = coverageLevel(g.coverage[std::size_t(y * g.width + x)]) * 17;
+                const int level = coverageLevel(g.coverage[std::size_t(y * g.width + x)], 4) * 17;
                 cell[std::size_t(y * asset.width + x)] = RGB(level, level, level);
             }
         }

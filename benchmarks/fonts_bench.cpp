@@ -1,8 +1,9 @@
 // How long a glyph set takes from the font to the header text: GB2312 level 1 and ASCII (3,850
-// glyphs) at 16 px in one call, as coverage and as pictures; and how sharp each hinting draws
-// the 3,755 level-1 hanzi at 12 and 16 px (full_percent: the share of ink pixels, coverage level
-// 1 or more, that are fully on, level 15). Run build-release/benchmarks/ravik_fonts_bench; not
-// part of the test suite. Skips when fontconfig finds no Chinese font.
+// glyphs) at 16 px in one call, as coverage (4 bits packed and compressed, 1 bit each glyph the
+// smaller form) and as pictures; and how sharp each hinting draws the 3,755 level-1 hanzi at 12
+// and 16 px (full_percent: the share of ink pixels, coverage level 1 or more, that are fully on,
+// level 15). Run build-release/benchmarks/ravik_fonts_bench; not part of the test suite. Skips
+// when fontconfig finds no Chinese font.
 
 #include "export/font_header.h"
 #include "fonts/char_set.h"
@@ -21,7 +22,7 @@ namespace {
 using namespace ravik;
 using namespace ravik::fonts;
 
-void glyphSetToHeader(benchmark::State& state, bool alpha) {
+void glyphSetToHeader(benchmark::State& state, bool alpha, CoverageOptions coverage = {}) {
     const std::vector<std::string> items{"gb2312-1", "ascii"};
     for (auto _ : state) {
         try {
@@ -29,7 +30,7 @@ void glyphSetToHeader(benchmark::State& state, bool alpha) {
             const std::vector<char32_t> set = characterSet(items);
             const RenderedFont rendered = renderGlyphs(font, set, 16);
             const PackedFont packed =
-                alpha ? alphaFont(rendered)
+                alpha ? alphaFont(rendered, coverage)
                       : colorFont(rendered, RGB(0xFF, 0xFF, 0xFF), RGB(0, 0, 0));
             const std::string header = formatFontHeader("font16", "", packed);
             benchmark::DoNotOptimize(header.data());
@@ -46,6 +47,19 @@ void BM_Gb2312Level1AndAscii16pxCoverage(benchmark::State& state) {
     glyphSetToHeader(state, true);
 }
 BENCHMARK(BM_Gb2312Level1AndAscii16pxCoverage)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Compressed: each glyph's shortest rows sought over every split.
+void BM_Gb2312Level1AndAscii16pxCoverageCompressed(benchmark::State& state) {
+    glyphSetToHeader(state, true, {4, GlyphCompression::Rle});
+}
+BENCHMARK(BM_Gb2312Level1AndAscii16pxCoverageCompressed)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+
+void BM_Gb2312Level1AndAscii16px1BitSmaller(benchmark::State& state) {
+    glyphSetToHeader(state, true, {1, GlyphCompression::Auto});
+}
+BENCHMARK(BM_Gb2312Level1AndAscii16px1BitSmaller)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_Gb2312Level1AndAscii16pxColour(benchmark::State& state) {
     glyphSetToHeader(state, false);

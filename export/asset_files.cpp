@@ -7,14 +7,6 @@ namespace {
 
 constexpr std::size_t kOffsetBytes = 4; // uint32_t
 constexpr std::size_t kDelayBytes = 2;  // uint16_t
-// ravik_lcd_glyph as a 32-bit chip's compiler lays it out: two uint32_t and five bytes, padded to
-// a whole number of uint32_t (13 bytes on an 8-bit chip, which pads nothing; the budget takes the
-// larger).
-constexpr std::size_t kGlyphFieldBytes = 2 * 4 + 5;
-constexpr std::size_t kGlyphAlignment = 4;
-constexpr std::size_t kGlyphBytes =
-    (kGlyphFieldBytes + kGlyphAlignment - 1) / kGlyphAlignment * kGlyphAlignment;
-
 std::string upper(std::string text) {
     std::ranges::transform(text, text.begin(),
                            [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
@@ -25,7 +17,7 @@ std::string upper(std::string text) {
 
 std::uint64_t BuiltAsset::flashBytes() const {
     if (const auto* font = std::get_if<PackedFont>(&data)) {
-        return font->bitmaps.size() + font->glyphs.size() * kGlyphBytes;
+        return fontFlashBytes(*font);
     }
     const AssetData& asset = std::get<AssetData>(data);
     return asset.pictures.data.size() + asset.pictures.offsets.size() * kOffsetBytes +
@@ -46,7 +38,7 @@ std::string assetHeader(const std::string& name, const std::string& manifestName
     for (const BuiltAsset& asset : assets) {
         if (const auto* font = std::get_if<PackedFont>(&asset.data)) {
             text += "/* " + asset.name + ": " + std::to_string(font->glyphs.size()) + " glyphs, " +
-                    (font->alpha ? "4-bit coverage" : "RGB444 pictures") + " */\n";
+                    fontKind(*font) + " */\n";
             text += "extern const ravik_lcd_font " + asset.name + ";\n\n";
         } else {
             text += formatAssetDeclaration(asset.name, std::get<AssetData>(asset.data)) + "\n";

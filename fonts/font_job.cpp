@@ -3,8 +3,10 @@
 #include "codec/packed_picture.h"
 #include "export/c_header.h"
 #include "export/preview_png.h"
+#include "export/text.h"
 #include "fonts/char_set.h"
 #include "fonts/font_faults.h"
+#include "runtime/ravik_lcd.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -56,8 +58,8 @@ FontJobResult runFontJob(const FontJob& job) {
         if (job.lineHeight > 0) {
             rendered.lineHeight = job.lineHeight;
         }
-        PackedFont font =
-            job.alpha ? alphaFont(rendered) : colorFont(rendered, job.color, job.background);
+        PackedFont font = job.alpha ? alphaFont(rendered, job.coverage)
+                                    : colorFont(rendered, job.color, job.background);
         result.header = formatFontHeader(job.name, job.attribute, font);
         result.font = std::move(font);
     } catch (const FontError& error) {
@@ -83,29 +85,33 @@ std::optional<std::string> textPreviewPng(const PackedFont& font, std::string_vi
 std::vector<ColorValue> glyphPixels(const PackedFont& font, std::size_t index, ColorValue color,
                                     ColorValue background) {
     const FontGlyph& glyph = font.glyphs.at(index);
-    const std::size_t count =
-        static_cast<std::size_t>(glyph.width) * static_cast<std::size_t>(glyph.height);
-    if (count == 0) {
-        return {};
-    }
-    const std::span<const std::uint8_t> bytes =
-        std::span<const std::uint8_t>(font.bitmaps).subspan(glyph.offset);
-    if (!font.alpha) {
-        return decodePixels(bytes, glyph.width, glyph.height);
-    }
-    if (bytes.size() < (count + 1) / 2) {
-        throw std::invalid_argument("glyph bitmap past the font's bitmaps");
-    }
-    // The runtime's blend of the colour's nibble over the background's by coverage a (0 to 15).
-    const auto blend = [](int c, int old, int a) {
-        return (c * a + old * (15 - a) + 7) / 15;
-    };
-    std::vector<ColorValue> pixels(count);
-    for (std::size_t n = 0; n < count; ++n) {
-        const int a = n % 2 == 0 ? bytes[n / 2] >> 4 : bytes[n / 2] & 0x0F;
-        pixels[n] = RGB(blend(redOf(color) >> 4, redOf(background) >> 4, a) << 4,
-                        blend(greenOf(color) >> 4, greenOf(background) >> 4, a) << 4,
-                        blend(blueOf(color) >> 4, blueOf(background) >> 4, a) << 4);
+    const RuntimeFont runtimeFont(font);
+    std::vector<ColorValue> pixels(static_cast<std::size_t>(glyph.width) *
+                                   static_cast<std::size_t>(glyph.height));
+    // The glyph alone, in UTF-8, drawn a frame's worth at a time: a glyph may be larger than the
+    // panel, and the runtime clips it to the frame.
+    const std::string utf8 = utf8Of(glyph.codepoint);
+    const auto rgb = static_cast<std::uint16_t>((redOf(color) >> 4) << 8 |
+                                                (greenOf(color) >> 4) << 4 | blueOf(color) >> 4);
+    std::vector<ColorValue> fill(kPixelCount, background);
+    FrameBuffer frame;
+    for (int top = 0; top < glyph.height; top += kFrameHeight) {
+        for (int left = 0; left < glyph.width; left += kFrameWidth) {
+            packPixels(std::span<const ColorValue, kPixelCount>(fill.data(), kPixelCount), frame);
+            FrameBuffer::Bytes bytes = frame.bytes();
+            // The pen and line that put the glyph's pixel (left, top) at the frame's corner.
+            ravik_lcd_text(bytes.data(), -left - glyph.left, -top - font.ascent + glyph.top,
+                           utf8.c_str(), runtimeFont.get(), rgb);
+            for (std::size_t i = 0; i < bytes.size(); ++i) {
+                frame[i] = bytes[i];
+            }
+            for (int y = top; y < std::min(glyph.height, top + kFrameHeight); ++y) {
+                for (int x = left; x < std::min(glyph.width, left + kFrameWidth); ++x) {
+                    pixels[static_cast<std::size_t>(y * glyph.width + x)] =
+                        decodePixel(frame, x - left, y - top);
+                }
+            }
+        }
     }
     return pixels;
 }

@@ -25,7 +25,8 @@ struct FontJob {
     // UTF-8 text whose characters are taken as they stand, never read as a set's name: what a
     // user typed ("ascii" here is five letters).
     std::string literalText;
-    bool alpha = true; // 4-bit coverage; otherwise `color` over `background` as pictures
+    bool alpha = true;        // coverage levels; otherwise `color` over `background` as pictures
+    CoverageOptions coverage; // bits a pixel and compression of coverage glyphs
     ColorValue color = RGB(0xFF, 0xFF, 0xFF);
     ColorValue background = RGB(0, 0, 0);
     Hinting hinting = Hinting::Light;
@@ -62,9 +63,10 @@ FontJobResult runFontJob(const FontJob& job);
 std::optional<std::string> textPreviewPng(const PackedFont& font, std::string_view text,
                                           const TextPreview& options, int scale);
 
-// Glyph `index` of the font as the panel shows it, row by row: a coverage glyph blended over
-// `background` in `color` as the runtime blends it (per nibble), a picture glyph as it is packed.
-// Each channel's nibble n comes back as n × 16, as the panel previews show it.
+// Glyph `index` of the font as the panel shows it, row by row, drawn by the runtime itself: a
+// coverage glyph blended over `background` in `color`, a picture glyph as it is packed. Each
+// channel's nibble n comes back as n × 16, as the panel previews show it. Throws
+// std::invalid_argument when the runtime can't hold the font.
 std::vector<ColorValue> glyphPixels(const PackedFont& font, std::size_t index, ColorValue color,
                                     ColorValue background);
 

@@ -253,6 +253,43 @@ FontGlyph entryFor(const RenderedGlyph& glyph, std::size_t offset) {
                      glyph.advance};
 }
 
+// The rows and columns of a glyph's levels that hold ink; 0 × 0 when none does.
+struct InkBox {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+InkBox inkBox(std::span<const std::uint8_t> levels, int width, int height) {
+    int left = width, right = -1, top = height, bottom = -1;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (levels[static_cast<std::size_t>(y * width + x)] != 0) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    if (right < 0) {
+        return {};
+    }
+    return {left, top, right - left + 1, bottom - top + 1};
+}
+
+std::vector<std::uint8_t> croppedLevels(std::span<const std::uint8_t> levels, int width,
+                                        const InkBox& ink) {
+    std::vector<std::uint8_t> cropped;
+    cropped.reserve(static_cast<std::size_t>(ink.width * ink.height));
+    for (int y = ink.top; y < ink.top + ink.height; ++y) {
+        const auto row = levels.begin() + static_cast<std::ptrdiff_t>(y * width + ink.left);
+        cropped.insert(cropped.end(), row, row + ink.width);
+    }
+    return cropped;
+}
+
 } // namespace
 
 FontFile findFont(const std::string& font, int face) {
@@ -369,21 +406,43 @@ RenderedFont renderGlyphs(std::span<const FontFile> fonts, std::span<const char3
     return rendered;
 }
 
-PackedFont alphaFont(const RenderedFont& font) {
+PackedFont alphaFont(const RenderedFont& font, const CoverageOptions& options) {
     PackedFont packed;
     packed.alpha = true;
+    packed.bpp = options.bpp;
     packed.lineHeight = font.lineHeight;
     packed.ascent = font.ascent;
+    std::vector<std::uint8_t> levels;
     for (const RenderedGlyph* glyph : byCodePoint(font)) {
-        packed.glyphs.push_back(entryFor(*glyph, packed.bitmaps.size()));
-        // Nibble n of the glyph goes to the high half of byte n / 2 when n is even.
-        const std::size_t start = packed.bitmaps.size();
-        packed.bitmaps.resize(start + (glyph->coverage.size() + 1) / 2);
-        for (std::size_t n = 0; n < glyph->coverage.size(); ++n) {
-            const std::uint8_t level = coverageLevel(glyph->coverage[n]);
-            packed.bitmaps[start + n / 2] |=
-                static_cast<std::uint8_t>(n % 2 == 0 ? level << 4 : level);
+        FontGlyph entry = entryFor(*glyph, packed.bitmaps.size());
+        levels.resize(glyph->coverage.size());
+        std::ranges::transform(glyph->coverage, levels.begin(), [&](std::uint8_t coverage) {
+            return coverageLevel(coverage, options.bpp);
+        });
+        const InkBox ink = inkBox(levels, glyph->width, glyph->height);
+        entry.left += ink.left;
+        entry.top -= ink.top;
+        entry.width = ink.width;
+        entry.height = ink.height;
+        if (ink.width == 0) {
+            entry.left = 0;
+            entry.top = 0;
         }
+        levels = croppedLevels(levels, glyph->width, ink);
+        std::vector<std::uint8_t> bits;
+        if (options.compression != GlyphCompression::None && ink.width <= kMaxCompressedWidth) {
+            bits = compressLevels(levels, ink.width, ink.height, options.bpp);
+            entry.compressed = true;
+        }
+        if (options.compression != GlyphCompression::Rle) {
+            std::vector<std::uint8_t> plain = packLevels(levels, options.bpp);
+            if (!entry.compressed || plain.size() <= bits.size()) {
+                bits = std::move(plain);
+                entry.compressed = false;
+            }
+        }
+        packed.glyphs.push_back(entry);
+        packed.bitmaps.insert(packed.bitmaps.end(), bits.begin(), bits.end());
     }
     return packed;
 }

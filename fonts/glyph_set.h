@@ -6,6 +6,7 @@
 
 #include "codec/packed_picture.h"
 #include "export/font_header.h"
+#include "export/glyph_bitmaps.h"
 
 #include <cstdint>
 #include <span>
@@ -85,17 +86,17 @@ RenderedFont renderGlyphs(const FontFile& font, std::span<const char32_t> codepo
 RenderedFont renderGlyphs(std::span<const FontFile> fonts, std::span<const char32_t> codepoints,
                           int pixelSize, Hinting hinting = Hinting::Light);
 
-// 8-bit coverage to the runtime's 4-bit level: the nearest of the sixteen levels n × 17, so full
-// coverage (255) is 15 and none is 0. c / 17 never lies halfway between two whole numbers, so
-// there is no tie to break.
-constexpr std::uint8_t coverageLevel(std::uint8_t coverage) {
-    return static_cast<std::uint8_t>((coverage * 15 + 127) / 255);
-}
+// How coverage glyphs are stored: bits a pixel (1, 2 or 4) and compression.
+struct CoverageOptions {
+    int bpp = 4;
+    GlyphCompression compression = GlyphCompression::None;
+};
 
-// Coverage glyphs: each bitmap 4-bit coverage, two pixels a byte, high nibble first, rows
-// continuing as in a packed picture; each glyph starts at a whole byte. Glyphs sorted by code
-// point.
-PackedFont alphaFont(const RenderedFont& font);
+// Coverage glyphs: each glyph's levels (coverageLevel at options.bpp) cropped to its ink, so no
+// border row or column is empty (a glyph without ink is 0 × 0 and only advances), then packed or
+// compressed as glyph_bitmaps.h makes them; each glyph starts at a whole byte. Glyphs sorted by
+// code point.
+PackedFont alphaFont(const RenderedFont& font, const CoverageOptions& options = {});
 
 // Picture glyphs: each pixel `color` over `background` by the coverage, blended exactly at 8
 // bits, then packed as any picture is.

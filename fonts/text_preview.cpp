@@ -1,7 +1,6 @@
 #include "fonts/text_preview.h"
 
 #include "export/text.h"
-#include "runtime/ravik_lcd.h"
 
 #include <algorithm>
 #include <set>
@@ -11,28 +10,26 @@
 
 namespace ravik::fonts {
 
-FrameBuffer previewFrame(const PackedFont& font, std::string_view text,
-                         const TextPreview& options) {
+RuntimeFont::RuntimeFont(const PackedFont& font) {
     if (const std::string problem = packedFontProblem(font); !problem.empty()) {
         throw std::invalid_argument(problem);
     }
-    // The font as the header defines it, checked above to fit every field.
-    std::vector<ravik_lcd_glyph> glyphs;
-    glyphs.reserve(font.glyphs.size());
-    for (const FontGlyph& glyph : font.glyphs) {
-        glyphs.push_back(ravik_lcd_glyph{
-            static_cast<std::uint32_t>(glyph.codepoint), glyph.offset,
-            static_cast<std::uint8_t>(glyph.width), static_cast<std::uint8_t>(glyph.height),
-            static_cast<std::int8_t>(glyph.left), static_cast<std::int8_t>(glyph.top),
-            static_cast<std::uint8_t>(glyph.advance)});
-    }
-    const ravik_lcd_font runtimeFont{glyphs.data(),
-                                     static_cast<std::uint16_t>(glyphs.size()),
-                                     font.bitmaps.data(),
-                                     static_cast<std::uint8_t>(font.lineHeight),
-                                     static_cast<std::uint8_t>(font.ascent),
-                                     static_cast<std::uint8_t>(font.alpha ? 1 : 0)};
+    records_ = glyphRecords(font);
+    planes_ = planeTable(font);
+    font_.glyphs = records_.data();
+    font_.planes = planes_.empty() ? nullptr : planes_.data();
+    font_.bitmaps = font.bitmaps.data();
+    font_.bitmaps_size = static_cast<std::uint32_t>(font.bitmaps.size());
+    font_.count = static_cast<std::uint16_t>(font.glyphs.size());
+    font_.plane_count = static_cast<std::uint8_t>(planes_.size() / 3);
+    font_.line_height = static_cast<std::uint8_t>(font.lineHeight);
+    font_.ascent = static_cast<std::uint8_t>(font.ascent);
+    font_.bpp = static_cast<std::uint8_t>(font.alpha ? font.bpp : 0);
+}
 
+FrameBuffer previewFrame(const PackedFont& font, std::string_view text,
+                         const TextPreview& options) {
+    const RuntimeFont runtimeFont(font);
     FrameBuffer frame;
     std::vector<ColorValue> fill(kPixelCount, options.background);
     packPixels(std::span<const ColorValue, kPixelCount>(fill.data(), kPixelCount), frame);
@@ -51,7 +48,7 @@ FrameBuffer previewFrame(const PackedFont& font, std::string_view text,
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        ravik_lcd_text(bytes.data(), options.x, y, line.c_str(), &runtimeFont, rgb);
+        ravik_lcd_text(bytes.data(), options.x, y, line.c_str(), runtimeFont.get(), rgb);
         y += font.lineHeight;
         start = end + 1;
     }

@@ -6,11 +6,28 @@
 
 #include "codec/frame_buffer.h"
 #include "export/font_header.h"
+#include "runtime/ravik_lcd.h"
 
 #include <string_view>
 #include <vector>
 
 namespace ravik::fonts {
+
+// A PackedFont as the runtime reads it: its glyph records and plane table laid out as the header
+// lays them out, and the ravik_lcd_font pointing at them. Throws std::invalid_argument with
+// packedFontProblem's sentence when the runtime can't hold the font.
+class RuntimeFont {
+public:
+    explicit RuntimeFont(const PackedFont& font);
+    RuntimeFont(const RuntimeFont&) = delete;
+    RuntimeFont& operator=(const RuntimeFont&) = delete;
+    const ravik_lcd_font* get() const { return &font_; }
+
+private:
+    std::vector<std::uint8_t> records_;
+    std::vector<std::uint8_t> planes_;
+    ravik_lcd_font font_{};
+};
 
 struct TextPreview {
     ColorValue background = RGB(0, 0, 0);

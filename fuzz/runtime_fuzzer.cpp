@@ -184,12 +184,31 @@ std::vector<char32_t> textModel(const std::string& text) {
     return codes;
 }
 
+// A glyph as its record says, and the font built from the input: records, planes and bitmaps in
+// buffers of their exact size.
+struct ModelGlyph {
+    char32_t codepoint = 0;
+    std::uint32_t offset = 0;
+    bool compressed = false;
+    int width = 0, height = 0, left = 0, top = 0, advance = 0;
+};
+
 struct ModelFont {
-    std::vector<ravik_lcd_glyph> glyphs;
+    std::vector<ModelGlyph> glyphs;
+    std::vector<std::uint8_t> records;
+    std::vector<std::uint8_t> planes;
     std::vector<std::uint8_t> bitmaps;
     ravik_lcd_font font{};
 };
 
+// The stored bytes of a packed bitmap: levels of `bpp` bits, or RGB444 pictures (bpp 0).
+std::size_t packedBytes(const ModelGlyph& glyph, int bpp) {
+    const std::size_t pixels = std::size_t(glyph.width) * std::size_t(glyph.height);
+    return bpp == 0 ? RAVIK_LCD_PACKED_SIZE(pixels, 1) : (pixels * std::size_t(bpp) + 7) / 8;
+}
+
+// `how`: bit 0 coverage, bits 1-2 its bits a pixel, bit 3 glyphs compressed (the bitmaps then
+// random bytes: corrupt streams), bit 4 the bitmaps cut short.
 ModelFont fontFrom(ByteSource& input) {
     ModelFont model;
     const std::uint8_t how = input.byte();
@@ -200,27 +219,54 @@ ModelFont fontFrom(ByteSource& input) {
     std::sort(codes.begin(), codes.end());
     codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
     const bool alpha = how & 1;
+    static constexpr int kBpp[] = {1, 2, 4, 4};
+    const int bpp = alpha ? kBpp[how >> 1 & 3] : 0;
+    const bool compressed = alpha && (how & 8);
     std::size_t size = 0;
     for (const char32_t code : codes) {
-        ravik_lcd_glyph glyph{};
+        ModelGlyph glyph;
         glyph.codepoint = code;
-        glyph.offset = std::uint32_t(size);
-        glyph.width = std::uint8_t(input.inRange(0, 24));
-        glyph.height = std::uint8_t(input.inRange(0, 24));
+        glyph.width = int(input.inRange(0, 24));
+        glyph.height = int(input.inRange(0, 24));
         glyph.left = std::int8_t(input.byte());
         glyph.top = std::int8_t(input.byte());
         glyph.advance = input.byte();
-        const std::size_t pixels = std::size_t(glyph.width) * glyph.height;
-        size += alpha ? (pixels + 1) / 2 : RAVIK_LCD_PACKED_SIZE(pixels, 1);
+        glyph.compressed = compressed;
+        glyph.offset = std::uint32_t(compressed ? input.inRange(0, 64) : size);
+        size = compressed ? std::max<std::size_t>(size, glyph.offset) + input.inRange(0, 24)
+                          : size + packedBytes(glyph, bpp);
         model.glyphs.push_back(glyph);
+        const std::uint32_t offset = glyph.offset | (compressed ? 0x800000u : 0u);
+        for (const std::uint32_t byte :
+             {std::uint32_t(code), std::uint32_t(code) >> 8, offset, offset >> 8, offset >> 16,
+              std::uint32_t(glyph.width), std::uint32_t(glyph.height), std::uint32_t(glyph.left),
+              std::uint32_t(glyph.top), std::uint32_t(glyph.advance)}) {
+            model.records.push_back(std::uint8_t(byte));
+        }
     }
-    model.bitmaps = bytesFrom(input, size);
-    model.font.glyphs = model.glyphs.empty() ? nullptr : model.glyphs.data();
+    if (how & 16) {
+        size -= std::min<std::size_t>(size, input.inRange(0, 8));
+    }
+    for (std::size_t i = 0; i < model.glyphs.size(); ++i) {
+        const int plane = int(model.glyphs[i].codepoint >> 16);
+        if (plane != 0 &&
+            (model.planes.empty() || model.planes[model.planes.size() - 3] != plane)) {
+            model.planes.insert(model.planes.end(),
+                                {std::uint8_t(plane), std::uint8_t(i), std::uint8_t(i >> 8)});
+        }
+    }
+    model.records = exactCopy(model.records);
+    model.planes = exactCopy(model.planes);
+    model.bitmaps = exactCopy(bytesFrom(input, size));
+    model.font.glyphs = model.records.empty() ? nullptr : model.records.data();
+    model.font.planes = model.planes.empty() ? nullptr : model.planes.data();
+    model.font.plane_count = std::uint8_t(model.planes.size() / 3);
     model.font.count = std::uint16_t(model.glyphs.size());
     model.font.bitmaps = model.bitmaps.empty() ? nullptr : model.bitmaps.data();
+    model.font.bitmaps_size = std::uint32_t(model.bitmaps.size());
     model.font.line_height = input.byte();
     model.font.ascent = input.byte();
-    model.font.alpha = alpha;
+    model.font.bpp = std::uint8_t(bpp);
     return model;
 }
 
@@ -235,24 +281,39 @@ std::uint16_t blendModel(std::uint16_t colour, std::uint16_t old, int a) {
     return blended;
 }
 
-// Draws the text into `expected` as the header describes, returning the pen x.
-int textModelDraw(ModelPixels* expected, int x, int y, const std::vector<char32_t>& codes,
-                  const ModelFont& model, std::uint16_t rgb) {
+// Level n of `bpp` bits packed from the top bit of bits[0], scaled to a 4-bit coverage.
+int levelModel(std::span<const std::uint8_t> bits, std::size_t n, int bpp) {
+    int level = 0;
+    for (int k = 0; k < bpp; ++k) {
+        const std::size_t bit = n * std::size_t(bpp) + std::size_t(k);
+        level = level << 1 | (bits[bit / 8] >> (7 - bit % 8) & 1);
+    }
+    return level * 15 / ((1 << bpp) - 1);
+}
+
+// Draws the text into `expected` as the header describes, returning the pen x. A compressed
+// glyph's pixels are not modelled: its box is marked in `anywhere` (pixels it may change).
+int textModelDraw(ModelPixels* expected, std::vector<bool>& anywhere, int x, int y,
+                  const std::vector<char32_t>& codes, const ModelFont& model, std::uint16_t rgb) {
     const ravik_lcd_font& font = model.font;
     std::int64_t pen = x;
     for (const char32_t code : codes) {
-        const auto found =
-            std::find_if(model.glyphs.begin(), model.glyphs.end(),
-                         [&](const ravik_lcd_glyph& g) { return g.codepoint == code; });
+        const auto found = std::find_if(model.glyphs.begin(), model.glyphs.end(),
+                                        [&](const ModelGlyph& g) { return g.codepoint == code; });
         if (found == model.glyphs.end()) {
             pen += font.line_height / 2;
         } else {
-            const ravik_lcd_glyph& glyph = *found;
+            const ModelGlyph& glyph = *found;
+            const bool fits = glyph.offset <= model.bitmaps.size() &&
+                              (glyph.compressed ||
+                               packedBytes(glyph, font.bpp) <= model.bitmaps.size() - glyph.offset);
             const std::size_t pixels = std::size_t(glyph.width) * glyph.height;
             const std::span<const std::uint8_t> bits =
-                std::span(model.bitmaps).subspan(glyph.offset);
-            const ModelPixels colours = font.alpha ? ModelPixels{} : unpackModel(bits, pixels);
-            for (int row = 0; row < glyph.height && expected; ++row) {
+                fits ? std::span(model.bitmaps).subspan(glyph.offset)
+                     : std::span<const std::uint8_t>();
+            const ModelPixels colours =
+                font.bpp != 0 || !fits ? ModelPixels{} : unpackModel(bits, pixels);
+            for (int row = 0; fits && row < glyph.height && expected; ++row) {
                 for (int column = 0; column < glyph.width; ++column) {
                     const std::int64_t fx = pen + glyph.left + column;
                     const std::int64_t fy = std::int64_t(y) + font.ascent - glyph.top + row;
@@ -261,9 +322,10 @@ int textModelDraw(ModelPixels* expected, int x, int y, const std::vector<char32_
                     }
                     const std::size_t at = std::size_t(row) * glyph.width + column;
                     std::uint16_t& pixel = (*expected)[pixelIndex(fx, fy)];
-                    if (font.alpha) {
-                        const int a = at % 2 ? bits[at / 2] & 0x0F : bits[at / 2] >> 4;
-                        pixel = blendModel(rgb & 0x0FFF, pixel, a);
+                    if (glyph.compressed) {
+                        anywhere[pixelIndex(fx, fy)] = true;
+                    } else if (font.bpp != 0) {
+                        pixel = blendModel(rgb & 0x0FFF, pixel, levelModel(bits, at, font.bpp));
                     } else {
                         pixel = colours[at];
                     }
@@ -299,11 +361,19 @@ void checkText(ByteSource& input) {
     }
     const std::vector<char32_t> codes = textModel(text);
     ModelPixels expected = unpackModel(frame, std::size_t(kWidth) * kHeight);
-    const int pen = textModelDraw(&expected, x, y, codes, model, rgb);
+    std::vector<bool> anywhere(expected.size(), false);
+    const int pen = textModelDraw(&expected, anywhere, x, y, codes, model, rgb);
     // The text in a buffer of its own size, NUL included.
     const std::vector<char> bytes(text.c_str(), text.c_str() + text.size() + 1);
     require(ravik_lcd_text(frame.data(), x, y, bytes.data(), &model.font, rgb) == pen);
-    require(frame == packModel(expected));
+    // A compressed glyph, corrupt or not, changes nothing outside its box.
+    ModelPixels drawn = unpackModel(frame, expected.size());
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+        if (anywhere[i]) {
+            drawn[i] = expected[i];
+        }
+    }
+    require(drawn == expected);
     require(ravik_lcd_text(nullptr, x, y, bytes.data(), &model.font, rgb) == pen);
     require(ravik_lcd_text(frame.data(), x, y, nullptr, &model.font, rgb) == x);
     require(ravik_lcd_text(frame.data(), x, y, bytes.data(), nullptr, rgb) == x);

@@ -334,6 +334,40 @@ static uint32_t next_code_point(const uint8_t** text) {
 #define BLEND(c, o, a)                                                                             \
     DIVIDE_BY_15((uint8_t)((uint8_t)((c) * (a)) + (uint8_t)((o) * (uint8_t)(15u - (a))) + 7u))
 
+/* Writes coverage a (1 to 15) of colour rgb over the frame pixel starting in byte p (in its low
+ * nibble when odd): full coverage is the colour itself. Uses the caller's r, g, b. A macro so that
+ * the glyph drawers call nothing. */
+#define PUT_PIXEL(p, odd, a)                                                                       \
+    do {                                                                                           \
+        if (odd) {                                                                                 \
+            /* ... R | G B */                                                                      \
+            r = (uint8_t)((p)[0] & 0x0Fu);                                                         \
+            g = (uint8_t)((p)[1] >> 4);                                                            \
+            b = (uint8_t)((p)[1] & 0x0Fu);                                                         \
+        } else {                                                                                   \
+            /* R G | B ... */                                                                      \
+            r = (uint8_t)((p)[0] >> 4);                                                            \
+            g = (uint8_t)((p)[0] & 0x0Fu);                                                         \
+            b = (uint8_t)((p)[1] >> 4);                                                            \
+        }                                                                                          \
+        if ((a) == 15u) {                                                                          \
+            r = (uint8_t)(rgb >> 8 & 0x0Fu);                                                       \
+            g = (uint8_t)(rgb >> 4 & 0x0Fu);                                                       \
+            b = (uint8_t)(rgb & 0x0Fu);                                                            \
+        } else {                                                                                   \
+            r = BLEND((uint8_t)(rgb >> 8 & 0x0Fu), r, (a));                                        \
+            g = BLEND((uint8_t)(rgb >> 4 & 0x0Fu), g, (a));                                        \
+            b = BLEND((uint8_t)(rgb & 0x0Fu), b, (a));                                             \
+        }                                                                                          \
+        if (odd) {                                                                                 \
+            (p)[0] = (uint8_t)(((p)[0] & 0xF0u) | r);                                              \
+            (p)[1] = (uint8_t)(g << 4 | b);                                                        \
+        } else {                                                                                   \
+            (p)[0] = (uint8_t)(r << 4 | g);                                                        \
+            (p)[1] = (uint8_t)(((p)[1] & 0x0Fu) | (uint8_t)(b << 4));                              \
+        }                                                                                          \
+    } while (0)
+
 /* avr-gcc would fold blend_glyph into ravik_lcd_text, where the text's own variables leave the
  * pixel loop too few registers on an AVR. */
 #if defined(__GNUC__) && defined(__AVR__)
@@ -386,37 +420,185 @@ RAVIK_NOINLINE static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t*
             byte = (uint8_t)(byte << 4);
             half ^= 1u;
             if (a != 0u) {
-                if (odd) {
-                    /* ... R | G B */
-                    r = (uint8_t)(p[0] & 0x0Fu);
-                    g = (uint8_t)(p[1] >> 4);
-                    b = (uint8_t)(p[1] & 0x0Fu);
-                } else {
-                    /* R G | B ... */
-                    r = (uint8_t)(p[0] >> 4);
-                    g = (uint8_t)(p[0] & 0x0Fu);
-                    b = (uint8_t)(p[1] >> 4);
-                }
-                if (a == 15u) {
-                    r = (uint8_t)(rgb >> 8 & 0x0Fu);
-                    g = (uint8_t)(rgb >> 4 & 0x0Fu);
-                    b = (uint8_t)(rgb & 0x0Fu);
-                } else {
-                    r = BLEND((uint8_t)(rgb >> 8 & 0x0Fu), r, a);
-                    g = BLEND((uint8_t)(rgb >> 4 & 0x0Fu), g, a);
-                    b = BLEND((uint8_t)(rgb & 0x0Fu), b, a);
-                }
-                if (odd) {
-                    p[0] = (uint8_t)((p[0] & 0xF0u) | r);
-                    p[1] = (uint8_t)(g << 4 | b);
-                } else {
-                    p[0] = (uint8_t)(r << 4 | g);
-                    p[1] = (uint8_t)((p[1] & 0x0Fu) | (uint8_t)(b << 4));
-                }
+                PUT_PIXEL(p, odd, a);
             }
             p += 1u + odd;
             odd ^= 1u;
             --column;
+        }
+    }
+}
+
+/* A glyph's two bit streams, each most significant bit first, with the bits not yet read at the
+ * top of a byte (`left` of them): the levels, read forwards from the glyph's first byte, and the
+ * control bits of a compressed glyph, whose bytes are read backwards from its end. Past the
+ * glyph's bytes both read 0 bits, so corrupt data never reads outside them. */
+#define NEXT_LEVEL_BYTE()                                                                          \
+    do {                                                                                           \
+        level_byte = 0;                                                                            \
+        if (level_at < end) {                                                                      \
+            level_byte = DATA_BYTE(level_at);                                                      \
+            ++level_at;                                                                            \
+        }                                                                                          \
+        level_left = 8;                                                                            \
+    } while (0)
+
+/* One control bit into `bit` (0 or 1). */
+#define READ_BIT(bit)                                                                              \
+    do {                                                                                           \
+        if (left == 0) {                                                                           \
+            byte = 0;                                                                              \
+            if (at > bits) {                                                                       \
+                --at;                                                                              \
+                byte = DATA_BYTE(at);                                                              \
+            }                                                                                      \
+            left = 8;                                                                              \
+        }                                                                                          \
+        bit = (uint8_t)(byte >> 7);                                                                \
+        byte = (uint8_t)(byte << 1);                                                               \
+        --left;                                                                                    \
+    } while (0)
+
+/* The next level into `level` as a 4-bit coverage: at 4 bits as it is, at 2 the level times 5
+ * (0, 5, 10, 15), at 1 bit 0 or 15. Levels never straddle a byte, so each is one shift by a
+ * constant (an 8-bit processor shifts by a variable in a loop). */
+#define READ_COVERAGE(level)                                                                       \
+    do {                                                                                           \
+        if (level_left == 0) {                                                                     \
+            NEXT_LEVEL_BYTE();                                                                     \
+        }                                                                                          \
+        if (bpp == 4u) {                                                                           \
+            level = (uint8_t)(level_byte >> 4);                                                    \
+            level_byte = (uint8_t)(level_byte << 4);                                               \
+        } else if (bpp == 2u) {                                                                    \
+            level = (uint8_t)(level_byte >> 6);                                                    \
+            level = (uint8_t)((uint8_t)(level << 2) + level);                                      \
+            level_byte = (uint8_t)(level_byte << 2);                                               \
+        } else {                                                                                   \
+            level = (uint8_t)((level_byte & 0x80u) ? 15u : 0u);                                    \
+            level_byte = (uint8_t)(level_byte << 1);                                               \
+        }                                                                                          \
+        level_left = (uint8_t)(level_left - bpp);                                                  \
+    } while (0)
+
+/* Draws the visible part (rows first_row to end_row - 1, columns first_column to end_column - 1)
+ * of a coverage glyph of `bpp` bits (1, 2 or 4) whose bytes run from `bits` to `end`: levels
+ * packed (compressed = 0), or the compressed rows ravik_lcd.h describes, each decoded as 4-bit
+ * coverages over the row above in `row_coverage` (RAVIK_LCD_GLYPH_ROW bytes, the only buffer),
+ * then drawn. The frame row of its first visible row starts at `line`; its first visible column
+ * lies at frame x `x0`. Rows above the first visible one are decoded, not drawn. Calls nothing,
+ * so that an 8051 compiler can lay its variables over others'. */
+RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uint8_t* bits,
+                                            const uint8_t* end, uint8_t width, uint8_t first_column,
+                                            uint8_t end_column, uint8_t first_row, uint8_t end_row,
+                                            uint8_t bpp, uint8_t compressed, uint16_t rgb) {
+    uint8_t row_coverage[RAVIK_LCD_GLYPH_ROW];
+    const uint8_t* at = end;
+    const uint8_t* level_at = bits;
+    uint8_t byte = 0, left = 0, level_byte = 0, level_left = 0, row, column, bit, k, level, r, g, b,
+            odd, kind;
+    uint16_t n;
+    uint8_t* p;
+    for (column = 0; column < width && column < RAVIK_LCD_GLYPH_ROW; ++column) {
+        row_coverage[column] = 0;
+    }
+    for (row = 0; row < end_row; ++row) {
+        const uint8_t visible = (uint8_t)(row >= first_row);
+        if (!compressed) {
+            p = line + ((uint16_t)((uint16_t)((uint16_t)x0 << 1) + x0) >> 1);
+            odd = (uint8_t)(x0 & 1u);
+            for (column = 0; column < width; ++column) {
+                READ_COVERAGE(level);
+                if (visible && column >= first_column && column < end_column) {
+                    if (level != 0u) {
+                        PUT_PIXEL(p, odd, level);
+                    }
+                    p += 1u + odd;
+                    odd ^= 1u;
+                }
+            }
+        } else {
+            /* 1: as the row above; 01: the levels as they are; 00: tokens. */
+            READ_BIT(bit);
+            if (!bit) {
+                READ_BIT(bit);
+                if (bit) {
+                    for (column = 0; column < width; ++column) {
+                        READ_COVERAGE(row_coverage[column]);
+                    }
+                } else {
+                    for (column = 0; column < width;) {
+                        /* 0: as above; 10: none; 110: full coverage; 111: literals. */
+                        READ_BIT(bit);
+                        kind = 0;
+                        if (bit) {
+                            READ_BIT(bit);
+                            kind = 1;
+                            if (bit) {
+                                READ_BIT(bit);
+                                kind = (uint8_t)(2u + bit);
+                            }
+                        }
+                        /* k 0 bits, then the count's k + 1 bits, its leading 1 first: for the
+                         * short counts the bits after the 1 taken at once. */
+                        READ_BIT(bit);
+                        n = 1;
+                        if (!bit) {
+                            for (k = 1; k < 8u; ++k) {
+                                READ_BIT(bit);
+                                if (bit) {
+                                    break;
+                                }
+                            }
+                            if (k == 1u && left >= 1u) {
+                                n = (uint16_t)(2u | (uint8_t)(byte >> 7));
+                                byte = (uint8_t)(byte << 1);
+                                --left;
+                            } else if (k == 2u && left >= 2u) {
+                                n = (uint16_t)(4u | (uint8_t)(byte >> 6));
+                                byte = (uint8_t)(byte << 2);
+                                left = (uint8_t)(left - 2u);
+                            } else {
+                                for (; k != 0; --k) {
+                                    READ_BIT(bit);
+                                    n = (uint16_t)(n << 1 | bit);
+                                }
+                            }
+                        }
+                        if (n > (uint16_t)(width - column)) {
+                            n = (uint16_t)(width - column);
+                        }
+                        if (kind == 0u) {
+                            column = (uint8_t)(column + n);
+                        } else if (kind == 3u) {
+                            for (; n != 0; --n, ++column) {
+                                READ_COVERAGE(row_coverage[column]);
+                            }
+                        } else {
+                            level = kind == 2u ? 15u : 0u;
+                            for (; n != 0; --n, ++column) {
+                                row_coverage[column] = level;
+                            }
+                        }
+                    }
+                }
+            }
+            if (visible) {
+                /* The frame pixel walked along: three nibbles, one byte and a half. */
+                p = line + ((uint16_t)((uint16_t)((uint16_t)x0 << 1) + x0) >> 1);
+                odd = (uint8_t)(x0 & 1u);
+                for (column = first_column; column < end_column; ++column) {
+                    level = row_coverage[column];
+                    if (level != 0u) {
+                        PUT_PIXEL(p, odd, level);
+                    }
+                    p += 1u + odd;
+                    odd ^= 1u;
+                }
+            }
+        }
+        if (visible) {
+            line += RAVIK_LCD_ROW_SIZE;
         }
     }
 }
@@ -433,65 +615,121 @@ static uint8_t clip_glyph_side(int32_t start, uint8_t length, uint8_t size, uint
     return 1;
 }
 
+/* The record of the font's glyph for `code`, found by halving the glyphs of its plane; NULL when
+ * the font has none. A corrupt plane table finds nothing or a wrong glyph, never reads past the
+ * glyph table. */
+static const uint8_t* find_glyph(const ravik_lcd_font* font, uint32_t code) {
+    const uint8_t plane = (uint8_t)(code >> 16);
+    const uint16_t key = (uint16_t)code;
+    uint16_t low = 0, high = font->count, middle, first, found_code;
+    uint8_t i, has_plane = (uint8_t)(plane == 0), entry_plane;
+    const uint8_t* record;
+    if (font->glyphs == NULL) {
+        return NULL;
+    }
+    if (font->planes != NULL) {
+        for (i = 0; i < font->plane_count; ++i) {
+            record = font->planes + (uint16_t)((uint16_t)i * 3u);
+            entry_plane = DATA_BYTE(record);
+            first = (uint16_t)(DATA_BYTE(record + 1) | (uint16_t)DATA_BYTE(record + 2) << 8);
+            if (first > high) {
+                first = high;
+            }
+            if (entry_plane == plane) {
+                low = first;
+                has_plane = 1;
+            } else if (entry_plane > plane) {
+                high = first;
+                break;
+            }
+        }
+    }
+    if (!has_plane) {
+        return NULL;
+    }
+    while (low < high) {
+        middle = (uint16_t)(low + ((uint16_t)(high - low) >> 1));
+        record = font->glyphs + (uint32_t)middle * RAVIK_LCD_GLYPH_SIZE;
+        found_code = (uint16_t)(DATA_BYTE(record) | (uint16_t)DATA_BYTE(record + 1) << 8);
+        if (found_code == key) {
+            return record;
+        }
+        if (found_code < key) {
+            low = (uint16_t)(middle + 1u);
+        } else {
+            high = middle;
+        }
+    }
+    return NULL;
+}
+
 int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_lcd_font* font,
                    uint16_t rgb) {
-    ravik_lcd_font shape;
-    ravik_lcd_glyph glyph = {0, 0, 0, 0, 0, 0, 0};
     const uint8_t* text = (const uint8_t*)utf8;
+    const uint8_t* record;
+    const uint8_t* bits;
+    const uint8_t* glyph_end;
     int32_t pen = clamp_position(x), line_y = clamp_position(y), left, top;
-    uint32_t code;
-    uint16_t low, high, middle;
-    uint8_t first_column, end_column, first_row, end_row, i;
+    uint32_t offset, stored, next;
+    uint8_t width, height, compressed, bpp, first_column, end_column, first_row, end_row;
     if (utf8 == NULL || font == NULL) {
         return x;
     }
-    shape = *font;
-    if (shape.glyphs == NULL) {
-        shape.count = 0;
-    }
+    bpp = font->bpp;
     while (*text != 0) {
-        code = next_code_point(&text);
-        /* The glyph, found by halving the table and copied into RAM a byte at a time, since
-         * the table may lie in flash: its code point first, the rest once it is the one. */
-        low = 0;
-        high = shape.count;
-        while (low < high) {
-            middle = (uint16_t)(low + ((uint16_t)(high - low) >> 1));
-            for (i = 0; i < (uint8_t)sizeof glyph.codepoint; ++i) {
-                ((uint8_t*)&glyph)[i] = DATA_BYTE((const uint8_t*)(shape.glyphs + middle) + i);
-            }
-            if (glyph.codepoint == code) {
-                for (; i < (uint8_t)sizeof glyph; ++i) {
-                    ((uint8_t*)&glyph)[i] = DATA_BYTE((const uint8_t*)(shape.glyphs + middle) + i);
-                }
-                break;
-            }
-            if (glyph.codepoint < code) {
-                low = (uint16_t)(middle + 1u);
-            } else {
-                high = middle;
-            }
-        }
-        if (low == high) {
-            pen += shape.line_height >> 1;
+        record = find_glyph(font, next_code_point(&text));
+        if (record == NULL) {
+            pen += font->line_height >> 1;
         } else {
+            /* Bytes 2-4: the offset, its top bit the compression; then the box and advance. */
+            offset = (uint32_t)DATA_BYTE(record + 2) | (uint32_t)DATA_BYTE(record + 3) << 8 |
+                     (uint32_t)(DATA_BYTE(record + 4) & 0x7Fu) << 16;
+            compressed = (uint8_t)(DATA_BYTE(record + 4) >> 7);
+            width = DATA_BYTE(record + 5);
+            height = DATA_BYTE(record + 6);
             /* The bitmap's top-left. */
-            left = pen + glyph.left;
-            top = line_y + shape.ascent - glyph.top;
-            if (frame != NULL && shape.bitmaps != NULL &&
-                clip_glyph_side(left, glyph.width, RAVIK_LCD_WIDTH, &first_column, &end_column) &&
-                clip_glyph_side(top, glyph.height, RAVIK_LCD_HEIGHT, &first_row, &end_row)) {
+            left = pen + (int8_t)DATA_BYTE(record + 7);
+            top = line_y + font->ascent - (int8_t)DATA_BYTE(record + 8);
+            /* The bytes a packed bitmap takes; a compressed one is only read within the font. */
+            stored = bpp == 0u ? RAVIK_LCD_PACKED_SIZE(width, height)
+                               : ((uint32_t)width * height * bpp + 7u) >> 3;
+            if (frame != NULL && font->bitmaps != NULL && offset <= font->bitmaps_size &&
+                (bpp == 0u || bpp == 1u || bpp == 2u || bpp == 4u) &&
+                (compressed ? bpp != 0u && width <= RAVIK_LCD_GLYPH_ROW
+                            : stored <= font->bitmaps_size - offset) &&
+                clip_glyph_side(left, width, RAVIK_LCD_WIDTH, &first_column, &end_column) &&
+                clip_glyph_side(top, height, RAVIK_LCD_HEIGHT, &first_row, &end_row)) {
                 /* Both sides overlap the frame, so the top-left fits an int. */
-                if (shape.alpha) {
+                bits = font->bitmaps + offset;
+                /* A compressed glyph ends where the next one starts, the last at the bitmaps' end;
+                 * a next offset out of order leaves it no bytes. */
+                glyph_end = font->bitmaps + font->bitmaps_size;
+                if (compressed && record + RAVIK_LCD_GLYPH_SIZE <
+                                      font->glyphs + (uint32_t)font->count * RAVIK_LCD_GLYPH_SIZE) {
+                    next = (uint32_t)DATA_BYTE(record + 12) |
+                           (uint32_t)DATA_BYTE(record + 13) << 8 |
+                           (uint32_t)(DATA_BYTE(record + 14) & 0x7Fu) << 16;
+                    if (next < offset) {
+                        next = offset;
+                    }
+                    if (next < font->bitmaps_size) {
+                        glyph_end = font->bitmaps + next;
+                    }
+                }
+                if (bpp == 0u) {
+                    ravik_lcd_draw(frame, (int)left, (int)top, bits, width, height, NULL);
+                } else if (bpp == 4u && !compressed) {
                     blend_glyph(frame + PIXEL_OFFSET(0, top + first_row),
-                                (uint8_t)(left + first_column), shape.bitmaps + glyph.offset,
-                                glyph.width, first_column, end_column, first_row, end_row, rgb);
+                                (uint8_t)(left + first_column), bits, width, first_column,
+                                end_column, first_row, end_row, rgb);
                 } else {
-                    ravik_lcd_draw(frame, (int)left, (int)top, shape.bitmaps + glyph.offset,
-                                   glyph.width, glyph.height, NULL);
+                    draw_coded_glyph(frame + PIXEL_OFFSET(0, top + first_row),
+                                     (uint8_t)(left + first_column), bits, glyph_end, width,
+                                     first_column, end_column, first_row, end_row, bpp, compressed,
+                                     rgb);
                 }
             }
-            pen += glyph.advance;
+            pen += DATA_BYTE(record + 9);
         }
         if (pen > PEN_LIMIT) {
             pen = PEN_LIMIT;

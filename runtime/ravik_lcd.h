@@ -14,10 +14,44 @@
  * Masks. One bit a pixel, each row padded to whole bytes ((width + 7) / 8 bytes a row), the
  * leftmost pixel in the top bit of a byte; 1 = drawn, 0 = left as it is.
  *
- * Fonts. A font is a table of glyphs, ascending by code point, and one array of bitmaps. A glyph's
- * bitmap starts at a whole byte of that array. In a coverage font (alpha = 1) it is width x height
- * 4-bit coverages (0 = none, 15 = full), two pixels a byte, high nibble first, rows continuing as
- * in a picture; in an RGB444 font it is a width x height picture packed as above.
+ * Fonts. A font is a table of glyph records, ascending by code point, and one array of bitmaps.
+ * A glyph record is RAVIK_LCD_GLYPH_SIZE (10) bytes, read a byte at a time, so it needs no
+ * alignment and takes 10 bytes on every chip, its code point included:
+ *   0-1  the code point's low 16 bits, least significant byte first (its plane: see planes)
+ *   2-4  the offset of the glyph's bitmap in the font's bitmaps, 23 bits, least significant byte
+ *        first; the top bit of byte 4 is set when the bitmap is compressed
+ *   5, 6 width and height of the bitmap, the glyph's ink box (0 x 0 for a glyph without ink)
+ *   7, 8 left and top, signed: the bitmap's top-left = (pen x + left, baseline - top)
+ *   9    advance: the pen x moves by this
+ * RAVIK_LCD_GLYPH writes one. Code points past U+FFFF: the plane table lists, for each plane from
+ * 1 to 16 that has glyphs, three bytes: the plane, then the index of its first glyph (16 bits,
+ * least significant byte first); glyphs before the first entry's index are of plane 0.
+ *
+ * A glyph's bitmap starts at a whole byte of the bitmaps. In an RGB444 font (bpp = 0) it is a
+ * width x height picture packed as above. In a coverage font each pixel is a level of bpp (1, 2 or
+ * 4) bits, 0 = none; the runtime scales it to a 4-bit coverage a (1 bit: 0 or 15; 2 bits: 0, 5,
+ * 10, 15; 4 bits: as it is) and blends with it as ravik_lcd_text says. Stored as it is, the
+ * levels follow each other row after row, the first pixel in the top bits of the first byte, rows
+ * not padded (at 4 bits: two pixels a byte, high nibble first). A compressed bitmap runs from
+ * its offset to the next glyph's (the last glyph's to bitmaps_size) and holds two bit streams,
+ * each most significant bit first: from its first byte on, levels of bpp bits packed as above
+ * (the rows kept as they are and the literals, in the order they are met); after them, the
+ * control bits, whose bytes are stored last to first (the glyph's last byte holds the first eight).
+ * The control bits make each row, above the first lying a blank row, one of:
+ *   1            the same levels as the row above
+ *   01           the row's levels as they are, taken from the levels
+ *   00 tokens    tokens until the row's width is covered:
+ *                  0   N         N pixels of the row above's levels
+ *                  10  N         N pixels of none
+ *                  110 N         N pixels of full coverage (level 2^bpp - 1)
+ *                  111 N         N pixels whose levels are the next N levels
+ * where N (1 to 255) is k 0 bits then N's k + 1 bits, its leading 1 first (1 = "1", 2 = "010",
+ * 5 = "00101"). The runtime decodes each row over the one above in a buffer of
+ * RAVIK_LCD_GLYPH_ROW bytes, its only one, and reads nothing outside the glyph's bytes: corrupt
+ * data draws wrong pixels inside the glyph's box, never outside it or the frame. Levels never
+ * straddle a byte, so reading one is a shift, as in a packed bitmap. A
+ * compressed glyph wider than RAVIK_LCD_GLYPH_ROW is not drawn (the tool compresses glyphs up to
+ * 64 pixels wide and keeps wider ones packed; a header that needs more says so with #error).
  *
  * Flash on AVR. There a plain pointer reads RAM, so data kept in flash with PROGMEM can't be read
  * through one. Compile ravik_lcd.c with -DRAVIK_LCD_PROGMEM and the runtime reads pictures,
@@ -36,6 +70,9 @@
  *                         marked ICACHE_RODATA_ATTR) gives its own, e.g. on a little-endian chip:
  *                           -D'RAVIK_LCD_READ_BYTE(p)=((uint8_t)(*(const uint32_t*)((uintptr_t)(p)
  *                             & ~(uintptr_t)3) >> (((uintptr_t)(p) & 3u) * 8u)))'
+ *   RAVIK_LCD_GLYPH_ROW   bytes of the one buffer ravik_lcd_text keeps on the stack for a
+ *                         compressed glyph's row (default 64): the widest compressed glyph it
+ *                         draws. A smaller value saves stack where glyphs are narrow.
  *   RAVIK_LCD_NO_TEXT     leaves out ravik_lcd_text and the font types' use (saves its code,
  *                         about a third of the runtime on AVR and Cortex-M0).
  *   RAVIK_LCD_NO_ASSETS   leaves out ravik_lcd_unpack, ravik_lcd_stream and ravik_lcd_delay_ms
@@ -106,30 +143,44 @@ void ravik_lcd_set_pixel(uint8_t* frame, int x, int y, uint16_t rgb);
 #define RAVIK_LCD_HAS_TEXT 1
 #endif
 
-/* One glyph of a font. */
-typedef struct {
-    uint32_t codepoint;
-    uint32_t offset;       /* of the glyph's first byte in the font's bitmaps */
-    uint8_t width, height; /* of the glyph's bitmap */
-    int8_t left, top;      /* bitmap's top-left = (pen x + left, baseline - top) */
-    uint8_t advance;       /* pen x moves by this */
-} ravik_lcd_glyph;
+#ifndef RAVIK_LCD_GLYPH_ROW
+#define RAVIK_LCD_GLYPH_ROW 64
+#endif
 
-/* A font: its glyphs and their bitmaps, as the tool writes them into a header. */
+/* Bytes of a glyph record, and the record's ten bytes (see Fonts above) as a header lists them:
+ * code point, offset, 1 when compressed, width, height, left, top, advance. Constant
+ * expressions, for a static array's initialiser, with a 16-bit int as well. */
+#define RAVIK_LCD_GLYPH_SIZE 10u
+#define RAVIK_LCD_GLYPH(code, offset, compressed, width, height, left, top, advance)               \
+    (uint8_t)((code)&0xFFu), (uint8_t)((code) >> 8 & 0xFFu), (uint8_t)((offset)&0xFFu),            \
+        (uint8_t)((offset) >> 8 & 0xFFu),                                                          \
+        (uint8_t)(((unsigned long)(offset) >> 16 & 0x7Fu) | ((compressed) ? 0x80u : 0u)),          \
+        (uint8_t)(width), (uint8_t)(height), (uint8_t)(int8_t)(left), (uint8_t)(int8_t)(top),      \
+        (uint8_t)(advance)
+
+/* A font: its glyph records, their bitmaps and the line's measures, as the tool writes them into a
+ * header. Its fields changed when glyph records became 10 bytes (they were a ravik_lcd_glyph
+ * struct of 16 bytes with an `alpha` field here); headers made before must be made again. */
 typedef struct {
-    const ravik_lcd_glyph* glyphs; /* ascending by code point */
-    uint16_t count;
-    const uint8_t* bitmaps;
-    uint8_t line_height, ascent; /* baseline = line top + ascent */
-    uint8_t alpha;               /* 1: 4-bit coverage; 0: RGB444 pictures */
+    const uint8_t* glyphs;  /* count records of RAVIK_LCD_GLYPH_SIZE bytes, by code point */
+    const uint8_t* planes;  /* NULL when every code point is below U+10000 */
+    const uint8_t* bitmaps; /* every glyph's bitmap */
+    uint32_t bitmaps_size;  /* bytes of bitmaps: nothing past them is read */
+    uint16_t count;         /* glyph records */
+    uint8_t plane_count;    /* entries of planes */
+    uint8_t line_height;    /* pixels from one line's top to the next */
+    uint8_t ascent;         /* baseline = line top + ascent */
+    uint8_t bpp;            /* 1, 2 or 4: coverage levels of that many bits; 0: RGB444 */
 } ravik_lcd_font;
 
-/* Draws UTF-8 text with the line's top-left at (x, y), clipped to the frame. Coverage fonts blend
+/* Draws UTF-8 text with the line's top-left at (x, y), clipped to the frame. A compressed glyph is
+ * drawn as it is decoded, with no buffer. Coverage fonts blend
  * rgb (0x0RGB) over the frame's pixel: (c * a + old * (15 - a) + 7) / 15 per nibble, c the nibble
  * of rgb, a the coverage, old the frame's nibble; RGB444 fonts copy their pixels (rgb unused). A
  * code point the font lacks advances by line_height / 2; an invalid UTF-8 sequence (cut short,
  * overlong, a surrogate, past U+10FFFF) counts as U+FFFD. The text ends at
- * its NUL, which must lie in RAM. The pen x and the line's y are kept within -32768 to 32767
+ * its NUL, which must lie in RAM. A glyph whose packed bitmap would end past bitmaps_size is not
+ * drawn (it still advances). The pen x and the line's y are kept within -32768 to 32767
  * (whatever int is), so no position overflows. Returns the pen x after the last glyph (it stops at
  * 32767, so it fits a 16-bit int); x itself when utf8 or font is NULL. With a NULL frame nothing is
  * drawn and the pen x still returned: the width of a text, to centre or right-align it. */

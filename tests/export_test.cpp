@@ -4,6 +4,7 @@
 #include "export/c_array_text.h"
 #include "export/c_header.h"
 #include "export/file_output.h"
+#include "export/glyph_bitmaps.h"
 #include "platform/file_path.h"
 #include "test_files.h"
 
@@ -139,6 +140,56 @@ private slots:
             "static const uint8_t logo[logo_SIZE] = {\n    0x03,0x0A,"));
         QVERIFY(text.ends_with("};\n\n#endif /* RAVIK_LCD_LOGO_H */\n"));
         QVERIFY(text.find("MASK") == std::string::npos);
+    }
+
+    // Glyph levels packed and compressed, against bits worked out by hand from ravik_lcd.h.
+    void glyphBitmapsHandCoded_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("bpp");
+        QTest::addColumn<QByteArray>("levels");
+        QTest::addColumn<QByteArray>("packed");
+        QTest::addColumn<QByteArray>("compressed");
+        // Compressed: the levels the rows take, then the control bits, their bytes last first.
+        // 0 3 3 / 0 3 3 / 2 1 0: row 0's tokens (as above 1, full 2: 8 bits) cost more than its
+        // levels (6): control "01" 1 "01" = 01101; levels 00 11 11 10 01 00.
+        QTest::newRow("2 bits, rows as they are and a repeated row")
+            << 3 << 2 << QByteArray("\0\3\3\0\3\3\2\1\0", 9) << QByteArray("\x3C\xF9\x00", 3)
+            << QByteArray("\x3E\x40\x68", 3);
+        // 0 0 0 F F F F F F 0 0 0 / 0 0 0 7 7 F F 0 0 0 0 0 / the same: row 0 "00" as above 3
+        // "0" "011", full 6 "110" "00110", as above 3 "0" "011"; row 1 "00" as above 3 "0"
+        // "011", literals "111" "010", as above 2 "0" "010", none 5 "10" "00101"; row 2 "1".
+        // As above 2 ties with twice as above 1: the fewer tokens win. Levels: 7 7.
+        QTest::newRow("4 bits, every kind of token")
+            << 12 << 4
+            << QByteArray("\0\0\0\x0F\x0F\x0F\x0F\x0F\x0F\0\0\0\0\0\0\x07\x07\x0F\x0F\0\0\0\0\0"
+                          "\0\0\0\x07\x07\x0F\x0F\0\0\0\0\0",
+                          36)
+            << QByteArray(
+                   "\x00\x0F\xFF\xFF\xF0\x00\x00\x07\x7F\xF0\x00\x00\x00\x07\x7F\xF0\x00\x00", 18)
+            << QByteArray("\x77\xC0\xA2\xE8\xC3\x18\x0F", 7);
+        // One row of 1-bit levels 1 1 1 1 1 0 1: no tokens beat its 7 bits: "01", the levels.
+        QTest::newRow("1 bit, a row as it is")
+            << 7 << 1 << QByteArray("\1\1\1\1\1\0\1", 7) << QByteArray("\xFA", 1)
+            << QByteArray("\xFA\x40", 2);
+        // A blank row is "1", the row above the first being blank: 1 1 then "01", level 1.
+        QTest::newRow("blank rows before ink")
+            << 1 << 1 << QByteArray("\0\0\1", 3) << QByteArray("\x20", 1)
+            << QByteArray("\x80\xD0", 2);
+    }
+
+    void glyphBitmapsHandCoded() {
+        QFETCH(int, width);
+        QFETCH(int, bpp);
+        QFETCH(QByteArray, levels);
+        QFETCH(QByteArray, packed);
+        QFETCH(QByteArray, compressed);
+        const auto* data = reinterpret_cast<const std::uint8_t*>(levels.constData());
+        const std::span<const std::uint8_t> span(data, std::size_t(levels.size()));
+        const auto bytes = [](const std::vector<std::uint8_t>& v) {
+            return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
+        };
+        QCOMPARE(bytes(packLevels(span, bpp)), packed);
+        QCOMPARE(bytes(compressLevels(span, width, int(levels.size()) / width, bpp)), compressed);
     }
 
     void hex2_data() {

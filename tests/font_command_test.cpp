@@ -211,6 +211,11 @@ private slots:
         QTest::newRow("unknown hinting")
             << base + QStringList{u"--size"_s, u"16"_s, u"--hinting"_s, u"strong"_s} << 2
             << u"strong"_s;
+        QTest::newRow("bits a pixel for picture glyphs")
+            << base + QStringList{u"--size"_s, u"16"_s, u"--bpp"_s, u"1"_s} << 2 << u"--alpha"_s;
+        QTest::newRow("compression for picture glyphs")
+            << base + QStringList{u"--size"_s, u"16"_s, u"--compress"_s, u"rle"_s} << 2
+            << u"--alpha"_s;
         QTest::newRow("bad array name")
             << base + QStringList{u"--size"_s, u"16"_s, u"--name"_s, u"2font"_s} << 2 << u"2font"_s;
         QTest::newRow("unknown option")

@@ -5,6 +5,7 @@
 
 #include "codec/frame_buffer.h"
 #include "export/font_header.h"
+#include "export/text.h"
 #include "fonts/char_set.h"
 #include "fonts/font_faults.h"
 #include "fonts/font_job.h"
@@ -77,44 +78,67 @@ Panel patternPanel() {
     return panel;
 }
 
-// Draws one string the way the definition says, independently of the runtime: returns the pen.
-int compose(Panel& panel, const PackedFont& font, const std::vector<char32_t>& text, int x, int y,
-            const int rgb[3]) {
+// The runtime's 4-bit coverage for FreeType's 8-bit one stored at `bpp` bits, worked out here
+// from the header's words: at 1 bit on from half coverage (15) or off; otherwise the nearest of
+// the 2^bpp levels, scaled to 0..15 (2 bits: 0, 5, 10, 15).
+int storedCoverage(int coverage, int bpp) {
+    if (bpp == 1) {
+        return coverage >= 128 ? 15 : 0;
+    }
+    const int top = (1 << bpp) - 1;
+    return int(std::lround(coverage * double(top) / 255.0)) * 15 / top;
+}
+
+// Walks one string the way the definition says, independently of the runtime: for each pixel of
+// each glyph that lies in the frame, draw(glyph, index of the pixel in the glyph, x, y); a missing
+// character advances half the line height. Returns the pen.
+template <typename Font, typename Draw>
+int walkText(const Font& font, const std::vector<char32_t>& text, int x, int y, Draw draw) {
     int pen = x;
     for (char32_t c : text) {
-        const FontGlyph* glyph = nullptr;
-        for (const FontGlyph& g : font.glyphs) {
-            if (g.codepoint == c) {
-                glyph = &g;
-            }
-        }
-        if (glyph == nullptr) {
+        const auto found =
+            std::ranges::find(font.glyphs, c, [](const auto& g) { return g.codepoint; });
+        if (found == font.glyphs.end()) {
             pen += font.lineHeight / 2;
             continue;
         }
-        for (int row = 0; row < glyph->height; ++row) {
-            for (int column = 0; column < glyph->width; ++column) {
-                const int px = pen + glyph->left + column;
-                const int py = y + font.ascent - glyph->top + row;
-                if (px < 0 || px >= kFrameWidth || py < 0 || py >= kFrameHeight) {
-                    continue;
-                }
-                const std::size_t index = std::size_t(row * glyph->width + column);
-                for (int channel = 0; channel < 3; ++channel) {
-                    int& old = panel.at(px, py, channel);
-                    if (font.alpha) {
-                        const int a = nibbleAt(font.bitmaps, glyph->offset, index);
-                        old = (rgb[channel] * a + old * (15 - a) + 7) / 15;
-                    } else {
-                        old =
-                            nibbleAt(font.bitmaps, glyph->offset, index * 3 + std::size_t(channel));
-                    }
+        for (int row = 0; row < found->height; ++row) {
+            for (int column = 0; column < found->width; ++column) {
+                const int px = pen + found->left + column;
+                const int py = y + font.ascent - found->top + row;
+                if (px >= 0 && px < kFrameWidth && py >= 0 && py < kFrameHeight) {
+                    draw(*found, std::size_t(row * found->width + column), px, py);
                 }
             }
         }
-        pen += glyph->advance;
+        pen += found->advance;
     }
     return pen;
+}
+
+// Draws one string of coverage glyphs as FreeType rendered them (uncropped, from the rendered
+// coverage, never from the packed bitmaps), stored at `bpp` bits: returns the pen.
+int composeRendered(Panel& panel, const RenderedFont& font, int bpp,
+                    const std::vector<char32_t>& text, int x, int y, const int rgb[3]) {
+    return walkText(font, text, x, y,
+                    [&](const RenderedGlyph& glyph, std::size_t index, int px, int py) {
+                        const int a = storedCoverage(glyph.coverage[index], bpp);
+                        for (int channel = 0; channel < 3; ++channel) {
+                            int& old = panel.at(px, py, channel);
+                            old = (rgb[channel] * a + old * (15 - a) + 7) / 15;
+                        }
+                    });
+}
+
+// Draws one string of picture glyphs, copying each pixel's nibbles: returns the pen.
+int compose(Panel& panel, const PackedFont& font, const std::vector<char32_t>& text, int x, int y) {
+    return walkText(
+        font, text, x, y, [&](const FontGlyph& glyph, std::size_t index, int px, int py) {
+            for (int channel = 0; channel < 3; ++channel) {
+                panel.at(px, py, channel) =
+                    nibbleAt(font.bitmaps, glyph.offset, index * 3 + std::size_t(channel));
+            }
+        });
 }
 
 } // namespace
@@ -129,6 +153,8 @@ private slots:
     void colorGlyphsBlendOverBackground();
     void headerDrawsWithTheRuntime_data();
     void headerDrawsWithTheRuntime();
+    void compressedDrawsAsPacked_data();
+    void compressedDrawsAsPacked();
     void missingCharactersAllReported();
     void characterSets_data();
     void characterSets();
@@ -162,7 +188,8 @@ void FontsTest::glyphsMatchFreeType_data() {
     QTest::addColumn<QString>("family");
     QTest::addColumn<int>("size");
     QTest::addColumn<QString>("text");
-    QTest::newRow("Noto CJK at 16 px") << QString() << 16 << QStringLiteral(u"啊Ag，!j 字");
+    QTest::newRow("Noto CJK at 16 px, a space without ink")
+        << QString() << 16 << QStringLiteral(u"啊Ag，!j 字");
     QTest::newRow("Noto CJK at 11 px") << QString() << 11 << QStringLiteral(u"齐Wy。");
     QTest::newRow("Noto CJK at 40 px") << QString() << 40 << QStringLiteral(u"龘Q");
     QTest::newRow("DejaVu Sans at 13 px")
@@ -201,21 +228,39 @@ void FontsTest::glyphsMatchFreeType() {
         auto found = std::find_if(packed.glyphs.begin(), packed.glyphs.end(),
                                   [&](const FontGlyph& g) { return g.codepoint == c; });
         QVERIFY(found != packed.glyphs.end());
-        QCOMPARE(found->width, int(bitmap.width));
-        QCOMPARE(found->height, int(bitmap.rows));
-        QCOMPARE(found->left, face->glyph->bitmap_left);
-        QCOMPARE(found->top, face->glyph->bitmap_top);
-        QCOMPARE(found->advance, int(std::lround(face->glyph->advance.x / 64.0)));
+        // The nearest of sixteen levels (coverage 255 is 15, 0 is 0), and the box of the pixels
+        // with a level above 0: the glyph is cropped to it.
+        const auto levelAt = [&](unsigned x, unsigned y) {
+            return int(std::lround(bitmap.buffer[y * unsigned(bitmap.pitch) + x] * 15.0 / 255.0));
+        };
+        int inkLeft = int(bitmap.width), inkRight = -1, inkTop = int(bitmap.rows), inkBottom = -1;
         for (unsigned y = 0; y < bitmap.rows; ++y) {
             for (unsigned x = 0; x < bitmap.width; ++x) {
-                // The nearest of sixteen levels: coverage 255 is 15, 0 is 0.
-                const int coverage = bitmap.buffer[y * unsigned(bitmap.pitch) + x];
-                const int level = int(std::lround(coverage * 15.0 / 255.0));
-                QCOMPARE(nibbleAt(packed.bitmaps, found->offset, y * bitmap.width + x), level);
+                if (levelAt(x, y) != 0) {
+                    inkLeft = std::min(inkLeft, int(x));
+                    inkRight = std::max(inkRight, int(x));
+                    inkTop = std::min(inkTop, int(y));
+                    inkBottom = std::max(inkBottom, int(y));
+                }
+            }
+        }
+        const bool inked = inkRight >= 0;
+        QCOMPARE(found->width, inked ? inkRight - inkLeft + 1 : 0);
+        QCOMPARE(found->height, inked ? inkBottom - inkTop + 1 : 0);
+        if (inked) {
+            QCOMPARE(found->left, face->glyph->bitmap_left + inkLeft);
+            QCOMPARE(found->top, face->glyph->bitmap_top - inkTop);
+        }
+        QCOMPARE(found->advance, int(std::lround(face->glyph->advance.x / 64.0)));
+        for (int y = 0; y < found->height; ++y) {
+            for (int x = 0; x < found->width; ++x) {
+                QCOMPARE(nibbleAt(packed.bitmaps, found->offset, std::size_t(y * found->width + x)),
+                         levelAt(unsigned(x + inkLeft), unsigned(y + inkTop)));
             }
         }
         // The next glyph starts at the byte after this one's last nibble.
-        const std::size_t end = found->offset + (std::size_t(bitmap.width) * bitmap.rows + 1) / 2;
+        const std::size_t end =
+            found->offset + (std::size_t(found->width) * std::size_t(found->height) + 1) / 2;
         QVERIFY(found + 1 == packed.glyphs.end() ? end == packed.bitmaps.size()
                                                  : end == (found + 1)->offset);
     }
@@ -254,12 +299,23 @@ void FontsTest::colorGlyphsBlendOverBackground() {
 
 void FontsTest::headerDrawsWithTheRuntime_data() {
     QTest::addColumn<bool>("alpha");
-    QTest::newRow("coverage font") << true;
-    QTest::newRow("RGB444 font") << false;
+    QTest::addColumn<int>("bpp");
+    QTest::addColumn<int>("compression");
+    const int none = int(GlyphCompression::None), rle = int(GlyphCompression::Rle),
+              smaller = int(GlyphCompression::Auto);
+    QTest::newRow("4-bit coverage") << true << 4 << none;
+    QTest::newRow("4-bit coverage, compressed") << true << 4 << rle;
+    QTest::newRow("2-bit coverage") << true << 2 << none;
+    QTest::newRow("2-bit coverage, each glyph the smaller") << true << 2 << smaller;
+    QTest::newRow("1-bit coverage") << true << 1 << none;
+    QTest::newRow("1-bit coverage, compressed") << true << 1 << rle;
+    QTest::newRow("RGB444 font") << false << 4 << none;
 }
 
 void FontsTest::headerDrawsWithTheRuntime() {
     QFETCH(bool, alpha);
+    QFETCH(int, bpp);
+    QFETCH(int, compression);
     if (!font_) {
         QSKIP("fontconfig finds no font for sans-serif:lang=zh-cn");
     }
@@ -269,7 +325,7 @@ void FontsTest::headerDrawsWithTheRuntime() {
     const std::vector<std::string> items{"ascii", "中文字模，。「」"};
     const std::vector<char32_t> set = characterSet(items);
     const RenderedFont rendered = renderGlyphs(*font_, set, 16);
-    const PackedFont font = alpha ? alphaFont(rendered)
+    const PackedFont font = alpha ? alphaFont(rendered, {bpp, GlyphCompression(compression)})
                                   : colorFont(rendered, RGB(0xF0, 0xF0, 0x20), RGB(0x20, 0, 0x40));
 
     // The strings, where they are drawn, and what they hold.
@@ -368,7 +424,10 @@ void FontsTest::headerDrawsWithTheRuntime() {
     const int rgb[3] = {0xF, 0x2, 0x8};
     for (std::size_t i = 0; i < cases.size(); ++i) {
         Panel expected = patternPanel();
-        const int pen = compose(expected, font, cases[i].codepoints, cases[i].x, cases[i].y, rgb);
+        const int pen = alpha
+                            ? composeRendered(expected, rendered, bpp, cases[i].codepoints,
+                                              cases[i].x, cases[i].y, rgb)
+                            : compose(expected, font, cases[i].codepoints, cases[i].x, cases[i].y);
         const Bytes want = expected.bytes();
         const Bytes got(output.begin() + qsizetype(i * record),
                         output.begin() + qsizetype(i * record + kFrameSize));
@@ -387,6 +446,51 @@ void FontsTest::headerDrawsWithTheRuntime() {
     // The drawing changed something: the first case is not the untouched pattern.
     QVERIFY(QByteArray(output.constData(), kFrameSize) !=
             QByteArray(reinterpret_cast<const char*>(patternPanel().bytes().data()), kFrameSize));
+}
+
+void FontsTest::compressedDrawsAsPacked_data() {
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("bpp");
+    QTest::newRow("12 px, 4 bits") << 12 << 4;
+    QTest::newRow("16 px, 4 bits") << 16 << 4;
+    QTest::newRow("16 px, 2 bits") << 16 << 2;
+    QTest::newRow("16 px, 1 bit") << 16 << 1;
+    QTest::newRow("24 px, 1 bit") << 24 << 1;
+}
+
+// Every glyph of ASCII and GB2312 level 1, compressed, drawn by the runtime as the same glyph
+// packed: whole, and cut by each edge of the frame.
+void FontsTest::compressedDrawsAsPacked() {
+    QFETCH(int, size);
+    QFETCH(int, bpp);
+    if (!font_) {
+        QSKIP("fontconfig finds no font for sans-serif:lang=zh-cn");
+    }
+    const std::vector<std::string> items{"ascii", "gb2312-1"};
+    const RenderedFont rendered = renderGlyphs(*font_, characterSet(items), size);
+    const PackedFont packed = alphaFont(rendered, {bpp, GlyphCompression::None});
+    const PackedFont compressed = alphaFont(rendered, {bpp, GlyphCompression::Rle});
+    QVERIFY(std::ranges::all_of(compressed.glyphs, &FontGlyph::compressed));
+    const RuntimeFont plain(packed);
+    const RuntimeFont coded(compressed);
+    const Bytes start = patternPanel().bytes();
+    // Whole, then cut on the left, top, right and bottom.
+    const int places[][2] = {{40, 20}, {-5, 20}, {40, -7}, {92, 20}, {40, 58}};
+    int differing = 0;
+    for (const FontGlyph& glyph : packed.glyphs) {
+        const std::string utf8 = utf8Of(glyph.codepoint);
+        for (const auto& place : places) {
+            Bytes want = start;
+            Bytes got = start;
+            const int pen =
+                ravik_lcd_text(want.data(), place[0], place[1], utf8.c_str(), plain.get(), 0xF28);
+            QCOMPARE(
+                ravik_lcd_text(got.data(), place[0], place[1], utf8.c_str(), coded.get(), 0xF28),
+                pen);
+            differing += got != want ? 1 : 0;
+        }
+    }
+    QCOMPARE(differing, 0);
 }
 
 void FontsTest::missingCharactersAllReported() {
@@ -622,7 +726,8 @@ void FontsTest::previewDrawsTheText() {
         QSKIP("fontconfig finds no font for sans-serif:lang=zh-cn");
     }
     const std::vector<char32_t> set{U'I', U'字'};
-    const PackedFont font = alphaFont(renderGlyphs(*font_, set, 16));
+    const RenderedFont rendered = renderGlyphs(*font_, set, 16);
+    const PackedFont font = alphaFont(rendered, {1, GlyphCompression::Rle});
     TextPreview options;
     options.background = RGB(0x10, 0x20, 0x30);
     options.color = RGB(0xFF, 0xFF, 0xFF);
@@ -638,8 +743,8 @@ void FontsTest::previewDrawsTheText() {
         }
     }
     const int white[3] = {15, 15, 15};
-    compose(expected, font, {U'I'}, 0, 0, white);
-    compose(expected, font, {U'字'}, 0, font.lineHeight, white);
+    composeRendered(expected, rendered, 1, {U'I'}, 0, 0, white);
+    composeRendered(expected, rendered, 1, {U'字'}, 0, font.lineHeight, white);
     const Bytes want = expected.bytes();
     QVERIFY(std::equal(want.begin(), want.end(), frame.frame().begin()));
 }

@@ -114,6 +114,44 @@ private slots:
         }
     }
 
+    // Bits a pixel and compression chosen in the window make the job's header with the same
+    // coverage options; both choices are off for picture glyphs.
+    void storedFormIsTheJobs_data() {
+        QTest::addColumn<int>("bpp");
+        QTest::addColumn<int>("compression");
+        QTest::newRow("4 bits, packed") << 4 << int(GlyphCompression::None);
+        QTest::newRow("2 bits, compressed") << 2 << int(GlyphCompression::Rle);
+        QTest::newRow("1 bit, each glyph the smaller") << 1 << int(GlyphCompression::Auto);
+    }
+    void storedFormIsTheJobs() {
+        QFETCH(int, bpp);
+        QFETCH(int, compression);
+        charactersEdit()->setPlainText(u"永和 Ag"_s);
+        find<QSpinBox>("sizeBox")->setValue(16);
+        auto* bppBox = find<QComboBox>("bppBox");
+        auto* compressionBox = find<QComboBox>("compressionBox");
+        bppBox->setCurrentIndex(bppBox->findData(bpp));
+        compressionBox->setCurrentIndex(compressionBox->findData(compression));
+        settle();
+        QVERIFY2(window->failureText().isEmpty(), qPrintable(window->failureText()));
+        QCOMPARE(window->result().font.bpp, bpp);
+
+        fonts::FontJob job;
+        job.literalText = "永和 Ag";
+        job.pixelSize = 16;
+        job.coverage = {bpp, GlyphCompression(compression)};
+        job.name = find<QLineEdit>("nameEdit")->text().toStdString();
+        const fonts::FontJobResult expected = fonts::runFontJob(job);
+        QVERIFY2(expected.ok(), expected.failure.c_str());
+        find<QPushButton>("copyHeaderButton")->click();
+        QCOMPARE(platform->clipboard.text, QString::fromStdString(expected.header));
+
+        find<QRadioButton>("colorsButton")->setChecked(true);
+        QVERIFY(!bppBox->isEnabled());
+        QVERIFY(!compressionBox->isEnabled());
+        settle();
+    }
+
     // What is copied is the job's header for the same choices, and the saved file is the same text.
     void copiedAndSavedHeaderIsTheJobs() {
         charactersEdit()->setPlainText(u"温度℃ 12"_s);

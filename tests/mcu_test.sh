@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The firmware runtime on emulated chips: tests/mcu/mcu_program.c, with assets `ravik-lcd build`
-# made with attribute = "PROGMEM" and a coverage font, is built for the host, an ATmega1284 in
+# made with attribute = "PROGMEM" and coverage fonts in each stored form (4, 2 and 1 bits, packed
+# and compressed), is built for the host, an ATmega1284 in
 # simavr (assets in flash, -DRAVIK_LCD_PROGMEM), a Cortex-M0 in qemu (-M microbit, output by
 # semihosting) and an 8052 in ucsim (sdcc --model-large, frame in external RAM), and every byte
 # each chip draws must be the host's. On the 8052, with a timer interrupt running, every routine

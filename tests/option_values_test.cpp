@@ -160,6 +160,9 @@ private slots:
         row("face", u"font"_s, u"face"_s, u"-1"_s, u"-1"_s, u"0 或更大的整数"_s);
         row("hinting", u"font"_s, u"hinting"_s, u"strong"_s, u"\"strong\""_s,
             u"light|full|none|auto"_s);
+        row("bits a pixel", u"font"_s, u"bpp"_s, u"3"_s, u"3"_s, u"1|2|4（每像素位数）"_s);
+        row("glyph compression", u"font"_s, u"compress"_s, u"lz"_s, u"\"lz\""_s,
+            u"none|rle|auto"_s);
         row("size", u"sprite"_s, u"size"_s, u"0x5"_s, u"[0, 5]"_s, sides);
         row("tiles", u"sprite"_s, u"tiles"_s, u"0x8"_s, u"[0, 8]"_s, sides);
         row("crop", u"sprite"_s, u"crop"_s, u"0,0,0,4"_s, u"[0, 0, 0, 4]"_s,

@@ -159,11 +159,9 @@ private slots:
     // A glyph table and bitmap in flash: a 2 x 1 coverage glyph, full then 8, at an odd x over a
     // black frame: the first pixel the colour, the second blended; the pen moved by the advance.
     void textReadsTheFontThroughTheReader() {
-        const ravik_lcd_glyph glyph = {0x41, 0, 2, 1, 0, 1, 3};
-        std::vector<ravik_lcd_glyph> glyphs = {glyph};
-        glyphs = inFlash(glyphs);
+        const Bytes glyphs = inFlash(Bytes{RAVIK_LCD_GLYPH(0x41, 0, 0, 2, 1, 0, 1, 3)});
         const Bytes bitmaps = inFlash(Bytes{0xF8});
-        const ravik_lcd_font font = {glyphs.data(), 1, bitmaps.data(), 4, 1, 1};
+        const ravik_lcd_font font = {glyphs.data(), nullptr, bitmaps.data(), 1, 1, 0, 4, 1, 4};
         Bytes frame(RAVIK_LCD_FRAME_SIZE, 0);
         QCOMPARE(ravik_lcd_text(frame.data(), 1, 0, "A", &font, 0xF0F), 4);
         // Pixel 1: R in byte 1's low nibble, G B in byte 2 = F, 0F. Pixel 2, coverage 8 over 0:

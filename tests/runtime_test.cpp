@@ -205,6 +205,76 @@ private slots:
     // Text far off the frame on either side: no position may overflow an int (the sanitizers
     // stop the test if one does), nothing is drawn, and the pen stops within 16 bits. The font:
     // one 1 x 1 glyph "0" advancing 5.
+    // A 6 x 3 glyph of 2-bit levels 0 3 3 1 2 0 / the same / 2 1 0 0 3 3, compressed by hand from
+    // the header's words. Control bits: row 0 "00" tokens: none 1 "10" "1", full 2 "110" "010",
+    // 2 literals "111" "010", as above 1 "0" "1"; row 1 "1"; row 2 "01": 00101110 01011101 001101,
+    // stored last byte first after the levels 01 10 (the literals) 10 01 00 00 11 11 (row 2):
+    // 0x69 0x0F 0x34 0x5D 0x2E. Drawn in 0xF0F over a black frame, each pixel is its coverage
+    // (level × 5) in red and blue.
+    void compressedGlyphHandCoded_data() {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::newRow("whole, odd x") << 1 << 4;
+        QTest::newRow("whole, even x") << 6 << 0;
+        QTest::newRow("cut by the left edge") << -2 << 10;
+        QTest::newRow("cut by the top edge") << 20 << -2;
+        QTest::newRow("cut by the right edge") << 95 << 30;
+        QTest::newRow("cut by the bottom edge") << 50 << 65;
+    }
+    void compressedGlyphHandCoded() {
+        QFETCH(int, x);
+        QFETCH(int, y);
+        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 1, 6, 3, 0, 5, 4)};
+        // Exactly its bytes on the heap, so that a read past them is caught.
+        const std::vector<std::uint8_t> data{0x69, 0x0F, 0x34, 0x5D, 0x2E};
+        const ravik_lcd_font font = {
+            glyph, nullptr, data.data(), std::uint32_t(data.size()), 1, 0, 9, 5, 2};
+        const int coverage[3][6] = {
+            {0, 15, 15, 5, 10, 0}, {0, 15, 15, 5, 10, 0}, {10, 5, 0, 0, 15, 15}};
+        Bytes frame(RAVIK_LCD_FRAME_SIZE, 0);
+        QCOMPARE(ravik_lcd_text(frame.data(), x, y, "A", &font, 0xF0F), x + 4);
+        for (int py = 0; py < RAVIK_LCD_HEIGHT; ++py) {
+            for (int px = 0; px < RAVIK_LCD_WIDTH; ++px) {
+                const int row = py - y, column = px - x;
+                int a = 0;
+                if (row >= 0 && row < 3 && column >= 0 && column < 6) {
+                    a = coverage[row][column];
+                }
+                QCOMPARE(ravik_lcd_get_pixel(frame.data(), px, py), std::uint16_t(a << 8 | a));
+            }
+        }
+    }
+
+    // Code points past U+FFFF through the plane table: U+0041 (plane 0), U+1F600 and U+1F603
+    // (plane 1), U+20001 (plane 2), each advancing by its own amount; U+1F601, U+0001 (whose low
+    // 16 bits U+20001 shares) and B are missing and advance half the line height, 10.
+    void codePointsPastTheFirstPlane_data() {
+        QTest::addColumn<QByteArray>("utf8");
+        QTest::addColumn<int>("pen");
+        QTest::newRow("plane 0") << QByteArray("A") << 1;
+        QTest::newRow("plane 1") << QByteArray("\xF0\x9F\x98\x80\xF0\x9F\x98\x83") << 2 + 3;
+        QTest::newRow("plane 2") << QByteArray("\xF0\xA0\x80\x81") << 4;
+        QTest::newRow("missing in plane 1") << QByteArray("\xF0\x9F\x98\x81") << 10;
+        QTest::newRow("low bits of a plane 2 glyph in plane 0") << QByteArray("\x01") << 10;
+        QTest::newRow("plane 3, no entry") << QByteArray("\xF0\xB0\x80\x81") << 10;
+        QTest::newRow("all, then a missing B") << QByteArray("A\xF0\x9F\x98\x80\xF0\x9F\x98\x83"
+                                                             "\xF0\xA0\x80\x81"
+                                                             "B")
+                                               << 1 + 2 + 3 + 4 + 10;
+    }
+    void codePointsPastTheFirstPlane() {
+        QFETCH(QByteArray, utf8);
+        QFETCH(int, pen);
+        const std::uint8_t glyphs[] = {RAVIK_LCD_GLYPH(0x0041, 0, 0, 0, 0, 0, 0, 1),
+                                       RAVIK_LCD_GLYPH(0xF600, 0, 0, 0, 0, 0, 0, 2),
+                                       RAVIK_LCD_GLYPH(0xF603, 0, 0, 0, 0, 0, 0, 3),
+                                       RAVIK_LCD_GLYPH(0x0001, 0, 0, 0, 0, 0, 0, 4)};
+        const std::uint8_t planes[] = {1, 1, 0, 2, 3, 0};
+        const std::uint8_t bitmap[] = {0};
+        const ravik_lcd_font font = {glyphs, planes, bitmap, 1, 4, 2, 20, 15, 1};
+        QCOMPARE(ravik_lcd_text(nullptr, 0, 0, utf8.constData(), &font, 0), pen);
+    }
+
     void textAtExtremePositions_data() {
         QTest::addColumn<int>("x");
         QTest::addColumn<int>("y");
@@ -219,9 +289,9 @@ private slots:
         QFETCH(int, x);
         QFETCH(int, y);
         QFETCH(int, pen);
-        const ravik_lcd_glyph glyph = {0x30, 0, 1, 1, -2, 1, 5};
+        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x30, 0, 0, 1, 1, -2, 1, 5)};
         const std::uint8_t bitmap[] = {0xF0};
-        const ravik_lcd_font font = {&glyph, 1, bitmap, 8, 6, 1};
+        const ravik_lcd_font font = {glyph, nullptr, bitmap, 1, 1, 0, 8, 6, 4};
         const Bytes before(RAVIK_LCD_FRAME_SIZE, 0x55);
         Bytes frame = before;
         QCOMPARE(ravik_lcd_text(frame.data(), x, y, "000", &font, 0xFFF), pen);

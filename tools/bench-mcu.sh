@@ -108,6 +108,10 @@ row "\`ravik_lcd_draw\`, 16 × 16 from flash, masked" draw-tile-masked "–"
 row "\`ravik_lcd_draw_from\`, 16 × 16 from RAM, mask in flash" draw-ram-masked "–"
 row "\`ravik_lcd_unpack\`, 24 × 24 delta animation, frame 0" unpack-delta-first "–"
 row "\`ravik_lcd_text\`, 10 digits, coverage font" text-10-glyphs "–"
+row "\`ravik_lcd_text\`, 6 hanzi at 16 px, 4-bit packed" text-hanzi-4bit "–"
+row "\`ravik_lcd_text\`, the same 4-bit compressed" text-hanzi-4bit-rle text-hanzi-4bit
+row "\`ravik_lcd_text\`, 6 hanzi at 16 px, 1-bit packed" text-hanzi-1bit "–"
+row "\`ravik_lcd_text\`, the same 1-bit compressed" text-hanzi-1bit-rle text-hanzi-1bit
 echo
 echo "Stack per call, bytes (8052: with its timer interrupt's frame; the stream's with a receiver"
 echo "that keeps 16 bytes of locals):"

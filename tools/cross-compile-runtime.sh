@@ -77,8 +77,9 @@ __xdata uint8_t frame[RAVIK_LCD_FRAME_SIZE];
 const uint8_t picture[5] = {0x12, 0x34, 0x56, 0x78, 0x90};
 const uint8_t mask[1] = {0xA0};
 #if RAVIK_LCD_HAS_TEXT
-const ravik_lcd_glyph glyphs[1] = {{0x41, 0, 1, 2, 0, 2, 2}};
-const ravik_lcd_font font = {glyphs, 1, mask, 2, 2, 1};
+const uint8_t glyphs[2 * RAVIK_LCD_GLYPH_SIZE] = {RAVIK_LCD_GLYPH(0x41, 0, 0, 1, 2, 0, 2, 2),
+                                                 RAVIK_LCD_GLYPH(0x42, 0, 1, 2, 2, 0, 2, 3)};
+const ravik_lcd_font font = {glyphs, 0, mask, 1, 2, 0, 2, 2, 4};
 #endif
 #if RAVIK_LCD_HAS_ASSETS
 const uint8_t tokens[4] = {0x81, 0x0F, 0x00, 0x00};
@@ -99,7 +100,7 @@ void main(void) {
     ravik_lcd_draw(frame, 1, 2, picture, 3, 1, mask);
     ravik_lcd_set_pixel(frame, 0, 0, ravik_lcd_get_pixel(frame, 1, 2));
 #if RAVIK_LCD_HAS_TEXT
-    ravik_lcd_text(frame, 3, 4, "A", &font, 0x0F00);
+    ravik_lcd_text(frame, 3, 4, "AB", &font, 0x0F00);
 #endif
 }
 PROGRAM

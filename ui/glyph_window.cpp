@@ -267,13 +267,24 @@ void GlyphWindow::buildControls() {
     sizeBox_->setSuffix(QStringLiteral(u" 像素"));
 
     coverageButton_ =
-        named<QRadioButton>("coverageButton", QStringLiteral(u"灰度（4 位覆盖度，运行时着色）"));
+        named<QRadioButton>("coverageButton", QStringLiteral(u"灰度（覆盖度，运行时着色）"));
     colorsButton_ =
         named<QRadioButton>("colorsButton", QStringLiteral(u"彩色（前景色叠在背景色上）"));
     coverageButton_->setChecked(true);
     auto* modes = new QButtonGroup(this);
     modes->addButton(coverageButton_);
     modes->addButton(colorsButton_);
+    // Bits a coverage pixel and how the glyphs are stored: only for coverage glyphs.
+    bppBox_ = named<QComboBox>("bppBox");
+    for (const int bpp : {4, 2, 1}) {
+        bppBox_->addItem(QStringLiteral(u"%1 位").arg(bpp), bpp);
+    }
+    bppBox_->setToolTip(QStringLiteral(u"每像素位数：4 位 16 级灰度；2 位 4 级；1 位只有亮灭"
+                                       u"（覆盖过半即画），字模约为 4 位的四分之一"));
+    compressionBox_ = named<QComboBox>("compressionBox");
+    compressionBox_->addItem(QStringLiteral(u"不压缩"), int(GlyphCompression::None));
+    compressionBox_->addItem(QStringLiteral(u"压缩（运行时直接绘制）"), int(GlyphCompression::Rle));
+    compressionBox_->addItem(QStringLiteral(u"每个字形取较小者"), int(GlyphCompression::Auto));
     colorButton_ = named<QPushButton>("colorButton", QStringLiteral(u"前景色…"));
     backgroundButton_ = named<QPushButton>("backgroundButton", QStringLiteral(u"背景色…"));
     setColorSwatch(colorButton_, color_);
@@ -346,6 +357,8 @@ void GlyphWindow::buildControls() {
     form->addRow(QStringLiteral(u"字号："), sizeBox_);
     form->addRow(QStringLiteral(u"微调："), hintingBox_);
     form->addRow(QStringLiteral(u"取模方式："), coverageButton_);
+    form->addRow(QStringLiteral(u"每像素位数："), bppBox_);
+    form->addRow(QStringLiteral(u"压缩："), compressionBox_);
     form->addRow(QString(), colorsButton_);
     form->addRow(QStringLiteral(u"颜色："), colors);
     form->addRow(QStringLiteral(u"数组名："), nameEdit_);
@@ -395,6 +408,10 @@ void GlyphWindow::buildControls() {
     connect(fallbackBox_, &QComboBox::currentIndexChanged, this, &GlyphWindow::renderNow);
     connect(hintingBox_, &QComboBox::currentIndexChanged, this, &GlyphWindow::renderNow);
     connect(coverageButton_, &QRadioButton::toggled, this, &GlyphWindow::renderNow);
+    connect(coverageButton_, &QRadioButton::toggled, bppBox_, &QWidget::setEnabled);
+    connect(coverageButton_, &QRadioButton::toggled, compressionBox_, &QWidget::setEnabled);
+    connect(bppBox_, &QComboBox::currentIndexChanged, this, &GlyphWindow::renderNow);
+    connect(compressionBox_, &QComboBox::currentIndexChanged, this, &GlyphWindow::renderNow);
     connect(sampleEdit_, &QPlainTextEdit::textChanged, this, &GlyphWindow::sampleEdited);
     connect(characterFileButton_, &QPushButton::clicked, this, &GlyphWindow::chooseCharacterFile);
     connect(fontFileButton_, &QPushButton::clicked, this, &GlyphWindow::chooseFontFile);
@@ -427,6 +444,8 @@ fonts::FontJob GlyphWindow::job() const {
     // A tab pasted in is no more a character to take than a line break.
     job.literalText = charactersEdit_->toPlainText().remove(u'\t').toStdString();
     job.alpha = coverageButton_->isChecked();
+    job.coverage.bpp = bppBox_->currentData().toInt();
+    job.coverage.compression = GlyphCompression(compressionBox_->currentData().toInt());
     job.color = color_;
     job.background = background_;
     job.name = nameEdit_->text().toStdString();

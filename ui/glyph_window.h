@@ -124,6 +124,8 @@ private:
     QSpinBox* sizeBox_ = nullptr;
     QRadioButton* coverageButton_ = nullptr;
     QRadioButton* colorsButton_ = nullptr;
+    QComboBox* bppBox_ = nullptr;
+    QComboBox* compressionBox_ = nullptr;
     QPushButton* colorButton_ = nullptr;
     QPushButton* backgroundButton_ = nullptr;
     QLineEdit* nameEdit_ = nullptr;

@@ -433,6 +433,28 @@ static void draw_everything(void) REENTRANT {
     ravik_lcd_text(frame, -4, -6, "9876543210", &digits, 0x0FFF);
     ravik_lcd_set_pixel(frame, 97, 66, ravik_lcd_get_pixel(frame, 3, 40) ^ 0x0ABC);
     put_bytes("text", frame, RAVIK_LCD_FRAME_SIZE);
+
+    /* The same hanzi in each stored form, on a cleared frame: the cycles of packed and compressed
+     * glyphs side by side; then clipped on every edge, and 2-bit digits. */
+    for (i = 0; i < 4; ++i) {
+        static const ravik_lcd_font* const forms[4] = {&hanzi4, &hanzi4z, &hanzi1, &hanzi1z};
+        static const char* const names[4] = {"text-hanzi-4bit", "text-hanzi-4bit-rle",
+                                             "text-hanzi-1bit", "text-hanzi-1bit-rle"};
+        memset(frame, 0x31, RAVIK_LCD_FRAME_SIZE);
+        BEGIN();
+        ravik_lcd_text(frame, 1, 2,
+                       "\xE6\xB0\xB8\xE5\x92\x8C\xE4\xB9\x9D\xE5\xB9\xB4\xE5"
+                       "\xB2\x81\xE5\x9C\xA8",
+                       forms[i], 0x0F82);
+        end(names[i]);
+        ravik_lcd_text(frame, -7, 50,
+                       "\xE7\x99\xB8\xE4\xB8\x91\xE6\x9A\xAE Ag \xE6\x98\xA5"
+                       "\xE4\xB9\x8B\xE5\x88\x9D",
+                       forms[i], 0x0FFF);
+        ravik_lcd_text(frame, 80, -9, "Ag\xE6\xB0\xB8", forms[i], 0x000F);
+        ravik_lcd_text(frame, 3, 25, "0123456789", &digits2, 0x0F0F);
+        put_bytes(names[i], frame, RAVIK_LCD_FRAME_SIZE);
+    }
 }
 
 int main(void) {

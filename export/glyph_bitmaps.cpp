@@ -1,0 +1,166 @@
+#include "export/glyph_bitmaps.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+namespace ravik {
+namespace {
+
+// Bits written most significant first, the last byte filled with 0 bits.
+class BitWriter {
+public:
+    void put(unsigned value, int bits) {
+        for (int i = bits - 1; i >= 0; --i) {
+            if (used_ % 8 == 0) {
+                bytes_.push_back(0);
+            }
+            if ((value >> i) & 1u) {
+                bytes_.back() = static_cast<std::uint8_t>(bytes_.back() | (0x80u >> (used_ % 8)));
+            }
+            ++used_;
+        }
+    }
+    std::vector<std::uint8_t> take() { return std::move(bytes_); }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::size_t used_ = 0;
+};
+
+// A count n ≥ 1 as k 0 bits, then n's k + 1 bits (its leading 1 first): 2k + 1 bits.
+int countBits(int n) {
+    int k = 0;
+    while ((n >> (k + 1)) != 0) {
+        ++k;
+    }
+    return 2 * k + 1;
+}
+
+void putCount(BitWriter& out, int n) {
+    const int k = (countBits(n) - 1) / 2;
+    out.put(0, k);
+    out.put(static_cast<unsigned>(n), k + 1);
+}
+
+// What a token costs the runtime to decode, in bits: the shortest form of a row is sought with
+// each token weighing as much more, so that a few more bits buy fewer tokens.
+constexpr int kTokenWeight = 0;
+
+// The kinds of token in a row, each with its prefix.
+enum class Token { Above, Blank, Full, Literal };
+
+// Each token's prefix, in the order of Token: 0, 10, 110, 111.
+struct Prefix {
+    unsigned bits;
+    int length;
+};
+constexpr Prefix kPrefixes[] = {{0, 1}, {2, 2}, {6, 3}, {7, 3}};
+
+struct Step {
+    Token token = Token::Above;
+    int length = 0;
+};
+
+// The shortest tokens for one row of levels over the row above it, found over every split, the
+// fewest tokens among equally short ones. Returns the bits and the tokens.
+std::pair<int, std::vector<Step>> shortestRow(std::span<const std::uint8_t> row,
+                                              std::span<const std::uint8_t> above, int bpp) {
+    const int width = static_cast<int>(row.size());
+    const std::uint8_t full = static_cast<std::uint8_t>((1 << bpp) - 1);
+    constexpr int kNone = std::numeric_limits<int>::max() / 2;
+    // Bits, then tokens (fewer decode faster), from pixel i to the row's end.
+    std::vector<std::pair<int, int>> cost(static_cast<std::size_t>(width) + 1, {kNone, 0});
+    std::vector<Step> choice(static_cast<std::size_t>(width) + 1);
+    cost[static_cast<std::size_t>(width)] = {0, 0};
+    const auto at = [](std::span<const std::uint8_t> levels, int i) {
+        return levels[static_cast<std::size_t>(i)];
+    };
+    for (int i = width - 1; i >= 0; --i) {
+        std::pair<int, int>& best = cost[static_cast<std::size_t>(i)];
+        Step& chosen = choice[static_cast<std::size_t>(i)];
+        const auto consider = [&](Token token, int length, int bits) {
+            const auto& rest = cost[static_cast<std::size_t>(i + length)];
+            const std::pair<int, int> total{bits + kTokenWeight + rest.first, 1 + rest.second};
+            if (total < best) {
+                best = total;
+                chosen = {token, length};
+            }
+        };
+        for (int n = 1; i + n <= width && at(row, i + n - 1) == at(above, i + n - 1); ++n) {
+            consider(Token::Above, n, kPrefixes[0].length + countBits(n));
+        }
+        for (int n = 1; i + n <= width && at(row, i + n - 1) == 0; ++n) {
+            consider(Token::Blank, n, kPrefixes[1].length + countBits(n));
+        }
+        for (int n = 1; i + n <= width && at(row, i + n - 1) == full; ++n) {
+            consider(Token::Full, n, kPrefixes[2].length + countBits(n));
+        }
+        for (int n = 1; i + n <= width; ++n) {
+            consider(Token::Literal, n, kPrefixes[3].length + countBits(n) + n * bpp);
+        }
+    }
+    std::vector<Step> steps;
+    for (int i = 0; i < width; i += choice[static_cast<std::size_t>(i)].length) {
+        steps.push_back(choice[static_cast<std::size_t>(i)]);
+    }
+    return {cost[0].first, std::move(steps)};
+}
+
+} // namespace
+
+std::vector<std::uint8_t> packLevels(std::span<const std::uint8_t> levels, int bpp) {
+    BitWriter out;
+    for (std::uint8_t level : levels) {
+        out.put(level, bpp);
+    }
+    return out.take();
+}
+
+std::vector<std::uint8_t> compressLevels(std::span<const std::uint8_t> levels, int width,
+                                         int height, int bpp) {
+    // Two streams: how each row is made, and the levels the rows take as they are.
+    BitWriter control;
+    BitWriter plain;
+    // The row above; above the first, a blank row.
+    std::vector<std::uint8_t> above(static_cast<std::size_t>(width), 0);
+    for (int y = 0; y < height; ++y) {
+        const auto row =
+            levels.subspan(static_cast<std::size_t>(y) * width, static_cast<std::size_t>(width));
+        if (std::ranges::equal(row, above)) {
+            control.put(1, 1);
+            continue;
+        }
+        const auto [bits, steps] = shortestRow(row, above, bpp);
+        if (bits >= width * bpp) {
+            // "01" and the levels as they are.
+            control.put(1, 2);
+            for (std::uint8_t level : row) {
+                plain.put(level, bpp);
+            }
+        } else {
+            control.put(0, 2);
+            std::size_t at = 0;
+            for (const Step& step : steps) {
+                const Prefix& prefix = kPrefixes[static_cast<std::size_t>(step.token)];
+                control.put(prefix.bits, prefix.length);
+                putCount(control, step.length);
+                if (step.token == Token::Literal) {
+                    for (int n = 0; n < step.length; ++n) {
+                        plain.put(row[at + static_cast<std::size_t>(n)], bpp);
+                    }
+                }
+                at += static_cast<std::size_t>(step.length);
+            }
+        }
+        above.assign(row.begin(), row.end());
+    }
+    // The levels first, read forwards; the control bytes after them last to first, read
+    // backwards from the glyph's end.
+    std::vector<std::uint8_t> bytes = plain.take();
+    const std::vector<std::uint8_t> rows = control.take();
+    bytes.insert(bytes.end(), rows.rbegin(), rows.rend());
+    return bytes;
+}
+
+} // namespace ravik

@@ -442,7 +442,7 @@ std::string buildHelp() {
         "  ravik-lcd build 清单.toml --out-dir 文件夹 [--depfile 文件] [--stamp 文件]\n"
         "      按素材清单（TOML）一次做出固件的全部素材：[[frame]]（%1 × %2 的帧）、[[sprite]]"
         "（任意尺寸，可切块、带遮罩）、[[animation]]（动画的每一帧，可 delta）、[[font]]（字模），"
-        "选项与 convert、font 同名；compress = \"rle\" 压缩。写入 文件夹/名称.h（声明）与 "
+        "选项与 convert、font 同名；compress = \"rle\"、\"lz\"（复制已画像素，通常最小）或 \"auto\"（取两者中较小的）压缩。写入 文件夹/名称.h（声明）与 "
         "文件夹/名称.c（定义），配合运行库 ravik_lcd.c（runtime 命令写出）使用。\n"
         "      --out-dir 文件夹    生成文件所在的文件夹（不存在时创建）\n"
         "      --depfile 文件      另写 Make 格式的依赖文件：清单、每张图片、字体文件和字符文件\n"

@@ -92,7 +92,9 @@ inline constexpr Named<fonts::Hinting> kHintingNames[] = {{"light", fonts::Hinti
                                                           {"full", fonts::Hinting::Full},
                                                           {"none", fonts::Hinting::None}};
 inline constexpr Named<Compression> kCompressionNames[] = {{"none", Compression::Raw},
-                                                           {"rle", Compression::Rle}};
+                                                           {"rle", Compression::Rle},
+                                                           {"lz", Compression::Lz},
+                                                           {"auto", Compression::Auto}};
 
 // Sets `into` to the choice the text names (in any case); the message, listing every name, when
 // none has that name.

@@ -2,8 +2,11 @@
 // animated GIF is one asset of its frames) and a glyph set rendered with the fonts library, the
 // bytes stored raw, with RLE, and with delta + RLE (animations), and the runtime's decoder speed
 // on this machine (ravik_lcd_unpack in playback order, and ravik_lcd_stream).
+// With --each, every picture of a folder on its own, for tools/bench-compression.sh to set beside
+// LZ4 and gzip.
 // Usage: ravik_compression_bench DIR   (DIR/CATEGORY/*.png|*.gif; tools/bench-compression.sh
 // makes the set)
+//        ravik_compression_bench --each DIR OUT   (DIR/*.png; tools/make-picture-set.sh makes it)
 
 #include "codec/compression.h"
 #include "codec/packed_picture.h"
@@ -231,11 +234,70 @@ void add(Row& row, const Asset& asset, bool animation) {
     }
 }
 
+// Whether unpack and stream give picture `index`'s packed bytes back.
+bool decodesTo(const StoredPictures& stored, const Bytes& packed) {
+    const ravik_lcd_asset a = runtimeAsset(stored);
+    Bytes out(stored.size, 0xA5);
+    ravik_lcd_unpack(&a, 0, out.data());
+    Bytes streamed;
+    ravik_lcd_stream(
+        &a, 0,
+        [](const std::uint8_t* bytes, std::uint16_t n, void* ctx) {
+            auto* to = static_cast<Bytes*>(ctx);
+            to->insert(to->end(), bytes, bytes + n);
+        },
+        &streamed);
+    return out == packed && streamed == packed;
+}
+
+// Each picture of DIR on its own (the first frame of a file): its packed bytes written to
+// OUT/NAME.packed for other compressors, and a line "NAME raw rle lz auto" of the bytes each form
+// stores, checked through the runtime's unpack and stream.
+int eachPicture(const fs::path& dir, const fs::path& out) {
+    std::vector<fs::path> files;
+    for (const fs::directory_entry& file : fs::directory_iterator(dir)) {
+        files.push_back(file.path());
+    }
+    std::ranges::sort(files);
+    int faults = 0;
+    for (const fs::path& file : files) {
+        Asset asset = readAsset(file);
+        if (asset.packed.empty()) {
+            continue;
+        }
+        asset.packed.resize(1);
+        const Bytes& packed = asset.packed[0];
+        std::FILE* f = std::fopen((out / (file.stem().string() + ".packed")).c_str(), "wb");
+        if (f == nullptr || std::fwrite(packed.data(), 1, packed.size(), f) != packed.size()) {
+            std::fprintf(stderr, "can't write %s.packed\n", file.stem().c_str());
+            return 1;
+        }
+        std::fclose(f);
+        std::printf("%s", file.stem().c_str());
+        for (const Compression form :
+             {Compression::Raw, Compression::Rle, Compression::Lz, Compression::Auto}) {
+            const StoredPictures stored =
+                storePictures(asset.packed, asset.width, asset.height, form, false);
+            if (!decodesTo(stored, packed)) {
+                std::fprintf(stderr, "%s: form %d does not decode to its picture\n",
+                             file.stem().c_str(), int(form));
+                ++faults;
+            }
+            std::printf(" %zu", stored.data.size());
+        }
+        std::printf("\n");
+    }
+    return faults == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--each") {
+        return eachPicture(argv[2], argv[3]);
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
+        std::fprintf(stderr, "usage: %s DIR | --each DIR OUT\n", argv[0]);
         return 2;
     }
     std::printf("%-12s %6s %8s %9s %18s %18s %18s %12s %12s %10s\n", "set", "assets", "pictures",

@@ -1,7 +1,8 @@
 // Compression for flash on a realistic set: for each folder of pictures (each file an asset; an
 // animated GIF is one asset of its frames) and a glyph set rendered with the fonts library, the
-// bytes stored raw, with RLE, and with delta + RLE (animations), and the runtime's decoder speed
-// on this machine (ravik_lcd_unpack in playback order, and ravik_lcd_stream).
+// bytes stored raw, with RLE, with delta + RLE (animations) and in the copying form (LZ), and the
+// runtime's decoder speed on this machine (ravik_lcd_unpack in playback order, and
+// ravik_lcd_stream).
 // With --each, every picture of a folder on its own, for tools/bench-compression.sh to set beside
 // LZ4 and gzip.
 // Usage: ravik_compression_bench DIR   (DIR/CATEGORY/*.png|*.gif; tools/bench-compression.sh
@@ -174,8 +175,9 @@ double secondsPerByte(const std::vector<StoredPictures>& set, Decode decode) {
 }
 
 struct Row {
-    std::size_t assets = 0, pictures = 0, raw = 0, rle = 0, delta = 0, palette = 0;
-    std::vector<StoredPictures> best; // what firmware would store: the smaller of rle and delta
+    std::size_t assets = 0, pictures = 0, raw = 0, rle = 0, lz = 0, delta = 0, palette = 0;
+    std::vector<StoredPictures> best;   // what firmware would store: the smaller of rle and delta
+    std::vector<StoredPictures> copies; // the copying form, delta for animations where smaller
 };
 
 void print(const std::string& name, const Row& row, std::size_t pictureBytes) {
@@ -201,10 +203,15 @@ void print(const std::string& name, const Row& row, std::size_t pictureBytes) {
     if (stream > 0) {
         std::snprintf(streamText, sizeof streamText, "%.0f", 1e-6 / stream);
     }
-    std::printf("%-12s %6zu %8zu %9zu %18s %18s %18s %12.0f %12s %10.1f\n", name.c_str(),
-                row.assets, row.pictures, row.raw, share(row.rle).c_str(), share(row.delta).c_str(),
-                share(row.palette).c_str(), 1e-6 / unpack, streamText,
-                unpack * double(pictureBytes) * 1e6);
+    const double unpackCopies =
+        secondsPerByte(row.copies, [](const ravik_lcd_asset& a, std::uint16_t i, Bytes& out) {
+            ravik_lcd_unpack(&a, i, out.data());
+        });
+    std::printf("%-12s %6zu %8zu %9zu %18s %18s %18s %18s %12.0f %12s %10.1f %10.0f\n",
+                name.c_str(), row.assets, row.pictures, row.raw, share(row.rle).c_str(),
+                share(row.delta).c_str(), share(row.lz).c_str(), share(row.palette).c_str(),
+                1e-6 / unpack, streamText, unpack * double(pictureBytes) * 1e6,
+                1e-6 / unpackCopies);
 }
 
 void add(Row& row, const Asset& asset, bool animation) {
@@ -223,6 +230,17 @@ void add(Row& row, const Asset& asset, bool animation) {
         row.palette += paletteEstimate(asset.packed[i], asset.width, asset.height,
                                        rle.offsets[i + 1] - rle.offsets[i]);
     }
+    StoredPictures lz =
+        storePictures(asset.packed, asset.width, asset.height, Compression::Lz, false);
+    if (animation && asset.packed.size() > 1) {
+        StoredPictures lzDelta =
+            storePictures(asset.packed, asset.width, asset.height, Compression::Lz, true);
+        if (lzDelta.data.size() < lz.data.size()) {
+            lz = std::move(lzDelta);
+        }
+    }
+    row.lz += lz.data.size();
+    row.copies.push_back(std::move(lz));
     if (animation && asset.packed.size() > 1) {
         const StoredPictures delta =
             storePictures(asset.packed, asset.width, asset.height, Compression::Rle, true);
@@ -300,9 +318,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s DIR | --each DIR OUT\n", argv[0]);
         return 2;
     }
-    std::printf("%-12s %6s %8s %9s %18s %18s %18s %12s %12s %10s\n", "set", "assets", "pictures",
-                "raw B", "rle B (of raw)", "delta+rle B", "palette+rle est.", "unpack MB/s",
-                "stream MB/s", "us/frame*");
+    std::printf("%-12s %6s %8s %9s %18s %18s %18s %18s %12s %12s %10s %10s\n", "set", "assets",
+                "pictures", "raw B", "rle B (of raw)", "delta+rle B", "lz B (delta too)",
+                "palette+rle est.", "unpack MB/s", "stream MB/s", "us/frame*", "lz MB/s");
     std::map<std::string, std::vector<fs::path>> sets;
     for (const fs::directory_entry& folder : fs::directory_iterator(argv[1])) {
         if (folder.is_directory()) {

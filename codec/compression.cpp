@@ -149,7 +149,8 @@ struct LzToken {
 };
 
 // The cheapest token stream over `pixels` (a width-wide picture): each pixel's cheapest way to the
-// end, from the last pixel back. With `previous`, a delta frame: skips over unchanged pixels and
+// end, from the last pixel back; of streams with as many bytes, the one with the fewest tokens, so
+// that the decoder's work per token is paid less often. With `previous`, a delta frame: skips over unchanged pixels and
 // nothing after the last change; else skips are black and nothing follows the last coloured pixel.
 Bytes lzEncode(const std::vector<unsigned>& pixels, const std::vector<unsigned>* previous,
                int width) {
@@ -162,8 +163,9 @@ Bytes lzEncode(const std::vector<unsigned>& pixels, const std::vector<unsigned>*
     while (end > 0 && kept(end - 1)) {
         --end;
     }
-    constexpr std::uint32_t kNever = std::numeric_limits<std::uint32_t>::max();
-    std::vector<std::uint32_t> cost(count + 1, 0);
+    // Bytes in the high 32 bits, tokens in the low.
+    constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
+    std::vector<std::uint64_t> cost(count + 1, 0);
     std::vector<LzToken> choice(count + 1);
     std::vector<std::uint32_t> match(kHistoryPixels + 1, 0); // equal pixels from i on at distance d
     std::vector<std::uint32_t> nearRun(count + 1, 0), keptRun(count + 1, 0);
@@ -184,11 +186,11 @@ Bytes lzEncode(const std::vector<unsigned>& pixels, const std::vector<unsigned>*
         if (i >= end) {
             continue; // cost 0: nothing needs saying from here on
         }
-        std::uint32_t best = kNever;
+        std::uint64_t best = kNever;
         LzToken pick;
         auto consider = [&](LzToken::Kind kind, std::size_t n, std::uint32_t bytes,
                             std::uint32_t d) {
-            const std::uint32_t total = bytes + cost[i + n];
+            const std::uint64_t total = (std::uint64_t{bytes} << 32 | 1) + cost[i + n];
             if (total < best) {
                 best = total;
                 pick = {kind, static_cast<std::uint32_t>(n), d};

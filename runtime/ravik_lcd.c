@@ -506,6 +506,16 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
 
 /* ---- Assets ------------------------------------------------------------------------------- */
 
+/* Where GCC's attributes are known: the copying form's decoder and the ring kept out of the
+ * functions every stream and unpack goes through, so that these reserve no stack for them. */
+#if defined(__GNUC__)
+#define OUT_OF_LINE __attribute__((noinline))
+#define IN_LINE __attribute__((always_inline)) inline
+#else
+#define OUT_OF_LINE
+#define IN_LINE
+#endif
+
 /* The piece's room is counted in a byte, and 255 stands for an unpacked picture's. */
 #if RAVIK_LCD_STREAM_PIECE < 1 || RAVIK_LCD_STREAM_PIECE > 254
 #error "RAVIK_LCD_STREAM_PIECE must be 1 to 254"
@@ -778,17 +788,19 @@ static void put_skip(SINK_PARAM uint16_t count) {
 
 /* ---- The copying form (RAVIK_LCD_LZ) ---- */
 
-/* The nibble `back` nibbles (at most RAVIK_LCD_HISTORY_PIXELS pixels' worth) before the sink: in
- * the picture, or in the ring, which holds the last RAVIK_LCD_HISTORY_SIZE bytes decoded. Sets
- * `at` to its byte and returns whether it is that byte's low nibble. */
+/* The nibble `back` (3 to 3 * RAVIK_LCD_HISTORY_PIXELS) nibbles before the sink: in the picture,
+ * or in the ring, which holds the last RAVIK_LCD_HISTORY_SIZE bytes decoded. Sets `at` to its byte
+ * and returns whether it is that byte's low nibble. In 16 bits: nibble 2 out + odd - back lies
+ * (k + 1) / 2 bytes before out, k = back - odd, in the low nibble when k is odd. */
 static uint8_t behind(SINK_PARAM uint16_t back, uint8_t** at) {
-    uint32_t nibble = ((uint32_t)(sink->out - sink->base) << 1) + sink->odd;
-    if (nibble < back) {
-        nibble += (uint32_t)(sink->end - sink->base) << 1; /* streaming: before the ring's start */
+    const uint16_t k = (uint16_t)(back - sink->odd), bytes = (uint16_t)((k + 1u) >> 1);
+    if ((uint32_t)(sink->out - sink->base) < bytes) {
+        /* Streaming: that many bytes back from the ring's end. */
+        *at = sink->out + ((uint16_t)(sink->end - sink->base) - bytes);
+    } else {
+        *at = sink->out - bytes;
     }
-    nibble -= back;
-    *at = sink->base + (nibble >> 1);
-    return (uint8_t)(nibble & 1u);
+    return (uint8_t)(k & 1u);
 }
 
 /* The decoded byte after `at`, the ring's first after its last. */
@@ -797,20 +809,20 @@ static uint8_t* after(SINK_PARAM uint8_t* at) {
     return at == sink->end ? sink->base : at;
 }
 
-/* Moves the sink past the byte whose low nibble it has just written. */
-static void next_byte(SINK_PARAM_ONLY) {
-    ++sink->out;
-    sink->odd = 0;
-    if (sink->write != NULL && --sink->room == 0) {
-        hand_out(SINK_ARG_ONLY);
-    }
-}
+/* Moves the sink past the byte it has just completed (a macro: near pixels take it twice each). */
+#define NEXT_BYTE()                                                                                \
+    do {                                                                                           \
+        ++sink->out;                                                                               \
+        if (sink->write != NULL && --sink->room == 0) {                                            \
+            hand_out(SINK_ARG_ONLY);                                                               \
+        }                                                                                          \
+    } while (0)
 
 /* `count` pixels copied from `distance` pixels back (1 to RAVIK_LCD_HISTORY_PIXELS, all decoded
  * already), cut to the picture; nibble by nibble in effect, so a distance shorter than the count
  * repeats a pattern. */
 static void put_copy(SINK_PARAM uint16_t distance, uint16_t count) {
-    uint16_t nibbles = take_pixels(SINK_ARG count);
+    uint16_t nibbles = take_pixels(SINK_ARG count), bytes;
     emit_t e;
     uint8_t* from;
     uint8_t from_odd;
@@ -827,23 +839,35 @@ static void put_copy(SINK_PARAM uint16_t distance, uint16_t count) {
         }
         from_odd = (uint8_t)!from_odd;
         --nibbles;
-        next_byte(SINK_ARG_ONLY);
+        sink->odd = 0;
+        NEXT_BYTE();
     }
     e.data = from;
-    if (!from_odd) {
-        emit(SINK_ARG & e, (uint16_t)(nibbles >> 1), EMIT_RAM_COPY);
-        if (nibbles & 1u) {
+    if (from_odd) {
+        /* Each byte is the nibble waiting and the next byte's high nibble. */
+        e.carry = (uint8_t)(*from << 4);
+        e.data = after(SINK_ARG from);
+    }
+    bytes = (uint16_t)(nibbles >> 1);
+    if (sink->write == NULL && bytes != 0 && bytes < 255u) {
+        /* Unpacking, a short copy: straight from the picture, with no ring to go round. */
+        if (from_odd) {
+            ram_shift_chunk(sink->out, &e, (uint8_t)bytes);
+        } else {
+            ram_copy_chunk(sink->out, &e, (uint8_t)bytes);
+        }
+        sink->out += bytes;
+    } else {
+        emit(SINK_ARG & e, bytes, from_odd ? EMIT_RAM_SHIFT : EMIT_RAM_COPY);
+    }
+    if (nibbles & 1u) {
+        if (from_odd) {
+            put_high(SINK_ARG e.carry);
+        } else {
             if (e.data == sink->end) {
                 e.data = sink->base;
             }
             put_high(SINK_ARG * e.data);
-        }
-    } else {
-        e.carry = (uint8_t)(*from << 4);
-        e.data = after(SINK_ARG from);
-        emit(SINK_ARG & e, (uint16_t)(nibbles >> 1), EMIT_RAM_SHIFT);
-        if (nibbles & 1u) {
-            put_high(SINK_ARG e.carry);
         }
     }
 }
@@ -881,13 +905,15 @@ static void put_near(SINK_PARAM const uint8_t* data, uint8_t count, uint8_t firs
         b = (uint8_t)((b + green + (code & 3u) + 10u) & 0x0Fu);
         if (!sink->odd) {
             *sink->out = (uint8_t)(r << 4 | g);
-            next_byte(SINK_ARG_ONLY);
-            put_high(SINK_ARG(uint8_t)(b << 4));
+            NEXT_BYTE();
+            *sink->out = (uint8_t)((*sink->out & 0x0Fu) | (uint8_t)(b << 4));
+            sink->odd = 1;
         } else {
             *sink->out = (uint8_t)((*sink->out & 0xF0u) | r);
-            next_byte(SINK_ARG_ONLY);
+            NEXT_BYTE();
             *sink->out = (uint8_t)(g << 4 | b);
-            next_byte(SINK_ARG_ONLY);
+            NEXT_BYTE();
+            sink->odd = 0;
         }
     }
 }
@@ -895,8 +921,8 @@ static void put_near(SINK_PARAM const uint8_t* data, uint8_t count, uint8_t firs
 /* The copying form's tokens (see ravik_lcd.h) of a picture `width` pixels wide, `left` bytes
  * from `data`; skips are black unless `over`. A token cut short by the data's end, or a copy from
  * further back than what was decoded or than the history, ends the tokens. */
-static void copying_tokens(SINK_PARAM const uint8_t* data, uint32_t left, uint16_t width,
-                           uint8_t over) {
+OUT_OF_LINE static void copying_tokens(SINK_PARAM const uint8_t* data, uint32_t left,
+                                       uint16_t width, uint8_t over) {
     const uint32_t pixels = sink->pixels;
     while (left != 0 && sink->pixels != 0) {
         const uint8_t control = DATA_BYTE(data);
@@ -1060,10 +1086,10 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, SINK_PARAM uint
 
 /* Streams picture `index` through `buffer`, `size` bytes of RAM (at least a piece): the pieces
  * handed to write() lie in it, and a copying token reads the last `size` bytes decoded from it. */
-static void stream_through(const ravik_lcd_asset* asset, uint16_t index,
-                           void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
-                               RAVIK_LCD_REENTRANT,
-                           void* ctx, uint8_t* buffer, uint16_t size) {
+IN_LINE static void stream_through(const ravik_lcd_asset* asset, uint16_t index,
+                                   void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
+                                       RAVIK_LCD_REENTRANT,
+                                   void* ctx, uint8_t* buffer, uint16_t size) {
     SINK_HERE
     sink->out = buffer;
     sink->base = buffer;
@@ -1077,6 +1103,18 @@ static void stream_through(const ravik_lcd_asset* asset, uint16_t index,
         write(sink->piece, (uint16_t)(sink->out - sink->piece), ctx);
     }
 }
+
+#if !defined(__SDCC_mcs51)
+/* The copying form's stream, with its ring on the stack while it streams; kept out of
+ * ravik_lcd_stream so that other streams don't reserve the ring's room too. */
+OUT_OF_LINE static void stream_copying(const ravik_lcd_asset* asset, uint16_t index,
+                                       void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
+                                           RAVIK_LCD_REENTRANT,
+                                       void* ctx) {
+    uint8_t history[RAVIK_LCD_HISTORY_SIZE];
+    stream_through(asset, index, write, ctx, history, RAVIK_LCD_HISTORY_SIZE);
+}
+#endif
 
 void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out) {
     SINK_HERE
@@ -1108,8 +1146,7 @@ void ravik_lcd_stream(const ravik_lcd_asset* asset, uint16_t index,
     }
 #else
     if (asset->compression == RAVIK_LCD_LZ) {
-        uint8_t history[RAVIK_LCD_HISTORY_SIZE];
-        stream_through(asset, index, write, ctx, history, RAVIK_LCD_HISTORY_SIZE);
+        stream_copying(asset, index, write, ctx);
     } else {
         uint8_t piece[RAVIK_LCD_STREAM_PIECE];
         stream_through(asset, index, write, ctx, piece, RAVIK_LCD_STREAM_PIECE);

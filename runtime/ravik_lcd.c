@@ -594,8 +594,8 @@ typedef struct {
         } while (--left != 0);                                                                     \
         e->data = data;                                                                            \
     }
-#define SHIFT_CHUNK(name, read)                                                                    \
-    static void name(uint8_t* o, emit_t* e, uint8_t n) {                                           \
+#define SHIFT_CHUNK(inline_, name, read)                                                           \
+    inline_ static void name(uint8_t* o, emit_t* e, uint8_t n) {                                   \
         uint8_t* NEAR to = o;                                                                      \
         const uint8_t* NEAR data = e->data;                                                        \
         uint8_t NEAR carry = e->carry, next, left = n;                                             \
@@ -610,16 +610,16 @@ typedef struct {
     }
 #define RAM_BYTE(p) (*(p))
 COPY_CHUNK(copy_chunk, DATA_BYTE)
-SHIFT_CHUNK(shift_chunk, DATA_BYTE)
+SHIFT_CHUNK(IN_LINE, shift_chunk, DATA_BYTE)
 #ifdef PLAIN_READS
 #define ram_copy_chunk copy_chunk
 #define ram_shift_chunk shift_chunk
 #else
 COPY_CHUNK(ram_copy_chunk, RAM_BYTE)
-SHIFT_CHUNK(ram_shift_chunk, RAM_BYTE)
+SHIFT_CHUNK(, ram_shift_chunk, RAM_BYTE)
 #endif
 
-static void fill_chunk(uint8_t* o, emit_t* e, uint8_t n) {
+IN_LINE static void fill_chunk(uint8_t* o, emit_t* e, uint8_t n) {
     uint8_t* NEAR to = o;
     uint8_t NEAR first = e->pattern[0], second = e->pattern[1], third = e->pattern[2], t, left = n;
     /* Whole patterns, then what is left, the pattern turned on by each byte written. */
@@ -641,16 +641,19 @@ static void fill_chunk(uint8_t* o, emit_t* e, uint8_t n) {
     e->pattern[2] = third;
 }
 
-/* Hands the full piece to write() and starts the next, at the ring's start after its end. */
-static void hand_out(SINK_PARAM_ONLY) {
-    uint16_t rest;
+/* Hands the full piece to write() and starts the next: a whole piece at the ring's start after
+ * its end (the ring is a piece, or longer), else what is left before its end. */
+IN_LINE static void hand_out(SINK_PARAM_ONLY) {
     sink->write(sink->piece, (uint16_t)(sink->out - sink->piece), sink->ctx);
     if (sink->out == sink->end) {
         sink->out = sink->base;
+        sink->room = RAVIK_LCD_STREAM_PIECE;
+    } else {
+        const uint16_t rest = (uint16_t)(sink->end - sink->out);
+        sink->room =
+            rest < RAVIK_LCD_STREAM_PIECE ? (uint8_t)rest : (uint8_t)RAVIK_LCD_STREAM_PIECE;
     }
     sink->piece = sink->out;
-    rest = (uint16_t)(sink->end - sink->out);
-    sink->room = rest < RAVIK_LCD_STREAM_PIECE ? (uint8_t)rest : (uint8_t)RAVIK_LCD_STREAM_PIECE;
 }
 
 /* Writes `bytes` whole bytes from a byte's start, made as `how` says, as much at a time as the
@@ -709,13 +712,13 @@ static void emit(SINK_PARAM emit_t* e, uint16_t bytes, uint8_t how) {
 
 /* Puts `high` into the high nibble of the byte at the sink, keeping its low one: the stream is
  * now at that byte's low nibble. */
-static void put_high(SINK_PARAM uint8_t high) {
+IN_LINE static void put_high(SINK_PARAM uint8_t high) {
     *sink->out = (uint8_t)((*sink->out & 0x0Fu) | (high & 0xF0u));
     sink->odd = 1;
 }
 
 /* `count` pixels, cut to the picture's room; returns the nibbles they take. */
-static uint16_t take_pixels(SINK_PARAM uint16_t count) {
+IN_LINE static uint16_t take_pixels(SINK_PARAM uint16_t count) {
     if (count > sink->pixels) {
         count = (uint16_t)sink->pixels;
     }
@@ -724,7 +727,7 @@ static uint16_t take_pixels(SINK_PARAM uint16_t count) {
 }
 
 /* `count` (1 to 128) pixels packed from the high nibble of `data`, cut to the picture. */
-static void put_literal(SINK_PARAM const uint8_t* data, uint8_t count) {
+IN_LINE static void put_literal(SINK_PARAM const uint8_t* data, uint8_t count) {
     uint16_t nibbles = take_pixels(SINK_ARG count);
     emit_t e;
     e.data = data;
@@ -787,6 +790,8 @@ static void put_skip(SINK_PARAM uint16_t count) {
 }
 
 /* ---- The copying form (RAVIK_LCD_LZ) ---- */
+
+#ifndef RAVIK_LCD_NO_LZ
 
 /* The nibble `back` (3 to 3 * RAVIK_LCD_HISTORY_PIXELS) nibbles before the sink: in the picture,
  * or in the ring, which holds the last RAVIK_LCD_HISTORY_SIZE bytes decoded. Sets `at` to its byte
@@ -983,6 +988,8 @@ OUT_OF_LINE static void copying_tokens(SINK_PARAM const uint8_t* data, uint32_t 
     }
 }
 
+#endif /* RAVIK_LCD_NO_LZ */
+
 /* An asset's array entry, read a byte at a time wherever the build keeps its data. */
 static uint32_t data_u32(const uint32_t* p) {
     union {
@@ -1027,7 +1034,9 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, SINK_PARAM uint
         return;
     }
     if (asset->compression == RAVIK_LCD_LZ) {
+#ifndef RAVIK_LCD_NO_LZ
         copying_tokens(SINK_ARG data, left, asset->width, over);
+#endif
     } else {
         while (left != 0 && sink->pixels != 0) {
             const uint8_t control = DATA_BYTE(data);
@@ -1104,7 +1113,7 @@ IN_LINE static void stream_through(const ravik_lcd_asset* asset, uint16_t index,
     }
 }
 
-#if !defined(__SDCC_mcs51)
+#if !defined(__SDCC_mcs51) && !defined(RAVIK_LCD_NO_LZ)
 /* The copying form's stream, with its ring on the stack while it streams; kept out of
  * ravik_lcd_stream so that other streams don't reserve the ring's room too. */
 OUT_OF_LINE static void stream_copying(const ravik_lcd_asset* asset, uint16_t index,
@@ -1136,7 +1145,7 @@ void ravik_lcd_stream(const ravik_lcd_asset* asset, uint16_t index,
     if (asset == NULL || write == NULL || index >= asset->count || (asset->delta && index != 0)) {
         return;
     }
-#if defined(__SDCC_mcs51)
+#if defined(__SDCC_mcs51) && !defined(RAVIK_LCD_NO_LZ)
     {
         /* One buffer at a fixed place, in external RAM: an 8051's stack has no room for it. */
         static uint8_t history[RAVIK_LCD_HISTORY_SIZE];
@@ -1145,10 +1154,17 @@ void ravik_lcd_stream(const ravik_lcd_asset* asset, uint16_t index,
                                                           : RAVIK_LCD_STREAM_PIECE);
     }
 #else
+#ifndef RAVIK_LCD_NO_LZ
     if (asset->compression == RAVIK_LCD_LZ) {
         stream_copying(asset, index, write, ctx);
-    } else {
+    } else
+#endif
+    {
+#if defined(__SDCC_mcs51)
+        static uint8_t piece[RAVIK_LCD_STREAM_PIECE];
+#else
         uint8_t piece[RAVIK_LCD_STREAM_PIECE];
+#endif
         stream_through(asset, index, write, ctx, piece, RAVIK_LCD_STREAM_PIECE);
     }
 #endif

@@ -40,6 +40,10 @@
  *                         about a third of the runtime on AVR and Cortex-M0).
  *   RAVIK_LCD_NO_ASSETS   leaves out ravik_lcd_unpack, ravik_lcd_stream and ravik_lcd_delay_ms
  *                         (saves their code, about two fifths of the runtime).
+ *   RAVIK_LCD_NO_LZ       leaves out the decoder of the copying form (RAVIK_LCD_LZ; saves about
+ *                         2.5 KB of code on AVR, 1.6 KB on Cortex-M0, 3 KB and the 294-byte ring
+ *                         in external RAM on an 8051); such pictures then come out black (a
+ *                         delta frame unchanged).
  *
  * Plain C99 for any processor: no allocation, no floating point, no recursion, and nothing but
  * <stdint.h> and <string.h>. Index arithmetic holds with a 16-bit int; a picture may be up to
@@ -216,9 +220,11 @@ void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out
  * makes sense over the frame before it) writes nothing, as does an index past the last picture.
  * The bytes handed over lie in RAM (a buffer of the runtime's) and are valid only during the call.
  * RAM: a RAVIK_LCD_STREAM_PIECE-byte piece on the stack, or, for RAVIK_LCD_LZ, a ring of the last
- * RAVIK_LCD_HISTORY_SIZE bytes decoded, in which the pieces lie (294 bytes, two rows of the
- * display), beside the decoder's own state of under 64 bytes; on an 8051 one buffer of
- * RAVIK_LCD_HISTORY_SIZE bytes at a fixed place in external RAM serves both.
+ * RAVIK_LCD_HISTORY_SIZE bytes decoded (294: two rows of the display), in which the pieces lie;
+ * beside it the decoder's state, 24 bytes on an AVR and 48 on a 32-bit chip. With the calls'
+ * return addresses and saved registers, streaming an LZ picture took 449 bytes of stack on an
+ * AVR and 624 on a Cortex-M0 (docs/runtime-on-chips.md; 103 and 216 for runs and literals). On an
+ * 8051 one buffer of RAVIK_LCD_HISTORY_SIZE bytes at a fixed place in external RAM serves both.
  */
 #ifndef RAVIK_LCD_STREAM_PIECE
 /* Set it (1 to 254, the same for every file) to trade RAM for calls: the piece lies in RAM while

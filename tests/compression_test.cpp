@@ -251,6 +251,7 @@ struct EmittedCase {
 Q_DECLARE_METATYPE(Bytes)
 Q_DECLARE_METATYPE(Pixels)
 Q_DECLARE_METATYPE(std::vector<Pixels>)
+Q_DECLARE_METATYPE(Compression)
 
 class CompressionTest : public QObject {
     Q_OBJECT
@@ -543,6 +544,9 @@ private slots:
         add("frame", {gradient(98, 67)}, 98, 67, Compression::Rle, false);
         add("spinner", movingDot(33, 17, 6), 33, 17, Compression::Rle, true);
         add("flashing", allChanging(10, 3, 3), 10, 3, Compression::Rle, true);
+        add("card_lz", {testCard()}, 160, 100, Compression::Lz, false);
+        add("wide_lz", {tiles(251, 13, 7, 4)}, 251, 13, Compression::Lz, false);
+        add("spinner_lz", movingDot(33, 17, 6), 33, 17, Compression::Lz, true);
         {
             const std::vector<Pixels> icons{icon(16, 16), icon(16, 16)};
             add("icons", icons, 16, 16, Compression::Rle, false);
@@ -816,9 +820,17 @@ private slots:
     }
 
     // A size smaller than the sides claim (a corrupt asset): never more than `size` bytes written.
+    void sizeSmallerThanTheSides_data() {
+        QTest::addColumn<Compression>("compression");
+        QTest::newRow("runs and literals") << Compression::Rle;
+        QTest::newRow("copies") << Compression::Lz;
+    }
     void sizeSmallerThanTheSides() {
+        QFETCH(Compression, compression);
         const std::vector<Bytes> packed{packPixels(flat(10, 10, nib(1, 2, 3)), 10, 10)};
-        StoredPictures stored = storePictures(packed, 10, 10, Compression::Rle, false);
+        StoredPictures stored = storePictures(packed, 10, 10, compression, false);
+        QCOMPARE(stored.compression, compression);
+        QVERIFY(stored.data.size() < packed[0].size());
         stored.size = 7;
         const ravik_lcd_asset asset = assetOf(stored);
         Bytes out(7, 0);

@@ -223,7 +223,7 @@ void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out
  * RAVIK_LCD_HISTORY_SIZE bytes decoded (294: two rows of the display), in which the pieces lie;
  * beside it the decoder's state, 24 bytes on an AVR and 48 on a 32-bit chip. With the calls'
  * return addresses and saved registers, streaming an LZ picture took 449 bytes of stack on an
- * AVR and 624 on a Cortex-M0 (docs/runtime-on-chips.md; 103 and 216 for runs and literals). On an
+ * AVR and 588 on a Cortex-M0 (docs/runtime-on-chips.md; 99 and 208 for runs and literals). On an
  * 8051 one buffer of RAVIK_LCD_HISTORY_SIZE bytes at a fixed place in external RAM serves both.
  */
 #ifndef RAVIK_LCD_STREAM_PIECE

@@ -150,8 +150,9 @@ struct LzToken {
 
 // The cheapest token stream over `pixels` (a width-wide picture): each pixel's cheapest way to the
 // end, from the last pixel back; of streams with as many bytes, the one with the fewest tokens, so
-// that the decoder's work per token is paid less often. With `previous`, a delta frame: skips over unchanged pixels and
-// nothing after the last change; else skips are black and nothing follows the last coloured pixel.
+// that the decoder's work per token is paid less often. With `previous`, a delta frame: skips over
+// unchanged pixels and nothing after the last change; else skips are black and nothing follows the
+// last coloured pixel.
 Bytes lzEncode(const std::vector<unsigned>& pixels, const std::vector<unsigned>* previous,
                int width) {
     const std::size_t count = pixels.size();

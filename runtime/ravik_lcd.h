@@ -170,12 +170,13 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
  *   110LLLLL DDDDDDDD            copy: n = L + 2 (2-33) pixels from d = D + 1 back
  *   1110LLLL LLLLLLLL DDDDDDDD   long copy: n = L + 1 (1-4096) pixels from d = D + 1 back
  *   1111LLLL LLLLLLLL            skip: n = L + 1 (1-4096) pixels, as the skip above
- * A copy goes pixel by pixel, so it may overlap what it writes (d < n repeats a pattern). It reaches
- * at most RAVIK_LCD_HISTORY_PIXELS back, two rows of the display, what ravik_lcd_stream keeps: a
- * picture or sprite wider than that has no "above" (the tool then copies from nearer pixels only).
- * A copy from further back, or from before pixel 0, is corrupt and ends the tokens there (the rest
- * is black, or the previous frame's). In a delta frame copies and near pixels read the frame being
- * made, whose earlier pixels are final: written, or skipped and so the previous frame's.
+ * A copy goes pixel by pixel, so it may overlap what it writes (d < n repeats a pattern). It
+ * reaches at most RAVIK_LCD_HISTORY_PIXELS back, two rows of the display, what ravik_lcd_stream
+ * keeps: a picture or sprite wider than that has no "above" (the tool then copies from nearer
+ * pixels only). A copy from further back, or from before pixel 0, is corrupt and ends the tokens
+ * there (the rest is black, or the previous frame's). In a delta frame copies and near pixels read
+ * the frame being made, whose earlier pixels are final: written, or skipped and so the previous
+ * frame's.
  *
  * With RAVIK_LCD_PROGMEM on AVR the arrays (data, offsets, mask, delays_ms) are read from flash;
  * the ravik_lcd_asset itself stays in RAM, as a font does. */

@@ -338,7 +338,9 @@ StoredPictures storeAs(std::span<const Bytes> pictures, int width, int height,
     stored.width = width;
     stored.height = height;
     stored.size = packedSize(width, height);
-    stored.compression = compression;
+    // Auto: the copying form, each picture in runs and literals where those are smaller.
+    const bool mixed = compression == Compression::Auto;
+    stored.compression = mixed ? Compression::Lz : compression;
     stored.delta = delta;
     stored.offsets.push_back(0);
     for (std::size_t i = 0; i < pictures.size(); ++i) {
@@ -347,9 +349,18 @@ StoredPictures storeAs(std::span<const Bytes> pictures, int width, int height,
         Bytes tokens;
         bool tokenised = true;
         const bool change = delta && i > 0;
-        if (compression == Compression::Lz) {
+        if (compression == Compression::Lz || mixed) {
             tokens = change ? lzDeltaTokens(pictures[i - 1], picture, width, height)
                             : lzTokens(picture, width, height);
+            if (mixed) {
+                const Bytes runs = change
+                                       ? deltaTokens(pictures[i - 1], picture, width, height, true)
+                                       : rleTokens(picture, width, height);
+                if (runs.size() + 1 < tokens.size()) {
+                    tokens.assign(1, kRunsMark);
+                    tokens.insert(tokens.end(), runs.begin(), runs.end());
+                }
+            }
         } else if (change) {
             tokens = deltaTokens(pictures[i - 1], picture, width, height,
                                  compression == Compression::Rle);
@@ -379,8 +390,8 @@ StoredPictures storePictures(std::span<const Bytes> pictures, int width, int hei
         return storeAs(pictures, width, height, compression, delta);
     }
     StoredPictures runs = storeAs(pictures, width, height, Compression::Rle, delta);
-    StoredPictures copies = storeAs(pictures, width, height, Compression::Lz, delta);
-    return copies.data.size() < runs.data.size() ? copies : runs;
+    StoredPictures mixed = storeAs(pictures, width, height, Compression::Auto, delta);
+    return mixed.data.size() < runs.data.size() ? mixed : runs;
 }
 
 } // namespace ravik

@@ -43,6 +43,9 @@
 // In a delta frame copies and near pixels read the frame being made, whose earlier pixels are
 // final (written, or skipped and so the previous frame's); the tokens end after the last change.
 // A whole picture's tokens end after its last pixel that is not black.
+// A picture of the copying form whose first byte is kRunsMark (an "above" before any pixel,
+// which the copying tokens never start with) holds runs and literals after it, as above: Auto
+// stores each picture so where that is smaller.
 
 #include "codec/frame_buffer.h"
 
@@ -57,8 +60,12 @@ enum class Compression : std::uint8_t {
     Raw = 0,  // pictures as packed (delta frames still use skips and literals)
     Rle = 1,  // runs and literals, raw where that is smaller
     Lz = 2,   // the copying form, raw where that is smaller
-    Auto = 3, // asked for only: Rle or Lz, whichever stores the pictures in fewer bytes
+    Auto = 3, // asked for only: Lz with each picture the smaller of its copying tokens and its
+              // runs and literals (after kRunsMark), or Rle where that is smaller in all
 };
+
+// The first byte of a picture of the copying form that holds runs and literals instead.
+inline constexpr std::uint8_t kRunsMark = 0x80;
 
 // How far back the copying form's copies reach, in pixels: two rows of the display.
 inline constexpr std::size_t kHistoryPixels = 2 * std::size_t{kFrameWidth};
@@ -92,8 +99,9 @@ std::vector<std::uint8_t> lzDeltaTokens(std::span<const std::uint8_t> previous,
                                         std::span<const std::uint8_t> frame, int width, int height);
 
 // Stores packed pictures of one size, each compressed as asked and raw where that is not larger;
-// with `delta`, every picture after the first against the one before; Auto stores them with
-// whichever of Rle and Lz takes fewer bytes in all (Rle on a tie). Throws
+// with `delta`, every picture after the first against the one before; Auto stores them in the
+// copying form, each picture as the smaller of its copying tokens and its runs and literals, or
+// as Rle when that takes no more bytes in all. Throws
 // std::invalid_argument when there is no picture, a picture is not packedSize(width, height)
 // bytes, or the data outgrows 32-bit offsets.
 StoredPictures storePictures(std::span<const std::vector<std::uint8_t>> pictures, int width,

@@ -1012,6 +1012,7 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, SINK_PARAM uint
     const uint32_t room = size > 0x7FFFFFFFUL ? 0xFFFFFFFFUL / 3u : (size << 1) / 3u;
     uint32_t NEAR left = 0;
     const uint8_t* NEAR data = asset->data;
+    uint8_t copying;
     sink->odd = 0;
     sink->pixels = pixels < room ? pixels : room;
     if (data != NULL && asset->offsets != NULL) {
@@ -1033,7 +1034,17 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, SINK_PARAM uint
         }
         return;
     }
-    if (asset->compression == RAVIK_LCD_LZ) {
+    copying = (uint8_t)(asset->compression == RAVIK_LCD_LZ);
+    if (copying && left != 0) {
+        const uint8_t first = DATA_BYTE(data);
+        if (first == RAVIK_LCD_RUNS_MARK) {
+            /* An "above" before any pixel: this picture is runs and literals. */
+            ++data;
+            --left;
+            copying = 0;
+        }
+    }
+    if (copying) {
 #ifndef RAVIK_LCD_NO_LZ
         copying_tokens(SINK_ARG data, left, asset->width, over);
 #endif

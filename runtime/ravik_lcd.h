@@ -176,7 +176,9 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
  * pixels only). A copy from further back, or from before pixel 0, is corrupt and ends the tokens
  * there (the rest is black, or the previous frame's). In a delta frame copies and near pixels read
  * the frame being made, whose earlier pixels are final: written, or skipped and so the previous
- * frame's.
+ * frame's. A picture whose first byte is RAVIK_LCD_RUNS_MARK (an "above" before any pixel, which
+ * the copying tokens never start with) holds the runs and literals above after it instead: an
+ * asset made with compress = "auto" stores each picture in whichever form is smaller.
  *
  * With RAVIK_LCD_PROGMEM on AVR the arrays (data, offsets, mask, delays_ms) are read from flash;
  * the ravik_lcd_asset itself stays in RAM, as a font does. */
@@ -191,6 +193,8 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
 #define RAVIK_LCD_RAW 0 /* every picture (or, in a delta asset, frame 0) stored as packed */
 #define RAVIK_LCD_RLE 1 /* runs and literals, raw where that is smaller */
 #define RAVIK_LCD_LZ 2  /* the copying tokens, raw where that is smaller */
+/* The first byte of an RAVIK_LCD_LZ picture that holds runs and literals instead. */
+#define RAVIK_LCD_RUNS_MARK 0x80u
 
 /* How far back the copying tokens reach: two rows of the display, in pixels and in bytes. */
 #define RAVIK_LCD_HISTORY_PIXELS 196

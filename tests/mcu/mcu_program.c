@@ -357,6 +357,15 @@ static void receive_into_frame(const uint8_t* bytes, uint16_t n, void* ctx) REEN
     streamed += n;
 }
 
+/* Two 8 x 2 tiles in the copying form as compress = "auto" stores them: the first a literal of a
+ * row and an "above" of 8, the second, behind the runs mark, two runs of 8. */
+static const uint8_t mixed_data[21] PROGMEM = {0x07, 0x80, 0x80, 0x80, 0x88, 0x80, 0x08,
+                                               0x80, 0x00, 0x88, 0x88, 0x0F, 0x0F, 0x87,
+                                               0x80, 0x80, 0x78, 0x08, 0x80, 0x70, 0x80};
+static const uint32_t mixed_offsets[3] PROGMEM = {0, 14, 21};
+static const ravik_lcd_asset mixed = {8,    2,    2,          24,           21, 0, RAVIK_LCD_LZ,
+                                      NULL, NULL, mixed_data, mixed_offsets};
+
 /* The names a whole frame's calls are measured under: the floor, unpack, stream to a counting
  * receiver, stream to the frame; the bytes unpacked and streamed are printed under the second and
  * third. */
@@ -408,6 +417,16 @@ static void draw_everything(void) REENTRANT {
     whole_frame(&splash, &rle_frame);
     whole_frame(&splash_lz, &lz_frame);
     whole_frame(&card_lz, &lz_card);
+
+    /* Both forms in one asset, unpacked and streamed. */
+    for (i = 0; i < mixed.count; ++i) {
+        ravik_lcd_unpack(&mixed, i, picture);
+        put_bytes("mixed", picture, (uint16_t)mixed.size);
+        memset(frame, 0, sizeof frame);
+        streamed = 0;
+        ravik_lcd_stream(&mixed, i, receive_into_frame, 0);
+        put_bytes("mixed-stream", frame, (uint16_t)mixed.size);
+    }
 
     /* A raw tile, its floor, and drawing it with its mask from flash at odd places and edges. */
     BEGIN();

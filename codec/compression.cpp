@@ -117,13 +117,14 @@ std::vector<unsigned> pixelsOf(std::span<const std::uint8_t> packed, std::size_t
 
 // ---- Copies ----
 
+// Pixels a token covers: six bits of count in literals, near pixels and "above" copies,
 constexpr std::size_t kLzLiteralMax = 64;
 constexpr std::size_t kNearMax = 64;
 constexpr std::size_t kAboveMax = 64;
-constexpr std::size_t kCopyMin = 2;
-constexpr std::size_t kCopyMax = 33;
-constexpr std::size_t kLongMax = 4096;
-constexpr std::size_t kLzSkipMax = 4096;
+// five in a two-byte copy, from two pixels on (one alone is no cheaper as a near pixel),
+constexpr std::size_t kCopyMin = 2, kCopyMax = 33;
+// twelve in long copies and skips.
+constexpr std::size_t kLongMax = 4096, kLzSkipMax = 4096;
 
 // The byte of a near pixel, or -1 when `pixel` is too far from `before`: green moves by -4 to 3,
 // red by green's move and -4 to 3 more, blue by green's move and -2 to 1 more (neighbouring pixels

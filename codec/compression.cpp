@@ -121,7 +121,7 @@ std::vector<unsigned> pixelsOf(std::span<const std::uint8_t> packed, std::size_t
 constexpr std::size_t kLzLiteralMax = 64;
 constexpr std::size_t kNearMax = 64;
 constexpr std::size_t kAboveMax = 64;
-// five in a two-byte copy, from two pixels on (one alone is no cheaper as a near pixel),
+// five in a two-byte copy, from two pixels on (a copy of one would cost what a near pixel does),
 constexpr std::size_t kCopyMin = 2, kCopyMax = 33;
 // twelve in long copies and skips.
 constexpr std::size_t kLongMax = 4096, kLzSkipMax = 4096;

@@ -102,7 +102,9 @@ inline constexpr Named<fonts::Hinting> kHintingNames[] = {{"light", fonts::Hinti
                                                           {"none", fonts::Hinting::None},
                                                           {"auto", fonts::Hinting::Auto}};
 inline constexpr Named<Compression> kCompressionNames[] = {{"none", Compression::Raw},
-                                                           {"rle", Compression::Rle}};
+                                                           {"rle", Compression::Rle},
+                                                           {"lz", Compression::Lz},
+                                                           {"auto", Compression::Auto}};
 inline constexpr Named<GlyphCompression> kGlyphCompressionNames[] = {
     {"none", GlyphCompression::None},
     {"rle", GlyphCompression::Rle},

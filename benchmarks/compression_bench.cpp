@@ -1,9 +1,13 @@
 // Compression for flash on a realistic set: for each folder of pictures (each file an asset; an
 // animated GIF is one asset of its frames) and a glyph set rendered with the fonts library, the
-// bytes stored raw, with RLE, and with delta + RLE (animations), and the runtime's decoder speed
-// on this machine (ravik_lcd_unpack in playback order, and ravik_lcd_stream).
+// bytes stored raw, with RLE, with delta + RLE (animations) and in the copying form (LZ), and the
+// runtime's decoder speed on this machine (ravik_lcd_unpack in playback order, and
+// ravik_lcd_stream).
+// With --each, every picture of a folder on its own, for tools/bench-compression.sh to set beside
+// LZ4 and gzip.
 // Usage: ravik_compression_bench DIR   (DIR/CATEGORY/*.png|*.gif; tools/bench-compression.sh
 // makes the set)
+//        ravik_compression_bench --each DIR OUT   (DIR/*.png; tools/make-picture-set.sh makes it)
 
 #include "codec/compression.h"
 #include "codec/packed_picture.h"
@@ -171,8 +175,9 @@ double secondsPerByte(const std::vector<StoredPictures>& set, Decode decode) {
 }
 
 struct Row {
-    std::size_t assets = 0, pictures = 0, raw = 0, rle = 0, delta = 0, palette = 0;
-    std::vector<StoredPictures> best; // what firmware would store: the smaller of rle and delta
+    std::size_t assets = 0, pictures = 0, raw = 0, rle = 0, lz = 0, delta = 0, palette = 0;
+    std::vector<StoredPictures> best;   // what firmware would store: the smaller of rle and delta
+    std::vector<StoredPictures> copies; // the copying form, delta for animations where smaller
 };
 
 void print(const std::string& name, const Row& row, std::size_t pictureBytes) {
@@ -198,10 +203,15 @@ void print(const std::string& name, const Row& row, std::size_t pictureBytes) {
     if (stream > 0) {
         std::snprintf(streamText, sizeof streamText, "%.0f", 1e-6 / stream);
     }
-    std::printf("%-12s %6zu %8zu %9zu %18s %18s %18s %12.0f %12s %10.1f\n", name.c_str(),
-                row.assets, row.pictures, row.raw, share(row.rle).c_str(), share(row.delta).c_str(),
-                share(row.palette).c_str(), 1e-6 / unpack, streamText,
-                unpack * double(pictureBytes) * 1e6);
+    const double unpackCopies =
+        secondsPerByte(row.copies, [](const ravik_lcd_asset& a, std::uint16_t i, Bytes& out) {
+            ravik_lcd_unpack(&a, i, out.data());
+        });
+    std::printf("%-12s %6zu %8zu %9zu %18s %18s %18s %18s %12.0f %12s %10.1f %10.0f\n",
+                name.c_str(), row.assets, row.pictures, row.raw, share(row.rle).c_str(),
+                share(row.delta).c_str(), share(row.lz).c_str(), share(row.palette).c_str(),
+                1e-6 / unpack, streamText, unpack * double(pictureBytes) * 1e6,
+                1e-6 / unpackCopies);
 }
 
 void add(Row& row, const Asset& asset, bool animation) {
@@ -220,6 +230,17 @@ void add(Row& row, const Asset& asset, bool animation) {
         row.palette += paletteEstimate(asset.packed[i], asset.width, asset.height,
                                        rle.offsets[i + 1] - rle.offsets[i]);
     }
+    StoredPictures lz =
+        storePictures(asset.packed, asset.width, asset.height, Compression::Lz, false);
+    if (animation && asset.packed.size() > 1) {
+        StoredPictures lzDelta =
+            storePictures(asset.packed, asset.width, asset.height, Compression::Lz, true);
+        if (lzDelta.data.size() < lz.data.size()) {
+            lz = std::move(lzDelta);
+        }
+    }
+    row.lz += lz.data.size();
+    row.copies.push_back(std::move(lz));
     if (animation && asset.packed.size() > 1) {
         const StoredPictures delta =
             storePictures(asset.packed, asset.width, asset.height, Compression::Rle, true);
@@ -231,16 +252,75 @@ void add(Row& row, const Asset& asset, bool animation) {
     }
 }
 
+// Whether unpack and stream give picture `index`'s packed bytes back.
+bool decodesTo(const StoredPictures& stored, const Bytes& packed) {
+    const ravik_lcd_asset a = runtimeAsset(stored);
+    Bytes out(stored.size, 0xA5);
+    ravik_lcd_unpack(&a, 0, out.data());
+    Bytes streamed;
+    ravik_lcd_stream(
+        &a, 0,
+        [](const std::uint8_t* bytes, std::uint16_t n, void* ctx) {
+            auto* to = static_cast<Bytes*>(ctx);
+            to->insert(to->end(), bytes, bytes + n);
+        },
+        &streamed);
+    return out == packed && streamed == packed;
+}
+
+// Each picture of DIR on its own (the first frame of a file): its packed bytes written to
+// OUT/NAME.packed for other compressors, and a line "NAME raw rle lz auto" of the bytes each form
+// stores, checked through the runtime's unpack and stream.
+int eachPicture(const fs::path& dir, const fs::path& out) {
+    std::vector<fs::path> files;
+    for (const fs::directory_entry& file : fs::directory_iterator(dir)) {
+        files.push_back(file.path());
+    }
+    std::ranges::sort(files);
+    int faults = 0;
+    for (const fs::path& file : files) {
+        Asset asset = readAsset(file);
+        if (asset.packed.empty()) {
+            continue;
+        }
+        asset.packed.resize(1);
+        const Bytes& packed = asset.packed[0];
+        std::FILE* f = std::fopen((out / (file.stem().string() + ".packed")).c_str(), "wb");
+        if (f == nullptr || std::fwrite(packed.data(), 1, packed.size(), f) != packed.size()) {
+            std::fprintf(stderr, "can't write %s.packed\n", file.stem().c_str());
+            return 1;
+        }
+        std::fclose(f);
+        std::printf("%s", file.stem().c_str());
+        for (const Compression form :
+             {Compression::Raw, Compression::Rle, Compression::Lz, Compression::Auto}) {
+            const StoredPictures stored =
+                storePictures(asset.packed, asset.width, asset.height, form, false);
+            if (!decodesTo(stored, packed)) {
+                std::fprintf(stderr, "%s: form %d does not decode to its picture\n",
+                             file.stem().c_str(), int(form));
+                ++faults;
+            }
+            std::printf(" %zu", stored.data.size());
+        }
+        std::printf("\n");
+    }
+    return faults == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--each") {
+        return eachPicture(argv[2], argv[3]);
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
+        std::fprintf(stderr, "usage: %s DIR | --each DIR OUT\n", argv[0]);
         return 2;
     }
-    std::printf("%-12s %6s %8s %9s %18s %18s %18s %12s %12s %10s\n", "set", "assets", "pictures",
-                "raw B", "rle B (of raw)", "delta+rle B", "palette+rle est.", "unpack MB/s",
-                "stream MB/s", "us/frame*");
+    std::printf("%-12s %6s %8s %9s %18s %18s %18s %18s %12s %12s %10s %10s\n", "set", "assets",
+                "pictures", "raw B", "rle B (of raw)", "delta+rle B", "lz B (delta too)",
+                "palette+rle est.", "unpack MB/s", "stream MB/s", "us/frame*", "lz MB/s");
     std::map<std::string, std::vector<fs::path>> sets;
     for (const fs::directory_entry& folder : fs::directory_iterator(argv[1])) {
         if (folder.is_directory()) {

@@ -16,13 +16,32 @@ std::size_t pictureCount(const AssetData& asset) {
     return asset.pictures.offsets.empty() ? 0 : asset.pictures.offsets.size() - 1;
 }
 
+// How the source's comment and the runtime name each stored form.
+struct FormNames {
+    Compression compression;
+    const char* word;
+    const char* constant;
+};
+constexpr FormNames kForms[] = {{Compression::Raw, "raw", "RAVIK_LCD_RAW"},
+                                {Compression::Rle, "rle", "RAVIK_LCD_RLE"},
+                                {Compression::Lz, "lz", "RAVIK_LCD_LZ"}};
+
+const FormNames& namesOf(Compression compression) {
+    for (const FormNames& form : kForms) {
+        if (form.compression == compression) {
+            return form;
+        }
+    }
+    throw std::invalid_argument("图片的存储方式未知");
+}
+
 std::string describe(const std::string& name, const AssetData& asset) {
     const StoredPictures& p = asset.pictures;
     const std::size_t raw = p.size * pictureCount(asset);
     return "/* " + name + ": " + std::to_string(pictureCount(asset)) + " picture(s) of " +
            std::to_string(p.width) + " x " + std::to_string(p.height) + " pixels, " +
            std::to_string(p.data.size()) + " bytes stored of " + std::to_string(raw) + ", " +
-           (p.compression == Compression::Rle ? "rle" : "raw") + (p.delta ? ", delta" : "") + " */";
+           namesOf(p.compression).word + (p.delta ? ", delta" : "") + " */";
 }
 
 // An array of unsigned values with a suffix for each ("UL" for 32-bit ones), eight to a line.
@@ -134,9 +153,8 @@ std::string formatAssetDefinition(const std::string& name, const std::string& at
     text += "const ravik_lcd_asset " + name + " = {" + std::to_string(p.width) + ", " +
             std::to_string(p.height) + ", " + std::to_string(pictureCount(asset)) + ", " +
             std::to_string(p.size) + "UL, " + std::to_string(p.data.size()) + "UL, " +
-            (p.delta ? "1" : "0") + ", " +
-            (p.compression == Compression::Rle ? "RAVIK_LCD_RLE" : "RAVIK_LCD_RAW") + ", " + mask +
-            ", " + delays + ", " + name + "_data, " + name + "_offsets};\n";
+            (p.delta ? "1" : "0") + ", " + namesOf(p.compression).constant + ", " + mask + ", " +
+            delays + ", " + name + "_data, " + name + "_offsets};\n";
     return text;
 }
 

@@ -1,9 +1,11 @@
 // The compression encoder and the runtime's decoder. With the first byte even: pictures made
-// from the input (runs, changes between frames and noise), stored raw or as tokens, whole or as
-// a delta animation, then unpacked and streamed by ravik_lcd_unpack / ravik_lcd_stream, which
-// must give every picture back byte for byte. With it odd: the rest of the input as the stored
-// data itself, corrupt or not, which the decoder must cut off where it ends, reading nothing past
-// `stored` bytes and writing nothing past `size`, and unpack and stream must agree.
+// from the input (runs, changes between frames and noise), stored raw, as runs and literals, in
+// the copying form or whichever is smaller, whole or as a delta animation, then unpacked and
+// streamed by ravik_lcd_unpack / ravik_lcd_stream, which must give every picture back byte for
+// byte. With it odd: the rest of the input as the stored data itself, read as either token form,
+// corrupt or not, which the decoder must cut off where it ends, reading nothing past `stored`
+// bytes, writing nothing past `size` and copying nothing from before the picture's start, and
+// unpack and stream must agree. Pictures are up to 250 pixels wide, past the copies' history.
 
 #include "codec/compression.h"
 #include "codec/packed_picture.h"
@@ -64,11 +66,20 @@ ravik_lcd_asset assetOf(std::uint16_t width, std::uint16_t height, std::size_t c
             offsets.data()};
 }
 
+// Bits 2 and 4 of the first byte: raw, runs and literals (bit 2, as the seeds were made), the
+// copying form (bit 4), or the smaller of the two (both).
+Compression compressionOf(std::uint8_t how) {
+    constexpr Compression kForms[] = {Compression::Raw, Compression::Rle, Compression::Lz,
+                                      Compression::Auto};
+    return kForms[(how >> 2 & 1) | (how >> 3 & 2)];
+}
+
 void checkRoundTrip(ByteSource& input, std::uint8_t how) {
     const bool delta = how & 2;
-    const Compression compression = how & 4 ? Compression::Rle : Compression::Raw;
-    const auto width = std::uint16_t(input.inRange(1, 120));
-    const auto height = std::uint16_t(input.inRange(1, 80));
+    const Compression compression = compressionOf(how);
+    const auto width = std::uint16_t(input.inRange(1, 250));
+    // At most about 6,000 pixels a picture: the cheapest parse takes its time per pixel.
+    const auto height = std::uint16_t(input.inRange(1, std::max(1, 6000 / width)));
     const std::size_t pixelCount = std::size_t(width) * height;
     std::vector<std::vector<std::uint8_t>> pictures;
     ModelPixels pixels = pictureFrom(input, pixelCount);
@@ -78,6 +89,8 @@ void checkRoundTrip(ByteSource& input, std::uint8_t how) {
         pictures.push_back(packModel(pixels));
     }
     const StoredPictures stored = storePictures(pictures, width, height, compression, delta);
+    require(compression == Compression::Auto ? stored.compression != Compression::Raw
+                                             : stored.compression == compression);
     const std::size_t size = packedSize(width, height);
     require(stored.size == size && stored.width == width && stored.height == height);
     require(stored.offsets.size() == pictures.size() + 1 && stored.offsets.front() == 0 &&
@@ -89,8 +102,8 @@ void checkRoundTrip(ByteSource& input, std::uint8_t how) {
     }
 
     const std::vector<std::uint8_t> data = exactCopy(stored.data);
-    const ravik_lcd_asset asset =
-        assetOf(width, height, pictures.size(), size, delta, compression, data, stored.offsets);
+    const ravik_lcd_asset asset = assetOf(width, height, pictures.size(), size, delta,
+                                          stored.compression, data, stored.offsets);
     std::vector<std::uint8_t> out(size, 0xA5);
     for (std::size_t i = 0; i < pictures.size(); ++i) {
         ravik_lcd_unpack(&asset, std::uint16_t(i), out.data());
@@ -103,23 +116,29 @@ void checkRoundTrip(ByteSource& input, std::uint8_t how) {
     // The encoder's tokens of each picture alone decode to it too.
     if (!delta) {
         for (const std::vector<std::uint8_t>& picture : pictures) {
-            const std::vector<std::uint8_t> tokens = exactCopy(rleTokens(picture, width, height));
+            const bool copying = how & 16;
+            const std::vector<std::uint8_t> tokens = exactCopy(
+                copying ? lzTokens(picture, width, height) : rleTokens(picture, width, height));
             if (tokens.size() == size) {
                 continue; // that length reads as raw
             }
             const std::vector<std::uint32_t> offsets{0, std::uint32_t(tokens.size())};
             const ravik_lcd_asset one =
-                assetOf(width, height, 1, size, false, Compression::Rle, tokens, offsets);
+                assetOf(width, height, 1, size, false, copying ? Compression::Lz : Compression::Rle,
+                        tokens, offsets);
             std::fill(out.begin(), out.end(), 0x5A);
             ravik_lcd_unpack(&one, 0, out.data());
             require(out == picture);
+            Streamed streamed;
+            ravik_lcd_stream(&one, 0, collectStreamed, &streamed);
+            require(!streamed.badPiece && streamed.bytes == picture);
         }
     }
 }
 
 void checkCorrupt(ByteSource& input, std::uint8_t how) {
     const bool delta = how & 2;
-    const auto width = std::uint16_t(input.inRange(1, 120));
+    const auto width = std::uint16_t(input.inRange(1, 250));
     const auto height = std::uint16_t(input.inRange(1, 80));
     const auto count = std::size_t(input.inRange(1, 3));
     // Where each picture starts, ascending; the last ends with the data.
@@ -138,7 +157,8 @@ void checkCorrupt(ByteSource& input, std::uint8_t how) {
 
     const std::size_t size = RAVIK_LCD_PACKED_SIZE(width, height);
     const ravik_lcd_asset asset =
-        assetOf(width, height, count, size, delta, Compression::Rle, data, offsets);
+        assetOf(width, height, count, size, delta, how & 16 ? Compression::Lz : Compression::Rle,
+                data, offsets);
     std::vector<std::uint8_t> out(size, 0xA5);
     std::vector<std::uint8_t> again(size, 0x5A);
     for (std::size_t i = 0; i < count; ++i) {

@@ -744,27 +744,41 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
 
 /* ---- Assets ------------------------------------------------------------------------------- */
 
+/* Where GCC's attributes are known: the copying form's decoder and the ring kept out of the
+ * functions every stream and unpack goes through, so that these reserve no stack for them. */
+#if defined(__GNUC__)
+#define OUT_OF_LINE __attribute__((noinline))
+#define IN_LINE __attribute__((always_inline)) inline
+#else
+#define OUT_OF_LINE
+#define IN_LINE
+#endif
+
 /* The piece's room is counted in a byte, and 255 stands for an unpacked picture's. */
 #if RAVIK_LCD_STREAM_PIECE < 1 || RAVIK_LCD_STREAM_PIECE > 254
 #error "RAVIK_LCD_STREAM_PIECE must be 1 to 254"
 #endif
 
-/* Where decoded nibbles go: straight into the picture (unpack), or into a small piece handed to
- * write() whenever it fills (stream). Bytes are written through `out`; `odd` says that *out
- * already holds its high nibble and the next nibble is its low one; `room` is the whole bytes
+/* Where decoded nibbles go: straight into the picture (unpack), or into a small ring buffer
+ * handed to write() a piece at a time (stream). Bytes are written through `out`; `odd` says that
+ * *out already holds its high nibble and the next nibble is its low one; `room` is the whole bytes
  * the piece still takes (255 when unpacking: the picture's room is counted in pixels). `pixels` is
- * what the picture still has room for, so no nibble lands outside its bytes. The token writers work
- * on whole bytes wherever they can, at most 255 at a time, so that their loops count in a byte. On
- * an 8051 these helpers keep their variables at fixed places (external RAM with --model-large), not
- * on its small stack. */
+ * what the picture still has room for, so no nibble lands outside its bytes. `base` is where the
+ * decoded nibbles start: the picture, or the ring, which ends at `end` and whose bytes from
+ * `piece` on are not handed over yet; a copying token reads what was decoded from there. The
+ * token writers work on whole bytes wherever they can, at most 255 at a time, so that their loops
+ * count in a byte. On an 8051 these helpers keep their variables at fixed places (external RAM
+ * with --model-large), not on its small stack. */
 typedef struct {
     uint8_t* out;
     uint8_t odd;
     uint8_t room;
     uint32_t pixels;
+    uint8_t* base;
+    uint8_t* end;
+    uint8_t* piece;
     void (*write)(const uint8_t* bytes, uint16_t n, void* ctx) RAVIK_LCD_REENTRANT;
     void* ctx;
-    uint8_t piece[RAVIK_LCD_STREAM_PIECE];
 } sink_t;
 
 /* Which sink the helpers work on. On an 8051 there is one, at a fixed place that the code reaches
@@ -775,21 +789,27 @@ static sink_t the_sink;
 #define sink (&the_sink)
 #define SINK_PARAM
 #define SINK_ARG
+#define SINK_PARAM_ONLY void
+#define SINK_ARG_ONLY
 #define SINK_HERE
 #else
 #define SINK_PARAM sink_t *sink,
 #define SINK_ARG sink,
+#define SINK_PARAM_ONLY sink_t* sink
+#define SINK_ARG_ONLY sink
 #define SINK_HERE                                                                                  \
     sink_t sink_here;                                                                              \
     sink_t* const sink = &sink_here;
 #endif
 
 /* How a run of whole bytes is made: copied from the data, each the low nibble of one data byte
- * and the high nibble of the next (a literal on the other half), or a colour's three bytes over
- * and over (a run). */
+ * and the high nibble of the next (a literal on the other half), a colour's three bytes over and
+ * over (a run), or copied or shifted likewise from what was decoded (a copying token). */
 #define EMIT_COPY 0
 #define EMIT_SHIFT 1
 #define EMIT_FILL 2
+#define EMIT_RAM_COPY 3
+#define EMIT_RAM_SHIFT 4
 
 /* The state of one emit: the data read, the nibble waiting for its byte, the pattern. */
 typedef struct {
@@ -798,34 +818,46 @@ typedef struct {
     uint8_t pattern[3];
 } emit_t;
 
-/* The three ways to make `n` (at least 1) bytes at `o`. They call nothing, so that an 8051
- * compiler can lay their variables over others'. */
-static void copy_chunk(uint8_t* o, emit_t* e, uint8_t n) {
-    uint8_t* NEAR to = o;
-    const uint8_t* NEAR data = e->data;
-    uint8_t NEAR left = n;
-    do {
-        *to++ = DATA_BYTE(data);
-        ++data;
-    } while (--left != 0);
-    e->data = data;
-}
+/* The ways to make `n` (at least 1) bytes at `o`. They call nothing, so that an 8051 compiler
+ * can lay their variables over others'. Copies and shifts read a byte at a time, in order, so
+ * a copy from a few bytes back repeats what it has just written. */
+#define COPY_CHUNK(name, read)                                                                     \
+    static void name(uint8_t* o, emit_t* e, uint8_t n) {                                           \
+        uint8_t* NEAR to = o;                                                                      \
+        const uint8_t* NEAR data = e->data;                                                        \
+        uint8_t NEAR left = n;                                                                     \
+        do {                                                                                       \
+            *to++ = read(data);                                                                    \
+            ++data;                                                                                \
+        } while (--left != 0);                                                                     \
+        e->data = data;                                                                            \
+    }
+#define SHIFT_CHUNK(inline_, name, read)                                                           \
+    inline_ static void name(uint8_t* o, emit_t* e, uint8_t n) {                                   \
+        uint8_t* NEAR to = o;                                                                      \
+        const uint8_t* NEAR data = e->data;                                                        \
+        uint8_t NEAR carry = e->carry, next, left = n;                                             \
+        do {                                                                                       \
+            next = read(data);                                                                     \
+            ++data;                                                                                \
+            *to++ = (uint8_t)(carry | (next >> 4));                                                \
+            carry = (uint8_t)(next << 4);                                                          \
+        } while (--left != 0);                                                                     \
+        e->data = data;                                                                            \
+        e->carry = carry;                                                                          \
+    }
+#define RAM_BYTE(p) (*(p))
+COPY_CHUNK(copy_chunk, DATA_BYTE)
+SHIFT_CHUNK(IN_LINE, shift_chunk, DATA_BYTE)
+#ifdef PLAIN_READS
+#define ram_copy_chunk copy_chunk
+#define ram_shift_chunk shift_chunk
+#else
+COPY_CHUNK(ram_copy_chunk, RAM_BYTE)
+SHIFT_CHUNK(, ram_shift_chunk, RAM_BYTE)
+#endif
 
-static void shift_chunk(uint8_t* o, emit_t* e, uint8_t n) {
-    uint8_t* NEAR to = o;
-    const uint8_t* NEAR data = e->data;
-    uint8_t NEAR carry = e->carry, next, left = n;
-    do {
-        next = DATA_BYTE(data);
-        ++data;
-        *to++ = (uint8_t)(carry | (next >> 4));
-        carry = (uint8_t)(next << 4);
-    } while (--left != 0);
-    e->data = data;
-    e->carry = carry;
-}
-
-static void fill_chunk(uint8_t* o, emit_t* e, uint8_t n) {
+IN_LINE static void fill_chunk(uint8_t* o, emit_t* e, uint8_t n) {
     uint8_t* NEAR to = o;
     uint8_t NEAR first = e->pattern[0], second = e->pattern[1], third = e->pattern[2], t, left = n;
     /* Whole patterns, then what is left, the pattern turned on by each byte written. */
@@ -847,26 +879,54 @@ static void fill_chunk(uint8_t* o, emit_t* e, uint8_t n) {
     e->pattern[2] = third;
 }
 
+/* Hands the full piece to write() and starts the next: a whole piece at the ring's start after
+ * its end (the ring is a piece, or longer), else what is left before its end. */
+IN_LINE static void hand_out(SINK_PARAM_ONLY) {
+    sink->write(sink->piece, (uint16_t)(sink->out - sink->piece), sink->ctx);
+    if (sink->out == sink->end) {
+        sink->out = sink->base;
+        sink->room = RAVIK_LCD_STREAM_PIECE;
+    } else {
+        const uint16_t rest = (uint16_t)(sink->end - sink->out);
+        sink->room =
+            rest < RAVIK_LCD_STREAM_PIECE ? (uint8_t)rest : (uint8_t)RAVIK_LCD_STREAM_PIECE;
+    }
+    sink->piece = sink->out;
+}
+
 /* Writes `bytes` whole bytes from a byte's start, made as `how` says, as much at a time as the
- * piece (or, unpacking, a byte's count) takes; a full piece is handed to write(). */
+ * piece (or, unpacking, a byte's count) takes; a full piece is handed to write(). A copy from what
+ * was decoded streams from the ring, and goes on at its start after its end. */
 static void emit(SINK_PARAM emit_t* e, uint16_t bytes, uint8_t how) {
     while (bytes != 0) {
-        const uint8_t chunk = bytes < sink->room ? (uint8_t)bytes : sink->room;
+        uint8_t chunk = bytes < sink->room ? (uint8_t)bytes : sink->room;
+        if (how >= EMIT_RAM_COPY && sink->write != NULL) {
+            uint16_t rest;
+            if (e->data == sink->end) {
+                e->data = sink->base;
+            }
+            rest = (uint16_t)(sink->end - e->data);
+            if (rest < chunk) {
+                chunk = (uint8_t)rest;
+            }
+        }
         bytes = (uint16_t)(bytes - chunk);
         if (how == EMIT_COPY) {
             copy_chunk(sink->out, e, chunk);
         } else if (how == EMIT_SHIFT) {
             shift_chunk(sink->out, e, chunk);
-        } else {
+        } else if (how == EMIT_FILL) {
             fill_chunk(sink->out, e, chunk);
+        } else if (how == EMIT_RAM_COPY) {
+            ram_copy_chunk(sink->out, e, chunk);
+        } else {
+            ram_shift_chunk(sink->out, e, chunk);
         }
         sink->out += chunk;
         if (sink->write != NULL) {
             sink->room = (uint8_t)(sink->room - chunk);
             if (sink->room == 0) {
-                sink->write(sink->piece, RAVIK_LCD_STREAM_PIECE, sink->ctx);
-                sink->out = sink->piece;
-                sink->room = RAVIK_LCD_STREAM_PIECE;
+                hand_out(SINK_ARG_ONLY);
             }
         }
     }
@@ -890,13 +950,13 @@ static void emit(SINK_PARAM emit_t* e, uint16_t bytes, uint8_t how) {
 
 /* Puts `high` into the high nibble of the byte at the sink, keeping its low one: the stream is
  * now at that byte's low nibble. */
-static void put_high(SINK_PARAM uint8_t high) {
+IN_LINE static void put_high(SINK_PARAM uint8_t high) {
     *sink->out = (uint8_t)((*sink->out & 0x0Fu) | (high & 0xF0u));
     sink->odd = 1;
 }
 
 /* `count` pixels, cut to the picture's room; returns the nibbles they take. */
-static uint16_t take_pixels(SINK_PARAM uint16_t count) {
+IN_LINE static uint16_t take_pixels(SINK_PARAM uint16_t count) {
     if (count > sink->pixels) {
         count = (uint16_t)sink->pixels;
     }
@@ -905,7 +965,7 @@ static uint16_t take_pixels(SINK_PARAM uint16_t count) {
 }
 
 /* `count` (1 to 128) pixels packed from the high nibble of `data`, cut to the picture. */
-static void put_literal(SINK_PARAM const uint8_t* data, uint8_t count) {
+IN_LINE static void put_literal(SINK_PARAM const uint8_t* data, uint8_t count) {
     uint16_t nibbles = take_pixels(SINK_ARG count);
     emit_t e;
     e.data = data;
@@ -967,6 +1027,207 @@ static void put_skip(SINK_PARAM uint16_t count) {
     sink->odd = (uint8_t)(nibbles & 1u);
 }
 
+/* ---- The copying form (RAVIK_LCD_LZ) ---- */
+
+#ifndef RAVIK_LCD_NO_LZ
+
+/* The nibble `back` (3 to 3 * RAVIK_LCD_HISTORY_PIXELS) nibbles before the sink: in the picture,
+ * or in the ring, which holds the last RAVIK_LCD_HISTORY_SIZE bytes decoded. Sets `at` to its byte
+ * and returns whether it is that byte's low nibble. In 16 bits: nibble 2 out + odd - back lies
+ * (k + 1) / 2 bytes before out, k = back - odd, in the low nibble when k is odd. */
+static uint8_t behind(SINK_PARAM uint16_t back, uint8_t** at) {
+    const uint16_t k = (uint16_t)(back - sink->odd), bytes = (uint16_t)((k + 1u) >> 1);
+    if ((uint32_t)(sink->out - sink->base) < bytes) {
+        /* Streaming: that many bytes back from the ring's end. */
+        *at = sink->out + ((uint16_t)(sink->end - sink->base) - bytes);
+    } else {
+        *at = sink->out - bytes;
+    }
+    return (uint8_t)(k & 1u);
+}
+
+/* The decoded byte after `at`, the ring's first after its last. */
+static uint8_t* after(SINK_PARAM uint8_t* at) {
+    ++at;
+    return at == sink->end ? sink->base : at;
+}
+
+/* Moves the sink past the byte it has just completed (a macro: near pixels take it twice each). */
+#define NEXT_BYTE()                                                                                \
+    do {                                                                                           \
+        ++sink->out;                                                                               \
+        if (sink->write != NULL && --sink->room == 0) {                                            \
+            hand_out(SINK_ARG_ONLY);                                                               \
+        }                                                                                          \
+    } while (0)
+
+/* `count` pixels copied from `distance` pixels back (1 to RAVIK_LCD_HISTORY_PIXELS, all decoded
+ * already), cut to the picture; nibble by nibble in effect, so a distance shorter than the count
+ * repeats a pattern. */
+static void put_copy(SINK_PARAM uint16_t distance, uint16_t count) {
+    uint16_t nibbles = take_pixels(SINK_ARG count), bytes;
+    emit_t e;
+    uint8_t* from;
+    uint8_t from_odd;
+    if (nibbles == 0) {
+        return;
+    }
+    from_odd = behind(SINK_ARG(uint16_t)((distance << 1) + distance), &from);
+    if (sink->odd) {
+        /* The source's first nibble completes the byte at the sink. */
+        const uint8_t first = from_odd ? (uint8_t)(*from & 0x0Fu) : (uint8_t)(*from >> 4);
+        *sink->out = (uint8_t)((*sink->out & 0xF0u) | first);
+        if (from_odd) {
+            from = after(SINK_ARG from);
+        }
+        from_odd = (uint8_t)!from_odd;
+        --nibbles;
+        sink->odd = 0;
+        NEXT_BYTE();
+    }
+    e.data = from;
+    if (from_odd) {
+        /* Each byte is the nibble waiting and the next byte's high nibble. */
+        e.carry = (uint8_t)(*from << 4);
+        e.data = after(SINK_ARG from);
+    }
+    bytes = (uint16_t)(nibbles >> 1);
+    if (sink->write == NULL && bytes != 0 && bytes < 255u) {
+        /* Unpacking, a short copy: straight from the picture, with no ring to go round. */
+        if (from_odd) {
+            ram_shift_chunk(sink->out, &e, (uint8_t)bytes);
+        } else {
+            ram_copy_chunk(sink->out, &e, (uint8_t)bytes);
+        }
+        sink->out += bytes;
+    } else {
+        emit(SINK_ARG & e, bytes, from_odd ? EMIT_RAM_SHIFT : EMIT_RAM_COPY);
+    }
+    if (nibbles & 1u) {
+        if (from_odd) {
+            put_high(SINK_ARG e.carry);
+        } else {
+            if (e.data == sink->end) {
+                e.data = sink->base;
+            }
+            put_high(SINK_ARG * e.data);
+        }
+    }
+}
+
+/* `count` (1 to 64) near pixels, a byte each from `data`, cut to the picture: each is the pixel
+ * before it (black before the first) with green moved by GGG - 4, red by that and RRR - 4, blue by
+ * that and BB - 2 (bits GGGRRRBB), every channel modulo 16. */
+static void put_near(SINK_PARAM const uint8_t* data, uint8_t count, uint8_t first) {
+    uint16_t nibbles = take_pixels(SINK_ARG count);
+    uint8_t r = 0, g = 0, b = 0;
+    if (nibbles == 0) {
+        return;
+    }
+    if (!first) {
+        uint8_t* at;
+        const uint8_t odd = behind(SINK_ARG 3u, &at);
+        if (odd) {
+            r = (uint8_t)(*at & 0x0Fu);
+            at = after(SINK_ARG at);
+            g = (uint8_t)(*at >> 4);
+            b = (uint8_t)(*at & 0x0Fu);
+        } else {
+            r = (uint8_t)(*at >> 4);
+            g = (uint8_t)(*at & 0x0Fu);
+            at = after(SINK_ARG at);
+            b = (uint8_t)(*at >> 4);
+        }
+    }
+    for (; nibbles != 0; nibbles = (uint16_t)(nibbles - 3u)) {
+        const uint8_t code = DATA_BYTE(data), green = (uint8_t)(code >> 5);
+        ++data;
+        /* -4 is +12 modulo 16, -2 is +14. */
+        g = (uint8_t)((g + green + 12u) & 0x0Fu);
+        r = (uint8_t)((r + green + (code >> 2 & 7u) + 8u) & 0x0Fu);
+        b = (uint8_t)((b + green + (code & 3u) + 10u) & 0x0Fu);
+        if (!sink->odd) {
+            *sink->out = (uint8_t)(r << 4 | g);
+            NEXT_BYTE();
+            *sink->out = (uint8_t)((*sink->out & 0x0Fu) | (uint8_t)(b << 4));
+            sink->odd = 1;
+        } else {
+            *sink->out = (uint8_t)((*sink->out & 0xF0u) | r);
+            NEXT_BYTE();
+            *sink->out = (uint8_t)(g << 4 | b);
+            NEXT_BYTE();
+            sink->odd = 0;
+        }
+    }
+}
+
+/* The copying form's tokens (see ravik_lcd.h) of a picture `width` pixels wide, `left` bytes
+ * from `data`; skips are black unless `over`. A token cut short by the data's end, or a copy from
+ * further back than what was decoded or than the history, ends the tokens. */
+OUT_OF_LINE static void copying_tokens(SINK_PARAM const uint8_t* data, uint32_t left,
+                                       uint16_t width, uint8_t over) {
+    const uint32_t pixels = sink->pixels;
+    while (left != 0 && sink->pixels != 0) {
+        const uint8_t control = DATA_BYTE(data);
+        uint16_t count, distance = 0;
+        uint8_t used = 2;
+        if (control < 0x80u) {
+            /* A literal's 3n nibbles take (3n + 1) / 2 bytes, a near token's n pixels n. */
+            const uint8_t n = (uint8_t)((control & 0x3Fu) + 1u);
+            const uint8_t bytes =
+                control < 0x40u ? (uint8_t)((uint16_t)(((uint16_t)n << 1) + n + 1u) >> 1) : n;
+            if (left <= bytes) {
+                break;
+            }
+            if (control < 0x40u) {
+                put_literal(SINK_ARG data + 1, n);
+            } else {
+                put_near(SINK_ARG data + 1, n, (uint8_t)(sink->pixels == pixels));
+            }
+            data += bytes + 1u;
+            left -= bytes + 1u;
+            continue;
+        }
+        if (control < 0xC0u) {
+            count = (uint16_t)((control & 0x3Fu) + 1u);
+            distance = width;
+            used = 1;
+        } else {
+            if (left < 2u) {
+                break;
+            }
+            if (control < 0xE0u) {
+                count = (uint16_t)((control & 0x1Fu) + 2u);
+                distance = (uint16_t)(DATA_BYTE(data + 1) + 1u);
+            } else {
+                count = (uint16_t)(((uint16_t)(control & 0x0Fu) << 8 | DATA_BYTE(data + 1)) + 1u);
+                if (control < 0xF0u) {
+                    if (left < 3u) {
+                        break;
+                    }
+                    distance = (uint16_t)(DATA_BYTE(data + 2) + 1u);
+                    used = 3;
+                }
+            }
+        }
+        if (distance == 0) {
+            if (over) {
+                put_skip(SINK_ARG count);
+            } else {
+                put_run(SINK_ARG count, 0);
+            }
+        } else if (distance > RAVIK_LCD_HISTORY_PIXELS || distance > pixels - sink->pixels) {
+            break;
+        } else {
+            put_copy(SINK_ARG distance, count);
+        }
+        data += used;
+        left -= used;
+    }
+}
+
+#endif /* RAVIK_LCD_NO_LZ */
+
 /* An asset's array entry, read a byte at a time wherever the build keeps its data. */
 static uint32_t data_u32(const uint32_t* p) {
     union {
@@ -989,6 +1250,7 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, SINK_PARAM uint
     const uint32_t room = size > 0x7FFFFFFFUL ? 0xFFFFFFFFUL / 3u : (size << 1) / 3u;
     uint32_t NEAR left = 0;
     const uint8_t* NEAR data = asset->data;
+    uint8_t copying;
     sink->odd = 0;
     sink->pixels = pixels < room ? pixels : room;
     if (data != NULL && asset->offsets != NULL) {
@@ -1010,42 +1272,58 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, SINK_PARAM uint
         }
         return;
     }
-    while (left != 0 && sink->pixels != 0) {
-        const uint8_t control = DATA_BYTE(data);
-        if (control < 0x80u) {
-            /* The literal's 3 (control + 1) nibbles take (3 control + 4) / 2 bytes. */
-            const uint16_t bytes =
-                (uint16_t)((uint16_t)(((uint16_t)control << 1) + control + 4u) >> 1);
-            if (left <= bytes) {
-                break;
-            }
-            put_literal(SINK_ARG data + 1, (uint8_t)(control + 1u));
-            data += bytes + 1u;
-            left -= bytes + 1u;
-        } else if (control < 0xC0u) {
-            uint8_t second, third;
-            if (left < 3u) {
-                break;
-            }
-            second = DATA_BYTE(data + 1);
-            third = DATA_BYTE(data + 2);
-            put_run(SINK_ARG(uint16_t)(((uint16_t)(control & 0x3Fu) << 4 | second >> 4) + 1u),
-                    (uint16_t)((uint16_t)(second & 0x0Fu) << 8 | third));
-            data += 3;
-            left -= 3u;
-        } else {
-            uint16_t count;
-            if (left < 2u) {
-                break;
-            }
-            count = (uint16_t)(((uint16_t)(control & 0x3Fu) << 8 | DATA_BYTE(data + 1)) + 1u);
-            if (over) {
-                put_skip(SINK_ARG count);
+    copying = (uint8_t)(asset->compression == RAVIK_LCD_LZ);
+    if (copying && left != 0) {
+        const uint8_t first = DATA_BYTE(data);
+        if (first == RAVIK_LCD_RUNS_MARK) {
+            /* An "above" before any pixel: this picture is runs and literals. */
+            ++data;
+            --left;
+            copying = 0;
+        }
+    }
+    if (copying) {
+#ifndef RAVIK_LCD_NO_LZ
+        copying_tokens(SINK_ARG data, left, asset->width, over);
+#endif
+    } else {
+        while (left != 0 && sink->pixels != 0) {
+            const uint8_t control = DATA_BYTE(data);
+            if (control < 0x80u) {
+                /* The literal's 3 (control + 1) nibbles take (3 control + 4) / 2 bytes. */
+                const uint16_t bytes =
+                    (uint16_t)((uint16_t)(((uint16_t)control << 1) + control + 4u) >> 1);
+                if (left <= bytes) {
+                    break;
+                }
+                put_literal(SINK_ARG data + 1, (uint8_t)(control + 1u));
+                data += bytes + 1u;
+                left -= bytes + 1u;
+            } else if (control < 0xC0u) {
+                uint8_t second, third;
+                if (left < 3u) {
+                    break;
+                }
+                second = DATA_BYTE(data + 1);
+                third = DATA_BYTE(data + 2);
+                put_run(SINK_ARG(uint16_t)(((uint16_t)(control & 0x3Fu) << 4 | second >> 4) + 1u),
+                        (uint16_t)((uint16_t)(second & 0x0Fu) << 8 | third));
+                data += 3;
+                left -= 3u;
             } else {
-                put_run(SINK_ARG count, 0);
+                uint16_t count;
+                if (left < 2u) {
+                    break;
+                }
+                count = (uint16_t)(((uint16_t)(control & 0x3Fu) << 8 | DATA_BYTE(data + 1)) + 1u);
+                if (over) {
+                    put_skip(SINK_ARG count);
+                } else {
+                    put_run(SINK_ARG count, 0);
+                }
+                data += 2;
+                left -= 2u;
             }
-            data += 2;
-            left -= 2u;
         }
     }
     if (!over) {
@@ -1064,12 +1342,46 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, SINK_PARAM uint
     }
 }
 
+/* Streams picture `index` through `buffer`, `size` bytes of RAM (at least a piece): the pieces
+ * handed to write() lie in it, and a copying token reads the last `size` bytes decoded from it. */
+IN_LINE static void stream_through(const ravik_lcd_asset* asset, uint16_t index,
+                                   void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
+                                       RAVIK_LCD_REENTRANT,
+                                   void* ctx, uint8_t* buffer, uint16_t size) {
+    SINK_HERE
+    sink->out = buffer;
+    sink->base = buffer;
+    sink->piece = buffer;
+    sink->end = buffer + size;
+    sink->room = RAVIK_LCD_STREAM_PIECE;
+    sink->write = write;
+    sink->ctx = ctx;
+    decode(asset, index, SINK_ARG 0);
+    if (sink->out != sink->piece) {
+        write(sink->piece, (uint16_t)(sink->out - sink->piece), ctx);
+    }
+}
+
+#if !defined(__SDCC_mcs51) && !defined(RAVIK_LCD_NO_LZ)
+/* The copying form's stream, with its ring on the stack while it streams; kept out of
+ * ravik_lcd_stream so that other streams don't reserve the ring's room too. */
+OUT_OF_LINE static void stream_copying(const ravik_lcd_asset* asset, uint16_t index,
+                                       void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
+                                           RAVIK_LCD_REENTRANT,
+                                       void* ctx) {
+    uint8_t history[RAVIK_LCD_HISTORY_SIZE];
+    stream_through(asset, index, write, ctx, history, RAVIK_LCD_HISTORY_SIZE);
+}
+#endif
+
 void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out) {
     SINK_HERE
     if (asset == NULL || out == NULL || index >= asset->count) {
         return;
     }
     sink->out = out;
+    sink->base = out;
+    sink->end = out + asset->size;
     sink->room = 255u;
     sink->write = NULL;
     decode(asset, index, SINK_ARG(uint8_t)(asset->delta && index != 0));
@@ -1079,18 +1391,32 @@ void ravik_lcd_stream(const ravik_lcd_asset* asset, uint16_t index,
                       void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
                           RAVIK_LCD_REENTRANT,
                       void* ctx) {
-    SINK_HERE
     if (asset == NULL || write == NULL || index >= asset->count || (asset->delta && index != 0)) {
         return;
     }
-    sink->out = sink->piece;
-    sink->room = RAVIK_LCD_STREAM_PIECE;
-    sink->write = write;
-    sink->ctx = ctx;
-    decode(asset, index, SINK_ARG 0);
-    if (sink->room != RAVIK_LCD_STREAM_PIECE) {
-        write(sink->piece, (uint8_t)(RAVIK_LCD_STREAM_PIECE - sink->room), ctx);
+#if defined(__SDCC_mcs51) && !defined(RAVIK_LCD_NO_LZ)
+    {
+        /* One buffer at a fixed place, in external RAM: an 8051's stack has no room for it. */
+        static uint8_t history[RAVIK_LCD_HISTORY_SIZE];
+        stream_through(asset, index, write, ctx, history,
+                       asset->compression == RAVIK_LCD_LZ ? RAVIK_LCD_HISTORY_SIZE
+                                                          : RAVIK_LCD_STREAM_PIECE);
     }
+#else
+#ifndef RAVIK_LCD_NO_LZ
+    if (asset->compression == RAVIK_LCD_LZ) {
+        stream_copying(asset, index, write, ctx);
+    } else
+#endif
+    {
+#if defined(__SDCC_mcs51)
+        static uint8_t piece[RAVIK_LCD_STREAM_PIECE];
+#else
+        uint8_t piece[RAVIK_LCD_STREAM_PIECE];
+#endif
+        stream_through(asset, index, write, ctx, piece, RAVIK_LCD_STREAM_PIECE);
+    }
+#endif
 }
 
 uint16_t ravik_lcd_delay_ms(const ravik_lcd_asset* asset, uint16_t index) {

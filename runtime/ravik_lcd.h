@@ -77,6 +77,10 @@
  *                         about a third of the runtime on AVR and Cortex-M0).
  *   RAVIK_LCD_NO_ASSETS   leaves out ravik_lcd_unpack, ravik_lcd_stream and ravik_lcd_delay_ms
  *                         (saves their code, about two fifths of the runtime).
+ *   RAVIK_LCD_NO_LZ       leaves out the decoder of the copying form (RAVIK_LCD_LZ; saves about
+ *                         2.5 KB of code on AVR, 1.6 KB on Cortex-M0, 3 KB and the 294-byte ring
+ *                         in external RAM on an 8051); such pictures then come out black (a
+ *                         delta frame unchanged).
  *
  * Plain C99 for any processor: no allocation, no floating point, no recursion, and nothing but
  * <stdint.h> and <string.h>. Index arithmetic holds with a 16-bit int; a picture may be up to
@@ -206,6 +210,27 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
  * both are black. Corrupt data is cut off where it ends: no token reads past `stored` or writes
  * past `size` bytes.
  *
+ * An asset of compression RAVIK_LCD_LZ has tokens of its own instead, which also copy pixels
+ * already decoded, d pixels back (d = 1 repeats the pixel before: a run), and store a pixel near
+ * the one before it in a byte:
+ *   00LLLLLL                     literal: n = L + 1 (1-64) pixels follow packed, ceil(3n / 2) bytes
+ *   01LLLLLL, then n bytes       near: n = L + 1 (1-64) pixels, each a byte GGGRRRBB against the
+ *                                pixel before it (black before pixel 0): green moves by GGG - 4,
+ *                                red by that and RRR - 4, blue by that and BB - 2, modulo 16
+ *   10LLLLLL                     above: n = L + 1 (1-64) pixels copied from d = width back
+ *   110LLLLL DDDDDDDD            copy: n = L + 2 (2-33) pixels from d = D + 1 back
+ *   1110LLLL LLLLLLLL DDDDDDDD   long copy: n = L + 1 (1-4096) pixels from d = D + 1 back
+ *   1111LLLL LLLLLLLL            skip: n = L + 1 (1-4096) pixels, as the skip above
+ * A copy goes pixel by pixel, so it may overlap what it writes (d < n repeats a pattern). It
+ * reaches at most RAVIK_LCD_HISTORY_PIXELS back, two rows of the display, what ravik_lcd_stream
+ * keeps: a picture or sprite wider than that has no "above" (the tool then copies from nearer
+ * pixels only). A copy from further back, or from before pixel 0, is corrupt and ends the tokens
+ * there (the rest is black, or the previous frame's). In a delta frame copies and near pixels read
+ * the frame being made, whose earlier pixels are final: written, or skipped and so the previous
+ * frame's. A picture whose first byte is RAVIK_LCD_RUNS_MARK (an "above" before any pixel, which
+ * the copying tokens never start with) holds the runs and literals above after it instead: an
+ * asset made with compress = "auto" stores each picture in whichever form is smaller.
+ *
  * With RAVIK_LCD_PROGMEM on AVR the arrays (data, offsets, mask, delays_ms) are read from flash;
  * the ravik_lcd_asset itself stays in RAM, as a font does. */
 /* Whether the asset routines are compiled: not with RAVIK_LCD_NO_ASSETS; nor, like the text
@@ -218,6 +243,13 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
 
 #define RAVIK_LCD_RAW 0 /* every picture (or, in a delta asset, frame 0) stored as packed */
 #define RAVIK_LCD_RLE 1 /* runs and literals, raw where that is smaller */
+#define RAVIK_LCD_LZ 2  /* the copying tokens, raw where that is smaller */
+/* The first byte of an RAVIK_LCD_LZ picture that holds runs and literals instead. */
+#define RAVIK_LCD_RUNS_MARK 0x80u
+
+/* How far back the copying tokens reach: two rows of the display, in pixels and in bytes. */
+#define RAVIK_LCD_HISTORY_PIXELS 196
+#define RAVIK_LCD_HISTORY_SIZE 294
 
 typedef struct {
     uint16_t width, height;    /* of each picture */
@@ -225,7 +257,7 @@ typedef struct {
     uint32_t size;             /* bytes of one unpacked picture: RAVIK_LCD_PACKED_SIZE */
     uint32_t stored;           /* bytes of data */
     uint8_t delta;             /* 1: pictures after the first are changes to the one before */
-    uint8_t compression;       /* RAVIK_LCD_RAW or RAVIK_LCD_RLE */
+    uint8_t compression;       /* RAVIK_LCD_RAW, RAVIK_LCD_RLE or RAVIK_LCD_LZ */
     const uint8_t* mask;       /* NULL, or count masks of RAVIK_LCD_MASK_SIZE bytes each */
     const uint16_t* delays_ms; /* NULL, or count delays of an animation's frames */
     const uint8_t* data;       /* stored bytes */
@@ -243,6 +275,12 @@ void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out
  * in RAM. Not for delta frames: frame 0 of a delta animation streams, every later frame (which only
  * makes sense over the frame before it) writes nothing, as does an index past the last picture.
  * The bytes handed over lie in RAM (a buffer of the runtime's) and are valid only during the call.
+ * RAM: a RAVIK_LCD_STREAM_PIECE-byte piece on the stack, or, for RAVIK_LCD_LZ, a ring of the last
+ * RAVIK_LCD_HISTORY_SIZE bytes decoded (294: two rows of the display), in which the pieces lie;
+ * beside it the decoder's state, 24 bytes on an AVR and 48 on a 32-bit chip. With the calls'
+ * return addresses and saved registers, streaming an LZ picture took 449 bytes of stack on an
+ * AVR and 588 on a Cortex-M0 (docs/runtime-on-chips.md; 99 and 208 for runs and literals). On an
+ * 8051 one buffer of RAVIK_LCD_HISTORY_SIZE bytes at a fixed place in external RAM serves both.
  */
 #ifndef RAVIK_LCD_STREAM_PIECE
 /* Set it (1 to 254, the same for every file) to trade RAM for calls: the piece lies in RAM while

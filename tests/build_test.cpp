@@ -100,8 +100,8 @@ void BuildTest::manifestFaults_data() {
     QTest::newRow("unknown fit") << withSprite("fit = \"fill\"\n") << 4
                                  << QStringLiteral(
                                         "“fill”无效，应为 original|contain|cover|stretch");
-    QTest::newRow("unknown compression")
-        << withSprite("compress = \"lz4\"\n") << 4 << QStringLiteral("“lz4”无效，应为 none|rle");
+    QTest::newRow("unknown compression") << withSprite("compress = \"lz4\"\n") << 4
+                                         << QStringLiteral("“lz4”无效，应为 none|rle|lz|auto");
     QTest::newRow("background of five digits")
         << withSprite("background = \"12345\"\n") << 4
         << QStringLiteral("键“background”的值“12345”无效，应为 RRGGBB 或 #RRGGBB");
@@ -372,13 +372,15 @@ void BuildTest::generatedSourceMatchesConvert() {
               "name = \"ui_assets\"\n"
               "[[frame]]\nname = \"splash\"\npicture = \"card.png\"\nfit = \"contain\"\n"
               "dither = \"ordered\"\ncompress = \"rle\"\n"
+              "[[frame]]\nname = \"splash_lz\"\npicture = \"card.png\"\nfit = \"contain\"\n"
+              "dither = \"ordered\"\ncompress = \"lz\"\n"
               "[[sprite]]\nname = \"icons\"\npicture = \"icons.png\"\ntiles = [16, 16]\n"
-              "mask = true\nbackground = \"102030\"\ncompress = \"rle\"\n"
+              "mask = true\nbackground = \"102030\"\ncompress = \"lz\"\n"
               "[[sprite]]\nname = \"turned\"\npicture = \"icons.png\"\ncrop = [16, 0, 16, 16]\n"
               "rotate = 90\nflip = \"horizontal\"\nkey = \"F04010\"\nmask = true\n"
               // Naming no size, the animation is its frames' own 40 × 30.
               "[[animation]]\nname = \"spin\"\npicture = \"spin.gif\"\n"
-              "compress = \"rle\"\ndelta = true\n"
+              "compress = \"auto\"\ndelta = true\n"
               "[[font]]\nname = \"text16\"\nsize = 16\nchars = [\"ascii\", \"@words.txt\"]\n"
               "alpha = true\nbpp = 2\ncompress = \"auto\"\n");
     QString output;
@@ -496,6 +498,7 @@ static void check(const ravik_lcd_asset* asset, const char* name, const char* bi
 int main(void) {
     static uint8_t built[RAVIK_LCD_FRAME_SIZE], reference[RAVIK_LCD_FRAME_SIZE];
     check(&splash, "splash", "splash.bin", NULL);
+    check(&splash_lz, "splash_lz", "splash.bin", NULL);
     check(&icons, "icons", "icons.bin", "icons.mask");
     check(&turned, "turned", "turned.bin", "turned.mask");
     check(&spin, "spin", "spin.bin", NULL);
@@ -505,6 +508,11 @@ int main(void) {
         fail("spin", "delays", 0);
     if (splash.compression != RAVIK_LCD_RLE || splash.stored >= splash.size)
         fail("splash", "not compressed", 0);
+    if (splash_lz.compression != RAVIK_LCD_LZ || splash_lz.stored >= splash.stored)
+        fail("splash_lz", "not copying, or no smaller than runs", 0);
+    if (icons.compression != RAVIK_LCD_LZ) fail("icons", "not copying", 0);
+    if (spin.compression != RAVIK_LCD_RLE && spin.compression != RAVIK_LCD_LZ)
+        fail("spin", "auto chose neither form", 0);
 
     if (text16.count != reference16.count || text16.line_height != reference16.line_height ||
         text16.ascent != reference16.ascent || text16.bpp != 2 || reference16.bpp != 2 ||

@@ -80,6 +80,44 @@ Pixels photoLike(int w, int h) {
     return p;
 }
 
+// A w x h tile of colours repeated over the picture: copies from a tile back and a row up.
+Pixels tiles(int w, int h, int tileWidth, int tileHeight) {
+    Pixels p;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const int k = (y % tileHeight) * tileWidth + x % tileWidth;
+            p.push_back(nib(k * 5 % 16, k * 3 % 16, k % 16));
+        }
+    }
+    return p;
+}
+
+// Columns of colours, every row alike: each row is the one above.
+Pixels stripes(int w, int h) {
+    Pixels p;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            p.push_back(nib(x % 16, x / 16 % 16, (x * 7) % 16));
+        }
+    }
+    return p;
+}
+
+Pixels rowRepeated(const Pixels& row, int h) {
+    Pixels p;
+    for (int y = 0; y < h; ++y) {
+        p.insert(p.end(), row.begin(), row.end());
+    }
+    return p;
+}
+
+// A packed width x height picture whose first `count` pixels are `colour`, the rest black.
+Bytes startsWith(int width, int height, int count, ColorValue colour) {
+    Pixels p(static_cast<std::size_t>(width * height), nib(0, 0, 0));
+    std::fill_n(p.begin(), count, colour);
+    return packPixels(p, width, height);
+}
+
 // A round icon on a transparent background: the mask draws the disc.
 std::vector<bool> disc(int w, int h) {
     std::vector<bool> inside;
@@ -213,6 +251,7 @@ struct EmittedCase {
 Q_DECLARE_METATYPE(Bytes)
 Q_DECLARE_METATYPE(Pixels)
 Q_DECLARE_METATYPE(std::vector<Pixels>)
+Q_DECLARE_METATYPE(Compression)
 
 class CompressionTest : public QObject {
     Q_OBJECT
@@ -286,6 +325,147 @@ private slots:
                  tokens);
     }
 
+    // The copying form's bytes worked out by hand: the cheapest tokens for each picture.
+    void copyingTokensByHand_data() {
+        QTest::addColumn<Pixels>("previous"); // empty: a whole picture
+        QTest::addColumn<Pixels>("pixels");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<Bytes>("tokens");
+        const ColorValue a = nib(8, 0, 8), b = nib(0, 8, 0), c = nib(8, 8, 8), o = nib(0, 0, 0);
+        // A literal of one (3 bytes) and a copy of 3 from 1 back (0xC0 | 3 - 2, 1 - 1).
+        QTest::newRow("run: a literal, then a copy from the pixel before")
+            << Pixels{} << Pixels(4, a) << 4 << bytesOf({0x00, 0x80, 0x80, 0xC1, 0x00});
+        // 1,2,3 against black: green +2 (GGG 6), red +1 = 2 - 1 (RRR 3), blue +3 = 2 + 1 (BB 3):
+        // 110 011 11. 2,3,4 against it: green +1 (5), red +1 = 1 + 0 (4), blue 1 + 0 (2).
+        QTest::newRow("near pixels, a byte each")
+            << Pixels{} << Pixels{nib(1, 2, 3), nib(2, 3, 4)} << 2 << bytesOf({0x41, 0xCF, 0xB2});
+        QTest::newRow("second row is the row above")
+            << Pixels{} << Pixels{a, b, c, a, b, c} << 3
+            << bytesOf({0x02, 0x80, 0x80, 0x80, 0x88, 0x80, 0x82});
+        QTest::newRow("a pattern repeats from two back")
+            << Pixels{} << Pixels{a, b, a, b, a, b} << 6
+            << bytesOf({0x01, 0x80, 0x80, 0x80, 0xC2, 0x01});
+        // 99 = 0x063 - 1 in a long copy's twelve bits.
+        QTest::newRow("a long copy")
+            << Pixels{} << Pixels(100, a) << 100 << bytesOf({0x00, 0x80, 0x80, 0xE0, 0x62, 0x00});
+        QTest::newRow("black after the last colour is left out")
+            << Pixels{} << Pixels{a, o, o, o, o} << 5 << bytesOf({0x00, 0x80, 0x80});
+        QTest::newRow("delta frame: skip 3, a literal, nothing after")
+            << Pixels(8, o) << Pixels{o, o, o, a, o, o, o, o} << 8
+            << bytesOf({0xF0, 0x02, 0x00, 0x80, 0x80});
+        QTest::newRow("delta frame: a copy reads the new frame")
+            << Pixels(6, b) << Pixels{a, a, a, a, b, b} << 6
+            << bytesOf({0x00, 0x80, 0x80, 0xC1, 0x00});
+    }
+    void copyingTokensByHand() {
+        QFETCH(Pixels, previous);
+        QFETCH(Pixels, pixels);
+        QFETCH(int, width);
+        QFETCH(Bytes, tokens);
+        const int height = static_cast<int>(pixels.size()) / width;
+        const Bytes packed = packPixels(pixels, width, height);
+        QCOMPARE(previous.empty()
+                     ? lzTokens(packed, width, height)
+                     : lzDeltaTokens(packPixels(previous, width, height), packed, width, height),
+                 tokens);
+    }
+
+    // Copies reach two rows of the display back and no further: in rows of distinct colours, each
+    // the row above, the second row is one long copy (3 bytes) from 196 back at 196 pixels wide;
+    // at 197 both rows would be literals (n pixels in ceil(n / 64) literals: that many bytes and
+    // ceil(3n / 2), 598), more than the raw 591 bytes that are stored instead.
+    void historyLimit_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("bytes");
+        QTest::newRow("196 wide: the second row is a copy from 196 back") << 196 << 4 + 294 + 3;
+        QTest::newRow("197 wide: literals, no smaller than raw") << 197 << 591;
+    }
+    void historyLimit() {
+        QFETCH(int, width);
+        QFETCH(int, bytes);
+        QCOMPARE(RAVIK_LCD_HISTORY_PIXELS, int(kHistoryPixels));
+        QCOMPARE(RAVIK_LCD_HISTORY_SIZE, RAVIK_LCD_HISTORY_PIXELS * 3 / 2);
+        const std::vector<Bytes> packed{packPixels(stripes(width, 2), width, 2)};
+        const StoredPictures stored = storePictures(packed, width, 2, Compression::Lz, false);
+        QCOMPARE(int(stored.data.size()), bytes);
+        checkDecodes(stored, packed);
+    }
+
+    // `auto` never stores more than runs and literals or copies alone, and decodes.
+    void autoPicksTheSmaller_data() {
+        QTest::addColumn<std::vector<Pixels>>("frames");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("delta");
+        // A row of one colour is a 3-byte run; as copies, a literal and a long copy, 6.
+        QTest::newRow("colour bars down: runs win")
+            << std::vector<Pixels>{gradient(1, 60)} << 1 << 60 << false;
+        QTest::newRow("photo-like: copies and near pixels win")
+            << std::vector<Pixels>{photoLike(98, 67)} << 98 << 67 << false;
+        QTest::newRow("moving dot, delta") << movingDot(33, 17, 6) << 33 << 17 << true;
+        QTest::newRow("flat frames changing everywhere, delta")
+            << allChanging(20, 11, 4) << 20 << 11 << true;
+    }
+    void autoPicksTheSmaller() {
+        QFETCH(std::vector<Pixels>, frames);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(bool, delta);
+        const std::vector<Bytes> packed = packAll(frames, width, height);
+        const StoredPictures runs = storePictures(packed, width, height, Compression::Rle, delta);
+        const StoredPictures copies = storePictures(packed, width, height, Compression::Lz, delta);
+        const StoredPictures chosen =
+            storePictures(packed, width, height, Compression::Auto, delta);
+        QVERIFY(chosen.data.size() <= runs.data.size());
+        QVERIFY(chosen.data.size() <= copies.data.size());
+        QVERIFY(chosen.compression == Compression::Rle || chosen.compression == Compression::Lz);
+        if (chosen.compression == Compression::Rle) {
+            QCOMPARE(chosen.data, runs.data);
+        }
+        checkDecodes(chosen, packed);
+    }
+
+    // `auto` chooses picture by picture: two 8 x 2 tiles, the first a row and its copy (a literal
+    // of 8, 13 bytes, and an "above" of 8, 1 byte), the second a row of a and a row of b (two
+    // runs, 6 bytes, and the runs mark; as copies 10: a literal of one and a copy of 7, twice).
+    // Runs and literals alone would take 24 + 6 (the first raw: a literal of 16 is 25 bytes),
+    // copies alone 14 + 10; mixed, 14 + 7.
+    void autoChoosesPerPicture_data() {
+        QTest::addColumn<Pixels>("first");
+        QTest::addColumn<Pixels>("second");
+        QTest::addColumn<Bytes>("secondStored");
+        const ColorValue a = nib(8, 0, 8), b = nib(0, 8, 0);
+        const Pixels row{a,
+                         b,
+                         nib(8, 8, 8),
+                         nib(0, 0, 8),
+                         nib(8, 0, 0),
+                         nib(0, 8, 8),
+                         nib(8, 8, 0),
+                         nib(15, 0, 15)};
+        Pixels first = row;
+        first.insert(first.end(), row.begin(), row.end());
+        Pixels second(8, a);
+        second.insert(second.end(), 8, b);
+        QTest::newRow("a sprite of two tiles: copies for one, runs for the other")
+            << first << second << bytesOf({0x80, 0x80, 0x78, 0x08, 0x80, 0x70, 0x80});
+    }
+    void autoChoosesPerPicture() {
+        QFETCH(Pixels, first);
+        QFETCH(Pixels, second);
+        QFETCH(Bytes, secondStored);
+        QCOMPARE(RAVIK_LCD_RUNS_MARK, unsigned(kRunsMark));
+        const std::vector<Bytes> packed = packAll({first, second}, 8, 2);
+        const StoredPictures chosen = storePictures(packed, 8, 2, Compression::Auto, false);
+        QCOMPARE(chosen.compression, Compression::Lz);
+        QCOMPARE(chosen.offsets, (std::vector<std::uint32_t>{0, 14, 21}));
+        QCOMPARE(Bytes(chosen.data.begin(), chosen.data.begin() + 14), lzTokens(packed[0], 8, 2));
+        QCOMPARE(Bytes(chosen.data.begin() + 14, chosen.data.end()), secondStored);
+        QCOMPARE(storePictures(packed, 8, 2, Compression::Rle, false).data.size(), 30u);
+        QCOMPARE(storePictures(packed, 8, 2, Compression::Lz, false).data.size(), 24u);
+        checkDecodes(chosen, packed);
+    }
+
     // Pictures stored each way decode, unpacked and streamed, to exactly the codec's packing.
     void picturesDecode_data() {
         QTest::addColumn<Pixels>("pixels");
@@ -296,7 +476,7 @@ private slots:
             const char* name;
             Pixels pixels;
             int w, h;
-            bool raw; // the tokens can't win
+            bool raw; // runs and literals can't win
         };
         const std::vector<Case> cases{
             {"flat frame", flat(98, 67, RGB(0x30, 0x60, 0x90)), 98, 67, false},
@@ -311,6 +491,12 @@ private slots:
             {"odd width, runs across rows", icon(17, 9), 17, 9, false},
             {"larger than the frame", gradient(300, 200), 300, 200, false},
             {"long flat, many run tokens", flat(1000, 5, nib(15, 0, 15)), 1000, 5, false},
+            {"1 pixel wide", gradient(1, 90), 1, 90, false},
+            {"tiles repeating across and down", tiles(98, 67, 5, 3), 98, 67, true},
+            {"196 wide: copies reach the history's edge", stripes(196, 9), 196, 9, true},
+            {"197 wide: past the history, no above", stripes(197, 9), 197, 9, true},
+            {"wide sprite over the history, odd width", tiles(251, 13, 7, 4), 251, 13, true},
+            {"noise repeated a row later", rowRepeated(noise(98, 1, 5), 67), 98, 67, true},
         };
         for (const Case& c : cases) {
             QTest::newRow(c.name) << c.pixels << c.w << c.h << c.raw;
@@ -332,6 +518,15 @@ private slots:
             }
             checkDecodes(stored, packed);
         }
+        // The copying form: never larger than raw, and the same bytes back through both decoders.
+        const StoredPictures copies = storePictures(packed, width, height, Compression::Lz, false);
+        QCOMPARE(copies.compression, Compression::Lz);
+        QVERIFY(copies.data.size() <= packed[0].size());
+        checkDecodes(copies, packed);
+        if (copies.data.size() < packed[0].size()) {
+            // And its tokens alone, as the stored form is when they win.
+            QCOMPARE(lzTokens(packed[0], width, height), copies.data);
+        }
     }
 
     void animationsDecode_data() {
@@ -351,7 +546,7 @@ private slots:
         QFETCH(int, height);
         const std::vector<Bytes> packed = packAll(frames, width, height);
         for (const bool delta : {false, true}) {
-            for (const Compression kind : {Compression::Raw, Compression::Rle}) {
+            for (const Compression kind : {Compression::Raw, Compression::Rle, Compression::Lz}) {
                 const StoredPictures stored = storePictures(packed, width, height, kind, delta);
                 QCOMPARE(stored.offsets.size(), packed.size() + 1);
                 for (std::size_t i = 0; i + 1 < stored.offsets.size(); ++i) {
@@ -394,6 +589,9 @@ private slots:
         add("frame", {gradient(98, 67)}, 98, 67, Compression::Rle, false);
         add("spinner", movingDot(33, 17, 6), 33, 17, Compression::Rle, true);
         add("flashing", allChanging(10, 3, 3), 10, 3, Compression::Rle, true);
+        add("card_lz", {testCard()}, 160, 100, Compression::Lz, false);
+        add("wide_lz", {tiles(251, 13, 7, 4)}, 251, 13, Compression::Lz, false);
+        add("spinner_lz", movingDot(33, 17, 6), 33, 17, Compression::Lz, true);
         {
             const std::vector<Pixels> icons{icon(16, 16), icon(16, 16)};
             add("icons", icons, 16, 16, Compression::Rle, false);
@@ -559,25 +757,60 @@ private slots:
         QTest::addColumn<Bytes>("data");
         QTest::addColumn<bool>("delta");
         QTest::addColumn<Bytes>("expected");
+        QTest::addColumn<bool>("copying"); // the data is in the copying form
         // 3 x 1: 5 bytes; 0xA5 is what the buffer held before (a delta frame keeps it).
-        QTest::newRow("run past the end is cut") << 3 << 1 << bytesOf({0xBF, 0xF1, 0x23}) << false
-                                                 << bytesOf({0x12, 0x31, 0x23, 0x12, 0x30});
+        QTest::newRow("run past the end is cut")
+            << 3 << 1 << bytesOf({0xBF, 0xF1, 0x23}) << false
+            << bytesOf({0x12, 0x31, 0x23, 0x12, 0x30}) << false;
         QTest::newRow("literal cut short is dropped")
             << 3 << 1 << bytesOf({0x80, 0x01, 0x23, 0x05, 0x45, 0x6F}) << false
-            << bytesOf({0x12, 0x30, 0x00, 0x00, 0x00});
+            << bytesOf({0x12, 0x30, 0x00, 0x00, 0x00}) << false;
         QTest::newRow("literal longer than the picture is cut")
-            << 1 << 1 << bytesOf({0x01, 0x12, 0x34, 0x56}) << false << bytesOf({0x12, 0x30});
+            << 1 << 1 << bytesOf({0x01, 0x12, 0x34, 0x56}) << false << bytesOf({0x12, 0x30})
+            << false;
         QTest::newRow("run token missing its colour")
             << 3 << 1 << bytesOf({0x80, 0x01, 0x23, 0x80}) << false
-            << bytesOf({0x12, 0x30, 0x00, 0x00, 0x00});
+            << bytesOf({0x12, 0x30, 0x00, 0x00, 0x00}) << false;
         QTest::newRow("skip in a whole picture is black")
             << 3 << 1 << bytesOf({0xC0, 0x00, 0x80, 0x0F, 0xFF, 0x80, 0x0F, 0xFF}) << false
-            << bytesOf({0x00, 0x0F, 0xFF, 0xFF, 0xF0});
+            << bytesOf({0x00, 0x0F, 0xFF, 0xFF, 0xF0}) << false;
         QTest::newRow("skip past the end of a delta frame")
             << 3 << 1 << bytesOf({0x80, 0x0F, 0x00, 0xFF, 0xFF, 0x80}) << true
-            << bytesOf({0xF0, 0x05, 0xA5, 0xA5, 0xA0});
+            << bytesOf({0xF0, 0x05, 0xA5, 0xA5, 0xA0}) << false;
         QTest::newRow("only a control byte")
-            << 2 << 1 << bytesOf({0xC0}) << false << bytesOf({0x00, 0x00, 0x00});
+            << 2 << 1 << bytesOf({0xC0}) << false << bytesOf({0x00, 0x00, 0x00}) << false;
+        // The copying form.
+        QTest::newRow("copy before pixel 0") << 3 << 1 << bytesOf({0xC0, 0x00}) << false
+                                             << bytesOf({0x00, 0x00, 0x00, 0x00, 0x00}) << true;
+        QTest::newRow("copy from further back than decoded")
+            << 4 << 1 << bytesOf({0x00, 0x12, 0x30, 0xC0, 0x01}) << false
+            << bytesOf({0x12, 0x30, 0x00, 0x00, 0x00, 0x00}) << true;
+        QTest::newRow("copy past the end is cut")
+            << 3 << 1 << bytesOf({0x00, 0x12, 0x30, 0xEF, 0xFF, 0x00}) << false
+            << bytesOf({0x12, 0x31, 0x23, 0x12, 0x30}) << true;
+        // 197 (or 300) pixels of 1,2,3 decoded: a literal and a long copy from 1 back; then a
+        // copy from 197 (256) back, further than the history, ends the tokens.
+        QTest::newRow("above in a picture wider than the history")
+            << 197 << 2 << bytesOf({0x00, 0x12, 0x30, 0xE0, 0xC3, 0x00, 0x80}) << false
+            << startsWith(197, 2, 197, nib(1, 2, 3)) << true;
+        QTest::newRow("copy from 256 back, past the history")
+            << 200 << 2 << bytesOf({0x00, 0x12, 0x30, 0xE1, 0x2A, 0x00, 0xC0, 0xFF}) << false
+            << startsWith(200, 2, 300, nib(1, 2, 3)) << true;
+        QTest::newRow("near token cut short") << 3 << 1 << bytesOf({0x41, 0xCF}) << false
+                                              << bytesOf({0x00, 0x00, 0x00, 0x00, 0x00}) << true;
+        QTest::newRow("long copy missing its distance")
+            << 4 << 1 << bytesOf({0x00, 0x12, 0x30, 0xE0, 0x01}) << false
+            << bytesOf({0x12, 0x30, 0x00, 0x00, 0x00, 0x00}) << true;
+        QTest::newRow("runs mark alone") << 3 << 1 << bytesOf({0x80}) << false
+                                         << bytesOf({0x00, 0x00, 0x00, 0x00, 0x00}) << true;
+        QTest::newRow("runs mark, then a run of two")
+            << 3 << 1 << bytesOf({0x80, 0x80, 0x11, 0x23}) << false
+            << bytesOf({0x12, 0x31, 0x23, 0x00, 0x00}) << true;
+        // Pixel 0 kept (A5A), pixel 1 near it: green 5 + 1 (GGG 5), red A + 1 + 0 (RRR 4), blue
+        // A + 1 + 0 (BB 2): 101 100 10, B6B; pixel 2 and the last nibble kept.
+        QTest::newRow("delta frame: near the kept pixel before")
+            << 3 << 1 << bytesOf({0xF0, 0x00, 0x40, 0xB2}) << true
+            << bytesOf({0xA5, 0xAB, 0x6B, 0xA5, 0xA5}) << true;
     }
     void corruptData() {
         QFETCH(int, width);
@@ -585,13 +818,14 @@ private slots:
         QFETCH(Bytes, data);
         QFETCH(bool, delta);
         QFETCH(Bytes, expected);
+        QFETCH(bool, copying);
         const std::size_t size = packedSize(width, height);
         QVERIFY(data.size() != size); // else it would be read as raw bytes
         StoredPictures stored;
         stored.width = width;
         stored.height = height;
         stored.size = size;
-        stored.compression = Compression::Rle;
+        stored.compression = copying ? Compression::Lz : Compression::Rle;
         stored.delta = delta;
         // Picture 0 is whole; in a delta asset the corrupt data is picture 1.
         if (delta) {
@@ -636,9 +870,17 @@ private slots:
     }
 
     // A size smaller than the sides claim (a corrupt asset): never more than `size` bytes written.
+    void sizeSmallerThanTheSides_data() {
+        QTest::addColumn<Compression>("compression");
+        QTest::newRow("runs and literals") << Compression::Rle;
+        QTest::newRow("copies") << Compression::Lz;
+    }
     void sizeSmallerThanTheSides() {
+        QFETCH(Compression, compression);
         const std::vector<Bytes> packed{packPixels(flat(10, 10, nib(1, 2, 3)), 10, 10)};
-        StoredPictures stored = storePictures(packed, 10, 10, Compression::Rle, false);
+        StoredPictures stored = storePictures(packed, 10, 10, compression, false);
+        QCOMPARE(stored.compression, compression);
+        QVERIFY(stored.data.size() < packed[0].size());
         stored.size = 7;
         const ravik_lcd_asset asset = assetOf(stored);
         Bytes out(7, 0);

@@ -5,8 +5,10 @@
 #   card       the stored test card and ImageMagick's gradient and checkerboard pattern, 98 x 67
 #   animation  GIFs: a dot moving over a 98 x 67 background, a 32 x 32 spinner, a 98 x 67 fade
 # and a glyph set (400 glyphs at 16 px from the system's Chinese font) that the program renders:
-# bytes stored raw, with RLE, with delta + RLE (animations), and the runtime decoder's speed on
-# this machine. Builds in Release (build-release/). Not part of tools/test.sh.
+# bytes stored raw, with RLE, with delta + RLE (animations), in the copying form (lz), and the
+# runtime decoder's speed on this machine. Then every picture of tools/make-picture-set.sh's varied
+# 98 x 67 set alone: rle, lz and auto beside LZ4-HC (level 12) and gzip -9 of the same packed
+# bytes. Builds in Release (build-release/). Not part of tools/test.sh.
 # Usage: tools/bench-compression.sh
 set -euo pipefail
 RAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -72,6 +74,39 @@ done
 "$magick" -delay 10 "${frames[@]}" -loop 0 "$set_dir/animation/fade.gif"
 
 "$build/benchmarks/ravik_compression_bench" "$set_dir"
+
+# Every picture of a varied 98 x 67 set on its own, as firmware stores a frame: our forms beside
+# LZ4-HC at level 12 (python3-lz4, a bare block: no frame header) and gzip -9, on the same packed
+# bytes.
+ravik_install_missing python3-lz4 gzip
+frames_dir=$(mktemp -d)
+trap 'rm -rf "$set_dir" "$frames_dir"' EXIT
+mkdir -p "$frames_dir/pictures" "$frames_dir/packed"
+"$RAVIK_ROOT/tools/make-picture-set.sh" "$frames_dir/pictures"
+"$build/benchmarks/ravik_compression_bench" --each "$frames_dir/pictures" "$frames_dir/packed" \
+    >"$frames_dir/ours.txt"
+echo
+echo "Each picture alone, bytes stored (98 x 67, 9849 bytes raw):"
+echo
+echo "| picture | rle | lz | auto | LZ4-HC 12 | gzip -9 |"
+echo "|---|---:|---:|---:|---:|---:|"
+while read -r name raw rle lz auto; do
+    packed="$frames_dir/packed/$name.packed"
+    lz4=$(/usr/bin/python3 -c 'import lz4.block, sys
+data = open(sys.argv[1], "rb").read()
+print(len(lz4.block.compress(data, mode="high_compression", compression=12, store_size=False)))' "$packed")
+    gz=$(gzip -9 -n -c "$packed" | wc -c)
+    echo "| $name | $rle | $lz | $auto | $lz4 | $gz |"
+    echo "$raw $rle $lz $auto $lz4 $gz" >>"$frames_dir/sums.txt"
+done <"$frames_dir/ours.txt"
+awk '{ for (i = 1; i <= 6; ++i) t[i] += $i; n++ }
+    END {
+        printf "| all %d, bytes | %d | %d | %d | %d | %d |\n", n, t[2], t[3], t[4], t[5], t[6]
+        printf "| of raw (%d) | %.1f %% | %.1f %% | %.1f %% | %.1f %% | %.1f %% |\n", t[1],
+            100 * t[2] / t[1], 100 * t[3] / t[1], 100 * t[4] / t[1], 100 * t[5] / t[1], 100 * t[6] / t[1]
+        printf "| against LZ4-HC | %.3f | %.3f | %.3f | 1 | %.3f |\n", t[2] / t[5], t[3] / t[5],
+            t[4] / t[5], t[6] / t[5]
+    }' "$frames_dir/sums.txt"
 echo
 uname -m
 grep -m 1 'model name' /proc/cpuinfo || true

@@ -102,6 +102,10 @@ row() { # label name floor
 row "copy the frame's stored bytes out of flash (the floor)" copy-frame "–"
 row "\`ravik_lcd_unpack\`, 98 × 67 frame, RLE" unpack-frame copy-frame
 row "\`ravik_lcd_stream\`, the same, to a counting receiver" stream-frame copy-frame
+row "\`ravik_lcd_unpack\`, the same frame, LZ" unpack-frame-lz copy-frame
+row "\`ravik_lcd_stream\`, the same, LZ, to a counting receiver" stream-frame-lz copy-frame
+row "\`ravik_lcd_unpack\`, 98 × 67 test card, LZ" unpack-card-lz copy-frame
+row "copy the LZ frame's stored bytes out of flash" copy-frame-lz "–"
 row "copy a 16 × 16 tile's 384 bytes (the floor)" copy-tile "–"
 row "\`ravik_lcd_unpack\`, raw 16 × 16 tile" unpack-tile copy-tile
 row "\`ravik_lcd_draw\`, 16 × 16 from flash, masked" draw-tile-masked "–"
@@ -118,8 +122,8 @@ echo "that keeps 16 bytes of locals):"
 echo
 echo "| call | AVR | Cortex-M0 | 8052 |"
 echo "|---|---:|---:|---:|"
-for name in unpack-frame stream-frame stream-frame-receiver unpack-tile draw-tile-masked \
-    draw-ram-masked text-10-glyphs; do
+for name in unpack-frame stream-frame stream-frame-receiver unpack-frame-lz stream-frame-lz \
+    stream-frame-lz-receiver unpack-tile draw-tile-masked draw-ram-masked text-10-glyphs; do
     echo "| $name | $(value avr S "$name") | $(value cortex-m0 S "$name") | $(value 8052 S "$name") |"
 done
 echo

@@ -357,6 +357,52 @@ static void receive_into_frame(const uint8_t* bytes, uint16_t n, void* ctx) REEN
     streamed += n;
 }
 
+/* Two 8 x 2 tiles in the copying form as compress = "auto" stores them: the first a literal of a
+ * row and an "above" of 8, the second, behind the runs mark, two runs of 8. */
+static const uint8_t mixed_data[21] PROGMEM = {0x07, 0x80, 0x80, 0x80, 0x88, 0x80, 0x08,
+                                               0x80, 0x00, 0x88, 0x88, 0x0F, 0x0F, 0x87,
+                                               0x80, 0x80, 0x78, 0x08, 0x80, 0x70, 0x80};
+static const uint32_t mixed_offsets[3] PROGMEM = {0, 14, 21};
+static const ravik_lcd_asset mixed = {8,    2,    2,          24,           21, 0, RAVIK_LCD_LZ,
+                                      NULL, NULL, mixed_data, mixed_offsets};
+
+/* The names a whole frame's calls are measured under: the floor, unpack, stream to a counting
+ * receiver, stream to the frame; the bytes unpacked and streamed are printed under the second and
+ * third. */
+typedef struct {
+    const char* copy;
+    const char* unpack;
+    const char* stream;
+    const char* receiver;
+} frame_names;
+static const frame_names rle_frame = {"copy-frame", "unpack-frame", "stream-frame",
+                                      "stream-frame-receiver"};
+static const frame_names lz_frame = {"copy-frame-lz", "unpack-frame-lz", "stream-frame-lz",
+                                     "stream-frame-lz-receiver"};
+static const frame_names lz_card = {"copy-card-lz", "unpack-card-lz", "stream-card-lz",
+                                    "stream-card-lz-receiver"};
+
+/* A whole 98 x 67 frame of `asset`: the floor, unpack, stream (counted, then into the frame). */
+static void whole_frame(const ravik_lcd_asset* asset, const frame_names* names) REENTRANT {
+    BEGIN();
+    copy_stored(frame, asset->data, (uint16_t)asset->stored);
+    end(names->copy);
+    BEGIN();
+    ravik_lcd_unpack(asset, 0, frame);
+    end(names->unpack);
+    put_bytes(names->unpack, frame, RAVIK_LCD_FRAME_SIZE);
+    streamed = 0;
+    BEGIN();
+    ravik_lcd_stream(asset, 0, count_bytes, 0);
+    end(names->stream);
+    memset(frame, 0, sizeof frame);
+    streamed = 0;
+    BEGIN();
+    ravik_lcd_stream(asset, 0, receive_into_frame, 0);
+    end(names->receiver);
+    put_bytes(names->stream, frame, RAVIK_LCD_FRAME_SIZE);
+}
+
 /* Every routine, called from here: a function with locals of its own on the stack. */
 static void draw_everything(void) REENTRANT {
     volatile uint8_t locals[8];
@@ -367,24 +413,20 @@ static void draw_everything(void) REENTRANT {
         locals[i] = i;
     }
 
-    /* A whole frame: the floor, unpack, stream (counted, then into the frame). */
-    BEGIN();
-    copy_stored(frame, splash.data, (uint16_t)splash.stored);
-    end("copy-frame");
-    BEGIN();
-    ravik_lcd_unpack(&splash, 0, frame);
-    end("unpack-frame");
-    put_bytes("unpack-frame", frame, RAVIK_LCD_FRAME_SIZE);
-    streamed = 0;
-    BEGIN();
-    ravik_lcd_stream(&splash, 0, count_bytes, 0);
-    end("stream-frame");
-    memset(frame, 0, sizeof frame);
-    streamed = 0;
-    BEGIN();
-    ravik_lcd_stream(&splash, 0, receive_into_frame, 0);
-    end("stream-frame-receiver");
-    put_bytes("stream-frame", frame, RAVIK_LCD_FRAME_SIZE);
+    /* Whole frames: runs and literals, then the same picture and a test card copying. */
+    whole_frame(&splash, &rle_frame);
+    whole_frame(&splash_lz, &lz_frame);
+    whole_frame(&card_lz, &lz_card);
+
+    /* Both forms in one asset, unpacked and streamed. */
+    for (i = 0; i < mixed.count; ++i) {
+        ravik_lcd_unpack(&mixed, i, picture);
+        put_bytes("mixed", picture, (uint16_t)mixed.size);
+        memset(frame, 0, sizeof frame);
+        streamed = 0;
+        ravik_lcd_stream(&mixed, i, receive_into_frame, 0);
+        put_bytes("mixed-stream", frame, (uint16_t)mixed.size);
+    }
 
     /* A raw tile, its floor, and drawing it with its mask from flash at odd places and edges. */
     BEGIN();
@@ -421,6 +463,13 @@ static void draw_everything(void) REENTRANT {
         ravik_lcd_draw_from(frame, 37 + i, 21, picture, 24, 24, NULL, RAVIK_LCD_PIXELS_IN_RAM);
     }
     put_bytes("delta", picture, sizeof picture);
+    memset(picture, 0x5A, sizeof picture);
+    for (i = 0; i < spinner_lz.count; ++i) {
+        BEGIN();
+        ravik_lcd_unpack(&spinner_lz, i, picture);
+        end(i == 0 ? "unpack-delta-lz-first" : "unpack-delta-lz");
+        put_bytes("delta-lz", picture, sizeof picture);
+    }
     for (i = 0; i < 4; ++i) {
         delays[i] = (uint8_t)ravik_lcd_delay_ms(&spinner, i);
     }

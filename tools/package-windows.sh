@@ -364,8 +364,7 @@ RAVIK_BUILD_DIR=build-windows/build
 RAVIK_CMAKE_ARGS=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DRAVIK_WINDOWS_PREFIXES="$prefixes"
     -DCMAKE_PREFIX_PATH="$prefixes" -DCMAKE_BUILD_TYPE=Release -DRAVIK_WINDOW="$window"
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
-    -DRAVIK_TOMLPP_INCLUDE_DIR="$cache/headers" -DCMAKE_CROSSCOMPILING_EMULATOR=wine
-    -DRAVIK_TEST_PLATFORM=minimal:enable_fonts)
+    -DRAVIK_TOMLPP_INCLUDE_DIR="$cache/headers" -DCMAKE_CROSSCOMPILING_EMULATOR=wine)
 ravik_build ravik-lcd
 
 # The portable folder: what the project installs, the DLLs it imports (found by reading the

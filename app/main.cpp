@@ -276,6 +276,10 @@ int runWindowMode(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
 #ifdef _WIN32
     attachToParentConsole();
+    // QRegularExpression keeps a JIT stack in a thread_local, which MinGW's runtime frees after
+    // the thread's storage is gone: a batch's worker threads that read a picture through Qt
+    // crashed as they ended. Without the JIT there is no such stack.
+    _putenv_s("QT_ENABLE_REGEXP_JIT", "0");
 #endif
     std::vector<std::string> arguments = argumentsAfterName(argc, argv);
     if (!arguments.empty()) {

@@ -3,6 +3,7 @@
 #include "codec/frame_buffer.h"
 #include "pictures/picture_file.h"
 #include "pictures/pictures.h"
+#include "platform/file_path.h"
 #include "platform/library_messages.h"
 #include "platform/picture_conversion.h"
 #include "platform/picture_loader.h"
@@ -73,7 +74,7 @@ LoadedFrameSet loadWithQt(const QString& path, const ConversionOptions& options)
 
 LoadedFrameSet LoadFrameSet(const QString& path, const ConversionOptions& options) {
     const SilencedLibraryMessages quiet;
-    const PictureFile file(QFile::encodeName(path).toStdString());
+    const PictureFile file(toFilePath(path));
     if (file.fault().fault != Fault::none) {
         return failedSet(sentenceOf(file.fault()));
     }

@@ -5,6 +5,7 @@
 #include "pictures/orientation.h"
 #include "pictures/picture_file.h"
 #include "pictures/pictures.h"
+#include "platform/file_path.h"
 #include "platform/library_messages.h"
 #include "platform/picture_conversion.h"
 
@@ -177,7 +178,7 @@ template <typename Decode> LoadedPicture fromFile(const QString& path, Decode de
     if (path.isEmpty()) {
         return {};
     }
-    const PictureFile file(QFile::encodeName(path).toStdString());
+    const PictureFile file(toFilePath(path));
     if (file.fault().fault != Fault::none) {
         return failed(sentenceOf(file.fault()));
     }

@@ -56,6 +56,9 @@ private slots:
     }
 
     void windowWithoutDisplayExplainsItself() {
+#ifdef Q_OS_WIN
+        QSKIP("Windows always has a display: the window would open");
+#endif
         const Run run = runProgram({picture});
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(u"没有可用的图形显示"_s), qPrintable(run.err));
@@ -89,6 +92,11 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QStringList, fragments);
+#ifdef Q_OS_WIN
+        if (exitCode == 1) {
+            QSKIP("Windows always has a display: the window would open");
+        }
+#endif
         QDir::setCurrent(dir.path());
         QVERIFY(writeAll(path(u"fnot"_s), "not a picture"));
         const Run run = runProgram(arguments);

@@ -144,6 +144,8 @@ library_options=(
     "freetype -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_BROTLI=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_PNG=ON -DFT_REQUIRE_ZLIB=ON"
     "zlib giflib -O2 ar"
 )
+# (This text is part of Qt's cache key as first written: the offscreen platform it names is not
+# built, as it needs Qt's own FreeType, which is left out; the tests run on the minimal platform.)
 qt_modules="Core Gui Widgets Concurrent Test, windows and offscreen platforms, gif ico jpeg image formats"
 qt_options=(
     -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
@@ -236,7 +238,7 @@ build_libraries() {
     rm -rf "$work"
 }
 
-# Qt's Core, Gui, Widgets, Concurrent and Test as DLLs, with the Windows and offscreen platform
+# Qt's Core, Gui, Widgets, Concurrent and Test as DLLs, with the Windows and minimal platform
 # plugins and the image format plugins qtbase has; Qt's own copies of zlib, libpng, libjpeg,
 # HarfBuzz and PCRE2 inside; Qt's FreeType is left out (the window's fonts come through GDI).
 build_qt() {
@@ -267,6 +269,34 @@ build_qt() {
     rm -rf "$work"
 }
 
+# Qt's further image format plugins, as the Linux build has them from qt6-image-formats-plugins
+# (animated WebP and the TIFF layouts our own readers leave to Qt), built from Debian's
+# qt6-imageformats against the Qt above and the static libwebp and libtiff (with libtiff's own
+# dependencies named, which CMake's FindTIFF leaves out). MNG is left out: there is no libmng here.
+image_format_options=(-DCMAKE_BUILD_TYPE=Release -DFEATURE_system_webp=ON -DFEATURE_system_tiff=ON
+    -DFEATURE_jasper=OFF -DFEATURE_mng=OFF)
+build_image_formats() {
+    local log=$cache/qt-image-formats-$formats_key.log
+    work=$cache/work-qt-image-formats
+    ravik_say "正在为 Windows 编译 Qt 的图片格式插件 / building Qt's image format plugins for Windows ($log)"
+    rm -rf "$work" "$formats" "$log"
+    mkdir -p "$work"
+    # libwebp's CMake targets name Threads::Threads, which Qt's find_package helper then tries
+    # to make global from a subfolder, and CMake refuses: found and made global at the top first.
+    printf '%s\n' 'find_package(Threads REQUIRED)' \
+        'set_property(TARGET Threads::Threads PROPERTY IMPORTED_GLOBAL TRUE)' >"$work/threads.cmake"
+    logged "$log" cmake -S "$formats_folder" -B "$work" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DRAVIK_WINDOWS_PREFIXES="$qt;$libraries" -DCMAKE_PREFIX_PATH="$qt;$libraries" \
+        -DCMAKE_INSTALL_PREFIX="$formats" -DQT_HOST_PATH=/usr \
+        -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DCMAKE_PROJECT_INCLUDE="$work/threads.cmake" \
+        -DCMAKE_CXX_STANDARD_LIBRARIES="-L$libraries/lib -ljpeg -lz" "${image_format_options[@]}"
+    logged "$log" cmake --build "$work" -j "$jobs"
+    logged "$log" cmake --install "$work"
+    printf '%s\n' "$formats_manifest" >"$formats/ravik-manifest.txt"
+    rm -rf "$work"
+}
+
 prepare_private_apt
 declare -A library_folders
 library_manifest="compiler: $compiler_version"$'\n'"nasm: $(nasm -v)"$'\n'
@@ -289,6 +319,14 @@ qt_manifest+=$'\n'"patches: qwindowswindow.cpp isSoftwareGl() without OpenGL, qw
 qt_key=$(digest <<<"$qt_manifest")
 qt=$cache/qt-$qt_key
 
+if [ "$with_window" = 1 ]; then
+    read -r package version formats_folder < <(fetch_source_of qt6-image-formats-plugins) || exit 1
+    formats_manifest="qt: $qt_key"$'\n'"libraries: $library_key"$'\n'"$package: $version"$'\n'
+    formats_manifest+=$(printf 'option: %s\n' "${image_format_options[@]}")
+    formats_key=$(digest <<<"$formats_manifest")
+    formats=$cache/qt-image-formats-$formats_key
+fi
+
 if [ -f "$libraries/ravik-manifest.txt" ]; then
     ravik_say "静态库已在缓存中 / static libraries cached: $libraries"
 else
@@ -299,6 +337,11 @@ if [ "$with_window" = 1 ]; then
         ravik_say "Qt 已在缓存中 / Qt cached: $qt"
     else
         build_qt
+    fi
+    if [ -f "$formats/ravik-manifest.txt" ]; then
+        ravik_say "Qt 的图片格式插件已在缓存中 / Qt's image format plugins cached: $formats"
+    else
+        build_image_formats
     fi
 fi
 [ "$stage" = dependencies ] && exit 0
@@ -340,6 +383,7 @@ if [ "$with_window" = 1 ]; then
         mkdir -p "$folder/$(dirname "$plugins")"
         cp "$qt/plugins/$plugins" "$folder/$plugins"
     done
+    cp "$formats"/plugins/imageformats/*.dll "$folder/imageformats/"
 fi
 runtime_dlls=("$qt/bin" "$(dirname "$("$mingw-g++-posix" -print-libgcc-file-name)")"
     /usr/$mingw/lib)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Proves the Windows edition tools/package-windows.sh built, under Wine, and prints one line per
 # check (PASS, FAIL or SKIP, the check's name, what it saw):
-#   suite         the test suite, cross-built, under Wine with the offscreen platform
+#   suite         the test suite, cross-built, under Wine with Qt's minimal platform
 #   same-output   ravik-lcd.exe's output byte for byte against the Linux build, on the samples and
 #                 every test picture, in a C (code page 1252) and a zh_CN (936) locale
 #   utf8-errors   standard error valid UTF-8, with no line end inside, where system errors appear
@@ -70,6 +70,13 @@ if [ -f "$noto" ]; then
         /d "$(winepath -w "$noto" 2>/dev/null)" >/dev/null 2>&1
 fi
 
+# Temporary files on the drive that maps the Unix root, so that the tests' Unix paths (the
+# program's, the runtime's) still name the same files after a test changes into a temporary folder.
+mkdir -p "$work/temp"
+for name in TEMP TMP; do
+    wine reg add 'HKCU\Environment' /f /v "$name" /d "$(winepath -w "$work/temp" 2>/dev/null)" >/dev/null 2>&1
+done
+
 # A zh_CN.UTF-8 locale of our own (LOCPATH), so the machine's locales stay as they are.
 locales=$work/locale
 if [ ! -d "$locales/zh_CN.UTF-8" ]; then
@@ -85,6 +92,28 @@ for place in "$qt_bin" "$gcc_dir" /usr/x86_64-w64-mingw32/lib; do
     [ -n "$place" ] && [ -d "$place" ] && wine_path+=";$(winepath -w "$place" 2>/dev/null)"
 done
 
+# Runs a command with a display of its own: Xvfb, and a wineserver started inside it (one started
+# without a display makes every later window fail, even the hidden one Qt's event loop makes).
+with_display() {
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    local display=:$((90 + RANDOM % 100)) xvfb status
+    Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    sleep 2
+    (
+        export DISPLAY=$display
+        wineserver -p10
+        "$@"
+    )
+    status=$?
+    DISPLAY=$display wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    kill "$xvfb" 2>/dev/null
+    wait "$xvfb" 2>/dev/null
+    return "$status"
+}
+
 # --- suite --------------------------------------------------------------------------------------
 check_suite() {
     if [ "$with_window" = 1 ] && [ -f "$out/build/CTestTestfile.cmake" ]; then
@@ -94,8 +123,21 @@ check_suite() {
             line FAIL suite "the tests do not build ($work/suite-build.log)"
             return
         fi
-        (cd "$out/build" && QT_QPA_PLATFORM=offscreen WINEPATH="$wine_path" \
-            ctest --timeout 300 -E '_sh$|^(packaging|setup|cmake_package)' >"$log" 2>&1)
+        # Wine keeps Unix QT_* variables from Windows programs, so Qt's settings for the tests go
+        # into the prefix's environment while they run: the minimal platform with the system's
+        # fonts (this Qt has no FreeType of its own, so no offscreen platform), Qt's plugins and
+        # the shipped image format plugins.
+        local settings=(QT_QPA_PLATFORM "minimal:enable_fonts"
+            QT_PLUGIN_PATH "$(winepath -w "${qt_bin%/bin}/plugins" 2>/dev/null);$(winepath -w "$folder" 2>/dev/null)")
+        local i
+        for ((i = 0; i < ${#settings[@]}; i += 2)); do
+            wine reg add 'HKCU\Environment' /f /v "${settings[i]}" /d "${settings[i + 1]}" >/dev/null 2>&1
+        done
+        (cd "$out/build" && WINEPATH="$wine_path" with_display ctest --timeout 300 \
+            --output-on-failure -E '_sh$|^(packaging|setup|cmake_package)' >"$log" 2>&1)
+        for ((i = 0; i < ${#settings[@]}; i += 2)); do
+            wine reg delete 'HKCU\Environment' /f /v "${settings[i]}" >/dev/null 2>&1
+        done
         summary=$(grep -E 'tests passed|tests failed' "$log" | tail -n 1)
         failing=$(sed -n 's/^ *[0-9]* - \([^ ]*\) .*/\1/p' "$log" | tr '\n' ' ')
         if grep -q '100% tests passed' "$log"; then
@@ -160,7 +202,8 @@ compare_in_locale() {
     local cases=("convert $picture" "convert $picture --bin -" "convert $picture --preview -"
         "convert $chinese --fit cover --header -" "convert $where/没有这个文件.png --bin -"
         "convert $picture --fit nowhere" "--version"
-        "font --size 14 --chars ascii 汉字 --header -")
+        "font --size 14 --chars ascii 汉字 --header -" "font --size 14 --chars @$where/字符.txt --header -")
+    printf '汉字Ab' >"$where/字符.txt"
     # A font by path, the whole first level of GB2312 from the table; a font file with a Chinese name.
     if [ -f "$noto" ]; then
         ln -sf "$noto" "$where/思源黑体.ttc"
@@ -175,6 +218,8 @@ compare_in_locale() {
         for word in "${arguments[@]}"; do
             if [[ $word == /* ]]; then
                 windows_arguments+=("$(winepath -w "$word" 2>/dev/null)")
+            elif [[ $word == @/* ]]; then
+                windows_arguments+=("@$(winepath -w "${word#@}" 2>/dev/null)")
             else
                 windows_arguments+=("$word")
             fi
@@ -324,18 +369,8 @@ check_window() {
     if [ "$with_window" = 1 ]; then
         shot=$out/window-screenshot.png
         rm -f "$shot"
-        # A wineserver started without a display makes every later window fail: stop it, and start
-        # the next one inside the Xvfb session.
-        wineserver -k 2>/dev/null
-        wineserver -w 2>/dev/null
-        display=:$((90 + RANDOM % 100))
-        Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-        xvfb=$!
-        sleep 2
-        (
-            export DISPLAY=$display LOCPATH=$locales
-            export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
-            wineserver -p10
+        show_window() {
+            export LOCPATH=$locales LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
             wine "$folder/ravik-lcd.exe" "$(winepath -w "$RAVIK_ROOT/samples/test-card.png")" \
                 >/dev/null 2>"$work/run/window.err" &
             for _ in $(seq 1 60); do
@@ -345,10 +380,8 @@ check_window() {
             sleep 4
             import -window root "$shot" 2>/dev/null
             xwininfo -root -tree 2>/dev/null | grep -o '"[^"]*Ravik[^"]*"' | head -n 1 >"$work/run/window.title"
-            wineserver -k
-        )
-        kill "$xvfb" 2>/dev/null
-        wait "$xvfb" 2>/dev/null
+        }
+        with_display show_window
         title=$(cat "$work/run/window.title" 2>/dev/null)
         if [ -n "$title" ] && [ -f "$shot" ]; then
             line PASS window "window $title shown; screenshot $shot"

@@ -525,7 +525,8 @@ private slots:
                                   encoded(picture, "png"));
         open(path);
         auto* label = control<StatusLabel>("Label3");
-        QCOMPARE(label->text(), u"已打开"_s + path); // the full text stays the label's text
+        // The full text stays the label's text, the path as the system writes it.
+        QCOMPARE(label->text(), u"已打开"_s + QDir::toNativeSeparators(path));
         QCOMPARE(label->toolTip(), label->text());
         const StatusLabel::Layout layout = label->shownLayout();
         const QStringList& lines = layout.lines;
@@ -775,8 +776,10 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::newRow("folder of that name") << u"@dir/taken.bin"_s << u"文件夹"_s;
         QTest::newRow("missing folder") << u"@dir/no/such/f.bin"_s << u"文件夹不存在"_s;
+#ifndef Q_OS_WIN // devices and /proc are Linux's
         QTest::newRow("full disk") << u"/dev/full"_s << u"磁盘空间不足"_s;
         QTest::newRow("read-only place") << u"/proc/ravik-frame.bin"_s << u"文件"_s;
+#endif
     }
     void failedSaveKeepsTheFileAndTheWindow() {
         QFETCH(QString, target);

@@ -33,7 +33,7 @@ void writeText(const fs::path& path, const std::string& text) {
 void savePicture(const fs::path& path, int width, int height) {
     QImage picture(width, height, QImage::Format_RGB32);
     picture.fill(Qt::red);
-    QVERIFY(picture.save(QString::fromStdString(path.string()), "PNG"));
+    QVERIFY(picture.save(QString::fromStdU16String(path.u16string()), "PNG"));
 }
 
 // A GIF of `frames` one-pixel images on a width × height screen, written byte by byte: each image
@@ -72,7 +72,14 @@ class InputChecksTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir;
 
-    fs::path at(const char* name) const { return fs::path(dir.path().toStdString()) / name; }
+    // Names are UTF-8 on every system (a narrow path would be the ANSI code page's on Windows).
+    fs::path at(const char* name) const {
+        return fs::path(dir.path().toStdU16String()) /
+               fs::path(std::u8string(reinterpret_cast<const char8_t*>(name)));
+    }
+    static QString text(const fs::path& path) {
+        return QString::fromStdU16String(path.u16string());
+    }
 
     // Builds the manifest text, saved as `file`, into out/; the outcome.
     BuildOutcome build(const std::string& text, const char* file = "assets.toml") {
@@ -448,11 +455,9 @@ private slots:
         savePicture(at("logo图.png"), 2, 2);
         savePicture(at("logo标.png"), 2, 2);
         QString errors;
-        const int code =
-            runProgram({u"convert"_s, QString::fromStdString(at("logo图.png").string()),
-                        QString::fromStdString(at("logo标.png").string()), u"--out-dir"_s,
-                        QString::fromStdString(at("batch").string()), u"--header"_s},
-                       errors);
+        const int code = runProgram({u"convert"_s, text(at("logo图.png")), text(at("logo标.png")),
+                                     u"--out-dir"_s, text(at("batch")), u"--header"_s},
+                                    errors);
         QCOMPARE(code, 2);
         QVERIFY2(errors.contains(u"logo"_s), qPrintable(errors));
         QVERIFY(!fs::exists(at("batch")));
@@ -464,15 +469,15 @@ private slots:
         savePicture(at("按钮.png"), 2, 2);
         for (const char* name : {"图标", "按钮"}) {
             QString errors;
-            const fs::path picture = at(name).string() + ".png";
-            const fs::path header = at(name).string() + ".h";
-            QCOMPARE(runProgram({u"convert"_s, QString::fromStdString(picture.string()),
-                                 u"--header"_s, QString::fromStdString(header.string())},
+            fs::path picture = at(name);
+            fs::path header = at(name);
+            QCOMPARE(runProgram({u"convert"_s, text(picture += ".png"), u"--header"_s,
+                                 text(header += ".h")},
                                 errors),
                      0);
         }
-        std::ifstream first(at("图标").string() + ".h");
-        std::ifstream second(at("按钮").string() + ".h");
+        std::ifstream first(at("图标.h"));
+        std::ifstream second(at("按钮.h"));
         const std::string a((std::istreambuf_iterator<char>(first)), {});
         const std::string b((std::istreambuf_iterator<char>(second)), {});
         QVERIFY2(a.find("#ifndef RAVIK_LCD_U56FE_U6807_H") != std::string::npos, a.c_str());

@@ -45,7 +45,7 @@ inline Run runCommand(const QString& program, const QStringList& arguments,
         environment.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
     }
     process.setProcessEnvironment(environment);
-    process.start(program, toolArguments(program, arguments));
+    process.start(program, arguments);
     if (!process.waitForFinished(60000)) {
         process.kill();
         return {};

@@ -698,7 +698,7 @@ class PictureReadersTest : public QObject {
                        bool alpha) {
         const QString in = fresh(alpha ? u"pam"_s : u"ppm"_s);
         const QString out = fresh(suffix);
-        return writeAll(in, netpbm(picture, alpha)) && run(u"/bin/sh"_s, {u"-c"_s, script, in, out})
+        return writeAll(in, netpbm(picture, alpha)) && run(u"sh"_s, {u"-c"_s, script, in, out})
                    ? readAll(out)
                    : QByteArray();
     }

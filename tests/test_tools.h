@@ -25,35 +25,10 @@ inline bool writeAll(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// The arguments for `program` as the program reads them. The Windows suite runs under Wine, where
-// the build machine's own tools (ImageMagick, sh: a Unix path, not an .exe) are Unix programs:
-// they take Unix paths, and Wine's drive Z: is the Unix root. Elsewhere the arguments as given.
-inline QStringList toolArguments(const QString& program, QStringList arguments) {
-#ifdef Q_OS_WIN
-    if (program.startsWith(u'/') && !program.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)) {
-        for (QString& argument : arguments) {
-            // Anywhere in the argument: ImageMagick takes "PNG32:Z:/…".
-            for (qsizetype at = argument.indexOf(QLatin1String("Z:"), 0, Qt::CaseInsensitive);
-                 at >= 0 && at + 2 < argument.size();
-                 at = argument.indexOf(QLatin1String("Z:"), at + 1, Qt::CaseInsensitive)) {
-                if (argument[at + 2] == u'/' || argument[at + 2] == u'\\') {
-                    QString rest = argument.mid(at + 2);
-                    rest.replace(u'\\', u'/');
-                    argument = argument.left(at) + rest;
-                }
-            }
-        }
-    }
-#else
-    Q_UNUSED(program);
-#endif
-    return arguments;
-}
-
 // Runs a tool to its end; whether it succeeded (its error output is shown when not).
 inline bool run(const QString& program, const QStringList& arguments) {
     QProcess process;
-    process.start(program, toolArguments(program, arguments));
+    process.start(program, arguments);
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
         process.exitCode() != 0) {
         qWarning("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
@@ -84,7 +59,7 @@ inline int runProgram(const QString& program, const QStringList& arguments,
     if (!folder.isEmpty()) {
         process.setWorkingDirectory(folder);
     }
-    process.start(program, toolArguments(program, arguments));
+    process.start(program, arguments);
     if (!process.waitForFinished(300000)) {
         return -1;
     }

@@ -55,10 +55,10 @@ QString writePicture(const QString& path, bool translucent) {
     }
     const QString rawPath = path + u".rgba"_s;
     writeAll(rawPath, raw);
-    const bool made =
-        run(u"/usr/bin/convert"_s, {u"-size"_s, u"%1x%2"_s.arg(kPictureWidth).arg(kPictureHeight),
-                                    u"-depth"_s, u"8"_s, u"rgba:"_s + rawPath, u"PNG32:"_s + path});
-    return made ? path : QString();
+    const int status = QProcess::execute(
+        u"/usr/bin/convert"_s, {u"-size"_s, u"%1x%2"_s.arg(kPictureWidth).arg(kPictureHeight),
+                                u"-depth"_s, u"8"_s, u"rgba:"_s + rawPath, u"PNG32:"_s + path});
+    return status == 0 ? path : QString();
 }
 
 // The nibbles the panel shows at frame pixel (x, y) of the picture at its original size: each

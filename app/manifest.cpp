@@ -335,7 +335,7 @@ FontAsset readFont(const toml::table& table, const std::filesystem::path& folder
             if (namesFontFile(font)) {
                 asset.fontFile = resolved(folder, font);
                 asset.files.push_back(asset.fontFile);
-                asset.job.font = asset.fontFile.string();
+                asset.job.font = utf8FromPath(asset.fontFile);
             } else {
                 asset.job.font = font;
             }
@@ -359,7 +359,7 @@ FontAsset readFont(const toml::table& table, const std::filesystem::path& folder
                 if (namesFontFile(fallback.font)) {
                     const std::filesystem::path file = resolved(folder, fallback.font);
                     asset.files.push_back(file);
-                    fallback.font = file.string();
+                    fallback.font = utf8FromPath(file);
                 }
                 asset.job.fallbacks.push_back(std::move(fallback));
             }
@@ -378,7 +378,7 @@ FontAsset readFont(const toml::table& table, const std::filesystem::path& folder
                 if (text.starts_with('@')) {
                     const std::filesystem::path file = resolved(folder, text.substr(1));
                     asset.files.push_back(file);
-                    text = "@" + file.string();
+                    text = "@" + utf8FromPath(file);
                 }
                 asset.job.chars.push_back(std::move(text));
             }

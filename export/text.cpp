@@ -26,7 +26,11 @@ std::string fillIn(std::string_view pattern, std::initializer_list<std::string_v
 std::string displayPath(const std::filesystem::path& path) {
     std::filesystem::path shown = path;
     shown.make_preferred();
-    const std::u8string text = shown.u8string();
+    return utf8FromPath(shown);
+}
+
+std::string utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
     return {text.begin(), text.end()};
 }
 

@@ -26,6 +26,10 @@ std::string displayPath(const std::filesystem::path& path);
 // UTF-8 text as a path; on Windows the characters become the wide path the system takes.
 std::filesystem::path pathFromUtf8(std::string_view text);
 
+// A path as UTF-8 text, its separators as they are: what pathFromUtf8 reads back. (A path's
+// string() is the ANSI code page's on Windows, which has no room for most hanzi.)
+std::string utf8FromPath(const std::filesystem::path& path);
+
 // The code point at bytes[at] and its length in bytes; length 0 for a byte that starts no valid
 // UTF-8 sequence (stray, cut off, overlong, a surrogate or past U+10FFFF).
 std::pair<char32_t, std::size_t> utf8At(std::string_view bytes, std::size_t at);

@@ -4,6 +4,9 @@
 #include "export/text.h"
 
 #include <QTest>
+#include <filesystem>
+
+using namespace Qt::StringLiterals;
 
 using namespace ravik;
 
@@ -82,6 +85,22 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(bool, valid);
         QCOMPARE(ravik::isUtf8(bytes.toStdString()), valid);
+    }
+
+    // Paths with hanzi survive the trip from UTF-8 text to the system's path and back, and the
+    // system sees the characters themselves (a narrow string is the ANSI code page's on Windows).
+    void pathsKeepTheirCharacters_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("ASCII") << u"assets/logo.png"_s;
+        QTest::newRow("hanzi folder and file") << u"素材/图标 1.png"_s;
+        QTest::newRow("beyond the BMP") << u"表情/😀.png"_s;
+    }
+    void pathsKeepTheirCharacters() {
+        QFETCH(QString, text);
+        const std::filesystem::path path = ravik::pathFromUtf8(text.toStdString());
+        QCOMPARE(QString::fromStdU16String(path.u16string()), text);
+        QCOMPARE(QString::fromStdString(ravik::utf8FromPath(path)), text);
+        QCOMPARE(QString::fromStdU16String(path.filename().u16string()), text.section(u'/', -1));
     }
 };
 

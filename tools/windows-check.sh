@@ -77,6 +77,12 @@ for name in TEMP TMP; do
     wine reg add 'HKCU\Environment' /f /v "$name" /d "$(winepath -w "$work/temp" 2>/dev/null)" >/dev/null 2>&1
 done
 
+# Qt's settings for the suite live in the prefix's environment only while it runs; an interrupted
+# run may have left them, which would put the window on the minimal platform.
+for name in QT_QPA_PLATFORM QT_PLUGIN_PATH; do
+    wine reg delete 'HKCU\Environment' /f /v "$name" >/dev/null 2>&1
+done
+
 # A zh_CN.UTF-8 locale of our own (LOCPATH), so the machine's locales stay as they are.
 locales=$work/locale
 if [ ! -d "$locales/zh_CN.UTF-8" ]; then

@@ -11,9 +11,15 @@
 #include "platform/picture_loader.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
 #include <cstring>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace ravik {
 namespace {
@@ -113,9 +119,29 @@ std::optional<std::string> encode(PreviewRows& rows, const std::string& format) 
 constexpr PictureModule kModule{kModuleInterface, convertPictureFile, readPictureFile,
                                 writableFormats, encode};
 
+#ifdef _WIN32
+// With no application object, Qt looks for its plugins only where it was installed when it was
+// built; the Windows edition ships them beside the program (imageformats\), where the window
+// finds them through its application object. Without this, animated WebP and the TIFF layouts
+// left to Qt could not be read from the command line there.
+void findQtPluginsBesideProgram() {
+    std::wstring program(MAX_PATH, L'\0');
+    DWORD length = 0;
+    while ((length = GetModuleFileNameW(nullptr, program.data(), DWORD(program.size()))) ==
+           program.size()) {
+        program.resize(program.size() * 2);
+    }
+    program.resize(length);
+    QCoreApplication::addLibraryPath(QFileInfo(QString::fromStdWString(program)).absolutePath());
+}
+#endif
+
 } // namespace
 } // namespace ravik
 
 RAVIK_MODULE_EXPORT const ravik::PictureModule* ravik_picture_module() {
+#ifdef _WIN32
+    ravik::findQtPluginsBesideProgram();
+#endif
     return &ravik::kModule;
 }

@@ -481,6 +481,33 @@ RAVIK_NOINLINE static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t*
         level_left = (uint8_t)(level_left - bpp);                                                  \
     } while (0)
 
+/* Blends `count` 4-bit coverages from `levels` (in RAM) over the frame pixels from the one
+ * starting in byte p (in its low nibble when odd). Two clear pixels move three frame bytes on,
+ * whichever half they start on. A function of its own, with few variables, so that the pixel loop
+ * keeps them in registers. */
+RAVIK_NOINLINE static void blend_levels(uint8_t* to, uint8_t to_odd, const uint8_t* from,
+                                        uint8_t pixels, uint16_t rgb) {
+    uint8_t* NEAR p = to;
+    const uint8_t* NEAR levels = from;
+    uint8_t NEAR odd = to_odd, count = pixels, level, r, g, b;
+    while (count != 0) {
+        level = *levels++;
+        if (level == 0u) {
+            if (count >= 2u && *levels == 0u) {
+                ++levels;
+                p += 3;
+                count = (uint8_t)(count - 2u);
+                continue;
+            }
+        } else {
+            PUT_PIXEL(p, odd, level);
+        }
+        p += 1u + odd;
+        odd ^= 1u;
+        --count;
+    }
+}
+
 /* Draws the visible part (rows first_row to end_row - 1, columns first_column to end_column - 1)
  * of a coverage glyph of `bpp` bits (1, 2 or 4) whose bytes run from `bits` to `end`: levels
  * packed (compressed = 0), or the compressed rows ravik_lcd.h describes, each decoded as 4-bit
@@ -495,26 +522,31 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
     uint8_t row_coverage[RAVIK_LCD_GLYPH_ROW];
     const uint8_t* at = end;
     const uint8_t* level_at = bits;
-    uint8_t byte = 0, left = 0, level_byte = 0, level_left = 0, row, column, bit, k, level, r, g, b,
-            odd, kind;
-    uint16_t n;
-    uint8_t* p;
+    uint8_t NEAR byte = 0, left = 0, level_byte = 0, level_left = 0, column, bit, n;
+    uint8_t row, k, level, kind, from, to, x;
     for (column = 0; column < width && column < RAVIK_LCD_GLYPH_ROW; ++column) {
         row_coverage[column] = 0;
     }
     for (row = 0; row < end_row; ++row) {
         const uint8_t visible = (uint8_t)(row >= first_row);
         if (!compressed) {
-            p = line + ((uint16_t)((uint16_t)((uint16_t)x0 << 1) + x0) >> 1);
-            odd = (uint8_t)(x0 & 1u);
-            for (column = 0; column < width; ++column) {
-                READ_COVERAGE(level);
-                if (visible && column >= first_column && column < end_column) {
-                    if (level != 0u) {
-                        PUT_PIXEL(p, odd, level);
-                    }
-                    p += 1u + odd;
-                    odd ^= 1u;
+            /* The row's levels a buffer at a time, each piece's visible part drawn. */
+            for (column = 0; column < width; column = (uint8_t)(column + n)) {
+                n = (uint8_t)(width - column);
+                if (n > RAVIK_LCD_GLYPH_ROW) {
+                    n = RAVIK_LCD_GLYPH_ROW;
+                }
+                for (k = 0; k < n; ++k) {
+                    READ_COVERAGE(row_coverage[k]);
+                }
+                from = column > first_column ? column : first_column;
+                to = (uint8_t)(column + n) < end_column ? (uint8_t)(column + n) : end_column;
+                if (visible && from < to) {
+                    /* Frame x of the piece's first visible pixel. */
+                    x = (uint8_t)(x0 + (uint8_t)(from - first_column));
+                    blend_levels(line + ((uint16_t)((uint16_t)((uint16_t)x << 1) + x) >> 1),
+                                 (uint8_t)(x & 1u), row_coverage + (uint8_t)(from - column),
+                                 (uint8_t)(to - from), rgb);
                 }
             }
         } else {
@@ -540,7 +572,8 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                             }
                         }
                         /* k 0 bits, then the count's k + 1 bits, its leading 1 first: for the
-                         * short counts the bits after the 1 taken at once. */
+                         * short counts the bits after the 1 taken at once. At most 7 zeros, so
+                         * the count fits a byte. */
                         READ_BIT(bit);
                         n = 1;
                         if (!bit) {
@@ -551,28 +584,40 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                                 }
                             }
                             if (k == 1u && left >= 1u) {
-                                n = (uint16_t)(2u | (uint8_t)(byte >> 7));
+                                n = (uint8_t)(2u | (uint8_t)(byte >> 7));
                                 byte = (uint8_t)(byte << 1);
                                 --left;
                             } else if (k == 2u && left >= 2u) {
-                                n = (uint16_t)(4u | (uint8_t)(byte >> 6));
+                                n = (uint8_t)(4u | (uint8_t)(byte >> 6));
                                 byte = (uint8_t)(byte << 2);
                                 left = (uint8_t)(left - 2u);
                             } else {
                                 for (; k != 0; --k) {
                                     READ_BIT(bit);
-                                    n = (uint16_t)(n << 1 | bit);
+                                    n = (uint8_t)(n << 1 | bit);
                                 }
                             }
                         }
-                        if (n > (uint16_t)(width - column)) {
-                            n = (uint16_t)(width - column);
+                        if (n > (uint8_t)(width - column)) {
+                            n = (uint8_t)(width - column);
                         }
                         if (kind == 0u) {
                             column = (uint8_t)(column + n);
                         } else if (kind == 3u) {
-                            for (; n != 0; --n, ++column) {
-                                READ_COVERAGE(row_coverage[column]);
+                            if (bpp == 4u) {
+                                /* Nibbles straight from the byte, as most literals are. */
+                                for (; n != 0; --n, ++column) {
+                                    if (level_left == 0) {
+                                        NEXT_LEVEL_BYTE();
+                                    }
+                                    row_coverage[column] = (uint8_t)(level_byte >> 4);
+                                    level_byte = (uint8_t)(level_byte << 4);
+                                    level_left = (uint8_t)(level_left - 4u);
+                                }
+                            } else {
+                                for (; n != 0; --n, ++column) {
+                                    READ_COVERAGE(row_coverage[column]);
+                                }
                             }
                         } else {
                             level = kind == 2u ? 15u : 0u;
@@ -584,17 +629,9 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                 }
             }
             if (visible) {
-                /* The frame pixel walked along: three nibbles, one byte and a half. */
-                p = line + ((uint16_t)((uint16_t)((uint16_t)x0 << 1) + x0) >> 1);
-                odd = (uint8_t)(x0 & 1u);
-                for (column = first_column; column < end_column; ++column) {
-                    level = row_coverage[column];
-                    if (level != 0u) {
-                        PUT_PIXEL(p, odd, level);
-                    }
-                    p += 1u + odd;
-                    odd ^= 1u;
-                }
+                blend_levels(line + ((uint16_t)((uint16_t)((uint16_t)x0 << 1) + x0) >> 1),
+                             (uint8_t)(x0 & 1u), row_coverage + first_column,
+                             (uint8_t)(end_column - first_column), rgb);
             }
         }
         if (visible) {

@@ -436,27 +436,29 @@ RAVIK_NOINLINE static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t*
 #define NEXT_LEVEL_BYTE()                                                                          \
     do {                                                                                           \
         level_byte = 0;                                                                            \
-        if (level_at < end) {                                                                      \
+        if (level_at < at) {                                                                       \
             level_byte = DATA_BYTE(level_at);                                                      \
             ++level_at;                                                                            \
         }                                                                                          \
         level_left = 8;                                                                            \
     } while (0)
 
-/* One control bit into `bit` (0 or 1). */
+/* One control bit into `bit` (0 or 1). `byte` keeps the bits not yet read at its top and a 1
+ * after them, so that 0x80 means none left: no count to keep beside it. */
 #define READ_BIT(bit)                                                                              \
     do {                                                                                           \
-        if (left == 0) {                                                                           \
+        if (byte == 0x80u) {                                                                       \
             byte = 0;                                                                              \
-            if (at > bits) {                                                                       \
+            if (at > level_at) {                                                                   \
                 --at;                                                                              \
                 byte = DATA_BYTE(at);                                                              \
             }                                                                                      \
-            left = 8;                                                                              \
+            bit = (uint8_t)(byte >> 7);                                                            \
+            byte = (uint8_t)(byte << 1 | 1u);                                                      \
+        } else {                                                                                   \
+            bit = (uint8_t)(byte >> 7);                                                            \
+            byte = (uint8_t)(byte << 1);                                                           \
         }                                                                                          \
-        bit = (uint8_t)(byte >> 7);                                                                \
-        byte = (uint8_t)(byte << 1);                                                               \
-        --left;                                                                                    \
     } while (0)
 
 /* The next level into `level` as a 4-bit coverage: at 4 bits as it is, at 2 the level times 5
@@ -522,7 +524,7 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
     uint8_t row_coverage[RAVIK_LCD_GLYPH_ROW];
     const uint8_t* at = end;
     const uint8_t* level_at = bits;
-    uint8_t NEAR byte = 0, left = 0, level_byte = 0, level_left = 0, column, bit, n;
+    uint8_t NEAR byte = 0x80u, level_byte = 0, level_left = 0, column, bit, n;
     uint8_t row, k, level, kind, from, to, x;
     for (column = 0; column < width && column < RAVIK_LCD_GLYPH_ROW; ++column) {
         row_coverage[column] = 0;
@@ -583,14 +585,12 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                                     break;
                                 }
                             }
-                            if (k == 1u && left >= 1u) {
+                            if (k == 1u && (byte & 0x7Fu) != 0) {
                                 n = (uint8_t)(2u | (uint8_t)(byte >> 7));
                                 byte = (uint8_t)(byte << 1);
-                                --left;
-                            } else if (k == 2u && left >= 2u) {
+                            } else if (k == 2u && (byte & 0x3Fu) != 0) {
                                 n = (uint8_t)(4u | (uint8_t)(byte >> 6));
                                 byte = (uint8_t)(byte << 2);
-                                left = (uint8_t)(left - 2u);
                             } else {
                                 for (; k != 0; --k) {
                                     READ_BIT(bit);

@@ -14,8 +14,12 @@
 /* The few variables of the innermost loops, which call nothing, in directly addressed RAM that
  * such functions share; elsewhere, in the large model, every access would go through DPTR. */
 #define NEAR __data
+/* The row buffer of a glyph, in external RAM in every memory model, reached through a 2-byte
+ * pointer rather than a generic one. */
+#define ROW_RAM __xdata
 #else
 #define NEAR
+#define ROW_RAM
 #endif
 
 /* Sizes for an 8-bit processor: positions in a frame row fit 16 bits, and every product of a
@@ -487,10 +491,10 @@ RAVIK_NOINLINE static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t*
  * starting in byte p (in its low nibble when odd). Two clear pixels move three frame bytes on,
  * whichever half they start on. A function of its own, with few variables, so that the pixel loop
  * keeps them in registers. */
-RAVIK_NOINLINE static void blend_levels(uint8_t* to, uint8_t to_odd, const uint8_t* from,
+RAVIK_NOINLINE static void blend_levels(uint8_t* to, uint8_t to_odd, const uint8_t ROW_RAM* from,
                                         uint8_t pixels, uint16_t rgb) {
     uint8_t* NEAR p = to;
-    const uint8_t* NEAR levels = from;
+    const uint8_t ROW_RAM* NEAR levels = from;
     uint8_t NEAR odd = to_odd, count = pixels, level, r, g, b;
     while (count != 0) {
         level = *levels++;
@@ -512,16 +516,17 @@ RAVIK_NOINLINE static void blend_levels(uint8_t* to, uint8_t to_odd, const uint8
 
 /* Draws the visible part (rows first_row to end_row - 1, columns first_column to end_column - 1)
  * of a coverage glyph of `bpp` bits (1, 2 or 4) whose bytes run from `bits` to `end`: levels
- * packed (compressed = 0), or the compressed rows ravik_lcd.h describes, each decoded as 4-bit
- * coverages over the row above in `row_coverage` (RAVIK_LCD_GLYPH_ROW bytes, the only buffer),
- * then drawn. The frame row of its first visible row starts at `line`; its first visible column
- * lies at frame x `x0`. Rows above the first visible one are decoded, not drawn. Calls nothing,
- * so that an 8051 compiler can lay its variables over others'. */
+ * packed (compressed = 0), or the compressed rows ravik_lcd.h describes. Each row is decoded as
+ * 4-bit coverages (a compressed one over the row above) into `row_coverage`, the caller's
+ * RAVIK_LCD_GLYPH_ROW bytes and the only buffer (a packed row wider than that a piece at a time),
+ * then blend_levels draws its visible part. The frame row of its first visible row starts at
+ * `line`; its first visible column lies at frame x `x0`. Rows above the first visible one are
+ * decoded, not drawn. */
 RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uint8_t* bits,
                                             const uint8_t* end, uint8_t width, uint8_t first_column,
                                             uint8_t end_column, uint8_t first_row, uint8_t end_row,
-                                            uint8_t bpp, uint8_t compressed, uint16_t rgb) {
-    uint8_t row_coverage[RAVIK_LCD_GLYPH_ROW];
+                                            uint8_t bpp, uint8_t compressed, uint16_t rgb,
+                                            uint8_t ROW_RAM* row_coverage) {
     const uint8_t* at = end;
     const uint8_t* level_at = bits;
     uint8_t NEAR byte = 0x80u, level_byte = 0, level_left = 0, column, bit, n;
@@ -638,6 +643,19 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
             line += RAVIK_LCD_ROW_SIZE;
         }
     }
+}
+
+/* draw_coded_glyph with its row buffer, which lies here rather than in the drawer so that the
+ * drawer's own variables sit near its frame pointer (an AVR reaches 63 bytes from it in one
+ * instruction), and only glyphs that need it take its stack. */
+RAVIK_NOINLINE static void draw_levels_glyph(uint8_t* line, uint8_t x0, const uint8_t* bits,
+                                             const uint8_t* end, uint8_t width,
+                                             uint8_t first_column, uint8_t end_column,
+                                             uint8_t first_row, uint8_t end_row, uint8_t bpp,
+                                             uint8_t compressed, uint16_t rgb) {
+    uint8_t ROW_RAM row_coverage[RAVIK_LCD_GLYPH_ROW];
+    draw_coded_glyph(line, x0, bits, end, width, first_column, end_column, first_row, end_row, bpp,
+                     compressed, rgb, row_coverage);
 }
 
 /* The part [*first, *end) of a glyph's `length` pixels from `start` that lies within 0 to
@@ -760,10 +778,10 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
                                 (uint8_t)(left + first_column), bits, width, first_column,
                                 end_column, first_row, end_row, rgb);
                 } else {
-                    draw_coded_glyph(frame + PIXEL_OFFSET(0, top + first_row),
-                                     (uint8_t)(left + first_column), bits, glyph_end, width,
-                                     first_column, end_column, first_row, end_row, bpp, compressed,
-                                     rgb);
+                    draw_levels_glyph(frame + PIXEL_OFFSET(0, top + first_row),
+                                      (uint8_t)(left + first_column), bits, glyph_end, width,
+                                      first_column, end_column, first_row, end_row, bpp, compressed,
+                                      rgb);
                 }
             }
             pen += DATA_BYTE(record + 9);

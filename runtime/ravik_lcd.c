@@ -557,16 +557,14 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                 }
             }
         } else {
-            /* 1: as the row above; 01: the levels as they are; 00: tokens. */
+            /* 1: as the row above; 01: the levels as they are, one run of literals; 00: tokens. */
             READ_BIT(bit);
             if (!bit) {
                 READ_BIT(bit);
-                if (bit) {
-                    for (column = 0; column < width; ++column) {
-                        READ_COVERAGE(row_coverage[column]);
-                    }
-                } else {
-                    for (column = 0; column < width;) {
+                kind = 3;
+                n = bit ? width : 0u;
+                for (column = 0; column < width;) {
+                    if (n == 0) {
                         /* 0: as above; 10: none; 110: full coverage; 111: literals. */
                         READ_BIT(bit);
                         kind = 0;
@@ -606,29 +604,30 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                         if (n > (uint8_t)(width - column)) {
                             n = (uint8_t)(width - column);
                         }
-                        if (kind == 0u) {
-                            column = (uint8_t)(column + n);
-                        } else if (kind == 3u) {
-                            if (bpp == 4u) {
-                                /* Nibbles straight from the byte, as most literals are. */
-                                for (; n != 0; --n, ++column) {
-                                    if (level_left == 0) {
-                                        NEXT_LEVEL_BYTE();
-                                    }
-                                    row_coverage[column] = (uint8_t)(level_byte >> 4);
-                                    level_byte = (uint8_t)(level_byte << 4);
-                                    level_left = (uint8_t)(level_left - 4u);
+                    }
+                    if (kind == 0u) {
+                        column = (uint8_t)(column + n);
+                        n = 0;
+                    } else if (kind == 3u) {
+                        if (bpp == 4u) {
+                            /* Nibbles straight from the byte, as most literals are. */
+                            for (; n != 0; --n, ++column) {
+                                if (level_left == 0) {
+                                    NEXT_LEVEL_BYTE();
                                 }
-                            } else {
-                                for (; n != 0; --n, ++column) {
-                                    READ_COVERAGE(row_coverage[column]);
-                                }
+                                row_coverage[column] = (uint8_t)(level_byte >> 4);
+                                level_byte = (uint8_t)(level_byte << 4);
+                                level_left = (uint8_t)(level_left - 4u);
                             }
                         } else {
-                            level = kind == 2u ? 15u : 0u;
                             for (; n != 0; --n, ++column) {
-                                row_coverage[column] = level;
+                                READ_COVERAGE(row_coverage[column]);
                             }
+                        }
+                    } else {
+                        level = kind == 2u ? 15u : 0u;
+                        for (; n != 0; --n, ++column) {
+                            row_coverage[column] = level;
                         }
                     }
                 }

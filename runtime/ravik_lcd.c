@@ -601,7 +601,9 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                                 }
                             }
                         }
-                        if (n > (uint8_t)(width - column)) {
+                        /* Eight 0 bits (corrupt data) make 256, which wraps to 0: the row's rest
+                         * either way, so that every token moves on. */
+                        if (n == 0u || n > (uint8_t)(width - column)) {
                             n = (uint8_t)(width - column);
                         }
                     }

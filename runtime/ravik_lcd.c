@@ -14,8 +14,12 @@
 /* The few variables of the innermost loops, which call nothing, in directly addressed RAM that
  * such functions share; elsewhere, in the large model, every access would go through DPTR. */
 #define NEAR __data
+/* The row buffer of a glyph, in external RAM in every memory model, reached through a 2-byte
+ * pointer rather than a generic one. */
+#define ROW_RAM __xdata
 #else
 #define NEAR
+#define ROW_RAM
 #endif
 
 /* Sizes for an 8-bit processor: positions in a frame row fit 16 bits, and every product of a
@@ -436,27 +440,29 @@ RAVIK_NOINLINE static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t*
 #define NEXT_LEVEL_BYTE()                                                                          \
     do {                                                                                           \
         level_byte = 0;                                                                            \
-        if (level_at < end) {                                                                      \
+        if (level_at < at) {                                                                       \
             level_byte = DATA_BYTE(level_at);                                                      \
             ++level_at;                                                                            \
         }                                                                                          \
         level_left = 8;                                                                            \
     } while (0)
 
-/* One control bit into `bit` (0 or 1). */
+/* One control bit into `bit` (0 or 1). `byte` keeps the bits not yet read at its top and a 1
+ * after them, so that 0x80 means none left: no count to keep beside it. */
 #define READ_BIT(bit)                                                                              \
     do {                                                                                           \
-        if (left == 0) {                                                                           \
+        if (byte == 0x80u) {                                                                       \
             byte = 0;                                                                              \
-            if (at > bits) {                                                                       \
+            if (at > level_at) {                                                                   \
                 --at;                                                                              \
                 byte = DATA_BYTE(at);                                                              \
             }                                                                                      \
-            left = 8;                                                                              \
+            bit = (uint8_t)(byte >> 7);                                                            \
+            byte = (uint8_t)(byte << 1 | 1u);                                                      \
+        } else {                                                                                   \
+            bit = (uint8_t)(byte >> 7);                                                            \
+            byte = (uint8_t)(byte << 1);                                                           \
         }                                                                                          \
-        bit = (uint8_t)(byte >> 7);                                                                \
-        byte = (uint8_t)(byte << 1);                                                               \
-        --left;                                                                                    \
     } while (0)
 
 /* The next level into `level` as a 4-bit coverage: at 4 bits as it is, at 2 the level times 5
@@ -481,53 +487,84 @@ RAVIK_NOINLINE static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t*
         level_left = (uint8_t)(level_left - bpp);                                                  \
     } while (0)
 
+/* Blends `count` 4-bit coverages from `levels` (in RAM) over the frame pixels from the one
+ * starting in byte p (in its low nibble when odd). Two clear pixels move three frame bytes on,
+ * whichever half they start on. A function of its own, with few variables, so that the pixel loop
+ * keeps them in registers. */
+RAVIK_NOINLINE static void blend_levels(uint8_t* to, uint8_t to_odd, const uint8_t ROW_RAM* from,
+                                        uint8_t pixels, uint16_t rgb) {
+    uint8_t* NEAR p = to;
+    const uint8_t ROW_RAM* NEAR levels = from;
+    uint8_t NEAR odd = to_odd, count = pixels, level, r, g, b;
+    while (count != 0) {
+        level = *levels++;
+        if (level == 0u) {
+            if (count >= 2u && *levels == 0u) {
+                ++levels;
+                p += 3;
+                count = (uint8_t)(count - 2u);
+                continue;
+            }
+        } else {
+            PUT_PIXEL(p, odd, level);
+        }
+        p += 1u + odd;
+        odd ^= 1u;
+        --count;
+    }
+}
+
 /* Draws the visible part (rows first_row to end_row - 1, columns first_column to end_column - 1)
  * of a coverage glyph of `bpp` bits (1, 2 or 4) whose bytes run from `bits` to `end`: levels
- * packed (compressed = 0), or the compressed rows ravik_lcd.h describes, each decoded as 4-bit
- * coverages over the row above in `row_coverage` (RAVIK_LCD_GLYPH_ROW bytes, the only buffer),
- * then drawn. The frame row of its first visible row starts at `line`; its first visible column
- * lies at frame x `x0`. Rows above the first visible one are decoded, not drawn. Calls nothing,
- * so that an 8051 compiler can lay its variables over others'. */
+ * packed (compressed = 0), or the compressed rows ravik_lcd.h describes. Each row is decoded as
+ * 4-bit coverages (a compressed one over the row above) into `row_coverage`, the caller's
+ * RAVIK_LCD_GLYPH_ROW bytes and the only buffer (a packed row wider than that a piece at a time),
+ * then blend_levels draws its visible part. The frame row of its first visible row starts at
+ * `line`; its first visible column lies at frame x `x0`. Rows above the first visible one are
+ * decoded, not drawn. */
 RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uint8_t* bits,
                                             const uint8_t* end, uint8_t width, uint8_t first_column,
                                             uint8_t end_column, uint8_t first_row, uint8_t end_row,
-                                            uint8_t bpp, uint8_t compressed, uint16_t rgb) {
-    uint8_t row_coverage[RAVIK_LCD_GLYPH_ROW];
+                                            uint8_t bpp, uint8_t compressed, uint16_t rgb,
+                                            uint8_t ROW_RAM* row_coverage) {
     const uint8_t* at = end;
     const uint8_t* level_at = bits;
-    uint8_t byte = 0, left = 0, level_byte = 0, level_left = 0, row, column, bit, k, level, r, g, b,
-            odd, kind;
-    uint16_t n;
-    uint8_t* p;
+    uint8_t NEAR byte = 0x80u, level_byte = 0, level_left = 0, column, bit, n;
+    uint8_t row, k, level, kind, from, to, x;
     for (column = 0; column < width && column < RAVIK_LCD_GLYPH_ROW; ++column) {
         row_coverage[column] = 0;
     }
     for (row = 0; row < end_row; ++row) {
         const uint8_t visible = (uint8_t)(row >= first_row);
         if (!compressed) {
-            p = line + ((uint16_t)((uint16_t)((uint16_t)x0 << 1) + x0) >> 1);
-            odd = (uint8_t)(x0 & 1u);
-            for (column = 0; column < width; ++column) {
-                READ_COVERAGE(level);
-                if (visible && column >= first_column && column < end_column) {
-                    if (level != 0u) {
-                        PUT_PIXEL(p, odd, level);
-                    }
-                    p += 1u + odd;
-                    odd ^= 1u;
+            /* The row's levels a buffer at a time, each piece's visible part drawn. */
+            for (column = 0; column < width; column = (uint8_t)(column + n)) {
+                n = (uint8_t)(width - column);
+                if (n > RAVIK_LCD_GLYPH_ROW) {
+                    n = RAVIK_LCD_GLYPH_ROW;
+                }
+                for (k = 0; k < n; ++k) {
+                    READ_COVERAGE(row_coverage[k]);
+                }
+                from = column > first_column ? column : first_column;
+                to = (uint8_t)(column + n) < end_column ? (uint8_t)(column + n) : end_column;
+                if (visible && from < to) {
+                    /* Frame x of the piece's first visible pixel. */
+                    x = (uint8_t)(x0 + (uint8_t)(from - first_column));
+                    blend_levels(line + ((uint16_t)((uint16_t)((uint16_t)x << 1) + x) >> 1),
+                                 (uint8_t)(x & 1u), row_coverage + (uint8_t)(from - column),
+                                 (uint8_t)(to - from), rgb);
                 }
             }
         } else {
-            /* 1: as the row above; 01: the levels as they are; 00: tokens. */
+            /* 1: as the row above; 01: the levels as they are, one run of literals; 00: tokens. */
             READ_BIT(bit);
             if (!bit) {
                 READ_BIT(bit);
-                if (bit) {
-                    for (column = 0; column < width; ++column) {
-                        READ_COVERAGE(row_coverage[column]);
-                    }
-                } else {
-                    for (column = 0; column < width;) {
+                kind = 3;
+                n = bit ? width : 0u;
+                for (column = 0; column < width;) {
+                    if (n == 0) {
                         /* 0: as above; 10: none; 110: full coverage; 111: literals. */
                         READ_BIT(bit);
                         kind = 0;
@@ -540,7 +577,8 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                             }
                         }
                         /* k 0 bits, then the count's k + 1 bits, its leading 1 first: for the
-                         * short counts the bits after the 1 taken at once. */
+                         * short counts the bits after the 1 taken at once. At most 7 zeros, so
+                         * the count fits a byte. */
                         READ_BIT(bit);
                         n = 1;
                         if (!bit) {
@@ -550,57 +588,75 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                                     break;
                                 }
                             }
-                            if (k == 1u && left >= 1u) {
-                                n = (uint16_t)(2u | (uint8_t)(byte >> 7));
+                            if (k == 1u && (byte & 0x7Fu) != 0) {
+                                n = (uint8_t)(2u | (uint8_t)(byte >> 7));
                                 byte = (uint8_t)(byte << 1);
-                                --left;
-                            } else if (k == 2u && left >= 2u) {
-                                n = (uint16_t)(4u | (uint8_t)(byte >> 6));
+                            } else if (k == 2u && (byte & 0x3Fu) != 0) {
+                                n = (uint8_t)(4u | (uint8_t)(byte >> 6));
                                 byte = (uint8_t)(byte << 2);
-                                left = (uint8_t)(left - 2u);
                             } else {
                                 for (; k != 0; --k) {
                                     READ_BIT(bit);
-                                    n = (uint16_t)(n << 1 | bit);
+                                    n = (uint8_t)(n << 1 | bit);
                                 }
                             }
                         }
-                        if (n > (uint16_t)(width - column)) {
-                            n = (uint16_t)(width - column);
+                        /* Eight 0 bits (corrupt data) make 256, which wraps to 0: the row's rest
+                         * either way, so that every token moves on. */
+                        if (n == 0u || n > (uint8_t)(width - column)) {
+                            n = (uint8_t)(width - column);
                         }
-                        if (kind == 0u) {
-                            column = (uint8_t)(column + n);
-                        } else if (kind == 3u) {
+                    }
+                    if (kind == 0u) {
+                        column = (uint8_t)(column + n);
+                        n = 0;
+                    } else if (kind == 3u) {
+                        if (bpp == 4u) {
+                            /* Nibbles straight from the byte, as most literals are. */
+                            for (; n != 0; --n, ++column) {
+                                if (level_left == 0) {
+                                    NEXT_LEVEL_BYTE();
+                                }
+                                row_coverage[column] = (uint8_t)(level_byte >> 4);
+                                level_byte = (uint8_t)(level_byte << 4);
+                                level_left = (uint8_t)(level_left - 4u);
+                            }
+                        } else {
                             for (; n != 0; --n, ++column) {
                                 READ_COVERAGE(row_coverage[column]);
                             }
-                        } else {
-                            level = kind == 2u ? 15u : 0u;
-                            for (; n != 0; --n, ++column) {
-                                row_coverage[column] = level;
-                            }
+                        }
+                    } else {
+                        level = kind == 2u ? 15u : 0u;
+                        for (; n != 0; --n, ++column) {
+                            row_coverage[column] = level;
                         }
                     }
                 }
             }
             if (visible) {
-                /* The frame pixel walked along: three nibbles, one byte and a half. */
-                p = line + ((uint16_t)((uint16_t)((uint16_t)x0 << 1) + x0) >> 1);
-                odd = (uint8_t)(x0 & 1u);
-                for (column = first_column; column < end_column; ++column) {
-                    level = row_coverage[column];
-                    if (level != 0u) {
-                        PUT_PIXEL(p, odd, level);
-                    }
-                    p += 1u + odd;
-                    odd ^= 1u;
-                }
+                blend_levels(line + ((uint16_t)((uint16_t)((uint16_t)x0 << 1) + x0) >> 1),
+                             (uint8_t)(x0 & 1u), row_coverage + first_column,
+                             (uint8_t)(end_column - first_column), rgb);
             }
         }
         if (visible) {
             line += RAVIK_LCD_ROW_SIZE;
         }
     }
+}
+
+/* draw_coded_glyph with its row buffer, which lies here rather than in the drawer so that the
+ * drawer's own variables sit near its frame pointer (an AVR reaches 63 bytes from it in one
+ * instruction), and only glyphs that need it take its stack. */
+RAVIK_NOINLINE static void draw_levels_glyph(uint8_t* line, uint8_t x0, const uint8_t* bits,
+                                             const uint8_t* end, uint8_t width,
+                                             uint8_t first_column, uint8_t end_column,
+                                             uint8_t first_row, uint8_t end_row, uint8_t bpp,
+                                             uint8_t compressed, uint16_t rgb) {
+    uint8_t ROW_RAM row_coverage[RAVIK_LCD_GLYPH_ROW];
+    draw_coded_glyph(line, x0, bits, end, width, first_column, end_column, first_row, end_row, bpp,
+                     compressed, rgb, row_coverage);
 }
 
 /* The part [*first, *end) of a glyph's `length` pixels from `start` that lies within 0 to
@@ -723,10 +779,10 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
                                 (uint8_t)(left + first_column), bits, width, first_column,
                                 end_column, first_row, end_row, rgb);
                 } else {
-                    draw_coded_glyph(frame + PIXEL_OFFSET(0, top + first_row),
-                                     (uint8_t)(left + first_column), bits, glyph_end, width,
-                                     first_column, end_column, first_row, end_row, bpp, compressed,
-                                     rgb);
+                    draw_levels_glyph(frame + PIXEL_OFFSET(0, top + first_row),
+                                      (uint8_t)(left + first_column), bits, glyph_end, width,
+                                      first_column, end_column, first_row, end_row, bpp, compressed,
+                                      rgb);
                 }
             }
             pen += DATA_BYTE(record + 9);

@@ -177,8 +177,9 @@ typedef struct {
     uint8_t bpp;            /* 1, 2 or 4: coverage levels of that many bits; 0: RGB444 */
 } ravik_lcd_font;
 
-/* Draws UTF-8 text with the line's top-left at (x, y), clipped to the frame. A compressed glyph is
- * drawn as it is decoded, with no buffer. Coverage fonts blend
+/* Draws UTF-8 text with the line's top-left at (x, y), clipped to the frame. A compressed glyph,
+ * and a 1- or 2-bit one, is drawn a row at a time as it is decoded, through its one row buffer
+ * (RAVIK_LCD_GLYPH_ROW bytes of stack; a wider packed row a buffer at a time). Coverage fonts blend
  * rgb (0x0RGB) over the frame's pixel: (c * a + old * (15 - a) + 7) / 15 per nibble, c the nibble
  * of rgb, a the coverage, old the frame's nibble; RGB444 fonts copy their pixels (rgb unused). A
  * code point the font lacks advances by line_height / 2; an invalid UTF-8 sequence (cut short,

@@ -245,6 +245,53 @@ private slots:
         }
     }
 
+    // A packed glyph wider than the runtime's row buffer (RAVIK_LCD_GLYPH_ROW, 64 bytes), which it
+    // decodes a buffer at a time: 80 x 2 levels of 1 or 2 bits, level (7 column + 3 row) mod
+    // 2^bpp, packed most significant bits first, rows not padded. Drawn in 0xF0F over a black
+    // frame, each pixel shows its coverage (1 bit: 0 or 15; 2 bits: the level times 5) in red and
+    // blue.
+    void widePackedGlyph_data() {
+        QTest::addColumn<int>("bpp");
+        QTest::addColumn<int>("x");
+        for (const int bpp : {1, 2}) {
+            const QByteArray bits = QByteArray::number(bpp) + (bpp == 1 ? " bit" : " bits");
+            QTest::newRow((bits + ", whole, odd x").constData()) << bpp << 5;
+            QTest::newRow((bits + ", whole, even x").constData()) << bpp << 10;
+            QTest::newRow((bits + ", cut by the left edge").constData()) << bpp << -13;
+            QTest::newRow((bits + ", cut by the right edge").constData()) << bpp << 31;
+        }
+    }
+    void widePackedGlyph() {
+        QFETCH(int, bpp);
+        QFETCH(int, x);
+        constexpr int width = 80, height = 2, y = 7, top = 5, ascent = 9;
+        const auto level = [bpp](int column, int row) {
+            return (7 * column + 3 * row) % (1 << bpp);
+        };
+        std::vector<std::uint8_t> data(static_cast<std::size_t>(width * height * bpp / 8), 0);
+        for (int i = 0; i < width * height; ++i) {
+            const int bit = i * bpp;
+            data[static_cast<std::size_t>(bit / 8)] |=
+                static_cast<std::uint8_t>(level(i % width, i / width) << (8 - bpp - bit % 8));
+        }
+        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 0, width, height, 0, top, 90)};
+        const ravik_lcd_font font = {glyph, nullptr, data.data(), std::uint32_t(data.size()), 1,
+                                     0,     12,      ascent,      std::uint8_t(bpp)};
+        Bytes frame(RAVIK_LCD_FRAME_SIZE, 0);
+        QCOMPARE(ravik_lcd_text(frame.data(), x, y, "A", &font, 0xF0F), x + 90);
+        const int first_row = y + ascent - top;
+        for (int py = 0; py < RAVIK_LCD_HEIGHT; ++py) {
+            for (int px = 0; px < RAVIK_LCD_WIDTH; ++px) {
+                const int row = py - first_row, column = px - x;
+                int a = 0;
+                if (row >= 0 && row < height && column >= 0 && column < width) {
+                    a = level(column, row) * 15 / ((1 << bpp) - 1);
+                }
+                QCOMPARE(ravik_lcd_get_pixel(frame.data(), px, py), std::uint16_t(a << 8 | a));
+            }
+        }
+    }
+
     // Code points past U+FFFF through the plane table: U+0041 (plane 0), U+1F600 and U+1F603
     // (plane 1), U+20001 (plane 2), each advancing by its own amount; U+1F601, U+0001 (whose low
     // 16 bits U+20001 shares) and B are missing and advance half the line height, 10.

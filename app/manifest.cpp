@@ -326,6 +326,12 @@ FontAsset readFont(const toml::table& table, const std::filesystem::path& folder
     asset.job.attribute = attribute;
     asset.job.chars.clear();
     asset.job.alpha = false; // as `ravik-lcd font` makes it without --alpha
+    // A file the manifest names: found from the manifest's folder and kept among the inputs.
+    const auto inputFile = [&](std::string_view text) {
+        std::filesystem::path file = resolved(folder, text);
+        asset.files.push_back(file);
+        return file;
+    };
     for (auto&& [key, node] : table) {
         const std::string_view k = key.str();
         if (k == "attribute") {
@@ -333,8 +339,7 @@ FontAsset readFont(const toml::table& table, const std::filesystem::path& folder
         } else if (k == "font") {
             const std::string font = stringOf(node, k);
             if (namesFontFile(font)) {
-                asset.fontFile = resolved(folder, font);
-                asset.files.push_back(asset.fontFile);
+                asset.fontFile = inputFile(font);
                 asset.job.font = utf8FromPath(asset.fontFile);
             } else {
                 asset.job.font = font;
@@ -355,11 +360,8 @@ FontAsset readFont(const toml::table& table, const std::filesystem::path& folder
             }
             for (const toml::node& item : *items) {
                 fonts::FontName fallback = valueOf(item, k, kFallbackValue, stringOf(item, k));
-                // A file is found from the manifest's folder, as `font` is.
                 if (namesFontFile(fallback.font)) {
-                    const std::filesystem::path file = resolved(folder, fallback.font);
-                    asset.files.push_back(file);
-                    fallback.font = utf8FromPath(file);
+                    fallback.font = utf8FromPath(inputFile(fallback.font));
                 }
                 asset.job.fallbacks.push_back(std::move(fallback));
             }
@@ -376,9 +378,7 @@ FontAsset readFont(const toml::table& table, const std::filesystem::path& folder
             for (const toml::node& item : *items) {
                 std::string text = stringOf(item, k);
                 if (text.starts_with('@')) {
-                    const std::filesystem::path file = resolved(folder, text.substr(1));
-                    asset.files.push_back(file);
-                    text = "@" + utf8FromPath(file);
+                    text = "@" + utf8FromPath(inputFile(std::string_view(text).substr(1)));
                 }
                 asset.job.chars.push_back(std::move(text));
             }

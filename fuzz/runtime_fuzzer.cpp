@@ -4,6 +4,7 @@
 // well-formed token streams. The first byte picks the function; every buffer is exactly as large
 // as the header says is enough, so a byte outside it stops the run under AddressSanitizer.
 
+#include "export/text.h"
 #include "fuzz_input.h"
 #include "runtime/ravik_lcd.h"
 #include "runtime_model.h"
@@ -123,24 +124,6 @@ char32_t codePointFrom(ByteSource& input) {
                                          0xFFFD, 0xFFFF, 0x10000, 0x1F600, 0x10FFFF};
     const std::uint8_t pick = input.byte();
     return pick < std::size(kPool) ? kPool[pick] : char32_t(0x20 + pick);
-}
-
-void appendUtf8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | c >> 6);
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | c >> 12);
-        out += char(0x80 | (c >> 6 & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | c >> 18);
-        out += char(0x80 | (c >> 12 & 0x3F));
-        out += char(0x80 | (c >> 6 & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
 }
 
 // The code points of the text as the header reads them: an invalid sequence (cut short,
@@ -355,7 +338,7 @@ void checkText(ByteSource& input) {
         while (!input.empty()) {
             const char32_t code = codePointFrom(input);
             if (code != 0) {
-                appendUtf8(code, text);
+                text += ravik::utf8Of(code);
             }
         }
     }

@@ -23,11 +23,6 @@ constexpr std::size_t kPathMax = PATH_MAX;
 // Links followed before a chain is taken for a loop, as the system counts them.
 constexpr int kMaxLinks = 40;
 
-// A path as a message shows it: clipped, with what would not print written out.
-std::string shownPath(const fs::path& path) {
-    return shownText(displayPath(path));
-}
-
 OutputProblem refused(int exitCode, std::string message) {
     return {exitCode, std::move(message)};
 }

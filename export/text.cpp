@@ -29,6 +29,10 @@ std::string displayPath(const std::filesystem::path& path) {
     return utf8FromPath(shown);
 }
 
+std::string shownPath(const std::filesystem::path& path) {
+    return shownText(displayPath(path), 4096);
+}
+
 std::string utf8FromPath(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return {text.begin(), text.end()};

@@ -23,6 +23,11 @@ template <typename Number> std::string number(Number value) {
 // A path as the user's system writes it (backslashes on Windows), in UTF-8, for messages.
 std::string displayPath(const std::filesystem::path& path);
 
+// A path as a message shows it: displayPath with what would not print written out as shownText
+// writes it, and whole up to 4096 characters (the longest path Linux takes): cut to a value's
+// 60, a long path would lose the file's name, the part the reader needs.
+std::string shownPath(const std::filesystem::path& path);
+
 // UTF-8 text as a path; on Windows the characters become the wide path the system takes.
 std::filesystem::path pathFromUtf8(std::string_view text);
 

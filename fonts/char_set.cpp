@@ -77,7 +77,7 @@ void addFile(const std::string& path, std::vector<char32_t>& out) {
         throw FontError(FontFault::CharacterFileError, reading.failure);
     }
     if (!decodeUtf8(reading.bytes, out)) {
-        throw FontError(FontFault::InvalidUtf8, path);
+        throw FontError(FontFault::InvalidUtf8, shownPath(pathFromUtf8(path)));
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include "export/text.h"
 
+#include <QDir>
 #include <QTest>
 #include <filesystem>
 
@@ -67,6 +68,25 @@ private slots:
     void longValueClipped() {
         const std::string shown = ravik::shownText(std::string(14 * 1024 * 1024, 'x'));
         QCOMPARE(shown, std::string(60, 'x') + "…");
+    }
+
+    // A path in a message keeps its end, the file's name, however deep it lies; only what would
+    // not print is written out, and a path past what any system takes is cut.
+    void shownPath_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("expected");
+        const QString deep = u"项目/固件/"_s.repeated(30) + u"logo.png"_s;
+        QTest::newRow("deep path whole") << deep << QDir::toNativeSeparators(deep);
+        QTest::newRow("control character written out") << u"a\nb.png"_s << u"aU+000Ab.png"_s;
+        const QString huge = u"x"_s.repeated(5000);
+        QTest::newRow("past 4096 characters") << huge << u"x"_s.repeated(4096) + u"…"_s;
+    }
+    void shownPath() {
+        QFETCH(QString, path);
+        QFETCH(QString, expected);
+        QCOMPARE(
+            QString::fromStdString(ravik::shownPath(std::filesystem::path(path.toStdU16String()))),
+            expected);
     }
 
     void isUtf8_data() {

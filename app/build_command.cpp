@@ -147,7 +147,14 @@ std::string budgetReport(const std::vector<BuiltAsset>& assets, std::uint64_t bu
 // wildcard; "./" before a leading '~', which make would take for a home folder. Nothing when
 // make can't read the name back whole; a target with '%' would make the rule a pattern.
 std::optional<std::string> makeEscaped(const std::filesystem::path& path, bool target) {
-    const std::string name = path.generic_string();
+    // UTF-8 with forward slashes (generic_string() is the ANSI code page's on Windows).
+    const std::u8string generic = path.generic_u8string();
+    const std::string name(generic.begin(), generic.end());
+    // A drive's colon (C:/…) stays as it is: make on Windows reads it so, as GCC writes it.
+    const std::size_t driveColon =
+        path.has_root_name() && path.has_root_directory() && name.size() > 1 && name[1] == ':'
+            ? 1
+            : std::string::npos;
     if (name.empty() || (target && name.find('%') != std::string::npos) ||
         name.find_first_of("=;\n\r") != std::string::npos || name.back() == '\\' ||
         (name.back() == ')' && name.find('(') != std::string::npos)) {
@@ -167,7 +174,7 @@ std::optional<std::string> makeEscaped(const std::filesystem::path& path, bool t
         }
         if (c == '$') {
             escaped += '$';
-        } else if (kEscaped.find(c) != std::string_view::npos) {
+        } else if (kEscaped.find(c) != std::string_view::npos && i != driveColon) {
             escaped += '\\';
         }
         escaped += c;
@@ -212,7 +219,7 @@ Depfile makeDepfile(const std::vector<std::filesystem::path>& targets,
             made.failure =
                 fillIn("文件名“%1”含有 Make 依赖文件无法表示的字符（= ; 换行等控制字符、"
                        "结尾的 \\ 或括号、生成文件路径中的 %）：请改名，或不用 --depfile",
-                       {shownText(displayPath(path))});
+                       {shownPath(path)});
         }
         made.text += std::string(before) + escaped.value_or("");
     };

@@ -7,7 +7,9 @@
 #include "app/command_line.h"
 #include "test_tools.h"
 
+#include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <chrono>
@@ -27,12 +29,16 @@ int run(const QString& program, const QStringList& arguments, QString* output = 
     return ravik::testing::runProgram(program, arguments, output, folder);
 }
 
-// A picture made by ImageMagick: `arguments` end with the file written into `folder`.
-void magick(const fs::path& folder, const QStringList& arguments) {
-    QString output;
-    QCOMPARE(
-        run(QStringLiteral("convert"), arguments, &output, QString::fromStdString(folder.string())),
-        0);
+// A picture made by ImageMagick: `arguments` end with the file written into `folder` (after a
+// format such as "PNG32:" when there is one).
+void magick(const fs::path& folder, QStringList arguments) {
+    static const QRegularExpression format(QStringLiteral("^([A-Za-z0-9]{2,}:)?(.*)$"));
+    const auto output = format.match(arguments.last());
+    arguments.last() = output.captured(1) + QString::fromStdU16String(folder.generic_u16string()) +
+                       QLatin1Char('/') + output.captured(2);
+    const ravik::testing::ToolRun made =
+        ravik::testing::runTool(QStringLiteral("/usr/bin/convert"), arguments);
+    QVERIFY2(made.exitCode == 0, made.err.constData());
 }
 
 // A 2 × 2 PNG, enough for a manifest whose faults are in its text.
@@ -201,7 +207,7 @@ void BuildTest::nothingWrittenOnFailure() {
         ravik::buildAssets({root / "assets.toml", root / "out", root / "out" / "assets.d"});
     QCOMPARE(outcome.exitCode, ravik::kExitFailure);
     const QString message = QString::fromStdString(outcome.message);
-    QVERIFY2(message.contains(fragment), qPrintable(message));
+    QVERIFY2(message.contains(QDir::toNativeSeparators(fragment)), qPrintable(message));
     QCOMPARE(readText(root / "out" / "assets.c"), std::string("old"));
     QVERIFY(!fs::exists(root / "out" / "assets.h"));
     QVERIFY(!fs::exists(root / "out" / "assets.d"));
@@ -252,7 +258,9 @@ void BuildTest::unchangedFilesKeepTheirTimes() {
 
     const fs::path outputs[] = {root / "out" / "assets.h", root / "out" / "assets.c",
                                 root / "out" / "a.d"};
-    const auto past = fs::file_time_type::clock::now() - std::chrono::hours(2);
+    // Whole seconds, which every file system keeps as they are.
+    const auto past = std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now() -
+                                                               std::chrono::hours(2));
     for (const fs::path& output : outputs) {
         fs::last_write_time(output, past);
     }

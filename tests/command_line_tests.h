@@ -54,6 +54,12 @@ inline Run runCommand(const QString& program, const QStringList& arguments,
             process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
 }
 
+// An outside tool (ImageMagick and the like), run or played back as tool_recordings.h says.
+inline Run runOutsideTool(const QString& program, const QStringList& arguments) {
+    const ToolRun done = runTool(program, arguments);
+    return {done.exitCode, done.out, QString::fromUtf8(done.err)};
+}
+
 inline Run runProgram(const QStringList& arguments) {
     return runCommand(QStringLiteral(RAVIK_EXECUTABLE), arguments);
 }

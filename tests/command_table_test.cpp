@@ -188,6 +188,9 @@ private slots:
     void invalidUtf8IsLocated() {
         QFETCH(QString, arguments);
         QFETCH(QString, message);
+#ifdef Q_OS_WIN
+        QSKIP("a Windows program's arguments arrive as UTF-16, never as bytes");
+#endif
         QDir::setCurrent(dir.path());
         QVERIFY(QFile::exists(path(u"p.png"_s)) || QFile::copy(picture, path(u"p.png"_s)));
         // Through the shell, as a QStringList carries only text.

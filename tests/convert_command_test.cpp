@@ -193,7 +193,13 @@ private slots:
         QDir(folder).removeRecursively();
         QVERIFY(QDir().mkpath(folder));
         QVERIFY(writeAll(folder + u"/old.bin"_s, "old"));
-        QVERIFY(QFile::link(folder + u"/old.bin"_s, folder + u"/link.bin"_s));
+        // A symbolic link (QFile::link makes a shortcut file on Windows, which is no link).
+        std::error_code failed;
+        std::filesystem::create_symlink(u"old.bin"_s.toStdU16String(),
+                                        (folder + u"/link.bin"_s).toStdU16String(), failed);
+        if (failed) {
+            QSKIP("no symbolic links here");
+        }
         const QString picture = path(u"twice.png"_s);
         QVERIFY(savePicture(colourful(20, 10), picture));
         for (QString& output : outputs) {
@@ -336,13 +342,22 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, message);
-        message.replace(u"@dir"_s, QDir::toNativeSeparators(dir.path()));
+        if (message.contains(u"@dir"_s)) {
+            message = QDir::toNativeSeparators(message.replace(u"@dir"_s, dir.path()));
+        }
         const QByteArray old("old contents");
         {
             QFile keep(path(u"keep.bin"_s));
             QVERIFY(keep.open(QIODevice::WriteOnly) && keep.write(old) == old.size());
         }
+        // Option values that are no file names stay as they are.
+        const QStringList valueOptions{u"--background"_s, u"--fit"_s, u"--dither"_s,
+                                       u"--preview-scale"_s};
         for (QString& argument : arguments) {
+            const qsizetype at = &argument - arguments.data();
+            if (at > 0 && valueOptions.contains(arguments[at - 1])) {
+                continue;
+            }
             if (argument == u"@picture"_s) {
                 argument = picture;
             } else if (argument.startsWith(u"@dir"_s)) {

@@ -199,8 +199,8 @@ private slots:
             input = path(u"anim.gif"_s);
             QVERIFY(savePicture(colourful(120, 90), path(u"anim-1.png"_s)));
             const Run made =
-                runCommand(kImageMagick, {u"-delay"_s, u"25"_s, path(u"anim-1.png"_s), u"-size"_s,
-                                          u"98x67"_s, u"xc:navy"_s, input});
+                runOutsideTool(kImageMagick, {u"-delay"_s, u"25"_s, path(u"anim-1.png"_s),
+                                              u"-size"_s, u"98x67"_s, u"xc:navy"_s, input});
             QVERIFY2(made.exitCode == 0, qPrintable(made.err));
         } else if (!options.contains(u"--name"_s)) {
             input = path(u"启动画面.png"_s);
@@ -226,7 +226,7 @@ private slots:
     // composes the same file.
     void frameSetMatchesImageMagick() {
         const QString gif = path(u"disposal.gif"_s);
-        const Run made = runCommand(
+        const Run made = runOutsideTool(
             kImageMagick, {u"-delay"_s,    u"10"_s,         u"-size"_s, u"100x70"_s, u"xc:red"_s,
                            u"-dispose"_s,  u"background"_s, u"("_s,     u"-size"_s,  u"40x30"_s,
                            u"xc:lime"_s,   u"-set"_s,       u"page"_s,  u"+10+10"_s, u")"_s,
@@ -237,7 +237,7 @@ private slots:
                            u"-loop"_s,     u"0"_s,          gif});
         QVERIFY2(made.exitCode == 0, qPrintable(made.err));
         const Run coalesced =
-            runCommand(kImageMagick, {gif, u"-coalesce"_s, u"PNG32:"_s + path(u"co-%d.png"_s)});
+            runOutsideTool(kImageMagick, {gif, u"-coalesce"_s, u"PNG32:"_s + path(u"co-%d.png"_s)});
         QVERIFY2(coalesced.exitCode == 0, qPrintable(coalesced.err));
 
         const Run run =
@@ -259,9 +259,9 @@ private slots:
     void frameDelaysAsViewersShowThem() {
         const QString gif = path(u"delays.gif"_s);
         const Run made =
-            runCommand(kImageMagick, {u"-size"_s, u"20x20"_s, u"-delay"_s, u"0"_s, u"xc:red"_s,
-                                      u"-delay"_s, u"1"_s, u"xc:lime"_s, u"-delay"_s, u"2"_s,
-                                      u"xc:blue"_s, u"-delay"_s, u"150"_s, u"xc:white"_s, gif});
+            runOutsideTool(kImageMagick, {u"-size"_s, u"20x20"_s, u"-delay"_s, u"0"_s, u"xc:red"_s,
+                                          u"-delay"_s, u"1"_s, u"xc:lime"_s, u"-delay"_s, u"2"_s,
+                                          u"xc:blue"_s, u"-delay"_s, u"150"_s, u"xc:white"_s, gif});
         QVERIFY2(made.exitCode == 0, qPrintable(made.err));
         const QString header = path(u"delays.h"_s);
         const Run run = runProgram({u"convert"_s, gif, u"--all-frames"_s, u"--header"_s, header});
@@ -276,7 +276,7 @@ private slots:
     // A scaling fit gets whole frames: the right half of a 196 × 134 frame lands in the box.
     void frameSetsScaleWithTheFit() {
         const QString gif = path(u"halves.gif"_s);
-        const Run made = runCommand(
+        const Run made = runOutsideTool(
             kImageMagick, {u"-delay"_s, u"10"_s, u"("_s, u"-size"_s, u"98x134"_s, u"xc:red"_s,
                            u"-size"_s, u"98x134"_s, u"xc:blue"_s, u"+append"_s, u")"_s, u"("_s,
                            u"-size"_s, u"196x134"_s, u"xc:lime"_s, u")"_s, gif});
@@ -299,7 +299,7 @@ private slots:
         const QString good = path(u"in-a a.png"_s);
         QVERIFY(savePicture(colourful(64, 48), good));
         const QString jpeg = path(u"b.jpg"_s);
-        QVERIFY2(runCommand(kImageMagick, {good, u"-quality"_s, u"90"_s, jpeg}).exitCode == 0,
+        QVERIFY2(runOutsideTool(kImageMagick, {good, u"-quality"_s, u"90"_s, jpeg}).exitCode == 0,
                  "ImageMagick could not write the JPEG");
         const QString bad = path(u"broken.png"_s);
         QVERIFY(writeAll(bad, QByteArray("\x89PNG\r\n\x1a\n not really", 19)));

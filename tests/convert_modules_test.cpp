@@ -142,11 +142,13 @@ private slots:
 
         const QString xpm = alone.filePath(u"bands.xpm"_s);
         QVERIFY(QImage(bands).save(xpm, "xpm"));
-        const QList<QStringList> needingModules{
+        QList<QStringList> needingModules{
             {u"convert"_s, xpm, u"--bin"_s, alone.filePath(u"picture.bin"_s)},
             {u"convert"_s, alone.filePath(u"in.bin"_s), u"--bin"_s,
-             alone.filePath(u"picture.bin"_s), u"--preview"_s, alone.filePath(u"out.jpg"_s)},
-            {}};
+             alone.filePath(u"picture.bin"_s), u"--preview"_s, alone.filePath(u"out.jpg"_s)}};
+#ifndef Q_OS_WIN // where the window's failure also shows in a message box, waiting for a click
+        needingModules.append(QStringList());
+#endif
         for (const QStringList& arguments : needingModules) {
             const Run run = runCommand(program, arguments, {u"QT_QPA_PLATFORM=offscreen"_s});
             QVERIFY(run.exitCode != 0);
@@ -182,9 +184,10 @@ private slots:
         }
         const int width = kFrameWidth * scale;
         const int height = kFrameHeight * scale * frames;
-        const Run size = runCommand(u"/usr/bin/identify"_s, {u"-format"_s, u"%w %h %z"_s, target});
+        const Run size =
+            runOutsideTool(u"/usr/bin/identify"_s, {u"-format"_s, u"%w %h %z"_s, target});
         QCOMPARE(size.out, u"%1 %2 8"_s.arg(width).arg(height).toLatin1());
-        const Run rgb = runCommand(kImageMagick, {target, u"-depth"_s, u"8"_s, u"rgb:-"_s});
+        const Run rgb = runOutsideTool(kImageMagick, {target, u"-depth"_s, u"8"_s, u"rgb:-"_s});
         QCOMPARE(rgb.out.size(), qsizetype(width) * height * 3);
         const auto* in = reinterpret_cast<const uchar*>(rgb.out.constData());
         for (int y = 0; y < height; ++y) {

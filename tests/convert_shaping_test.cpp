@@ -312,8 +312,8 @@ private slots:
     // Frame sets at another size: each frame's corner, packed at that size.
     void frameSetAtAnotherSize() {
         const QString anim = path(u"two.gif"_s);
-        const Run made = runCommand(kImageMagick,
-                                    {u"-size"_s, u"6x4"_s, u"xc:#102030"_s, u"xc:#405060"_s, anim});
+        const Run made = runOutsideTool(
+            kImageMagick, {u"-size"_s, u"6x4"_s, u"xc:#102030"_s, u"xc:#405060"_s, anim});
         QVERIFY2(made.exitCode == 0, qPrintable(made.err));
         const Run run = runProgram(
             {u"convert"_s, anim, u"--all-frames"_s, u"--size"_s, u"4x3"_s, u"--bin"_s, u"-"_s});

@@ -62,10 +62,9 @@ private slots:
         QVERIFY(dir.isValid());
         // A photo-like JPEG written by ImageMagick, wider than the box, so every fit differs.
         picture = dir.filePath(u"photo.jpg"_s);
-        QCOMPARE(QProcess::execute(u"/usr/bin/convert"_s,
-                                   {u"-size"_s, u"900x500"_s, u"gradient:#ff8040-#2040c0"_s,
-                                    u"-swirl"_s, u"200"_s, u"-quality"_s, u"90"_s, picture}),
-                 0);
+        QVERIFY(
+            run(u"/usr/bin/convert"_s, {u"-size"_s, u"900x500"_s, u"gradient:#ff8040-#2040c0"_s,
+                                        u"-swirl"_s, u"200"_s, u"-quality"_s, u"90"_s, picture}));
     }
     void init() {
         platform = std::make_unique<FakePlatform>();

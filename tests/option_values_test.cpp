@@ -227,7 +227,8 @@ private slots:
                 got = u"line %1"_s.arg(font.job.lineHeight);
             }
             for (const fonts::FontName& fallback : font.job.fallbacks) {
-                got += u"fallback %1|%2 "_s.arg(QString::fromStdString(fallback.font))
+                got += u"fallback %1|%2 "_s
+                           .arg(QDir::fromNativeSeparators(QString::fromStdString(fallback.font)))
                            .arg(fallback.face);
             }
             for (const std::filesystem::path& file : font.files) {

@@ -692,13 +692,14 @@ class PictureReadersTest : public QObject {
     // A fresh file name with the suffix.
     QString fresh(const QString& suffix) { return path(u"f%1.%2"_s.arg(++files_).arg(suffix)); }
 
-    // `picture` written as a PPM or PAM, then `script` run by sh with the input as $0 and the
-    // output (with the suffix) as $1; the output's bytes.
+    // `picture` written as a PPM or PAM, then `script` run by sh with the input as $0, the
+    // output (with the suffix) as $1 and `more` from $2 on; the output's bytes.
     QByteArray written(const Pixels& picture, const QString& script, const QString& suffix,
-                       bool alpha) {
+                       bool alpha, const QStringList& more = {}) {
         const QString in = fresh(alpha ? u"pam"_s : u"ppm"_s);
         const QString out = fresh(suffix);
-        return writeAll(in, netpbm(picture, alpha)) && run(u"sh"_s, {u"-c"_s, script, in, out})
+        return writeAll(in, netpbm(picture, alpha)) &&
+                       run(u"sh"_s, QStringList{u"-c"_s, script, in, out} + more)
                    ? readAll(out)
                    : QByteArray();
     }
@@ -1213,9 +1214,9 @@ if sys.argv[4] == 'after':
             QVERIFY(writeAll(exif, exifBlock(quint16(orientation))));
             const QByteArray webp =
                 written(master,
-                        u"cwebp -quiet %1 \"$0\" -o \"$1.plain.webp\" && webpmux -set exif %2 "
-                        u"\"$1.plain.webp\" -o \"$1\""_s.arg(options, exif),
-                        u"webp"_s, alpha);
+                        u"cwebp -quiet %1 \"$0\" -o \"$1.plain.webp\" && webpmux -set exif \"$2\" "
+                        u"\"$1.plain.webp\" -o \"$1\""_s.arg(options),
+                        u"webp"_s, alpha, {exif});
             const Pixels shown =
                 lossless ? master
                          : decodedBy(u"dwebp"_s,

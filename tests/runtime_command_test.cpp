@@ -34,8 +34,10 @@ private slots:
     void folderThatCantBeMade_data() {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("reason");
+#ifdef Q_OS_LINUX
         QTest::newRow("where the system makes no folder")
             << u"/proc/ravik-nope"_s << u"系统不允许在这里创建文件夹"_s;
+#endif
         QTest::newRow("below a plain file") << u"@dir/plain/sub"_s << u"不是文件夹"_s;
     }
     void folderThatCantBeMade() {
@@ -47,7 +49,8 @@ private slots:
         }
         const Run run = runProgram({u"runtime"_s, folder});
         QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.contains(u"“%1”"_s.arg(folder)) && run.err.contains(reason),
+        QVERIFY2(run.err.contains(u"“%1”"_s.arg(QDir::toNativeSeparators(folder))) &&
+                     run.err.contains(reason),
                  qPrintable(run.err));
         QVERIFY2(!run.err.contains(u"No such"_s), qPrintable(run.err));
         QVERIFY(!QFileInfo::exists(folder));

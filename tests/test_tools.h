@@ -2,6 +2,8 @@
 
 // Helpers for tests that link no GUI library: reading and writing whole files, running a tool.
 
+#include "tool_recordings.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QPoint>
@@ -25,13 +27,12 @@ inline bool writeAll(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// Runs a tool to its end; whether it succeeded (its error output is shown when not).
+// Runs an outside tool to its end (see tool_recordings.h); whether it succeeded (its error output
+// is shown when not).
 inline bool run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        qWarning("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
+    const ToolRun done = runTool(program, arguments);
+    if (done.exitCode != 0) {
+        qWarning("%s failed: %s", qPrintable(program), done.err.constData());
         return false;
     }
     return true;

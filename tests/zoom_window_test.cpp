@@ -8,6 +8,7 @@
 #include "ui/zoom_window.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
@@ -55,10 +56,10 @@ QString writePicture(const QString& path, bool translucent) {
     }
     const QString rawPath = path + u".rgba"_s;
     writeAll(rawPath, raw);
-    const int status = QProcess::execute(
-        u"/usr/bin/convert"_s, {u"-size"_s, u"%1x%2"_s.arg(kPictureWidth).arg(kPictureHeight),
-                                u"-depth"_s, u"8"_s, u"rgba:"_s + rawPath, u"PNG32:"_s + path});
-    return status == 0 ? path : QString();
+    const bool made =
+        run(u"/usr/bin/convert"_s, {u"-size"_s, u"%1x%2"_s.arg(kPictureWidth).arg(kPictureHeight),
+                                    u"-depth"_s, u"8"_s, u"rgba:"_s + rawPath, u"PNG32:"_s + path});
+    return made ? path : QString();
 }
 
 // The nibbles the panel shows at frame pixel (x, y) of the picture at its original size: each
@@ -255,6 +256,9 @@ private slots:
     // Selecting shows the status bar's selection text without taking room from the picture: a
     // window that showed it whole still does.
     void selectingKeepsThePictureWhole() {
+        if (QGuiApplication::platformName() == u"minimal"_s) {
+            QSKIP("Qt's minimal platform never resizes a window once shown");
+        }
         ZoomWindow* window = openZoomWindow(opaquePicture);
         QVERIFY(window != nullptr);
         QVERIFY(QTest::qWaitForWindowExposed(window));

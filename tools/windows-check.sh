@@ -393,8 +393,9 @@ check_window() {
         shot=$out/window-screenshot.png
         rm -f "$shot"
         show_window() {
-            export LOCPATH=$locales LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
-            wine "$folder/ravik-lcd.exe" "$(winepath -w "$RAVIK_ROOT/samples/test-card.png")" \
+            # The Chinese locale for the program only (the shell can't take one from LOCPATH).
+            env LOCPATH="$locales" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 \
+                wine "$folder/ravik-lcd.exe" "$(winepath -w "$RAVIK_ROOT/samples/test-card.png")" \
                 >/dev/null 2>"$work/run/window.err" &
             for _ in $(seq 1 60); do
                 sleep 1

@@ -72,6 +72,27 @@ std::string fileText(const std::string& path) {
 }
 
 // The nibbles of a decoded colour as 0x0RGB.
+// A font written by hand: RAVIK_LCD_GLYPH records (6 bytes, whole offsets) and their
+// RAVIK_LCD_METRICS entries.
+template <std::size_t GlyphBytes, std::size_t MetricsBytes>
+ravik_lcd_font handFont(const std::uint8_t (&glyphs)[GlyphBytes],
+                        const std::uint8_t (&metrics)[MetricsBytes], const std::uint8_t* bitmaps,
+                        std::size_t bitmapsSize, int lineHeight, int ascent, int bpp) {
+    ravik_lcd_font font{};
+    font.glyphs = glyphs;
+    font.metrics = metrics;
+    font.bitmaps = bitmaps;
+    font.bitmaps_size = static_cast<std::uint32_t>(bitmapsSize);
+    font.count = static_cast<std::uint16_t>(GlyphBytes / 6);
+    font.metrics_count = static_cast<std::uint16_t>(MetricsBytes / RAVIK_LCD_METRICS_SIZE);
+    font.record_size = 6;
+    font.offset_bits = 24;
+    font.line_height = static_cast<std::uint8_t>(lineHeight);
+    font.ascent = static_cast<std::uint8_t>(ascent);
+    font.bpp = static_cast<std::uint8_t>(bpp);
+    return font;
+}
+
 std::uint16_t nibblesOf(ColorValue color) {
     return static_cast<std::uint16_t>((redOf(color) >> 4) << 8 | (greenOf(color) >> 4) << 4 |
                                       blueOf(color) >> 4);
@@ -224,11 +245,11 @@ private slots:
     void compressedGlyphHandCoded() {
         QFETCH(int, x);
         QFETCH(int, y);
-        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 1, 6, 3, 0, 5, 4)};
+        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 0)};
+        const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(6, 3, 0, 5, 4, 1)};
         // Exactly its bytes on the heap, so that a read past them is caught.
         const std::vector<std::uint8_t> data{0x69, 0x0F, 0x34, 0x5D, 0x2E};
-        const ravik_lcd_font font = {
-            glyph, nullptr, data.data(), std::uint32_t(data.size()), 1, 0, 9, 5, 2};
+        const ravik_lcd_font font = handFont(glyph, metrics, data.data(), data.size(), 9, 5, 2);
         const int coverage[3][6] = {
             {0, 15, 15, 5, 10, 0}, {0, 15, 15, 5, 10, 0}, {10, 5, 0, 0, 15, 15}};
         Bytes frame(RAVIK_LCD_FRAME_SIZE, 0);
@@ -274,9 +295,10 @@ private slots:
             data[static_cast<std::size_t>(bit / 8)] |=
                 static_cast<std::uint8_t>(level(i % width, i / width) << (8 - bpp - bit % 8));
         }
-        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 0, width, height, 0, top, 90)};
-        const ravik_lcd_font font = {glyph, nullptr, data.data(), std::uint32_t(data.size()), 1,
-                                     0,     12,      ascent,      std::uint8_t(bpp)};
+        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 0)};
+        const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(width, height, 0, top, 90, 0)};
+        const ravik_lcd_font font =
+            handFont(glyph, metrics, data.data(), data.size(), 12, ascent, std::uint8_t(bpp));
         Bytes frame(RAVIK_LCD_FRAME_SIZE, 0);
         QCOMPARE(ravik_lcd_text(frame.data(), x, y, "A", &font, 0xF0F), x + 90);
         const int first_row = y + ascent - top;
@@ -312,13 +334,17 @@ private slots:
     void codePointsPastTheFirstPlane() {
         QFETCH(QByteArray, utf8);
         QFETCH(int, pen);
-        const std::uint8_t glyphs[] = {RAVIK_LCD_GLYPH(0x0041, 0, 0, 0, 0, 0, 0, 1),
-                                       RAVIK_LCD_GLYPH(0xF600, 0, 0, 0, 0, 0, 0, 2),
-                                       RAVIK_LCD_GLYPH(0xF603, 0, 0, 0, 0, 0, 0, 3),
-                                       RAVIK_LCD_GLYPH(0x0001, 0, 0, 0, 0, 0, 0, 4)};
+        const std::uint8_t glyphs[] = {RAVIK_LCD_GLYPH(0x0041, 0, 0), RAVIK_LCD_GLYPH(0xF600, 0, 1),
+                                       RAVIK_LCD_GLYPH(0xF603, 0, 2),
+                                       RAVIK_LCD_GLYPH(0x0001, 0, 3)};
+        const std::uint8_t metrics[] = {
+            RAVIK_LCD_METRICS(0, 0, 0, 0, 1, 0), RAVIK_LCD_METRICS(0, 0, 0, 0, 2, 0),
+            RAVIK_LCD_METRICS(0, 0, 0, 0, 3, 0), RAVIK_LCD_METRICS(0, 0, 0, 0, 4, 0)};
         const std::uint8_t planes[] = {1, 1, 0, 2, 3, 0};
         const std::uint8_t bitmap[] = {0};
-        const ravik_lcd_font font = {glyphs, planes, bitmap, 1, 4, 2, 20, 15, 1};
+        ravik_lcd_font font = handFont(glyphs, metrics, bitmap, 1, 20, 15, 1);
+        font.planes = planes;
+        font.plane_count = 2;
         QCOMPARE(ravik_lcd_text(nullptr, 0, 0, utf8.constData(), &font, 0), pen);
     }
 
@@ -336,9 +362,10 @@ private slots:
         QFETCH(int, x);
         QFETCH(int, y);
         QFETCH(int, pen);
-        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x30, 0, 0, 1, 1, -2, 1, 5)};
+        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x30, 0, 0)};
+        const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(1, 1, -2, 1, 5, 0)};
         const std::uint8_t bitmap[] = {0xF0};
-        const ravik_lcd_font font = {glyph, nullptr, bitmap, 1, 1, 0, 8, 6, 4};
+        const ravik_lcd_font font = handFont(glyph, metrics, bitmap, 1, 8, 6, 4);
         const Bytes before(RAVIK_LCD_FRAME_SIZE, 0x55);
         Bytes frame = before;
         QCOMPARE(ravik_lcd_text(frame.data(), x, y, "000", &font, 0xFFF), pen);

@@ -711,7 +711,7 @@ static uint16_t find_glyph(const ravik_lcd_font* font, uint16_t count, uint32_t 
     }
     while (low < high) {
         middle = (uint16_t)(low + ((uint16_t)(high - low) >> 1));
-        record = font->glyphs + (uint32_t)middle * font->record_size;
+        record = font->glyphs + (size_t)middle * font->record_size;
         found_code = (uint16_t)(DATA_BYTE(record) | (uint16_t)DATA_BYTE(record + 1) << 8);
         if (found_code == key) {
             return middle;
@@ -725,29 +725,25 @@ static uint16_t find_glyph(const ravik_lcd_font* font, uint16_t count, uint32_t 
     return count;
 }
 
-/* The field of glyph `index`'s record after its code point: the offset in its low offset_bits,
- * the metrics index above. */
-static uint32_t record_field(const ravik_lcd_font* font, uint16_t index) {
-    const uint8_t* record = font->glyphs + (uint32_t)index * font->record_size;
+/* Where glyph `index`'s bitmap starts in the bitmaps (at most 2^25, so no sum overflows), read
+ * from its record: the field after the code point holds the offset from its group's start in its
+ * low offset_bits bits, and above them the index of its metrics, which goes to *metrics. */
+static uint32_t read_record(const ravik_lcd_font* font, uint16_t index, uint32_t* metrics) {
+    uint8_t n = font->record_size;
+    const uint8_t* at = font->glyphs + (size_t)(index + 1u) * n;
     uint32_t field = 0;
-    uint8_t i;
-    for (i = (uint8_t)(font->record_size - 1u); i >= 2u; --i) {
-        field = field << 8 | DATA_BYTE(record + i);
+    for (n -= 2u; n != 0u; --n) {
+        field = field << 8 | DATA_BYTE(--at);
     }
-    return field;
-}
-
-/* Where glyph `index`'s bitmap starts in the bitmaps, from its record's field: its group's start
- * plus the record's offset (at most 2^25, so no sum overflows). */
-static uint32_t glyph_offset(const ravik_lcd_font* font, uint16_t index, uint32_t field) {
-    uint32_t offset = field & (((uint32_t)1 << font->offset_bits) - 1u);
-    const uint8_t* group;
-    if (font->offsets != NULL) {
-        group = font->offsets + (uint32_t)(uint16_t)(index >> font->group_bits) * 3u;
-        offset += (uint32_t)DATA_BYTE(group) | (uint32_t)DATA_BYTE(group + 1) << 8 |
-                  (uint32_t)DATA_BYTE(group + 2) << 16;
+    n = font->offset_bits;
+    *metrics = field >> n;
+    field &= ((uint32_t)1 << n) - 1u;
+    if (font->offsets == NULL) {
+        return field;
     }
-    return offset;
+    at = font->offsets + (size_t)(uint16_t)(index >> font->group_bits) * 3u;
+    return field + (uint16_t)(DATA_BYTE(at) | (uint16_t)DATA_BYTE(at + 1) << 8) +
+           ((uint32_t)DATA_BYTE(at + 2) << 16);
 }
 
 int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_lcd_font* font,
@@ -757,7 +753,7 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
     const uint8_t* bits;
     const uint8_t* glyph_end;
     int32_t pen = clamp_position(x), line_y = clamp_position(y), left, top;
-    uint32_t field = 0, metrics, offset, stored, next;
+    uint32_t metrics, offset = 0, stored, next;
     uint16_t index, count;
     uint8_t width, height, compressed, bpp, first_column, end_column, first_row, end_row;
     if (utf8 == NULL || font == NULL) {
@@ -770,8 +766,7 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
         index = find_glyph(font, count, next_code_point(&text));
         box = NULL;
         if (index < count) {
-            field = record_field(font, index);
-            metrics = field >> font->offset_bits;
+            offset = read_record(font, index, &metrics);
             if (metrics < font->metrics_count) {
                 box = font->metrics + metrics * RAVIK_LCD_METRICS_SIZE;
             }
@@ -779,7 +774,6 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
         if (box == NULL) {
             pen += font->line_height >> 1;
         } else {
-            offset = glyph_offset(font, index, field);
             /* The box: width, height, left, top, advance, form. */
             width = DATA_BYTE(box);
             height = DATA_BYTE(box + 1);
@@ -802,8 +796,7 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
                  * a next offset out of order leaves it no bytes. */
                 glyph_end = font->bitmaps + font->bitmaps_size;
                 if (compressed && index + 1u < count) {
-                    next = glyph_offset(font, (uint16_t)(index + 1u),
-                                        record_field(font, (uint16_t)(index + 1u)));
+                    next = read_record(font, (uint16_t)(index + 1u), &metrics);
                     if (next < offset) {
                         next = offset;
                     }

@@ -768,7 +768,7 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
         if (index < count) {
             offset = read_record(font, index, &metrics);
             if (metrics < font->metrics_count) {
-                box = font->metrics + metrics * RAVIK_LCD_METRICS_SIZE;
+                box = font->metrics + (size_t)metrics * RAVIK_LCD_METRICS_SIZE;
             }
         }
         if (box == NULL) {

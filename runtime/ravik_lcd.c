@@ -29,7 +29,7 @@
 
 /* ---- Data that may lie in flash -------------------------------------------------------------- */
 
-/* Every byte of a picture, mask, glyph table, glyph bitmap or asset kept where the build keeps its
+/* Every byte of a picture, mask, font table, glyph bitmap or asset kept where the build keeps its
  * data is read through RAVIK_LCD_READ_BYTE (see ravik_lcd.h), so that on AVR such data can stay
  * in flash (PROGMEM) and a chip with other flash rules can bring its own reader. */
 #ifndef RAVIK_LCD_READ_BYTE

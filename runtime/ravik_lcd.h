@@ -30,15 +30,15 @@
  *                the bitmap, the glyph's ink box (0 x 0 for a glyph without ink); left and top,
  *                signed: the bitmap's top-left = (pen x + left, baseline - top); advance: the pen
  *                x moves by this; its form: 1 when the bitmap is compressed, else 0. Glyphs of one
- *                size share an entry (a set of hanzi has about a hundred in all).
+ *                box and form share an entry (a set of hanzi has one to two hundred in all).
  * ASCII and GB2312 level 1 (3,850 glyphs) take 4.2 to 5.3 bytes a glyph so, tables included, at
- * 12 to 24 pixels. A record whose metrics index is past the
- * table counts as a glyph the font lacks, as do all of a font whose record_size, offset_bits or
- * group_bits is out of its range; nothing is read outside the tables. RAVIK_LCD_GLYPH and
- * RAVIK_LCD_METRICS write a record and an entry by hand. Code points past U+FFFF: the plane table
- * lists, for each plane from 1 to 16 that has glyphs, three bytes: the plane, then the index of its
- * first glyph (16 bits, least significant byte first); glyphs before the first entry's index are
- * of plane 0.
+ * 12 to 24 pixels. A record whose metrics index is past the table counts as a glyph the font
+ * lacks, as do all of a font whose record_size, offset_bits or group_bits is out of its range;
+ * nothing is read outside the tables that count, record_size and group_bits size.
+ * RAVIK_LCD_GLYPH and RAVIK_LCD_METRICS write a record and an entry by hand. Code points past
+ * U+FFFF: the plane table lists, for each plane from 1 to 16 that has glyphs, three bytes: the
+ * plane, then the index of its first glyph (16 bits, least significant byte first); glyphs before
+ * the first entry's index are of plane 0.
  *
  * A glyph's bitmap starts at a whole byte of the bitmaps. In an RGB444 font (bpp = 0) it is a
  * width x height picture packed as above. In a coverage font each pixel is a level of bpp (1, 2 or
@@ -68,10 +68,10 @@
  *
  * Flash on AVR. There a plain pointer reads RAM, so data kept in flash with PROGMEM can't be read
  * through one. Compile ravik_lcd.c with -DRAVIK_LCD_PROGMEM and the runtime reads pictures,
- * masks, fonts' glyph tables and bitmaps, and assets' arrays with pgm_read_byte (from
- * <avr/pgmspace.h>); all of them must then be PROGMEM data, except a picture or mask that
- * ravik_lcd_draw_from is told lies in RAM. The frame, the text, and the ravik_lcd_font and
- * ravik_lcd_asset structures themselves stay in RAM. Other processors read flash through plain
+ * masks, fonts' records, metrics, offsets, planes and bitmaps, and assets' arrays with
+ * pgm_read_byte (from <avr/pgmspace.h>); all of them must then be PROGMEM data, except a picture or
+ * mask that ravik_lcd_draw_from is told lies in RAM. The frame, the text, and the ravik_lcd_font
+ * and ravik_lcd_asset structures themselves stay in RAM. Other processors read flash through plain
  * pointers and need nothing of this.
  *
  * Switches, each set (-D) when compiling ravik_lcd.c, the same for every file that includes this:

@@ -731,13 +731,21 @@ static uint16_t find_glyph(const ravik_lcd_font* font, uint16_t count, uint32_t 
 static uint32_t read_record(const ravik_lcd_font* font, uint16_t index, uint32_t* metrics) {
     uint8_t n = font->record_size;
     const uint8_t* at = font->glyphs + (size_t)(index + 1u) * n;
-    uint32_t field = 0;
+    uint32_t field = 0, above;
     for (n -= 2u; n != 0u; --n) {
         field = field << 8 | DATA_BYTE(--at);
     }
-    n = font->offset_bits;
-    *metrics = field >> n;
-    field &= ((uint32_t)1 << n) - 1u;
+    /* Split a byte at a time first: an 8-bit chip shifts a 32-bit value one bit at a time. */
+    above = field;
+    for (n = font->offset_bits; n >= 8u; n -= 8u) {
+        above >>= 8;
+    }
+    above >>= n;
+    *metrics = above;
+    for (n = font->offset_bits; n >= 8u; n -= 8u) {
+        above <<= 8;
+    }
+    field -= above << n;
     if (font->offsets == NULL) {
         return field;
     }

@@ -5,7 +5,12 @@
 #include "export/glyph_bitmaps.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <map>
 #include <stdexcept>
 
 namespace ravik {
@@ -28,8 +33,8 @@ bool inRange(int value, int low, int high) {
     return value >= low && value <= high;
 }
 
-// A record's offset has 23 bits; the 24th marks a compressed bitmap.
-constexpr std::uint32_t kMaxBitmapOffset = 0x7FFFFF;
+// A group's start has 24 bits, and so has a record's offset at most.
+constexpr std::uint32_t kMaxBitmapOffset = 0xFFFFFF;
 
 } // namespace
 
@@ -58,34 +63,92 @@ std::vector<std::pair<int, std::size_t>> fontPlanes(const PackedFont& font) {
     return planes;
 }
 
-std::vector<std::uint8_t> glyphRecords(const PackedFont& font) {
-    std::vector<std::uint8_t> records;
-    records.reserve(font.glyphs.size() * kGlyphRecordBytes);
-    for (const FontGlyph& glyph : font.glyphs) {
-        const std::uint32_t offset = glyph.offset | (glyph.compressed ? 0x800000u : 0u);
-        for (const std::uint32_t byte :
-             {std::uint32_t(glyph.codepoint), std::uint32_t(glyph.codepoint) >> 8, offset,
-              offset >> 8, offset >> 16, std::uint32_t(glyph.width), std::uint32_t(glyph.height),
-              std::uint32_t(glyph.left), std::uint32_t(glyph.top), std::uint32_t(glyph.advance)}) {
-            records.push_back(static_cast<std::uint8_t>(byte & 0xFF));
-        }
-    }
-    return records;
+namespace {
+
+// The bits that hold every value from 0 to `largest`.
+int bitsFor(std::uint64_t largest) {
+    return static_cast<int>(std::bit_width(largest));
 }
 
-std::vector<std::uint8_t> planeTable(const PackedFont& font) {
-    std::vector<std::uint8_t> table;
-    for (const auto& [plane, first] : fontPlanes(font)) {
-        table.push_back(static_cast<std::uint8_t>(plane));
-        table.push_back(static_cast<std::uint8_t>(first & 0xFF));
-        table.push_back(static_cast<std::uint8_t>(first >> 8));
+void appendLittleEndian(std::vector<std::uint8_t>& bytes, std::uint64_t value, int count) {
+    for (int i = 0; i < count; ++i) {
+        bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i) & 0xFF));
     }
-    return table;
+}
+
+} // namespace
+
+GlyphTables glyphTables(const PackedFont& font) {
+    GlyphTables tables;
+    for (const auto& [plane, first] : fontPlanes(font)) {
+        tables.planes.push_back(static_cast<std::uint8_t>(plane));
+        appendLittleEndian(tables.planes, first, 2);
+    }
+
+    // One metrics entry for each distinct box, in the order of first use.
+    std::map<std::array<std::uint8_t, kGlyphMetricsBytes>, std::size_t> entries;
+    std::vector<std::size_t> metricsOf;
+    metricsOf.reserve(font.glyphs.size());
+    for (const FontGlyph& glyph : font.glyphs) {
+        const std::array<std::uint8_t, kGlyphMetricsBytes> entry = {
+            static_cast<std::uint8_t>(glyph.width),   static_cast<std::uint8_t>(glyph.height),
+            static_cast<std::uint8_t>(glyph.left),    static_cast<std::uint8_t>(glyph.top),
+            static_cast<std::uint8_t>(glyph.advance), std::uint8_t(glyph.compressed ? 1 : 0)};
+        const auto [at, added] = entries.emplace(entry, entries.size());
+        if (added) {
+            tables.metrics.insert(tables.metrics.end(), entry.begin(), entry.end());
+        }
+        metricsOf.push_back(at->second);
+    }
+    const int indexBits = bitsFor(entries.empty() ? 0 : entries.size() - 1);
+
+    // Whole offsets (groupBits -1), or offsets from the start of groups of 2^groupBits glyphs,
+    // whichever takes the fewest bytes with its record size and group table. Groups of one glyph
+    // need no offset bits, so some layout always fits the runtime's 32-bit field.
+    const std::size_t count = font.glyphs.size();
+    auto groupStart = [&](int groupBits, std::size_t i) -> std::uint32_t {
+        return groupBits < 0 ? 0 : font.glyphs[i >> groupBits << groupBits].offset;
+    };
+    std::size_t bestBytes = SIZE_MAX;
+    for (int groupBits = -1; groupBits <= 15; ++groupBits) {
+        std::uint32_t largest = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            largest = std::max(largest, font.glyphs[i].offset - groupStart(groupBits, i));
+        }
+        const int offsetBits = bitsFor(largest);
+        if (offsetBits + indexBits > 32) {
+            continue;
+        }
+        const int recordSize = 2 + std::max(1, (offsetBits + indexBits + 7) / 8);
+        const std::size_t groups =
+            groupBits < 0 ? 0 : (count + (std::size_t(1) << groupBits) - 1) >> groupBits;
+        const std::size_t bytes = count * std::size_t(recordSize) + 3 * groups;
+        if (bytes < bestBytes) {
+            bestBytes = bytes;
+            tables.recordSize = recordSize;
+            tables.offsetBits = offsetBits;
+            tables.groupBits = groupBits;
+        }
+    }
+
+    const bool grouped = tables.groupBits >= 0;
+    for (std::size_t i = 0; grouped && i < count; i += std::size_t(1) << tables.groupBits) {
+        appendLittleEndian(tables.offsets, font.glyphs[i].offset, 3);
+    }
+    tables.records.reserve(count * std::size_t(tables.recordSize));
+    for (std::size_t i = 0; i < count; ++i) {
+        const FontGlyph& glyph = font.glyphs[i];
+        appendLittleEndian(tables.records, glyph.codepoint, 2);
+        const std::uint64_t field = (glyph.offset - groupStart(tables.groupBits, i)) |
+                                    std::uint64_t(metricsOf[i]) << tables.offsetBits;
+        appendLittleEndian(tables.records, field, tables.recordSize - 2);
+    }
+    tables.groupBits = std::max(tables.groupBits, 0);
+    return tables;
 }
 
 std::uint64_t fontFlashBytes(const PackedFont& font) {
-    return font.bitmaps.size() + font.glyphs.size() * kGlyphRecordBytes +
-           fontPlanes(font).size() * 3;
+    return font.bitmaps.size() + glyphTables(font).bytes();
 }
 
 std::string packedFontProblem(const PackedFont& font) {
@@ -122,7 +185,7 @@ std::string packedFontProblem(const PackedFont& font) {
             return who + " 的位图在前一个字符的位图之前：字形须按码位的顺序存放。";
         }
         if (glyph.offset > font.bitmaps.size() || glyph.offset > kMaxBitmapOffset) {
-            return who + " 的位图偏移超出字模数据或运行库的范围（8 MB）。";
+            return who + " 的位图偏移超出字模数据或运行库的范围（16 MB）。";
         }
         if (glyph.compressed && !font.alpha) {
             return who + " 是彩色字形，不能压缩。";
@@ -136,6 +199,32 @@ std::string packedFontProblem(const PackedFont& font) {
 }
 
 namespace {
+
+// `static const uint8_t NAME[] = {...};` with `perLine` bytes a line, each line followed by
+// comment(line) when given; an empty array gets one byte, since C has no empty arrays.
+void appendByteArray(std::string& text, const std::string& name, const std::string& between,
+                     const std::vector<std::uint8_t>& bytes, std::size_t perLine,
+                     const std::function<std::string(std::size_t)>& comment) {
+    text += "static const uint8_t " + name + "[" +
+            std::to_string(std::max<std::size_t>(bytes.size(), 1)) + "]" + between + "= {\n";
+    if (bytes.empty()) {
+        text += "    0x00\n";
+    }
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        text += i % perLine == 0 ? "    " : " ";
+        text += hexByte(bytes[i]);
+        text += ",";
+        if (i % perLine == perLine - 1 || i + 1 == bytes.size()) {
+            if (comment) {
+                text += " /* ";
+                text += comment(i / perLine);
+                text += " */";
+            }
+            text += "\n";
+        }
+    }
+    text += "};\n\n";
+}
 
 std::string fontComment(const std::string& name, const PackedFont& font) {
     return "/* " + name + ": " + std::to_string(font.glyphs.size()) + " glyphs, " + fontKind(font) +
@@ -152,55 +241,37 @@ void appendFontArrays(std::string& text, const std::string& name, const std::str
     const std::string between = attribute.empty() ? std::string(" ") : " " + attribute + " ";
     text.reserve(text.size() + font.bitmaps.size() * 6 + font.glyphs.size() * 48 + 512);
 
-    // The bitmaps first, sixteen bytes a line; an empty font still gets one byte, since C has no
-    // empty arrays.
-    text += "static const uint8_t " + name + "_bitmaps[" +
-            std::to_string(font.bitmaps.empty() ? 1 : font.bitmaps.size()) + "]" + between +
+    // The bitmaps first, sixteen bytes a line.
+    appendByteArray(text, name + "_bitmaps", between, font.bitmaps, 16, {});
+    const GlyphTables tables = glyphTables(font);
+    // One record a line, named by its code point; then the metrics, one entry a line.
+    appendByteArray(text, name + "_glyphs", between, tables.records, std::size_t(tables.recordSize),
+                    [&](std::size_t line) { return codePointName(font.glyphs[line].codepoint); });
+    text += "static const uint8_t " + name + "_metrics[" +
+            std::to_string(std::max<std::size_t>(tables.metrics.size(), 1)) + "]" + between +
             "= {\n";
-    if (font.bitmaps.empty()) {
+    if (tables.metrics.empty()) {
         text += "    0x00\n";
     }
-    for (std::size_t i = 0; i < font.bitmaps.size(); ++i) {
-        text += i % 16 == 0 ? "    " : " ";
-        text += hexByte(font.bitmaps[i]);
-        text += ",";
-        if (i % 16 == 15 || i + 1 == font.bitmaps.size()) {
-            text += "\n";
-        }
-    }
-    text += "};\n\n";
-
-    // One glyph record a line: code point, offset, compressed, width, height, left, top, advance.
-    text += "static const uint8_t " + name + "_glyphs[" +
-            std::to_string(font.glyphs.empty() ? 1 : font.glyphs.size() * kGlyphRecordBytes) + "]" +
-            between + "= {\n";
-    if (font.glyphs.empty()) {
-        text += "    0x00\n";
-    }
-    for (const FontGlyph& glyph : font.glyphs) {
-        char line[160];
-        std::snprintf(line, sizeof line,
-                      "    RAVIK_LCD_GLYPH(0x%04X, %lu, %d, %d, %d, %d, %d, %d), /* %s */\n",
-                      static_cast<unsigned>(glyph.codepoint & 0xFFFF),
-                      static_cast<unsigned long>(glyph.offset), glyph.compressed ? 1 : 0,
-                      glyph.width, glyph.height, glyph.left, glyph.top, glyph.advance,
-                      codePointName(glyph.codepoint).c_str());
+    for (std::size_t at = 0; at < tables.metrics.size(); at += kGlyphMetricsBytes) {
+        char line[96];
+        std::snprintf(line, sizeof line, "    RAVIK_LCD_METRICS(%d, %d, %d, %d, %d, %d),\n",
+                      tables.metrics[at], tables.metrics[at + 1],
+                      std::int8_t(tables.metrics[at + 2]), std::int8_t(tables.metrics[at + 3]),
+                      tables.metrics[at + 4], tables.metrics[at + 5]);
         text += line;
     }
     text += "};\n\n";
-
-    const auto planes = fontPlanes(font);
     // A null pointer without <stddef.h>: the header includes only ravik_lcd.h.
+    std::string offsetArray = "0";
+    if (!tables.offsets.empty()) {
+        offsetArray = name + "_offsets";
+        appendByteArray(text, offsetArray, between, tables.offsets, 24, {});
+    }
     std::string planeArray = "0";
-    if (!planes.empty()) {
+    if (!tables.planes.empty()) {
         planeArray = name + "_planes";
-        text += "static const uint8_t " + planeArray + "[" + std::to_string(planes.size() * 3) +
-                "]" + between + "= {\n";
-        for (const auto& [plane, first] : planes) {
-            text += "    " + std::to_string(plane) + ", " + hexByte(std::uint8_t(first & 0xFF)) +
-                    ", " + hexByte(std::uint8_t(first >> 8)) + ",\n";
-        }
-        text += "};\n\n";
+        appendByteArray(text, planeArray, between, tables.planes, 3, {});
     }
 
     // The runtime's row buffer must hold the widest compressed glyph.
@@ -214,10 +285,13 @@ void appendFontArrays(std::string& text, const std::string& name, const std::str
                 " pixels wide need RAVIK_LCD_GLYPH_ROW of at least that\"\n#endif\n\n";
     }
 
-    text += storage + "const ravik_lcd_font " + name + " = {" + name + "_glyphs, " + planeArray +
-            ", " + name + "_bitmaps, " + std::to_string(font.bitmaps.size()) + "UL, " +
-            std::to_string(font.glyphs.size()) + ", " + std::to_string(planes.size()) + ", " +
-            std::to_string(font.lineHeight) + ", " + std::to_string(font.ascent) + ", " +
+    text += storage + "const ravik_lcd_font " + name + " = {" + name + "_glyphs, " + name +
+            "_metrics, " + offsetArray + ", " + planeArray + ", " + name + "_bitmaps, " +
+            std::to_string(font.bitmaps.size()) + "UL, " + std::to_string(font.glyphs.size()) +
+            ", " + std::to_string(tables.metricsCount()) + ", " +
+            std::to_string(tables.recordSize) + ", " + std::to_string(tables.offsetBits) + ", " +
+            std::to_string(tables.groupBits) + ", " + std::to_string(tables.planes.size() / 3) +
+            ", " + std::to_string(font.lineHeight) + ", " + std::to_string(font.ascent) + ", " +
             std::to_string(font.alpha ? font.bpp : 0) + "};\n";
 }
 

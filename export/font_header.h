@@ -12,12 +12,12 @@
 
 namespace ravik {
 
-// Bytes of one glyph record in the runtime's table (RAVIK_LCD_GLYPH_SIZE), its code point
-// included, on every chip.
-inline constexpr std::size_t kGlyphRecordBytes = 10;
+// Bytes of one metrics entry in the runtime's table (RAVIK_LCD_METRICS_SIZE): width, height,
+// left, top, advance, form.
+inline constexpr std::size_t kGlyphMetricsBytes = 6;
 
-// One glyph as the runtime's glyph record holds it; the bitmap starts at `offset` of the font's
-// bitmaps.
+// One glyph as the runtime's record and metrics entry hold it; the bitmap starts at `offset` of
+// the font's bitmaps.
 struct FontGlyph {
     char32_t codepoint = 0;
     std::uint32_t offset = 0;
@@ -48,23 +48,41 @@ std::string fontKind(const PackedFont& font);
 // first glyph (three bytes each in the header).
 std::vector<std::pair<int, std::size_t>> fontPlanes(const PackedFont& font);
 
-// The glyph records (kGlyphRecordBytes each) and the plane table's bytes, as the header's arrays
-// hold them, for drawing with the runtime in the program itself.
-std::vector<std::uint8_t> glyphRecords(const PackedFont& font);
-std::vector<std::uint8_t> planeTable(const PackedFont& font);
+// The font's tables as the runtime's ravik_lcd_font points at them, with the record layout chosen
+// for the fewest bytes: glyphs of one box share a metrics entry, and each record holds its
+// bitmap's offset from its group's in as few bits as the font's largest needs.
+struct GlyphTables {
+    std::vector<std::uint8_t> records; // recordSize bytes a glyph
+    std::vector<std::uint8_t> metrics; // kGlyphMetricsBytes an entry
+    std::vector<std::uint8_t> offsets; // 3 bytes a group; empty: offsets are whole
+    std::vector<std::uint8_t> planes;  // 3 bytes a plane past the first
+    int recordSize = 3;
+    int offsetBits = 0;
+    int groupBits = 0;
 
-// The bytes the font's arrays take in flash on any chip: bitmaps, glyph records and planes.
+    std::size_t metricsCount() const { return metrics.size() / kGlyphMetricsBytes; }
+    std::size_t bytes() const {
+        return records.size() + metrics.size() + offsets.size() + planes.size();
+    }
+};
+
+// The tables of a font packedFontProblem accepts.
+GlyphTables glyphTables(const PackedFont& font);
+
+// The bytes the font's arrays take in flash on any chip: bitmaps, records, metrics, group offsets
+// and planes.
 std::uint64_t fontFlashBytes(const PackedFont& font);
 
 // Why the runtime's fields can't hold the font, in Chinese (bits a pixel not 1, 2 or 4, a
-// compressed picture glyph, an offset past 8 MB, a glyph wider or taller than 255, a
+// compressed picture glyph, an offset past 16 MB, a glyph wider or taller than 255, a
 // left or top outside -128 to 127, an advance, line height or ascent outside 0 to 255, more than
 // 65,535 glyphs, code points not strictly ascending, an offset past the bitmaps); empty when they
 // can. Nothing is ever cut to fit.
 std::string packedFontProblem(const PackedFont& font);
 
 // The header: an include guard (as headerGuard names it), "ravik_lcd.h", then NAME_bitmaps[],
-// NAME_glyphs[] (RAVIK_LCD_GLYPH records) and, for code points past U+FFFF, NAME_planes[], with
+// NAME_glyphs[] (the records), NAME_metrics[], NAME_offsets[] when the records have groups and,
+// for code points past U+FFFF, NAME_planes[], with
 // `attribute` (e.g. PROGMEM, or a section) between each array's declarator and its initialiser,
 // then `static const ravik_lcd_font NAME`. Throws std::invalid_argument with packedFontProblem's
 // text when the font doesn't fit the runtime's fields. The name and attribute are used as given.

@@ -14,14 +14,19 @@ RuntimeFont::RuntimeFont(const PackedFont& font) {
     if (const std::string problem = packedFontProblem(font); !problem.empty()) {
         throw std::invalid_argument(problem);
     }
-    records_ = glyphRecords(font);
-    planes_ = planeTable(font);
-    font_.glyphs = records_.data();
-    font_.planes = planes_.empty() ? nullptr : planes_.data();
+    tables_ = glyphTables(font);
+    font_.glyphs = tables_.records.data();
+    font_.metrics = tables_.metrics.data();
+    font_.offsets = tables_.offsets.empty() ? nullptr : tables_.offsets.data();
+    font_.planes = tables_.planes.empty() ? nullptr : tables_.planes.data();
     font_.bitmaps = font.bitmaps.data();
     font_.bitmaps_size = static_cast<std::uint32_t>(font.bitmaps.size());
     font_.count = static_cast<std::uint16_t>(font.glyphs.size());
-    font_.plane_count = static_cast<std::uint8_t>(planes_.size() / 3);
+    font_.metrics_count = static_cast<std::uint16_t>(tables_.metricsCount());
+    font_.record_size = static_cast<std::uint8_t>(tables_.recordSize);
+    font_.offset_bits = static_cast<std::uint8_t>(tables_.offsetBits);
+    font_.group_bits = static_cast<std::uint8_t>(tables_.groupBits);
+    font_.plane_count = static_cast<std::uint8_t>(tables_.planes.size() / 3);
     font_.line_height = static_cast<std::uint8_t>(font.lineHeight);
     font_.ascent = static_cast<std::uint8_t>(font.ascent);
     font_.bpp = static_cast<std::uint8_t>(font.alpha ? font.bpp : 0);

@@ -13,9 +13,9 @@
 
 namespace ravik::fonts {
 
-// A PackedFont as the runtime reads it: its glyph records and plane table laid out as the header
-// lays them out, and the ravik_lcd_font pointing at them. Throws std::invalid_argument with
-// packedFontProblem's sentence when the runtime can't hold the font.
+// A PackedFont as the runtime reads it: its glyph records, metrics, group offsets and plane table
+// laid out as the header lays them out, and the ravik_lcd_font pointing at them. Throws
+// std::invalid_argument with packedFontProblem's sentence when the runtime can't hold the font.
 class RuntimeFont {
 public:
     explicit RuntimeFont(const PackedFont& font);
@@ -24,8 +24,7 @@ public:
     const ravik_lcd_font* get() const { return &font_; }
 
 private:
-    std::vector<std::uint8_t> records_;
-    std::vector<std::uint8_t> planes_;
+    GlyphTables tables_;
     ravik_lcd_font font_{};
 };
 

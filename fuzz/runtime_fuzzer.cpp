@@ -10,6 +10,7 @@
 #include "runtime_model.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <string>
 
@@ -173,16 +174,26 @@ struct ModelGlyph {
     char32_t codepoint = 0;
     std::uint32_t offset = 0;
     bool compressed = false;
+    bool missing = false; // its metrics index lies past the table
     int width = 0, height = 0, left = 0, top = 0, advance = 0;
 };
 
 struct ModelFont {
     std::vector<ModelGlyph> glyphs;
     std::vector<std::uint8_t> records;
+    std::vector<std::uint8_t> metrics;
+    std::vector<std::uint8_t> offsets;
     std::vector<std::uint8_t> planes;
     std::vector<std::uint8_t> bitmaps;
     ravik_lcd_font font{};
+    bool layoutCorrupt =
+        false; // record_size, offset_bits or group_bits from the input as they come
 };
+
+// Bits that hold every value from 0 to `largest`.
+int bitsFor(std::uint32_t largest) {
+    return int(std::bit_width(largest));
+}
 
 // The stored bytes of a packed bitmap: levels of `bpp` bits, or RGB444 pictures (bpp 0).
 std::size_t packedBytes(const ModelGlyph& glyph, int bpp) {
@@ -191,7 +202,8 @@ std::size_t packedBytes(const ModelGlyph& glyph, int bpp) {
 }
 
 // `how`: bit 0 coverage, bits 1-2 its bits a pixel, bit 3 glyphs compressed (the bitmaps then
-// random bytes: corrupt streams), bit 4 the bitmaps cut short.
+// random bytes: corrupt streams), bit 4 the bitmaps cut short, bit 5 offsets from groups' starts,
+// bit 6 the metrics table cut short, bit 7 the record layout's fields corrupt.
 ModelFont fontFrom(ByteSource& input) {
     ModelFont model;
     const std::uint8_t how = input.byte();
@@ -219,13 +231,53 @@ ModelFont fontFrom(ByteSource& input) {
         size = compressed ? std::max<std::size_t>(size, glyph.offset) + input.inRange(0, 24)
                           : size + packedBytes(glyph, bpp);
         model.glyphs.push_back(glyph);
-        const std::uint32_t offset = glyph.offset | (compressed ? 0x800000u : 0u);
-        for (const std::uint32_t byte :
-             {std::uint32_t(code), std::uint32_t(code) >> 8, offset, offset >> 8, offset >> 16,
-              std::uint32_t(glyph.width), std::uint32_t(glyph.height), std::uint32_t(glyph.left),
-              std::uint32_t(glyph.top), std::uint32_t(glyph.advance)}) {
-            model.records.push_back(std::uint8_t(byte));
+        for (const int byte : {glyph.width, glyph.height, glyph.left, glyph.top, glyph.advance,
+                               compressed ? 1 : 0}) {
+            model.metrics.push_back(std::uint8_t(byte));
         }
+    }
+    // The records: each glyph its own metrics entry, its offset from its group's start, the
+    // lowest offset of the group (compressed glyphs' offsets are in no order).
+    const std::size_t count = model.glyphs.size();
+    const int groupBits = how & 32 ? int(input.inRange(0, 3)) : 0;
+    std::vector<std::uint32_t> starts;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (how & 32 && i % (std::size_t(1) << groupBits) == 0) {
+            starts.push_back(model.glyphs[i].offset);
+        }
+        if (how & 32) {
+            starts.back() = std::min(starts.back(), model.glyphs[i].offset);
+        }
+    }
+    std::uint32_t largest = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        largest =
+            std::max(largest, model.glyphs[i].offset - (how & 32 ? starts[i >> groupBits] : 0u));
+    }
+    const int offsetBits = bitsFor(largest) + int(input.inRange(0, 2));
+    const int fieldBits = offsetBits + bitsFor(std::uint32_t(count));
+    const int recordSize = 2 + std::max(1, (fieldBits + 7) / 8) + int(input.inRange(0, 1));
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t field =
+            (model.glyphs[i].offset - (how & 32 ? starts[i >> groupBits] : 0u)) | std::uint64_t(i)
+                                                                                      << offsetBits;
+        for (int k = 0; k < recordSize; ++k) {
+            model.records.push_back(std::uint8_t(k < 2 ? model.glyphs[i].codepoint >> (8 * k)
+                                                       : field >> (8 * (k - 2))));
+        }
+    }
+    for (const std::uint32_t start : starts) {
+        for (int k = 0; k < 3; ++k) {
+            model.offsets.push_back(std::uint8_t(start >> (8 * k)));
+        }
+    }
+    std::size_t metricsCount = count;
+    if (how & 64) {
+        metricsCount = input.inRange(0, std::uint32_t(count));
+        for (std::size_t i = metricsCount; i < count; ++i) {
+            model.glyphs[i].missing = true;
+        }
+        model.metrics.resize(metricsCount * RAVIK_LCD_METRICS_SIZE);
     }
     if (how & 16) {
         size -= std::min<std::size_t>(size, input.inRange(0, 8));
@@ -239,9 +291,28 @@ ModelFont fontFrom(ByteSource& input) {
         }
     }
     model.records = exactCopy(model.records);
+    model.metrics = exactCopy(model.metrics);
+    model.offsets = exactCopy(model.offsets);
     model.planes = exactCopy(model.planes);
     model.bitmaps = exactCopy(bytesFrom(input, size));
     model.font.glyphs = model.records.empty() ? nullptr : model.records.data();
+    model.font.metrics = model.metrics.empty() ? nullptr : model.metrics.data();
+    model.font.offsets = model.offsets.empty() ? nullptr : model.offsets.data();
+    model.font.metrics_count = std::uint16_t(metricsCount);
+    model.font.record_size = std::uint8_t(recordSize);
+    model.font.offset_bits = std::uint8_t(offsetBits);
+    model.font.group_bits = std::uint8_t(groupBits);
+    if (how & 128) {
+        model.layoutCorrupt = true;
+        // Record sizes and groups that fit the arrays are theirs: only values out of range.
+        if (const std::uint8_t size = input.byte(); size < 3 || size > 6) {
+            model.font.record_size = size;
+        }
+        if (const std::uint8_t bits = input.byte(); bits > 15) {
+            model.font.group_bits = bits;
+        }
+        model.font.offset_bits = input.byte();
+    }
     model.font.planes = model.planes.empty() ? nullptr : model.planes.data();
     model.font.plane_count = std::uint8_t(model.planes.size() / 3);
     model.font.count = std::uint16_t(model.glyphs.size());
@@ -283,7 +354,7 @@ int textModelDraw(ModelPixels* expected, std::vector<bool>& anywhere, int x, int
     for (const char32_t code : codes) {
         const auto found = std::find_if(model.glyphs.begin(), model.glyphs.end(),
                                         [&](const ModelGlyph& g) { return g.codepoint == code; });
-        if (found == model.glyphs.end()) {
+        if (found == model.glyphs.end() || found->missing) {
             pen += font.line_height / 2;
         } else {
             const ModelGlyph& glyph = *found;
@@ -348,6 +419,11 @@ void checkText(ByteSource& input) {
     const int pen = textModelDraw(&expected, anywhere, x, y, codes, model, rgb);
     // The text in a buffer of its own size, NUL included.
     const std::vector<char> bytes(text.c_str(), text.c_str() + text.size() + 1);
+    if (model.layoutCorrupt) {
+        // Any glyphs or none, but nothing read outside the tables (the sanitizer's part).
+        ravik_lcd_text(frame.data(), x, y, bytes.data(), &model.font, rgb);
+        return;
+    }
     require(ravik_lcd_text(frame.data(), x, y, bytes.data(), &model.font, rgb) == pen);
     // A compressed glyph, corrupt or not, changes nothing outside its box.
     ModelPixels drawn = unpackModel(frame, expected.size());

@@ -29,7 +29,7 @@
 
 /* ---- Data that may lie in flash -------------------------------------------------------------- */
 
-/* Every byte of a picture, mask, glyph table, glyph bitmap or asset kept where the build keeps its
+/* Every byte of a picture, mask, font table, glyph bitmap or asset kept where the build keeps its
  * data is read through RAVIK_LCD_READ_BYTE (see ravik_lcd.h), so that on AVR such data can stay
  * in flash (PROGMEM) and a chip with other flash rules can bring its own reader. */
 #ifndef RAVIK_LCD_READ_BYTE
@@ -671,18 +671,24 @@ static uint8_t clip_glyph_side(int32_t start, uint8_t length, uint8_t size, uint
     return 1;
 }
 
-/* The record of the font's glyph for `code`, found by halving the glyphs of its plane; NULL when
- * the font has none. A corrupt plane table finds nothing or a wrong glyph, never reads past the
- * glyph table. */
-static const uint8_t* find_glyph(const ravik_lcd_font* font, uint32_t code) {
+/* Whether the font's record layout is within its ranges, so that no field reaches past its record
+ * and no shift past its type; a font that isn't has no glyph. */
+static uint8_t records_valid(const ravik_lcd_font* font) {
+    return (uint8_t)(font->glyphs != NULL && font->metrics != NULL && font->record_size >= 3u &&
+                     font->record_size <= 6u && font->offset_bits <= 24u &&
+                     font->offset_bits <= (uint8_t)((font->record_size - 2u) * 8u) &&
+                     font->group_bits <= 15u);
+}
+
+/* The index of the font's glyph for `code`, found by halving the first `count` glyphs of its
+ * plane; count when the font has none. A corrupt plane table finds nothing or a wrong glyph, never
+ * reads past the glyph table. */
+static uint16_t find_glyph(const ravik_lcd_font* font, uint16_t count, uint32_t code) {
     const uint8_t plane = (uint8_t)(code >> 16);
     const uint16_t key = (uint16_t)code;
-    uint16_t low = 0, high = font->count, middle, first, found_code;
+    uint16_t low = 0, high = count, middle, first, found_code;
     uint8_t i, has_plane = (uint8_t)(plane == 0), entry_plane;
     const uint8_t* record;
-    if (font->glyphs == NULL) {
-        return NULL;
-    }
     if (font->planes != NULL) {
         for (i = 0; i < font->plane_count; ++i) {
             record = font->planes + (uint16_t)((uint16_t)i * 3u);
@@ -701,14 +707,14 @@ static const uint8_t* find_glyph(const ravik_lcd_font* font, uint32_t code) {
         }
     }
     if (!has_plane) {
-        return NULL;
+        return count;
     }
     while (low < high) {
         middle = (uint16_t)(low + ((uint16_t)(high - low) >> 1));
-        record = font->glyphs + (uint32_t)middle * RAVIK_LCD_GLYPH_SIZE;
+        record = font->glyphs + (size_t)middle * font->record_size;
         found_code = (uint16_t)(DATA_BYTE(record) | (uint16_t)DATA_BYTE(record + 1) << 8);
         if (found_code == key) {
-            return record;
+            return middle;
         }
         if (found_code < key) {
             low = (uint16_t)(middle + 1u);
@@ -716,36 +722,73 @@ static const uint8_t* find_glyph(const ravik_lcd_font* font, uint32_t code) {
             high = middle;
         }
     }
-    return NULL;
+    return count;
+}
+
+/* Where glyph `index`'s bitmap starts in the bitmaps (at most 2^25, so no sum overflows), read
+ * from its record: the field after the code point holds the offset from its group's start in its
+ * low offset_bits bits, and above them the index of its metrics, which goes to *metrics. */
+static uint32_t read_record(const ravik_lcd_font* font, uint16_t index, uint32_t* metrics) {
+    uint8_t n = font->record_size;
+    const uint8_t* at = font->glyphs + (size_t)(index + 1u) * n;
+    uint32_t field = 0, above;
+    for (n -= 2u; n != 0u; --n) {
+        field = field << 8 | DATA_BYTE(--at);
+    }
+    /* Split a byte at a time first: an 8-bit chip shifts a 32-bit value one bit at a time. */
+    above = field;
+    for (n = font->offset_bits; n >= 8u; n -= 8u) {
+        above >>= 8;
+    }
+    above >>= n;
+    *metrics = above;
+    for (n = font->offset_bits; n >= 8u; n -= 8u) {
+        above <<= 8;
+    }
+    field -= above << n;
+    if (font->offsets == NULL) {
+        return field;
+    }
+    at = font->offsets + (size_t)(uint16_t)(index >> font->group_bits) * 3u;
+    return field + (uint16_t)(DATA_BYTE(at) | (uint16_t)DATA_BYTE(at + 1) << 8) +
+           ((uint32_t)DATA_BYTE(at + 2) << 16);
 }
 
 int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_lcd_font* font,
                    uint16_t rgb) {
     const uint8_t* text = (const uint8_t*)utf8;
-    const uint8_t* record;
+    const uint8_t* box;
     const uint8_t* bits;
     const uint8_t* glyph_end;
     int32_t pen = clamp_position(x), line_y = clamp_position(y), left, top;
-    uint32_t offset, stored, next;
+    uint32_t metrics, offset = 0, stored, next;
+    uint16_t index, count;
     uint8_t width, height, compressed, bpp, first_column, end_column, first_row, end_row;
     if (utf8 == NULL || font == NULL) {
         return x;
     }
     bpp = font->bpp;
+    /* A font whose records are out of range finds no glyph. */
+    count = records_valid(font) ? font->count : 0u;
     while (*text != 0) {
-        record = find_glyph(font, next_code_point(&text));
-        if (record == NULL) {
+        index = find_glyph(font, count, next_code_point(&text));
+        box = NULL;
+        if (index < count) {
+            offset = read_record(font, index, &metrics);
+            if (metrics < font->metrics_count) {
+                box = font->metrics + (size_t)metrics * RAVIK_LCD_METRICS_SIZE;
+            }
+        }
+        if (box == NULL) {
             pen += font->line_height >> 1;
         } else {
-            /* Bytes 2-4: the offset, its top bit the compression; then the box and advance. */
-            offset = (uint32_t)DATA_BYTE(record + 2) | (uint32_t)DATA_BYTE(record + 3) << 8 |
-                     (uint32_t)(DATA_BYTE(record + 4) & 0x7Fu) << 16;
-            compressed = (uint8_t)(DATA_BYTE(record + 4) >> 7);
-            width = DATA_BYTE(record + 5);
-            height = DATA_BYTE(record + 6);
+            /* The box: width, height, left, top, advance, form. */
+            width = DATA_BYTE(box);
+            height = DATA_BYTE(box + 1);
+            compressed = (uint8_t)(DATA_BYTE(box + 5) & 1u);
             /* The bitmap's top-left. */
-            left = pen + (int8_t)DATA_BYTE(record + 7);
-            top = line_y + font->ascent - (int8_t)DATA_BYTE(record + 8);
+            left = pen + (int8_t)DATA_BYTE(box + 2);
+            top = line_y + font->ascent - (int8_t)DATA_BYTE(box + 3);
             /* The bytes a packed bitmap takes; a compressed one is only read within the font. */
             stored = bpp == 0u ? RAVIK_LCD_PACKED_SIZE(width, height)
                                : ((uint32_t)width * height * bpp + 7u) >> 3;
@@ -760,11 +803,8 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
                 /* A compressed glyph ends where the next one starts, the last at the bitmaps' end;
                  * a next offset out of order leaves it no bytes. */
                 glyph_end = font->bitmaps + font->bitmaps_size;
-                if (compressed && record + RAVIK_LCD_GLYPH_SIZE <
-                                      font->glyphs + (uint32_t)font->count * RAVIK_LCD_GLYPH_SIZE) {
-                    next = (uint32_t)DATA_BYTE(record + 12) |
-                           (uint32_t)DATA_BYTE(record + 13) << 8 |
-                           (uint32_t)(DATA_BYTE(record + 14) & 0x7Fu) << 16;
+                if (compressed && index + 1u < count) {
+                    next = read_record(font, (uint16_t)(index + 1u), &metrics);
                     if (next < offset) {
                         next = offset;
                     }
@@ -785,7 +825,7 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
                                       rgb);
                 }
             }
-            pen += DATA_BYTE(record + 9);
+            pen += DATA_BYTE(box + 4);
         }
         if (pen > PEN_LIMIT) {
             pen = PEN_LIMIT;

@@ -14,18 +14,31 @@
  * Masks. One bit a pixel, each row padded to whole bytes ((width + 7) / 8 bytes a row), the
  * leftmost pixel in the top bit of a byte; 1 = drawn, 0 = left as it is.
  *
- * Fonts. A font is a table of glyph records, ascending by code point, and one array of bitmaps.
- * A glyph record is RAVIK_LCD_GLYPH_SIZE (10) bytes, read a byte at a time, so it needs no
- * alignment and takes 10 bytes on every chip, its code point included:
- *   0-1  the code point's low 16 bits, least significant byte first (its plane: see planes)
- *   2-4  the offset of the glyph's bitmap in the font's bitmaps, 23 bits, least significant byte
- *        first; the top bit of byte 4 is set when the bitmap is compressed
- *   5, 6 width and height of the bitmap, the glyph's ink box (0 x 0 for a glyph without ink)
- *   7, 8 left and top, signed: the bitmap's top-left = (pen x + left, baseline - top)
- *   9    advance: the pen x moves by this
- * RAVIK_LCD_GLYPH writes one. Code points past U+FFFF: the plane table lists, for each plane from
- * 1 to 16 that has glyphs, three bytes: the plane, then the index of its first glyph (16 bits,
- * least significant byte first); glyphs before the first entry's index are of plane 0.
+ * Fonts. A font is a table of glyph records, ascending by code point, a table of metrics, and
+ * one array of bitmaps. Every table is read a byte at a time, so nothing needs alignment and a
+ * record takes the same bytes on every chip, its code point included. The tool sizes the records
+ * for each font, and ravik_lcd_font says how:
+ *   record       record_size (3 to 6) bytes: the code point's low 16 bits (its plane: see planes),
+ *                then a field of record_size - 2 bytes, both least significant byte first. The
+ *                field's low offset_bits bits (0 to 24) are the bitmap's offset from its group's,
+ *                the bits above them the index of the glyph's metrics.
+ *   groups       glyphs 0 to 2^group_bits - 1 are group 0, the next 2^group_bits group 1, and so
+ *                on. offsets holds, for each group, where its bitmaps start (3 bytes, least
+ *                significant first); a glyph's bitmap lies at that plus its record's offset.
+ *                Without offsets (NULL) the record's offset is the whole offset.
+ *   metrics      metrics_count entries of RAVIK_LCD_METRICS_SIZE (6) bytes: width and height of
+ *                the bitmap, the glyph's ink box (0 x 0 for a glyph without ink); left and top,
+ *                signed: the bitmap's top-left = (pen x + left, baseline - top); advance: the pen
+ *                x moves by this; its form: 1 when the bitmap is compressed, else 0. Glyphs of one
+ *                box and form share an entry (a set of hanzi has one to two hundred in all).
+ * ASCII and GB2312 level 1 (3,850 glyphs) take 4.2 to 5.3 bytes a glyph so, tables included, at
+ * 12 to 24 pixels. A record whose metrics index is past the table counts as a glyph the font
+ * lacks, as do all of a font whose record_size, offset_bits or group_bits is out of its range;
+ * nothing is read outside the tables that count, record_size and group_bits size.
+ * RAVIK_LCD_GLYPH and RAVIK_LCD_METRICS write a record and an entry by hand. Code points past
+ * U+FFFF: the plane table lists, for each plane from 1 to 16 that has glyphs, three bytes: the
+ * plane, then the index of its first glyph (16 bits, least significant byte first); glyphs before
+ * the first entry's index are of plane 0.
  *
  * A glyph's bitmap starts at a whole byte of the bitmaps. In an RGB444 font (bpp = 0) it is a
  * width x height picture packed as above. In a coverage font each pixel is a level of bpp (1, 2 or
@@ -55,10 +68,10 @@
  *
  * Flash on AVR. There a plain pointer reads RAM, so data kept in flash with PROGMEM can't be read
  * through one. Compile ravik_lcd.c with -DRAVIK_LCD_PROGMEM and the runtime reads pictures,
- * masks, fonts' glyph tables and bitmaps, and assets' arrays with pgm_read_byte (from
- * <avr/pgmspace.h>); all of them must then be PROGMEM data, except a picture or mask that
- * ravik_lcd_draw_from is told lies in RAM. The frame, the text, and the ravik_lcd_font and
- * ravik_lcd_asset structures themselves stay in RAM. Other processors read flash through plain
+ * masks, fonts' records, metrics, offsets, planes and bitmaps, and assets' arrays with
+ * pgm_read_byte (from <avr/pgmspace.h>); all of them must then be PROGMEM data, except a picture or
+ * mask that ravik_lcd_draw_from is told lies in RAM. The frame, the text, and the ravik_lcd_font
+ * and ravik_lcd_asset structures themselves stay in RAM. Other processors read flash through plain
  * pointers and need nothing of this.
  *
  * Switches, each set (-D) when compiling ravik_lcd.c, the same for every file that includes this:
@@ -151,26 +164,37 @@ void ravik_lcd_set_pixel(uint8_t* frame, int x, int y, uint16_t rgb);
 #define RAVIK_LCD_GLYPH_ROW 64
 #endif
 
-/* Bytes of a glyph record, and the record's ten bytes (see Fonts above) as a header lists them:
- * code point, offset, 1 when compressed, width, height, left, top, advance. Constant
- * expressions, for a static array's initialiser, with a 16-bit int as well. */
-#define RAVIK_LCD_GLYPH_SIZE 10u
-#define RAVIK_LCD_GLYPH(code, offset, compressed, width, height, left, top, advance)               \
+/* Bytes of a metrics entry, and an entry's six bytes (see Fonts above): width, height, left, top,
+ * advance, 1 when the bitmap is compressed. */
+#define RAVIK_LCD_METRICS_SIZE 6u
+#define RAVIK_LCD_METRICS(width, height, left, top, advance, compressed)                           \
+    (uint8_t)(width), (uint8_t)(height), (uint8_t)(int8_t)(left), (uint8_t)(int8_t)(top),          \
+        (uint8_t)(advance), (uint8_t)((compressed) ? 1u : 0u)
+/* A record of 6 bytes for a font written by hand: the code point, then the offset in the low 24
+ * bits of the field and the metrics index (0 to 255) in its top 8 (record_size 6, offset_bits
+ * 24, no offsets). Constant expressions, for a static array's initialiser, with a 16-bit int as
+ * well. The tool writes each font's records as bytes, sized for it. */
+#define RAVIK_LCD_GLYPH(code, offset, metrics)                                                     \
     (uint8_t)((code)&0xFFu), (uint8_t)((code) >> 8 & 0xFFu), (uint8_t)((offset)&0xFFu),            \
-        (uint8_t)((offset) >> 8 & 0xFFu),                                                          \
-        (uint8_t)(((unsigned long)(offset) >> 16 & 0x7Fu) | ((compressed) ? 0x80u : 0u)),          \
-        (uint8_t)(width), (uint8_t)(height), (uint8_t)(int8_t)(left), (uint8_t)(int8_t)(top),      \
-        (uint8_t)(advance)
+        (uint8_t)((offset) >> 8 & 0xFFu), (uint8_t)((unsigned long)(offset) >> 16 & 0xFFu),        \
+        (uint8_t)(metrics)
 
-/* A font: its glyph records, their bitmaps and the line's measures, as the tool writes them into a
- * header. Its fields changed when glyph records became 10 bytes (they were a ravik_lcd_glyph
- * struct of 16 bytes with an `alpha` field here); headers made before must be made again. */
+/* A font: its glyph records, their metrics and bitmaps and the line's measures, as the tool writes
+ * them into a header. Its fields changed when glyph records shrank to a size chosen for each font
+ * (they were 10 bytes with the box in each, and a 16-byte ravik_lcd_glyph struct before that);
+ * headers made before must be made again. The structure takes 25 bytes of RAM on an AVR. */
 typedef struct {
-    const uint8_t* glyphs;  /* count records of RAVIK_LCD_GLYPH_SIZE bytes, by code point */
+    const uint8_t* glyphs;  /* count records of record_size bytes, by code point */
+    const uint8_t* metrics; /* metrics_count entries of RAVIK_LCD_METRICS_SIZE bytes */
+    const uint8_t* offsets; /* NULL, or where each group's bitmaps start, 3 bytes a group */
     const uint8_t* planes;  /* NULL when every code point is below U+10000 */
     const uint8_t* bitmaps; /* every glyph's bitmap */
     uint32_t bitmaps_size;  /* bytes of bitmaps: nothing past them is read */
     uint16_t count;         /* glyph records */
+    uint16_t metrics_count; /* metrics entries */
+    uint8_t record_size;    /* bytes of a record: 3 to 6 */
+    uint8_t offset_bits;    /* bits of a record's offset: 0 to 24 */
+    uint8_t group_bits;     /* a group holds 2^group_bits glyphs: 0 to 15 */
     uint8_t plane_count;    /* entries of planes */
     uint8_t line_height;    /* pixels from one line's top to the next */
     uint8_t ascent;         /* baseline = line top + ascent */

@@ -525,7 +525,11 @@ int main(void) {
     if (text16.count != reference16.count || text16.line_height != reference16.line_height ||
         text16.ascent != reference16.ascent || text16.bpp != 2 || reference16.bpp != 2 ||
         text16.bitmaps_size != reference16.bitmaps_size ||
-        memcmp(text16.glyphs, reference16.glyphs, text16.count * RAVIK_LCD_GLYPH_SIZE) != 0 ||
+        text16.record_size != reference16.record_size ||
+        text16.metrics_count != reference16.metrics_count ||
+        memcmp(text16.glyphs, reference16.glyphs, text16.count * text16.record_size) != 0 ||
+        memcmp(text16.metrics, reference16.metrics,
+               text16.metrics_count * RAVIK_LCD_METRICS_SIZE) != 0 ||
         memcmp(text16.bitmaps, reference16.bitmaps, text16.bitmaps_size) != 0)
         fail("text16", "font differs from font --header", 0);
     memset(built, 0, sizeof built);

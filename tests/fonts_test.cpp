@@ -167,6 +167,8 @@ private slots:
     void fontFaults();
     void headerRefusesWhatTheRuntimeCannotHold_data();
     void headerRefusesWhatTheRuntimeCannotHold();
+    void glyphTablesChooseTheSmallest_data();
+    void glyphTablesChooseTheSmallest();
     void previewDrawsTheText();
     void fontJob_data();
     void fontJob();
@@ -472,6 +474,10 @@ void FontsTest::compressedDrawsAsPacked() {
     const PackedFont packed = alphaFont(rendered, {bpp, GlyphCompression::None});
     const PackedFont compressed = alphaFont(rendered, {bpp, GlyphCompression::Rle});
     QVERIFY(std::ranges::all_of(compressed.glyphs, &FontGlyph::compressed));
+    // The records of 3,850 glyphs, their metrics and group starts: at most 7 bytes a glyph up to
+    // 16 px, 8 at 24 px (they were 10).
+    QVERIFY(glyphTables(compressed).bytes() <=
+            std::size_t(size < 24 ? 7 : 8) * packed.glyphs.size());
     const RuntimeFont plain(packed);
     const RuntimeFont coded(compressed);
     const Bytes start = patternPanel().bytes();
@@ -722,6 +728,64 @@ void FontsTest::headerRefusesWhatTheRuntimeCannotHold() {
         QVERIFY(!std::string(error.what()).empty());
     }
     QCOMPARE(threw, !fits);
+}
+
+// The record layout chosen, worked by hand. Three glyphs at offsets 0, 1, 2, A and C of one box:
+// two metrics entries (1 index bit); whole offsets need 2 bits, so 3-byte records (9 bytes) beat
+// every grouping (3-byte records plus 3 bytes a group). 256 glyphs 256 bytes apart, boxes
+// alternating: whole offsets take 16 bits + 1 = 5-byte records (1,280 bytes); groups of 128 keep
+// offsets below 2^15, so 4-byte records and two group starts (1,030 bytes), where groups of 64
+// need four (1,036) and of 256 16 bits again.
+void FontsTest::glyphTablesChooseTheSmallest_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("spacing");
+    QTest::addColumn<int>("recordSize");
+    QTest::addColumn<int>("offsetBits");
+    QTest::addColumn<int>("groupBits");
+    QTest::addColumn<QByteArray>("offsets");
+    QTest::addColumn<int>("probe");             // a glyph whose record is checked
+    QTest::addColumn<QByteArray>("probeBytes"); // its record
+    QTest::addColumn<int>("bytes");             // records, metrics, offsets
+    QTest::newRow("three glyphs, whole offsets")
+        << 3 << 1 << 3 << 2 << 0 << QByteArray() << 1 << QByteArray("\x42\x00\x05", 3) << 9 + 12;
+    QTest::newRow("256 glyphs, groups of 128")
+        << 256 << 256 << 4 << 15 << 7 << QByteArray("\x00\x00\x00\x00\x80\x00", 6) << 129
+        << QByteArray("\xC2\x00\x00\x81", 4) << 1024 + 12 + 6;
+}
+
+void FontsTest::glyphTablesChooseTheSmallest() {
+    QFETCH(int, count);
+    QFETCH(int, spacing);
+    QFETCH(int, recordSize);
+    QFETCH(int, offsetBits);
+    QFETCH(int, groupBits);
+    QFETCH(QByteArray, offsets);
+    QFETCH(int, probe);
+    QFETCH(QByteArray, probeBytes);
+    QFETCH(int, bytes);
+    PackedFont font;
+    font.lineHeight = 20;
+    font.ascent = 16;
+    font.bitmaps.assign(std::size_t(count * spacing), 0);
+    for (int i = 0; i < count; ++i) {
+        // Even glyphs 2 x 1, odd ones 1 x 2: two boxes.
+        const bool even = i % 2 == 0;
+        font.glyphs.push_back(FontGlyph{char32_t(0x41 + i), std::uint32_t(i * spacing),
+                                        even ? 2 : 1, even ? 1 : 2, 0, 1, 3});
+    }
+    const GlyphTables tables = glyphTables(font);
+    QCOMPARE(tables.recordSize, recordSize);
+    QCOMPARE(tables.offsetBits, offsetBits);
+    QCOMPARE(tables.groupBits, groupBits);
+    QCOMPARE(tables.metricsCount(), std::size_t(2));
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(tables.offsets.data()),
+                        qsizetype(tables.offsets.size())),
+             offsets);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(tables.records.data()) + probe * recordSize,
+                        recordSize),
+             probeBytes);
+    QCOMPARE(tables.bytes(), std::size_t(bytes));
+    QCOMPARE(fontFlashBytes(font), std::uint64_t(count * spacing + bytes));
 }
 
 void FontsTest::previewDrawsTheText() {

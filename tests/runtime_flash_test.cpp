@@ -156,12 +156,25 @@ private slots:
         QCOMPARE(ravik_lcd_delay_ms(&asset, 3), std::uint16_t{0}); // past the last frame
     }
 
-    // A glyph table and bitmap in flash: a 2 x 1 coverage glyph, full then 8, at an odd x over a
-    // black frame: the first pixel the colour, the second blended; the pen moved by the advance.
+    // A glyph table, metrics and bitmap in flash: a 2 x 1 coverage glyph, full then 8, at an odd x
+    // over a black frame: the first pixel the colour, the second blended; the pen moved by the
+    // advance.
     void textReadsTheFontThroughTheReader() {
-        const Bytes glyphs = inFlash(Bytes{RAVIK_LCD_GLYPH(0x41, 0, 0, 2, 1, 0, 1, 3)});
+        const Bytes glyphs = inFlash(Bytes{RAVIK_LCD_GLYPH(0x41, 0, 0)});
+        const Bytes metrics = inFlash(Bytes{RAVIK_LCD_METRICS(2, 1, 0, 1, 3, 0)});
         const Bytes bitmaps = inFlash(Bytes{0xF8});
-        const ravik_lcd_font font = {glyphs.data(), nullptr, bitmaps.data(), 1, 1, 0, 4, 1, 4};
+        ravik_lcd_font font{};
+        font.glyphs = glyphs.data();
+        font.metrics = metrics.data();
+        font.bitmaps = bitmaps.data();
+        font.bitmaps_size = 1;
+        font.count = 1;
+        font.metrics_count = 1;
+        font.record_size = 6;
+        font.offset_bits = 24;
+        font.line_height = 4;
+        font.ascent = 1;
+        font.bpp = 4;
         Bytes frame(RAVIK_LCD_FRAME_SIZE, 0);
         QCOMPARE(ravik_lcd_text(frame.data(), 1, 0, "A", &font, 0xF0F), 4);
         // Pixel 1: R in byte 1's low nibble, G B in byte 2 = F, 0F. Pixel 2, coverage 8 over 0:

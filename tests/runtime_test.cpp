@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdint>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -72,6 +73,27 @@ std::string fileText(const std::string& path) {
 }
 
 // The nibbles of a decoded colour as 0x0RGB.
+// A font written by hand: RAVIK_LCD_GLYPH records (6 bytes, whole offsets) and their
+// RAVIK_LCD_METRICS entries.
+template <std::size_t GlyphBytes, std::size_t MetricsBytes>
+ravik_lcd_font handFont(const std::uint8_t (&glyphs)[GlyphBytes],
+                        const std::uint8_t (&metrics)[MetricsBytes], const std::uint8_t* bitmaps,
+                        std::size_t bitmapsSize, int lineHeight, int ascent, int bpp) {
+    ravik_lcd_font font{};
+    font.glyphs = glyphs;
+    font.metrics = metrics;
+    font.bitmaps = bitmaps;
+    font.bitmaps_size = static_cast<std::uint32_t>(bitmapsSize);
+    font.count = static_cast<std::uint16_t>(GlyphBytes / 6);
+    font.metrics_count = static_cast<std::uint16_t>(MetricsBytes / RAVIK_LCD_METRICS_SIZE);
+    font.record_size = 6;
+    font.offset_bits = 24;
+    font.line_height = static_cast<std::uint8_t>(lineHeight);
+    font.ascent = static_cast<std::uint8_t>(ascent);
+    font.bpp = static_cast<std::uint8_t>(bpp);
+    return font;
+}
+
 std::uint16_t nibblesOf(ColorValue color) {
     return static_cast<std::uint16_t>((redOf(color) >> 4) << 8 | (greenOf(color) >> 4) << 4 |
                                       blueOf(color) >> 4);
@@ -224,11 +246,11 @@ private slots:
     void compressedGlyphHandCoded() {
         QFETCH(int, x);
         QFETCH(int, y);
-        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 1, 6, 3, 0, 5, 4)};
+        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 0)};
+        const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(6, 3, 0, 5, 4, 1)};
         // Exactly its bytes on the heap, so that a read past them is caught.
         const std::vector<std::uint8_t> data{0x69, 0x0F, 0x34, 0x5D, 0x2E};
-        const ravik_lcd_font font = {
-            glyph, nullptr, data.data(), std::uint32_t(data.size()), 1, 0, 9, 5, 2};
+        const ravik_lcd_font font = handFont(glyph, metrics, data.data(), data.size(), 9, 5, 2);
         const int coverage[3][6] = {
             {0, 15, 15, 5, 10, 0}, {0, 15, 15, 5, 10, 0}, {10, 5, 0, 0, 15, 15}};
         Bytes frame(RAVIK_LCD_FRAME_SIZE, 0);
@@ -274,9 +296,10 @@ private slots:
             data[static_cast<std::size_t>(bit / 8)] |=
                 static_cast<std::uint8_t>(level(i % width, i / width) << (8 - bpp - bit % 8));
         }
-        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 0, width, height, 0, top, 90)};
-        const ravik_lcd_font font = {glyph, nullptr, data.data(), std::uint32_t(data.size()), 1,
-                                     0,     12,      ascent,      std::uint8_t(bpp)};
+        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 0)};
+        const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(width, height, 0, top, 90, 0)};
+        const ravik_lcd_font font =
+            handFont(glyph, metrics, data.data(), data.size(), 12, ascent, std::uint8_t(bpp));
         Bytes frame(RAVIK_LCD_FRAME_SIZE, 0);
         QCOMPARE(ravik_lcd_text(frame.data(), x, y, "A", &font, 0xF0F), x + 90);
         const int first_row = y + ascent - top;
@@ -312,14 +335,142 @@ private slots:
     void codePointsPastTheFirstPlane() {
         QFETCH(QByteArray, utf8);
         QFETCH(int, pen);
-        const std::uint8_t glyphs[] = {RAVIK_LCD_GLYPH(0x0041, 0, 0, 0, 0, 0, 0, 1),
-                                       RAVIK_LCD_GLYPH(0xF600, 0, 0, 0, 0, 0, 0, 2),
-                                       RAVIK_LCD_GLYPH(0xF603, 0, 0, 0, 0, 0, 0, 3),
-                                       RAVIK_LCD_GLYPH(0x0001, 0, 0, 0, 0, 0, 0, 4)};
+        const std::uint8_t glyphs[] = {RAVIK_LCD_GLYPH(0x0041, 0, 0), RAVIK_LCD_GLYPH(0xF600, 0, 1),
+                                       RAVIK_LCD_GLYPH(0xF603, 0, 2),
+                                       RAVIK_LCD_GLYPH(0x0001, 0, 3)};
+        const std::uint8_t metrics[] = {
+            RAVIK_LCD_METRICS(0, 0, 0, 0, 1, 0), RAVIK_LCD_METRICS(0, 0, 0, 0, 2, 0),
+            RAVIK_LCD_METRICS(0, 0, 0, 0, 3, 0), RAVIK_LCD_METRICS(0, 0, 0, 0, 4, 0)};
         const std::uint8_t planes[] = {1, 1, 0, 2, 3, 0};
         const std::uint8_t bitmap[] = {0};
-        const ravik_lcd_font font = {glyphs, planes, bitmap, 1, 4, 2, 20, 15, 1};
+        ravik_lcd_font font = handFont(glyphs, metrics, bitmap, 1, 20, 15, 1);
+        font.planes = planes;
+        font.plane_count = 2;
         QCOMPARE(ravik_lcd_text(nullptr, 0, 0, utf8.constData(), &font, 0), pen);
+    }
+
+    // Three 4-bit glyphs in records of each size the runtime takes, written by hand: A 2 x 1
+    // (F 8, advance 3), B 1 x 2 one column in (F over 4, advance 2), C 3 x 1 (8 F 2, advance 4),
+    // bitmaps at 0, 1 and 2 of F8 F4 8F 20 (after `pad` bytes). "CAB" in white over black at
+    // (10, 5), ascent 4, baseline row 9: C's row 8 at x 10-12, A's at 14-15, B at x 18 rows 7-8,
+    // the pen at 19.
+    void recordLayouts_data() {
+        QTest::addColumn<QByteArray>("records");
+        QTest::addColumn<QByteArray>("offsets");
+        QTest::addColumn<int>("recordSize");
+        QTest::addColumn<int>("offsetBits");
+        QTest::addColumn<int>("groupBits");
+        QTest::addColumn<int>("pad");
+        const auto bytes = [](std::initializer_list<int> values) {
+            QByteArray array;
+            for (const int value : values) {
+                array.append(char(value));
+            }
+            return array;
+        };
+        // Field = offset | metrics index << offsetBits, least significant byte first.
+        QTest::newRow("6 bytes, whole offsets")
+            << bytes({0x41, 0, 0, 0, 0, 0, 0x42, 0, 1, 0, 0, 1, 0x43, 0, 2, 0, 0, 2})
+            << QByteArray() << 6 << 24 << 0 << 0;
+        QTest::newRow("6 bytes, whole offsets past 64 KB")
+            << bytes({0x41, 0, 0, 0, 1, 0, 0x42, 0, 1, 0, 1, 1, 0x43, 0, 2, 0, 1, 2})
+            << QByteArray() << 6 << 24 << 0 << 0x10000;
+        QTest::newRow("3 bytes, offset and index in one byte")
+            << bytes({0x41, 0, 0x00, 0x42, 0, 0x05, 0x43, 0, 0x0A}) << QByteArray() << 3 << 2 << 0
+            << 0;
+        QTest::newRow("3 bytes, a group a glyph")
+            << bytes({0x41, 0, 0, 0x42, 0, 1, 0x43, 0, 2}) << bytes({0, 0, 0, 1, 0, 0, 2, 0, 0})
+            << 3 << 0 << 0 << 0;
+        QTest::newRow("4 bytes, groups of two, index across bytes")
+            << bytes({0x41, 0, 0x00, 0x00, 0x42, 0, 0x01, 0x02, 0x43, 0, 0x01, 0x04})
+            << bytes({0, 0, 0, 1, 0, 0}) << 4 << 9 << 1 << 0;
+        QTest::newRow("5 bytes, one group starting past 64 KB")
+            << bytes({0x41, 0, 0x00, 0, 0, 0x42, 0, 0x05, 0, 0, 0x43, 0, 0x0A, 0, 0})
+            << bytes({0, 0, 1}) << 5 << 2 << 2 << 0x10000;
+    }
+    void recordLayouts() {
+        QFETCH(QByteArray, records);
+        QFETCH(QByteArray, offsets);
+        QFETCH(int, recordSize);
+        QFETCH(int, offsetBits);
+        QFETCH(int, groupBits);
+        QFETCH(int, pad);
+        const Bytes glyphs(records.begin(), records.end());
+        const Bytes starts(offsets.begin(), offsets.end());
+        const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(2, 1, 0, 1, 3, 0),
+                                        RAVIK_LCD_METRICS(1, 2, 1, 2, 2, 0),
+                                        RAVIK_LCD_METRICS(3, 1, 0, 1, 4, 0)};
+        Bytes bitmaps(std::size_t(pad), 0x77);
+        bitmaps.insert(bitmaps.end(), {0xF8, 0xF4, 0x8F, 0x20});
+        ravik_lcd_font font{};
+        font.glyphs = glyphs.data();
+        font.metrics = metrics;
+        font.offsets = starts.empty() ? nullptr : starts.data();
+        font.bitmaps = bitmaps.data();
+        font.bitmaps_size = std::uint32_t(bitmaps.size());
+        font.count = 3;
+        font.metrics_count = 3;
+        font.record_size = std::uint8_t(recordSize);
+        font.offset_bits = std::uint8_t(offsetBits);
+        font.group_bits = std::uint8_t(groupBits);
+        font.line_height = 12;
+        font.ascent = 4;
+        font.bpp = 4;
+        Bytes frame(RAVIK_LCD_FRAME_SIZE, 0);
+        QCOMPARE(ravik_lcd_text(frame.data(), 10, 5, "CAB", &font, 0xFFF), 19);
+        const std::map<std::pair<int, int>, int> ink = {{{10, 8}, 8},  {{11, 8}, 15}, {{12, 8}, 2},
+                                                        {{14, 8}, 15}, {{15, 8}, 8},  {{18, 7}, 15},
+                                                        {{18, 8}, 4}};
+        for (int py = 0; py < RAVIK_LCD_HEIGHT; ++py) {
+            for (int px = 0; px < RAVIK_LCD_WIDTH; ++px) {
+                const auto at = ink.find({px, py});
+                const int a = at == ink.end() ? 0 : at->second;
+                QCOMPARE(ravik_lcd_get_pixel(frame.data(), px, py),
+                         std::uint16_t(a << 8 | a << 4 | a));
+            }
+        }
+    }
+
+    // Record layouts out of range find no glyph: "CAB" advances 3 x 6 (half the line height)
+    // and draws nothing; a metrics index past the table loses only that glyph (C: 6 + 3 + 2).
+    void recordLayoutsOutOfRange_data() {
+        QTest::addColumn<int>("recordSize");
+        QTest::addColumn<int>("offsetBits");
+        QTest::addColumn<int>("groupBits");
+        QTest::addColumn<int>("metricsCount");
+        QTest::addColumn<int>("pen");
+        QTest::newRow("as written") << 6 << 24 << 0 << 3 << 10 + 4 + 3 + 2;
+        QTest::newRow("record of 2 bytes") << 2 << 0 << 0 << 3 << 10 + 18;
+        QTest::newRow("record of 7 bytes") << 7 << 24 << 0 << 3 << 10 + 18;
+        QTest::newRow("offset of 25 bits") << 6 << 25 << 0 << 3 << 10 + 18;
+        QTest::newRow("offset wider than the field") << 3 << 9 << 0 << 3 << 10 + 18;
+        QTest::newRow("groups of 2^16") << 6 << 24 << 16 << 3 << 10 + 18;
+        QTest::newRow("metrics index past the table") << 6 << 24 << 0 << 2 << 10 + 6 + 3 + 2;
+    }
+    void recordLayoutsOutOfRange() {
+        QFETCH(int, recordSize);
+        QFETCH(int, offsetBits);
+        QFETCH(int, groupBits);
+        QFETCH(int, metricsCount);
+        QFETCH(int, pen);
+        // 7-byte records would read 21 bytes: the table has them, so only the layout's range can
+        // refuse it.
+        const std::uint8_t glyphs[21] = {RAVIK_LCD_GLYPH(0x41, 0, 0), RAVIK_LCD_GLYPH(0x42, 1, 1),
+                                         RAVIK_LCD_GLYPH(0x43, 2, 2)};
+        const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(2, 1, 0, 1, 3, 0),
+                                        RAVIK_LCD_METRICS(1, 2, 1, 2, 2, 0),
+                                        RAVIK_LCD_METRICS(3, 1, 0, 1, 4, 0)};
+        const std::uint8_t bitmaps[] = {0xF8, 0xF4, 0x8F, 0x20};
+        ravik_lcd_font font = handFont(glyphs, metrics, bitmaps, sizeof bitmaps, 12, 4, 4);
+        font.count = 3;
+        font.metrics_count = std::uint16_t(metricsCount);
+        font.record_size = std::uint8_t(recordSize);
+        font.offset_bits = std::uint8_t(offsetBits);
+        font.group_bits = std::uint8_t(groupBits);
+        const Bytes before(RAVIK_LCD_FRAME_SIZE, 0);
+        Bytes frame = before;
+        QCOMPARE(ravik_lcd_text(frame.data(), 10, 5, "CAB", &font, 0xFFF), pen);
+        QCOMPARE(frame == before, pen == 10 + 18);
     }
 
     void textAtExtremePositions_data() {
@@ -336,9 +487,10 @@ private slots:
         QFETCH(int, x);
         QFETCH(int, y);
         QFETCH(int, pen);
-        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x30, 0, 0, 1, 1, -2, 1, 5)};
+        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x30, 0, 0)};
+        const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(1, 1, -2, 1, 5, 0)};
         const std::uint8_t bitmap[] = {0xF0};
-        const ravik_lcd_font font = {glyph, nullptr, bitmap, 1, 1, 0, 8, 6, 4};
+        const ravik_lcd_font font = handFont(glyph, metrics, bitmap, 1, 8, 6, 4);
         const Bytes before(RAVIK_LCD_FRAME_SIZE, 0x55);
         Bytes frame = before;
         QCOMPARE(ravik_lcd_text(frame.data(), x, y, "000", &font, 0xFFF), pen);

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
@@ -185,6 +186,11 @@ inline ToolRun runTool(const QString& program, const QStringList& arguments,
     if (!folder.isEmpty()) {
         process.setWorkingDirectory(folder);
     }
+    // A fixed time for what tools stamp into their files (ImageMagick's PNG dates): else the same
+    // run writes other bytes each second, and a later run given such a file misses its record.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"SOURCE_DATE_EPOCH"_s, u"0"_s);
+    process.setProcessEnvironment(environment);
     process.start(program, arguments);
     ToolRun run;
     if (!process.waitForFinished(300000)) {

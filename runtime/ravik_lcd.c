@@ -565,44 +565,44 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                 n = bit ? width : 0u;
                 for (column = 0; column < width;) {
                     if (n == 0) {
-                        /* 0: as above; 10: none; 110: full coverage; 111: literals. */
+                        /* 0: as above; 10: literals; 110: none; 111: full coverage. */
                         READ_BIT(bit);
                         kind = 0;
                         if (bit) {
                             READ_BIT(bit);
-                            kind = 1;
+                            kind = 3;
                             if (bit) {
                                 READ_BIT(bit);
-                                kind = (uint8_t)(2u + bit);
+                                kind = (uint8_t)(1u + bit);
                             }
                         }
-                        /* k 0 bits, then the count's k + 1 bits, its leading 1 first: for the
-                         * short counts the bits after the 1 taken at once. At most 7 zeros, so
-                         * the count fits a byte. */
-                        READ_BIT(bit);
-                        n = 1;
-                        if (!bit) {
-                            for (k = 1; k < 8u; ++k) {
+                        /* The count plus one, m: k 0 bits, then m's k + 2 bits, its leading 1
+                         * first; for the short counts the bits after the 1 taken at once. At most
+                         * 7 zeros, so m (wrapping in a byte on corrupt data) fits one. */
+                        for (k = 0; k < 7u; ++k) {
+                            READ_BIT(bit);
+                            if (bit) {
+                                break;
+                            }
+                        }
+                        if (k == 0u && (byte & 0x7Fu) != 0) {
+                            n = (uint8_t)(byte >> 7);
+                            byte = (uint8_t)(byte << 1);
+                            n = (uint8_t)(n + 1u);
+                        } else if (k == 1u && (byte & 0x3Fu) != 0) {
+                            n = (uint8_t)(byte >> 6);
+                            byte = (uint8_t)(byte << 2);
+                            n = (uint8_t)(n + 3u);
+                        } else {
+                            n = 1;
+                            for (++k; k != 0; --k) {
                                 READ_BIT(bit);
-                                if (bit) {
-                                    break;
-                                }
+                                n = (uint8_t)(n << 1 | bit);
                             }
-                            if (k == 1u && (byte & 0x7Fu) != 0) {
-                                n = (uint8_t)(2u | (uint8_t)(byte >> 7));
-                                byte = (uint8_t)(byte << 1);
-                            } else if (k == 2u && (byte & 0x3Fu) != 0) {
-                                n = (uint8_t)(4u | (uint8_t)(byte >> 6));
-                                byte = (uint8_t)(byte << 2);
-                            } else {
-                                for (; k != 0; --k) {
-                                    READ_BIT(bit);
-                                    n = (uint8_t)(n << 1 | bit);
-                                }
-                            }
+                            n = (uint8_t)(n - 1u);
                         }
-                        /* Eight 0 bits (corrupt data) make 256, which wraps to 0: the row's rest
-                         * either way, so that every token moves on. */
+                        /* Seven 0 bits or a count past 255 (corrupt data) wrap in the byte: the
+                         * row's rest when 0 or too long, so that every token moves on. */
                         if (n == 0u || n > (uint8_t)(width - column)) {
                             n = (uint8_t)(width - column);
                         }

@@ -42,14 +42,15 @@
  *   01           the row's levels as they are, taken from the levels
  *   00 tokens    tokens until the row's width is covered:
  *                  0   N         N pixels of the row above's levels
- *                  10  N         N pixels of none
- *                  110 N         N pixels of full coverage (level 2^bpp - 1)
- *                  111 N         N pixels whose levels are the next N levels
- * where N (1 to 255) is k 0 bits then N's k + 1 bits, its leading 1 first (1 = "1", 2 = "010",
- * 5 = "00101"). The runtime decodes each row over the one above in a buffer of
- * RAVIK_LCD_GLYPH_ROW bytes, its only one, and reads nothing outside the glyph's bytes: corrupt
- * data draws wrong pixels inside the glyph's box, never outside it or the frame. Levels never
- * straddle a byte, so reading one is a shift, as in a packed bitmap. A
+ *                  10  N         N pixels whose levels are the next N levels
+ *                  110 N         N pixels of none
+ *                  111 N         N pixels of full coverage (level 2^bpp - 1)
+ * where N (1 to 255) is written as M = N + 1 in its L bits, its leading 1 first, after L - 2 0
+ * bits (1 = "10", 2 = "11", 3 = "0100", 6 = "0111", 7 = "001000"). (Compressed glyphs made
+ * before tokens and counts took these codes must be made again.) The runtime decodes each row over
+ * the one above in a buffer of RAVIK_LCD_GLYPH_ROW bytes, its only one, and reads nothing outside
+ * the glyph's bytes: corrupt data draws wrong pixels inside the glyph's box, never outside it or
+ * the frame. Levels never straddle a byte, so reading one is a shift, as in a packed bitmap. A
  * compressed glyph wider than RAVIK_LCD_GLYPH_ROW is not drawn (the tool compresses glyphs up to
  * 64 pixels wide and keeps wider ones packed; a header that needs more says so with #error).
  *

@@ -245,6 +245,39 @@ private slots:
         }
     }
 
+    // Compressed 1-bit glyphs coded by hand (export_test works out the same bytes): 7 x 1 of
+    // 1 1 1 1 1 0 1, and 1 x 3 of 0 / 0 / 1, whose last byte, 0, is left out. Drawn in 0xF0F
+    // over a black frame at (40, 20), a pixel is 0xF0F where its level is 1.
+    void compressedBitGlyphHandCoded_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QByteArray>("levels");
+        QTest::newRow("one row coded by its neighbours")
+            << QByteArray("\xD6\x30", 2) << 7 << QByteArray("1111101");
+        QTest::newRow("blank rows before ink") << QByteArray("\xFF", 1) << 1 << QByteArray("001");
+    }
+    void compressedBitGlyphHandCoded() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, width);
+        QFETCH(QByteArray, levels);
+        constexpr int x = 40, y = 20, ascent = 5;
+        const int height = int(levels.size()) / width;
+        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 1, width, height, 0, ascent, 8)};
+        const std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
+        const ravik_lcd_font font = {
+            glyph, nullptr, data.data(), std::uint32_t(data.size()), 1, 0, 9, ascent, 1};
+        Bytes frame(RAVIK_LCD_FRAME_SIZE, 0);
+        QCOMPARE(ravik_lcd_text(frame.data(), x, y, "A", &font, 0xF0F), x + 8);
+        for (int py = 0; py < RAVIK_LCD_HEIGHT; ++py) {
+            for (int px = 0; px < RAVIK_LCD_WIDTH; ++px) {
+                const int row = py - y, column = px - x;
+                const bool on = row >= 0 && row < height && column >= 0 && column < width &&
+                                levels[row * width + column] == '1';
+                QCOMPARE(ravik_lcd_get_pixel(frame.data(), px, py), std::uint16_t(on ? 0xF0F : 0));
+            }
+        }
+    }
+
     // Corrupt compressed glyphs of 20 x 4 pixels: whatever their bytes say, the runtime reads none
     // outside them (they lie exactly on the heap, where AddressSanitizer sees a read past them),
     // changes no pixel outside the glyph's box, at (30, 10) and cut by the right edge at (88, 10),

@@ -706,10 +706,13 @@ RAVIK_NOINLINE static void draw_bit_glyph(uint8_t* line, uint8_t x0, const uint8
                                           const uint8_t* end, uint8_t width, uint8_t first_column,
                                           uint8_t end_column, uint8_t first_row, uint8_t end_row,
                                           uint16_t rgb, uint8_t ROW_RAM* row_coverage) {
-    const uint8_t* NEAR at = bits;
+    /* The coder's state in an 8051's direct RAM; what is left in external RAM costs less there. */
     uint_fast16_t NEAR range = 0xFFFFu, code = 0, split;
-    uint_fast8_t NEAR byte = 0x80u, bit, next, column, up, up_left, up_right, left;
-    uint8_t row, last = (uint8_t)(width - 1u);
+    uint_fast8_t NEAR byte = 0x80u;
+    const uint8_t* at = bits;
+    uint_fast8_t bit, next, column, up, up_left, up_right, left;
+    uint8_t row;
+    uint8_t ROW_RAM* pixel;
     for (column = 0; column < width; ++column) {
         row_coverage[column] = 0;
     }
@@ -723,13 +726,14 @@ RAVIK_NOINLINE static void draw_bit_glyph(uint8_t* line, uint8_t x0, const uint8
             up = (uint8_t)(row_coverage[0] != 0u);
             up_left = 0;
             left = 0;
-            for (column = 0; column < width; ++column) {
+            pixel = row_coverage;
+            for (column = width; column != 0; --column, ++pixel) {
                 up_right = 0;
-                if (column < last && row_coverage[column + 1u] != 0u) {
+                if (column != 1u && pixel[1] != 0u) {
                     up_right = 8u;
                 }
                 DECODE_BIT(bit, TABLE_BYTE(bit_odds + (uint8_t)(up | left | up_left | up_right)));
-                row_coverage[column] = (uint8_t)((0u - bit) & 15u);
+                *pixel = (uint8_t)((0u - bit) & 15u);
                 /* This pixel's above is the next one's above-left; its left, two-left. */
                 up_left = (uint8_t)(up << 2);
                 up = (uint8_t)(up_right >> 3);

@@ -1,5 +1,7 @@
 #include "export/glyph_bitmaps.h"
 
+#include "runtime/ravik_lcd.h"
+
 #include <algorithm>
 #include <limits>
 #include <utility>
@@ -28,19 +30,27 @@ private:
     std::size_t used_ = 0;
 };
 
-// A count n ≥ 1 as k 0 bits, then n's k + 1 bits (its leading 1 first): 2k + 1 bits.
-int countBits(int n) {
-    int k = 0;
-    while ((n >> (k + 1)) != 0) {
-        ++k;
+// The bits of a whole number m ≥ 2: its leading 1 and those after it.
+int bitLength(unsigned m) {
+    int length = 0;
+    for (; m != 0; m >>= 1) {
+        ++length;
     }
-    return 2 * k + 1;
+    return length;
+}
+
+// A count n ≥ 1 as m = n + 1 (at least 2) written in its L bits, leading 1 first, after L - 2
+// 0 bits: 1 and 2 take 2 bits, 3 to 6 take 4, 7 to 14 take 6. Short counts, the most common
+// ones, cost less than with a count starting at 1 bit and growing by 2 bits a doubling.
+int countBits(int n) {
+    return 2 * bitLength(static_cast<unsigned>(n) + 1u) - 2;
 }
 
 void putCount(BitWriter& out, int n) {
-    const int k = (countBits(n) - 1) / 2;
-    out.put(0, k);
-    out.put(static_cast<unsigned>(n), k + 1);
+    const unsigned m = static_cast<unsigned>(n) + 1u;
+    const int length = bitLength(m);
+    out.put(0, length - 2);
+    out.put(m, length);
 }
 
 // What a token costs the runtime to decode, in bits: the shortest form of a row is sought with
@@ -50,12 +60,13 @@ constexpr int kTokenWeight = 0;
 // The kinds of token in a row, each with its prefix.
 enum class Token { Above, Blank, Full, Literal };
 
-// Each token's prefix, in the order of Token: 0, 10, 110, 111.
+// Each token's prefix, in the order of Token: as above 0, none 110, full 111, literals 10 (the
+// commonest tokens after "as above" in anti-aliased glyphs).
 struct Prefix {
     unsigned bits;
     int length;
 };
-constexpr Prefix kPrefixes[] = {{0, 1}, {2, 2}, {6, 3}, {7, 3}};
+constexpr Prefix kPrefixes[] = {{0, 1}, {6, 3}, {7, 3}, {2, 2}};
 
 struct Step {
     Token token = Token::Above;
@@ -107,6 +118,93 @@ std::pair<int, std::vector<Step>> shortestRow(std::span<const std::uint8_t> row,
     return {cost[0].first, std::move(steps)};
 }
 
+// Binary arithmetic coding as the runtime decodes it: an interval of range + 1 sixteen-bit steps
+// from low, split at (range >> 8) × odds steps, the lower part for a 0 bit; doubled, its top bit
+// going out, while range is below 32768. A sum past 16 bits carries into the bits put out.
+class BitCoder {
+public:
+    void code(unsigned bit, unsigned odds) {
+        const unsigned split = (range_ >> 8) * odds;
+        if (bit != 0) {
+            low_ += split;
+            range_ -= split;
+        } else {
+            range_ = split - 1;
+        }
+        carry();
+        while (range_ < 0x8000) {
+            bits_.push_back((low_ >> 15 & 1u) != 0);
+            low_ = (low_ << 1) & 0xFFFF;
+            range_ = range_ * 2 + 1;
+        }
+    }
+    // A point of the last interval whose bits after its first are all 0: the runtime reads 0 bits
+    // past the glyph's bytes, so only that first one goes out, and 0 bytes at the end are left
+    // out.
+    std::vector<std::uint8_t> finish() {
+        low_ = (low_ + 0x7FFF) & ~0x7FFFu;
+        carry();
+        bits_.push_back((low_ >> 15 & 1u) != 0);
+        BitWriter out;
+        for (const bool bit : bits_) {
+            out.put(bit ? 1 : 0, 1);
+        }
+        std::vector<std::uint8_t> bytes = out.take();
+        while (!bytes.empty() && bytes.back() == 0) {
+            bytes.pop_back();
+        }
+        return bytes;
+    }
+
+private:
+    // A low past 16 bits adds 1 to the bits put out: their last 1s become 0s, the 0 before them 1
+    // (the interval lies below 1, so there is one).
+    void carry() {
+        if (low_ <= 0xFFFF) {
+            return;
+        }
+        low_ &= 0xFFFF;
+        auto bit = bits_.end();
+        while (*--bit) {
+            *bit = false;
+        }
+        *bit = true;
+    }
+    std::vector<bool> bits_;
+    unsigned low_ = 0;
+    unsigned range_ = 0xFFFF;
+};
+
+constexpr std::uint8_t kBitOdds[] = {RAVIK_LCD_BIT_ODDS};
+constexpr unsigned kSameRowContext = 32;
+
+// A 1-bit glyph coded pixel by pixel: each row first says whether it is the row above, then each
+// pixel of a new row is coded in the context of its neighbours already known (above, left,
+// above left, above right, two to the left).
+std::vector<std::uint8_t> codeBits(std::span<const std::uint8_t> levels, int width, int height) {
+    BitCoder coder;
+    std::vector<std::uint8_t> above(static_cast<std::size_t>(width), 0);
+    const auto at = [width](std::span<const std::uint8_t> row, int x) -> unsigned {
+        return x >= 0 && x < width ? row[static_cast<std::size_t>(x)] : 0u;
+    };
+    for (int y = 0; y < height; ++y) {
+        const auto row =
+            levels.subspan(static_cast<std::size_t>(y) * width, static_cast<std::size_t>(width));
+        const bool same = std::ranges::equal(row, above);
+        coder.code(same ? 1 : 0, kBitOdds[kSameRowContext]);
+        if (same) {
+            continue;
+        }
+        for (int x = 0; x < width; ++x) {
+            const unsigned context = at(above, x) | at(row, x - 1) << 1 | at(above, x - 1) << 2 |
+                                     at(above, x + 1) << 3 | at(row, x - 2) << 4;
+            coder.code(at(row, x), kBitOdds[context]);
+        }
+        above.assign(row.begin(), row.end());
+    }
+    return coder.finish();
+}
+
 } // namespace
 
 std::vector<std::uint8_t> packLevels(std::span<const std::uint8_t> levels, int bpp) {
@@ -119,6 +217,9 @@ std::vector<std::uint8_t> packLevels(std::span<const std::uint8_t> levels, int b
 
 std::vector<std::uint8_t> compressLevels(std::span<const std::uint8_t> levels, int width,
                                          int height, int bpp) {
+    if (bpp == 1) {
+        return codeBits(levels, width, height);
+    }
     // Two streams: how each row is made, and the levels the rows take as they are.
     BitWriter control;
     BitWriter plain;

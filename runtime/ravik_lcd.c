@@ -43,6 +43,16 @@
 #endif
 #endif
 #define DATA_BYTE(p) ((uint8_t)RAVIK_LCD_READ_BYTE(p))
+/* The runtime's own constant tables: in flash with PROGMEM when the runtime reads flash through
+ * pgm_read_byte, else plain constant data read through a pointer. */
+#if defined(RAVIK_LCD_PROGMEM) && defined(__AVR__) && !defined(PLAIN_READS)
+#include <avr/pgmspace.h>
+#define TABLE PROGMEM
+#define TABLE_BYTE(p) ((uint8_t)pgm_read_byte(p))
+#else
+#define TABLE
+#define TABLE_BYTE(p) (*(p))
+#endif
 /* A byte of a picture or mask that lies in RAM when `ram` is set, else where the data is kept. */
 #ifdef PLAIN_READS
 #define SOURCE_BYTE(p, ram) ((void)(ram), DATA_BYTE(p))
@@ -487,6 +497,9 @@ RAVIK_NOINLINE static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t*
         level_left = (uint8_t)(level_left - bpp);                                                  \
     } while (0)
 
+/* The odds of a 0 bit in each context of a compressed 1-bit glyph (ravik_lcd.h). */
+static const uint8_t TABLE bit_odds[] = {RAVIK_LCD_BIT_ODDS};
+
 /* Blends `count` 4-bit coverages from `levels` (in RAM) over the frame pixels from the one
  * starting in byte p (in its low nibble when odd). Two clear pixels move three frame bytes on,
  * whichever half they start on. A function of its own, with few variables, so that the pixel loop
@@ -565,44 +578,44 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                 n = bit ? width : 0u;
                 for (column = 0; column < width;) {
                     if (n == 0) {
-                        /* 0: as above; 10: none; 110: full coverage; 111: literals. */
+                        /* 0: as above; 10: literals; 110: none; 111: full coverage. */
                         READ_BIT(bit);
                         kind = 0;
                         if (bit) {
                             READ_BIT(bit);
-                            kind = 1;
+                            kind = 3;
                             if (bit) {
                                 READ_BIT(bit);
-                                kind = (uint8_t)(2u + bit);
+                                kind = (uint8_t)(1u + bit);
                             }
                         }
-                        /* k 0 bits, then the count's k + 1 bits, its leading 1 first: for the
-                         * short counts the bits after the 1 taken at once. At most 7 zeros, so
-                         * the count fits a byte. */
-                        READ_BIT(bit);
-                        n = 1;
-                        if (!bit) {
-                            for (k = 1; k < 8u; ++k) {
+                        /* The count plus one, m: k 0 bits, then m's k + 2 bits, its leading 1
+                         * first; for the short counts the bits after the 1 taken at once. At most
+                         * 7 zeros, so m (wrapping in a byte on corrupt data) fits one. */
+                        for (k = 0; k < 7u; ++k) {
+                            READ_BIT(bit);
+                            if (bit) {
+                                break;
+                            }
+                        }
+                        if (k == 0u && (byte & 0x7Fu) != 0) {
+                            n = (uint8_t)(byte >> 7);
+                            byte = (uint8_t)(byte << 1);
+                            n = (uint8_t)(n + 1u);
+                        } else if (k == 1u && (byte & 0x3Fu) != 0) {
+                            n = (uint8_t)(byte >> 6);
+                            byte = (uint8_t)(byte << 2);
+                            n = (uint8_t)(n + 3u);
+                        } else {
+                            n = 1;
+                            for (++k; k != 0; --k) {
                                 READ_BIT(bit);
-                                if (bit) {
-                                    break;
-                                }
+                                n = (uint8_t)(n << 1 | bit);
                             }
-                            if (k == 1u && (byte & 0x7Fu) != 0) {
-                                n = (uint8_t)(2u | (uint8_t)(byte >> 7));
-                                byte = (uint8_t)(byte << 1);
-                            } else if (k == 2u && (byte & 0x3Fu) != 0) {
-                                n = (uint8_t)(4u | (uint8_t)(byte >> 6));
-                                byte = (uint8_t)(byte << 2);
-                            } else {
-                                for (; k != 0; --k) {
-                                    READ_BIT(bit);
-                                    n = (uint8_t)(n << 1 | bit);
-                                }
-                            }
+                            n = (uint8_t)(n - 1u);
                         }
-                        /* Eight 0 bits (corrupt data) make 256, which wraps to 0: the row's rest
-                         * either way, so that every token moves on. */
+                        /* Seven 0 bits or a count past 255 (corrupt data) wrap in the byte: the
+                         * row's rest when 0 or too long, so that every token moves on. */
                         if (n == 0u || n > (uint8_t)(width - column)) {
                             n = (uint8_t)(width - column);
                         }
@@ -646,6 +659,96 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
     }
 }
 
+/* The next bit of a compressed 1-bit glyph's stream into `b`, 0 past its bytes. `byte` keeps the
+ * bits not yet read at its top and a 1 after them (0x80: none left). */
+#define NEXT_CODED_BIT(b)                                                                          \
+    do {                                                                                           \
+        if (byte == 0x80u) {                                                                       \
+            byte = 0;                                                                              \
+            if (at < end) {                                                                        \
+                byte = DATA_BYTE(at);                                                              \
+                ++at;                                                                              \
+            }                                                                                      \
+            b = (uint8_t)(byte >> 7);                                                              \
+            byte = (uint8_t)(byte << 1 | 1u);                                                      \
+        } else {                                                                                   \
+            b = (uint8_t)(byte >> 7);                                                              \
+            byte = (uint8_t)(byte << 1);                                                           \
+        }                                                                                          \
+    } while (0)
+
+/* One arithmetic-coded bit into `bit`, 0 with the odds / 256 (ravik_lcd.h): `code` is the stream's
+ * bits read so far less the interval's bottom, `range` its width less one. Whatever the bits,
+ * code stays within 0 to range and range within 127 to 65535, so nothing overflows 16 bits. */
+#define DECODE_BIT(bit, odds)                                                                      \
+    do {                                                                                           \
+        split = (uint_fast16_t)((uint8_t)(range >> 8) * (uint8_t)(odds));                          \
+        if (code >= split) {                                                                       \
+            code -= split;                                                                         \
+            range -= split;                                                                        \
+            bit = 1;                                                                               \
+        } else {                                                                                   \
+            range = split - 1u;                                                                    \
+            bit = 0;                                                                               \
+        }                                                                                          \
+        while (range < 0x8000u) {                                                                  \
+            range = range << 1 | 1u;                                                               \
+            NEXT_CODED_BIT(next);                                                                  \
+            code = code << 1 | next;                                                               \
+        }                                                                                          \
+    } while (0)
+
+/* draw_coded_glyph for a compressed 1-bit glyph, whose bytes run from `bits` to `end`: each row
+ * decoded over the one above into `row_coverage` (0 or 15 a pixel), then its visible part blended.
+ * A pixel's context: above + 2 left + 4 above-left + 8 above-right + 16 two-left; the row buffer
+ * still holds the row above from the pixel being decoded on. */
+RAVIK_NOINLINE static void draw_bit_glyph(uint8_t* line, uint8_t x0, const uint8_t* bits,
+                                          const uint8_t* end, uint8_t width, uint8_t first_column,
+                                          uint8_t end_column, uint8_t first_row, uint8_t end_row,
+                                          uint16_t rgb, uint8_t ROW_RAM* row_coverage) {
+    /* The coder's state in an 8051's direct RAM; what is left in external RAM costs less there. */
+    uint_fast16_t NEAR range = 0xFFFFu, code = 0, split;
+    uint_fast8_t NEAR byte = 0x80u;
+    const uint8_t* at = bits;
+    uint_fast8_t bit, next, column, up, up_left, up_right, left;
+    uint8_t row;
+    uint8_t ROW_RAM* pixel;
+    for (column = 0; column < width; ++column) {
+        row_coverage[column] = 0;
+    }
+    for (column = 0; column < 16u; ++column) {
+        NEXT_CODED_BIT(next);
+        code = code << 1 | next;
+    }
+    for (row = 0; row < end_row; ++row) {
+        DECODE_BIT(bit, TABLE_BYTE(bit_odds + 32));
+        if (!bit) {
+            up = (uint8_t)(row_coverage[0] != 0u);
+            up_left = 0;
+            left = 0;
+            pixel = row_coverage;
+            for (column = width; column != 0; --column, ++pixel) {
+                up_right = 0;
+                if (column != 1u && pixel[1] != 0u) {
+                    up_right = 8u;
+                }
+                DECODE_BIT(bit, TABLE_BYTE(bit_odds + (uint8_t)(up | left | up_left | up_right)));
+                *pixel = (uint8_t)((0u - bit) & 15u);
+                /* This pixel's above is the next one's above-left; its left, two-left. */
+                up_left = (uint8_t)(up << 2);
+                up = (uint8_t)(up_right >> 3);
+                left = (uint8_t)((uint8_t)((left & 2u) << 3) | (uint8_t)(bit << 1));
+            }
+        }
+        if (row >= first_row) {
+            blend_levels(line + ((uint16_t)((uint16_t)((uint16_t)x0 << 1) + x0) >> 1),
+                         (uint8_t)(x0 & 1u), row_coverage + first_column,
+                         (uint8_t)(end_column - first_column), rgb);
+            line += RAVIK_LCD_ROW_SIZE;
+        }
+    }
+}
+
 /* draw_coded_glyph with its row buffer, which lies here rather than in the drawer so that the
  * drawer's own variables sit near its frame pointer (an AVR reaches 63 bytes from it in one
  * instruction), and only glyphs that need it take its stack. */
@@ -655,8 +758,13 @@ RAVIK_NOINLINE static void draw_levels_glyph(uint8_t* line, uint8_t x0, const ui
                                              uint8_t first_row, uint8_t end_row, uint8_t bpp,
                                              uint8_t compressed, uint16_t rgb) {
     uint8_t ROW_RAM row_coverage[RAVIK_LCD_GLYPH_ROW];
-    draw_coded_glyph(line, x0, bits, end, width, first_column, end_column, first_row, end_row, bpp,
-                     compressed, rgb, row_coverage);
+    if (compressed && bpp == 1u) {
+        draw_bit_glyph(line, x0, bits, end, width, first_column, end_column, first_row, end_row,
+                       rgb, row_coverage);
+    } else {
+        draw_coded_glyph(line, x0, bits, end, width, first_column, end_column, first_row, end_row,
+                         bpp, compressed, rgb, row_coverage);
+    }
 }
 
 /* The part [*first, *end) of a glyph's `length` pixels from `start` that lies within 0 to

@@ -46,23 +46,40 @@
  * 10, 15; 4 bits: as it is) and blends with it as ravik_lcd_text says. Stored as it is, the
  * levels follow each other row after row, the first pixel in the top bits of the first byte, rows
  * not padded (at 4 bits: two pixels a byte, high nibble first). A compressed bitmap runs from
- * its offset to the next glyph's (the last glyph's to bitmaps_size) and holds two bit streams,
- * each most significant bit first: from its first byte on, levels of bpp bits packed as above
- * (the rows kept as they are and the literals, in the order they are met); after them, the
- * control bits, whose bytes are stored last to first (the glyph's last byte holds the first eight).
+ * its offset to the next glyph's (the last glyph's to bitmaps_size); reading on past its bytes
+ * gives 0 bits. At 2 and 4 bits it holds two bit streams, each most significant bit first: from
+ * its first byte on, levels of bpp bits packed as above (the rows kept as they are and the
+ * literals, in the order they are met); after them, the control bits, whose bytes are stored last
+ * to first (the glyph's last byte holds the first eight).
  * The control bits make each row, above the first lying a blank row, one of:
  *   1            the same levels as the row above
  *   01           the row's levels as they are, taken from the levels
  *   00 tokens    tokens until the row's width is covered:
  *                  0   N         N pixels of the row above's levels
- *                  10  N         N pixels of none
- *                  110 N         N pixels of full coverage (level 2^bpp - 1)
- *                  111 N         N pixels whose levels are the next N levels
- * where N (1 to 255) is k 0 bits then N's k + 1 bits, its leading 1 first (1 = "1", 2 = "010",
- * 5 = "00101"). The runtime decodes each row over the one above in a buffer of
- * RAVIK_LCD_GLYPH_ROW bytes, its only one, and reads nothing outside the glyph's bytes: corrupt
- * data draws wrong pixels inside the glyph's box, never outside it or the frame. Levels never
- * straddle a byte, so reading one is a shift, as in a packed bitmap. A
+ *                  10  N         N pixels whose levels are the next N levels
+ *                  110 N         N pixels of none
+ *                  111 N         N pixels of full coverage (level 2^bpp - 1)
+ * where N (1 to 255) is written as M = N + 1 in its L bits, its leading 1 first, after L - 2 0
+ * bits (1 = "10", 2 = "11", 3 = "0100", 6 = "0111", 7 = "001000").
+ *
+ * At 1 bit a compressed bitmap is one arithmetic-coded bit stream, most significant bit first: the
+ * interval [low, high] starts as [0, 65535] and `value` as the stream's first 16 bits. A bit whose
+ * odds of being 0 are o / 256 (o from RAVIK_LCD_BIT_ODDS, by context) is 1 when value >= split =
+ * low + ((high - low) >> 8) * o, and then low = split, else high = split - 1. Then, while the
+ * interval lies in one half or in the middle half, it is doubled: by 0 while high < 32768, after
+ * taking 32768 from low, high and value while low >= 32768, after taking 16384 from them while
+ * low >= 16384 and high < 49152; each doubling makes low = 2 low, high = 2 high + 1 and value =
+ * 2 value + the stream's next bit. Each row, above the first lying a blank row, starts with a bit
+ * in context 32: 1 when it is the row above, else its pixels follow, left to right, each in the
+ * context above + 2 left + 4 above-left + 8 above-right + 16 two-left (each 1 when that pixel is
+ * 1; 0 outside the glyph). The coder ends its stream with the bits that pick a point of its last
+ * interval, and 0 bytes at its end are left out. (Compressed glyphs made before these forms, their
+ * token codes and counts must be made again.)
+ *
+ * The runtime decodes each row over the one above in a buffer of RAVIK_LCD_GLYPH_ROW bytes, its
+ * only one, and reads nothing outside the glyph's bytes: corrupt data draws wrong pixels inside the
+ * glyph's box, never outside it or the frame. Levels never straddle a byte, so reading one is a
+ * shift, as in a packed bitmap. A
  * compressed glyph wider than RAVIK_LCD_GLYPH_ROW is not drawn (the tool compresses glyphs up to
  * 64 pixels wide and keeps wider ones packed; a header that needs more says so with #error).
  *
@@ -163,6 +180,14 @@ void ravik_lcd_set_pixel(uint8_t* frame, int x, int y, uint16_t rgb);
 #ifndef RAVIK_LCD_GLYPH_ROW
 #define RAVIK_LCD_GLYPH_ROW 64
 #endif
+
+/* The odds of a 0 bit, in 256ths, in each of the 33 contexts of a compressed 1-bit glyph (see
+ * Fonts above): contexts 0-31 for a pixel, 32 for "the row is the same as the one above". Counted
+ * once over anti-aliased CJK and Latin glyphs at 12, 16 and 24 pixels; the tool codes with them
+ * and the runtime decodes with them, so they are part of the stored form. */
+#define RAVIK_LCD_BIT_ODDS                                                                         \
+    229, 43, 91, 70, 208, 137, 186, 45, 197, 88, 55, 31, 215, 205, 208, 123, 238, 52, 46, 32, 241, \
+        177, 166, 107, 219, 113, 42, 25, 234, 231, 191, 66, 222
 
 /* Bytes of a metrics entry, and an entry's six bytes (see Fonts above): width, height, left, top,
  * advance, 1 when the bitmap is compressed. */

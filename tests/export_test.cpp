@@ -155,10 +155,12 @@ private slots:
         QTest::newRow("2 bits, rows as they are and a repeated row")
             << 3 << 2 << QByteArray("\0\3\3\0\3\3\2\1\0", 9) << QByteArray("\x3C\xF9\x00", 3)
             << QByteArray("\x3E\x40\x68", 3);
-        // 0 0 0 F F F F F F 0 0 0 / 0 0 0 7 7 F F 0 0 0 0 0 / the same: row 0 "00" as above 3
-        // "0" "011", full 6 "110" "00110", as above 3 "0" "011"; row 1 "00" as above 3 "0"
-        // "011", literals "111" "010", as above 2 "0" "010", none 5 "10" "00101"; row 2 "1".
-        // As above 2 ties with twice as above 1: the fewer tokens win. Levels: 7 7.
+        // 0 0 0 F F F F F F 0 0 0 / 0 0 0 7 7 F F 0 0 0 0 0 / the same. Counts as n + 1 after
+        // its length - 2 zeros: 2 "11", 3 "0100", 5 "0110", 6 "0111". Row 0 "00": as above 3
+        // "0" "0100", full 6 "111" "0111", as above 3 "0" "0100"; row 1 "00": as above 3 "0"
+        // "0100", literals 2 "10" "11", as above 2 "0" "11" (full 2 would take 5 bits), none 5
+        // "110" "0110"; row 2 "1". Control 00001001 11011100 10000001 00101101 11100110 1,
+        // stored last byte first after the levels 7 7.
         QTest::newRow("4 bits, every kind of token")
             << 12 << 4
             << QByteArray("\0\0\0\x0F\x0F\x0F\x0F\x0F\x0F\0\0\0\0\0\0\x07\x07\x0F\x0F\0\0\0\0\0"
@@ -166,15 +168,20 @@ private slots:
                           36)
             << QByteArray(
                    "\x00\x0F\xFF\xFF\xF0\x00\x00\x07\x7F\xF0\x00\x00\x00\x07\x7F\xF0\x00\x00", 18)
-            << QByteArray("\x77\xC0\xA2\xE8\xC3\x18\x0F", 7);
-        // One row of 1-bit levels 1 1 1 1 1 0 1: no tokens beat its 7 bits: "01", the levels.
-        QTest::newRow("1 bit, a row as it is")
+            << QByteArray("\x77\x80\xE6\x2D\x81\xDC\x09", 7);
+        // 1 bit: each row's "same as above" (odds 222 of 256 for a 0), then its pixels, coded as
+        // ravik_lcd.h says, worked by hand. 1 1 1 1 1 0 1: a new row (range 56609), then contexts
+        // 0, 2, 18, 18, 18, 18, 16 (odds 229, 91, 46 four times, 238) put out 110, 0, -, -, -,
+        // 010, 0001, the third and last pixel's sums carrying into the bits out (their last 0
+        // becomes 1); the end puts out 1: 11010110 0011.
+        QTest::newRow("1 bit, one row coded by its neighbours")
             << 7 << 1 << QByteArray("\1\1\1\1\1\0\1", 7) << QByteArray("\xFA", 1)
-            << QByteArray("\xFA\x40", 2);
-        // A blank row is "1", the row above the first being blank: 1 1 then "01", level 1.
-        QTest::newRow("blank rows before ink")
-            << 1 << 1 << QByteArray("\0\0\1", 3) << QByteArray("\x20", 1)
-            << QByteArray("\x80\xD0", 2);
+            << QByteArray("\xD6\x30", 2);
+        // Rows 0, 0 (each as the blank row above: 11, then 111) and 1 (a new row, then a 1 in
+        // context 0: 1101); the end carries (111111110) and puts out 0. 11111111 00, whose 0 byte
+        // is left out: the runtime reads 0 bits past a glyph's bytes.
+        QTest::newRow("1 bit, blank rows before ink")
+            << 1 << 1 << QByteArray("\0\0\1", 3) << QByteArray("\x20", 1) << QByteArray("\xFF", 1);
     }
 
     void glyphBitmapsHandCoded() {

@@ -457,6 +457,8 @@ void FontsTest::compressedDrawsAsPacked_data() {
     QTest::newRow("12 px, 4 bits") << 12 << 4;
     QTest::newRow("16 px, 4 bits") << 16 << 4;
     QTest::newRow("16 px, 2 bits") << 16 << 2;
+    QTest::newRow("24 px, 2 bits") << 24 << 2;
+    QTest::newRow("12 px, 1 bit") << 12 << 1;
     QTest::newRow("16 px, 1 bit") << 16 << 1;
     QTest::newRow("24 px, 1 bit") << 24 << 1;
 }

@@ -228,10 +228,10 @@ private slots:
     // stop the test if one does), nothing is drawn, and the pen stops within 16 bits. The font:
     // one 1 x 1 glyph "0" advancing 5.
     // A 6 x 3 glyph of 2-bit levels 0 3 3 1 2 0 / the same / 2 1 0 0 3 3, compressed by hand from
-    // the header's words. Control bits: row 0 "00" tokens: none 1 "10" "1", full 2 "110" "010",
-    // 2 literals "111" "010", as above 1 "0" "1"; row 1 "1"; row 2 "01": 00101110 01011101 001101,
+    // the header's words. Control bits: row 0 "00" tokens: none 1 "110" "10", full 2 "111" "11",
+    // 2 literals "10" "11", as above 1 "0" "10"; row 1 "1"; row 2 "01": 00110101 11111011 010101,
     // stored last byte first after the levels 01 10 (the literals) 10 01 00 00 11 11 (row 2):
-    // 0x69 0x0F 0x34 0x5D 0x2E. Drawn in 0xF0F over a black frame, each pixel is its coverage
+    // 0x69 0x0F 0x54 0xFB 0x35. Drawn in 0xF0F over a black frame, each pixel is its coverage
     // (level × 5) in red and blue.
     void compressedGlyphHandCoded_data() {
         QTest::addColumn<int>("x");
@@ -249,7 +249,7 @@ private slots:
         const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 0)};
         const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(6, 3, 0, 5, 4, 1)};
         // Exactly its bytes on the heap, so that a read past them is caught.
-        const std::vector<std::uint8_t> data{0x69, 0x0F, 0x34, 0x5D, 0x2E};
+        const std::vector<std::uint8_t> data{0x69, 0x0F, 0x54, 0xFB, 0x35};
         const ravik_lcd_font font = handFont(glyph, metrics, data.data(), data.size(), 9, 5, 2);
         const int coverage[3][6] = {
             {0, 15, 15, 5, 10, 0}, {0, 15, 15, 5, 10, 0}, {10, 5, 0, 0, 15, 15}};
@@ -263,6 +263,91 @@ private slots:
                     a = coverage[row][column];
                 }
                 QCOMPARE(ravik_lcd_get_pixel(frame.data(), px, py), std::uint16_t(a << 8 | a));
+            }
+        }
+    }
+
+    // Compressed 1-bit glyphs coded by hand (export_test works out the same bytes): 7 x 1 of
+    // 1 1 1 1 1 0 1, and 1 x 3 of 0 / 0 / 1, whose last byte, 0, is left out. Drawn in 0xF0F
+    // over a black frame at (40, 20), a pixel is 0xF0F where its level is 1.
+    void compressedBitGlyphHandCoded_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QByteArray>("levels");
+        QTest::newRow("one row coded by its neighbours")
+            << QByteArray("\xD6\x30", 2) << 7 << QByteArray("1111101");
+        QTest::newRow("blank rows before ink") << QByteArray("\xFF", 1) << 1 << QByteArray("001");
+    }
+    void compressedBitGlyphHandCoded() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, width);
+        QFETCH(QByteArray, levels);
+        constexpr int x = 40, y = 20, ascent = 5;
+        const int height = int(levels.size()) / width;
+        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 0)};
+        const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(width, height, 0, ascent, 8, 1)};
+        const std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
+        const ravik_lcd_font font =
+            handFont(glyph, metrics, data.data(), data.size(), 9, ascent, 1);
+        Bytes frame(RAVIK_LCD_FRAME_SIZE, 0);
+        QCOMPARE(ravik_lcd_text(frame.data(), x, y, "A", &font, 0xF0F), x + 8);
+        for (int py = 0; py < RAVIK_LCD_HEIGHT; ++py) {
+            for (int px = 0; px < RAVIK_LCD_WIDTH; ++px) {
+                const int row = py - y, column = px - x;
+                const bool on = row >= 0 && row < height && column >= 0 && column < width &&
+                                levels[row * width + column] == '1';
+                QCOMPARE(ravik_lcd_get_pixel(frame.data(), px, py), std::uint16_t(on ? 0xF0F : 0));
+            }
+        }
+    }
+
+    // Corrupt compressed glyphs of 20 x 4 pixels: whatever their bytes say, the runtime reads none
+    // outside them (they lie exactly on the heap, where AddressSanitizer sees a read past them),
+    // changes no pixel outside the glyph's box, at (30, 10) and cut by the right edge at (88, 10),
+    // and moves the pen by the advance, 21.
+    void corruptCompressedGlyph_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("bpp");
+        QTest::addColumn<int>("x");
+        for (const int x : {30, 88}) {
+            const QByteArray at = x == 30 ? ", inside" : ", cut by the right edge";
+            // Every count then reads seven 0 bits, which is no count at all.
+            QTest::newRow(("zero bits" + at).constData()) << QByteArray(6, '\0') << 4 << x;
+            // "1": every row as the one above.
+            QTest::newRow(("one bits" + at).constData()) << QByteArray(6, '\xFF') << 2 << x;
+            // "00", literals, seven 0 bits, then 11111100: a count past 255, wrapping in a byte.
+            QTest::newRow(("count past 255" + at).constData())
+                << QByteArray("\xFF\x80\x1F\x20", 4) << 4 << x;
+            // "01" on every row: the levels as they are, far more than the byte holds.
+            QTest::newRow(("levels cut short" + at).constData())
+                << QByteArray("\x55\x55", 2) << 1 << x;
+            QTest::newRow(("one byte" + at).constData()) << QByteArray("\x2A", 1) << 4 << x;
+        }
+    }
+    void corruptCompressedGlyph() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, bpp);
+        QFETCH(int, x);
+        constexpr int y = 10, width = 20, height = 4, top = 3, ascent = 5;
+        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 0)};
+        const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(width, height, 0, top, 21, 1)};
+        const std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
+        const ravik_lcd_font font =
+            handFont(glyph, metrics, data.data(), data.size(), 12, ascent, std::uint8_t(bpp));
+        Bytes frame(RAVIK_LCD_FRAME_SIZE);
+        for (std::size_t i = 0; i < frame.size(); ++i) {
+            frame[i] = std::uint8_t(i * 37 + 11);
+        }
+        const Bytes before = frame;
+        QCOMPARE(ravik_lcd_text(frame.data(), x, y, "A", &font, 0xFFF), x + 21);
+        const int first_row = y + ascent - top;
+        for (int py = 0; py < RAVIK_LCD_HEIGHT; ++py) {
+            for (int px = 0; px < RAVIK_LCD_WIDTH; ++px) {
+                if (py >= first_row && py < first_row + height && px >= x && px < x + width) {
+                    continue;
+                }
+                QCOMPARE(ravik_lcd_get_pixel(frame.data(), px, py),
+                         ravik_lcd_get_pixel(before.data(), px, py));
             }
         }
     }

@@ -114,6 +114,8 @@ row "\`ravik_lcd_unpack\`, 24 × 24 delta animation, frame 0" unpack-delta-first
 row "\`ravik_lcd_text\`, 10 digits, coverage font" text-10-glyphs "–"
 row "\`ravik_lcd_text\`, 6 hanzi at 16 px, 4-bit packed" text-hanzi-4bit "–"
 row "\`ravik_lcd_text\`, the same 4-bit compressed" text-hanzi-4bit-rle text-hanzi-4bit
+row "\`ravik_lcd_text\`, 6 hanzi at 16 px, 2-bit packed" text-hanzi-2bit "–"
+row "\`ravik_lcd_text\`, the same 2-bit compressed" text-hanzi-2bit-rle text-hanzi-2bit
 row "\`ravik_lcd_text\`, 6 hanzi at 16 px, 1-bit packed" text-hanzi-1bit "–"
 row "\`ravik_lcd_text\`, the same 1-bit compressed" text-hanzi-1bit-rle text-hanzi-1bit
 echo

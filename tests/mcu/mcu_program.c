@@ -485,9 +485,11 @@ static void draw_everything(void) REENTRANT {
 
     /* The same hanzi in each stored form, on a cleared frame: the cycles of packed and compressed
      * glyphs side by side; then clipped on every edge, and 2-bit digits. */
-    for (i = 0; i < 4; ++i) {
-        static const ravik_lcd_font* const forms[4] = {&hanzi4, &hanzi4z, &hanzi1, &hanzi1z};
-        static const char* const names[4] = {"text-hanzi-4bit", "text-hanzi-4bit-rle",
+    for (i = 0; i < 6; ++i) {
+        static const ravik_lcd_font* const forms[6] = {&hanzi4,  &hanzi4z, &hanzi2,
+                                                       &hanzi2z, &hanzi1,  &hanzi1z};
+        static const char* const names[6] = {"text-hanzi-4bit", "text-hanzi-4bit-rle",
+                                             "text-hanzi-2bit", "text-hanzi-2bit-rle",
                                              "text-hanzi-1bit", "text-hanzi-1bit-rle"};
         memset(frame, 0x31, RAVIK_LCD_FRAME_SIZE);
         BEGIN();

@@ -855,10 +855,18 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
 #error "RAVIK_LCD_STREAM_PIECE must be 1 to 254"
 #endif
 
+/* The state of one emit: the data read, the nibble waiting for its byte, the pattern. */
+typedef struct {
+    const uint8_t* data;
+    uint8_t carry;
+    uint8_t pattern[3];
+} emit_t;
+
 /* Where decoded nibbles go: straight into the picture (unpack), or into a small ring buffer
  * handed to write() a piece at a time (stream). Bytes are written through `out`; `odd` says that
  * *out already holds its high nibble and the next nibble is its low one; `room` is the whole bytes
- * the piece still takes (255 when unpacking: the picture's room is counted in pixels). `pixels` is
+ * the piece still takes (255 when unpacking: the picture's room is counted in pixels). `over` says
+ * that the picture is a delta frame, drawn over the one before. `pixels` is
  * what the picture still has room for, so no nibble lands outside its bytes. `base` is where the
  * decoded nibbles start: the picture, or the ring, which ends at `end` and whose bytes from
  * `piece` on are not handed over yet; a copying token reads what was decoded from there. The
@@ -869,12 +877,14 @@ typedef struct {
     uint8_t* out;
     uint8_t odd;
     uint8_t room;
+    uint8_t over;
     uint32_t pixels;
     uint8_t* base;
     uint8_t* end;
     uint8_t* piece;
     void (*write)(const uint8_t* bytes, uint16_t n, void* ctx) RAVIK_LCD_REENTRANT;
     void* ctx;
+    emit_t e;
 } sink_t;
 
 /* Which sink the helpers work on. On an 8051 there is one, at a fixed place that the code reaches
@@ -906,13 +916,6 @@ static sink_t the_sink;
 #define EMIT_FILL 2
 #define EMIT_RAM_COPY 3
 #define EMIT_RAM_SHIFT 4
-
-/* The state of one emit: the data read, the nibble waiting for its byte, the pattern. */
-typedef struct {
-    const uint8_t* data;
-    uint8_t carry;
-    uint8_t pattern[3];
-} emit_t;
 
 /* The ways to make `n` (at least 1) bytes at `o`. They call nothing, so that an 8051 compiler
  * can lay their variables over others'. Copies and shifts read a byte at a time, in order, so
@@ -1063,24 +1066,23 @@ IN_LINE static uint16_t take_pixels(SINK_PARAM uint16_t count) {
 /* `count` (1 to 128) pixels packed from the high nibble of `data`, cut to the picture. */
 IN_LINE static void put_literal(SINK_PARAM const uint8_t* data, uint8_t count) {
     uint16_t nibbles = take_pixels(SINK_ARG count);
-    emit_t e;
-    e.data = data;
+    sink->e.data = data;
     if (nibbles == 0) {
         return;
     }
     if (!sink->odd) {
         /* Both on a byte's high nibble: whole bytes are copied. */
-        EMIT_LITERAL(&e, (uint16_t)(nibbles >> 1), EMIT_COPY, copy_chunk);
+        EMIT_LITERAL(&sink->e, (uint16_t)(nibbles >> 1), EMIT_COPY, copy_chunk);
         if (nibbles & 1u) {
-            put_high(SINK_ARG DATA_BYTE(e.data));
+            put_high(SINK_ARG DATA_BYTE(sink->e.data));
         }
     } else {
         /* Each byte is the nibble waiting and the next data byte's high nibble: the first the
          * high nibble already there. An even count leaves the last low nibble waiting. */
-        e.carry = (uint8_t)(*sink->out & 0xF0u);
-        EMIT_LITERAL(&e, (uint16_t)((nibbles + 1u) >> 1), EMIT_SHIFT, shift_chunk);
+        sink->e.carry = (uint8_t)(*sink->out & 0xF0u);
+        EMIT_LITERAL(&sink->e, (uint16_t)((nibbles + 1u) >> 1), EMIT_SHIFT, shift_chunk);
         if (!(nibbles & 1u)) {
-            put_high(SINK_ARG e.carry);
+            put_high(SINK_ARG sink->e.carry);
         } else {
             sink->odd = 0;
         }
@@ -1093,26 +1095,25 @@ static void put_run(SINK_PARAM uint16_t count, uint16_t rgb) {
     const uint8_t r = (uint8_t)(rgb >> 8 & 0x0Fu), g = (uint8_t)(rgb >> 4 & 0x0Fu),
                   b = (uint8_t)(rgb & 0x0Fu);
     uint16_t nibbles = take_pixels(SINK_ARG count);
-    emit_t e;
     if (nibbles == 0) {
         return;
     }
     if (!sink->odd) {
-        e.pattern[0] = (uint8_t)(r << 4 | g);
-        e.pattern[1] = (uint8_t)(b << 4 | r);
-        e.pattern[2] = (uint8_t)(g << 4 | b);
+        sink->e.pattern[0] = (uint8_t)(r << 4 | g);
+        sink->e.pattern[1] = (uint8_t)(b << 4 | r);
+        sink->e.pattern[2] = (uint8_t)(g << 4 | b);
     } else {
-        e.pattern[0] = (uint8_t)((*sink->out & 0xF0u) | r);
-        e.pattern[1] = (uint8_t)(g << 4 | b);
-        e.pattern[2] = (uint8_t)(r << 4 | g);
-        emit(SINK_ARG & e, 1u, EMIT_FILL);
-        e.pattern[2] = (uint8_t)(b << 4 | r);
+        sink->e.pattern[0] = (uint8_t)((*sink->out & 0xF0u) | r);
+        sink->e.pattern[1] = (uint8_t)(g << 4 | b);
+        sink->e.pattern[2] = (uint8_t)(r << 4 | g);
+        emit(SINK_ARG & sink->e, 1u, EMIT_FILL);
+        sink->e.pattern[2] = (uint8_t)(b << 4 | r);
         --nibbles;
         sink->odd = 0;
     }
-    emit(SINK_ARG & e, (uint16_t)(nibbles >> 1), EMIT_FILL);
+    emit(SINK_ARG & sink->e, (uint16_t)(nibbles >> 1), EMIT_FILL);
     if (nibbles & 1u) {
-        put_high(SINK_ARG e.pattern[0]);
+        put_high(SINK_ARG sink->e.pattern[0]);
     }
 }
 
@@ -1123,27 +1124,47 @@ static void put_skip(SINK_PARAM uint16_t count) {
     sink->odd = (uint8_t)(nibbles & 1u);
 }
 
+/* Ends a picture's tokens: unless it is drawn over the one before, the pixels they left are
+ * black. An odd count of nibbles leaves the last byte's low nibble, which is 0. A delta frame's
+ * tokens may end anywhere before it: the nibbles from there on are the previous frame's. Called
+ * after the tokens, beside them rather than under them. */
+static void finish(SINK_PARAM_ONLY) {
+    if (!sink->over) {
+        while (sink->pixels != 0) {
+            put_run(SINK_ARG sink->pixels > 0x4000u ? (uint16_t)0x4000u : (uint16_t)sink->pixels,
+                    0);
+        }
+    }
+    if (sink->pixels == 0 && sink->odd) {
+        *sink->out = (uint8_t)(*sink->out & 0xF0u);
+        ++sink->out;
+        --sink->room;
+        sink->odd = 0;
+    }
+}
+
 /* ---- The copying form (RAVIK_LCD_LZ) ---- */
 
 #ifndef RAVIK_LCD_NO_LZ
 
 /* The nibble `back` (3 to 3 * RAVIK_LCD_HISTORY_PIXELS) nibbles before the sink: in the picture,
- * or in the ring, which holds the last RAVIK_LCD_HISTORY_SIZE bytes decoded. Sets `at` to its byte
- * and returns whether it is that byte's low nibble. In 16 bits: nibble 2 out + odd - back lies
- * (k + 1) / 2 bytes before out, k = back - odd, in the low nibble when k is odd. */
-static uint8_t behind(SINK_PARAM uint16_t back, uint8_t** at) {
+ * or in the ring, which holds the last RAVIK_LCD_HISTORY_SIZE bytes decoded. Points the sink's
+ * emit state at its byte and returns whether it is that byte's low nibble. In 16 bits: nibble 2 out
+ * + odd - back lies (k + 1) / 2 bytes before out, k = back - odd, in the low nibble when k is odd.
+ */
+IN_LINE static uint8_t behind(SINK_PARAM uint16_t back) {
     const uint16_t k = (uint16_t)(back - sink->odd), bytes = (uint16_t)((k + 1u) >> 1);
     if ((uint32_t)(sink->out - sink->base) < bytes) {
         /* Streaming: that many bytes back from the ring's end. */
-        *at = sink->out + ((uint16_t)(sink->end - sink->base) - bytes);
+        sink->e.data = sink->out + ((uint16_t)(sink->end - sink->base) - bytes);
     } else {
-        *at = sink->out - bytes;
+        sink->e.data = sink->out - bytes;
     }
     return (uint8_t)(k & 1u);
 }
 
 /* The decoded byte after `at`, the ring's first after its last. */
-static uint8_t* after(SINK_PARAM uint8_t* at) {
+static const uint8_t* after(SINK_PARAM const uint8_t* at) {
     ++at;
     return at == sink->end ? sink->base : at;
 }
@@ -1162,51 +1183,49 @@ static uint8_t* after(SINK_PARAM uint8_t* at) {
  * repeats a pattern. */
 static void put_copy(SINK_PARAM uint16_t distance, uint16_t count) {
     uint16_t nibbles = take_pixels(SINK_ARG count), bytes;
-    emit_t e;
-    uint8_t* from;
     uint8_t from_odd;
     if (nibbles == 0) {
         return;
     }
-    from_odd = behind(SINK_ARG(uint16_t)((distance << 1) + distance), &from);
+    from_odd = behind(SINK_ARG(uint16_t)((distance << 1) + distance));
     if (sink->odd) {
         /* The source's first nibble completes the byte at the sink. */
-        const uint8_t first = from_odd ? (uint8_t)(*from & 0x0Fu) : (uint8_t)(*from >> 4);
+        const uint8_t first =
+            from_odd ? (uint8_t)(*sink->e.data & 0x0Fu) : (uint8_t)(*sink->e.data >> 4);
         *sink->out = (uint8_t)((*sink->out & 0xF0u) | first);
         if (from_odd) {
-            from = after(SINK_ARG from);
+            sink->e.data = after(SINK_ARG sink->e.data);
         }
         from_odd = (uint8_t)!from_odd;
         --nibbles;
         sink->odd = 0;
         NEXT_BYTE();
     }
-    e.data = from;
     if (from_odd) {
         /* Each byte is the nibble waiting and the next byte's high nibble. */
-        e.carry = (uint8_t)(*from << 4);
-        e.data = after(SINK_ARG from);
+        sink->e.carry = (uint8_t)(*sink->e.data << 4);
+        sink->e.data = after(SINK_ARG sink->e.data);
     }
     bytes = (uint16_t)(nibbles >> 1);
     if (sink->write == NULL && bytes != 0 && bytes < 255u) {
         /* Unpacking, a short copy: straight from the picture, with no ring to go round. */
         if (from_odd) {
-            ram_shift_chunk(sink->out, &e, (uint8_t)bytes);
+            ram_shift_chunk(sink->out, &sink->e, (uint8_t)bytes);
         } else {
-            ram_copy_chunk(sink->out, &e, (uint8_t)bytes);
+            ram_copy_chunk(sink->out, &sink->e, (uint8_t)bytes);
         }
         sink->out += bytes;
     } else {
-        emit(SINK_ARG & e, bytes, from_odd ? EMIT_RAM_SHIFT : EMIT_RAM_COPY);
+        emit(SINK_ARG & sink->e, bytes, from_odd ? EMIT_RAM_SHIFT : EMIT_RAM_COPY);
     }
     if (nibbles & 1u) {
         if (from_odd) {
-            put_high(SINK_ARG e.carry);
+            put_high(SINK_ARG sink->e.carry);
         } else {
-            if (e.data == sink->end) {
-                e.data = sink->base;
+            if (sink->e.data == sink->end) {
+                sink->e.data = sink->base;
             }
-            put_high(SINK_ARG * e.data);
+            put_high(SINK_ARG * sink->e.data);
         }
     }
 }
@@ -1221,8 +1240,8 @@ static void put_near(SINK_PARAM const uint8_t* data, uint8_t count, uint8_t firs
         return;
     }
     if (!first) {
-        uint8_t* at;
-        const uint8_t odd = behind(SINK_ARG 3u, &at);
+        const uint8_t odd = behind(SINK_ARG 3u);
+        const uint8_t* at = sink->e.data;
         if (odd) {
             r = (uint8_t)(*at & 0x0Fu);
             at = after(SINK_ARG at);
@@ -1258,10 +1277,10 @@ static void put_near(SINK_PARAM const uint8_t* data, uint8_t count, uint8_t firs
 }
 
 /* The copying form's tokens (see ravik_lcd.h) of a picture `width` pixels wide, `left` bytes
- * from `data`; skips are black unless `over`. A token cut short by the data's end, or a copy from
- * further back than what was decoded or than the history, ends the tokens. */
+ * from `data`; skips are black unless the sink is `over`. A token cut short by the data's end, or
+ * a copy from further back than what was decoded or than the history, ends the tokens. */
 OUT_OF_LINE static void copying_tokens(SINK_PARAM const uint8_t* data, uint32_t left,
-                                       uint16_t width, uint8_t over) {
+                                       uint16_t width) {
     const uint32_t pixels = sink->pixels;
     while (left != 0 && sink->pixels != 0) {
         const uint8_t control = DATA_BYTE(data);
@@ -1307,7 +1326,7 @@ OUT_OF_LINE static void copying_tokens(SINK_PARAM const uint8_t* data, uint32_t 
             }
         }
         if (distance == 0) {
-            if (over) {
+            if (sink->over) {
                 put_skip(SINK_ARG count);
             } else {
                 put_run(SINK_ARG count, 0);
@@ -1337,16 +1356,15 @@ static uint32_t data_u32(const uint32_t* p) {
     return u.value;
 }
 
-/* Decodes picture `index` into the sink; in a delta frame (`over`) skipped pixels and those after
- * the data are left alone, elsewhere they are black. Every read stays inside the picture's stored
- * bytes, which must lie inside `stored`. */
-static void decode(const ravik_lcd_asset* asset, uint16_t index, SINK_PARAM uint8_t over) {
+/* Finds picture `index`'s stored bytes and readies the sink for its pixels: points the emit
+ * state at the bytes and returns how many there are (0 when the offsets are corrupt). Every read
+ * stays inside the picture's stored bytes, which must lie inside `stored`. */
+static uint32_t open_picture(SINK_PARAM const ravik_lcd_asset* asset, uint16_t index) {
     const uint32_t size = asset->size, pixels = (uint32_t)asset->width * asset->height;
     /* Whole pixels within `size` bytes. */
     const uint32_t room = size > 0x7FFFFFFFUL ? 0xFFFFFFFFUL / 3u : (size << 1) / 3u;
-    uint32_t NEAR left = 0;
-    const uint8_t* NEAR data = asset->data;
-    uint8_t copying;
+    uint32_t left = 0;
+    const uint8_t* data = asset->data;
     sink->odd = 0;
     sink->pixels = pixels < room ? pixels : room;
     if (data != NULL && asset->offsets != NULL) {
@@ -1357,85 +1375,85 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, SINK_PARAM uint
             data += begin;
         }
     }
-    if (left == size) {
+    sink->e.data = data;
+    return left;
+}
+
+/* Runs and literals (see ravik_lcd.h), `left` bytes from `data`; skips are black unless the sink
+ * is `over`. A token cut short by the data's end ends the tokens. */
+OUT_OF_LINE static void run_tokens(SINK_PARAM const uint8_t* data, uint32_t left) {
+    const uint8_t over = sink->over;
+    while (left != 0 && sink->pixels != 0) {
+        const uint8_t control = DATA_BYTE(data);
+        if (control < 0x80u) {
+            /* The literal's 3 (control + 1) nibbles take (3 control + 4) / 2 bytes. */
+            const uint16_t bytes =
+                (uint16_t)((uint16_t)(((uint16_t)control << 1) + control + 4u) >> 1);
+            if (left <= bytes) {
+                break;
+            }
+            put_literal(SINK_ARG data + 1, (uint8_t)(control + 1u));
+            data += bytes + 1u;
+            left -= bytes + 1u;
+        } else if (control < 0xC0u) {
+            uint8_t second, third;
+            if (left < 3u) {
+                break;
+            }
+            second = DATA_BYTE(data + 1);
+            third = DATA_BYTE(data + 2);
+            put_run(SINK_ARG(uint16_t)(((uint16_t)(control & 0x3Fu) << 4 | second >> 4) + 1u),
+                    (uint16_t)((uint16_t)(second & 0x0Fu) << 8 | third));
+            data += 3;
+            left -= 3u;
+        } else {
+            uint16_t count;
+            if (left < 2u) {
+                break;
+            }
+            count = (uint16_t)(((uint16_t)(control & 0x3Fu) << 8 | DATA_BYTE(data + 1)) + 1u);
+            if (over) {
+                put_skip(SINK_ARG count);
+            } else {
+                put_run(SINK_ARG count, 0);
+            }
+            data += 2;
+            left -= 2u;
+        }
+    }
+}
+
+/* Decodes picture `index` into the sink; in a delta frame (the sink `over` the one before) skipped
+ * pixels and those after the data are left alone, elsewhere they are black. In line in each
+ * caller, so that the tokens' frames lie right under the caller's, with no frame of decode's own
+ * between them. */
+IN_LINE static void decode(SINK_PARAM const ravik_lcd_asset* asset, uint16_t index) {
+    uint32_t left = open_picture(SINK_ARG asset, index);
+    const uint8_t* data = sink->e.data;
+    if (left == asset->size) {
         /* Stored as it is packed: the bytes as they are. */
-        emit_t e;
-        e.data = data;
         while (left != 0) {
             const uint16_t bytes = left > 0xFFFFu ? (uint16_t)0xFFFFu : (uint16_t)left;
-            emit(SINK_ARG & e, bytes, EMIT_COPY);
+            emit(SINK_ARG & sink->e, bytes, EMIT_COPY);
             left -= bytes;
         }
         return;
     }
-    copying = (uint8_t)(asset->compression == RAVIK_LCD_LZ);
-    if (copying && left != 0) {
-        const uint8_t first = DATA_BYTE(data);
-        if (first == RAVIK_LCD_RUNS_MARK) {
+    if (asset->compression == RAVIK_LCD_LZ) {
+        if (left != 0 && DATA_BYTE(data) == RAVIK_LCD_RUNS_MARK) {
             /* An "above" before any pixel: this picture is runs and literals. */
             ++data;
             --left;
-            copying = 0;
-        }
-    }
-    if (copying) {
+        } else {
 #ifndef RAVIK_LCD_NO_LZ
-        copying_tokens(SINK_ARG data, left, asset->width, over);
+            copying_tokens(SINK_ARG data, left, asset->width);
 #endif
-    } else {
-        while (left != 0 && sink->pixels != 0) {
-            const uint8_t control = DATA_BYTE(data);
-            if (control < 0x80u) {
-                /* The literal's 3 (control + 1) nibbles take (3 control + 4) / 2 bytes. */
-                const uint16_t bytes =
-                    (uint16_t)((uint16_t)(((uint16_t)control << 1) + control + 4u) >> 1);
-                if (left <= bytes) {
-                    break;
-                }
-                put_literal(SINK_ARG data + 1, (uint8_t)(control + 1u));
-                data += bytes + 1u;
-                left -= bytes + 1u;
-            } else if (control < 0xC0u) {
-                uint8_t second, third;
-                if (left < 3u) {
-                    break;
-                }
-                second = DATA_BYTE(data + 1);
-                third = DATA_BYTE(data + 2);
-                put_run(SINK_ARG(uint16_t)(((uint16_t)(control & 0x3Fu) << 4 | second >> 4) + 1u),
-                        (uint16_t)((uint16_t)(second & 0x0Fu) << 8 | third));
-                data += 3;
-                left -= 3u;
-            } else {
-                uint16_t count;
-                if (left < 2u) {
-                    break;
-                }
-                count = (uint16_t)(((uint16_t)(control & 0x3Fu) << 8 | DATA_BYTE(data + 1)) + 1u);
-                if (over) {
-                    put_skip(SINK_ARG count);
-                } else {
-                    put_run(SINK_ARG count, 0);
-                }
-                data += 2;
-                left -= 2u;
-            }
+            finish(SINK_ARG_ONLY);
+            return;
         }
     }
-    if (!over) {
-        while (sink->pixels != 0) {
-            put_run(SINK_ARG sink->pixels > 0x4000u ? (uint16_t)0x4000u : (uint16_t)sink->pixels,
-                    0);
-        }
-    }
-    /* An odd count of nibbles leaves the last byte's low nibble, which is 0. A delta frame's
-     * tokens may end anywhere before it: the nibbles from there on are the previous frame's. */
-    if (sink->pixels == 0 && sink->odd) {
-        *sink->out = (uint8_t)(*sink->out & 0xF0u);
-        ++sink->out;
-        --sink->room;
-        sink->odd = 0;
-    }
+    run_tokens(SINK_ARG data, left);
+    finish(SINK_ARG_ONLY);
 }
 
 /* Streams picture `index` through `buffer`, `size` bytes of RAM (at least a piece): the pieces
@@ -1452,21 +1470,33 @@ IN_LINE static void stream_through(const ravik_lcd_asset* asset, uint16_t index,
     sink->room = RAVIK_LCD_STREAM_PIECE;
     sink->write = write;
     sink->ctx = ctx;
-    decode(asset, index, SINK_ARG 0);
+    sink->over = 0;
+    decode(SINK_ARG asset, index);
     if (sink->out != sink->piece) {
         write(sink->piece, (uint16_t)(sink->out - sink->piece), ctx);
     }
 }
 
-#if !defined(__SDCC_mcs51) && !defined(RAVIK_LCD_NO_LZ)
-/* The copying form's stream, with its ring on the stack while it streams; kept out of
- * ravik_lcd_stream so that other streams don't reserve the ring's room too. */
+#if !defined(__SDCC_mcs51)
+/* The streams with their buffers on the stack while they stream, each out of line so that
+ * ravik_lcd_stream reserves neither's room and the copying form's ring is not reserved for the
+ * others. */
+#ifndef RAVIK_LCD_NO_LZ
 OUT_OF_LINE static void stream_copying(const ravik_lcd_asset* asset, uint16_t index,
                                        void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
                                            RAVIK_LCD_REENTRANT,
                                        void* ctx) {
     uint8_t history[RAVIK_LCD_HISTORY_SIZE];
     stream_through(asset, index, write, ctx, history, RAVIK_LCD_HISTORY_SIZE);
+}
+#endif
+
+OUT_OF_LINE static void stream_pieces(const ravik_lcd_asset* asset, uint16_t index,
+                                      void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
+                                          RAVIK_LCD_REENTRANT,
+                                      void* ctx) {
+    uint8_t piece[RAVIK_LCD_STREAM_PIECE];
+    stream_through(asset, index, write, ctx, piece, RAVIK_LCD_STREAM_PIECE);
 }
 #endif
 
@@ -1480,7 +1510,8 @@ void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out
     sink->end = out + asset->size;
     sink->room = 255u;
     sink->write = NULL;
-    decode(asset, index, SINK_ARG(uint8_t)(asset->delta && index != 0));
+    sink->over = (uint8_t)(asset->delta && index != 0);
+    decode(SINK_ARG asset, index);
 }
 
 void ravik_lcd_stream(const ravik_lcd_asset* asset, uint16_t index,
@@ -1490,28 +1521,27 @@ void ravik_lcd_stream(const ravik_lcd_asset* asset, uint16_t index,
     if (asset == NULL || write == NULL || index >= asset->count || (asset->delta && index != 0)) {
         return;
     }
-#if defined(__SDCC_mcs51) && !defined(RAVIK_LCD_NO_LZ)
+#if defined(__SDCC_mcs51)
     {
         /* One buffer at a fixed place, in external RAM: an 8051's stack has no room for it. */
+#ifndef RAVIK_LCD_NO_LZ
         static uint8_t history[RAVIK_LCD_HISTORY_SIZE];
         stream_through(asset, index, write, ctx, history,
                        asset->compression == RAVIK_LCD_LZ ? RAVIK_LCD_HISTORY_SIZE
                                                           : RAVIK_LCD_STREAM_PIECE);
+#else
+        static uint8_t piece[RAVIK_LCD_STREAM_PIECE];
+        stream_through(asset, index, write, ctx, piece, RAVIK_LCD_STREAM_PIECE);
+#endif
     }
 #else
 #ifndef RAVIK_LCD_NO_LZ
     if (asset->compression == RAVIK_LCD_LZ) {
         stream_copying(asset, index, write, ctx);
-    } else
-#endif
-    {
-#if defined(__SDCC_mcs51)
-        static uint8_t piece[RAVIK_LCD_STREAM_PIECE];
-#else
-        uint8_t piece[RAVIK_LCD_STREAM_PIECE];
-#endif
-        stream_through(asset, index, write, ctx, piece, RAVIK_LCD_STREAM_PIECE);
+        return;
     }
+#endif
+    stream_pieces(asset, index, write, ctx);
 #endif
 }
 

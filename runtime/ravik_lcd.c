@@ -1147,20 +1147,17 @@ static void finish(SINK_PARAM_ONLY) {
 
 #ifndef RAVIK_LCD_NO_LZ
 
-/* The nibble `back` (3 to 3 * RAVIK_LCD_HISTORY_PIXELS) nibbles before the sink: in the picture,
- * or in the ring, which holds the last RAVIK_LCD_HISTORY_SIZE bytes decoded. Points the sink's
- * emit state at its byte and returns whether it is that byte's low nibble. In 16 bits: nibble 2 out
- * + odd - back lies (k + 1) / 2 bytes before out, k = back - odd, in the low nibble when k is odd.
- */
-IN_LINE static uint8_t behind(SINK_PARAM uint16_t back) {
-    const uint16_t k = (uint16_t)(back - sink->odd), bytes = (uint16_t)((k + 1u) >> 1);
+/* The byte holding the nibble `back` (3 to 3 * RAVIK_LCD_HISTORY_PIXELS) nibbles before the
+ * sink: in the picture, or in the ring, which holds the last RAVIK_LCD_HISTORY_SIZE bytes decoded;
+ * the nibble is that byte's low one when `back` - odd is odd. In 16 bits: nibble 2 out + odd - back
+ * lies (k + 1) / 2 bytes before out, k = back - odd. */
+IN_LINE static const uint8_t* behind(SINK_PARAM uint16_t back) {
+    const uint16_t bytes = (uint16_t)((uint16_t)(back - sink->odd + 1u) >> 1);
     if ((uint32_t)(sink->out - sink->base) < bytes) {
         /* Streaming: that many bytes back from the ring's end. */
-        sink->e.data = sink->out + ((uint16_t)(sink->end - sink->base) - bytes);
-    } else {
-        sink->e.data = sink->out - bytes;
+        return sink->out + ((uint16_t)(sink->end - sink->base) - bytes);
     }
-    return (uint8_t)(k & 1u);
+    return sink->out - bytes;
 }
 
 /* The decoded byte after `at`, the ring's first after its last. */
@@ -1183,18 +1180,20 @@ static const uint8_t* after(SINK_PARAM const uint8_t* at) {
  * repeats a pattern. */
 static void put_copy(SINK_PARAM uint16_t distance, uint16_t count) {
     uint16_t nibbles = take_pixels(SINK_ARG count), bytes;
+    const uint16_t back = (uint16_t)((distance << 1) + distance);
+    const uint8_t* from;
     uint8_t from_odd;
     if (nibbles == 0) {
         return;
     }
-    from_odd = behind(SINK_ARG(uint16_t)((distance << 1) + distance));
+    from = behind(SINK_ARG back);
+    from_odd = (uint8_t)((back - sink->odd) & 1u);
     if (sink->odd) {
         /* The source's first nibble completes the byte at the sink. */
-        const uint8_t first =
-            from_odd ? (uint8_t)(*sink->e.data & 0x0Fu) : (uint8_t)(*sink->e.data >> 4);
+        const uint8_t first = from_odd ? (uint8_t)(*from & 0x0Fu) : (uint8_t)(*from >> 4);
         *sink->out = (uint8_t)((*sink->out & 0xF0u) | first);
         if (from_odd) {
-            sink->e.data = after(SINK_ARG sink->e.data);
+            from = after(SINK_ARG from);
         }
         from_odd = (uint8_t)!from_odd;
         --nibbles;
@@ -1203,9 +1202,10 @@ static void put_copy(SINK_PARAM uint16_t distance, uint16_t count) {
     }
     if (from_odd) {
         /* Each byte is the nibble waiting and the next byte's high nibble. */
-        sink->e.carry = (uint8_t)(*sink->e.data << 4);
-        sink->e.data = after(SINK_ARG sink->e.data);
+        sink->e.carry = (uint8_t)(*from << 4);
+        from = after(SINK_ARG from);
     }
+    sink->e.data = from;
     bytes = (uint16_t)(nibbles >> 1);
     if (sink->write == NULL && bytes != 0 && bytes < 255u) {
         /* Unpacking, a short copy: straight from the picture, with no ring to go round. */
@@ -1222,10 +1222,11 @@ static void put_copy(SINK_PARAM uint16_t distance, uint16_t count) {
         if (from_odd) {
             put_high(SINK_ARG sink->e.carry);
         } else {
-            if (sink->e.data == sink->end) {
-                sink->e.data = sink->base;
+            from = sink->e.data;
+            if (from == sink->end) {
+                from = sink->base;
             }
-            put_high(SINK_ARG * sink->e.data);
+            put_high(SINK_ARG * from);
         }
     }
 }
@@ -1240,8 +1241,8 @@ static void put_near(SINK_PARAM const uint8_t* data, uint8_t count, uint8_t firs
         return;
     }
     if (!first) {
-        const uint8_t odd = behind(SINK_ARG 3u);
-        const uint8_t* at = sink->e.data;
+        const uint8_t* at = behind(SINK_ARG 3u);
+        const uint8_t odd = (uint8_t)((3u - sink->odd) & 1u);
         if (odd) {
             r = (uint8_t)(*at & 0x0Fu);
             at = after(SINK_ARG at);

@@ -867,7 +867,8 @@ typedef struct {
  * *out already holds its high nibble and the next nibble is its low one; `room` is the whole bytes
  * the piece still takes (255 when unpacking: the picture's room is counted in pixels). `over` says
  * that the picture is a delta frame, drawn over the one before. `pixels` is
- * what the picture still has room for, so no nibble lands outside its bytes. `base` is where the
+ * what the picture still has room for, so no nibble lands outside its bytes; `left` the stored
+ * bytes from the emit state's `data` on that its tokens may read. `base` is where the
  * decoded nibbles start: the picture, or the ring, which ends at `end` and whose bytes from
  * `piece` on are not handed over yet; a copying token reads what was decoded from there. The
  * token writers work on whole bytes wherever they can, at most 255 at a time, so that their loops
@@ -879,6 +880,7 @@ typedef struct {
     uint8_t room;
     uint8_t over;
     uint32_t pixels;
+    uint32_t left;
     uint8_t* base;
     uint8_t* end;
     uint8_t* piece;
@@ -1277,11 +1279,13 @@ static void put_near(SINK_PARAM const uint8_t* data, uint8_t count, uint8_t firs
     }
 }
 
-/* The copying form's tokens (see ravik_lcd.h) of a picture `width` pixels wide, `left` bytes
- * from `data`; skips are black unless the sink is `over`. A token cut short by the data's end, or
- * a copy from further back than what was decoded or than the history, ends the tokens. */
-OUT_OF_LINE static void copying_tokens(SINK_PARAM const uint8_t* data, uint32_t left,
-                                       uint16_t width) {
+/* The copying form's tokens (see ravik_lcd.h) of a picture `width` pixels wide, the sink's
+ * `left` bytes from its emit state's `data`; skips are black unless the sink is `over`. A token cut
+ * short by the data's end, or a copy from further back than what was decoded or than the history,
+ * ends the tokens. */
+OUT_OF_LINE static void copying_tokens(SINK_PARAM uint16_t width) {
+    const uint8_t* data = sink->e.data;
+    uint32_t left = sink->left;
     const uint32_t pixels = sink->pixels;
     while (left != 0 && sink->pixels != 0) {
         const uint8_t control = DATA_BYTE(data);
@@ -1357,15 +1361,22 @@ static uint32_t data_u32(const uint32_t* p) {
     return u.value;
 }
 
+/* How a picture is stored: its packed bytes as they are, runs and literals, or copying tokens. */
+#define FORM_RAW 0
+#define FORM_RUNS 1
+#define FORM_COPYING 2
+
 /* Finds picture `index`'s stored bytes and readies the sink for its pixels: points the emit
- * state at the bytes and returns how many there are (0 when the offsets are corrupt). Every read
- * stays inside the picture's stored bytes, which must lie inside `stored`. */
-static uint32_t open_picture(SINK_PARAM const ravik_lcd_asset* asset, uint16_t index) {
+ * state at the bytes, sets `left` to how many there are (0 when the offsets are corrupt) and
+ * returns their form. Every read stays inside the picture's stored bytes, which must lie inside
+ * `stored`. */
+static uint8_t open_picture(SINK_PARAM const ravik_lcd_asset* asset, uint16_t index) {
     const uint32_t size = asset->size, pixels = (uint32_t)asset->width * asset->height;
     /* Whole pixels within `size` bytes. */
     const uint32_t room = size > 0x7FFFFFFFUL ? 0xFFFFFFFFUL / 3u : (size << 1) / 3u;
     uint32_t left = 0;
     const uint8_t* data = asset->data;
+    uint8_t form = FORM_RUNS;
     sink->odd = 0;
     sink->pixels = pixels < room ? pixels : room;
     if (data != NULL && asset->offsets != NULL) {
@@ -1376,13 +1387,39 @@ static uint32_t open_picture(SINK_PARAM const ravik_lcd_asset* asset, uint16_t i
             data += begin;
         }
     }
+    if (left == size) {
+        form = FORM_RAW;
+    }
+    if (left != size && asset->compression == RAVIK_LCD_LZ) {
+        if (left == 0 || DATA_BYTE(data) != RAVIK_LCD_RUNS_MARK) {
+            form = FORM_COPYING;
+        } else {
+            /* An "above" before any pixel: this picture is runs and literals. */
+            ++data;
+            --left;
+        }
+    }
     sink->e.data = data;
-    return left;
+    sink->left = left;
+    return form;
 }
 
-/* Runs and literals (see ravik_lcd.h), `left` bytes from `data`; skips are black unless the sink
- * is `over`. A token cut short by the data's end ends the tokens. */
-OUT_OF_LINE static void run_tokens(SINK_PARAM const uint8_t* data, uint32_t left) {
+/* A picture stored as it is packed: the bytes as they are. */
+OUT_OF_LINE static void copy_raw(SINK_PARAM_ONLY) {
+    uint32_t left = sink->left;
+    while (left != 0) {
+        const uint16_t bytes = left > 0xFFFFu ? (uint16_t)0xFFFFu : (uint16_t)left;
+        emit(SINK_ARG & sink->e, bytes, EMIT_COPY);
+        left -= bytes;
+    }
+}
+
+/* Runs and literals (see ravik_lcd.h), the sink's `left` bytes from its emit state's `data`;
+ * skips are black unless the sink is `over`. A token cut short by the data's end ends the tokens.
+ */
+OUT_OF_LINE static void run_tokens(SINK_PARAM_ONLY) {
+    const uint8_t* data = sink->e.data;
+    uint32_t left = sink->left;
     const uint8_t over = sink->over;
     while (left != 0 && sink->pixels != 0) {
         const uint8_t control = DATA_BYTE(data);
@@ -1429,31 +1466,18 @@ OUT_OF_LINE static void run_tokens(SINK_PARAM const uint8_t* data, uint32_t left
  * caller, so that the tokens' frames lie right under the caller's, with no frame of decode's own
  * between them. */
 IN_LINE static void decode(SINK_PARAM const ravik_lcd_asset* asset, uint16_t index) {
-    uint32_t left = open_picture(SINK_ARG asset, index);
-    const uint8_t* data = sink->e.data;
-    if (left == asset->size) {
-        /* Stored as it is packed: the bytes as they are. */
-        while (left != 0) {
-            const uint16_t bytes = left > 0xFFFFu ? (uint16_t)0xFFFFu : (uint16_t)left;
-            emit(SINK_ARG & sink->e, bytes, EMIT_COPY);
-            left -= bytes;
-        }
+    const uint8_t form = open_picture(SINK_ARG asset, index);
+    if (form == FORM_RAW) {
+        copy_raw(SINK_ARG_ONLY);
         return;
     }
-    if (asset->compression == RAVIK_LCD_LZ) {
-        if (left != 0 && DATA_BYTE(data) == RAVIK_LCD_RUNS_MARK) {
-            /* An "above" before any pixel: this picture is runs and literals. */
-            ++data;
-            --left;
-        } else {
+    if (form == FORM_RUNS) {
+        run_tokens(SINK_ARG_ONLY);
+    } else {
 #ifndef RAVIK_LCD_NO_LZ
-            copying_tokens(SINK_ARG data, left, asset->width);
+        copying_tokens(SINK_ARG asset->width);
 #endif
-            finish(SINK_ARG_ONLY);
-            return;
-        }
     }
-    run_tokens(SINK_ARG data, left);
     finish(SINK_ARG_ONLY);
 }
 

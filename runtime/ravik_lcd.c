@@ -998,30 +998,30 @@ IN_LINE static void hand_out(SINK_PARAM_ONLY) {
 /* Writes `bytes` whole bytes from a byte's start, made as `how` says, as much at a time as the
  * piece (or, unpacking, a byte's count) takes; a full piece is handed to write(). A copy from what
  * was decoded streams from the ring, and goes on at its start after its end. */
-static void emit(SINK_PARAM emit_t* e, uint16_t bytes, uint8_t how) {
+static void emit(SINK_PARAM uint16_t bytes, uint8_t how) {
     while (bytes != 0) {
         uint8_t chunk = bytes < sink->room ? (uint8_t)bytes : sink->room;
         if (how >= EMIT_RAM_COPY && sink->write != NULL) {
             uint16_t rest;
-            if (e->data == sink->end) {
-                e->data = sink->base;
+            if (sink->e.data == sink->end) {
+                sink->e.data = sink->base;
             }
-            rest = (uint16_t)(sink->end - e->data);
+            rest = (uint16_t)(sink->end - sink->e.data);
             if (rest < chunk) {
                 chunk = (uint8_t)rest;
             }
         }
         bytes = (uint16_t)(bytes - chunk);
         if (how == EMIT_COPY) {
-            copy_chunk(sink->out, e, chunk);
+            copy_chunk(sink->out, &sink->e, chunk);
         } else if (how == EMIT_SHIFT) {
-            shift_chunk(sink->out, e, chunk);
+            shift_chunk(sink->out, &sink->e, chunk);
         } else if (how == EMIT_FILL) {
-            fill_chunk(sink->out, e, chunk);
+            fill_chunk(sink->out, &sink->e, chunk);
         } else if (how == EMIT_RAM_COPY) {
-            ram_copy_chunk(sink->out, e, chunk);
+            ram_copy_chunk(sink->out, &sink->e, chunk);
         } else {
-            ram_shift_chunk(sink->out, e, chunk);
+            ram_shift_chunk(sink->out, &sink->e, chunk);
         }
         sink->out += chunk;
         if (sink->write != NULL) {
@@ -1035,17 +1035,17 @@ static void emit(SINK_PARAM emit_t* e, uint16_t bytes, uint8_t how) {
 
 /* emit with a literal's bytes that leave room in the piece (or, when unpacking, fewer than 255)
  * made in place: literals are most of a picture's tokens, and this saves them a call. */
-#define EMIT_LITERAL(e, bytes, how, chunk)                                                         \
+#define EMIT_LITERAL(bytes, how, chunk)                                                            \
     do {                                                                                           \
         const uint16_t n_ = (bytes);                                                               \
         if (n_ < (sink)->room) {                                                                   \
-            chunk((sink)->out, (e), (uint8_t)n_);                                                  \
+            chunk((sink)->out, &(sink)->e, (uint8_t)n_);                                           \
             (sink)->out += n_;                                                                     \
             if ((sink)->write != NULL) {                                                           \
                 (sink)->room = (uint8_t)((sink)->room - n_);                                       \
             }                                                                                      \
         } else {                                                                                   \
-            emit(SINK_ARG(e), n_, (how));                                                          \
+            emit(SINK_ARG n_, (how));                                                              \
         }                                                                                          \
     } while (0)
 
@@ -1074,7 +1074,7 @@ IN_LINE static void put_literal(SINK_PARAM const uint8_t* data, uint8_t count) {
     }
     if (!sink->odd) {
         /* Both on a byte's high nibble: whole bytes are copied. */
-        EMIT_LITERAL(&sink->e, (uint16_t)(nibbles >> 1), EMIT_COPY, copy_chunk);
+        EMIT_LITERAL((uint16_t)(nibbles >> 1), EMIT_COPY, copy_chunk);
         if (nibbles & 1u) {
             put_high(SINK_ARG DATA_BYTE(sink->e.data));
         }
@@ -1082,7 +1082,7 @@ IN_LINE static void put_literal(SINK_PARAM const uint8_t* data, uint8_t count) {
         /* Each byte is the nibble waiting and the next data byte's high nibble: the first the
          * high nibble already there. An even count leaves the last low nibble waiting. */
         sink->e.carry = (uint8_t)(*sink->out & 0xF0u);
-        EMIT_LITERAL(&sink->e, (uint16_t)((nibbles + 1u) >> 1), EMIT_SHIFT, shift_chunk);
+        EMIT_LITERAL((uint16_t)((nibbles + 1u) >> 1), EMIT_SHIFT, shift_chunk);
         if (!(nibbles & 1u)) {
             put_high(SINK_ARG sink->e.carry);
         } else {
@@ -1108,12 +1108,12 @@ static void put_run(SINK_PARAM uint16_t count, uint16_t rgb) {
         sink->e.pattern[0] = (uint8_t)((*sink->out & 0xF0u) | r);
         sink->e.pattern[1] = (uint8_t)(g << 4 | b);
         sink->e.pattern[2] = (uint8_t)(r << 4 | g);
-        emit(SINK_ARG & sink->e, 1u, EMIT_FILL);
+        emit(SINK_ARG 1u, EMIT_FILL);
         sink->e.pattern[2] = (uint8_t)(b << 4 | r);
         --nibbles;
         sink->odd = 0;
     }
-    emit(SINK_ARG & sink->e, (uint16_t)(nibbles >> 1), EMIT_FILL);
+    emit(SINK_ARG(uint16_t)(nibbles >> 1), EMIT_FILL);
     if (nibbles & 1u) {
         put_high(SINK_ARG sink->e.pattern[0]);
     }
@@ -1218,7 +1218,7 @@ static void put_copy(SINK_PARAM uint16_t distance, uint16_t count) {
         }
         sink->out += bytes;
     } else {
-        emit(SINK_ARG & sink->e, bytes, from_odd ? EMIT_RAM_SHIFT : EMIT_RAM_COPY);
+        emit(SINK_ARG bytes, from_odd ? EMIT_RAM_SHIFT : EMIT_RAM_COPY);
     }
     if (nibbles & 1u) {
         if (from_odd) {
@@ -1409,7 +1409,7 @@ OUT_OF_LINE static void copy_raw(SINK_PARAM_ONLY) {
     uint32_t left = sink->left;
     while (left != 0) {
         const uint16_t bytes = left > 0xFFFFu ? (uint16_t)0xFFFFu : (uint16_t)left;
-        emit(SINK_ARG & sink->e, bytes, EMIT_COPY);
+        emit(SINK_ARG bytes, EMIT_COPY);
         left -= bytes;
     }
 }

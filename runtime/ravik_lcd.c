@@ -1389,14 +1389,16 @@ static uint8_t open_picture(SINK_PARAM const ravik_lcd_asset* asset, uint16_t in
     }
     if (left == size) {
         form = FORM_RAW;
-    }
-    if (left != size && asset->compression == RAVIK_LCD_LZ) {
-        if (left == 0 || DATA_BYTE(data) != RAVIK_LCD_RUNS_MARK) {
-            form = FORM_COPYING;
-        } else {
-            /* An "above" before any pixel: this picture is runs and literals. */
-            ++data;
-            --left;
+    } else if (asset->compression == RAVIK_LCD_LZ) {
+        form = FORM_COPYING;
+        if (left != 0) {
+            const uint8_t first = DATA_BYTE(data);
+            if (first == RAVIK_LCD_RUNS_MARK) {
+                /* An "above" before any pixel: this picture is runs and literals. */
+                ++data;
+                --left;
+                form = FORM_RUNS;
+            }
         }
     }
     sink->e.data = data;

@@ -1165,7 +1165,10 @@ IN_LINE static const uint8_t* behind(SINK_PARAM uint16_t back) {
 /* The decoded byte after `at`, the ring's first after its last. */
 static const uint8_t* after(SINK_PARAM const uint8_t* at) {
     ++at;
-    return at == sink->end ? sink->base : at;
+    if (at == sink->end) {
+        return sink->base;
+    }
+    return at;
 }
 
 /* Moves the sink past the byte it has just completed (a macro: near pixels take it twice each). */

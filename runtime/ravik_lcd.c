@@ -1508,26 +1508,20 @@ IN_LINE static void stream_through(const ravik_lcd_asset* asset, uint16_t index,
 }
 
 #if !defined(__SDCC_mcs51)
-/* The streams with their buffers on the stack while they stream, each out of line so that
- * ravik_lcd_stream reserves neither's room and the copying form's ring is not reserved for the
- * others. */
+/* The streams with their buffers (`room` bytes) on the stack while they stream, each out of line
+ * so that ravik_lcd_stream reserves neither's room and the copying form's ring is not reserved
+ * for the others. */
+#define STREAM_WITH(name, room)                                                                    \
+    OUT_OF_LINE static void name(const ravik_lcd_asset* asset, uint16_t index,                     \
+                                 void (*write)(const uint8_t* bytes, uint16_t n, void* ctx),       \
+                                 void* ctx) {                                                      \
+        uint8_t buffer[room];                                                                      \
+        stream_through(asset, index, write, ctx, buffer, room);                                    \
+    }
 #ifndef RAVIK_LCD_NO_LZ
-OUT_OF_LINE static void stream_copying(const ravik_lcd_asset* asset, uint16_t index,
-                                       void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
-                                           RAVIK_LCD_REENTRANT,
-                                       void* ctx) {
-    uint8_t history[RAVIK_LCD_HISTORY_SIZE];
-    stream_through(asset, index, write, ctx, history, RAVIK_LCD_HISTORY_SIZE);
-}
+STREAM_WITH(stream_copying, RAVIK_LCD_HISTORY_SIZE)
 #endif
-
-OUT_OF_LINE static void stream_pieces(const ravik_lcd_asset* asset, uint16_t index,
-                                      void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
-                                          RAVIK_LCD_REENTRANT,
-                                      void* ctx) {
-    uint8_t piece[RAVIK_LCD_STREAM_PIECE];
-    stream_through(asset, index, write, ctx, piece, RAVIK_LCD_STREAM_PIECE);
-}
+STREAM_WITH(stream_pieces, RAVIK_LCD_STREAM_PIECE)
 #endif
 
 void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out) {

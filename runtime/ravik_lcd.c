@@ -866,11 +866,10 @@ typedef struct {
  * handed to write() a piece at a time (stream). Bytes are written through `out`; `odd` says that
  * *out already holds its high nibble and the next nibble is its low one; `room` is the whole bytes
  * the piece still takes (255 when unpacking: the picture's room is counted in pixels). `over` says
- * that the picture is a delta frame, drawn over the one before. `pixels` is
- * what the picture still has room for, so no nibble lands outside its bytes; `left` the stored
- * bytes from the emit state's `data` on that its tokens may read. `base` is where the
- * decoded nibbles start: the picture, or the ring, which ends at `end` and whose bytes from
- * `piece` on are not handed over yet; a copying token reads what was decoded from there. The
+ * that the picture is a delta frame, drawn over the one before, `form` how it is stored.
+ * `pixels` is what the picture still has room for, so no nibble lands outside its bytes. `base` is
+ * where the decoded nibbles start: the picture, or the ring, which ends at `end` and whose bytes
+ * from `piece` on are not handed over yet; a copying token reads what was decoded from there. The
  * token writers work on whole bytes wherever they can, at most 255 at a time, so that their loops
  * count in a byte. On an 8051 these helpers keep their variables at fixed places (external RAM
  * with --model-large), not on its small stack. */
@@ -879,8 +878,8 @@ typedef struct {
     uint8_t odd;
     uint8_t room;
     uint8_t over;
+    uint8_t form;
     uint32_t pixels;
-    uint32_t left;
     uint8_t* base;
     uint8_t* end;
     uint8_t* piece;
@@ -1282,13 +1281,12 @@ static void put_near(SINK_PARAM const uint8_t* data, uint8_t count, uint8_t firs
     }
 }
 
-/* The copying form's tokens (see ravik_lcd.h) of a picture `width` pixels wide, the sink's
- * `left` bytes from its emit state's `data`; skips are black unless the sink is `over`. A token cut
+/* The copying form's tokens (see ravik_lcd.h) of a picture `width` pixels wide, `left` bytes
+ * from the sink's emit state's `data`; skips are black unless the sink is `over`. A token cut
  * short by the data's end, or a copy from further back than what was decoded or than the history,
  * ends the tokens. */
-OUT_OF_LINE static void copying_tokens(SINK_PARAM uint16_t width) {
+OUT_OF_LINE static void copying_tokens(SINK_PARAM uint32_t left, uint16_t width) {
     const uint8_t* data = sink->e.data;
-    uint32_t left = sink->left;
     const uint32_t pixels = sink->pixels;
     while (left != 0 && sink->pixels != 0) {
         const uint8_t control = DATA_BYTE(data);
@@ -1370,10 +1368,10 @@ static uint32_t data_u32(const uint32_t* p) {
 #define FORM_COPYING 2
 
 /* Finds picture `index`'s stored bytes and readies the sink for its pixels: points the emit
- * state at the bytes, sets `left` to how many there are (0 when the offsets are corrupt) and
- * returns their form. Every read stays inside the picture's stored bytes, which must lie inside
+ * state at the bytes, sets the sink's `form` to theirs and returns how many there are (0 when the
+ * offsets are corrupt). Every read stays inside the picture's stored bytes, which must lie inside
  * `stored`. */
-static uint8_t open_picture(SINK_PARAM const ravik_lcd_asset* asset, uint16_t index) {
+static uint32_t open_picture(SINK_PARAM const ravik_lcd_asset* asset, uint16_t index) {
     const uint32_t size = asset->size, pixels = (uint32_t)asset->width * asset->height;
     /* Whole pixels within `size` bytes. */
     const uint32_t room = size > 0x7FFFFFFFUL ? 0xFFFFFFFFUL / 3u : (size << 1) / 3u;
@@ -1405,13 +1403,12 @@ static uint8_t open_picture(SINK_PARAM const ravik_lcd_asset* asset, uint16_t in
         }
     }
     sink->e.data = data;
-    sink->left = left;
-    return form;
+    sink->form = form;
+    return left;
 }
 
-/* A picture stored as it is packed: the bytes as they are. */
-OUT_OF_LINE static void copy_raw(SINK_PARAM_ONLY) {
-    uint32_t left = sink->left;
+/* A picture stored as it is packed, `left` bytes: the bytes as they are. */
+OUT_OF_LINE static void copy_raw(SINK_PARAM uint32_t left) {
     while (left != 0) {
         const uint16_t bytes = left > 0xFFFFu ? (uint16_t)0xFFFFu : (uint16_t)left;
         emit(SINK_ARG bytes, EMIT_COPY);
@@ -1419,12 +1416,11 @@ OUT_OF_LINE static void copy_raw(SINK_PARAM_ONLY) {
     }
 }
 
-/* Runs and literals (see ravik_lcd.h), the sink's `left` bytes from its emit state's `data`;
+/* Runs and literals (see ravik_lcd.h), `left` bytes from the sink's emit state's `data`;
  * skips are black unless the sink is `over`. A token cut short by the data's end ends the tokens.
  */
-OUT_OF_LINE static void run_tokens(SINK_PARAM_ONLY) {
+OUT_OF_LINE static void run_tokens(SINK_PARAM uint32_t left) {
     const uint8_t* data = sink->e.data;
-    uint32_t left = sink->left;
     const uint8_t over = sink->over;
     while (left != 0 && sink->pixels != 0) {
         const uint8_t control = DATA_BYTE(data);
@@ -1471,16 +1467,16 @@ OUT_OF_LINE static void run_tokens(SINK_PARAM_ONLY) {
  * caller, so that the tokens' frames lie right under the caller's, with no frame of decode's own
  * between them. */
 IN_LINE static void decode(SINK_PARAM const ravik_lcd_asset* asset, uint16_t index) {
-    const uint8_t form = open_picture(SINK_ARG asset, index);
-    if (form == FORM_RAW) {
-        copy_raw(SINK_ARG_ONLY);
+    const uint32_t left = open_picture(SINK_ARG asset, index);
+    if (sink->form == FORM_RAW) {
+        copy_raw(SINK_ARG left);
         return;
     }
-    if (form == FORM_RUNS) {
-        run_tokens(SINK_ARG_ONLY);
+    if (sink->form == FORM_RUNS) {
+        run_tokens(SINK_ARG left);
     } else {
 #ifndef RAVIK_LCD_NO_LZ
-        copying_tokens(SINK_ARG asset->width);
+        copying_tokens(SINK_ARG left, asset->width);
 #endif
     }
     finish(SINK_ARG_ONLY);
@@ -1503,7 +1499,7 @@ IN_LINE static void stream_through(const ravik_lcd_asset* asset, uint16_t index,
     sink->over = 0;
     decode(SINK_ARG asset, index);
     if (sink->out != sink->piece) {
-        write(sink->piece, (uint16_t)(sink->out - sink->piece), ctx);
+        sink->write(sink->piece, (uint16_t)(sink->out - sink->piece), sink->ctx);
     }
 }
 

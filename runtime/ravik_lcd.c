@@ -963,13 +963,21 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
 #error "RAVIK_LCD_STREAM_PIECE must be 1 to 254"
 #endif
 
+/* The state of one emit: the data read, the nibble waiting for its byte, the pattern. */
+typedef struct {
+    const uint8_t* data;
+    uint8_t carry;
+    uint8_t pattern[3];
+} emit_t;
+
 /* Where decoded nibbles go: straight into the picture (unpack), or into a small ring buffer
  * handed to write() a piece at a time (stream). Bytes are written through `out`; `odd` says that
  * *out already holds its high nibble and the next nibble is its low one; `room` is the whole bytes
- * the piece still takes (255 when unpacking: the picture's room is counted in pixels). `pixels` is
- * what the picture still has room for, so no nibble lands outside its bytes. `base` is where the
- * decoded nibbles start: the picture, or the ring, which ends at `end` and whose bytes from
- * `piece` on are not handed over yet; a copying token reads what was decoded from there. The
+ * the piece still takes (255 when unpacking: the picture's room is counted in pixels). `over` says
+ * that the picture is a delta frame, drawn over the one before, `form` how it is stored.
+ * `pixels` is what the picture still has room for, so no nibble lands outside its bytes. `base` is
+ * where the decoded nibbles start: the picture, or the ring, which ends at `end` and whose bytes
+ * from `piece` on are not handed over yet; a copying token reads what was decoded from there. The
  * token writers work on whole bytes wherever they can, at most 255 at a time, so that their loops
  * count in a byte. On an 8051 these helpers keep their variables at fixed places (external RAM
  * with --model-large), not on its small stack. */
@@ -977,12 +985,15 @@ typedef struct {
     uint8_t* out;
     uint8_t odd;
     uint8_t room;
+    uint8_t over;
+    uint8_t form;
     uint32_t pixels;
     uint8_t* base;
     uint8_t* end;
     uint8_t* piece;
     void (*write)(const uint8_t* bytes, uint16_t n, void* ctx) RAVIK_LCD_REENTRANT;
     void* ctx;
+    emit_t e;
 } sink_t;
 
 /* Which sink the helpers work on. On an 8051 there is one, at a fixed place that the code reaches
@@ -1014,13 +1025,6 @@ static sink_t the_sink;
 #define EMIT_FILL 2
 #define EMIT_RAM_COPY 3
 #define EMIT_RAM_SHIFT 4
-
-/* The state of one emit: the data read, the nibble waiting for its byte, the pattern. */
-typedef struct {
-    const uint8_t* data;
-    uint8_t carry;
-    uint8_t pattern[3];
-} emit_t;
 
 /* The ways to make `n` (at least 1) bytes at `o`. They call nothing, so that an 8051 compiler
  * can lay their variables over others'. Copies and shifts read a byte at a time, in order, so
@@ -1101,30 +1105,30 @@ IN_LINE static void hand_out(SINK_PARAM_ONLY) {
 /* Writes `bytes` whole bytes from a byte's start, made as `how` says, as much at a time as the
  * piece (or, unpacking, a byte's count) takes; a full piece is handed to write(). A copy from what
  * was decoded streams from the ring, and goes on at its start after its end. */
-static void emit(SINK_PARAM emit_t* e, uint16_t bytes, uint8_t how) {
+static void emit(SINK_PARAM uint16_t bytes, uint8_t how) {
     while (bytes != 0) {
         uint8_t chunk = bytes < sink->room ? (uint8_t)bytes : sink->room;
         if (how >= EMIT_RAM_COPY && sink->write != NULL) {
             uint16_t rest;
-            if (e->data == sink->end) {
-                e->data = sink->base;
+            if (sink->e.data == sink->end) {
+                sink->e.data = sink->base;
             }
-            rest = (uint16_t)(sink->end - e->data);
+            rest = (uint16_t)(sink->end - sink->e.data);
             if (rest < chunk) {
                 chunk = (uint8_t)rest;
             }
         }
         bytes = (uint16_t)(bytes - chunk);
         if (how == EMIT_COPY) {
-            copy_chunk(sink->out, e, chunk);
+            copy_chunk(sink->out, &sink->e, chunk);
         } else if (how == EMIT_SHIFT) {
-            shift_chunk(sink->out, e, chunk);
+            shift_chunk(sink->out, &sink->e, chunk);
         } else if (how == EMIT_FILL) {
-            fill_chunk(sink->out, e, chunk);
+            fill_chunk(sink->out, &sink->e, chunk);
         } else if (how == EMIT_RAM_COPY) {
-            ram_copy_chunk(sink->out, e, chunk);
+            ram_copy_chunk(sink->out, &sink->e, chunk);
         } else {
-            ram_shift_chunk(sink->out, e, chunk);
+            ram_shift_chunk(sink->out, &sink->e, chunk);
         }
         sink->out += chunk;
         if (sink->write != NULL) {
@@ -1138,17 +1142,17 @@ static void emit(SINK_PARAM emit_t* e, uint16_t bytes, uint8_t how) {
 
 /* emit with a literal's bytes that leave room in the piece (or, when unpacking, fewer than 255)
  * made in place: literals are most of a picture's tokens, and this saves them a call. */
-#define EMIT_LITERAL(e, bytes, how, chunk)                                                         \
+#define EMIT_LITERAL(bytes, how, chunk)                                                            \
     do {                                                                                           \
         const uint16_t n_ = (bytes);                                                               \
         if (n_ < (sink)->room) {                                                                   \
-            chunk((sink)->out, (e), (uint8_t)n_);                                                  \
+            chunk((sink)->out, &(sink)->e, (uint8_t)n_);                                           \
             (sink)->out += n_;                                                                     \
             if ((sink)->write != NULL) {                                                           \
                 (sink)->room = (uint8_t)((sink)->room - n_);                                       \
             }                                                                                      \
         } else {                                                                                   \
-            emit(SINK_ARG(e), n_, (how));                                                          \
+            emit(SINK_ARG n_, (how));                                                              \
         }                                                                                          \
     } while (0)
 
@@ -1171,24 +1175,23 @@ IN_LINE static uint16_t take_pixels(SINK_PARAM uint16_t count) {
 /* `count` (1 to 128) pixels packed from the high nibble of `data`, cut to the picture. */
 IN_LINE static void put_literal(SINK_PARAM const uint8_t* data, uint8_t count) {
     uint16_t nibbles = take_pixels(SINK_ARG count);
-    emit_t e;
-    e.data = data;
+    sink->e.data = data;
     if (nibbles == 0) {
         return;
     }
     if (!sink->odd) {
         /* Both on a byte's high nibble: whole bytes are copied. */
-        EMIT_LITERAL(&e, (uint16_t)(nibbles >> 1), EMIT_COPY, copy_chunk);
+        EMIT_LITERAL((uint16_t)(nibbles >> 1), EMIT_COPY, copy_chunk);
         if (nibbles & 1u) {
-            put_high(SINK_ARG DATA_BYTE(e.data));
+            put_high(SINK_ARG DATA_BYTE(sink->e.data));
         }
     } else {
         /* Each byte is the nibble waiting and the next data byte's high nibble: the first the
          * high nibble already there. An even count leaves the last low nibble waiting. */
-        e.carry = (uint8_t)(*sink->out & 0xF0u);
-        EMIT_LITERAL(&e, (uint16_t)((nibbles + 1u) >> 1), EMIT_SHIFT, shift_chunk);
+        sink->e.carry = (uint8_t)(*sink->out & 0xF0u);
+        EMIT_LITERAL((uint16_t)((nibbles + 1u) >> 1), EMIT_SHIFT, shift_chunk);
         if (!(nibbles & 1u)) {
-            put_high(SINK_ARG e.carry);
+            put_high(SINK_ARG sink->e.carry);
         } else {
             sink->odd = 0;
         }
@@ -1201,26 +1204,25 @@ static void put_run(SINK_PARAM uint16_t count, uint16_t rgb) {
     const uint8_t r = (uint8_t)(rgb >> 8 & 0x0Fu), g = (uint8_t)(rgb >> 4 & 0x0Fu),
                   b = (uint8_t)(rgb & 0x0Fu);
     uint16_t nibbles = take_pixels(SINK_ARG count);
-    emit_t e;
     if (nibbles == 0) {
         return;
     }
     if (!sink->odd) {
-        e.pattern[0] = (uint8_t)(r << 4 | g);
-        e.pattern[1] = (uint8_t)(b << 4 | r);
-        e.pattern[2] = (uint8_t)(g << 4 | b);
+        sink->e.pattern[0] = (uint8_t)(r << 4 | g);
+        sink->e.pattern[1] = (uint8_t)(b << 4 | r);
+        sink->e.pattern[2] = (uint8_t)(g << 4 | b);
     } else {
-        e.pattern[0] = (uint8_t)((*sink->out & 0xF0u) | r);
-        e.pattern[1] = (uint8_t)(g << 4 | b);
-        e.pattern[2] = (uint8_t)(r << 4 | g);
-        emit(SINK_ARG & e, 1u, EMIT_FILL);
-        e.pattern[2] = (uint8_t)(b << 4 | r);
+        sink->e.pattern[0] = (uint8_t)((*sink->out & 0xF0u) | r);
+        sink->e.pattern[1] = (uint8_t)(g << 4 | b);
+        sink->e.pattern[2] = (uint8_t)(r << 4 | g);
+        emit(SINK_ARG 1u, EMIT_FILL);
+        sink->e.pattern[2] = (uint8_t)(b << 4 | r);
         --nibbles;
         sink->odd = 0;
     }
-    emit(SINK_ARG & e, (uint16_t)(nibbles >> 1), EMIT_FILL);
+    emit(SINK_ARG(uint16_t)(nibbles >> 1), EMIT_FILL);
     if (nibbles & 1u) {
-        put_high(SINK_ARG e.pattern[0]);
+        put_high(SINK_ARG sink->e.pattern[0]);
     }
 }
 
@@ -1231,29 +1233,49 @@ static void put_skip(SINK_PARAM uint16_t count) {
     sink->odd = (uint8_t)(nibbles & 1u);
 }
 
+/* Ends a picture's tokens: unless it is drawn over the one before, the pixels they left are
+ * black. An odd count of nibbles leaves the last byte's low nibble, which is 0. A delta frame's
+ * tokens may end anywhere before it: the nibbles from there on are the previous frame's. Called
+ * after the tokens, beside them rather than under them. */
+static void finish(SINK_PARAM_ONLY) {
+    if (!sink->over) {
+        while (sink->pixels != 0) {
+            put_run(SINK_ARG sink->pixels > 0x4000u ? (uint16_t)0x4000u : (uint16_t)sink->pixels,
+                    0);
+        }
+    }
+    if (sink->pixels == 0 && sink->odd) {
+        *sink->out = (uint8_t)(*sink->out & 0xF0u);
+        ++sink->out;
+        --sink->room;
+        sink->odd = 0;
+    }
+}
+
 /* ---- The copying form (RAVIK_LCD_LZ) ---- */
 
 #ifndef RAVIK_LCD_NO_LZ
 
-/* The nibble `back` (3 to 3 * RAVIK_LCD_HISTORY_PIXELS) nibbles before the sink: in the picture,
- * or in the ring, which holds the last RAVIK_LCD_HISTORY_SIZE bytes decoded. Sets `at` to its byte
- * and returns whether it is that byte's low nibble. In 16 bits: nibble 2 out + odd - back lies
- * (k + 1) / 2 bytes before out, k = back - odd, in the low nibble when k is odd. */
-static uint8_t behind(SINK_PARAM uint16_t back, uint8_t** at) {
-    const uint16_t k = (uint16_t)(back - sink->odd), bytes = (uint16_t)((k + 1u) >> 1);
+/* The byte holding the nibble `back` (3 to 3 * RAVIK_LCD_HISTORY_PIXELS) nibbles before the
+ * sink: in the picture, or in the ring, which holds the last RAVIK_LCD_HISTORY_SIZE bytes decoded;
+ * the nibble is that byte's low one when `back` - odd is odd. In 16 bits: nibble 2 out + odd - back
+ * lies (k + 1) / 2 bytes before out, k = back - odd. */
+IN_LINE static const uint8_t* behind(SINK_PARAM uint16_t back) {
+    const uint16_t bytes = (uint16_t)((uint16_t)(back - sink->odd + 1u) >> 1);
     if ((uint32_t)(sink->out - sink->base) < bytes) {
         /* Streaming: that many bytes back from the ring's end. */
-        *at = sink->out + ((uint16_t)(sink->end - sink->base) - bytes);
-    } else {
-        *at = sink->out - bytes;
+        return sink->out + ((uint16_t)(sink->end - sink->base) - bytes);
     }
-    return (uint8_t)(k & 1u);
+    return sink->out - bytes;
 }
 
 /* The decoded byte after `at`, the ring's first after its last. */
-static uint8_t* after(SINK_PARAM uint8_t* at) {
+static const uint8_t* after(SINK_PARAM const uint8_t* at) {
     ++at;
-    return at == sink->end ? sink->base : at;
+    if (at == sink->end) {
+        return sink->base;
+    }
+    return at;
 }
 
 /* Moves the sink past the byte it has just completed (a macro: near pixels take it twice each). */
@@ -1270,13 +1292,14 @@ static uint8_t* after(SINK_PARAM uint8_t* at) {
  * repeats a pattern. */
 static void put_copy(SINK_PARAM uint16_t distance, uint16_t count) {
     uint16_t nibbles = take_pixels(SINK_ARG count), bytes;
-    emit_t e;
-    uint8_t* from;
+    const uint16_t back = (uint16_t)((distance << 1) + distance);
+    const uint8_t* from;
     uint8_t from_odd;
     if (nibbles == 0) {
         return;
     }
-    from_odd = behind(SINK_ARG(uint16_t)((distance << 1) + distance), &from);
+    from = behind(SINK_ARG back);
+    from_odd = (uint8_t)((back - sink->odd) & 1u);
     if (sink->odd) {
         /* The source's first nibble completes the byte at the sink. */
         const uint8_t first = from_odd ? (uint8_t)(*from & 0x0Fu) : (uint8_t)(*from >> 4);
@@ -1289,32 +1312,33 @@ static void put_copy(SINK_PARAM uint16_t distance, uint16_t count) {
         sink->odd = 0;
         NEXT_BYTE();
     }
-    e.data = from;
     if (from_odd) {
         /* Each byte is the nibble waiting and the next byte's high nibble. */
-        e.carry = (uint8_t)(*from << 4);
-        e.data = after(SINK_ARG from);
+        sink->e.carry = (uint8_t)(*from << 4);
+        from = after(SINK_ARG from);
     }
+    sink->e.data = from;
     bytes = (uint16_t)(nibbles >> 1);
     if (sink->write == NULL && bytes != 0 && bytes < 255u) {
         /* Unpacking, a short copy: straight from the picture, with no ring to go round. */
         if (from_odd) {
-            ram_shift_chunk(sink->out, &e, (uint8_t)bytes);
+            ram_shift_chunk(sink->out, &sink->e, (uint8_t)bytes);
         } else {
-            ram_copy_chunk(sink->out, &e, (uint8_t)bytes);
+            ram_copy_chunk(sink->out, &sink->e, (uint8_t)bytes);
         }
         sink->out += bytes;
     } else {
-        emit(SINK_ARG & e, bytes, from_odd ? EMIT_RAM_SHIFT : EMIT_RAM_COPY);
+        emit(SINK_ARG bytes, from_odd ? EMIT_RAM_SHIFT : EMIT_RAM_COPY);
     }
     if (nibbles & 1u) {
         if (from_odd) {
-            put_high(SINK_ARG e.carry);
+            put_high(SINK_ARG sink->e.carry);
         } else {
-            if (e.data == sink->end) {
-                e.data = sink->base;
+            from = sink->e.data;
+            if (from == sink->end) {
+                from = sink->base;
             }
-            put_high(SINK_ARG * e.data);
+            put_high(SINK_ARG * from);
         }
     }
 }
@@ -1329,8 +1353,8 @@ static void put_near(SINK_PARAM const uint8_t* data, uint8_t count, uint8_t firs
         return;
     }
     if (!first) {
-        uint8_t* at;
-        const uint8_t odd = behind(SINK_ARG 3u, &at);
+        const uint8_t* at = behind(SINK_ARG 3u);
+        const uint8_t odd = (uint8_t)((3u - sink->odd) & 1u);
         if (odd) {
             r = (uint8_t)(*at & 0x0Fu);
             at = after(SINK_ARG at);
@@ -1366,10 +1390,11 @@ static void put_near(SINK_PARAM const uint8_t* data, uint8_t count, uint8_t firs
 }
 
 /* The copying form's tokens (see ravik_lcd.h) of a picture `width` pixels wide, `left` bytes
- * from `data`; skips are black unless `over`. A token cut short by the data's end, or a copy from
- * further back than what was decoded or than the history, ends the tokens. */
-OUT_OF_LINE static void copying_tokens(SINK_PARAM const uint8_t* data, uint32_t left,
-                                       uint16_t width, uint8_t over) {
+ * from the sink's emit state's `data`; skips are black unless the sink is `over`. A token cut
+ * short by the data's end, or a copy from further back than what was decoded or than the history,
+ * ends the tokens. */
+OUT_OF_LINE static void copying_tokens(SINK_PARAM uint32_t left, uint16_t width) {
+    const uint8_t* data = sink->e.data;
     const uint32_t pixels = sink->pixels;
     while (left != 0 && sink->pixels != 0) {
         const uint8_t control = DATA_BYTE(data);
@@ -1415,7 +1440,7 @@ OUT_OF_LINE static void copying_tokens(SINK_PARAM const uint8_t* data, uint32_t 
             }
         }
         if (distance == 0) {
-            if (over) {
+            if (sink->over) {
                 put_skip(SINK_ARG count);
             } else {
                 put_run(SINK_ARG count, 0);
@@ -1445,16 +1470,22 @@ static uint32_t data_u32(const uint32_t* p) {
     return u.value;
 }
 
-/* Decodes picture `index` into the sink; in a delta frame (`over`) skipped pixels and those after
- * the data are left alone, elsewhere they are black. Every read stays inside the picture's stored
- * bytes, which must lie inside `stored`. */
-static void decode(const ravik_lcd_asset* asset, uint16_t index, SINK_PARAM uint8_t over) {
+/* How a picture is stored: its packed bytes as they are, runs and literals, or copying tokens. */
+#define FORM_RAW 0
+#define FORM_RUNS 1
+#define FORM_COPYING 2
+
+/* Finds picture `index`'s stored bytes and readies the sink for its pixels: points the emit
+ * state at the bytes, sets the sink's `form` to theirs and returns how many there are (0 when the
+ * offsets are corrupt). Every read stays inside the picture's stored bytes, which must lie inside
+ * `stored`. */
+static uint32_t open_picture(SINK_PARAM const ravik_lcd_asset* asset, uint16_t index) {
     const uint32_t size = asset->size, pixels = (uint32_t)asset->width * asset->height;
     /* Whole pixels within `size` bytes. */
     const uint32_t room = size > 0x7FFFFFFFUL ? 0xFFFFFFFFUL / 3u : (size << 1) / 3u;
-    uint32_t NEAR left = 0;
-    const uint8_t* NEAR data = asset->data;
-    uint8_t copying;
+    uint32_t left = 0;
+    const uint8_t* data = asset->data;
+    uint8_t form = FORM_RUNS;
     sink->odd = 0;
     sink->pixels = pixels < room ? pixels : room;
     if (data != NULL && asset->offsets != NULL) {
@@ -1466,84 +1497,97 @@ static void decode(const ravik_lcd_asset* asset, uint16_t index, SINK_PARAM uint
         }
     }
     if (left == size) {
-        /* Stored as it is packed: the bytes as they are. */
-        emit_t e;
-        e.data = data;
-        while (left != 0) {
-            const uint16_t bytes = left > 0xFFFFu ? (uint16_t)0xFFFFu : (uint16_t)left;
-            emit(SINK_ARG & e, bytes, EMIT_COPY);
-            left -= bytes;
-        }
-        return;
-    }
-    copying = (uint8_t)(asset->compression == RAVIK_LCD_LZ);
-    if (copying && left != 0) {
-        const uint8_t first = DATA_BYTE(data);
-        if (first == RAVIK_LCD_RUNS_MARK) {
-            /* An "above" before any pixel: this picture is runs and literals. */
-            ++data;
-            --left;
-            copying = 0;
-        }
-    }
-    if (copying) {
-#ifndef RAVIK_LCD_NO_LZ
-        copying_tokens(SINK_ARG data, left, asset->width, over);
-#endif
-    } else {
-        while (left != 0 && sink->pixels != 0) {
-            const uint8_t control = DATA_BYTE(data);
-            if (control < 0x80u) {
-                /* The literal's 3 (control + 1) nibbles take (3 control + 4) / 2 bytes. */
-                const uint16_t bytes =
-                    (uint16_t)((uint16_t)(((uint16_t)control << 1) + control + 4u) >> 1);
-                if (left <= bytes) {
-                    break;
-                }
-                put_literal(SINK_ARG data + 1, (uint8_t)(control + 1u));
-                data += bytes + 1u;
-                left -= bytes + 1u;
-            } else if (control < 0xC0u) {
-                uint8_t second, third;
-                if (left < 3u) {
-                    break;
-                }
-                second = DATA_BYTE(data + 1);
-                third = DATA_BYTE(data + 2);
-                put_run(SINK_ARG(uint16_t)(((uint16_t)(control & 0x3Fu) << 4 | second >> 4) + 1u),
-                        (uint16_t)((uint16_t)(second & 0x0Fu) << 8 | third));
-                data += 3;
-                left -= 3u;
-            } else {
-                uint16_t count;
-                if (left < 2u) {
-                    break;
-                }
-                count = (uint16_t)(((uint16_t)(control & 0x3Fu) << 8 | DATA_BYTE(data + 1)) + 1u);
-                if (over) {
-                    put_skip(SINK_ARG count);
-                } else {
-                    put_run(SINK_ARG count, 0);
-                }
-                data += 2;
-                left -= 2u;
+        form = FORM_RAW;
+    } else if (asset->compression == RAVIK_LCD_LZ) {
+        form = FORM_COPYING;
+        if (left != 0) {
+            const uint8_t first = DATA_BYTE(data);
+            if (first == RAVIK_LCD_RUNS_MARK) {
+                /* An "above" before any pixel: this picture is runs and literals. */
+                ++data;
+                --left;
+                form = FORM_RUNS;
             }
         }
     }
-    if (!over) {
-        while (sink->pixels != 0) {
-            put_run(SINK_ARG sink->pixels > 0x4000u ? (uint16_t)0x4000u : (uint16_t)sink->pixels,
-                    0);
+    sink->e.data = data;
+    sink->form = form;
+    return left;
+}
+
+/* A picture stored as it is packed, `left` bytes: the bytes as they are. */
+OUT_OF_LINE static void copy_raw(SINK_PARAM uint32_t left) {
+    while (left != 0) {
+        const uint16_t bytes = left > 0xFFFFu ? (uint16_t)0xFFFFu : (uint16_t)left;
+        emit(SINK_ARG bytes, EMIT_COPY);
+        left -= bytes;
+    }
+}
+
+/* Runs and literals (see ravik_lcd.h), `left` bytes from the sink's emit state's `data`;
+ * skips are black unless the sink is `over`. A token cut short by the data's end ends the tokens.
+ */
+OUT_OF_LINE static void run_tokens(SINK_PARAM uint32_t left) {
+    const uint8_t* data = sink->e.data;
+    const uint8_t over = sink->over;
+    while (left != 0 && sink->pixels != 0) {
+        const uint8_t control = DATA_BYTE(data);
+        if (control < 0x80u) {
+            /* The literal's 3 (control + 1) nibbles take (3 control + 4) / 2 bytes. */
+            const uint16_t bytes =
+                (uint16_t)((uint16_t)(((uint16_t)control << 1) + control + 4u) >> 1);
+            if (left <= bytes) {
+                break;
+            }
+            put_literal(SINK_ARG data + 1, (uint8_t)(control + 1u));
+            data += bytes + 1u;
+            left -= bytes + 1u;
+        } else if (control < 0xC0u) {
+            uint8_t second, third;
+            if (left < 3u) {
+                break;
+            }
+            second = DATA_BYTE(data + 1);
+            third = DATA_BYTE(data + 2);
+            put_run(SINK_ARG(uint16_t)(((uint16_t)(control & 0x3Fu) << 4 | second >> 4) + 1u),
+                    (uint16_t)((uint16_t)(second & 0x0Fu) << 8 | third));
+            data += 3;
+            left -= 3u;
+        } else {
+            uint16_t count;
+            if (left < 2u) {
+                break;
+            }
+            count = (uint16_t)(((uint16_t)(control & 0x3Fu) << 8 | DATA_BYTE(data + 1)) + 1u);
+            if (over) {
+                put_skip(SINK_ARG count);
+            } else {
+                put_run(SINK_ARG count, 0);
+            }
+            data += 2;
+            left -= 2u;
         }
     }
-    /* An odd count of nibbles leaves the last byte's low nibble, which is 0. A delta frame's
-     * tokens may end anywhere before it: the nibbles from there on are the previous frame's. */
-    if (sink->pixels == 0 && sink->odd) {
-        *sink->out = (uint8_t)(*sink->out & 0xF0u);
-        ++sink->out;
-        --sink->room;
-        sink->odd = 0;
+}
+
+/* Decodes picture `index` into the sink; in a delta frame (the sink `over` the one before) skipped
+ * pixels and those after the data are left alone, elsewhere they are black. In line in each
+ * caller, so that the tokens' frames lie right under the caller's, with no frame of decode's own
+ * between them. */
+IN_LINE static void decode(SINK_PARAM const ravik_lcd_asset* asset, uint16_t index) {
+    const uint32_t left = open_picture(SINK_ARG asset, index);
+    if (sink->form == FORM_RAW) {
+        copy_raw(SINK_ARG left);
+        return;
     }
+    if (sink->form == FORM_RUNS) {
+        run_tokens(SINK_ARG left);
+    } else {
+#ifndef RAVIK_LCD_NO_LZ
+        copying_tokens(SINK_ARG left, asset->width);
+#endif
+    }
+    finish(SINK_ARG_ONLY);
 }
 
 /* Streams picture `index` through `buffer`, `size` bytes of RAM (at least a piece): the pieces
@@ -1560,22 +1604,28 @@ IN_LINE static void stream_through(const ravik_lcd_asset* asset, uint16_t index,
     sink->room = RAVIK_LCD_STREAM_PIECE;
     sink->write = write;
     sink->ctx = ctx;
-    decode(asset, index, SINK_ARG 0);
+    sink->over = 0;
+    decode(SINK_ARG asset, index);
     if (sink->out != sink->piece) {
-        write(sink->piece, (uint16_t)(sink->out - sink->piece), ctx);
+        sink->write(sink->piece, (uint16_t)(sink->out - sink->piece), sink->ctx);
     }
 }
 
-#if !defined(__SDCC_mcs51) && !defined(RAVIK_LCD_NO_LZ)
-/* The copying form's stream, with its ring on the stack while it streams; kept out of
- * ravik_lcd_stream so that other streams don't reserve the ring's room too. */
-OUT_OF_LINE static void stream_copying(const ravik_lcd_asset* asset, uint16_t index,
-                                       void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
-                                           RAVIK_LCD_REENTRANT,
-                                       void* ctx) {
-    uint8_t history[RAVIK_LCD_HISTORY_SIZE];
-    stream_through(asset, index, write, ctx, history, RAVIK_LCD_HISTORY_SIZE);
-}
+#if !defined(__SDCC_mcs51)
+/* The streams with their buffers (`room` bytes) on the stack while they stream, each out of line
+ * so that ravik_lcd_stream reserves neither's room and the copying form's ring is not reserved
+ * for the others. */
+#define STREAM_WITH(name, room)                                                                    \
+    OUT_OF_LINE static void name(const ravik_lcd_asset* asset, uint16_t index,                     \
+                                 void (*write)(const uint8_t* bytes, uint16_t n, void* ctx),       \
+                                 void* ctx) {                                                      \
+        uint8_t buffer[room];                                                                      \
+        stream_through(asset, index, write, ctx, buffer, room);                                    \
+    }
+#ifndef RAVIK_LCD_NO_LZ
+STREAM_WITH(stream_copying, RAVIK_LCD_HISTORY_SIZE)
+#endif
+STREAM_WITH(stream_pieces, RAVIK_LCD_STREAM_PIECE)
 #endif
 
 void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out) {
@@ -1588,7 +1638,8 @@ void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out
     sink->end = out + asset->size;
     sink->room = 255u;
     sink->write = NULL;
-    decode(asset, index, SINK_ARG(uint8_t)(asset->delta && index != 0));
+    sink->over = (uint8_t)(asset->delta && index != 0);
+    decode(SINK_ARG asset, index);
 }
 
 void ravik_lcd_stream(const ravik_lcd_asset* asset, uint16_t index,
@@ -1598,28 +1649,27 @@ void ravik_lcd_stream(const ravik_lcd_asset* asset, uint16_t index,
     if (asset == NULL || write == NULL || index >= asset->count || (asset->delta && index != 0)) {
         return;
     }
-#if defined(__SDCC_mcs51) && !defined(RAVIK_LCD_NO_LZ)
+#if defined(__SDCC_mcs51)
     {
         /* One buffer at a fixed place, in external RAM: an 8051's stack has no room for it. */
+#ifndef RAVIK_LCD_NO_LZ
         static uint8_t history[RAVIK_LCD_HISTORY_SIZE];
         stream_through(asset, index, write, ctx, history,
                        asset->compression == RAVIK_LCD_LZ ? RAVIK_LCD_HISTORY_SIZE
                                                           : RAVIK_LCD_STREAM_PIECE);
+#else
+        static uint8_t piece[RAVIK_LCD_STREAM_PIECE];
+        stream_through(asset, index, write, ctx, piece, RAVIK_LCD_STREAM_PIECE);
+#endif
     }
 #else
 #ifndef RAVIK_LCD_NO_LZ
     if (asset->compression == RAVIK_LCD_LZ) {
         stream_copying(asset, index, write, ctx);
-    } else
-#endif
-    {
-#if defined(__SDCC_mcs51)
-        static uint8_t piece[RAVIK_LCD_STREAM_PIECE];
-#else
-        uint8_t piece[RAVIK_LCD_STREAM_PIECE];
-#endif
-        stream_through(asset, index, write, ctx, piece, RAVIK_LCD_STREAM_PIECE);
+        return;
     }
+#endif
+    stream_pieces(asset, index, write, ctx);
 #endif
 }
 

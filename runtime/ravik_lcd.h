@@ -327,10 +327,13 @@ void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out
  * The bytes handed over lie in RAM (a buffer of the runtime's) and are valid only during the call.
  * RAM: a RAVIK_LCD_STREAM_PIECE-byte piece on the stack, or, for RAVIK_LCD_LZ, a ring of the last
  * RAVIK_LCD_HISTORY_SIZE bytes decoded (294: two rows of the display), in which the pieces lie;
- * beside it the decoder's state, 24 bytes on an AVR and 48 on a 32-bit chip. With the calls'
- * return addresses and saved registers, streaming an LZ picture took 449 bytes of stack on an
- * AVR and 588 on a Cortex-M0 (docs/runtime-on-chips.md; 99 and 208 for runs and literals). On an
- * 8051 one buffer of RAVIK_LCD_HISTORY_SIZE bytes at a fixed place in external RAM serves both.
+ * beside it the decoder's state, 26 bytes on an AVR and 40 on a 32-bit chip. All the stack a
+ * stream takes, its calls' return addresses and saved registers included (write()'s own frame
+ * not), streaming an LZ picture: 382 bytes on an ATmega1284 (294 + 88), 468 on a Cortex-M0
+ * (294 + 174); runs and literals 92 and 196. Measured on the emulated chips by tools/bench-mcu.sh
+ * (row stream-frame-lz: from the caller's stack pointer to the deepest byte written, with a
+ * receiver that keeps nothing on the stack); docs/runtime-on-chips.md has the figures. On an 8051
+ * one buffer of RAVIK_LCD_HISTORY_SIZE bytes at a fixed place in external RAM serves both.
  */
 #ifndef RAVIK_LCD_STREAM_PIECE
 /* Set it (1 to 254, the same for every file) to trade RAM for calls: the piece lies in RAM while

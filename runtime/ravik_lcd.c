@@ -542,7 +542,8 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                                             uint8_t ROW_RAM* row_coverage) {
     const uint8_t* at = end;
     const uint8_t* level_at = bits;
-    uint8_t NEAR byte = 0x80u, level_byte = 0, level_left = 0, column, bit, n;
+    /* Not NEAR: with the 1-bit decoder's state there, an 8051's directly addressed RAM is full. */
+    uint8_t byte = 0x80u, level_byte = 0, level_left = 0, column, bit, n;
     uint8_t row, k, level, kind, from, to, x;
     for (column = 0; column < width && column < RAVIK_LCD_GLYPH_ROW; ++column) {
         row_coverage[column] = 0;

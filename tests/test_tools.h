@@ -2,6 +2,7 @@
 
 // Helpers for tests that link no GUI library: reading and writing whole files, running a tool.
 
+#include "file_bytes.h"
 #include "tool_recordings.h"
 
 #include <QByteArray>
@@ -16,16 +17,6 @@
 #include <string>
 
 namespace ravik::testing {
-
-inline QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // Runs an outside tool to its end (see tool_recordings.h); whether it succeeded (its error output
 // is shown when not).

@@ -8,6 +8,8 @@
 // arguments and the bytes of the files it was given; on Windows it plays that record back.
 // tools/windows-check.sh runs the Linux suite with a recordings folder before the Windows one.
 
+#include "file_bytes.h"
+
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QDir>
@@ -64,11 +66,6 @@ inline std::optional<FileArgument> fileArgument(const QString& argument) {
     return FileArgument{match.captured(1), path};
 }
 
-inline QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 inline QByteArray digest(const QByteArray& bytes) {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
@@ -103,10 +100,10 @@ inline QString key(const QString& program, const QStringList& arguments) {
             continue;
         }
         const QFileInfo info(file->path);
-        const QString stands =
-            info.isFile()  ? u"<file "_s + QString::fromLatin1(digest(fileBytes(file->path)))
-            : info.isDir() ? u"<folder"_s
-                           : u"<new ."_s + info.suffix();
+        const QString stands = info.isFile()
+                                   ? u"<file "_s + QString::fromLatin1(digest(readAll(file->path)))
+                               : info.isDir() ? u"<folder"_s
+                                              : u"<new ."_s + info.suffix();
         hash.addData((file->prefix + stands + u">"_s).toUtf8());
     }
     return QString::fromLatin1(hash.result().toHex());
@@ -123,18 +120,13 @@ inline QString recordsFolder() {
     return qEnvironmentVariable("RAVIK_TEST_RECORDINGS");
 }
 
-inline bool put(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 inline void record(const QString& folder, const ToolRun& run, const std::vector<Written>& files) {
     QDir().mkpath(folder);
-    put(folder + u"/exit"_s, QByteArray::number(run.exitCode));
-    put(folder + u"/out"_s, run.out);
-    put(folder + u"/err"_s, run.err);
+    writeAll(folder + u"/exit"_s, QByteArray::number(run.exitCode));
+    writeAll(folder + u"/out"_s, run.out);
+    writeAll(folder + u"/err"_s, run.err);
     for (const Written& file : files) {
-        put(folder + u"/file-%1-%2"_s.arg(file.argument).arg(file.n), file.bytes);
+        writeAll(folder + u"/file-%1-%2"_s.arg(file.argument).arg(file.n), file.bytes);
     }
 }
 
@@ -156,10 +148,10 @@ inline ToolRun playBack(const QString& program, const QStringList& arguments) {
         }
         QString path = fileArgument(arguments[index])->path;
         path.replace(u"%d"_s, match.captured(2));
-        put(path, fileBytes(folder + u"/"_s + entry));
+        writeAll(path, readAll(folder + u"/"_s + entry));
     }
-    return {fileBytes(folder + u"/exit"_s).toInt(), fileBytes(folder + u"/out"_s),
-            fileBytes(folder + u"/err"_s)};
+    return {readAll(folder + u"/exit"_s).toInt(), readAll(folder + u"/out"_s),
+            readAll(folder + u"/err"_s)};
 }
 
 } // namespace recording
@@ -178,9 +170,8 @@ inline ToolRun runTool(const QString& program, const QStringList& arguments,
     std::vector<std::optional<QByteArray>> before;
     for (const QString& argument : arguments) {
         const auto file = fileArgument(argument);
-        before.push_back(file && QFileInfo(file->path).isFile()
-                             ? std::optional(fileBytes(file->path))
-                             : std::nullopt);
+        before.push_back(file && QFileInfo(file->path).isFile() ? std::optional(readAll(file->path))
+                                                                : std::nullopt);
     }
     QProcess process;
     if (!folder.isEmpty()) {
@@ -212,7 +203,7 @@ inline ToolRun runTool(const QString& program, const QStringList& arguments,
                 if (!QFileInfo(files[n]).isFile()) {
                     continue;
                 }
-                QByteArray bytes = fileBytes(files[n]);
+                QByteArray bytes = readAll(files[n]);
                 if (!before[i] || *before[i] != bytes) {
                     written.push_back({i, n, std::move(bytes)});
                 }

@@ -205,6 +205,41 @@ std::vector<std::uint8_t> codeBits(std::span<const std::uint8_t> levels, int wid
     return coder.finish();
 }
 
+constexpr std::uint8_t kLevelOdds[] = {RAVIK_LCD_LEVEL_ODDS};
+constexpr unsigned kSameRowOdds = 256;
+
+// A 2-bit glyph coded pixel by pixel as ravik_lcd.h says: each row first says whether it is the
+// row above; each pixel of a new row is "the first level of its context's order or not", then "the
+// second or not", then "the third or not (the fourth)", its context the levels above, to the left
+// and above left. Contexts are counted in table offsets: 4 above + 16 left + 64 above-left.
+std::vector<std::uint8_t> codeLevels(std::span<const std::uint8_t> levels, int width, int height) {
+    BitCoder coder;
+    std::vector<std::uint8_t> above(static_cast<std::size_t>(width), 0);
+    for (int y = 0; y < height; ++y) {
+        const auto row =
+            levels.subspan(static_cast<std::size_t>(y) * width, static_cast<std::size_t>(width));
+        const bool same = std::ranges::equal(row, above);
+        coder.code(same ? 1 : 0, kLevelOdds[kSameRowOdds]);
+        if (same) {
+            continue;
+        }
+        for (std::size_t x = 0; x < row.size(); ++x) {
+            const unsigned context =
+                4u * above[x] + (x > 0 ? 16u * row[x - 1] + 64u * above[x - 1] : 0u);
+            unsigned order = kLevelOdds[context + 3];
+            for (unsigned step = 0; step < 3; ++step, order <<= 2) {
+                const bool found = (order >> 6 & 3u) == row[x];
+                coder.code(found ? 0 : 1, kLevelOdds[context + step]);
+                if (found) {
+                    break;
+                }
+            }
+        }
+        above.assign(row.begin(), row.end());
+    }
+    return coder.finish();
+}
+
 } // namespace
 
 std::vector<std::uint8_t> packLevels(std::span<const std::uint8_t> levels, int bpp) {
@@ -219,6 +254,9 @@ std::vector<std::uint8_t> compressLevels(std::span<const std::uint8_t> levels, i
                                          int height, int bpp) {
     if (bpp == 1) {
         return codeBits(levels, width, height);
+    }
+    if (bpp == 2) {
+        return codeLevels(levels, width, height);
     }
     // Two streams: how each row is made, and the levels the rows take as they are.
     BitWriter control;

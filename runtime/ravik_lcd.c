@@ -497,8 +497,10 @@ RAVIK_NOINLINE static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t*
         level_left = (uint8_t)(level_left - bpp);                                                  \
     } while (0)
 
-/* The odds of a 0 bit in each context of a compressed 1-bit glyph (ravik_lcd.h). */
+/* The odds of a 0 bit in each context of a compressed 1-bit glyph, and the odds and level orders
+ * of a 2-bit one (ravik_lcd.h). */
 static const uint8_t TABLE bit_odds[] = {RAVIK_LCD_BIT_ODDS};
+static const uint8_t TABLE level_odds[] = {RAVIK_LCD_LEVEL_ODDS};
 
 /* Blends `count` 4-bit coverages from `levels` (in RAM) over the frame pixels from the one
  * starting in byte p (in its low nibble when odd). Two clear pixels move three frame bytes on,
@@ -678,12 +680,36 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
         }                                                                                          \
     } while (0)
 
+/* split = the top byte of range times the odds (8 x 8 bits). avr-gcc, seeing that byte come from
+ * a 16-bit value, multiplies 16 by 8 bits (two multiplies and their sum) unless an empty asm
+ * hides where it came from. */
+#if defined(__GNUC__) && defined(__AVR__)
+#define TAKE_SPLIT(odds)                                                                           \
+    do {                                                                                           \
+        uint8_t top = (uint8_t)(range >> 8);                                                       \
+        __asm__("" : "+r"(top));                                                                   \
+        split = (uint16_t)((uint16_t)top * (uint8_t)(odds));                                       \
+    } while (0)
+#else
+#define TAKE_SPLIT(odds) split = (uint_fast16_t)((uint8_t)(range >> 8) * (uint8_t)(odds))
+#endif
+
+/* While the interval is below half its full width, doubles it, taking the stream's next bit. */
+#define RENORMALISE()                                                                              \
+    do {                                                                                           \
+        while (range < 0x8000u) {                                                                  \
+            range = range << 1 | 1u;                                                               \
+            NEXT_CODED_BIT(next);                                                                  \
+            code = code << 1 | next;                                                               \
+        }                                                                                          \
+    } while (0)
+
 /* One arithmetic-coded bit into `bit`, 0 with the odds / 256 (ravik_lcd.h): `code` is the stream's
  * bits read so far less the interval's bottom, `range` its width less one. Whatever the bits,
  * code stays within 0 to range and range within 127 to 65535, so nothing overflows 16 bits. */
 #define DECODE_BIT(bit, odds)                                                                      \
     do {                                                                                           \
-        split = (uint_fast16_t)((uint8_t)(range >> 8) * (uint8_t)(odds));                          \
+        TAKE_SPLIT(odds);                                                                          \
         if (code >= split) {                                                                       \
             code -= split;                                                                         \
             range -= split;                                                                        \
@@ -692,28 +718,29 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
             range = split - 1u;                                                                    \
             bit = 0;                                                                               \
         }                                                                                          \
-        while (range < 0x8000u) {                                                                  \
-            range = range << 1 | 1u;                                                               \
-            NEXT_CODED_BIT(next);                                                                  \
-            code = code << 1 | next;                                                               \
-        }                                                                                          \
+        RENORMALISE();                                                                             \
     } while (0)
 
-/* draw_coded_glyph for a compressed 1-bit glyph, whose bytes run from `bits` to `end`: each row
- * decoded over the one above into `row_coverage` (0 or 15 a pixel), then its visible part blended.
- * A pixel's context: above + 2 left + 4 above-left + 8 above-right + 16 two-left; the row buffer
- * still holds the row above from the pixel being decoded on. */
+/* draw_coded_glyph for a compressed 1- or 2-bit glyph (`bpp`), whose bytes run from `bits` to
+ * `end`: each row decoded over the one above into `row_coverage` (a 4-bit coverage a pixel),
+ * then its visible part blended. The row buffer still holds the row above from the pixel being
+ * decoded on. At 1 bit a pixel's context is above + 2 left + 4 above-left + 8 above-right + 16
+ * two-left; at 2 bits, as an offset into level_odds, 4 above + 16 left + 64 above-left (a
+ * coverage c is the level c / 5, and c & 12 is 4 times it). One function for both, so that they
+ * share the coder's state (in an 8051's directly addressed RAM) and its code. */
 RAVIK_NOINLINE static void draw_bit_glyph(uint8_t* line, uint8_t x0, const uint8_t* bits,
                                           const uint8_t* end, uint8_t width, uint8_t first_column,
                                           uint8_t end_column, uint8_t first_row, uint8_t end_row,
-                                          uint16_t rgb, uint8_t ROW_RAM* row_coverage) {
-    /* The coder's state in an 8051's direct RAM; what is left in external RAM costs less there. */
+                                          uint8_t bpp, uint16_t rgb,
+                                          uint8_t ROW_RAM* row_coverage) {
+    /* The coder's state in an 8051's direct RAM; the rest in external RAM costs less there. */
     uint_fast16_t NEAR range = 0xFFFFu, code = 0, split;
     uint_fast8_t NEAR byte = 0x80u;
     const uint8_t* at = bits;
-    uint_fast8_t bit, next, column, up, up_left, up_right, left;
+    uint_fast8_t bit, next, column, up, up_left, up_right, left, context, order;
     uint8_t row;
     uint8_t ROW_RAM* pixel;
+    uint8_t ROW_RAM* const row_end = row_coverage + width;
     for (column = 0; column < width; ++column) {
         row_coverage[column] = 0;
     }
@@ -722,23 +749,64 @@ RAVIK_NOINLINE static void draw_bit_glyph(uint8_t* line, uint8_t x0, const uint8
         code = code << 1 | next;
     }
     for (row = 0; row < end_row; ++row) {
-        DECODE_BIT(bit, TABLE_BYTE(bit_odds + 32));
-        if (!bit) {
-            up = (uint8_t)(row_coverage[0] != 0u);
-            up_left = 0;
-            left = 0;
-            pixel = row_coverage;
-            for (column = width; column != 0; --column, ++pixel) {
-                up_right = 0;
-                if (column != 1u && pixel[1] != 0u) {
-                    up_right = 8u;
+        if (bpp == 2u) {
+            DECODE_BIT(bit, TABLE_BYTE(level_odds + 256));
+            if (!bit) {
+                /* 16 the level to the left + 64 the level above-left, then the context. The
+                 * glyph is at least a pixel wide. */
+                context = 0;
+                pixel = row_coverage;
+                do {
+                    context = (uint8_t)(context | (uint8_t)(*pixel & 12u));
+                    /* The context's order: its first level, else the next, and so on. The first
+                     * step spelt out, without a bit to test after it. */
+                    order = TABLE_BYTE(level_odds + 3 + context);
+                    TAKE_SPLIT(TABLE_BYTE(level_odds + context));
+                    if (code < split) {
+                        range = split - 1u;
+                        RENORMALISE();
+                    } else {
+                        code -= split;
+                        range -= split;
+                        RENORMALISE();
+                        order = (uint8_t)(order << 2);
+                        DECODE_BIT(bit, TABLE_BYTE(level_odds + 1 + context));
+                        if (bit) {
+                            order = (uint8_t)(order << 2);
+                            DECODE_BIT(bit, TABLE_BYTE(level_odds + 2 + context));
+                            if (bit) {
+                                order = (uint8_t)(order << 2);
+                            }
+                        }
+                    }
+                    /* The level, the order's top two bits: 16 times it, as a coverage (5 times
+                     * it), and the next pixel's context so far (this one's above is its
+                     * above-left). */
+                    order = (uint8_t)((order >> 2) & 0x30u);
+                    *pixel = (uint8_t)((uint8_t)(order >> 2) + (uint8_t)(order >> 4));
+                    context = (uint8_t)((uint8_t)((context & 12u) << 4) | order);
+                } while (++pixel != row_end);
+            }
+        } else {
+            DECODE_BIT(bit, TABLE_BYTE(bit_odds + 32));
+            if (!bit) {
+                up = (uint8_t)(row_coverage[0] != 0u);
+                up_left = 0;
+                left = 0;
+                pixel = row_coverage;
+                for (column = width; column != 0; --column, ++pixel) {
+                    up_right = 0;
+                    if (column != 1u && pixel[1] != 0u) {
+                        up_right = 8u;
+                    }
+                    DECODE_BIT(bit,
+                               TABLE_BYTE(bit_odds + (uint8_t)(up | left | up_left | up_right)));
+                    *pixel = (uint8_t)((0u - bit) & 15u);
+                    /* This pixel's above is the next one's above-left; its left, two-left. */
+                    up_left = (uint8_t)(up << 2);
+                    up = (uint8_t)(up_right >> 3);
+                    left = (uint8_t)((uint8_t)((left & 2u) << 3) | (uint8_t)(bit << 1));
                 }
-                DECODE_BIT(bit, TABLE_BYTE(bit_odds + (uint8_t)(up | left | up_left | up_right)));
-                *pixel = (uint8_t)((0u - bit) & 15u);
-                /* This pixel's above is the next one's above-left; its left, two-left. */
-                up_left = (uint8_t)(up << 2);
-                up = (uint8_t)(up_right >> 3);
-                left = (uint8_t)((uint8_t)((left & 2u) << 3) | (uint8_t)(bit << 1));
             }
         }
         if (row >= first_row) {
@@ -759,9 +827,9 @@ RAVIK_NOINLINE static void draw_levels_glyph(uint8_t* line, uint8_t x0, const ui
                                              uint8_t first_row, uint8_t end_row, uint8_t bpp,
                                              uint8_t compressed, uint16_t rgb) {
     uint8_t ROW_RAM row_coverage[RAVIK_LCD_GLYPH_ROW];
-    if (compressed && bpp == 1u) {
+    if (compressed && bpp != 4u) {
         draw_bit_glyph(line, x0, bits, end, width, first_column, end_column, first_row, end_row,
-                       rgb, row_coverage);
+                       bpp, rgb, row_coverage);
     } else {
         draw_coded_glyph(line, x0, bits, end, width, first_column, end_column, first_row, end_row,
                          bpp, compressed, rgb, row_coverage);

@@ -47,10 +47,10 @@
  * levels follow each other row after row, the first pixel in the top bits of the first byte, rows
  * not padded (at 4 bits: two pixels a byte, high nibble first). A compressed bitmap runs from
  * its offset to the next glyph's (the last glyph's to bitmaps_size); reading on past its bytes
- * gives 0 bits. At 2 and 4 bits it holds two bit streams, each most significant bit first: from
- * its first byte on, levels of bpp bits packed as above (the rows kept as they are and the
- * literals, in the order they are met); after them, the control bits, whose bytes are stored last
- * to first (the glyph's last byte holds the first eight).
+ * gives 0 bits. At 4 bits it holds two bit streams, each most significant bit first: from its
+ * first byte on, levels of 4 bits packed as above (the rows kept as they are and the literals, in
+ * the order they are met); after them, the control bits, whose bytes are stored last to first (the
+ * glyph's last byte holds the first eight).
  * The control bits make each row, above the first lying a blank row, one of:
  *   1            the same levels as the row above
  *   01           the row's levels as they are, taken from the levels
@@ -58,23 +58,31 @@
  *                  0   N         N pixels of the row above's levels
  *                  10  N         N pixels whose levels are the next N levels
  *                  110 N         N pixels of none
- *                  111 N         N pixels of full coverage (level 2^bpp - 1)
+ *                  111 N         N pixels of full coverage (level 15)
  * where N (1 to 255) is written as M = N + 1 in its L bits, its leading 1 first, after L - 2 0
  * bits (1 = "10", 2 = "11", 3 = "0100", 6 = "0111", 7 = "001000").
  *
- * At 1 bit a compressed bitmap is one arithmetic-coded bit stream, most significant bit first: the
- * interval [low, high] starts as [0, 65535] and `value` as the stream's first 16 bits. A bit whose
- * odds of being 0 are o / 256 (o from RAVIK_LCD_BIT_ODDS, by context) is 1 when value >= split =
- * low + ((high - low) >> 8) * o, and then low = split, else high = split - 1. Then, while the
- * interval lies in one half or in the middle half, it is doubled: by 0 while high < 32768, after
- * taking 32768 from low, high and value while low >= 32768, after taking 16384 from them while
- * low >= 16384 and high < 49152; each doubling makes low = 2 low, high = 2 high + 1 and value =
- * 2 value + the stream's next bit. Each row, above the first lying a blank row, starts with a bit
+ * At 1 and 2 bits a compressed bitmap is one arithmetic-coded bit stream, most significant bit
+ * first: the interval [low, high] starts as [0, 65535] and `value` as the stream's first 16 bits. A
+ * bit whose odds of being 0 are o / 256 (o from RAVIK_LCD_BIT_ODDS, by context) is 1 when value >=
+ * split = low + ((high - low) >> 8) * o, and then low = split, else high = split - 1. Then, while
+ * the interval lies in one half or in the middle half, it is doubled: by 0 while high < 32768,
+ * after taking 32768 from low, high and value while low >= 32768, after taking 16384 from them
+ * while low >= 16384 and high < 49152; each doubling makes low = 2 low, high = 2 high + 1 and value
+ * = 2 value + the stream's next bit. Each row, above the first lying a blank row, starts with a bit
  * in context 32: 1 when it is the row above, else its pixels follow, left to right, each in the
  * context above + 2 left + 4 above-left + 8 above-right + 16 two-left (each 1 when that pixel is
- * 1; 0 outside the glyph). The coder ends its stream with the bits that pick a point of its last
- * interval, and 0 bytes at its end are left out. (Compressed glyphs made before these forms, their
- * token codes and counts must be made again.)
+ * 1; 0 outside the glyph).
+ * At 2 bits the row's bit takes its odds from RAVIK_LCD_LEVEL_ODDS[256], and each pixel of a new
+ * row has the context c = 4 above + 16 left + 64 above-left (their levels, 0 outside the glyph),
+ * an offset into RAVIK_LCD_LEVEL_ODDS: its byte c + 3 orders the four levels from the likeliest,
+ * two bits each, the first in the top bits. The pixel is a 0 bit with odds [c] when it is the
+ * first level of that order, else a 1 bit, then 0 with odds [c + 1] when it is the second, else
+ * 1, then 0 with odds [c + 2] for the third, 1 for the fourth. So a row buffer of the levels above
+ * and two bytes of context decode it, mostly in one or two bits.
+ * The coder ends its stream with the bits that pick a point of its last interval, and 0 bytes at
+ * its end are left out. (Compressed glyphs made before these forms, their token codes and counts
+ * must be made again; so must 2-bit compressed glyphs made before they were coded so.)
  *
  * The runtime decodes each row over the one above in a buffer of RAVIK_LCD_GLYPH_ROW bytes, its
  * only one, and reads nothing outside the glyph's bytes: corrupt data draws wrong pixels inside the
@@ -188,6 +196,26 @@ void ravik_lcd_set_pixel(uint8_t* frame, int x, int y, uint16_t rgb);
 #define RAVIK_LCD_BIT_ODDS                                                                         \
     229, 43, 91, 70, 208, 137, 186, 45, 197, 88, 55, 31, 215, 205, 208, 123, 238, 52, 46, 32, 241, \
         177, 166, 107, 219, 113, 42, 25, 234, 231, 191, 66, 222
+
+/* For a compressed 2-bit glyph (see Fonts above): for each of the 64 contexts, at offsets 0, 4, ...
+ * 252, the odds of a 0 bit of its first three steps and its order of levels; at 256 the odds of
+ * "the row is not the one above". Counted by tools/make-level-odds.py over ASCII + GB2312 level 1
+ * of Noto Sans CJK SC, anti-aliased, at 12, 16 and 24 pixels; part of the stored form, as above. */
+#define RAVIK_LCD_LEVEL_ODDS                                                                       \
+    228, 154, 202, 27, 110, 140, 169, 75, 142, 116, 159, 141, 174, 90, 130, 228, 97, 139, 142, 27, \
+        144, 132, 191, 228, 146, 191, 172, 228, 203, 203, 199, 228, 141, 124, 129, 135, 125, 182,  \
+        184, 228, 145, 181, 204, 228, 181, 185, 234, 228, 207, 105, 152, 216, 219, 165, 193, 228,  \
+        214, 188, 210, 228, 214, 199, 238, 228, 235, 140, 210, 27, 205, 154, 197, 27, 134, 137,    \
+        167, 39, 95, 104, 133, 27, 224, 127, 183, 27, 140, 96, 150, 99, 166, 124, 152, 180, 215,   \
+        168, 189, 228, 127, 142, 174, 39, 84, 114, 170, 156, 85, 119, 179, 156, 170, 154, 191,     \
+        228, 92, 87, 128, 210, 217, 154, 203, 228, 158, 130, 185, 228, 177, 135, 240, 228, 238,    \
+        151, 221, 27, 194, 138, 193, 27, 204, 115, 206, 27, 77, 104, 138, 39, 209, 115, 188, 27,   \
+        95, 108, 172, 27, 111, 109, 172, 39, 111, 115, 159, 228, 209, 116, 202, 27, 146, 127, 154, \
+        75, 135, 116, 164, 135, 188, 107, 169, 216, 90, 100, 144, 225, 101, 108, 138, 216, 214,    \
+        101, 157, 216, 141, 201, 214, 228, 243, 163, 194, 27, 228, 146, 198, 27, 203, 122, 202,    \
+        39, 196, 97, 150, 27, 229, 117, 185, 27, 163, 104, 155, 54, 137, 104, 143, 39, 107, 116,   \
+        162, 78, 205, 111, 191, 27, 135, 135, 152, 30, 109, 119, 138, 54, 141, 101, 142, 177, 178, \
+        106, 130, 57, 142, 106, 167, 114, 120, 116, 157, 180, 94, 117, 168, 228, 240
 
 /* Bytes of a metrics entry, and an entry's six bytes (see Fonts above): width, height, left, top,
  * advance, 1 when the bitmap is compressed. */

@@ -149,12 +149,21 @@ private slots:
         QTest::addColumn<QByteArray>("levels");
         QTest::addColumn<QByteArray>("packed");
         QTest::addColumn<QByteArray>("compressed");
-        // Compressed: the levels the rows take, then the control bits, their bytes last first.
-        // 0 3 3 / 0 3 3 / 2 1 0: row 0's tokens (as above 1, full 2: 8 bits) cost more than its
-        // levels (6): control "01" 1 "01" = 01101; levels 00 11 11 10 01 00.
-        QTest::newRow("2 bits, rows as they are and a repeated row")
+        // 2 bits, coded as ravik_lcd.h says, worked by hand from RAVIK_LCD_LEVEL_ODDS. 3 1: a new
+        // row (0 at odds 240: range 61199); 3 in context 0, whose order is 0 1 2 3, the fourth
+        // (1 at 228, 154, 202: 110, 1, 11); 1 in context 48 (left 3), order 3 1 2 0, the second
+        // (1 at 207, 0 at 105: 101, 0); the end puts out 1. 11101110 11.
+        QTest::newRow("2 bits, one row coded by its neighbours")
+            << 2 << 2 << QByteArray("\3\1", 2) << QByteArray("\xD0", 1)
+            << QByteArray("\xEE\xC0", 2);
+        // 0 3 3 / 0 3 3 / 2 1 0: row 0 new, 0 first in context 0 (0 at 228), 3 fourth in context 0,
+        // 3 first in context 48 (0 at 207); row 1 the row above (1 at 240); row 2 new, 2 third in
+        // context 0 (1 1 0 at 228, 154, 202), 1 third in context 44 (above 3, left 2; order 3 2 1
+        // 0: 1 1 0 at 181, 185, 234), 0 second in context 220 (above 3, left 1, above-left 3; 1 0
+        // at 107, 116); the end puts out 1. 11010100 01110100 1.
+        QTest::newRow("2 bits, a repeated row and every step")
             << 3 << 2 << QByteArray("\0\3\3\0\3\3\2\1\0", 9) << QByteArray("\x3C\xF9\x00", 3)
-            << QByteArray("\x3E\x40\x68", 3);
+            << QByteArray("\xD4\x74\x80", 3);
         // 0 0 0 F F F F F F 0 0 0 / 0 0 0 7 7 F F 0 0 0 0 0 / the same. Counts as n + 1 after
         // its length - 2 zeros: 2 "11", 3 "0100", 5 "0110", 6 "0111". Row 0 "00": as above 3
         // "0" "0100", full 6 "111" "0111", as above 3 "0" "0100"; row 1 "00": as above 3 "0"

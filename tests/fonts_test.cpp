@@ -456,6 +456,7 @@ void FontsTest::compressedDrawsAsPacked_data() {
     QTest::addColumn<int>("bpp");
     QTest::newRow("12 px, 4 bits") << 12 << 4;
     QTest::newRow("16 px, 4 bits") << 16 << 4;
+    QTest::newRow("12 px, 2 bits") << 12 << 2;
     QTest::newRow("16 px, 2 bits") << 16 << 2;
     QTest::newRow("24 px, 2 bits") << 24 << 2;
     QTest::newRow("12 px, 1 bit") << 12 << 1;

@@ -227,12 +227,12 @@ private slots:
     // Text far off the frame on either side: no position may overflow an int (the sanitizers
     // stop the test if one does), nothing is drawn, and the pen stops within 16 bits. The font:
     // one 1 x 1 glyph "0" advancing 5.
-    // A 6 x 3 glyph of 2-bit levels 0 3 3 1 2 0 / the same / 2 1 0 0 3 3, compressed by hand from
-    // the header's words. Control bits: row 0 "00" tokens: none 1 "110" "10", full 2 "111" "11",
-    // 2 literals "10" "11", as above 1 "0" "10"; row 1 "1"; row 2 "01": 00110101 11111011 010101,
-    // stored last byte first after the levels 01 10 (the literals) 10 01 00 00 11 11 (row 2):
-    // 0x69 0x0F 0x54 0xFB 0x35. Drawn in 0xF0F over a black frame, each pixel is its coverage
-    // (level × 5) in red and blue.
+    // A 6 x 3 glyph of 4-bit levels 0 15 15 5 10 0 / the same / 10 5 0 0 15 15, compressed by hand
+    // from the header's words. Control bits: row 0 "00" tokens: none 1 "110" "10", full 2 "111"
+    // "11", 2 literals "10" "11", as above 1 "0" "10"; row 1 "1"; row 2 "01": 00110101 11111011
+    // 010101, stored last byte first after the levels 5 10 (the literals) 10 5 0 0 15 15 (row 2):
+    // 0x5A 0xA5 0x00 0xFF 0x54 0xFB 0x35. Drawn in 0xF0F over a black frame, each pixel is its
+    // coverage in red and blue.
     void compressedGlyphHandCoded_data() {
         QTest::addColumn<int>("x");
         QTest::addColumn<int>("y");
@@ -249,8 +249,8 @@ private slots:
         const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 0)};
         const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(6, 3, 0, 5, 4, 1)};
         // Exactly its bytes on the heap, so that a read past them is caught.
-        const std::vector<std::uint8_t> data{0x69, 0x0F, 0x54, 0xFB, 0x35};
-        const ravik_lcd_font font = handFont(glyph, metrics, data.data(), data.size(), 9, 5, 2);
+        const std::vector<std::uint8_t> data{0x5A, 0xA5, 0x00, 0xFF, 0x54, 0xFB, 0x35};
+        const ravik_lcd_font font = handFont(glyph, metrics, data.data(), data.size(), 9, 5, 4);
         const int coverage[3][6] = {
             {0, 15, 15, 5, 10, 0}, {0, 15, 15, 5, 10, 0}, {10, 5, 0, 0, 15, 15}};
         Bytes frame(RAVIK_LCD_FRAME_SIZE, 0);
@@ -267,19 +267,27 @@ private slots:
         }
     }
 
-    // Compressed 1-bit glyphs coded by hand (export_test works out the same bytes): 7 x 1 of
-    // 1 1 1 1 1 0 1, and 1 x 3 of 0 / 0 / 1, whose last byte, 0, is left out. Drawn in 0xF0F
-    // over a black frame at (40, 20), a pixel is 0xF0F where its level is 1.
+    // Compressed 1- and 2-bit glyphs coded by hand (export_test works out the same bytes): 7 x 1
+    // of 1 1 1 1 1 0 1, 1 x 3 of 0 / 0 / 1 (whose last byte, 0, is left out), and at 2 bits 2 x 1
+    // of 3 1 and 3 x 3 of 0 3 3 / 0 3 3 / 2 1 0. Drawn in 0xF0F over a black frame at (40, 20),
+    // each pixel shows its coverage (1 bit: 15; 2 bits: the level times 5) in red and blue.
     void compressedBitGlyphHandCoded_data() {
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("bpp");
         QTest::addColumn<int>("width");
         QTest::addColumn<QByteArray>("levels");
-        QTest::newRow("one row coded by its neighbours")
-            << QByteArray("\xD6\x30", 2) << 7 << QByteArray("1111101");
-        QTest::newRow("blank rows before ink") << QByteArray("\xFF", 1) << 1 << QByteArray("001");
+        QTest::newRow("1 bit, one row coded by its neighbours")
+            << QByteArray("\xD6\x30", 2) << 1 << 7 << QByteArray("1111101");
+        QTest::newRow("1 bit, blank rows before ink")
+            << QByteArray("\xFF", 1) << 1 << 1 << QByteArray("001");
+        QTest::newRow("2 bits, one row coded by its neighbours")
+            << QByteArray("\xEE\xC0", 2) << 2 << 2 << QByteArray("31");
+        QTest::newRow("2 bits, a repeated row and every step")
+            << QByteArray("\xD4\x74\x80", 3) << 2 << 3 << QByteArray("033033210");
     }
     void compressedBitGlyphHandCoded() {
         QFETCH(QByteArray, bytes);
+        QFETCH(int, bpp);
         QFETCH(int, width);
         QFETCH(QByteArray, levels);
         constexpr int x = 40, y = 20, ascent = 5;
@@ -288,15 +296,17 @@ private slots:
         const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(width, height, 0, ascent, 8, 1)};
         const std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
         const ravik_lcd_font font =
-            handFont(glyph, metrics, data.data(), data.size(), 9, ascent, 1);
+            handFont(glyph, metrics, data.data(), data.size(), 9, ascent, std::uint8_t(bpp));
         Bytes frame(RAVIK_LCD_FRAME_SIZE, 0);
         QCOMPARE(ravik_lcd_text(frame.data(), x, y, "A", &font, 0xF0F), x + 8);
         for (int py = 0; py < RAVIK_LCD_HEIGHT; ++py) {
             for (int px = 0; px < RAVIK_LCD_WIDTH; ++px) {
                 const int row = py - y, column = px - x;
-                const bool on = row >= 0 && row < height && column >= 0 && column < width &&
-                                levels[row * width + column] == '1';
-                QCOMPARE(ravik_lcd_get_pixel(frame.data(), px, py), std::uint16_t(on ? 0xF0F : 0));
+                int a = 0;
+                if (row >= 0 && row < height && column >= 0 && column < width) {
+                    a = (levels[row * width + column] - '0') * (bpp == 1 ? 15 : 5);
+                }
+                QCOMPARE(ravik_lcd_get_pixel(frame.data(), px, py), std::uint16_t(a << 8 | a));
             }
         }
     }
@@ -322,6 +332,12 @@ private slots:
             QTest::newRow(("levels cut short" + at).constData())
                 << QByteArray("\x55\x55", 2) << 1 << x;
             QTest::newRow(("one byte" + at).constData()) << QByteArray("\x2A", 1) << 4 << x;
+            // Arithmetic-coded 2-bit glyphs: a stream that ends at once, bytes of no glyph, and
+            // only 0 bits (each pixel then its context's likeliest level).
+            QTest::newRow(("2 bits, one byte" + at).constData()) << QByteArray("\x2A", 1) << 2 << x;
+            QTest::newRow(("2 bits, bytes of no glyph" + at).constData())
+                << QByteArray("\x9C\x31\xE7\x05\x66\xD2", 6) << 2 << x;
+            QTest::newRow(("2 bits, zero bits" + at).constData()) << QByteArray(6, '\0') << 2 << x;
         }
     }
     void corruptCompressedGlyph() {

@@ -744,6 +744,8 @@ RAVIK_NOINLINE static void draw_bit_glyph(uint8_t* line, uint8_t x0, const uint8
     for (column = 0; column < width; ++column) {
         row_coverage[column] = 0;
     }
+    /* Past the row, a blank pixel: above-right of the last one. */
+    row_coverage[width] = 0;
     for (column = 0; column < 16u; ++column) {
         NEXT_CODED_BIT(next);
         code = code << 1 | next;
@@ -796,7 +798,7 @@ RAVIK_NOINLINE static void draw_bit_glyph(uint8_t* line, uint8_t x0, const uint8
                 pixel = row_coverage;
                 for (column = width; column != 0; --column, ++pixel) {
                     up_right = 0;
-                    if (column != 1u && pixel[1] != 0u) {
+                    if (pixel[1] != 0u) {
                         up_right = 8u;
                     }
                     DECODE_BIT(bit,
@@ -820,13 +822,14 @@ RAVIK_NOINLINE static void draw_bit_glyph(uint8_t* line, uint8_t x0, const uint8
 
 /* draw_coded_glyph with its row buffer, which lies here rather than in the drawer so that the
  * drawer's own variables sit near its frame pointer (an AVR reaches 63 bytes from it in one
- * instruction), and only glyphs that need it take its stack. */
+ * instruction), and only glyphs that need it take its stack. One byte more than the widest row, so
+ * that the arithmetic decoder reads a blank pixel above-right of a row's last. */
 RAVIK_NOINLINE static void draw_levels_glyph(uint8_t* line, uint8_t x0, const uint8_t* bits,
                                              const uint8_t* end, uint8_t width,
                                              uint8_t first_column, uint8_t end_column,
                                              uint8_t first_row, uint8_t end_row, uint8_t bpp,
                                              uint8_t compressed, uint16_t rgb) {
-    uint8_t ROW_RAM row_coverage[RAVIK_LCD_GLYPH_ROW];
+    uint8_t ROW_RAM row_coverage[RAVIK_LCD_GLYPH_ROW + 1];
     if (compressed && bpp != 4u) {
         draw_bit_glyph(line, x0, bits, end, width, first_column, end_column, first_row, end_row,
                        bpp, rgb, row_coverage);

@@ -64,32 +64,33 @@
  *
  * At 1 and 2 bits a compressed bitmap is one arithmetic-coded bit stream, most significant bit
  * first: the interval [low, high] starts as [0, 65535] and `value` as the stream's first 16 bits. A
- * bit whose odds of being 0 are o / 256 (o from RAVIK_LCD_BIT_ODDS, by context) is 1 when value >=
- * split = low + ((high - low) >> 8) * o, and then low = split, else high = split - 1. Then, while
- * the interval lies in one half or in the middle half, it is doubled: by 0 while high < 32768,
- * after taking 32768 from low, high and value while low >= 32768, after taking 16384 from them
- * while low >= 16384 and high < 49152; each doubling makes low = 2 low, high = 2 high + 1 and value
- * = 2 value + the stream's next bit. Each row, above the first lying a blank row, starts with a bit
- * in context 32: 1 when it is the row above, else its pixels follow, left to right, each in the
- * context above + 2 left + 4 above-left + 8 above-right + 16 two-left (each 1 when that pixel is
- * 1; 0 outside the glyph).
- * At 2 bits the row's bit takes its odds from RAVIK_LCD_LEVEL_ODDS[256], and each pixel of a new
- * row has the context c = 4 above + 16 left + 64 above-left (their levels, 0 outside the glyph),
- * an offset into RAVIK_LCD_LEVEL_ODDS: its byte c + 3 orders the four levels from the likeliest,
- * two bits each, the first in the top bits. The pixel is a 0 bit with odds [c] when it is the
- * first level of that order, else a 1 bit, then 0 with odds [c + 1] when it is the second, else
- * 1, then 0 with odds [c + 2] for the third, 1 for the fourth. So a row buffer of the levels above
- * and two bytes of context decode it, mostly in one or two bits.
+ * bit whose odds of being 0 are o / 256 (o from RAVIK_LCD_BIT_ODDS at 1 bit, RAVIK_LCD_LEVEL_ODDS
+ * at 2, by context) is 1 when value >= split = low + ((high - low) >> 8) * o, and then low = split,
+ * else high = split - 1. Then, while the interval lies in one half or in the middle half, it is
+ * doubled: by 0 while high < 32768, after taking 32768 from low, high and value while low >= 32768,
+ * after taking 16384 from them while low >= 16384 and high < 49152; each doubling makes low = 2
+ * low, high = 2 high + 1 and value = 2 value + the stream's next bit. At 1 bit each row, above the
+ * first lying a blank row, starts with a bit in context 32: 1 when it is the row above, else its
+ * pixels follow, left to right, each in the context above + 2 left + 4 above-left + 8 above-right +
+ * 16 two-left (each 1 when that pixel is 1; 0 outside the glyph).
+ * At 2 bits the row's bit (1: the row above) takes its odds from RAVIK_LCD_LEVEL_ODDS[256], and
+ * each pixel of a new row has the context c = 4 above + 16 left + 64 above-left (their levels, 0
+ * outside the glyph), an offset into RAVIK_LCD_LEVEL_ODDS: its byte c + 3 orders the four levels
+ * from the likeliest, two bits each, the first in the top bits. The pixel is a 0 bit with odds [c]
+ * when it is the first level of that order, else a 1 bit, then 0 with odds [c + 1] when it is the
+ * second, else 1, then 0 with odds [c + 2] for the third, 1 for the fourth. The decoder needs only
+ * the row buffer and a byte of context, and most pixels take one step.
  * The coder ends its stream with the bits that pick a point of its last interval, and 0 bytes at
  * its end are left out. (Compressed glyphs made before these forms, their token codes and counts
- * must be made again; so must 2-bit compressed glyphs made before they were coded so.)
+ * must be made again; so must 2-bit compressed glyphs made before they were arithmetic-coded, which
+ * were tokens as at 4 bits.)
  *
- * The runtime decodes each row over the one above in a buffer of RAVIK_LCD_GLYPH_ROW bytes, its
- * only one, and reads nothing outside the glyph's bytes: corrupt data draws wrong pixels inside the
- * glyph's box, never outside it or the frame. Levels never straddle a byte, so reading one is a
- * shift, as in a packed bitmap. A
- * compressed glyph wider than RAVIK_LCD_GLYPH_ROW is not drawn (the tool compresses glyphs up to
- * 64 pixels wide and keeps wider ones packed; a header that needs more says so with #error).
+ * The runtime decodes each row over the one above in a buffer of RAVIK_LCD_GLYPH_ROW bytes (and
+ * a blank one after them), its only one, and reads nothing outside the glyph's bytes: corrupt data
+ * draws wrong pixels inside the glyph's box, never outside it or the frame. Levels never straddle a
+ * byte, so reading one is a shift, as in a packed bitmap. A compressed glyph wider than
+ * RAVIK_LCD_GLYPH_ROW is not drawn (the tool compresses glyphs up to 64 pixels wide and keeps wider
+ * ones packed; a header that needs more says so with #error).
  *
  * Flash on AVR. There a plain pointer reads RAM, so data kept in flash with PROGMEM can't be read
  * through one. Compile ravik_lcd.c with -DRAVIK_LCD_PROGMEM and the runtime reads pictures,
@@ -109,8 +110,8 @@
  *                           -D'RAVIK_LCD_READ_BYTE(p)=((uint8_t)(*(const uint32_t*)((uintptr_t)(p)
  *                             & ~(uintptr_t)3) >> (((uintptr_t)(p) & 3u) * 8u)))'
  *   RAVIK_LCD_GLYPH_ROW   bytes of the one buffer ravik_lcd_text keeps on the stack for a
- *                         compressed glyph's row (default 64): the widest compressed glyph it
- *                         draws. A smaller value saves stack where glyphs are narrow.
+ *                         compressed glyph's row (default 64, and one kept blank): the widest
+ *                         compressed glyph it draws. Smaller saves stack where glyphs are narrow.
  *   RAVIK_LCD_NO_TEXT     leaves out ravik_lcd_text and the font types' use (saves its code,
  *                         about a third of the runtime on AVR and Cortex-M0).
  *   RAVIK_LCD_NO_ASSETS   leaves out ravik_lcd_unpack, ravik_lcd_stream and ravik_lcd_delay_ms

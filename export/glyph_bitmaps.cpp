@@ -177,67 +177,70 @@ private:
 
 constexpr std::uint8_t kBitOdds[] = {RAVIK_LCD_BIT_ODDS};
 constexpr unsigned kSameRowContext = 32;
+constexpr std::uint8_t kLevelOdds[] = {RAVIK_LCD_LEVEL_ODDS};
+constexpr unsigned kSameRowOdds = 256;
 
-// A 1-bit glyph coded pixel by pixel: each row first says whether it is the row above, then each
-// pixel of a new row is coded in the context of its neighbours already known (above, left,
-// above left, above right, two to the left).
-std::vector<std::uint8_t> codeBits(std::span<const std::uint8_t> levels, int width, int height) {
+// A glyph's rows, each first saying whether it is the row above (1, at `sameRowOdds`; above the
+// first lies a blank row); `codePixels(coder, row, above)` codes the pixels of a new row.
+template <typename CodePixels>
+std::vector<std::uint8_t> codeRows(std::span<const std::uint8_t> levels, int width, int height,
+                                   unsigned sameRowOdds, CodePixels codePixels) {
     BitCoder coder;
     std::vector<std::uint8_t> above(static_cast<std::size_t>(width), 0);
-    const auto at = [width](std::span<const std::uint8_t> row, int x) -> unsigned {
-        return x >= 0 && x < width ? row[static_cast<std::size_t>(x)] : 0u;
-    };
     for (int y = 0; y < height; ++y) {
         const auto row =
             levels.subspan(static_cast<std::size_t>(y) * width, static_cast<std::size_t>(width));
         const bool same = std::ranges::equal(row, above);
-        coder.code(same ? 1 : 0, kBitOdds[kSameRowContext]);
-        if (same) {
-            continue;
+        coder.code(same ? 1 : 0, sameRowOdds);
+        if (!same) {
+            codePixels(coder, row, std::span<const std::uint8_t>(above));
+            above.assign(row.begin(), row.end());
         }
-        for (int x = 0; x < width; ++x) {
-            const unsigned context = at(above, x) | at(row, x - 1) << 1 | at(above, x - 1) << 2 |
-                                     at(above, x + 1) << 3 | at(row, x - 2) << 4;
-            coder.code(at(row, x), kBitOdds[context]);
-        }
-        above.assign(row.begin(), row.end());
     }
     return coder.finish();
 }
 
-constexpr std::uint8_t kLevelOdds[] = {RAVIK_LCD_LEVEL_ODDS};
-constexpr unsigned kSameRowOdds = 256;
+// A 1-bit glyph coded pixel by pixel, each pixel of a new row in the context of its neighbours
+// already known (above, left, above left, above right, two to the left).
+std::vector<std::uint8_t> codeBits(std::span<const std::uint8_t> levels, int width, int height) {
+    return codeRows(levels, width, height, kBitOdds[kSameRowContext],
+                    [width](BitCoder& coder, std::span<const std::uint8_t> row,
+                            std::span<const std::uint8_t> above) {
+                        const auto at = [width](std::span<const std::uint8_t> line,
+                                                int x) -> unsigned {
+                            return x >= 0 && x < width ? line[static_cast<std::size_t>(x)] : 0u;
+                        };
+                        for (int x = 0; x < width; ++x) {
+                            const unsigned context = at(above, x) | at(row, x - 1) << 1 |
+                                                     at(above, x - 1) << 2 | at(above, x + 1) << 3 |
+                                                     at(row, x - 2) << 4;
+                            coder.code(at(row, x), kBitOdds[context]);
+                        }
+                    });
+}
 
-// A 2-bit glyph coded pixel by pixel as ravik_lcd.h says: each row first says whether it is the
-// row above; each pixel of a new row is "the first level of its context's order or not", then "the
-// second or not", then "the third or not (the fourth)", its context the levels above, to the left
-// and above left. Contexts are counted in table offsets: 4 above + 16 left + 64 above-left.
+// A 2-bit glyph coded pixel by pixel as ravik_lcd.h says: each pixel of a new row is "the first
+// level of its context's order or not", then "the second or not", then "the third or not (the
+// fourth)", its context the levels above, to the left and above left, counted as an offset into
+// the table: 4 above + 16 left + 64 above-left.
 std::vector<std::uint8_t> codeLevels(std::span<const std::uint8_t> levels, int width, int height) {
-    BitCoder coder;
-    std::vector<std::uint8_t> above(static_cast<std::size_t>(width), 0);
-    for (int y = 0; y < height; ++y) {
-        const auto row =
-            levels.subspan(static_cast<std::size_t>(y) * width, static_cast<std::size_t>(width));
-        const bool same = std::ranges::equal(row, above);
-        coder.code(same ? 1 : 0, kLevelOdds[kSameRowOdds]);
-        if (same) {
-            continue;
-        }
-        for (std::size_t x = 0; x < row.size(); ++x) {
-            const unsigned context =
-                4u * above[x] + (x > 0 ? 16u * row[x - 1] + 64u * above[x - 1] : 0u);
-            unsigned order = kLevelOdds[context + 3];
-            for (unsigned step = 0; step < 3; ++step, order <<= 2) {
-                const bool found = (order >> 6 & 3u) == row[x];
-                coder.code(found ? 0 : 1, kLevelOdds[context + step]);
-                if (found) {
-                    break;
-                }
-            }
-        }
-        above.assign(row.begin(), row.end());
-    }
-    return coder.finish();
+    return codeRows(levels, width, height, kLevelOdds[kSameRowOdds],
+                    [](BitCoder& coder, std::span<const std::uint8_t> row,
+                       std::span<const std::uint8_t> above) {
+                        for (std::size_t x = 0; x < row.size(); ++x) {
+                            const unsigned context =
+                                4u * above[x] +
+                                (x > 0 ? 16u * row[x - 1] + 64u * above[x - 1] : 0u);
+                            unsigned order = kLevelOdds[context + 3];
+                            for (unsigned step = 0; step < 3; ++step, order <<= 2) {
+                                const bool found = (order >> 6 & 3u) == row[x];
+                                coder.code(found ? 0 : 1, kLevelOdds[context + step]);
+                                if (found) {
+                                    break;
+                                }
+                            }
+                        }
+                    });
 }
 
 } // namespace

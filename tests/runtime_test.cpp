@@ -269,28 +269,40 @@ private slots:
 
     // Compressed 1- and 2-bit glyphs coded by hand (export_test works out the same bytes): 7 x 1
     // of 1 1 1 1 1 0 1, 1 x 3 of 0 / 0 / 1 (whose last byte, 0, is left out), and at 2 bits 2 x 1
-    // of 3 1 and 3 x 3 of 0 3 3 / 0 3 3 / 2 1 0. Drawn in 0xF0F over a black frame at (40, 20),
-    // each pixel shows its coverage (1 bit: 15; 2 bits: the level times 5) in red and blue.
+    // of 3 1 and 3 x 3 of 0 3 3 / 0 3 3 / 2 1 0. Drawn in 0xF0F over a black frame with its
+    // top-left at (x, y), whole or cut by an edge, each pixel shows its coverage (1 bit: 15;
+    // 2 bits: the level times 5) in red and blue.
     void compressedBitGlyphHandCoded_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("bpp");
         QTest::addColumn<int>("width");
         QTest::addColumn<QByteArray>("levels");
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
         QTest::newRow("1 bit, one row coded by its neighbours")
-            << QByteArray("\xD6\x30", 2) << 1 << 7 << QByteArray("1111101");
+            << QByteArray("\xD6\x30", 2) << 1 << 7 << QByteArray("1111101") << 40 << 20;
         QTest::newRow("1 bit, blank rows before ink")
-            << QByteArray("\xFF", 1) << 1 << 1 << QByteArray("001");
+            << QByteArray("\xFF", 1) << 1 << 1 << QByteArray("001") << 40 << 20;
         QTest::newRow("2 bits, one row coded by its neighbours")
-            << QByteArray("\xEE\xC0", 2) << 2 << 2 << QByteArray("31");
-        QTest::newRow("2 bits, a repeated row and every step")
-            << QByteArray("\xD4\x74\x80", 3) << 2 << 3 << QByteArray("033033210");
+            << QByteArray("\xEE\xC0", 2) << 2 << 2 << QByteArray("31") << 40 << 20;
+        const QByteArray steps("\xD4\x74\x80", 3);
+        const QByteArray stepLevels("033033210");
+        QTest::newRow("2 bits, a repeated row and every step, odd x")
+            << steps << 2 << 3 << stepLevels << 41 << 20;
+        QTest::newRow("2 bits, cut by the left edge") << steps << 2 << 3 << stepLevels << -2 << 7;
+        QTest::newRow("2 bits, cut by the top edge") << steps << 2 << 3 << stepLevels << 50 << -1;
+        QTest::newRow("2 bits, cut by the right edge") << steps << 2 << 3 << stepLevels << 96 << 30;
+        QTest::newRow("2 bits, cut by the bottom edge")
+            << steps << 2 << 3 << stepLevels << 10 << 65;
     }
     void compressedBitGlyphHandCoded() {
         QFETCH(QByteArray, bytes);
         QFETCH(int, bpp);
         QFETCH(int, width);
         QFETCH(QByteArray, levels);
-        constexpr int x = 40, y = 20, ascent = 5;
+        QFETCH(int, x);
+        QFETCH(int, y);
+        constexpr int ascent = 5;
         const int height = int(levels.size()) / width;
         const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 0)};
         const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(width, height, 0, ascent, 8, 1)};

@@ -781,86 +781,155 @@ static uint8_t clip_glyph_side(int32_t start, uint8_t length, uint8_t size, uint
 }
 
 /* Whether the font's record layout is within its ranges, so that no field reaches past its record
- * and no shift past its type; a font that isn't has no glyph. */
+ * and no shift past its type; a font that isn't has no glyph. A record starts with its code point
+ * (2 bytes) or, in a grouped font, its step (1 byte); a field of 1 to 4 bytes follows. */
 static uint8_t records_valid(const ravik_lcd_font* font) {
-    return (uint8_t)(font->glyphs != NULL && font->metrics != NULL && font->record_size >= 3u &&
-                     font->record_size <= 6u && font->offset_bits <= 24u &&
-                     font->offset_bits <= (uint8_t)((font->record_size - 2u) * 8u) &&
-                     font->group_bits <= 15u);
+    const uint8_t head = font->groups != NULL ? 1u : 2u;
+    return (uint8_t)(font->glyphs != NULL && font->metrics != NULL && font->record_size > head &&
+                     font->record_size <= head + 4u && font->offset_bits <= 24u &&
+                     font->offset_bits <= (uint8_t)((font->record_size - head) * 8u));
 }
 
-/* The index of the font's glyph for `code`, found by halving the first `count` glyphs of its
- * plane; count when the font has none. A corrupt plane table finds nothing or a wrong glyph, never
- * reads past the glyph table. */
-static uint16_t find_glyph(const ravik_lcd_font* font, uint16_t count, uint32_t code) {
-    const uint8_t plane = (uint8_t)(code >> 16);
-    const uint16_t key = (uint16_t)code;
-    uint16_t low = 0, high = count, middle, first, found_code;
-    uint8_t i, has_plane = (uint8_t)(plane == 0), entry_plane;
-    const uint8_t* record;
-    if (font->planes != NULL) {
-        for (i = 0; i < font->plane_count; ++i) {
-            record = font->planes + (uint16_t)((uint16_t)i * 3u);
-            entry_plane = DATA_BYTE(record);
-            first = (uint16_t)(DATA_BYTE(record + 1) | (uint16_t)DATA_BYTE(record + 2) << 8);
-            if (first > high) {
-                first = high;
-            }
-            if (entry_plane == plane) {
-                low = first;
-                has_plane = 1;
-            } else if (entry_plane > plane) {
-                high = first;
-                break;
-            }
-        }
-    }
-    if (!has_plane) {
-        return count;
-    }
-    while (low < high) {
-        middle = (uint16_t)(low + ((uint16_t)(high - low) >> 1));
-        record = font->glyphs + (size_t)middle * font->record_size;
-        found_code = (uint16_t)(DATA_BYTE(record) | (uint16_t)DATA_BYTE(record + 1) << 8);
-        if (found_code == key) {
-            return middle;
-        }
-        if (found_code < key) {
-            low = (uint16_t)(middle + 1u);
-        } else {
-            high = middle;
-        }
-    }
-    return count;
-}
-
-/* Where glyph `index`'s bitmap starts in the bitmaps (at most 2^25, so no sum overflows), read
- * from its record: the field after the code point holds the offset from its group's start in its
- * low offset_bits bits, and above them the index of its metrics, which goes to *metrics. */
-static uint32_t read_record(const ravik_lcd_font* font, uint16_t index, uint32_t* metrics) {
+/* The field of the record at `at` (its bytes from `from` to record_size - 1, least significant
+ * first): its low offset_bits bits, returned, and the bits above them, the metrics index, in
+ * *above. Split a byte at a time first: an 8-bit chip shifts a 32-bit value a bit at a time. */
+static uint32_t read_field(const ravik_lcd_font* font, const uint8_t* at, uint8_t from,
+                           uint32_t* above) {
     uint8_t n = font->record_size;
-    const uint8_t* at = font->glyphs + (size_t)(index + 1u) * n;
-    uint32_t field = 0, above;
-    for (n -= 2u; n != 0u; --n) {
+    uint32_t field = 0, high;
+    for (at += n, n = (uint8_t)(n - from); n != 0u; --n) {
         field = field << 8 | DATA_BYTE(--at);
     }
-    /* Split a byte at a time first: an 8-bit chip shifts a 32-bit value one bit at a time. */
-    above = field;
-    for (n = font->offset_bits; n >= 8u; n -= 8u) {
-        above >>= 8;
+    high = field;
+    for (n = font->offset_bits; n >= 8u; n = (uint8_t)(n - 8u)) {
+        high >>= 8;
     }
-    above >>= n;
-    *metrics = above;
-    for (n = font->offset_bits; n >= 8u; n -= 8u) {
-        above <<= 8;
+    high >>= n;
+    *above = high;
+    for (n = font->offset_bits; n >= 8u; n = (uint8_t)(n - 8u)) {
+        high <<= 8;
     }
-    field -= above << n;
-    if (font->offsets == NULL) {
-        return field;
+    return field - (high << n);
+}
+
+/* Three bytes at `at`, least significant first. */
+static uint32_t read_u24(const uint8_t* at) {
+    return (uint32_t)(DATA_BYTE(at) | (uint16_t)DATA_BYTE(at + 1) << 8) |
+           (uint32_t)DATA_BYTE(at + 2) << 16;
+}
+
+/* Two bytes at `at`, least significant first. */
+static uint16_t read_u16(const uint8_t* at) {
+    return (uint16_t)(DATA_BYTE(at) | (uint16_t)DATA_BYTE(at + 1) << 8);
+}
+
+/* Bytes of a group's entry: its first code point (3), its first glyph's index (2), where its
+ * bitmaps start (3). */
+#define GROUP_SIZE 8u
+
+/* The font's glyph for `code` among its first `count` records: 1 with where its bitmap starts in
+ * the bitmaps (*offset), the bytes up to the next glyph's bitmap (*length; for the last glyph,
+ * whatever lies past it, and 0 when the next starts before it) and its metrics index (*metrics);
+ * 0 when the font has none. A grouped font halves its groups for the last one starting at or
+ * below `code`, then steps through that group's records, summing their lengths; any other halves
+ * its records within the code point's plane. Corrupt tables find nothing or a wrong glyph (its
+ * offset, a sum that wraps, is checked by the caller), and nothing is read past the records that
+ * count says, the groups or the planes. */
+static uint8_t find_glyph(const ravik_lcd_font* font, uint16_t count, uint32_t code,
+                          uint32_t* offset, uint32_t* length, uint32_t* metrics) {
+    const uint8_t* record;
+    uint32_t next;
+    uint16_t low = 0, high = count, middle = 0;
+    if (count == 0) {
+        return 0;
     }
-    at = font->offsets + (size_t)(uint16_t)(index >> font->group_bits) * 3u;
-    return field + (uint16_t)(DATA_BYTE(at) | (uint16_t)DATA_BYTE(at + 1) << 8) +
-           ((uint32_t)DATA_BYTE(at + 2) << 16);
+    if (font->groups != NULL) {
+        high = font->group_count;
+        while (low < high) {
+            middle = (uint16_t)(low + ((uint16_t)(high - low) >> 1));
+            if (read_u24(font->groups + (size_t)middle * GROUP_SIZE) <= code) {
+                low = (uint16_t)(middle + 1u);
+            } else {
+                high = middle;
+            }
+        }
+        if (low == 0) {
+            return 0;
+        }
+        /* The group's records run from its first to the next group's first, within count. */
+        record = font->groups + (size_t)(low - 1u) * GROUP_SIZE;
+        high = count;
+        if (low < font->group_count) {
+            middle = read_u16(record + GROUP_SIZE + 3);
+            if (middle < high) {
+                high = middle;
+            }
+        }
+        next = read_u24(record);
+        *offset = read_u24(record + 5);
+        middle = read_u16(record + 3);
+        record = font->glyphs + (size_t)middle * font->record_size;
+        for (; middle < high; ++middle, record += font->record_size) {
+            next += DATA_BYTE(record);
+            *length = read_field(font, record, 1u, metrics);
+            if (next >= code) {
+                return (uint8_t)(next == code);
+            }
+            *offset += *length;
+        }
+        return 0;
+    }
+    {
+        const uint8_t plane = (uint8_t)(code >> 16);
+        const uint16_t key = (uint16_t)code;
+        uint16_t first, found_code;
+        uint32_t above;
+        uint8_t i, has_plane = (uint8_t)(plane == 0), entry_plane;
+        if (font->planes != NULL) {
+            for (i = 0; i < font->plane_count; ++i) {
+                record = font->planes + (uint16_t)((uint16_t)i * 3u);
+                entry_plane = DATA_BYTE(record);
+                first = read_u16(record + 1);
+                if (first > high) {
+                    first = high;
+                }
+                if (entry_plane == plane) {
+                    low = first;
+                    has_plane = 1;
+                } else if (entry_plane > plane) {
+                    high = first;
+                    break;
+                }
+            }
+        }
+        if (!has_plane) {
+            return 0;
+        }
+        for (;;) {
+            if (low >= high) {
+                return 0;
+            }
+            middle = (uint16_t)(low + ((uint16_t)(high - low) >> 1));
+            record = font->glyphs + (size_t)middle * font->record_size;
+            found_code = read_u16(record);
+            if (found_code == key) {
+                break;
+            }
+            if (found_code < key) {
+                low = (uint16_t)(middle + 1u);
+            } else {
+                high = middle;
+            }
+        }
+        /* The whole offset; the next record's, or the bitmaps' end, ends the bitmap. */
+        *offset = read_field(font, record, 2u, metrics);
+        next = font->bitmaps_size;
+        if ((uint16_t)(middle + 1u) < count) {
+            next = read_field(font, record + font->record_size, 2u, &above);
+        }
+        *length = next >= *offset ? next - *offset : 0u;
+        return 1;
+    }
 }
 
 int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_lcd_font* font,
@@ -870,8 +939,8 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
     const uint8_t* bits;
     const uint8_t* glyph_end;
     int32_t pen = clamp_position(x), line_y = clamp_position(y), left, top;
-    uint32_t metrics, offset = 0, stored, next;
-    uint16_t index, count;
+    uint32_t metrics, offset = 0, length = 0, stored;
+    uint16_t count;
     uint8_t width, height, compressed, bpp, first_column, end_column, first_row, end_row;
     if (utf8 == NULL || font == NULL) {
         return x;
@@ -880,13 +949,10 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
     /* A font whose records are out of range finds no glyph. */
     count = records_valid(font) ? font->count : 0u;
     while (*text != 0) {
-        index = find_glyph(font, count, next_code_point(&text));
         box = NULL;
-        if (index < count) {
-            offset = read_record(font, index, &metrics);
-            if (metrics < font->metrics_count) {
-                box = font->metrics + (size_t)metrics * RAVIK_LCD_METRICS_SIZE;
-            }
+        if (find_glyph(font, count, next_code_point(&text), &offset, &length, &metrics) &&
+            metrics < font->metrics_count) {
+            box = font->metrics + (size_t)metrics * RAVIK_LCD_METRICS_SIZE;
         }
         if (box == NULL) {
             pen += font->line_height >> 1;
@@ -909,17 +975,10 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
                 clip_glyph_side(top, height, RAVIK_LCD_HEIGHT, &first_row, &end_row)) {
                 /* Both sides overlap the frame, so the top-left fits an int. */
                 bits = font->bitmaps + offset;
-                /* A compressed glyph ends where the next one starts, the last at the bitmaps' end;
-                 * a next offset out of order leaves it no bytes. */
+                /* A compressed glyph ends where the next one starts, within the bitmaps. */
                 glyph_end = font->bitmaps + font->bitmaps_size;
-                if (compressed && index + 1u < count) {
-                    next = read_record(font, (uint16_t)(index + 1u), &metrics);
-                    if (next < offset) {
-                        next = offset;
-                    }
-                    if (next < font->bitmaps_size) {
-                        glyph_end = font->bitmaps + next;
-                    }
+                if (length < font->bitmaps_size - offset) {
+                    glyph_end = bits + length;
                 }
                 if (bpp == 0u) {
                     ravik_lcd_draw(frame, (int)left, (int)top, bits, width, height, NULL);

@@ -16,29 +16,38 @@
  *
  * Fonts. A font is a table of glyph records, ascending by code point, a table of metrics, and
  * one array of bitmaps. Every table is read a byte at a time, so nothing needs alignment and a
- * record takes the same bytes on every chip, its code point included. The tool sizes the records
- * for each font, and ravik_lcd_font says how:
- *   record       record_size (3 to 6) bytes: the code point's low 16 bits (its plane: see planes),
- *                then a field of record_size - 2 bytes, both least significant byte first. The
- *                field's low offset_bits bits (0 to 24) are the bitmap's offset from its group's,
- *                the bits above them the index of the glyph's metrics.
- *   groups       glyphs 0 to 2^group_bits - 1 are group 0, the next 2^group_bits group 1, and so
- *                on. offsets holds, for each group, where its bitmaps start (3 bytes, least
- *                significant first); a glyph's bitmap lies at that plus its record's offset.
- *                Without offsets (NULL) the record's offset is the whole offset.
+ * record takes the same bytes on every chip, its code point included. The tool groups the records
+ * and sizes them for each font, and ravik_lcd_font says how:
+ *   groups       group_count entries of 8 bytes, ascending, each least significant byte first:
+ *                the group's code point (3 bytes), the index of its first glyph (2), where its
+ *                bitmaps start in the bitmaps (3). A group's glyphs run to the next group's first
+ *                (the last group's to count).
+ *   record       record_size (2 to 5) bytes: the step from the code point before, the group's for
+ *                its first glyph (1 byte: glyph code points in a group are its code point plus the
+ *                steps so far), then a field of record_size - 1 bytes, least significant byte
+ *                first. The field's low offset_bits bits (0 to 24) are the bitmap's length in
+ *                bytes, the bits above them the index of the glyph's metrics. A glyph's bitmap
+ *                starts where its group's do, plus the lengths of the group's glyphs before it.
  *   metrics      metrics_count entries of RAVIK_LCD_METRICS_SIZE (6) bytes: width and height of
  *                the bitmap, the glyph's ink box (0 x 0 for a glyph without ink); left and top,
  *                signed: the bitmap's top-left = (pen x + left, baseline - top); advance: the pen
  *                x moves by this; its form: 1 when the bitmap is compressed, else 0. Glyphs of one
  *                box and form share an entry (a set of hanzi has one to two hundred in all).
- * ASCII and GB2312 level 1 (3,850 glyphs) take 4.2 to 5.3 bytes a glyph so, tables included, at
- * 12 to 24 pixels. A record whose metrics index is past the table counts as a glyph the font
- * lacks, as do all of a font whose record_size, offset_bits or group_bits is out of its range;
- * nothing is read outside the tables that count, record_size and group_bits size.
- * RAVIK_LCD_GLYPH and RAVIK_LCD_METRICS write a record and an entry by hand. Code points past
- * U+FFFF: the plane table lists, for each plane from 1 to 16 that has glyphs, three bytes: the
- * plane, then the index of its first glyph (16 bits, least significant byte first); glyphs before
- * the first entry's index are of plane 0.
+ * The runtime halves the groups, then steps through one group's records (the tool puts up to 32
+ * glyphs in a group, and starts a new one where a step would pass 255). ASCII and GB2312 level 1
+ * (3,850 glyphs) take 3.2 to 3.3 bytes a glyph so, tables included, at 12 to 24 pixels.
+ * A font written by hand may leave out the groups (groups NULL): each record then holds its code
+ * point's low 16 bits (its plane: see planes) and the field, record_size 3 to 6, whose low
+ * offset_bits bits are the bitmap's whole offset; a compressed bitmap then runs to the next
+ * record's offset (no bytes if that lies before it). RAVIK_LCD_GLYPH and RAVIK_LCD_METRICS write
+ * such a record and an entry. Code points past U+FFFF in such a font: the plane table lists, for
+ * each plane from 1 to 16 that has glyphs, three bytes: the plane, then the index of its first
+ * glyph (16 bits, least significant byte first); glyphs before the first entry's index are of
+ * plane 0. A grouped font has no plane table: its groups' code points hold the planes.
+ * A record whose metrics index is past the table counts as a glyph the font lacks, as do all of a
+ * font whose record_size or offset_bits is out of its range; nothing is read outside the tables
+ * that count, record_size, group_count and plane_count size. (Sets made before the grouped records
+ * must be made again.)
  *
  * A glyph's bitmap starts at a whole byte of the bitmaps. In an RGB444 font (bpp = 0) it is a
  * width x height picture packed as above. In a coverage font each pixel is a level of bpp (1, 2 or
@@ -46,7 +55,7 @@
  * 10, 15; 4 bits: as it is) and blends with it as ravik_lcd_text says. Stored as it is, the
  * levels follow each other row after row, the first pixel in the top bits of the first byte, rows
  * not padded (at 4 bits: two pixels a byte, high nibble first). A compressed bitmap runs from
- * its offset to the next glyph's (the last glyph's to bitmaps_size); reading on past its bytes
+ * its start to the next glyph's (its length; never past bitmaps_size); reading on past its bytes
  * gives 0 bits. At 2 and 4 bits it holds two bit streams, each most significant bit first: from
  * its first byte on, levels of bpp bits packed as above (the rows kept as they are and the
  * literals, in the order they are met); after them, the control bits, whose bytes are stored last
@@ -197,7 +206,7 @@ void ravik_lcd_set_pixel(uint8_t* frame, int x, int y, uint16_t rgb);
         (uint8_t)(advance), (uint8_t)((compressed) ? 1u : 0u)
 /* A record of 6 bytes for a font written by hand: the code point, then the offset in the low 24
  * bits of the field and the metrics index (0 to 255) in its top 8 (record_size 6, offset_bits
- * 24, no offsets). Constant expressions, for a static array's initialiser, with a 16-bit int as
+ * 24, no groups). Constant expressions, for a static array's initialiser, with a 16-bit int as
  * well. The tool writes each font's records as bytes, sized for it. */
 #define RAVIK_LCD_GLYPH(code, offset, metrics)                                                     \
     (uint8_t)((code)&0xFFu), (uint8_t)((code) >> 8 & 0xFFu), (uint8_t)((offset)&0xFFu),            \
@@ -205,21 +214,22 @@ void ravik_lcd_set_pixel(uint8_t* frame, int x, int y, uint16_t rgb);
         (uint8_t)(metrics)
 
 /* A font: its glyph records, their metrics and bitmaps and the line's measures, as the tool writes
- * them into a header. Its fields changed when glyph records shrank to a size chosen for each font
- * (they were 10 bytes with the box in each, and a 16-byte ravik_lcd_glyph struct before that);
- * headers made before must be made again. The structure takes 25 bytes of RAM on an AVR. */
+ * them into a header. Its fields changed when the records were grouped (offsets and group_bits
+ * gave way to groups and group_count; before that records were sized for each font, and were 10
+ * and 16 bytes); headers made before must be made again. The structure takes 26 bytes of RAM on
+ * an AVR. */
 typedef struct {
     const uint8_t* glyphs;  /* count records of record_size bytes, by code point */
     const uint8_t* metrics; /* metrics_count entries of RAVIK_LCD_METRICS_SIZE bytes */
-    const uint8_t* offsets; /* NULL, or where each group's bitmaps start, 3 bytes a group */
-    const uint8_t* planes;  /* NULL when every code point is below U+10000 */
+    const uint8_t* groups;  /* group_count entries of 8 bytes; NULL: records hold code points */
+    const uint8_t* planes;  /* NULL when grouped or every code point is below U+10000 */
     const uint8_t* bitmaps; /* every glyph's bitmap */
     uint32_t bitmaps_size;  /* bytes of bitmaps: nothing past them is read */
     uint16_t count;         /* glyph records */
     uint16_t metrics_count; /* metrics entries */
-    uint8_t record_size;    /* bytes of a record: 3 to 6 */
-    uint8_t offset_bits;    /* bits of a record's offset: 0 to 24 */
-    uint8_t group_bits;     /* a group holds 2^group_bits glyphs: 0 to 15 */
+    uint16_t group_count;   /* entries of groups */
+    uint8_t record_size;    /* bytes of a record: 2 to 5 grouped, else 3 to 6 */
+    uint8_t offset_bits;    /* bits of a record's length (grouped) or offset: 0 to 24 */
     uint8_t plane_count;    /* entries of planes */
     uint8_t line_height;    /* pixels from one line's top to the next */
     uint8_t ascent;         /* baseline = line top + ascent */

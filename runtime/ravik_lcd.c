@@ -443,35 +443,36 @@ RAVIK_NOINLINE static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t*
     }
 }
 
-/* A glyph's two bit streams, each most significant bit first, with the bits not yet read at the
- * top of a byte (`left` of them): the levels, read forwards from the glyph's first byte, and the
- * control bits of a compressed glyph, whose bytes are read backwards from its end. Past the
+/* A glyph's two bit streams: the levels, read forwards from the glyph's first byte, each byte's
+ * bits most significant first, with the bits not yet read at the top of `level_byte` (`left` of
+ * them); and the control bits of a compressed glyph, read backwards from its last byte, each
+ * byte's bits least significant first. The two share the byte where they meet. Outside the
  * glyph's bytes both read 0 bits, so corrupt data never reads outside them. */
 #define NEXT_LEVEL_BYTE()                                                                          \
     do {                                                                                           \
         level_byte = 0;                                                                            \
-        if (level_at < at) {                                                                       \
+        if (level_at < end) {                                                                      \
             level_byte = DATA_BYTE(level_at);                                                      \
             ++level_at;                                                                            \
         }                                                                                          \
         level_left = 8;                                                                            \
     } while (0)
 
-/* One control bit into `bit` (0 or 1). `byte` keeps the bits not yet read at its top and a 1
- * after them, so that 0x80 means none left: no count to keep beside it. */
+/* One control bit into `bit` (0 or 1). `byte` keeps the bits not yet read at its bottom and a 1
+ * above them, so that 1 means none left: no count to keep beside it. */
 #define READ_BIT(bit)                                                                              \
     do {                                                                                           \
-        if (byte == 0x80u) {                                                                       \
+        if (byte == 1u) {                                                                          \
             byte = 0;                                                                              \
-            if (at > level_at) {                                                                   \
+            if (at > bits) {                                                                       \
                 --at;                                                                              \
                 byte = DATA_BYTE(at);                                                              \
             }                                                                                      \
-            bit = (uint8_t)(byte >> 7);                                                            \
-            byte = (uint8_t)(byte << 1 | 1u);                                                      \
+            bit = (uint8_t)(byte & 1u);                                                            \
+            byte = (uint8_t)(byte >> 1 | 0x80u);                                                   \
         } else {                                                                                   \
-            bit = (uint8_t)(byte >> 7);                                                            \
-            byte = (uint8_t)(byte << 1);                                                           \
+            bit = (uint8_t)(byte & 1u);                                                            \
+            byte = (uint8_t)(byte >> 1);                                                           \
         }                                                                                          \
     } while (0)
 
@@ -496,6 +497,9 @@ RAVIK_NOINLINE static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t*
         }                                                                                          \
         level_left = (uint8_t)(level_left - bpp);                                                  \
     } while (0)
+
+/* The kinds a token of a compressed glyph may take after each kind (ravik_lcd.h). */
+static const uint8_t TABLE next_tokens[] = {RAVIK_LCD_NEXT_TOKENS};
 
 /* The odds of a 0 bit in each context of a compressed 1-bit glyph (ravik_lcd.h). */
 static const uint8_t TABLE bit_odds[] = {RAVIK_LCD_BIT_ODDS};
@@ -543,7 +547,7 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
     const uint8_t* at = end;
     const uint8_t* level_at = bits;
     /* Not NEAR: with the 1-bit decoder's state there, an 8051's directly addressed RAM is full. */
-    uint8_t byte = 0x80u, level_byte = 0, level_left = 0, column, bit, n;
+    uint8_t byte = 1u, level_byte = 0, level_left = 0, column, bit, n;
     uint8_t row, k, level, kind, from, to, x;
     for (column = 0; column < width && column < RAVIK_LCD_GLYPH_ROW; ++column) {
         row_coverage[column] = 0;
@@ -575,20 +579,32 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
             READ_BIT(bit);
             if (!bit) {
                 READ_BIT(bit);
-                kind = 3;
+                /* Literals the row's width, or tokens from the row's start (kind 4). */
+                kind = bit ? 3u : 4u;
                 n = bit ? width : 0u;
                 for (column = 0; column < width;) {
                     if (n == 0) {
-                        /* 0: as above; 10: literals; 110: none; 111: full coverage. */
                         READ_BIT(bit);
-                        kind = 0;
-                        if (bit) {
-                            READ_BIT(bit);
-                            kind = 3;
+                        if (kind == 4u) {
+                            /* 0: as above; 10: literals; 110: none; 111: full coverage. */
+                            kind = 0;
                             if (bit) {
                                 READ_BIT(bit);
-                                kind = (uint8_t)(1u + bit);
+                                kind = 3;
+                                if (bit) {
+                                    READ_BIT(bit);
+                                    kind = (uint8_t)(1u + bit);
+                                }
                             }
+                        } else {
+                            /* 1, 01, 00: the first, second, third kind after this one. */
+                            k = 0;
+                            if (!bit) {
+                                READ_BIT(bit);
+                                k = (uint8_t)(2u - bit);
+                            }
+                            kind = TABLE_BYTE(next_tokens + (uint8_t)((uint8_t)(kind << 1) + kind) +
+                                              k);
                         }
                         /* The count plus one, m: k 0 bits, then m's k + 2 bits, its leading 1
                          * first; for the short counts the bits after the 1 taken at once. At most
@@ -599,14 +615,14 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                                 break;
                             }
                         }
-                        if (k == 0u && (byte & 0x7Fu) != 0) {
-                            n = (uint8_t)(byte >> 7);
-                            byte = (uint8_t)(byte << 1);
-                            n = (uint8_t)(n + 1u);
-                        } else if (k == 1u && (byte & 0x3Fu) != 0) {
-                            n = (uint8_t)(byte >> 6);
-                            byte = (uint8_t)(byte << 2);
-                            n = (uint8_t)(n + 3u);
+                        if (k == 0u && byte > 1u) {
+                            n = (uint8_t)((byte & 1u) + 1u);
+                            byte = (uint8_t)(byte >> 1);
+                        } else if (k == 1u && byte > 3u) {
+                            /* The first bit read is the higher. */
+                            n = (uint8_t)((uint8_t)((byte & 1u) << 1) + 3u);
+                            n = (uint8_t)(n + (byte >> 1 & 1u));
+                            byte = (uint8_t)(byte >> 2);
                         } else {
                             n = 1;
                             for (++k; k != 0; --k) {
@@ -786,21 +802,30 @@ static uint8_t clip_glyph_side(int32_t start, uint8_t length, uint8_t size, uint
 static uint8_t records_valid(const ravik_lcd_font* font) {
     const uint8_t head = font->groups != NULL ? 1u : 2u;
     return (uint8_t)(font->glyphs != NULL && font->metrics != NULL && font->record_size > head &&
-                     font->record_size <= head + 4u && font->offset_bits <= 24u &&
+                     font->record_size <= head + 4u &&
+                     font->offset_bits <= (font->groups != NULL ? 16u : 24u) &&
                      font->offset_bits <= (uint8_t)((font->record_size - head) * 8u));
 }
 
-/* The field of the record at `at` (its bytes from `from` to record_size - 1, least significant
- * first): its low offset_bits bits, returned, and the bits above them, the metrics index, in
- * *above. Split a byte at a time first: an 8-bit chip shifts a 32-bit value a bit at a time. */
-static uint32_t read_field(const ravik_lcd_font* font, const uint8_t* at, uint8_t from,
-                           uint32_t* above) {
+/* The field of the record at `at`: its bytes from `from` to record_size - 1, least significant
+ * first. */
+static uint32_t field_of(const ravik_lcd_font* font, const uint8_t* at, uint8_t from) {
     uint8_t n = font->record_size;
-    uint32_t field = 0, high;
+    uint32_t field = 0;
     for (at += n, n = (uint8_t)(n - from); n != 0u; --n) {
         field = field << 8 | DATA_BYTE(--at);
     }
-    high = field;
+    return field;
+}
+
+/* The field of the record at `at` split: its low offset_bits bits, returned, and the bits above
+ * them, the metrics index, in *above. Split a byte at a time first: an 8-bit chip shifts a 32-bit
+ * value a bit at a time. */
+static uint32_t read_field(const ravik_lcd_font* font, const uint8_t* at, uint8_t from,
+                           uint32_t* above) {
+    const uint32_t field = field_of(font, at, from);
+    uint32_t high = field;
+    uint8_t n;
     for (n = font->offset_bits; n >= 8u; n = (uint8_t)(n - 8u)) {
         high >>= 8;
     }
@@ -838,8 +863,11 @@ static uint16_t read_u16(const uint8_t* at) {
 static uint8_t find_glyph(const ravik_lcd_font* font, uint16_t count, uint32_t code,
                           uint32_t* offset, uint32_t* length, uint32_t* metrics) {
     const uint8_t* record;
-    uint32_t next;
+    const uint8_t* low_byte;
+    uint32_t next, start;
+    uint16_t mask, skipped;
     uint16_t low = 0, high = count, middle = 0;
+    uint8_t bytes, n;
     if (count == 0) {
         return 0;
     }
@@ -866,16 +894,25 @@ static uint8_t find_glyph(const ravik_lcd_font* font, uint16_t count, uint32_t c
             }
         }
         next = read_u24(record);
-        *offset = read_u24(record + 5);
+        start = read_u24(record + 5);
         middle = read_u16(record + 3);
         record = font->glyphs + (size_t)middle * font->record_size;
+        /* The lengths of the glyphs before it taken from their low bytes alone, only the glyph's
+         * own field split. */
+        mask = (uint16_t)(((uint32_t)1 << font->offset_bits) - 1u);
+        bytes = (uint8_t)((uint8_t)(font->offset_bits + 7u) >> 3);
         for (; middle < high; ++middle, record += font->record_size) {
             next += DATA_BYTE(record);
-            *length = read_field(font, record, 1u, metrics);
             if (next >= code) {
+                *offset = start;
+                *length = read_field(font, record, 1u, metrics);
                 return (uint8_t)(next == code);
             }
-            *offset += *length;
+            skipped = 0;
+            for (n = bytes, low_byte = record + bytes; n != 0u; --n, --low_byte) {
+                skipped = (uint16_t)(skipped << 8 | DATA_BYTE(low_byte));
+            }
+            start += (uint16_t)(skipped & mask);
         }
         return 0;
     }
@@ -922,12 +959,13 @@ static uint8_t find_glyph(const ravik_lcd_font* font, uint16_t count, uint32_t c
             }
         }
         /* The whole offset; the next record's, or the bitmaps' end, ends the bitmap. */
-        *offset = read_field(font, record, 2u, metrics);
+        start = read_field(font, record, 2u, metrics);
         next = font->bitmaps_size;
         if ((uint16_t)(middle + 1u) < count) {
             next = read_field(font, record + font->record_size, 2u, &above);
         }
-        *length = next >= *offset ? next - *offset : 0u;
+        *offset = start;
+        *length = next >= start ? next - start : 0u;
         return 1;
     }
 }
@@ -977,7 +1015,7 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
                 bits = font->bitmaps + offset;
                 /* A compressed glyph ends where the next one starts, within the bitmaps. */
                 glyph_end = font->bitmaps + font->bitmaps_size;
-                if (length < font->bitmaps_size - offset) {
+                if (compressed && length < font->bitmaps_size - offset) {
                     glyph_end = bits + length;
                 }
                 if (bpp == 0u) {

@@ -25,7 +25,7 @@
  *   record       record_size (2 to 5) bytes: the step from the code point before, the group's for
  *                its first glyph (1 byte: glyph code points in a group are its code point plus the
  *                steps so far), then a field of record_size - 1 bytes, least significant byte
- *                first. The field's low offset_bits bits (0 to 24) are the bitmap's length in
+ *                first. The field's low offset_bits bits (0 to 16) are the bitmap's length in
  *                bytes, the bits above them the index of the glyph's metrics. A glyph's bitmap
  *                starts where its group's do, plus the lengths of the group's glyphs before it.
  *   metrics      metrics_count entries of RAVIK_LCD_METRICS_SIZE (6) bytes: width and height of
@@ -56,18 +56,25 @@
  * levels follow each other row after row, the first pixel in the top bits of the first byte, rows
  * not padded (at 4 bits: two pixels a byte, high nibble first). A compressed bitmap runs from
  * its start to the next glyph's (its length; never past bitmaps_size); reading on past its bytes
- * gives 0 bits. At 2 and 4 bits it holds two bit streams, each most significant bit first: from
- * its first byte on, levels of bpp bits packed as above (the rows kept as they are and the
- * literals, in the order they are met); after them, the control bits, whose bytes are stored last
- * to first (the glyph's last byte holds the first eight).
+ * gives 0 bits. At 2 and 4 bits it holds two bit streams: from its first byte on, levels of bpp
+ * bits packed as above, most significant bit first (the rows kept as they are and the literals,
+ * in the order they are met); and from its last byte back, the control bits, each byte's least
+ * significant bit first (the glyph's last byte holds the first eight, the very first in its bit
+ * 0). The two share the byte where they meet, the levels in its top bits, the control bits in
+ * its bottom ones, so a glyph leaves at most 7 bits unused, between them.
  * The control bits make each row, above the first lying a blank row, one of:
  *   1            the same levels as the row above
  *   01           the row's levels as they are, taken from the levels
- *   00 tokens    tokens until the row's width is covered:
- *                  0   N         N pixels of the row above's levels
- *                  10  N         N pixels whose levels are the next N levels
- *                  110 N         N pixels of none
- *                  111 N         N pixels of full coverage (level 2^bpp - 1)
+ *   00 tokens    tokens until the row's width is covered, each a kind and a count N:
+ *                  above     N pixels of the row above's levels
+ *                  literals  N pixels whose levels are the next N levels
+ *                  none      N pixels of none
+ *                  full      N pixels of full coverage (level 2^bpp - 1)
+ *                the row's first token's kind as 0 above, 10 literals, 110 none, 111 full; each
+ *                later token's as one of the three kinds other than the one before it: 1 the
+ *                first, 01 the second, 00 the third that RAVIK_LCD_NEXT_TOKENS lists after it
+ *                (after above: literals, none, full; after none: literals, above, full; after
+ *                full: literals, above, none; after literals: above, none, full)
  * where N (1 to 255) is written as M = N + 1 in its L bits, its leading 1 first, after L - 2 0
  * bits (1 = "10", 2 = "11", 3 = "0100", 6 = "0111", 7 = "001000").
  *
@@ -83,7 +90,8 @@
  * context above + 2 left + 4 above-left + 8 above-right + 16 two-left (each 1 when that pixel is
  * 1; 0 outside the glyph). The coder ends its stream with the bits that pick a point of its last
  * interval, and 0 bytes at its end are left out. (Compressed glyphs made before these forms, their
- * token codes and counts must be made again.)
+ * token codes and counts, the kinds coded after the one before and the two streams' shared byte,
+ * must be made again.)
  *
  * The runtime decodes each row over the one above in a buffer of RAVIK_LCD_GLYPH_ROW bytes, its
  * only one, and reads nothing outside the glyph's bytes: corrupt data draws wrong pixels inside the
@@ -198,6 +206,11 @@ void ravik_lcd_set_pixel(uint8_t* frame, int x, int y, uint16_t rgb);
     229, 43, 91, 70, 208, 137, 186, 45, 197, 88, 55, 31, 215, 205, 208, 123, 238, 52, 46, 32, 241, \
         177, 166, 107, 219, 113, 42, 25, 234, 231, 191, 66, 222
 
+/* The kinds a compressed glyph's token may take after a token of each kind (see Fonts above), the
+ * likeliest first: after above, none, full and literals (kinds 0, 1, 2, 3), three kinds each.
+ * Counted over anti-aliased CJK and Latin glyphs at 12 and 16 pixels; part of the stored form. */
+#define RAVIK_LCD_NEXT_TOKENS 3, 1, 2, 3, 0, 2, 3, 0, 1, 0, 1, 2
+
 /* Bytes of a metrics entry, and an entry's six bytes (see Fonts above): width, height, left, top,
  * advance, 1 when the bitmap is compressed. */
 #define RAVIK_LCD_METRICS_SIZE 6u
@@ -229,7 +242,7 @@ typedef struct {
     uint16_t metrics_count; /* metrics entries */
     uint16_t group_count;   /* entries of groups */
     uint8_t record_size;    /* bytes of a record: 2 to 5 grouped, else 3 to 6 */
-    uint8_t offset_bits;    /* bits of a record's length (grouped) or offset: 0 to 24 */
+    uint8_t offset_bits;    /* bits of a record's length (grouped, 0 to 16) or offset (0 to 24) */
     uint8_t plane_count;    /* entries of planes */
     uint8_t line_height;    /* pixels from one line's top to the next */
     uint8_t ascent;         /* baseline = line top + ascent */

@@ -228,10 +228,12 @@ private slots:
     // stop the test if one does), nothing is drawn, and the pen stops within 16 bits. The font:
     // one 1 x 1 glyph "0" advancing 5.
     // A 6 x 3 glyph of 2-bit levels 0 3 3 1 2 0 / the same / 2 1 0 0 3 3, compressed by hand from
-    // the header's words. Control bits: row 0 "00" tokens: none 1 "110" "10", full 2 "111" "11",
-    // 2 literals "10" "11", as above 1 "0" "10"; row 1 "1"; row 2 "01": 00110101 11111011 010101,
-    // stored last byte first after the levels 01 10 (the literals) 10 01 00 00 11 11 (row 2):
-    // 0x69 0x0F 0x54 0xFB 0x35. Drawn in 0xF0F over a black frame, each pixel is its coverage
+    // the header's words. Control bits: row 0 "00" tokens: none 1 "110" "10" (a row's first),
+    // full 2 "00" "11" (third after none), 2 literals "1" "11" (first after full), as above 1
+    // "1" "10" (first after literals); row 1 "1"; row 2 "01": 00110100 01111111 0101, stored
+    // from the last byte back, each byte's lowest bit first (00101100 11111110, then 1010 in
+    // byte 2's low bits), after the levels 01 10 (the literals) 10 01 00 00 11 11 (row 2):
+    // 0x69 0x0F 0x0A 0xFE 0x2C. Drawn in 0xF0F over a black frame, each pixel is its coverage
     // (level × 5) in red and blue.
     void compressedGlyphHandCoded_data() {
         QTest::addColumn<int>("x");
@@ -249,7 +251,7 @@ private slots:
         const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 0)};
         const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(6, 3, 0, 5, 4, 1)};
         // Exactly its bytes on the heap, so that a read past them is caught.
-        const std::vector<std::uint8_t> data{0x69, 0x0F, 0x54, 0xFB, 0x35};
+        const std::vector<std::uint8_t> data{0x69, 0x0F, 0x0A, 0xFE, 0x2C};
         const ravik_lcd_font font = handFont(glyph, metrics, data.data(), data.size(), 9, 5, 2);
         const int coverage[3][6] = {
             {0, 15, 15, 5, 10, 0}, {0, 15, 15, 5, 10, 0}, {10, 5, 0, 0, 15, 15}};
@@ -264,6 +266,31 @@ private slots:
                 }
                 QCOMPARE(ravik_lcd_get_pixel(frame.data(), px, py), std::uint16_t(a << 8 | a));
             }
+        }
+    }
+
+    // The two streams share the byte where they meet: a 3 x 1 glyph of 4-bit levels A 5 F kept
+    // as they are ("01") takes 12 level bits and 2 control bits, two bytes: A5, then F in the top
+    // half and the control bits 0, 1 from bit 0 up (0xF2). Drawn in white over black at (x, 7).
+    void compressedGlyphSharesAByte_data() {
+        QTest::addColumn<int>("x");
+        QTest::newRow("even x") << 10;
+        QTest::newRow("odd x") << 11;
+        QTest::newRow("cut by the left edge") << -1;
+    }
+    void compressedGlyphSharesAByte() {
+        QFETCH(int, x);
+        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 0)};
+        const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(3, 1, 0, 1, 4, 1)};
+        const std::vector<std::uint8_t> data{0xA5, 0xF2};
+        const ravik_lcd_font font = handFont(glyph, metrics, data.data(), data.size(), 9, 1, 4);
+        Bytes frame(RAVIK_LCD_FRAME_SIZE, 0);
+        QCOMPARE(ravik_lcd_text(frame.data(), x, 7, "A", &font, 0xFFF), x + 4);
+        const int coverage[] = {10, 5, 15};
+        for (int px = 0; px < RAVIK_LCD_WIDTH; ++px) {
+            const int column = px - x;
+            const int a = column >= 0 && column < 3 ? coverage[column] : 0;
+            QCOMPARE(ravik_lcd_get_pixel(frame.data(), px, 7), std::uint16_t(a << 8 | a << 4 | a));
         }
     }
 
@@ -476,8 +503,8 @@ private slots:
             << bytes({0, 0x01, 0x00, 1, 0x01, 0x02, 0, 0x02, 0x04})
             << bytes({0x41, 0, 0, 0, 0, 0, 0, 0, 0x43, 0, 0, 2, 0, 2, 0, 0}) << 3 << 9 << 0;
         QTest::newRow("5 bytes, one group starting past 64 KB")
-            << bytes({0, 1, 0, 0, 0, 1, 1, 0, 0, 1, 1, 2, 0, 0, 2})
-            << bytes({0x41, 0, 0, 0, 0, 0, 0, 1}) << 5 << 24 << 0x10000;
+            << bytes({0, 1, 0, 0, 0, 1, 1, 0, 1, 0, 1, 2, 0, 2, 0})
+            << bytes({0x41, 0, 0, 0, 0, 0, 0, 1}) << 5 << 16 << 0x10000;
         QTest::newRow("2 bytes, a group starting below the first glyph, steps of 40")
             << bytes({40, 0x01, 1, 0x05, 1, 0x0A}) << bytes({0x19, 0, 0, 0, 0, 0, 0, 0}) << 2 << 2
             << 0;
@@ -575,7 +602,8 @@ private slots:
 
     // Record layouts out of range find no glyph: "CAB" advances 3 x 6 (half the line height)
     // and draws nothing; a metrics index past the table loses only that glyph (C: 6 + 3 + 2).
-    // Grouped records (one group of the three, each a step and a 4-byte field) take 2 to 5 bytes.
+    // Grouped records (one group of the three, each a step and a 4-byte field) take 2 to 5 bytes,
+    // their lengths up to 16 bits.
     void recordLayoutsOutOfRange_data() {
         QTest::addColumn<bool>("grouped");
         QTest::addColumn<int>("recordSize");
@@ -588,10 +616,10 @@ private slots:
         QTest::newRow("offset of 25 bits") << false << 6 << 25 << 3 << 10 + 18;
         QTest::newRow("offset wider than the field") << false << 3 << 9 << 3 << 10 + 18;
         QTest::newRow("metrics index past the table") << false << 6 << 24 << 2 << 10 + 6 + 3 + 2;
-        QTest::newRow("grouped, as written") << true << 5 << 24 << 3 << 10 + 4 + 3 + 2;
+        QTest::newRow("grouped, as written") << true << 5 << 16 << 3 << 10 + 4 + 3 + 2;
         QTest::newRow("grouped record of 1 byte") << true << 1 << 0 << 3 << 10 + 18;
         QTest::newRow("grouped record of 6 bytes") << true << 6 << 24 << 3 << 10 + 18;
-        QTest::newRow("grouped, length of 25 bits") << true << 5 << 25 << 3 << 10 + 18;
+        QTest::newRow("grouped, length of 17 bits") << true << 5 << 17 << 3 << 10 + 18;
         QTest::newRow("grouped, length wider than the field") << true << 2 << 9 << 3 << 10 + 18;
     }
     void recordLayoutsOutOfRange() {
@@ -604,7 +632,7 @@ private slots:
         // refuse it.
         const std::uint8_t flat[21] = {RAVIK_LCD_GLYPH(0x41, 0, 0), RAVIK_LCD_GLYPH(0x42, 1, 1),
                                        RAVIK_LCD_GLYPH(0x43, 2, 2)};
-        const std::uint8_t steps[21] = {0, 1, 0, 0, 0, 1, 1, 0, 0, 1, 1, 2, 0, 0, 2};
+        const std::uint8_t steps[21] = {0, 1, 0, 0, 0, 1, 1, 0, 1, 0, 1, 2, 0, 2, 0};
         const std::uint8_t group[] = {0x41, 0, 0, 0, 0, 0, 0, 0};
         const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(2, 1, 0, 1, 3, 0),
                                         RAVIK_LCD_METRICS(1, 2, 1, 2, 2, 0),

@@ -583,20 +583,12 @@ private slots:
             RAVIK_LCD_METRICS(0, 0, 0, 0, 3, 0), RAVIK_LCD_METRICS(0, 0, 0, 0, 4, 0),
             RAVIK_LCD_METRICS(0, 0, 0, 0, 5, 0)};
         const std::uint8_t bitmap[] = {0};
-        ravik_lcd_font font{};
-        font.glyphs = glyphs;
-        font.metrics = metrics;
+        ravik_lcd_font font = handFont(glyphs, metrics, bitmap, 1, 20, 15, 4);
         font.groups = groups;
-        font.bitmaps = bitmap;
-        font.bitmaps_size = 1;
-        font.count = 5;
-        font.metrics_count = 5;
         font.group_count = 3;
+        font.count = 5;
         font.record_size = 2;
         font.offset_bits = 0;
-        font.line_height = 20;
-        font.ascent = 15;
-        font.bpp = 4;
         QCOMPARE(ravik_lcd_text(nullptr, 0, 0, utf8.constData(), &font, 0), pen);
     }
 

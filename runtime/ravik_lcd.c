@@ -389,6 +389,14 @@ static uint32_t next_code_point(const uint8_t** text) {
 #else
 #define RAVIK_NOINLINE
 #endif
+/* The glyph lookup kept out of ravik_lcd_text on a Cortex-M0: folded in, its variables crowd the
+ * packed pixel loop's registers there (a packed 16-pixel hanzi took 8 % more cycles); avr-gcc
+ * gets the loop's registers either way and saves code by folding it. */
+#if defined(__GNUC__) && !defined(__AVR__)
+#define LOOKUP_NOINLINE __attribute__((noinline))
+#else
+#define LOOKUP_NOINLINE
+#endif
 
 /* Draws the visible part of a coverage glyph: rows first_row to end_row - 1 and columns
  * first_column to end_column - 1 of its bitmap `bits`, `width` pixels a row. The frame row of
@@ -860,8 +868,8 @@ static uint16_t read_u16(const uint8_t* at) {
  * its records within the code point's plane. Corrupt tables find nothing or a wrong glyph (its
  * offset, a sum that wraps, is checked by the caller), and nothing is read past the records that
  * count says, the groups or the planes. */
-static uint8_t find_glyph(const ravik_lcd_font* font, uint16_t count, uint32_t code,
-                          uint32_t* offset, uint32_t* length, uint32_t* metrics) {
+LOOKUP_NOINLINE static uint8_t find_glyph(const ravik_lcd_font* font, uint16_t count, uint32_t code,
+                                          uint32_t* offset, uint32_t* length, uint32_t* metrics) {
     const uint8_t* record;
     const uint8_t* low_byte;
     uint32_t next, start;

@@ -35,7 +35,7 @@
  *                box and form share an entry (a set of hanzi has one to two hundred in all).
  * The runtime halves the groups, then steps through one group's records (the tool puts up to 32
  * glyphs in a group, and starts a new one where a step would pass 255). ASCII and GB2312 level 1
- * (3,850 glyphs) take 3.2 to 3.3 bytes a glyph so, tables included, at 12 to 24 pixels.
+ * (3,850 glyphs) take 3.4 to 3.5 bytes a glyph so, tables included, at 12 to 24 pixels.
  * A font written by hand may leave out the groups (groups NULL): each record then holds its code
  * point's low 16 bits (its plane: see planes) and the field, record_size 3 to 6, whose low
  * offset_bits bits are the bitmap's whole offset; a compressed bitmap then runs to the next

@@ -169,6 +169,8 @@ private slots:
     void fontFaults();
     void headerRefusesWhatTheRuntimeCannotHold_data();
     void headerRefusesWhatTheRuntimeCannotHold();
+    void headerRefusesABitmapPast64KB_data();
+    void headerRefusesABitmapPast64KB();
     void glyphTablesGroupTheRecords_data();
     void glyphTablesGroupTheRecords();
     void runtimeFindsEveryGlyph_data();
@@ -734,6 +736,29 @@ void FontsTest::headerRefusesWhatTheRuntimeCannotHold() {
         QVERIFY(!std::string(error.what()).empty());
     }
     QCOMPARE(threw, !fits);
+}
+
+// A record holds a bitmap's length in at most 16 bits: a 255 x 255 glyph of 4-bit levels
+// (32,513 bytes) fits, one of RGB444 pixels (ceil(255 × 255 × 3 / 2) = 97,538 bytes) does not.
+void FontsTest::headerRefusesABitmapPast64KB_data() {
+    QTest::addColumn<bool>("alpha");
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<bool>("fits");
+    QTest::newRow("4-bit levels") << true << 32513 << true;
+    QTest::newRow("RGB444 pixels") << false << 97538 << false;
+}
+
+void FontsTest::headerRefusesABitmapPast64KB() {
+    QFETCH(bool, alpha);
+    QFETCH(int, bytes);
+    QFETCH(bool, fits);
+    PackedFont font;
+    font.lineHeight = 255;
+    font.ascent = 200;
+    font.alpha = alpha;
+    font.glyphs.push_back(FontGlyph{U'A', 0, 255, 255, 0, 100, 255});
+    font.bitmaps.assign(std::size_t(bytes), 0);
+    QCOMPARE(packedFontProblem(font).empty(), fits);
 }
 
 // The grouped records, worked by hand. Glyphs from U+0041 on, one code point apart (then `jump`

@@ -50,19 +50,6 @@ std::string fontKind(const PackedFont& font) {
                                                                : ", partly compressed");
 }
 
-// The plane table: for each plane past the first that has glyphs, the plane and the index of its
-// first glyph.
-std::vector<std::pair<int, std::size_t>> fontPlanes(const PackedFont& font) {
-    std::vector<std::pair<int, std::size_t>> planes;
-    for (std::size_t i = 0; i < font.glyphs.size(); ++i) {
-        const int plane = static_cast<int>(font.glyphs[i].codepoint >> 16);
-        if (plane != 0 && (planes.empty() || planes.back().first != plane)) {
-            planes.emplace_back(plane, i);
-        }
-    }
-    return planes;
-}
-
 namespace {
 
 // The bits that hold every value from 0 to `largest`.
@@ -76,14 +63,21 @@ void appendLittleEndian(std::vector<std::uint8_t>& bytes, std::uint64_t value, i
     }
 }
 
+// The bytes of each glyph's bitmap: up to the next glyph's, the last's up to the bitmaps' end.
+std::vector<std::uint32_t> bitmapLengths(const PackedFont& font) {
+    std::vector<std::uint32_t> lengths(font.glyphs.size());
+    for (std::size_t i = 0; i < font.glyphs.size(); ++i) {
+        const std::size_t end =
+            i + 1 < font.glyphs.size() ? font.glyphs[i + 1].offset : font.bitmaps.size();
+        lengths[i] = static_cast<std::uint32_t>(end - font.glyphs[i].offset);
+    }
+    return lengths;
+}
+
 } // namespace
 
 GlyphTables glyphTables(const PackedFont& font) {
     GlyphTables tables;
-    for (const auto& [plane, first] : fontPlanes(font)) {
-        tables.planes.push_back(static_cast<std::uint8_t>(plane));
-        appendLittleEndian(tables.planes, first, 2);
-    }
 
     // One metrics entry for each distinct box, in the order of first use.
     std::map<std::array<std::uint8_t, kGlyphMetricsBytes>, std::size_t> entries;
@@ -100,50 +94,35 @@ GlyphTables glyphTables(const PackedFont& font) {
         }
         metricsOf.push_back(at->second);
     }
+
+    // A record: the step from the code point before (1 byte), then the bitmap's length and the
+    // metrics index above it in as few whole bytes as the font's largest need.
+    const std::vector<std::uint32_t> lengths = bitmapLengths(font);
+    const std::uint32_t longest = lengths.empty() ? 0 : *std::ranges::max_element(lengths);
+    tables.offsetBits = bitsFor(longest);
     const int indexBits = bitsFor(entries.empty() ? 0 : entries.size() - 1);
+    tables.recordSize = 1 + std::max(1, (tables.offsetBits + indexBits + 7) / 8);
 
-    // Whole offsets (groupBits -1), or offsets from the start of groups of 2^groupBits glyphs,
-    // whichever takes the fewest bytes with its record size and group table. Groups of one glyph
-    // need no offset bits, so some layout always fits the runtime's 32-bit field.
-    const std::size_t count = font.glyphs.size();
-    auto groupStart = [&](int groupBits, std::size_t i) -> std::uint32_t {
-        return groupBits < 0 ? 0 : font.glyphs[i >> groupBits << groupBits].offset;
-    };
-    std::size_t bestBytes = SIZE_MAX;
-    for (int groupBits = -1; groupBits <= 15; ++groupBits) {
-        std::uint32_t largest = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            largest = std::max(largest, font.glyphs[i].offset - groupStart(groupBits, i));
-        }
-        const int offsetBits = bitsFor(largest);
-        if (offsetBits + indexBits > 32) {
-            continue;
-        }
-        const int recordSize = 2 + std::max(1, (offsetBits + indexBits + 7) / 8);
-        const std::size_t groups =
-            groupBits < 0 ? 0 : (count + (std::size_t(1) << groupBits) - 1) >> groupBits;
-        const std::size_t bytes = count * std::size_t(recordSize) + 3 * groups;
-        if (bytes < bestBytes) {
-            bestBytes = bytes;
-            tables.recordSize = recordSize;
-            tables.offsetBits = offsetBits;
-            tables.groupBits = groupBits;
-        }
-    }
-
-    const bool grouped = tables.groupBits >= 0;
-    for (std::size_t i = 0; grouped && i < count; i += std::size_t(1) << tables.groupBits) {
-        appendLittleEndian(tables.offsets, font.glyphs[i].offset, 3);
-    }
-    tables.records.reserve(count * std::size_t(tables.recordSize));
-    for (std::size_t i = 0; i < count; ++i) {
+    // A new group every kGlyphsPerGroup glyphs, and where a step would pass a byte.
+    std::size_t inGroup = 0;
+    char32_t before = 0;
+    tables.records.reserve(font.glyphs.size() * std::size_t(tables.recordSize));
+    for (std::size_t i = 0; i < font.glyphs.size(); ++i) {
         const FontGlyph& glyph = font.glyphs[i];
-        appendLittleEndian(tables.records, glyph.codepoint, 2);
-        const std::uint64_t field = (glyph.offset - groupStart(tables.groupBits, i)) |
-                                    std::uint64_t(metricsOf[i]) << tables.offsetBits;
-        appendLittleEndian(tables.records, field, tables.recordSize - 2);
+        if (inGroup == kGlyphsPerGroup || i == 0 || glyph.codepoint - before > 0xFF) {
+            appendLittleEndian(tables.groups, glyph.codepoint, 3);
+            appendLittleEndian(tables.groups, i, 2);
+            appendLittleEndian(tables.groups, glyph.offset, 3);
+            inGroup = 0;
+            before = glyph.codepoint;
+        }
+        ++inGroup;
+        tables.records.push_back(static_cast<std::uint8_t>(glyph.codepoint - before));
+        before = glyph.codepoint;
+        appendLittleEndian(tables.records,
+                           lengths[i] | std::uint64_t(metricsOf[i]) << tables.offsetBits,
+                           tables.recordSize - 1);
     }
-    tables.groupBits = std::max(tables.groupBits, 0);
     return tables;
 }
 
@@ -186,6 +165,14 @@ std::string packedFontProblem(const PackedFont& font) {
         }
         if (glyph.offset > font.bitmaps.size() || glyph.offset > kMaxBitmapOffset) {
             return who + " 的位图偏移超出字模数据或运行库的范围（16 MB）。";
+        }
+        // A record's field holds the length and the metrics index in 32 bits; 16 bits of
+        // length always leave room for the index.
+        const std::size_t end =
+            i + 1 < font.glyphs.size() ? font.glyphs[i + 1].offset : font.bitmaps.size();
+        if (end >= glyph.offset && end - glyph.offset > 0xFFFF) {
+            return who + " 的位图有 " + std::to_string(end - glyph.offset) +
+                   " 字节，运行库的字形最多 65535 字节，请减小字号。";
         }
         if (glyph.compressed && !font.alpha) {
             return who + " 是彩色字形，不能压缩。";
@@ -262,17 +249,7 @@ void appendFontArrays(std::string& text, const std::string& name, const std::str
         text += line;
     }
     text += "};\n\n";
-    // A null pointer without <stddef.h>: the header includes only ravik_lcd.h.
-    std::string offsetArray = "0";
-    if (!tables.offsets.empty()) {
-        offsetArray = name + "_offsets";
-        appendByteArray(text, offsetArray, between, tables.offsets, 24, {});
-    }
-    std::string planeArray = "0";
-    if (!tables.planes.empty()) {
-        planeArray = name + "_planes";
-        appendByteArray(text, planeArray, between, tables.planes, 3, {});
-    }
+    appendByteArray(text, name + "_groups", between, tables.groups, kGlyphGroupBytes, {});
 
     // The runtime's row buffer must hold the widest compressed glyph.
     int widest = 0;
@@ -285,14 +262,14 @@ void appendFontArrays(std::string& text, const std::string& name, const std::str
                 " pixels wide need RAVIK_LCD_GLYPH_ROW of at least that\"\n#endif\n\n";
     }
 
+    // Every code point lies in a group: the plane table stays empty (0).
     text += storage + "const ravik_lcd_font " + name + " = {" + name + "_glyphs, " + name +
-            "_metrics, " + offsetArray + ", " + planeArray + ", " + name + "_bitmaps, " +
+            "_metrics, " + name + "_groups, 0, " + name + "_bitmaps, " +
             std::to_string(font.bitmaps.size()) + "UL, " + std::to_string(font.glyphs.size()) +
             ", " + std::to_string(tables.metricsCount()) + ", " +
-            std::to_string(tables.recordSize) + ", " + std::to_string(tables.offsetBits) + ", " +
-            std::to_string(tables.groupBits) + ", " + std::to_string(tables.planes.size() / 3) +
-            ", " + std::to_string(font.lineHeight) + ", " + std::to_string(font.ascent) + ", " +
-            std::to_string(font.alpha ? font.bpp : 0) + "};\n";
+            std::to_string(tables.groupCount()) + ", " + std::to_string(tables.recordSize) + ", " +
+            std::to_string(tables.offsetBits) + ", 0, " + std::to_string(font.lineHeight) + ", " +
+            std::to_string(font.ascent) + ", " + std::to_string(font.alpha ? font.bpp : 0) + "};\n";
 }
 
 } // namespace

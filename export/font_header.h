@@ -44,45 +44,44 @@ struct PackedFont {
 // "RGB444 pictures".
 std::string fontKind(const PackedFont& font);
 
-// The plane table: for each plane past the first that has glyphs, the plane and the index of its
-// first glyph (three bytes each in the header).
-std::vector<std::pair<int, std::size_t>> fontPlanes(const PackedFont& font);
+// Bytes of a group's entry in the runtime's table: its code point (3), its first glyph's index
+// (2), where its bitmaps start (3).
+inline constexpr std::size_t kGlyphGroupBytes = 8;
+// Glyphs a group holds at most: the runtime steps through up to this many records after halving
+// the groups.
+inline constexpr std::size_t kGlyphsPerGroup = 32;
 
-// The font's tables as the runtime's ravik_lcd_font points at them, with the record layout chosen
-// for the fewest bytes: glyphs of one box share a metrics entry, and each record holds its
-// bitmap's offset from its group's in as few bits as the font's largest needs.
+// The font's tables as the runtime's ravik_lcd_font points at them: glyphs of one box share a
+// metrics entry; each record holds the step from the code point before, its bitmap's length and
+// its metrics index in as few bytes as the font's largest need; groups hold where their code
+// points and bitmaps start.
 struct GlyphTables {
     std::vector<std::uint8_t> records; // recordSize bytes a glyph
     std::vector<std::uint8_t> metrics; // kGlyphMetricsBytes an entry
-    std::vector<std::uint8_t> offsets; // 3 bytes a group; empty: offsets are whole
-    std::vector<std::uint8_t> planes;  // 3 bytes a plane past the first
-    int recordSize = 3;
-    int offsetBits = 0;
-    int groupBits = 0;
+    std::vector<std::uint8_t> groups;  // kGlyphGroupBytes a group
+    int recordSize = 2;
+    int offsetBits = 0; // bits of a record's length
 
     std::size_t metricsCount() const { return metrics.size() / kGlyphMetricsBytes; }
-    std::size_t bytes() const {
-        return records.size() + metrics.size() + offsets.size() + planes.size();
-    }
+    std::size_t groupCount() const { return groups.size() / kGlyphGroupBytes; }
+    std::size_t bytes() const { return records.size() + metrics.size() + groups.size(); }
 };
 
 // The tables of a font packedFontProblem accepts.
 GlyphTables glyphTables(const PackedFont& font);
 
-// The bytes the font's arrays take in flash on any chip: bitmaps, records, metrics, group offsets
-// and planes.
+// The bytes the font's arrays take in flash on any chip: bitmaps, records, metrics and groups.
 std::uint64_t fontFlashBytes(const PackedFont& font);
 
 // Why the runtime's fields can't hold the font, in Chinese (bits a pixel not 1, 2 or 4, a
 // compressed picture glyph, an offset past 16 MB, a glyph wider or taller than 255, a
 // left or top outside -128 to 127, an advance, line height or ascent outside 0 to 255, more than
-// 65,535 glyphs, code points not strictly ascending, an offset past the bitmaps); empty when they
-// can. Nothing is ever cut to fit.
+// 65,535 glyphs, code points not strictly ascending, an offset past the bitmaps, a bitmap past
+// 65,535 bytes); empty when they can. Nothing is ever cut to fit.
 std::string packedFontProblem(const PackedFont& font);
 
 // The header: an include guard (as headerGuard names it), "ravik_lcd.h", then NAME_bitmaps[],
-// NAME_glyphs[] (the records), NAME_metrics[], NAME_offsets[] when the records have groups and,
-// for code points past U+FFFF, NAME_planes[], with
+// NAME_glyphs[] (the records), NAME_metrics[], NAME_groups[], with
 // `attribute` (e.g. PROGMEM, or a section) between each array's declarator and its initialiser,
 // then `static const ravik_lcd_font NAME`. Throws std::invalid_argument with packedFontProblem's
 // text when the font doesn't fit the runtime's fields. The name and attribute are used as given.

@@ -3,6 +3,7 @@
 #include "runtime/ravik_lcd.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <utility>
 
@@ -24,6 +25,7 @@ public:
         }
     }
     std::vector<std::uint8_t> take() { return std::move(bytes_); }
+    std::size_t bits() const { return used_; }
 
 private:
     std::vector<std::uint8_t> bytes_;
@@ -57,16 +59,39 @@ void putCount(BitWriter& out, int n) {
 // each token weighing as much more, so that a few more bits buy fewer tokens.
 constexpr int kTokenWeight = 0;
 
-// The kinds of token in a row, each with its prefix.
+// The kinds of token in a row, numbered as the runtime numbers them.
 enum class Token { Above, Blank, Full, Literal };
+constexpr int kTokenKinds = 4;
+// Where a row starts, in place of the kind of the token before.
+constexpr int kRowStart = kTokenKinds;
 
-// Each token's prefix, in the order of Token: as above 0, none 110, full 111, literals 10 (the
-// commonest tokens after "as above" in anti-aliased glyphs).
+// A token's prefix: bits, most significant first.
 struct Prefix {
     unsigned bits;
     int length;
 };
-constexpr Prefix kPrefixes[] = {{0, 1}, {6, 3}, {7, 3}, {2, 2}};
+
+// A row's first token: as above 0, literals 10, none 110, full 111. After a token, one of the three
+// other kinds: 1 the likeliest after it, 01 the next, 00 the last (RAVIK_LCD_NEXT_TOKENS, whose
+// order the counts over anti-aliased CJK and Latin glyphs gave); two tokens of one kind in a row
+// are never the shortest.
+constexpr Prefix kFirstPrefixes[] = {{0, 1}, {6, 3}, {7, 3}, {2, 2}};
+constexpr std::uint8_t kNextTokens[] = {RAVIK_LCD_NEXT_TOKENS};
+
+// The prefix of a token of kind `token` after one of kind `before` (kRowStart: the row's first);
+// no length when the code has none for it (the same kind again).
+Prefix prefixOf(int before, int token) {
+    if (before == kRowStart) {
+        return kFirstPrefixes[token];
+    }
+    constexpr Prefix kRanks[] = {{1, 1}, {1, 2}, {0, 2}};
+    for (int rank = 0; rank < 3; ++rank) {
+        if (kNextTokens[before * 3 + rank] == token) {
+            return kRanks[rank];
+        }
+    }
+    return {0, 0};
+}
 
 struct Step {
     Token token = Token::Above;
@@ -79,43 +104,78 @@ std::pair<int, std::vector<Step>> shortestRow(std::span<const std::uint8_t> row,
                                               std::span<const std::uint8_t> above, int bpp) {
     const int width = static_cast<int>(row.size());
     const std::uint8_t full = static_cast<std::uint8_t>((1 << bpp) - 1);
-    constexpr int kNone = std::numeric_limits<int>::max() / 2;
-    // Bits, then tokens (fewer decode faster), from pixel i to the row's end.
-    std::vector<std::pair<int, int>> cost(static_cast<std::size_t>(width) + 1, {kNone, 0});
-    std::vector<Step> choice(static_cast<std::size_t>(width) + 1);
-    cost[static_cast<std::size_t>(width)] = {0, 0};
+    constexpr int kNone = std::numeric_limits<int>::max() / 4;
+    using Cost = std::pair<int, int>; // bits, then tokens (fewer decode faster)
+    // rest[i][before]: the cheapest tokens from pixel i to the row's end after a token of kind
+    // `before`; run[i][kind]: the cheapest that start with a token of that kind at i (its
+    // prefix left out, which depends on the token before).
+    std::vector<std::array<Cost, kTokenKinds + 1>> rest(static_cast<std::size_t>(width) + 1);
+    std::vector<std::array<Cost, kTokenKinds>> run(static_cast<std::size_t>(width) + 1);
+    std::vector<std::array<int, kTokenKinds>> runLength(static_cast<std::size_t>(width) + 1);
+    for (auto& costs : rest) {
+        costs.fill({kNone, 0});
+    }
+    rest[static_cast<std::size_t>(width)].fill({0, 0});
     const auto at = [](std::span<const std::uint8_t> levels, int i) {
         return levels[static_cast<std::size_t>(i)];
     };
     for (int i = width - 1; i >= 0; --i) {
-        std::pair<int, int>& best = cost[static_cast<std::size_t>(i)];
-        Step& chosen = choice[static_cast<std::size_t>(i)];
-        const auto consider = [&](Token token, int length, int bits) {
-            const auto& rest = cost[static_cast<std::size_t>(i + length)];
-            const std::pair<int, int> total{bits + kTokenWeight + rest.first, 1 + rest.second};
-            if (total < best) {
-                best = total;
-                chosen = {token, length};
+        const auto index = static_cast<std::size_t>(i);
+        for (int kind = 0; kind < kTokenKinds; ++kind) {
+            Cost best{kNone, 0};
+            int bestLength = 0;
+            for (int n = 1; i + n <= width; ++n) {
+                const std::uint8_t level = at(row, i + n - 1);
+                const bool fits = kind == int(Token::Above)   ? level == at(above, i + n - 1)
+                                  : kind == int(Token::Blank) ? level == 0
+                                  : kind == int(Token::Full)  ? level == full
+                                                              : true;
+                if (!fits) {
+                    break;
+                }
+                const Cost after = rest[index + static_cast<std::size_t>(n)][kind];
+                const Cost total{countBits(n) + (kind == int(Token::Literal) ? n * bpp : 0) +
+                                     kTokenWeight + after.first,
+                                 1 + after.second};
+                if (total < best) {
+                    best = total;
+                    bestLength = n;
+                }
             }
-        };
-        for (int n = 1; i + n <= width && at(row, i + n - 1) == at(above, i + n - 1); ++n) {
-            consider(Token::Above, n, kPrefixes[0].length + countBits(n));
+            run[index][kind] = best;
+            runLength[index][kind] = bestLength;
         }
-        for (int n = 1; i + n <= width && at(row, i + n - 1) == 0; ++n) {
-            consider(Token::Blank, n, kPrefixes[1].length + countBits(n));
-        }
-        for (int n = 1; i + n <= width && at(row, i + n - 1) == full; ++n) {
-            consider(Token::Full, n, kPrefixes[2].length + countBits(n));
-        }
-        for (int n = 1; i + n <= width; ++n) {
-            consider(Token::Literal, n, kPrefixes[3].length + countBits(n) + n * bpp);
+        for (int before = 0; before <= kTokenKinds; ++before) {
+            for (int kind = 0; kind < kTokenKinds; ++kind) {
+                const Prefix prefix = prefixOf(before, kind);
+                if (prefix.length == 0 || run[index][kind].first >= kNone) {
+                    continue;
+                }
+                const Cost total{prefix.length + run[index][kind].first, run[index][kind].second};
+                if (total < rest[index][before]) {
+                    rest[index][before] = total;
+                }
+            }
         }
     }
+    // The tokens, walked forwards: at each pixel the kind that gave its cost after the one before.
     std::vector<Step> steps;
-    for (int i = 0; i < width; i += choice[static_cast<std::size_t>(i)].length) {
-        steps.push_back(choice[static_cast<std::size_t>(i)]);
+    int before = kRowStart;
+    for (int i = 0; i < width;) {
+        const auto index = static_cast<std::size_t>(i);
+        for (int kind = 0; kind < kTokenKinds; ++kind) {
+            const Prefix prefix = prefixOf(before, kind);
+            if (prefix.length != 0 && run[index][kind].first < kNone &&
+                Cost{prefix.length + run[index][kind].first, run[index][kind].second} ==
+                    rest[index][before]) {
+                steps.push_back({static_cast<Token>(kind), runLength[index][kind]});
+                i += runLength[index][kind];
+                before = kind;
+                break;
+            }
+        }
     }
-    return {cost[0].first, std::move(steps)};
+    return {rest[0][kRowStart].first, std::move(steps)};
 }
 
 // Binary arithmetic coding as the runtime decodes it: an interval of range + 1 sixteen-bit steps
@@ -283,8 +343,10 @@ std::vector<std::uint8_t> compressLevels(std::span<const std::uint8_t> levels, i
         } else {
             control.put(0, 2);
             std::size_t at = 0;
+            int before = kRowStart;
             for (const Step& step : steps) {
-                const Prefix& prefix = kPrefixes[static_cast<std::size_t>(step.token)];
+                const Prefix prefix = prefixOf(before, static_cast<int>(step.token));
+                before = static_cast<int>(step.token);
                 control.put(prefix.bits, prefix.length);
                 putCount(control, step.length);
                 if (step.token == Token::Literal) {
@@ -297,11 +359,18 @@ std::vector<std::uint8_t> compressLevels(std::span<const std::uint8_t> levels, i
         }
         above.assign(row.begin(), row.end());
     }
-    // The levels first, read forwards; the control bytes after them last to first, read
-    // backwards from the glyph's end.
+    // The levels first, read forwards; the control bits from the glyph's last bit backwards,
+    // each byte's least significant bit first, sharing the byte where the two streams meet.
+    const std::size_t levelBits = plain.bits();
+    const std::size_t controlBits = control.bits();
     std::vector<std::uint8_t> bytes = plain.take();
+    bytes.resize((levelBits + controlBits + 7) / 8, 0);
     const std::vector<std::uint8_t> rows = control.take();
-    bytes.insert(bytes.end(), rows.rbegin(), rows.rend());
+    for (std::size_t i = 0; i < controlBits; ++i) {
+        if (rows[i / 8] >> (7 - i % 8) & 1u) {
+            bytes[bytes.size() - 1 - i / 8] |= static_cast<std::uint8_t>(1u << (i % 8));
+        }
+    }
     return bytes;
 }
 

@@ -182,12 +182,11 @@ struct ModelFont {
     std::vector<ModelGlyph> glyphs;
     std::vector<std::uint8_t> records;
     std::vector<std::uint8_t> metrics;
-    std::vector<std::uint8_t> offsets;
+    std::vector<std::uint8_t> groups;
     std::vector<std::uint8_t> planes;
     std::vector<std::uint8_t> bitmaps;
     ravik_lcd_font font{};
-    bool layoutCorrupt =
-        false; // record_size, offset_bits or group_bits from the input as they come
+    bool layoutCorrupt = false; // record_size, offset_bits or groups from the input as they come
 };
 
 // Bits that hold every value from 0 to `largest`.
@@ -202,8 +201,8 @@ std::size_t packedBytes(const ModelGlyph& glyph, int bpp) {
 }
 
 // `how`: bit 0 coverage, bits 1-2 its bits a pixel, bit 3 glyphs compressed (the bitmaps then
-// random bytes: corrupt streams), bit 4 the bitmaps cut short, bit 5 offsets from groups' starts,
-// bit 6 the metrics table cut short, bit 7 the record layout's fields corrupt.
+// random bytes: corrupt streams), bit 4 the bitmaps cut short, bit 5 grouped records (steps and
+// lengths), bit 6 the metrics table cut short, bit 7 the record layout's fields corrupt.
 ModelFont fontFrom(ByteSource& input) {
     ModelFont model;
     const std::uint8_t how = input.byte();
@@ -217,6 +216,8 @@ ModelFont fontFrom(ByteSource& input) {
     static constexpr int kBpp[] = {1, 2, 4, 4};
     const int bpp = alpha ? kBpp[how >> 1 & 3] : 0;
     const bool compressed = alpha && (how & 8);
+    const bool grouped = how & 32;
+    std::vector<std::uint32_t> lengths;
     std::size_t size = 0;
     for (const char32_t code : codes) {
         ModelGlyph glyph;
@@ -227,48 +228,54 @@ ModelFont fontFrom(ByteSource& input) {
         glyph.top = std::int8_t(input.byte());
         glyph.advance = input.byte();
         glyph.compressed = compressed;
-        glyph.offset = std::uint32_t(compressed ? input.inRange(0, 64) : size);
-        size = compressed ? std::max<std::size_t>(size, glyph.offset) + input.inRange(0, 24)
-                          : size + packedBytes(glyph, bpp);
+        // Grouped glyphs lie one after the other, each its length on from the one before.
+        const std::size_t length = compressed ? input.inRange(0, 24) : packedBytes(glyph, bpp);
+        glyph.offset = std::uint32_t(compressed && !grouped ? input.inRange(0, 64) : size);
+        size = compressed && !grouped ? std::max<std::size_t>(size, glyph.offset) + length
+                                      : size + length;
+        lengths.push_back(std::uint32_t(length));
         model.glyphs.push_back(glyph);
         for (const int byte : {glyph.width, glyph.height, glyph.left, glyph.top, glyph.advance,
                                compressed ? 1 : 0}) {
             model.metrics.push_back(std::uint8_t(byte));
         }
     }
-    // The records: each glyph its own metrics entry, its offset from its group's start, the
-    // lowest offset of the group (compressed glyphs' offsets are in no order).
+    // The records: each glyph its own metrics entry, above its whole offset, or in a grouped font
+    // its length after its step; a group every 1 to 4 glyphs and where a step passes a byte.
     const std::size_t count = model.glyphs.size();
-    const int groupBits = how & 32 ? int(input.inRange(0, 3)) : 0;
-    std::vector<std::uint32_t> starts;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (how & 32 && i % (std::size_t(1) << groupBits) == 0) {
-            starts.push_back(model.glyphs[i].offset);
-        }
-        if (how & 32) {
-            starts.back() = std::min(starts.back(), model.glyphs[i].offset);
-        }
-    }
+    const std::size_t perGroup = grouped ? input.inRange(1, 4) : 0;
     std::uint32_t largest = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        largest =
-            std::max(largest, model.glyphs[i].offset - (how & 32 ? starts[i >> groupBits] : 0u));
+        largest = std::max(largest, grouped ? lengths[i] : model.glyphs[i].offset);
     }
     const int offsetBits = bitsFor(largest) + int(input.inRange(0, 2));
     const int fieldBits = offsetBits + bitsFor(std::uint32_t(count));
-    const int recordSize = 2 + std::max(1, (fieldBits + 7) / 8) + int(input.inRange(0, 1));
+    const int head = grouped ? 1 : 2;
+    const int recordSize = head + std::max(1, (fieldBits + 7) / 8) + int(input.inRange(0, 1));
+    std::size_t inGroup = 0;
+    char32_t before = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        const std::uint64_t field =
-            (model.glyphs[i].offset - (how & 32 ? starts[i >> groupBits] : 0u)) | std::uint64_t(i)
-                                                                                      << offsetBits;
-        for (int k = 0; k < recordSize; ++k) {
-            model.records.push_back(std::uint8_t(k < 2 ? model.glyphs[i].codepoint >> (8 * k)
-                                                       : field >> (8 * (k - 2))));
+        const ModelGlyph& glyph = model.glyphs[i];
+        if (grouped && (i == 0 || inGroup == perGroup || glyph.codepoint - before > 0xFF)) {
+            for (const std::uint32_t value :
+                 {std::uint32_t(glyph.codepoint), std::uint32_t(i), std::uint32_t(glyph.offset)}) {
+                const int bytes = model.groups.size() % 8 == 3 ? 2 : 3;
+                for (int k = 0; k < bytes; ++k) {
+                    model.groups.push_back(std::uint8_t(value >> (8 * k)));
+                }
+            }
+            inGroup = 0;
+            before = glyph.codepoint;
         }
-    }
-    for (const std::uint32_t start : starts) {
-        for (int k = 0; k < 3; ++k) {
-            model.offsets.push_back(std::uint8_t(start >> (8 * k)));
+        ++inGroup;
+        const std::uint64_t field = (grouped ? lengths[i] : glyph.offset) | std::uint64_t(i)
+                                                                                << offsetBits;
+        const std::uint32_t code =
+            grouped ? std::uint32_t(glyph.codepoint - before) : std::uint32_t(glyph.codepoint);
+        before = glyph.codepoint;
+        for (int k = 0; k < recordSize; ++k) {
+            model.records.push_back(
+                std::uint8_t(k < head ? code >> (8 * k) : field >> (8 * (k - head))));
         }
     }
     std::size_t metricsCount = count;
@@ -282,7 +289,7 @@ ModelFont fontFrom(ByteSource& input) {
     if (how & 16) {
         size -= std::min<std::size_t>(size, input.inRange(0, 8));
     }
-    for (std::size_t i = 0; i < model.glyphs.size(); ++i) {
+    for (std::size_t i = 0; !grouped && i < model.glyphs.size(); ++i) {
         const int plane = int(model.glyphs[i].codepoint >> 16);
         if (plane != 0 &&
             (model.planes.empty() || model.planes[model.planes.size() - 3] != plane)) {
@@ -292,27 +299,28 @@ ModelFont fontFrom(ByteSource& input) {
     }
     model.records = exactCopy(model.records);
     model.metrics = exactCopy(model.metrics);
-    model.offsets = exactCopy(model.offsets);
     model.planes = exactCopy(model.planes);
     model.bitmaps = exactCopy(bytesFrom(input, size));
     model.font.glyphs = model.records.empty() ? nullptr : model.records.data();
     model.font.metrics = model.metrics.empty() ? nullptr : model.metrics.data();
-    model.font.offsets = model.offsets.empty() ? nullptr : model.offsets.data();
     model.font.metrics_count = std::uint16_t(metricsCount);
     model.font.record_size = std::uint8_t(recordSize);
     model.font.offset_bits = std::uint8_t(offsetBits);
-    model.font.group_bits = std::uint8_t(groupBits);
     if (how & 128) {
         model.layoutCorrupt = true;
-        // Record sizes and groups that fit the arrays are theirs: only values out of range.
-        if (const std::uint8_t size = input.byte(); size < 3 || size > 6) {
+        // Record sizes that fit the arrays are theirs: only values out of range; any bytes of
+        // the groups.
+        if (const std::uint8_t size = input.byte(); size <= head || size > head + 4) {
             model.font.record_size = size;
         }
-        if (const std::uint8_t bits = input.byte(); bits > 15) {
-            model.font.group_bits = bits;
-        }
         model.font.offset_bits = input.byte();
+        for (std::uint8_t& byte : model.groups) {
+            byte = input.byte();
+        }
     }
+    model.groups = exactCopy(model.groups);
+    model.font.groups = grouped && !model.groups.empty() ? model.groups.data() : nullptr;
+    model.font.group_count = std::uint16_t(model.groups.size() / 8);
     model.font.planes = model.planes.empty() ? nullptr : model.planes.data();
     model.font.plane_count = std::uint8_t(model.planes.size() / 3);
     model.font.count = std::uint16_t(model.glyphs.size());

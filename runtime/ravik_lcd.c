@@ -389,6 +389,14 @@ static uint32_t next_code_point(const uint8_t** text) {
 #else
 #define RAVIK_NOINLINE
 #endif
+/* The glyph lookup kept out of ravik_lcd_text on a Cortex-M0: folded in, its variables crowd the
+ * packed pixel loop's registers there (a packed 16-pixel hanzi took 8 % more cycles); avr-gcc
+ * gets the loop's registers either way and saves code by folding it. */
+#if defined(__GNUC__) && !defined(__AVR__)
+#define LOOKUP_NOINLINE __attribute__((noinline))
+#else
+#define LOOKUP_NOINLINE
+#endif
 
 /* Draws the visible part of a coverage glyph: rows first_row to end_row - 1 and columns
  * first_column to end_column - 1 of its bitmap `bits`, `width` pixels a row. The frame row of
@@ -443,35 +451,36 @@ RAVIK_NOINLINE static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t*
     }
 }
 
-/* A glyph's two bit streams, each most significant bit first, with the bits not yet read at the
- * top of a byte (`left` of them): the levels, read forwards from the glyph's first byte, and the
- * control bits of a compressed glyph, whose bytes are read backwards from its end. Past the
+/* A glyph's two bit streams: the levels, read forwards from the glyph's first byte, each byte's
+ * bits most significant first, with the bits not yet read at the top of `level_byte` (`left` of
+ * them); and the control bits of a compressed glyph, read backwards from its last byte, each
+ * byte's bits least significant first. The two share the byte where they meet. Outside the
  * glyph's bytes both read 0 bits, so corrupt data never reads outside them. */
 #define NEXT_LEVEL_BYTE()                                                                          \
     do {                                                                                           \
         level_byte = 0;                                                                            \
-        if (level_at < at) {                                                                       \
+        if (level_at < end) {                                                                      \
             level_byte = DATA_BYTE(level_at);                                                      \
             ++level_at;                                                                            \
         }                                                                                          \
         level_left = 8;                                                                            \
     } while (0)
 
-/* One control bit into `bit` (0 or 1). `byte` keeps the bits not yet read at its top and a 1
- * after them, so that 0x80 means none left: no count to keep beside it. */
+/* One control bit into `bit` (0 or 1). `byte` keeps the bits not yet read at its bottom and a 1
+ * above them, so that 1 means none left: no count to keep beside it. */
 #define READ_BIT(bit)                                                                              \
     do {                                                                                           \
-        if (byte == 0x80u) {                                                                       \
+        if (byte == 1u) {                                                                          \
             byte = 0;                                                                              \
-            if (at > level_at) {                                                                   \
+            if (at > bits) {                                                                       \
                 --at;                                                                              \
                 byte = DATA_BYTE(at);                                                              \
             }                                                                                      \
-            bit = (uint8_t)(byte >> 7);                                                            \
-            byte = (uint8_t)(byte << 1 | 1u);                                                      \
+            bit = (uint8_t)(byte & 1u);                                                            \
+            byte = (uint8_t)(byte >> 1 | 0x80u);                                                   \
         } else {                                                                                   \
-            bit = (uint8_t)(byte >> 7);                                                            \
-            byte = (uint8_t)(byte << 1);                                                           \
+            bit = (uint8_t)(byte & 1u);                                                            \
+            byte = (uint8_t)(byte >> 1);                                                           \
         }                                                                                          \
     } while (0)
 
@@ -496,6 +505,9 @@ RAVIK_NOINLINE static void blend_glyph(uint8_t* line, uint8_t x0, const uint8_t*
         }                                                                                          \
         level_left = (uint8_t)(level_left - bpp);                                                  \
     } while (0)
+
+/* The kinds a token of a compressed glyph may take after each kind (ravik_lcd.h). */
+static const uint8_t TABLE next_tokens[] = {RAVIK_LCD_NEXT_TOKENS};
 
 /* The odds of a 0 bit in each context of a compressed 1-bit glyph, and the odds and level orders
  * of a 2-bit one (ravik_lcd.h). */
@@ -545,7 +557,7 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
     const uint8_t* at = end;
     const uint8_t* level_at = bits;
     /* Not NEAR: with the 1-bit decoder's state there, an 8051's directly addressed RAM is full. */
-    uint8_t byte = 0x80u, level_byte = 0, level_left = 0, column, bit, n;
+    uint8_t byte = 1u, level_byte = 0, level_left = 0, column, bit, n;
     uint8_t row, k, level, kind, from, to, x;
     for (column = 0; column < width && column < RAVIK_LCD_GLYPH_ROW; ++column) {
         row_coverage[column] = 0;
@@ -577,20 +589,32 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
             READ_BIT(bit);
             if (!bit) {
                 READ_BIT(bit);
-                kind = 3;
+                /* Literals the row's width, or tokens from the row's start (kind 4). */
+                kind = bit ? 3u : 4u;
                 n = bit ? width : 0u;
                 for (column = 0; column < width;) {
                     if (n == 0) {
-                        /* 0: as above; 10: literals; 110: none; 111: full coverage. */
                         READ_BIT(bit);
-                        kind = 0;
-                        if (bit) {
-                            READ_BIT(bit);
-                            kind = 3;
+                        if (kind == 4u) {
+                            /* 0: as above; 10: literals; 110: none; 111: full coverage. */
+                            kind = 0;
                             if (bit) {
                                 READ_BIT(bit);
-                                kind = (uint8_t)(1u + bit);
+                                kind = 3;
+                                if (bit) {
+                                    READ_BIT(bit);
+                                    kind = (uint8_t)(1u + bit);
+                                }
                             }
+                        } else {
+                            /* 1, 01, 00: the first, second, third kind after this one. */
+                            k = 0;
+                            if (!bit) {
+                                READ_BIT(bit);
+                                k = (uint8_t)(2u - bit);
+                            }
+                            kind = TABLE_BYTE(next_tokens + (uint8_t)((uint8_t)(kind << 1) + kind) +
+                                              k);
                         }
                         /* The count plus one, m: k 0 bits, then m's k + 2 bits, its leading 1
                          * first; for the short counts the bits after the 1 taken at once. At most
@@ -601,14 +625,14 @@ RAVIK_NOINLINE static void draw_coded_glyph(uint8_t* line, uint8_t x0, const uin
                                 break;
                             }
                         }
-                        if (k == 0u && (byte & 0x7Fu) != 0) {
-                            n = (uint8_t)(byte >> 7);
-                            byte = (uint8_t)(byte << 1);
-                            n = (uint8_t)(n + 1u);
-                        } else if (k == 1u && (byte & 0x3Fu) != 0) {
-                            n = (uint8_t)(byte >> 6);
-                            byte = (uint8_t)(byte << 2);
-                            n = (uint8_t)(n + 3u);
+                        if (k == 0u && byte > 1u) {
+                            n = (uint8_t)((byte & 1u) + 1u);
+                            byte = (uint8_t)(byte >> 1);
+                        } else if (k == 1u && byte > 3u) {
+                            /* The first bit read is the higher. */
+                            n = (uint8_t)((uint8_t)((byte & 1u) << 1) + 3u);
+                            n = (uint8_t)(n + (byte >> 1 & 1u));
+                            byte = (uint8_t)(byte >> 2);
                         } else {
                             n = 1;
                             for (++k; k != 0; --k) {
@@ -852,86 +876,177 @@ static uint8_t clip_glyph_side(int32_t start, uint8_t length, uint8_t size, uint
 }
 
 /* Whether the font's record layout is within its ranges, so that no field reaches past its record
- * and no shift past its type; a font that isn't has no glyph. */
+ * and no shift past its type; a font that isn't has no glyph. A record starts with its code point
+ * (2 bytes) or, in a grouped font, its step (1 byte); a field of 1 to 4 bytes follows. */
 static uint8_t records_valid(const ravik_lcd_font* font) {
-    return (uint8_t)(font->glyphs != NULL && font->metrics != NULL && font->record_size >= 3u &&
-                     font->record_size <= 6u && font->offset_bits <= 24u &&
-                     font->offset_bits <= (uint8_t)((font->record_size - 2u) * 8u) &&
-                     font->group_bits <= 15u);
+    const uint8_t head = font->groups != NULL ? 1u : 2u;
+    return (uint8_t)(font->glyphs != NULL && font->metrics != NULL && font->record_size > head &&
+                     font->record_size <= head + 4u &&
+                     font->offset_bits <= (font->groups != NULL ? 16u : 24u) &&
+                     font->offset_bits <= (uint8_t)((font->record_size - head) * 8u));
 }
 
-/* The index of the font's glyph for `code`, found by halving the first `count` glyphs of its
- * plane; count when the font has none. A corrupt plane table finds nothing or a wrong glyph, never
- * reads past the glyph table. */
-static uint16_t find_glyph(const ravik_lcd_font* font, uint16_t count, uint32_t code) {
-    const uint8_t plane = (uint8_t)(code >> 16);
-    const uint16_t key = (uint16_t)code;
-    uint16_t low = 0, high = count, middle, first, found_code;
-    uint8_t i, has_plane = (uint8_t)(plane == 0), entry_plane;
-    const uint8_t* record;
-    if (font->planes != NULL) {
-        for (i = 0; i < font->plane_count; ++i) {
-            record = font->planes + (uint16_t)((uint16_t)i * 3u);
-            entry_plane = DATA_BYTE(record);
-            first = (uint16_t)(DATA_BYTE(record + 1) | (uint16_t)DATA_BYTE(record + 2) << 8);
-            if (first > high) {
-                first = high;
-            }
-            if (entry_plane == plane) {
-                low = first;
-                has_plane = 1;
-            } else if (entry_plane > plane) {
-                high = first;
-                break;
-            }
-        }
-    }
-    if (!has_plane) {
-        return count;
-    }
-    while (low < high) {
-        middle = (uint16_t)(low + ((uint16_t)(high - low) >> 1));
-        record = font->glyphs + (size_t)middle * font->record_size;
-        found_code = (uint16_t)(DATA_BYTE(record) | (uint16_t)DATA_BYTE(record + 1) << 8);
-        if (found_code == key) {
-            return middle;
-        }
-        if (found_code < key) {
-            low = (uint16_t)(middle + 1u);
-        } else {
-            high = middle;
-        }
-    }
-    return count;
-}
-
-/* Where glyph `index`'s bitmap starts in the bitmaps (at most 2^25, so no sum overflows), read
- * from its record: the field after the code point holds the offset from its group's start in its
- * low offset_bits bits, and above them the index of its metrics, which goes to *metrics. */
-static uint32_t read_record(const ravik_lcd_font* font, uint16_t index, uint32_t* metrics) {
+/* The field of the record at `at`: its bytes from `from` to record_size - 1, least significant
+ * first. */
+static uint32_t field_of(const ravik_lcd_font* font, const uint8_t* at, uint8_t from) {
     uint8_t n = font->record_size;
-    const uint8_t* at = font->glyphs + (size_t)(index + 1u) * n;
-    uint32_t field = 0, above;
-    for (n -= 2u; n != 0u; --n) {
+    uint32_t field = 0;
+    for (at += n, n = (uint8_t)(n - from); n != 0u; --n) {
         field = field << 8 | DATA_BYTE(--at);
     }
-    /* Split a byte at a time first: an 8-bit chip shifts a 32-bit value one bit at a time. */
-    above = field;
-    for (n = font->offset_bits; n >= 8u; n -= 8u) {
-        above >>= 8;
+    return field;
+}
+
+/* The field of the record at `at` split: its low offset_bits bits, returned, and the bits above
+ * them, the metrics index, in *above. Split a byte at a time first: an 8-bit chip shifts a 32-bit
+ * value a bit at a time. */
+static uint32_t read_field(const ravik_lcd_font* font, const uint8_t* at, uint8_t from,
+                           uint32_t* above) {
+    const uint32_t field = field_of(font, at, from);
+    uint32_t high = field;
+    uint8_t n;
+    for (n = font->offset_bits; n >= 8u; n = (uint8_t)(n - 8u)) {
+        high >>= 8;
     }
-    above >>= n;
-    *metrics = above;
-    for (n = font->offset_bits; n >= 8u; n -= 8u) {
-        above <<= 8;
+    high >>= n;
+    *above = high;
+    for (n = font->offset_bits; n >= 8u; n = (uint8_t)(n - 8u)) {
+        high <<= 8;
     }
-    field -= above << n;
-    if (font->offsets == NULL) {
-        return field;
+    return field - (high << n);
+}
+
+/* Three bytes at `at`, least significant first. */
+static uint32_t read_u24(const uint8_t* at) {
+    return (uint32_t)(DATA_BYTE(at) | (uint16_t)DATA_BYTE(at + 1) << 8) |
+           (uint32_t)DATA_BYTE(at + 2) << 16;
+}
+
+/* Two bytes at `at`, least significant first. */
+static uint16_t read_u16(const uint8_t* at) {
+    return (uint16_t)(DATA_BYTE(at) | (uint16_t)DATA_BYTE(at + 1) << 8);
+}
+
+/* Bytes of a group's entry: its first code point (3), its first glyph's index (2), where its
+ * bitmaps start (3). */
+#define GROUP_SIZE 8u
+
+/* The font's glyph for `code` among its first `count` records: 1 with where its bitmap starts in
+ * the bitmaps (*offset), the bytes up to the next glyph's bitmap (*length; for the last glyph,
+ * whatever lies past it, and 0 when the next starts before it) and its metrics index (*metrics);
+ * 0 when the font has none. A grouped font halves its groups for the last one starting at or
+ * below `code`, then steps through that group's records, summing their lengths; any other halves
+ * its records within the code point's plane. Corrupt tables find nothing or a wrong glyph (its
+ * offset, a sum that wraps, is checked by the caller), and nothing is read past the records that
+ * count says, the groups or the planes. */
+LOOKUP_NOINLINE static uint8_t find_glyph(const ravik_lcd_font* font, uint16_t count, uint32_t code,
+                                          uint32_t* offset, uint32_t* length, uint32_t* metrics) {
+    const uint8_t* record;
+    const uint8_t* low_byte;
+    uint32_t next, start;
+    uint16_t mask, skipped;
+    uint16_t low = 0, high = count, middle = 0;
+    uint8_t bytes, n;
+    if (count == 0) {
+        return 0;
     }
-    at = font->offsets + (size_t)(uint16_t)(index >> font->group_bits) * 3u;
-    return field + (uint16_t)(DATA_BYTE(at) | (uint16_t)DATA_BYTE(at + 1) << 8) +
-           ((uint32_t)DATA_BYTE(at + 2) << 16);
+    if (font->groups != NULL) {
+        high = font->group_count;
+        while (low < high) {
+            middle = (uint16_t)(low + ((uint16_t)(high - low) >> 1));
+            if (read_u24(font->groups + (size_t)middle * GROUP_SIZE) <= code) {
+                low = (uint16_t)(middle + 1u);
+            } else {
+                high = middle;
+            }
+        }
+        if (low == 0) {
+            return 0;
+        }
+        /* The group's records run from its first to the next group's first, within count. */
+        record = font->groups + (size_t)(low - 1u) * GROUP_SIZE;
+        high = count;
+        if (low < font->group_count) {
+            middle = read_u16(record + GROUP_SIZE + 3);
+            if (middle < high) {
+                high = middle;
+            }
+        }
+        next = read_u24(record);
+        start = read_u24(record + 5);
+        middle = read_u16(record + 3);
+        record = font->glyphs + (size_t)middle * font->record_size;
+        /* The lengths of the glyphs before it taken from their low bytes alone, only the glyph's
+         * own field split. */
+        mask = (uint16_t)(((uint32_t)1 << font->offset_bits) - 1u);
+        bytes = (uint8_t)((uint8_t)(font->offset_bits + 7u) >> 3);
+        for (; middle < high; ++middle, record += font->record_size) {
+            next += DATA_BYTE(record);
+            if (next >= code) {
+                *offset = start;
+                *length = read_field(font, record, 1u, metrics);
+                return (uint8_t)(next == code);
+            }
+            skipped = 0;
+            for (n = bytes, low_byte = record + bytes; n != 0u; --n, --low_byte) {
+                skipped = (uint16_t)(skipped << 8 | DATA_BYTE(low_byte));
+            }
+            start += (uint16_t)(skipped & mask);
+        }
+        return 0;
+    }
+    {
+        const uint8_t plane = (uint8_t)(code >> 16);
+        const uint16_t key = (uint16_t)code;
+        uint16_t first, found_code;
+        uint32_t above;
+        uint8_t i, has_plane = (uint8_t)(plane == 0), entry_plane;
+        if (font->planes != NULL) {
+            for (i = 0; i < font->plane_count; ++i) {
+                record = font->planes + (uint16_t)((uint16_t)i * 3u);
+                entry_plane = DATA_BYTE(record);
+                first = read_u16(record + 1);
+                if (first > high) {
+                    first = high;
+                }
+                if (entry_plane == plane) {
+                    low = first;
+                    has_plane = 1;
+                } else if (entry_plane > plane) {
+                    high = first;
+                    break;
+                }
+            }
+        }
+        if (!has_plane) {
+            return 0;
+        }
+        for (;;) {
+            if (low >= high) {
+                return 0;
+            }
+            middle = (uint16_t)(low + ((uint16_t)(high - low) >> 1));
+            record = font->glyphs + (size_t)middle * font->record_size;
+            found_code = read_u16(record);
+            if (found_code == key) {
+                break;
+            }
+            if (found_code < key) {
+                low = (uint16_t)(middle + 1u);
+            } else {
+                high = middle;
+            }
+        }
+        /* The whole offset; the next record's, or the bitmaps' end, ends the bitmap. */
+        start = read_field(font, record, 2u, metrics);
+        next = font->bitmaps_size;
+        if ((uint16_t)(middle + 1u) < count) {
+            next = read_field(font, record + font->record_size, 2u, &above);
+        }
+        *offset = start;
+        *length = next >= start ? next - start : 0u;
+        return 1;
+    }
 }
 
 int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_lcd_font* font,
@@ -941,8 +1056,8 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
     const uint8_t* bits;
     const uint8_t* glyph_end;
     int32_t pen = clamp_position(x), line_y = clamp_position(y), left, top;
-    uint32_t metrics, offset = 0, stored, next;
-    uint16_t index, count;
+    uint32_t metrics, offset = 0, length = 0, stored;
+    uint16_t count;
     uint8_t width, height, compressed, bpp, first_column, end_column, first_row, end_row;
     if (utf8 == NULL || font == NULL) {
         return x;
@@ -951,13 +1066,10 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
     /* A font whose records are out of range finds no glyph. */
     count = records_valid(font) ? font->count : 0u;
     while (*text != 0) {
-        index = find_glyph(font, count, next_code_point(&text));
         box = NULL;
-        if (index < count) {
-            offset = read_record(font, index, &metrics);
-            if (metrics < font->metrics_count) {
-                box = font->metrics + (size_t)metrics * RAVIK_LCD_METRICS_SIZE;
-            }
+        if (find_glyph(font, count, next_code_point(&text), &offset, &length, &metrics) &&
+            metrics < font->metrics_count) {
+            box = font->metrics + (size_t)metrics * RAVIK_LCD_METRICS_SIZE;
         }
         if (box == NULL) {
             pen += font->line_height >> 1;
@@ -980,17 +1092,10 @@ int ravik_lcd_text(uint8_t* frame, int x, int y, const char* utf8, const ravik_l
                 clip_glyph_side(top, height, RAVIK_LCD_HEIGHT, &first_row, &end_row)) {
                 /* Both sides overlap the frame, so the top-left fits an int. */
                 bits = font->bitmaps + offset;
-                /* A compressed glyph ends where the next one starts, the last at the bitmaps' end;
-                 * a next offset out of order leaves it no bytes. */
+                /* A compressed glyph ends where the next one starts, within the bitmaps. */
                 glyph_end = font->bitmaps + font->bitmaps_size;
-                if (compressed && index + 1u < count) {
-                    next = read_record(font, (uint16_t)(index + 1u), &metrics);
-                    if (next < offset) {
-                        next = offset;
-                    }
-                    if (next < font->bitmaps_size) {
-                        glyph_end = font->bitmaps + next;
-                    }
+                if (compressed && length < font->bitmaps_size - offset) {
+                    glyph_end = bits + length;
                 }
                 if (bpp == 0u) {
                     ravik_lcd_draw(frame, (int)left, (int)top, bits, width, height, NULL);

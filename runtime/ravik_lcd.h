@@ -16,29 +16,38 @@
  *
  * Fonts. A font is a table of glyph records, ascending by code point, a table of metrics, and
  * one array of bitmaps. Every table is read a byte at a time, so nothing needs alignment and a
- * record takes the same bytes on every chip, its code point included. The tool sizes the records
- * for each font, and ravik_lcd_font says how:
- *   record       record_size (3 to 6) bytes: the code point's low 16 bits (its plane: see planes),
- *                then a field of record_size - 2 bytes, both least significant byte first. The
- *                field's low offset_bits bits (0 to 24) are the bitmap's offset from its group's,
- *                the bits above them the index of the glyph's metrics.
- *   groups       glyphs 0 to 2^group_bits - 1 are group 0, the next 2^group_bits group 1, and so
- *                on. offsets holds, for each group, where its bitmaps start (3 bytes, least
- *                significant first); a glyph's bitmap lies at that plus its record's offset.
- *                Without offsets (NULL) the record's offset is the whole offset.
+ * record takes the same bytes on every chip, its code point included. The tool groups the records
+ * and sizes them for each font, and ravik_lcd_font says how:
+ *   groups       group_count entries of 8 bytes, ascending, each least significant byte first:
+ *                the group's code point (3 bytes), the index of its first glyph (2), where its
+ *                bitmaps start in the bitmaps (3). A group's glyphs run to the next group's first
+ *                (the last group's to count).
+ *   record       record_size (2 to 5) bytes: the step from the code point before, the group's for
+ *                its first glyph (1 byte: glyph code points in a group are its code point plus the
+ *                steps so far), then a field of record_size - 1 bytes, least significant byte
+ *                first. The field's low offset_bits bits (0 to 16) are the bitmap's length in
+ *                bytes, the bits above them the index of the glyph's metrics. A glyph's bitmap
+ *                starts where its group's do, plus the lengths of the group's glyphs before it.
  *   metrics      metrics_count entries of RAVIK_LCD_METRICS_SIZE (6) bytes: width and height of
  *                the bitmap, the glyph's ink box (0 x 0 for a glyph without ink); left and top,
  *                signed: the bitmap's top-left = (pen x + left, baseline - top); advance: the pen
  *                x moves by this; its form: 1 when the bitmap is compressed, else 0. Glyphs of one
  *                box and form share an entry (a set of hanzi has one to two hundred in all).
- * ASCII and GB2312 level 1 (3,850 glyphs) take 4.2 to 5.3 bytes a glyph so, tables included, at
- * 12 to 24 pixels. A record whose metrics index is past the table counts as a glyph the font
- * lacks, as do all of a font whose record_size, offset_bits or group_bits is out of its range;
- * nothing is read outside the tables that count, record_size and group_bits size.
- * RAVIK_LCD_GLYPH and RAVIK_LCD_METRICS write a record and an entry by hand. Code points past
- * U+FFFF: the plane table lists, for each plane from 1 to 16 that has glyphs, three bytes: the
- * plane, then the index of its first glyph (16 bits, least significant byte first); glyphs before
- * the first entry's index are of plane 0.
+ * The runtime halves the groups, then steps through one group's records (the tool puts up to 32
+ * glyphs in a group, and starts a new one where a step would pass 255). ASCII and GB2312 level 1
+ * (3,850 glyphs) take 3.4 to 3.5 bytes a glyph so, tables included, at 12 to 24 pixels.
+ * A font written by hand may leave out the groups (groups NULL): each record then holds its code
+ * point's low 16 bits (its plane: see planes) and the field, record_size 3 to 6, whose low
+ * offset_bits bits are the bitmap's whole offset; a compressed bitmap then runs to the next
+ * record's offset (no bytes if that lies before it). RAVIK_LCD_GLYPH and RAVIK_LCD_METRICS write
+ * such a record and an entry. Code points past U+FFFF in such a font: the plane table lists, for
+ * each plane from 1 to 16 that has glyphs, three bytes: the plane, then the index of its first
+ * glyph (16 bits, least significant byte first); glyphs before the first entry's index are of
+ * plane 0. A grouped font has no plane table: its groups' code points hold the planes.
+ * A record whose metrics index is past the table counts as a glyph the font lacks, as do all of a
+ * font whose record_size or offset_bits is out of its range; nothing is read outside the tables
+ * that count, record_size, group_count and plane_count size. (Sets made before the grouped records
+ * must be made again.)
  *
  * A glyph's bitmap starts at a whole byte of the bitmaps. In an RGB444 font (bpp = 0) it is a
  * width x height picture packed as above. In a coverage font each pixel is a level of bpp (1, 2 or
@@ -46,19 +55,26 @@
  * 10, 15; 4 bits: as it is) and blends with it as ravik_lcd_text says. Stored as it is, the
  * levels follow each other row after row, the first pixel in the top bits of the first byte, rows
  * not padded (at 4 bits: two pixels a byte, high nibble first). A compressed bitmap runs from
- * its offset to the next glyph's (the last glyph's to bitmaps_size); reading on past its bytes
- * gives 0 bits. At 4 bits it holds two bit streams, each most significant bit first: from its
- * first byte on, levels of 4 bits packed as above (the rows kept as they are and the literals, in
- * the order they are met); after them, the control bits, whose bytes are stored last to first (the
- * glyph's last byte holds the first eight).
+ * its start to the next glyph's (its length; never past bitmaps_size); reading on past its bytes
+ * gives 0 bits. At 4 bits it holds two bit streams: from its first byte on, levels of 4
+ * bits packed as above, most significant bit first (the rows kept as they are and the literals,
+ * in the order they are met); and from its last byte back, the control bits, each byte's least
+ * significant bit first (the glyph's last byte holds the first eight, the very first in its bit
+ * 0). The two share the byte where they meet, the levels in its top bits, the control bits in
+ * its bottom ones, so a glyph leaves at most 7 bits unused, between them.
  * The control bits make each row, above the first lying a blank row, one of:
  *   1            the same levels as the row above
  *   01           the row's levels as they are, taken from the levels
- *   00 tokens    tokens until the row's width is covered:
- *                  0   N         N pixels of the row above's levels
- *                  10  N         N pixels whose levels are the next N levels
- *                  110 N         N pixels of none
- *                  111 N         N pixels of full coverage (level 15)
+ *   00 tokens    tokens until the row's width is covered, each a kind and a count N:
+ *                  above     N pixels of the row above's levels
+ *                  literals  N pixels whose levels are the next N levels
+ *                  none      N pixels of none
+ *                  full      N pixels of full coverage (level 15)
+ *                the row's first token's kind as 0 above, 10 literals, 110 none, 111 full; each
+ *                later token's as one of the three kinds other than the one before it: 1 the
+ *                first, 01 the second, 00 the third that RAVIK_LCD_NEXT_TOKENS lists after it
+ *                (after above: literals, none, full; after none: literals, above, full; after
+ *                full: literals, above, none; after literals: above, none, full)
  * where N (1 to 255) is written as M = N + 1 in its L bits, its leading 1 first, after L - 2 0
  * bits (1 = "10", 2 = "11", 3 = "0100", 6 = "0111", 7 = "001000").
  *
@@ -81,9 +97,10 @@
  * second, else 1, then 0 with odds [c + 2] for the third, 1 for the fourth. The decoder needs only
  * the row buffer and a byte of context, and most pixels take one step.
  * The coder ends its stream with the bits that pick a point of its last interval, and 0 bytes at
- * its end are left out. (Compressed glyphs made before these forms, their token codes and counts
- * must be made again; so must 2-bit compressed glyphs made before they were arithmetic-coded, which
- * were tokens as at 4 bits.)
+ * its end are left out. (Compressed glyphs made before these forms, their token codes and counts,
+ * the kinds coded after the one before and the two streams' shared byte, must be made again; so
+ * must 2-bit compressed glyphs made before they were arithmetic-coded, which were tokens as at 4
+ * bits.)
  *
  * The runtime decodes each row over the one above in a buffer of RAVIK_LCD_GLYPH_ROW bytes (and
  * a blank one after them), its only one, and reads nothing outside the glyph's bytes: corrupt data
@@ -94,7 +111,7 @@
  *
  * Flash on AVR. There a plain pointer reads RAM, so data kept in flash with PROGMEM can't be read
  * through one. Compile ravik_lcd.c with -DRAVIK_LCD_PROGMEM and the runtime reads pictures,
- * masks, fonts' records, metrics, offsets, planes and bitmaps, and assets' arrays with
+ * masks, fonts' records, metrics, groups, planes and bitmaps, and assets' arrays with
  * pgm_read_byte (from <avr/pgmspace.h>); all of them must then be PROGMEM data, except a picture or
  * mask that ravik_lcd_draw_from is told lies in RAM. The frame, the text, and the ravik_lcd_font
  * and ravik_lcd_asset structures themselves stay in RAM. Other processors read flash through plain
@@ -218,6 +235,11 @@ void ravik_lcd_set_pixel(uint8_t* frame, int x, int y, uint16_t rgb);
         162, 78, 205, 111, 191, 27, 135, 135, 152, 30, 109, 119, 138, 54, 141, 101, 142, 177, 178, \
         106, 130, 57, 142, 106, 167, 114, 120, 116, 157, 180, 94, 117, 168, 228, 240
 
+/* The kinds a compressed glyph's token may take after a token of each kind (see Fonts above), the
+ * likeliest first: after above, none, full and literals (kinds 0, 1, 2, 3), three kinds each.
+ * Counted over anti-aliased CJK and Latin glyphs at 12 and 16 pixels; part of the stored form. */
+#define RAVIK_LCD_NEXT_TOKENS 3, 1, 2, 3, 0, 2, 3, 0, 1, 0, 1, 2
+
 /* Bytes of a metrics entry, and an entry's six bytes (see Fonts above): width, height, left, top,
  * advance, 1 when the bitmap is compressed. */
 #define RAVIK_LCD_METRICS_SIZE 6u
@@ -226,7 +248,7 @@ void ravik_lcd_set_pixel(uint8_t* frame, int x, int y, uint16_t rgb);
         (uint8_t)(advance), (uint8_t)((compressed) ? 1u : 0u)
 /* A record of 6 bytes for a font written by hand: the code point, then the offset in the low 24
  * bits of the field and the metrics index (0 to 255) in its top 8 (record_size 6, offset_bits
- * 24, no offsets). Constant expressions, for a static array's initialiser, with a 16-bit int as
+ * 24, no groups). Constant expressions, for a static array's initialiser, with a 16-bit int as
  * well. The tool writes each font's records as bytes, sized for it. */
 #define RAVIK_LCD_GLYPH(code, offset, metrics)                                                     \
     (uint8_t)((code)&0xFFu), (uint8_t)((code) >> 8 & 0xFFu), (uint8_t)((offset)&0xFFu),            \
@@ -234,21 +256,22 @@ void ravik_lcd_set_pixel(uint8_t* frame, int x, int y, uint16_t rgb);
         (uint8_t)(metrics)
 
 /* A font: its glyph records, their metrics and bitmaps and the line's measures, as the tool writes
- * them into a header. Its fields changed when glyph records shrank to a size chosen for each font
- * (they were 10 bytes with the box in each, and a 16-byte ravik_lcd_glyph struct before that);
- * headers made before must be made again. The structure takes 25 bytes of RAM on an AVR. */
+ * them into a header. Its fields changed when the records were grouped (offsets and group_bits
+ * gave way to groups and group_count; before that records were sized for each font, and were 10
+ * and 16 bytes); headers made before must be made again. The structure takes 26 bytes of RAM on
+ * an AVR. */
 typedef struct {
     const uint8_t* glyphs;  /* count records of record_size bytes, by code point */
     const uint8_t* metrics; /* metrics_count entries of RAVIK_LCD_METRICS_SIZE bytes */
-    const uint8_t* offsets; /* NULL, or where each group's bitmaps start, 3 bytes a group */
-    const uint8_t* planes;  /* NULL when every code point is below U+10000 */
+    const uint8_t* groups;  /* group_count entries of 8 bytes; NULL: records hold code points */
+    const uint8_t* planes;  /* NULL when grouped or every code point is below U+10000 */
     const uint8_t* bitmaps; /* every glyph's bitmap */
     uint32_t bitmaps_size;  /* bytes of bitmaps: nothing past them is read */
     uint16_t count;         /* glyph records */
     uint16_t metrics_count; /* metrics entries */
-    uint8_t record_size;    /* bytes of a record: 3 to 6 */
-    uint8_t offset_bits;    /* bits of a record's offset: 0 to 24 */
-    uint8_t group_bits;     /* a group holds 2^group_bits glyphs: 0 to 15 */
+    uint16_t group_count;   /* entries of groups */
+    uint8_t record_size;    /* bytes of a record: 2 to 5 grouped, else 3 to 6 */
+    uint8_t offset_bits;    /* bits of a record's length (grouped, 0 to 16) or offset (0 to 24) */
     uint8_t plane_count;    /* entries of planes */
     uint8_t line_height;    /* pixels from one line's top to the next */
     uint8_t ascent;         /* baseline = line top + ascent */

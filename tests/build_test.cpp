@@ -527,6 +527,8 @@ int main(void) {
         text16.bitmaps_size != reference16.bitmaps_size ||
         text16.record_size != reference16.record_size ||
         text16.metrics_count != reference16.metrics_count ||
+        text16.group_count != reference16.group_count ||
+        memcmp(text16.groups, reference16.groups, text16.group_count * 8u) != 0 ||
         memcmp(text16.glyphs, reference16.glyphs, text16.count * text16.record_size) != 0 ||
         memcmp(text16.metrics, reference16.metrics,
                text16.metrics_count * RAVIK_LCD_METRICS_SIZE) != 0 ||

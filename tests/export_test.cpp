@@ -165,11 +165,14 @@ private slots:
             << 3 << 2 << QByteArray("\0\3\3\0\3\3\2\1\0", 9) << QByteArray("\x3C\xF9\x00", 3)
             << QByteArray("\xD4\x74\x80", 3);
         // 0 0 0 F F F F F F 0 0 0 / 0 0 0 7 7 F F 0 0 0 0 0 / the same. Counts as n + 1 after
-        // its length - 2 zeros: 2 "11", 3 "0100", 5 "0110", 6 "0111". Row 0 "00": as above 3
-        // "0" "0100", full 6 "111" "0111", as above 3 "0" "0100"; row 1 "00": as above 3 "0"
-        // "0100", literals 2 "10" "11", as above 2 "0" "11" (full 2 would take 5 bits), none 5
-        // "110" "0110"; row 2 "1". Control 00001001 11011100 10000001 00101101 11100110 1,
-        // stored last byte first after the levels 7 7.
+        // its length - 2 zeros: 2 "11", 3 "0100", 5 "0110", 6 "0111". A row's first kind: above
+        // "0"; after above: literals "1", none "01", full "00"; after full: above "01" (none "00"
+        // costs as much: the first kind in the runtime's order, above, is taken); after
+        // literals: above "1". Row 0 "00": as above 3 "0" "0100", full 6 "00" "0111", as above
+        // 3 "01" "0100"; row 1 "00": as above 3 "0" "0100", literals 2 "1" "11", as above 2 "1"
+        // "11" (full 2 would take 4 bits), none 5 "01" "0110"; row 2 "1". Control 00001000
+        // 00111010 10000001 00111111 0101101 from the last byte back, each byte's lowest
+        // bit first, after the levels 7 7: 0x77 0x5A 0xFC 0x81 0x5C 0x10.
         QTest::newRow("4 bits, every kind of token")
             << 12 << 4
             << QByteArray("\0\0\0\x0F\x0F\x0F\x0F\x0F\x0F\0\0\0\0\0\0\x07\x07\x0F\x0F\0\0\0\0\0"
@@ -177,7 +180,12 @@ private slots:
                           36)
             << QByteArray(
                    "\x00\x0F\xFF\xFF\xF0\x00\x00\x07\x7F\xF0\x00\x00\x00\x07\x7F\xF0\x00\x00", 18)
-            << QByteArray("\x77\x80\xE6\x2D\x81\xDC\x09", 7);
+            << QByteArray("\x77\x5A\xFC\x81\x5C\x10", 6);
+        // A 5 F: tokens (literals 3: "00" "10" "0100" and 12 bits) cost more than "01" and the
+        // 12 bits; the two control bits share the second byte with the levels' F: 0xF2.
+        QTest::newRow("4 bits, the two streams sharing a byte")
+            << 3 << 4 << QByteArray("\x0A\x05\x0F", 3) << QByteArray("\xA5\xF0", 2)
+            << QByteArray("\xA5\xF2", 2);
         // 1 bit: each row's "same as above" (odds 222 of 256 for a 0), then its pixels, coded as
         // ravik_lcd.h says, worked by hand. 1 1 1 1 1 0 1: a new row (range 56609), then contexts
         // 0, 2, 18, 18, 18, 18, 16 (odds 229, 91, 46 four times, 238) put out 110, 0, -, -, -,

@@ -144,6 +144,8 @@ int compose(Panel& panel, const PackedFont& font, const std::vector<char32_t>& t
 
 } // namespace
 
+Q_DECLARE_METATYPE(std::vector<char32_t>)
+
 class FontsTest : public QObject {
     Q_OBJECT
 
@@ -167,8 +169,12 @@ private slots:
     void fontFaults();
     void headerRefusesWhatTheRuntimeCannotHold_data();
     void headerRefusesWhatTheRuntimeCannotHold();
-    void glyphTablesChooseTheSmallest_data();
-    void glyphTablesChooseTheSmallest();
+    void headerRefusesABitmapPast64KB_data();
+    void headerRefusesABitmapPast64KB();
+    void glyphTablesGroupTheRecords_data();
+    void glyphTablesGroupTheRecords();
+    void runtimeFindsEveryGlyph_data();
+    void runtimeFindsEveryGlyph();
     void previewDrawsTheText();
     void fontJob_data();
     void fontJob();
@@ -733,36 +739,67 @@ void FontsTest::headerRefusesWhatTheRuntimeCannotHold() {
     QCOMPARE(threw, !fits);
 }
 
-// The record layout chosen, worked by hand. Three glyphs at offsets 0, 1, 2, A and C of one box:
-// two metrics entries (1 index bit); whole offsets need 2 bits, so 3-byte records (9 bytes) beat
-// every grouping (3-byte records plus 3 bytes a group). 256 glyphs 256 bytes apart, boxes
-// alternating: whole offsets take 16 bits + 1 = 5-byte records (1,280 bytes); groups of 128 keep
-// offsets below 2^15, so 4-byte records and two group starts (1,030 bytes), where groups of 64
-// need four (1,036) and of 256 16 bits again.
-void FontsTest::glyphTablesChooseTheSmallest_data() {
-    QTest::addColumn<int>("count");
-    QTest::addColumn<int>("spacing");
-    QTest::addColumn<int>("recordSize");
-    QTest::addColumn<int>("offsetBits");
-    QTest::addColumn<int>("groupBits");
-    QTest::addColumn<QByteArray>("offsets");
-    QTest::addColumn<int>("probe");             // a glyph whose record is checked
-    QTest::addColumn<QByteArray>("probeBytes"); // its record
-    QTest::addColumn<int>("bytes");             // records, metrics, offsets
-    QTest::newRow("three glyphs, whole offsets")
-        << 3 << 1 << 3 << 2 << 0 << QByteArray() << 1 << QByteArray("\x42\x00\x05", 3) << 9 + 12;
-    QTest::newRow("256 glyphs, groups of 128")
-        << 256 << 256 << 4 << 15 << 7 << QByteArray("\x00\x00\x00\x00\x80\x00", 6) << 129
-        << QByteArray("\xC2\x00\x00\x81", 4) << 1024 + 12 + 6;
+// A record holds a bitmap's length in at most 16 bits: a 255 x 255 glyph of 4-bit levels
+// (32,513 bytes) fits, one of RGB444 pixels (ceil(255 × 255 × 3 / 2) = 97,538 bytes) does not.
+void FontsTest::headerRefusesABitmapPast64KB_data() {
+    QTest::addColumn<bool>("alpha");
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<bool>("fits");
+    QTest::newRow("4-bit levels") << true << 32513 << true;
+    QTest::newRow("RGB444 pixels") << false << 97538 << false;
 }
 
-void FontsTest::glyphTablesChooseTheSmallest() {
+void FontsTest::headerRefusesABitmapPast64KB() {
+    QFETCH(bool, alpha);
+    QFETCH(int, bytes);
+    QFETCH(bool, fits);
+    PackedFont font;
+    font.lineHeight = 255;
+    font.ascent = 200;
+    font.alpha = alpha;
+    font.glyphs.push_back(FontGlyph{U'A', 0, 255, 255, 0, 100, 255});
+    font.bitmaps.assign(std::size_t(bytes), 0);
+    QCOMPARE(packedFontProblem(font).empty(), fits);
+}
+
+// The grouped records, worked by hand. Glyphs from U+0041 on, one code point apart (then `jump`
+// more from the third on), `spacing` bytes apart: that many bytes long (the last up to the
+// bitmaps' end), even ones 2 x 1 and odd ones 1 x 2, so two metrics entries (1 index bit). A
+// record is the step, then length | index << offsetBits; a group its code point, first glyph and
+// bitmaps' start. Three glyphs 1 byte apart: 2 bits, 2-byte records, one group. 40 glyphs 256
+// apart: 9 + 1 bits, 3-byte records, a new group at glyph 32 (U+0061, bitmaps at 0x2000). A step
+// of 255 stays in the group, one of 256 starts a new one.
+void FontsTest::glyphTablesGroupTheRecords_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("spacing");
+    QTest::addColumn<int>("jump");
+    QTest::addColumn<int>("recordSize");
+    QTest::addColumn<int>("offsetBits");
+    QTest::addColumn<QByteArray>("groups");
+    QTest::addColumn<int>("probe");             // a glyph whose record is checked
+    QTest::addColumn<QByteArray>("probeBytes"); // its record
+    QTest::addColumn<int>("bytes");             // records, metrics, groups
+    QTest::newRow("three glyphs, one group")
+        << 3 << 1 << 0 << 2 << 1 << QByteArray("\x41\0\0\0\0\0\0\0", 8) << 1
+        << QByteArray("\x01\x03", 2) << 6 + 12 + 8;
+    QTest::newRow("40 glyphs, groups of 32")
+        << 40 << 256 << 0 << 3 << 9 << QByteArray("\x41\0\0\0\0\0\0\0\x61\0\0\x20\0\0\x20\0", 16)
+        << 32 << QByteArray("\0\0\x01", 3) << 120 + 12 + 16;
+    QTest::newRow("a step of 255 in the group")
+        << 3 << 1 << 254 << 2 << 1 << QByteArray("\x41\0\0\0\0\0\0\0", 8) << 2
+        << QByteArray("\xFF\x01", 2) << 6 + 12 + 8;
+    QTest::newRow("a step of 256 starts a group")
+        << 3 << 1 << 255 << 2 << 1 << QByteArray("\x41\0\0\0\0\0\0\0\x42\x01\0\x02\0\x02\0\0", 16)
+        << 2 << QByteArray("\0\x01", 2) << 6 + 12 + 16;
+}
+
+void FontsTest::glyphTablesGroupTheRecords() {
     QFETCH(int, count);
     QFETCH(int, spacing);
+    QFETCH(int, jump);
     QFETCH(int, recordSize);
     QFETCH(int, offsetBits);
-    QFETCH(int, groupBits);
-    QFETCH(QByteArray, offsets);
+    QFETCH(QByteArray, groups);
     QFETCH(int, probe);
     QFETCH(QByteArray, probeBytes);
     QFETCH(int, bytes);
@@ -771,24 +808,86 @@ void FontsTest::glyphTablesChooseTheSmallest() {
     font.ascent = 16;
     font.bitmaps.assign(std::size_t(count * spacing), 0);
     for (int i = 0; i < count; ++i) {
-        // Even glyphs 2 x 1, odd ones 1 x 2: two boxes.
         const bool even = i % 2 == 0;
-        font.glyphs.push_back(FontGlyph{char32_t(0x41 + i), std::uint32_t(i * spacing),
-                                        even ? 2 : 1, even ? 1 : 2, 0, 1, 3});
+        font.glyphs.push_back(FontGlyph{char32_t(0x41 + i + (i >= 2 ? jump : 0)),
+                                        std::uint32_t(i * spacing), even ? 2 : 1, even ? 1 : 2, 0,
+                                        1, 3});
     }
     const GlyphTables tables = glyphTables(font);
     QCOMPARE(tables.recordSize, recordSize);
     QCOMPARE(tables.offsetBits, offsetBits);
-    QCOMPARE(tables.groupBits, groupBits);
     QCOMPARE(tables.metricsCount(), std::size_t(2));
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(tables.offsets.data()),
-                        qsizetype(tables.offsets.size())),
-             offsets);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(tables.groups.data()),
+                        qsizetype(tables.groups.size())),
+             groups);
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(tables.records.data()) + probe * recordSize,
                         recordSize),
              probeBytes);
     QCOMPARE(tables.bytes(), std::size_t(bytes));
     QCOMPARE(fontFlashBytes(font), std::uint64_t(count * spacing + bytes));
+}
+
+// The runtime finds every glyph of the tool's tables, and nothing else: 1 x 1 glyphs whose
+// levels, advances and bitmap lengths (a byte and 0 to 6 of padding) vary, over code points in
+// ASCII, hanzi, steps of 255 and 256 and planes past U+FFFF. Each glyph alone draws its level at
+// its place and moves the pen by its advance; a code point between, before or after them moves it
+// by half the line height.
+void FontsTest::runtimeFindsEveryGlyph_data() {
+    QTest::addColumn<std::vector<char32_t>>("codes");
+    std::vector<char32_t> asciiAndHanzi;
+    for (char32_t code = 0x20; code < 0x7F; ++code) {
+        asciiAndHanzi.push_back(code);
+    }
+    for (char32_t code = 0x4E00; code < 0x4E00 + 3 * 100; code += 3) {
+        asciiAndHanzi.push_back(code);
+    }
+    QTest::newRow("ASCII and every third hanzi") << asciiAndHanzi;
+    QTest::newRow("steps of 255 and 256")
+        << std::vector<char32_t>{0x21, 0x21 + 255, 0x21 + 255 + 256, 0x21 + 255 + 256 + 255};
+    std::vector<char32_t> planes{0xFFFE, 0xFFFF, 0x10000, 0x10001, 0x1F600, 0x20000, 0x10FFFF};
+    QTest::newRow("planes past U+FFFF") << planes;
+    QTest::newRow("one glyph") << std::vector<char32_t>{0x4E2D};
+}
+
+void FontsTest::runtimeFindsEveryGlyph() {
+    QFETCH(std::vector<char32_t>, codes);
+    PackedFont font;
+    font.lineHeight = 20;
+    font.ascent = 5;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        const auto level = std::uint8_t(1 + i % 15);
+        font.glyphs.push_back(FontGlyph{codes[i], std::uint32_t(font.bitmaps.size()), 1, 1,
+                                        int(i % 3), 2, int(1 + i % 50)});
+        font.bitmaps.push_back(std::uint8_t(level << 4));
+        font.bitmaps.insert(font.bitmaps.end(), i * 5 % 7, 0x55);
+    }
+    const RuntimeFont runtime(font);
+    const auto textOf = [](char32_t code) {
+        return QString::fromUcs4(&code, 1).toUtf8();
+    };
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        Bytes bytes(RAVIK_LCD_FRAME_SIZE, 0);
+        const FontGlyph& glyph = font.glyphs[i];
+        QCOMPARE(ravik_lcd_text(bytes.data(), 10, 10, textOf(codes[i]).constData(), runtime.get(),
+                                0xFFF),
+                 10 + glyph.advance);
+        const int level = font.bitmaps[glyph.offset] >> 4;
+        QCOMPARE(ravik_lcd_get_pixel(bytes.data(), 10 + glyph.left, 10 + font.ascent - glyph.top),
+                 std::uint16_t(level << 8 | level << 4 | level));
+    }
+    std::vector<char32_t> missing{0x1F, 0x4E01, 0x10FFFE, 0x1F5FF};
+    for (const char32_t code : codes) {
+        missing.push_back(code + 1);
+        missing.push_back(code - 1);
+    }
+    for (const char32_t code : missing) {
+        if (code < 1 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ||
+            std::ranges::find(codes, code) != codes.end()) {
+            continue;
+        }
+        QCOMPARE(ravik_lcd_text(nullptr, 10, 10, textOf(code).constData(), runtime.get(), 0xFFF),
+                 10 + font.lineHeight / 2);
+    }
 }
 
 void FontsTest::previewDrawsTheText() {

@@ -302,9 +302,9 @@ private slots:
     }
 
     // The glyph tables on any chip (byte arrays, never padded): four glyphs of one empty box at
-    // offset 0 take 3-byte records (code point, then one byte for offset and metrics index, both
-    // 0 bits wide), one 6-byte metrics entry, and 3 bytes a plane past the first: here U+1F600's
-    // and U+20000's.
+    // offset 0 (the last one the 10 bytes long) take 2-byte records (the step, then one byte for
+    // the length, 4 bits, and the metrics index, 0 bits), one 6-byte metrics entry, and 8 bytes a
+    // group, one starting wherever a step passes 255: at U+0000, U+1F600 and U+20000.
     void glyphBytesInBudget() {
         PackedFont font;
         font.glyphs.resize(4);
@@ -313,7 +313,7 @@ private slots:
         font.glyphs[3].codepoint = 0x20000;
         font.bitmaps.resize(10);
         const BuiltAsset asset{"f", "", font};
-        QCOMPARE(asset.flashBytes(), std::uint64_t(4 * 3 + 6 + 2 * 3 + 10));
+        QCOMPARE(asset.flashBytes(), std::uint64_t(4 * 2 + 6 + 3 * 8 + 10));
     }
 
     void characterFilesThatAreNoFiles_data() {

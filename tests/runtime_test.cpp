@@ -224,14 +224,13 @@ private slots:
         }
     }
 
-    // Text far off the frame on either side: no position may overflow an int (the sanitizers
-    // stop the test if one does), nothing is drawn, and the pen stops within 16 bits. The font:
-    // one 1 x 1 glyph "0" advancing 5.
     // A 6 x 3 glyph of 4-bit levels 0 15 15 5 10 0 / the same / 10 5 0 0 15 15, compressed by hand
-    // from the header's words. Control bits: row 0 "00" tokens: none 1 "110" "10", full 2 "111"
-    // "11", 2 literals "10" "11", as above 1 "0" "10"; row 1 "1"; row 2 "01": 00110101 11111011
-    // 010101, stored last byte first after the levels 5 10 (the literals) 10 5 0 0 15 15 (row 2):
-    // 0x5A 0xA5 0x00 0xFF 0x54 0xFB 0x35. Drawn in 0xF0F over a black frame, each pixel is its
+    // from the header's words. Control bits: row 0 "00" tokens: none 1 "110" "10" (a row's first),
+    // full 2 "00" "11" (third after none), 2 literals "1" "11" (first after full), as above 1
+    // "1" "10" (first after literals); row 1 "1"; row 2 "01": 00110100 01111111 0101, stored
+    // from the last byte back, each byte's lowest bit first (00101100 11111110, then 1010 in
+    // byte 4's low bits), after the levels 5 10 (the literals) 10 5 0 0 15 15 (row 2):
+    // 0x5A 0xA5 0x00 0xFF 0x0A 0xFE 0x2C. Drawn in 0xF0F over a black frame, each pixel is its
     // coverage in red and blue.
     void compressedGlyphHandCoded_data() {
         QTest::addColumn<int>("x");
@@ -249,7 +248,7 @@ private slots:
         const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 0)};
         const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(6, 3, 0, 5, 4, 1)};
         // Exactly its bytes on the heap, so that a read past them is caught.
-        const std::vector<std::uint8_t> data{0x5A, 0xA5, 0x00, 0xFF, 0x54, 0xFB, 0x35};
+        const std::vector<std::uint8_t> data{0x5A, 0xA5, 0x00, 0xFF, 0x0A, 0xFE, 0x2C};
         const ravik_lcd_font font = handFont(glyph, metrics, data.data(), data.size(), 9, 5, 4);
         const int coverage[3][6] = {
             {0, 15, 15, 5, 10, 0}, {0, 15, 15, 5, 10, 0}, {10, 5, 0, 0, 15, 15}};
@@ -264,6 +263,31 @@ private slots:
                 }
                 QCOMPARE(ravik_lcd_get_pixel(frame.data(), px, py), std::uint16_t(a << 8 | a));
             }
+        }
+    }
+
+    // The two streams share the byte where they meet: a 3 x 1 glyph of 4-bit levels A 5 F kept
+    // as they are ("01") takes 12 level bits and 2 control bits, two bytes: A5, then F in the top
+    // half and the control bits 0, 1 from bit 0 up (0xF2). Drawn in white over black at (x, 7).
+    void compressedGlyphSharesAByte_data() {
+        QTest::addColumn<int>("x");
+        QTest::newRow("even x") << 10;
+        QTest::newRow("odd x") << 11;
+        QTest::newRow("cut by the left edge") << -1;
+    }
+    void compressedGlyphSharesAByte() {
+        QFETCH(int, x);
+        const std::uint8_t glyph[] = {RAVIK_LCD_GLYPH(0x41, 0, 0)};
+        const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(3, 1, 0, 1, 4, 1)};
+        const std::vector<std::uint8_t> data{0xA5, 0xF2};
+        const ravik_lcd_font font = handFont(glyph, metrics, data.data(), data.size(), 9, 1, 4);
+        Bytes frame(RAVIK_LCD_FRAME_SIZE, 0);
+        QCOMPARE(ravik_lcd_text(frame.data(), x, 7, "A", &font, 0xFFF), x + 4);
+        const int coverage[] = {10, 5, 15};
+        for (int px = 0; px < RAVIK_LCD_WIDTH; ++px) {
+            const int column = px - x;
+            const int a = column >= 0 && column < 3 ? coverage[column] : 0;
+            QCOMPARE(ravik_lcd_get_pixel(frame.data(), px, 7), std::uint16_t(a << 8 | a << 4 | a));
         }
     }
 
@@ -464,15 +488,14 @@ private slots:
 
     // Three 4-bit glyphs in records of each size the runtime takes, written by hand: A 2 x 1
     // (F 8, advance 3), B 1 x 2 one column in (F over 4, advance 2), C 3 x 1 (8 F 2, advance 4),
-    // bitmaps at 0, 1 and 2 of F8 F4 8F 20 (after `pad` bytes). "CAB" in white over black at
-    // (10, 5), ascent 4, baseline row 9: C's row 8 at x 10-12, A's at 14-15, B at x 18 rows 7-8,
-    // the pen at 19.
+    // bitmaps at 0, 1 and 2 of F8 F4 8F 20 (after `pad` bytes), 1, 1 and 2 bytes long. "CAB" in
+    // white over black at (10, 5), ascent 4, baseline row 9: C's row 8 at x 10-12, A's at 14-15,
+    // B at x 18 rows 7-8, the pen at 19.
     void recordLayouts_data() {
         QTest::addColumn<QByteArray>("records");
-        QTest::addColumn<QByteArray>("offsets");
+        QTest::addColumn<QByteArray>("groups");
         QTest::addColumn<int>("recordSize");
         QTest::addColumn<int>("offsetBits");
-        QTest::addColumn<int>("groupBits");
         QTest::addColumn<int>("pad");
         const auto bytes = [](std::initializer_list<int> values) {
             QByteArray array;
@@ -481,35 +504,44 @@ private slots:
             }
             return array;
         };
-        // Field = offset | metrics index << offsetBits, least significant byte first.
+        // Without groups: the code point, then field = offset | metrics index << offsetBits,
+        // least significant byte first.
         QTest::newRow("6 bytes, whole offsets")
             << bytes({0x41, 0, 0, 0, 0, 0, 0x42, 0, 1, 0, 0, 1, 0x43, 0, 2, 0, 0, 2})
-            << QByteArray() << 6 << 24 << 0 << 0;
+            << QByteArray() << 6 << 24 << 0;
         QTest::newRow("6 bytes, whole offsets past 64 KB")
             << bytes({0x41, 0, 0, 0, 1, 0, 0x42, 0, 1, 0, 1, 1, 0x43, 0, 2, 0, 1, 2})
-            << QByteArray() << 6 << 24 << 0 << 0x10000;
+            << QByteArray() << 6 << 24 << 0x10000;
         QTest::newRow("3 bytes, offset and index in one byte")
-            << bytes({0x41, 0, 0x00, 0x42, 0, 0x05, 0x43, 0, 0x0A}) << QByteArray() << 3 << 2 << 0
+            << bytes({0x41, 0, 0x00, 0x42, 0, 0x05, 0x43, 0, 0x0A}) << QByteArray() << 3 << 2 << 0;
+        // Grouped: the step from the code point before, then field = length | index <<
+        // offsetBits; a group is its code point (3 bytes), first glyph (2), bitmaps' start (3).
+        QTest::newRow("2 bytes, one group, length and index in one byte")
+            << bytes({0, 0x01, 1, 0x05, 1, 0x0A}) << bytes({0x41, 0, 0, 0, 0, 0, 0, 0}) << 2 << 2
             << 0;
         QTest::newRow("3 bytes, a group a glyph")
-            << bytes({0x41, 0, 0, 0x42, 0, 1, 0x43, 0, 2}) << bytes({0, 0, 0, 1, 0, 0, 2, 0, 0})
-            << 3 << 0 << 0 << 0;
-        QTest::newRow("4 bytes, groups of two, index across bytes")
-            << bytes({0x41, 0, 0x00, 0x00, 0x42, 0, 0x01, 0x02, 0x43, 0, 0x01, 0x04})
-            << bytes({0, 0, 0, 1, 0, 0}) << 4 << 9 << 1 << 0;
+            << bytes({0, 1, 0, 0, 1, 1, 0, 2, 2})
+            << bytes({0x41, 0, 0, 0, 0,    0, 0, 0, 0x42, 0, 0, 1,
+                      0,    1, 0, 0, 0x43, 0, 0, 2, 0,    2, 0, 0})
+            << 3 << 8 << 0;
+        QTest::newRow("3 bytes, groups of two, index across bytes")
+            << bytes({0, 0x01, 0x00, 1, 0x01, 0x02, 0, 0x02, 0x04})
+            << bytes({0x41, 0, 0, 0, 0, 0, 0, 0, 0x43, 0, 0, 2, 0, 2, 0, 0}) << 3 << 9 << 0;
         QTest::newRow("5 bytes, one group starting past 64 KB")
-            << bytes({0x41, 0, 0x00, 0, 0, 0x42, 0, 0x05, 0, 0, 0x43, 0, 0x0A, 0, 0})
-            << bytes({0, 0, 1}) << 5 << 2 << 2 << 0x10000;
+            << bytes({0, 1, 0, 0, 0, 1, 1, 0, 1, 0, 1, 2, 0, 2, 0})
+            << bytes({0x41, 0, 0, 0, 0, 0, 0, 1}) << 5 << 16 << 0x10000;
+        QTest::newRow("2 bytes, a group starting below the first glyph, steps of 40")
+            << bytes({40, 0x01, 1, 0x05, 1, 0x0A}) << bytes({0x19, 0, 0, 0, 0, 0, 0, 0}) << 2 << 2
+            << 0;
     }
     void recordLayouts() {
         QFETCH(QByteArray, records);
-        QFETCH(QByteArray, offsets);
+        QFETCH(QByteArray, groups);
         QFETCH(int, recordSize);
         QFETCH(int, offsetBits);
-        QFETCH(int, groupBits);
         QFETCH(int, pad);
         const Bytes glyphs(records.begin(), records.end());
-        const Bytes starts(offsets.begin(), offsets.end());
+        const Bytes groupTable(groups.begin(), groups.end());
         const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(2, 1, 0, 1, 3, 0),
                                         RAVIK_LCD_METRICS(1, 2, 1, 2, 2, 0),
                                         RAVIK_LCD_METRICS(3, 1, 0, 1, 4, 0)};
@@ -518,14 +550,14 @@ private slots:
         ravik_lcd_font font{};
         font.glyphs = glyphs.data();
         font.metrics = metrics;
-        font.offsets = starts.empty() ? nullptr : starts.data();
+        font.groups = groupTable.empty() ? nullptr : groupTable.data();
+        font.group_count = std::uint16_t(groupTable.size() / 8);
         font.bitmaps = bitmaps.data();
         font.bitmaps_size = std::uint32_t(bitmaps.size());
         font.count = 3;
         font.metrics_count = 3;
         font.record_size = std::uint8_t(recordSize);
         font.offset_bits = std::uint8_t(offsetBits);
-        font.group_bits = std::uint8_t(groupBits);
         font.line_height = 12;
         font.ascent = 4;
         font.bpp = 4;
@@ -544,42 +576,95 @@ private slots:
         }
     }
 
+    // Lookups in a grouped font of two groups written by hand: U+0020 and U+0021 (group 1, steps
+    // 0 and 1), U+4E00, U+4E05 and U+1F600 (group 2 from U+4E00: steps 0 and 5; group 3 from
+    // U+1F600), advancing by 1, 2, 3, 4 and 5. Code points before the first group, between
+    // glyphs of a group, after a group's last glyph and past the last advance half the line
+    // height, 10.
+    void groupedLookups_data() {
+        QTest::addColumn<QByteArray>("utf8");
+        QTest::addColumn<int>("pen");
+        QTest::newRow("first glyph") << QByteArray(" ") << 1;
+        QTest::newRow("second of a group") << QByteArray("!") << 2;
+        QTest::newRow("first of the second group") << QByteArray("\xE4\xB8\x80") << 3;
+        QTest::newRow("last of the second group") << QByteArray("\xE4\xB8\x85") << 4;
+        QTest::newRow("past U+FFFF, the last glyph") << QByteArray("\xF0\x9F\x98\x80") << 5;
+        QTest::newRow("before the first group") << QByteArray("\x1F") << 10;
+        QTest::newRow("after a group's last glyph") << QByteArray("\"") << 10;
+        QTest::newRow("between glyphs of a group") << QByteArray("\xE4\xB8\x84") << 10;
+        QTest::newRow("past the last glyph") << QByteArray("\xF0\x9F\x98\x81") << 10;
+        QTest::newRow("low bits of a plane 1 glyph in plane 0") << QByteArray("\xEF\x98\x80") << 10;
+        QTest::newRow("all") << QByteArray(" !\xE4\xB8\x80\xE4\xB8\x85\xF0\x9F\x98\x80") << 15;
+    }
+    void groupedLookups() {
+        QFETCH(QByteArray, utf8);
+        QFETCH(int, pen);
+        // Records: step, metrics index (no length bits: no bitmaps).
+        const std::uint8_t glyphs[] = {0, 0, 1, 1, 0, 2, 5, 3, 0, 4};
+        const std::uint8_t groups[] = {0x20, 0, 0, 0, 0,    0,    0, 0, 0x00, 0x4E, 0, 2,
+                                       0,    0, 0, 0, 0x00, 0xF6, 1, 4, 0,    0,    0, 0};
+        const std::uint8_t metrics[] = {
+            RAVIK_LCD_METRICS(0, 0, 0, 0, 1, 0), RAVIK_LCD_METRICS(0, 0, 0, 0, 2, 0),
+            RAVIK_LCD_METRICS(0, 0, 0, 0, 3, 0), RAVIK_LCD_METRICS(0, 0, 0, 0, 4, 0),
+            RAVIK_LCD_METRICS(0, 0, 0, 0, 5, 0)};
+        const std::uint8_t bitmap[] = {0};
+        ravik_lcd_font font = handFont(glyphs, metrics, bitmap, 1, 20, 15, 4);
+        font.groups = groups;
+        font.group_count = 3;
+        font.count = 5;
+        font.record_size = 2;
+        font.offset_bits = 0;
+        QCOMPARE(ravik_lcd_text(nullptr, 0, 0, utf8.constData(), &font, 0), pen);
+    }
+
     // Record layouts out of range find no glyph: "CAB" advances 3 x 6 (half the line height)
     // and draws nothing; a metrics index past the table loses only that glyph (C: 6 + 3 + 2).
+    // Grouped records (one group of the three, each a step and a 4-byte field) take 2 to 5 bytes,
+    // their lengths up to 16 bits.
     void recordLayoutsOutOfRange_data() {
+        QTest::addColumn<bool>("grouped");
         QTest::addColumn<int>("recordSize");
         QTest::addColumn<int>("offsetBits");
-        QTest::addColumn<int>("groupBits");
         QTest::addColumn<int>("metricsCount");
         QTest::addColumn<int>("pen");
-        QTest::newRow("as written") << 6 << 24 << 0 << 3 << 10 + 4 + 3 + 2;
-        QTest::newRow("record of 2 bytes") << 2 << 0 << 0 << 3 << 10 + 18;
-        QTest::newRow("record of 7 bytes") << 7 << 24 << 0 << 3 << 10 + 18;
-        QTest::newRow("offset of 25 bits") << 6 << 25 << 0 << 3 << 10 + 18;
-        QTest::newRow("offset wider than the field") << 3 << 9 << 0 << 3 << 10 + 18;
-        QTest::newRow("groups of 2^16") << 6 << 24 << 16 << 3 << 10 + 18;
-        QTest::newRow("metrics index past the table") << 6 << 24 << 0 << 2 << 10 + 6 + 3 + 2;
+        QTest::newRow("as written") << false << 6 << 24 << 3 << 10 + 4 + 3 + 2;
+        QTest::newRow("record of 2 bytes") << false << 2 << 0 << 3 << 10 + 18;
+        QTest::newRow("record of 7 bytes") << false << 7 << 24 << 3 << 10 + 18;
+        QTest::newRow("offset of 25 bits") << false << 6 << 25 << 3 << 10 + 18;
+        QTest::newRow("offset wider than the field") << false << 3 << 9 << 3 << 10 + 18;
+        QTest::newRow("metrics index past the table") << false << 6 << 24 << 2 << 10 + 6 + 3 + 2;
+        QTest::newRow("grouped, as written") << true << 5 << 16 << 3 << 10 + 4 + 3 + 2;
+        QTest::newRow("grouped record of 1 byte") << true << 1 << 0 << 3 << 10 + 18;
+        QTest::newRow("grouped record of 6 bytes") << true << 6 << 24 << 3 << 10 + 18;
+        QTest::newRow("grouped, length of 17 bits") << true << 5 << 17 << 3 << 10 + 18;
+        QTest::newRow("grouped, length wider than the field") << true << 2 << 9 << 3 << 10 + 18;
     }
     void recordLayoutsOutOfRange() {
+        QFETCH(bool, grouped);
         QFETCH(int, recordSize);
         QFETCH(int, offsetBits);
-        QFETCH(int, groupBits);
         QFETCH(int, metricsCount);
         QFETCH(int, pen);
         // 7-byte records would read 21 bytes: the table has them, so only the layout's range can
         // refuse it.
-        const std::uint8_t glyphs[21] = {RAVIK_LCD_GLYPH(0x41, 0, 0), RAVIK_LCD_GLYPH(0x42, 1, 1),
-                                         RAVIK_LCD_GLYPH(0x43, 2, 2)};
+        const std::uint8_t flat[21] = {RAVIK_LCD_GLYPH(0x41, 0, 0), RAVIK_LCD_GLYPH(0x42, 1, 1),
+                                       RAVIK_LCD_GLYPH(0x43, 2, 2)};
+        const std::uint8_t steps[21] = {0, 1, 0, 0, 0, 1, 1, 0, 1, 0, 1, 2, 0, 2, 0};
+        const std::uint8_t group[] = {0x41, 0, 0, 0, 0, 0, 0, 0};
         const std::uint8_t metrics[] = {RAVIK_LCD_METRICS(2, 1, 0, 1, 3, 0),
                                         RAVIK_LCD_METRICS(1, 2, 1, 2, 2, 0),
                                         RAVIK_LCD_METRICS(3, 1, 0, 1, 4, 0)};
         const std::uint8_t bitmaps[] = {0xF8, 0xF4, 0x8F, 0x20};
-        ravik_lcd_font font = handFont(glyphs, metrics, bitmaps, sizeof bitmaps, 12, 4, 4);
+        ravik_lcd_font font = grouped ? handFont(steps, metrics, bitmaps, sizeof bitmaps, 12, 4, 4)
+                                      : handFont(flat, metrics, bitmaps, sizeof bitmaps, 12, 4, 4);
+        if (grouped) {
+            font.groups = group;
+            font.group_count = 1;
+        }
         font.count = 3;
         font.metrics_count = std::uint16_t(metricsCount);
         font.record_size = std::uint8_t(recordSize);
         font.offset_bits = std::uint8_t(offsetBits);
-        font.group_bits = std::uint8_t(groupBits);
         const Bytes before(RAVIK_LCD_FRAME_SIZE, 0);
         Bytes frame = before;
         QCOMPARE(ravik_lcd_text(frame.data(), 10, 5, "CAB", &font, 0xFFF), pen);

@@ -28,7 +28,7 @@ for size in $sizes; do
             arm-none-eabi-nm -S --size-sort -t d "$work/font.o" |
                 awk -v size="$size" -v bpp="$bpp" -v mode="$mode" -v s="$(echo "$end - $start" | bc)" '
                     $4 == "glyphs_bitmaps" { bitmaps = $2 + 0 }
-                    $4 == "glyphs_glyphs" || $4 == "glyphs_metrics" || $4 == "glyphs_offsets" ||
+                    $4 == "glyphs_glyphs" || $4 == "glyphs_metrics" || $4 == "glyphs_groups" ||
                         $4 == "glyphs_planes" { records += $2 }
                     $4 ~ /^glyphs/ { flash += $2 }
                     END { printf "%-5s %-4s %-6s %10d %10d %10d %8.2f\n", size, bpp, mode,

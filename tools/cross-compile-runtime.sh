@@ -79,7 +79,7 @@ const uint8_t mask[1] = {0xA0};
 #if RAVIK_LCD_HAS_TEXT
 const uint8_t glyphs[12] = {RAVIK_LCD_GLYPH(0x41, 0, 0), RAVIK_LCD_GLYPH(0x42, 0, 1)};
 const uint8_t metrics[12] = {RAVIK_LCD_METRICS(1, 2, 0, 2, 2, 0), RAVIK_LCD_METRICS(2, 2, 0, 2, 3, 1)};
-const ravik_lcd_font font = {glyphs, metrics, 0, 0, mask, 1, 2, 2, 6, 24, 0, 0, 2, 2, 4};
+const ravik_lcd_font font = {glyphs, metrics, 0, 0, mask, 1, 2, 2, 0, 6, 24, 0, 2, 2, 4};
 #endif
 #if RAVIK_LCD_HAS_ASSETS
 const uint8_t tokens[4] = {0x81, 0x0F, 0x00, 0x00};

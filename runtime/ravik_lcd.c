@@ -1355,11 +1355,12 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
                 void (*write)(const uint8_t* bytes, uint16_t n, void* ctx) RAVIK_LCD_REENTRANT,
                 void* ctx) {
     uint8_t* out = base;
-    const uint8_t* data;
-    uint32_t left, pixels;
+    const uint8_t *data, *end;
+    uint32_t pixels;
     uint8_t form, room = write != NULL ? (uint8_t)RAVIK_LCD_STREAM_PIECE : 255u, odd = 0, known = 0,
                   over;
-    left = find_picture(asset, index, &data, &form);
+    pixels = find_picture(asset, index, &data, &form);
+    end = data + pixels;
     if (form != FORM_COPYING) {
 #if !defined(__SDCC_mcs51)
         if (write != NULL) {
@@ -1377,7 +1378,7 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
         const uint8_t* codes = from;
         uint16_t count, distance = 0, bytes;
         uint8_t how = FROM_BLACK, from_odd = 0, carry = 0;
-        if (left == 0) {
+        if (data == end) {
             /* After the tokens. */
             if (over) {
                 break;
@@ -1391,8 +1392,8 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
                  * near pixels start from the one before, if there is one. */
                 const uint8_t n = (uint8_t)((control & 0x3Fu) + 1u);
                 used = (uint8_t)(control < 0x40u ? (uint8_t)((uint16_t)(3u * n + 1u) >> 1) : n);
-                if (left <= used) {
-                    left = 0;
+                if ((size_t)(end - data) <= used) {
+                    end = data;
                     continue;
                 }
                 ++used;
@@ -1406,8 +1407,8 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
                 count = (uint16_t)((control & 0x3Fu) + 1u);
                 distance = asset->width;
                 used = 1;
-            } else if (left < 2u) {
-                left = 0;
+            } else if (end - data < 2) {
+                end = data;
                 continue;
             } else if (control < 0xE0u) {
                 count = (uint16_t)((control & 0x1Fu) + 2u);
@@ -1415,8 +1416,8 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
             } else {
                 count = (uint16_t)(((uint16_t)(control & 0x0Fu) << 8 | DATA_BYTE(data + 1)) + 1u);
                 if (control < 0xF0u) {
-                    if (left < 3u) {
-                        left = 0;
+                    if (end - data < 3) {
+                        end = data;
                         continue;
                     }
                     distance = (uint16_t)(DATA_BYTE(data + 2) + 1u);
@@ -1432,7 +1433,7 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
                 const uint16_t back = (uint16_t)(3u * distance - odd);
                 const uint16_t behind = (uint16_t)((back + 1u) >> 1);
                 if (distance > known) {
-                    left = 0;
+                    end = data;
                     continue;
                 }
                 from = out - behind;
@@ -1445,7 +1446,6 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
                 }
             }
             data += used;
-            left -= used;
         }
         if (count > pixels) {
             count = (uint16_t)pixels;

@@ -1310,16 +1310,6 @@ OUT_OF_LINE static void stream_pieces(const ravik_lcd_asset* asset, uint16_t ind
 /* A byte read where the token's nibbles come from. */
 #define FROM_BYTE(p) (how == FROM_DATA ? DATA_BYTE(p) : *(p))
 
-/* On to the source's next byte, at the ring's start after its end (a pointer into the data may
- * have the ring's end's value, on a chip whose flash has addresses of its own). */
-#define FROM_NEXT()                                                                                \
-    do {                                                                                           \
-        ++from;                                                                                    \
-        if (how == FROM_RING && from == RING_END) {                                                \
-            from = base;                                                                           \
-        }                                                                                          \
-    } while (0)
-
 /* The byte at `out` is decoded: on to the next; streaming, a full piece is handed to write(). */
 #define NEXT_OUT()                                                                                 \
     do {                                                                                           \
@@ -1463,11 +1453,11 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
             uint16_t colour = 0;
             uint8_t r, g, b, k;
             if (distance != 0) {
-                how = write != NULL ? FROM_RING : FROM_PICTURE;
+                /* The ring holds whole pixels, so the one before never straddles its end. */
                 for (k = 0; k < 3u; ++k) {
                     colour = (uint16_t)(colour << 4 | (from_odd ? *from & 0x0Fu : *from >> 4));
                     if (from_odd) {
-                        FROM_NEXT();
+                        ++from;
                     }
                     from_odd = (uint8_t)!from_odd;
                 }
@@ -1501,7 +1491,7 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
                 carry = FROM_BYTE(from);
                 if (from_odd) {
                     carry = (uint8_t)(carry << 4);
-                    FROM_NEXT();
+                    ++from;
                 }
             }
             if (odd) {
@@ -1515,13 +1505,14 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
                         from_odd = 0;
                     } else {
                         carry = (uint8_t)(carry << 4);
-                        FROM_NEXT();
+                        ++from;
                         from_odd = 1;
                     }
                 }
             }
             /* Whole bytes: copied when the source lies on a byte's start, else each the nibble
-             * waiting and the next byte's high one. */
+             * waiting and the next byte's high one. A source in the ring goes on at its start
+             * after its end, checked where its next byte is read: here and for the last nibble. */
             for (bytes = (uint16_t)(nibbles >> 1); bytes != 0;) {
                 uint8_t chunk = bytes < room ? (uint8_t)bytes : room, n;
                 uint8_t* to = out;

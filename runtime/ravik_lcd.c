@@ -1347,8 +1347,9 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
     uint8_t* out = base;
     const uint8_t *data, *end;
     uint32_t pixels;
-    uint8_t form, room = write != NULL ? (uint8_t)RAVIK_LCD_STREAM_PIECE : 255u, odd = 0, known = 0,
-                  over;
+    uint8_t form;
+    uint_fast8_t room = write != NULL ? (uint8_t)RAVIK_LCD_STREAM_PIECE : 255u, odd = 0, known = 0,
+                 over;
     pixels = find_picture(asset, index, &data, &form);
     end = data + pixels;
     if (form != FORM_COPYING) {
@@ -1366,8 +1367,8 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
     while (pixels != 0) {
         const uint8_t* from = data + 1;
         const uint8_t* codes = from;
-        uint16_t count, distance = 0, bytes;
-        uint8_t how = FROM_BLACK, from_odd = 0, carry = 0;
+        uint_fast16_t count, distance = 0, bytes;
+        uint_fast8_t how = FROM_BLACK, from_odd = 0, carry = 0;
         if (data == end) {
             /* After the tokens. */
             if (over) {
@@ -1441,52 +1442,9 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
             count = (uint16_t)pixels;
         }
         pixels -= count;
-        if (how == FROM_NOWHERE) {
-            /* A skip: the frame's nibbles as they are. */
-            const uint16_t nibbles = (uint16_t)(3u * count + odd);
-            out += nibbles >> 1;
-            odd = (uint8_t)(nibbles & 1u);
-        } else if (how == FROM_NEAR) {
-            /* Each pixel the one before (black before pixel 0) moved by its byte GGGRRRBB: green
-             * by GGG - 4, red by that and RRR - 4, blue by that and BB - 2, modulo 16 (-4 is +12,
-             * -2 is +14). */
-            uint16_t colour = 0;
-            uint8_t r, g, b, k;
-            if (distance != 0) {
-                /* The ring holds whole pixels, so the one before never straddles its end. */
-                for (k = 0; k < 3u; ++k) {
-                    colour = (uint16_t)(colour << 4 | (from_odd ? *from & 0x0Fu : *from >> 4));
-                    if (from_odd) {
-                        ++from;
-                    }
-                    from_odd = (uint8_t)!from_odd;
-                }
-            }
-            r = (uint8_t)(colour >> 8);
-            g = (uint8_t)(colour >> 4 & 0x0Fu);
-            b = (uint8_t)(colour & 0x0Fu);
-            for (bytes = count; bytes != 0; --bytes) {
-                const uint8_t code = DATA_BYTE(codes), green = (uint8_t)(code >> 5);
-                ++codes;
-                g = (uint8_t)((g + green + 12u) & 0x0Fu);
-                r = (uint8_t)((r + green + (code >> 2 & 7u) + 8u) & 0x0Fu);
-                b = (uint8_t)((b + green + (code & 3u) + 10u) & 0x0Fu);
-                if (!odd) {
-                    *out = (uint8_t)(r << 4 | g);
-                    NEXT_OUT();
-                    *out = (uint8_t)((*out & 0x0Fu) | b << 4);
-                    odd = 1;
-                } else {
-                    *out = (uint8_t)((*out & 0xF0u) | r);
-                    NEXT_OUT();
-                    *out = (uint8_t)(g << 4 | b);
-                    NEXT_OUT();
-                    odd = 0;
-                }
-            }
-        } else {
+        if (how < FROM_NEAR) {
             uint16_t nibbles = (uint16_t)(3u * count);
-            if (how != FROM_BLACK) {
+            if (how != FROM_BLACK && (odd | from_odd)) {
                 /* The source's next byte; from a low nibble, that nibble waits in `carry`. */
                 carry = FROM_BYTE(from);
                 if (from_odd) {
@@ -1600,6 +1558,49 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
                 *out = (uint8_t)((*out & 0x0Fu) | (carry & 0xF0u));
                 odd = 1;
             }
+        } else if (how == FROM_NEAR) {
+            /* Each pixel the one before (black before pixel 0) moved by its byte GGGRRRBB: green
+             * by GGG - 4, red by that and RRR - 4, blue by that and BB - 2, modulo 16 (-4 is +12,
+             * -2 is +14). */
+            uint16_t colour = 0;
+            uint8_t r, g, b, k;
+            if (distance != 0) {
+                /* The ring holds whole pixels, so the one before never straddles its end. */
+                for (k = 0; k < 3u; ++k) {
+                    colour = (uint16_t)(colour << 4 | (from_odd ? *from & 0x0Fu : *from >> 4));
+                    if (from_odd) {
+                        ++from;
+                    }
+                    from_odd = (uint8_t)!from_odd;
+                }
+            }
+            r = (uint8_t)(colour >> 8);
+            g = (uint8_t)(colour >> 4 & 0x0Fu);
+            b = (uint8_t)(colour & 0x0Fu);
+            for (bytes = count; bytes != 0; --bytes) {
+                const uint8_t code = DATA_BYTE(codes), green = (uint8_t)(code >> 5);
+                ++codes;
+                g = (uint8_t)((g + green + 12u) & 0x0Fu);
+                r = (uint8_t)((r + green + (code >> 2 & 7u) + 8u) & 0x0Fu);
+                b = (uint8_t)((b + green + (code & 3u) + 10u) & 0x0Fu);
+                if (!odd) {
+                    *out = (uint8_t)(r << 4 | g);
+                    NEXT_OUT();
+                    *out = (uint8_t)((*out & 0x0Fu) | b << 4);
+                    odd = 1;
+                } else {
+                    *out = (uint8_t)((*out & 0xF0u) | r);
+                    NEXT_OUT();
+                    *out = (uint8_t)(g << 4 | b);
+                    NEXT_OUT();
+                    odd = 0;
+                }
+            }
+        } else {
+            /* A skip: the frame's nibbles as they are. */
+            const uint16_t nibbles = (uint16_t)(3u * count + odd);
+            out += nibbles >> 1;
+            odd = (uint8_t)(nibbles & 1u);
         }
         if (known < RAVIK_LCD_HISTORY_PIXELS) {
             known = count >= (uint16_t)(RAVIK_LCD_HISTORY_PIXELS - known)

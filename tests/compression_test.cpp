@@ -979,6 +979,13 @@ private slots:
         QTest::newRow("copy from 256 back, past the history")
             << 200 << 2 << bytesOf({0x00, 0x12, 0x30, 0xE1, 0x2A, 0x00, 0xC0, 0xFF}) << false
             << startsWith(200, 2, 300, nib(1, 2, 3)) << true;
+        // 300 pixels of 1,2,3 (past the stream's ring), then a token cut short: the rest black.
+        QTest::newRow("near token cut short past the ring")
+            << 200 << 2 << bytesOf({0x00, 0x12, 0x30, 0xE1, 0x2A, 0x00, 0x41, 0xCF}) << false
+            << startsWith(200, 2, 300, nib(1, 2, 3)) << true;
+        QTest::newRow("long copy missing its distance past the ring")
+            << 200 << 2 << bytesOf({0x00, 0x12, 0x30, 0xE1, 0x2A, 0x00, 0xE0, 0x05}) << false
+            << startsWith(200, 2, 300, nib(1, 2, 3)) << true;
         QTest::newRow("near token cut short") << 3 << 1 << bytesOf({0x41, 0xCF}) << false
                                               << bytesOf({0x00, 0x00, 0x00, 0x00, 0x00}) << true;
         QTest::newRow("long copy missing its distance")

@@ -1310,11 +1310,18 @@ OUT_OF_LINE static void stream_pieces(const ravik_lcd_asset* asset, uint16_t ind
 /* A byte read where the token's nibbles come from. */
 #define FROM_BYTE(p) (how == FROM_DATA ? DATA_BYTE(p) : *(p))
 
+/* Whether the decoder streams; on an 8051 asked of a byte rather than of a 3-byte pointer. */
+#if defined(__SDCC_mcs51)
+#define STREAMING streaming
+#else
+#define STREAMING (write != NULL)
+#endif
+
 /* The byte at `out` is decoded: on to the next; streaming, a full piece is handed to write(). */
 #define NEXT_OUT()                                                                                 \
     do {                                                                                           \
         ++out;                                                                                     \
-        if (write != NULL && --room == 0) {                                                        \
+        if (STREAMING && --room == 0) {                                                            \
             HAND_OUT();                                                                            \
         }                                                                                          \
     } while (0)
@@ -1350,6 +1357,9 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
     uint8_t form;
     uint_fast8_t room = write != NULL ? (uint8_t)RAVIK_LCD_STREAM_PIECE : 255u, odd = 0, known = 0,
                  over;
+#if defined(__SDCC_mcs51)
+    uint8_t streaming;
+#endif
     pixels = find_picture(asset, index, &data, &form);
     end = data + pixels;
     if (form != FORM_COPYING) {
@@ -1363,6 +1373,9 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
         return 0;
     }
     over = (uint8_t)(write == NULL && asset->delta && index != 0);
+#if defined(__SDCC_mcs51)
+    streaming = write != NULL;
+#endif
     pixels = picture_pixels(asset);
     while (pixels != 0) {
         const uint8_t* from = data + 1;
@@ -1428,12 +1441,12 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
                     continue;
                 }
                 from = out - behind;
-                if (write != NULL && (uint16_t)(out - base) < behind) {
+                if (STREAMING && (uint16_t)(out - base) < behind) {
                     from += RAVIK_LCD_HISTORY_SIZE;
                 }
                 from_odd = (uint8_t)(back & 1u);
                 if (how != FROM_NEAR) {
-                    how = write != NULL ? FROM_RING : FROM_PICTURE;
+                    how = STREAMING ? FROM_RING : FROM_PICTURE;
                 }
             }
             data += used;
@@ -1540,7 +1553,7 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
 #endif
                 out = to;
                 bytes = (uint16_t)(bytes - chunk);
-                if (write != NULL) {
+                if (STREAMING) {
                     room = (uint8_t)(room - chunk);
                     if (room == 0) {
                         HAND_OUT();

@@ -1360,7 +1360,7 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
 #if defined(__SDCC_mcs51)
     uint8_t streaming;
 #endif
-    pixels = find_picture(asset, index, &data, &form);
+    pixels = find_picture(asset, index, &data, &form); /* for a moment, the stored bytes */
     end = data + pixels;
     if (form != FORM_COPYING) {
 #if !defined(__SDCC_mcs51)

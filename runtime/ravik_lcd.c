@@ -1361,7 +1361,11 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
     uint8_t streaming;
 #endif
     pixels = find_picture(asset, index, &data, &form); /* for a moment, the stored bytes */
-    end = data + pixels;
+    end = data;
+    if (pixels != 0) {
+        /* (Not even 0 is added to a NULL pointer: an asset may have no data.) */
+        end += pixels;
+    }
     if (form != FORM_COPYING) {
 #if !defined(__SDCC_mcs51)
         if (write != NULL) {
@@ -1378,8 +1382,8 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
 #endif
     pixels = picture_pixels(asset);
     while (pixels != 0) {
-        const uint8_t* from = data + 1;
-        const uint8_t* codes = from;
+        const uint8_t* from = data;
+        const uint8_t* codes = data;
         uint_fast16_t count, distance = 0, bytes;
         uint_fast8_t how = FROM_BLACK, from_odd = 0, carry = 0;
         if (data == end) {
@@ -1391,6 +1395,8 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
         } else {
             const uint8_t control = DATA_BYTE(data);
             uint8_t used = 2;
+            from = data + 1;
+            codes = from;
             if (control < 0x80u) {
                 /* A literal's 3n nibbles take (3n + 1) / 2 bytes, a near token's n pixels n;
                  * near pixels start from the one before, if there is one. */

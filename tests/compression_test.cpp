@@ -1081,6 +1081,29 @@ private slots:
         QVERIFY(streamed(asset, 0).size() <= 7);
     }
 
+    // An asset with no data at all (NULL, as an emitter may write for an empty array): every
+    // picture is black, unpacked and streamed, in each stored form.
+    void noDataIsBlack_data() {
+        QTest::addColumn<int>("compression");
+        QTest::newRow("runs and literals") << int(RAVIK_LCD_RLE);
+        QTest::newRow("copies") << int(RAVIK_LCD_LZ);
+    }
+    void noDataIsBlack() {
+        QFETCH(int, compression);
+        const std::uint32_t offsets[2] = {0, 0};
+        ravik_lcd_asset asset{};
+        asset.width = 3;
+        asset.height = 1;
+        asset.count = 1;
+        asset.size = 5;
+        asset.compression = static_cast<std::uint8_t>(compression);
+        asset.offsets = offsets;
+        Bytes out(5, 0x5A);
+        ravik_lcd_unpack(&asset, 0, out.data());
+        QCOMPARE(out, Bytes(5, 0));
+        QCOMPARE(streamed(asset, 0), Bytes(5, 0));
+    }
+
     void indexPastTheLastWritesNothing() {
         const std::vector<Bytes> packed{packPixels(gradient(4, 4), 4, 4)};
         const StoredPictures stored = storePictures(packed, 4, 4, Compression::Rle, false);

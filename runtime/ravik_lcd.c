@@ -1382,8 +1382,7 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
 #endif
     pixels = picture_pixels(asset);
     while (pixels != 0) {
-        const uint8_t* from = data;
-        const uint8_t* codes = data;
+        const uint8_t *from, *codes;
         uint_fast16_t count, distance = 0, bytes;
         uint_fast8_t how = FROM_BLACK, from_odd = 0, carry = 0;
         if (data == end) {
@@ -1391,6 +1390,7 @@ copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
             if (over) {
                 break;
             }
+            from = codes = data;
             count = pixels > 0x1000u ? (uint16_t)0x1000u : (uint16_t)pixels;
         } else {
             const uint8_t control = DATA_BYTE(data);

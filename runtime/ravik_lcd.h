@@ -108,7 +108,7 @@
  *   RAVIK_LCD_NO_ASSETS   leaves out ravik_lcd_unpack, ravik_lcd_stream and ravik_lcd_delay_ms
  *                         (saves their code, about two fifths of the runtime).
  *   RAVIK_LCD_NO_LZ       leaves out the decoder of the copying form (RAVIK_LCD_LZ; saves about
- *                         2.6 KB of code on AVR, 2 KB on Cortex-M0, 5.7 KB and 358 bytes of
+ *                         2.6 KB of code on AVR, 2 KB on Cortex-M0, 5.8 KB and 358 bytes of
  *                         external RAM, the ring's 294 among them, on an 8051); such pictures
  *                         then come out black (a delta frame unchanged).
  *
@@ -339,7 +339,7 @@ void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out
  * interrupt may add its 7 bytes at the deepest point, 408 on the Cortex-M0, where stack reserved
  * but not written is not seen); docs/runtime-on-chips.md has the figures. On an 8051 the ring
  * and the decoder's variables lie at fixed places in external RAM (370 bytes), and the stack in
- * internal RAM takes 26 bytes with a timer interrupt's frame.
+ * internal RAM takes 22 to 27 bytes with a timer interrupt's frame, as it falls.
  */
 #ifndef RAVIK_LCD_STREAM_PIECE
 /* Set it (1 to 254, the same for every file) to trade RAM for calls: the piece lies in RAM while

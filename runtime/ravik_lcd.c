@@ -1147,17 +1147,16 @@ typedef struct {
     uint8_t pattern[3];
 } emit_t;
 
-/* Where decoded nibbles go: straight into the picture (unpack), or into a small ring buffer
- * handed to write() a piece at a time (stream). Bytes are written through `out`; `odd` says that
- * *out already holds its high nibble and the next nibble is its low one; `room` is the whole bytes
- * the piece still takes (255 when unpacking: the picture's room is counted in pixels). `over` says
+/* Where runs, literals and raw bytes go: straight into the picture (unpack), or into a piece
+ * handed to write() when full (stream). Bytes are written through `out`; `odd` says that *out
+ * already holds its high nibble and the next nibble is its low one; `room` is the whole bytes the
+ * piece still takes (255 when unpacking: the picture's room is counted in pixels). `over` says
  * that the picture is a delta frame, drawn over the one before, `form` how it is stored.
- * `pixels` is what the picture still has room for, so no nibble lands outside its bytes. `base` is
- * where the decoded nibbles start: the picture, or the ring, which ends at `end` and whose bytes
- * from `piece` on are not handed over yet; a copying token reads what was decoded from there. The
- * token writers work on whole bytes wherever they can, at most 255 at a time, so that their loops
- * count in a byte. On an 8051 these helpers keep their variables at fixed places (external RAM
- * with --model-large), not on its small stack. */
+ * `pixels` is what the picture still has room for, so no nibble lands outside its bytes. `piece`
+ * is the piece's start. The token writers work on whole bytes wherever they can, at most 255 at a
+ * time, so that their loops count in a byte. On an 8051 these helpers keep their variables at
+ * fixed places (external RAM with --model-large), not on its small stack. (The copying form has a
+ * decoder of its own, copying_picture.) */
 typedef struct {
     uint8_t* out;
     uint8_t odd;
@@ -1165,8 +1164,6 @@ typedef struct {
     uint8_t over;
     uint8_t form;
     uint32_t pixels;
-    uint8_t* base;
-    uint8_t* end;
     uint8_t* piece;
     void (*write)(const uint8_t* bytes, uint16_t n, void* ctx) RAVIK_LCD_REENTRANT;
     void* ctx;
@@ -1195,52 +1192,38 @@ static sink_t the_sink;
 #endif
 
 /* How a run of whole bytes is made: copied from the data, each the low nibble of one data byte
- * and the high nibble of the next (a literal on the other half), a colour's three bytes over and
- * over (a run), or copied or shifted likewise from what was decoded (a copying token). */
+ * and the high nibble of the next (a literal on the other half), or a colour's three bytes over
+ * and over (a run). */
 #define EMIT_COPY 0
 #define EMIT_SHIFT 1
 #define EMIT_FILL 2
-#define EMIT_RAM_COPY 3
-#define EMIT_RAM_SHIFT 4
 
 /* The ways to make `n` (at least 1) bytes at `o`. They call nothing, so that an 8051 compiler
- * can lay their variables over others'. Copies and shifts read a byte at a time, in order, so
- * a copy from a few bytes back repeats what it has just written. */
-#define COPY_CHUNK(name, read)                                                                     \
-    static void name(uint8_t* o, emit_t* e, uint8_t n) {                                           \
-        uint8_t* NEAR to = o;                                                                      \
-        const uint8_t* NEAR data = e->data;                                                        \
-        uint8_t NEAR left = n;                                                                     \
-        do {                                                                                       \
-            *to++ = read(data);                                                                    \
-            ++data;                                                                                \
-        } while (--left != 0);                                                                     \
-        e->data = data;                                                                            \
-    }
-#define SHIFT_CHUNK(inline_, name, read)                                                           \
-    inline_ static void name(uint8_t* o, emit_t* e, uint8_t n) {                                   \
-        uint8_t* NEAR to = o;                                                                      \
-        const uint8_t* NEAR data = e->data;                                                        \
-        uint8_t NEAR carry = e->carry, next, left = n;                                             \
-        do {                                                                                       \
-            next = read(data);                                                                     \
-            ++data;                                                                                \
-            *to++ = (uint8_t)(carry | (next >> 4));                                                \
-            carry = (uint8_t)(next << 4);                                                          \
-        } while (--left != 0);                                                                     \
-        e->data = data;                                                                            \
-        e->carry = carry;                                                                          \
-    }
-#define RAM_BYTE(p) (*(p))
-COPY_CHUNK(copy_chunk, DATA_BYTE)
-SHIFT_CHUNK(IN_LINE, shift_chunk, DATA_BYTE)
-#ifdef PLAIN_READS
-#define ram_copy_chunk copy_chunk
-#define ram_shift_chunk shift_chunk
-#else
-COPY_CHUNK(ram_copy_chunk, RAM_BYTE)
-SHIFT_CHUNK(, ram_shift_chunk, RAM_BYTE)
-#endif
+ * can lay their variables over others'. */
+static void copy_chunk(uint8_t* o, emit_t* e, uint8_t n) {
+    uint8_t* NEAR to = o;
+    const uint8_t* NEAR data = e->data;
+    uint8_t NEAR left = n;
+    do {
+        *to++ = DATA_BYTE(data);
+        ++data;
+    } while (--left != 0);
+    e->data = data;
+}
+
+IN_LINE static void shift_chunk(uint8_t* o, emit_t* e, uint8_t n) {
+    uint8_t* NEAR to = o;
+    const uint8_t* NEAR data = e->data;
+    uint8_t NEAR carry = e->carry, next, left = n;
+    do {
+        next = DATA_BYTE(data);
+        ++data;
+        *to++ = (uint8_t)(carry | (next >> 4));
+        carry = (uint8_t)(next << 4);
+    } while (--left != 0);
+    e->data = data;
+    e->carry = carry;
+}
 
 IN_LINE static void fill_chunk(uint8_t* o, emit_t* e, uint8_t n) {
     uint8_t* NEAR to = o;
@@ -1264,48 +1247,25 @@ IN_LINE static void fill_chunk(uint8_t* o, emit_t* e, uint8_t n) {
     e->pattern[2] = third;
 }
 
-/* Hands the full piece to write() and starts the next: a whole piece at the ring's start after
- * its end (the ring is a piece, or longer), else what is left before its end. */
+/* Hands the full piece to write() and starts the next in the same place. */
 IN_LINE static void hand_out(SINK_PARAM_ONLY) {
-    sink->write(sink->piece, (uint16_t)(sink->out - sink->piece), sink->ctx);
-    if (sink->out == sink->end) {
-        sink->out = sink->base;
-        sink->room = RAVIK_LCD_STREAM_PIECE;
-    } else {
-        const uint16_t rest = (uint16_t)(sink->end - sink->out);
-        sink->room =
-            rest < RAVIK_LCD_STREAM_PIECE ? (uint8_t)rest : (uint8_t)RAVIK_LCD_STREAM_PIECE;
-    }
-    sink->piece = sink->out;
+    sink->write(sink->piece, RAVIK_LCD_STREAM_PIECE, sink->ctx);
+    sink->out = sink->piece;
+    sink->room = RAVIK_LCD_STREAM_PIECE;
 }
 
 /* Writes `bytes` whole bytes from a byte's start, made as `how` says, as much at a time as the
- * piece (or, unpacking, a byte's count) takes; a full piece is handed to write(). A copy from what
- * was decoded streams from the ring, and goes on at its start after its end. */
+ * piece (or, unpacking, a byte's count) takes; a full piece is handed to write(). */
 static void emit(SINK_PARAM uint16_t bytes, uint8_t how) {
     while (bytes != 0) {
-        uint8_t chunk = bytes < sink->room ? (uint8_t)bytes : sink->room;
-        if (how >= EMIT_RAM_COPY && sink->write != NULL) {
-            uint16_t rest;
-            if (sink->e.data == sink->end) {
-                sink->e.data = sink->base;
-            }
-            rest = (uint16_t)(sink->end - sink->e.data);
-            if (rest < chunk) {
-                chunk = (uint8_t)rest;
-            }
-        }
+        const uint8_t chunk = bytes < sink->room ? (uint8_t)bytes : sink->room;
         bytes = (uint16_t)(bytes - chunk);
         if (how == EMIT_COPY) {
             copy_chunk(sink->out, &sink->e, chunk);
         } else if (how == EMIT_SHIFT) {
             shift_chunk(sink->out, &sink->e, chunk);
-        } else if (how == EMIT_FILL) {
-            fill_chunk(sink->out, &sink->e, chunk);
-        } else if (how == EMIT_RAM_COPY) {
-            ram_copy_chunk(sink->out, &sink->e, chunk);
         } else {
-            ram_shift_chunk(sink->out, &sink->e, chunk);
+            fill_chunk(sink->out, &sink->e, chunk);
         }
         sink->out += chunk;
         if (sink->write != NULL) {
@@ -1429,213 +1389,8 @@ static void finish(SINK_PARAM_ONLY) {
     }
 }
 
-/* ---- The copying form (RAVIK_LCD_LZ) ---- */
-
-#ifndef RAVIK_LCD_NO_LZ
-
-/* The byte holding the nibble `back` (3 to 3 * RAVIK_LCD_HISTORY_PIXELS) nibbles before the
- * sink: in the picture, or in the ring, which holds the last RAVIK_LCD_HISTORY_SIZE bytes decoded;
- * the nibble is that byte's low one when `back` - odd is odd. In 16 bits: nibble 2 out + odd - back
- * lies (k + 1) / 2 bytes before out, k = back - odd. */
-IN_LINE static const uint8_t* behind(SINK_PARAM uint16_t back) {
-    const uint16_t bytes = (uint16_t)((uint16_t)(back - sink->odd + 1u) >> 1);
-    if ((uint32_t)(sink->out - sink->base) < bytes) {
-        /* Streaming: that many bytes back from the ring's end. */
-        return sink->out + ((uint16_t)(sink->end - sink->base) - bytes);
-    }
-    return sink->out - bytes;
-}
-
-/* The decoded byte after `at`, the ring's first after its last. */
-static const uint8_t* after(SINK_PARAM const uint8_t* at) {
-    ++at;
-    if (at == sink->end) {
-        return sink->base;
-    }
-    return at;
-}
-
-/* Moves the sink past the byte it has just completed (a macro: near pixels take it twice each). */
-#define NEXT_BYTE()                                                                                \
-    do {                                                                                           \
-        ++sink->out;                                                                               \
-        if (sink->write != NULL && --sink->room == 0) {                                            \
-            hand_out(SINK_ARG_ONLY);                                                               \
-        }                                                                                          \
-    } while (0)
-
-/* `count` pixels copied from `distance` pixels back (1 to RAVIK_LCD_HISTORY_PIXELS, all decoded
- * already), cut to the picture; nibble by nibble in effect, so a distance shorter than the count
- * repeats a pattern. */
-static void put_copy(SINK_PARAM uint16_t distance, uint16_t count) {
-    uint16_t nibbles = take_pixels(SINK_ARG count), bytes;
-    const uint16_t back = (uint16_t)((distance << 1) + distance);
-    const uint8_t* from;
-    uint8_t from_odd;
-    if (nibbles == 0) {
-        return;
-    }
-    from = behind(SINK_ARG back);
-    from_odd = (uint8_t)((back - sink->odd) & 1u);
-    if (sink->odd) {
-        /* The source's first nibble completes the byte at the sink. */
-        const uint8_t first = from_odd ? (uint8_t)(*from & 0x0Fu) : (uint8_t)(*from >> 4);
-        *sink->out = (uint8_t)((*sink->out & 0xF0u) | first);
-        if (from_odd) {
-            from = after(SINK_ARG from);
-        }
-        from_odd = (uint8_t)!from_odd;
-        --nibbles;
-        sink->odd = 0;
-        NEXT_BYTE();
-    }
-    if (from_odd) {
-        /* Each byte is the nibble waiting and the next byte's high nibble. */
-        sink->e.carry = (uint8_t)(*from << 4);
-        from = after(SINK_ARG from);
-    }
-    sink->e.data = from;
-    bytes = (uint16_t)(nibbles >> 1);
-    if (sink->write == NULL && bytes != 0 && bytes < 255u) {
-        /* Unpacking, a short copy: straight from the picture, with no ring to go round. */
-        if (from_odd) {
-            ram_shift_chunk(sink->out, &sink->e, (uint8_t)bytes);
-        } else {
-            ram_copy_chunk(sink->out, &sink->e, (uint8_t)bytes);
-        }
-        sink->out += bytes;
-    } else {
-        emit(SINK_ARG bytes, from_odd ? EMIT_RAM_SHIFT : EMIT_RAM_COPY);
-    }
-    if (nibbles & 1u) {
-        if (from_odd) {
-            put_high(SINK_ARG sink->e.carry);
-        } else {
-            from = sink->e.data;
-            if (from == sink->end) {
-                from = sink->base;
-            }
-            put_high(SINK_ARG * from);
-        }
-    }
-}
-
-/* `count` (1 to 64) near pixels, a byte each from `data`, cut to the picture: each is the pixel
- * before it (black before the first) with green moved by GGG - 4, red by that and RRR - 4, blue by
- * that and BB - 2 (bits GGGRRRBB), every channel modulo 16. */
-static void put_near(SINK_PARAM const uint8_t* data, uint8_t count, uint8_t first) {
-    uint16_t nibbles = take_pixels(SINK_ARG count);
-    uint8_t r = 0, g = 0, b = 0;
-    if (nibbles == 0) {
-        return;
-    }
-    if (!first) {
-        const uint8_t* at = behind(SINK_ARG 3u);
-        const uint8_t odd = (uint8_t)((3u - sink->odd) & 1u);
-        if (odd) {
-            r = (uint8_t)(*at & 0x0Fu);
-            at = after(SINK_ARG at);
-            g = (uint8_t)(*at >> 4);
-            b = (uint8_t)(*at & 0x0Fu);
-        } else {
-            r = (uint8_t)(*at >> 4);
-            g = (uint8_t)(*at & 0x0Fu);
-            at = after(SINK_ARG at);
-            b = (uint8_t)(*at >> 4);
-        }
-    }
-    for (; nibbles != 0; nibbles = (uint16_t)(nibbles - 3u)) {
-        const uint8_t code = DATA_BYTE(data), green = (uint8_t)(code >> 5);
-        ++data;
-        /* -4 is +12 modulo 16, -2 is +14. */
-        g = (uint8_t)((g + green + 12u) & 0x0Fu);
-        r = (uint8_t)((r + green + (code >> 2 & 7u) + 8u) & 0x0Fu);
-        b = (uint8_t)((b + green + (code & 3u) + 10u) & 0x0Fu);
-        if (!sink->odd) {
-            *sink->out = (uint8_t)(r << 4 | g);
-            NEXT_BYTE();
-            *sink->out = (uint8_t)((*sink->out & 0x0Fu) | (uint8_t)(b << 4));
-            sink->odd = 1;
-        } else {
-            *sink->out = (uint8_t)((*sink->out & 0xF0u) | r);
-            NEXT_BYTE();
-            *sink->out = (uint8_t)(g << 4 | b);
-            NEXT_BYTE();
-            sink->odd = 0;
-        }
-    }
-}
-
-/* The copying form's tokens (see ravik_lcd.h) of a picture `width` pixels wide, `left` bytes
- * from the sink's emit state's `data`; skips are black unless the sink is `over`. A token cut
- * short by the data's end, or a copy from further back than what was decoded or than the history,
- * ends the tokens. */
-OUT_OF_LINE static void copying_tokens(SINK_PARAM uint32_t left, uint16_t width) {
-    const uint8_t* data = sink->e.data;
-    const uint32_t pixels = sink->pixels;
-    while (left != 0 && sink->pixels != 0) {
-        const uint8_t control = DATA_BYTE(data);
-        uint16_t count, distance = 0;
-        uint8_t used = 2;
-        if (control < 0x80u) {
-            /* A literal's 3n nibbles take (3n + 1) / 2 bytes, a near token's n pixels n. */
-            const uint8_t n = (uint8_t)((control & 0x3Fu) + 1u);
-            const uint8_t bytes =
-                control < 0x40u ? (uint8_t)((uint16_t)(((uint16_t)n << 1) + n + 1u) >> 1) : n;
-            if (left <= bytes) {
-                break;
-            }
-            if (control < 0x40u) {
-                put_literal(SINK_ARG data + 1, n);
-            } else {
-                put_near(SINK_ARG data + 1, n, (uint8_t)(sink->pixels == pixels));
-            }
-            data += bytes + 1u;
-            left -= bytes + 1u;
-            continue;
-        }
-        if (control < 0xC0u) {
-            count = (uint16_t)((control & 0x3Fu) + 1u);
-            distance = width;
-            used = 1;
-        } else {
-            if (left < 2u) {
-                break;
-            }
-            if (control < 0xE0u) {
-                count = (uint16_t)((control & 0x1Fu) + 2u);
-                distance = (uint16_t)(DATA_BYTE(data + 1) + 1u);
-            } else {
-                count = (uint16_t)(((uint16_t)(control & 0x0Fu) << 8 | DATA_BYTE(data + 1)) + 1u);
-                if (control < 0xF0u) {
-                    if (left < 3u) {
-                        break;
-                    }
-                    distance = (uint16_t)(DATA_BYTE(data + 2) + 1u);
-                    used = 3;
-                }
-            }
-        }
-        if (distance == 0) {
-            if (sink->over) {
-                put_skip(SINK_ARG count);
-            } else {
-                put_run(SINK_ARG count, 0);
-            }
-        } else if (distance > RAVIK_LCD_HISTORY_PIXELS || distance > pixels - sink->pixels) {
-            break;
-        } else {
-            put_copy(SINK_ARG distance, count);
-        }
-        data += used;
-        left -= used;
-    }
-}
-
-#endif /* RAVIK_LCD_NO_LZ */
-
 /* An asset's array entry, read a byte at a time wherever the build keeps its data. */
-static uint32_t data_u32(const uint32_t* p) {
+IN_LINE static uint32_t data_u32(const uint32_t* p) {
     union {
         uint32_t value;
         uint8_t bytes[4];
@@ -1652,45 +1407,418 @@ static uint32_t data_u32(const uint32_t* p) {
 #define FORM_RUNS 1
 #define FORM_COPYING 2
 
-/* Finds picture `index`'s stored bytes and readies the sink for its pixels: points the emit
- * state at the bytes, sets the sink's `form` to theirs and returns how many there are (0 when the
- * offsets are corrupt). Every read stays inside the picture's stored bytes, which must lie inside
- * `stored`. */
-static uint32_t open_picture(SINK_PARAM const ravik_lcd_asset* asset, uint16_t index) {
-    const uint32_t size = asset->size, pixels = (uint32_t)asset->width * asset->height;
-    /* Whole pixels within `size` bytes. */
-    const uint32_t room = size > 0x7FFFFFFFUL ? 0xFFFFFFFFUL / 3u : (size << 1) / 3u;
+/* Finds picture `index`'s stored bytes: points *data at them, sets *form to theirs and returns how
+ * many there are (0 when the offsets are corrupt). Every read stays inside the picture's stored
+ * bytes, which must lie inside `stored`. In line, so that a stream finds them with no frame of
+ * this function's under its ring. */
+IN_LINE static uint32_t find_picture(const ravik_lcd_asset* asset, uint16_t index,
+                                     const uint8_t** data, uint8_t* form) {
     uint32_t left = 0;
-    const uint8_t* data = asset->data;
-    uint8_t form = FORM_RUNS;
-    sink->odd = 0;
-    sink->pixels = pixels < room ? pixels : room;
-    if (data != NULL && asset->offsets != NULL) {
+    const uint8_t* at = asset->data;
+    *form = FORM_RUNS;
+    if (at != NULL && asset->offsets != NULL) {
         const uint32_t begin = data_u32(asset->offsets + index),
                        end = data_u32(asset->offsets + index + 1);
         if (begin <= end && end <= asset->stored) {
             left = end - begin;
-            data += begin;
+            at += begin;
         }
     }
-    if (left == size) {
-        form = FORM_RAW;
+    if (left == asset->size) {
+        *form = FORM_RAW;
     } else if (asset->compression == RAVIK_LCD_LZ) {
-        form = FORM_COPYING;
+        *form = FORM_COPYING;
         if (left != 0) {
-            const uint8_t first = DATA_BYTE(data);
+            const uint8_t first = DATA_BYTE(at);
             if (first == RAVIK_LCD_RUNS_MARK) {
                 /* An "above" before any pixel: this picture is runs and literals. */
-                ++data;
+                ++at;
                 --left;
-                form = FORM_RUNS;
+                *form = FORM_RUNS;
             }
         }
     }
-    sink->e.data = data;
-    sink->form = form;
+    *data = at;
     return left;
 }
+
+/* The whole pixels of a picture that fit its `size` bytes, at most width x height. */
+IN_LINE static uint32_t picture_pixels(const ravik_lcd_asset* asset) {
+    const uint32_t size = asset->size, pixels = (uint32_t)asset->width * asset->height;
+    const uint32_t room = size > 0x7FFFFFFFUL ? 0xFFFFFFFFUL / 3u : (size << 1) / 3u;
+    return pixels < room ? pixels : room;
+}
+
+/* Finds picture `index`'s stored bytes and readies the sink for its pixels: points the emit
+ * state at the bytes, sets the sink's `form` to theirs and returns how many there are. */
+static uint32_t open_picture(SINK_PARAM const ravik_lcd_asset* asset, uint16_t index) {
+    uint32_t left = find_picture(asset, index, &sink->e.data, &sink->form);
+    sink->odd = 0;
+    sink->pixels = picture_pixels(asset);
+    return left;
+}
+
+/* ---- The copying form (RAVIK_LCD_LZ) ---- */
+
+#ifndef RAVIK_LCD_NO_LZ
+
+#if !defined(__SDCC_mcs51)
+/* A piece at a time, through a piece on the stack (below). */
+OUT_OF_LINE static void stream_pieces(const ravik_lcd_asset* asset, uint16_t index,
+                                      void (*write)(const uint8_t* bytes, uint16_t n, void* ctx),
+                                      void* ctx);
+#endif
+
+/* Where a token's nibbles come from: the data (a literal), the picture or the ring (a copy; only
+ * the ring goes on at its start after its end), none (black), the near pixels' codes, or nowhere
+ * (a skip in a delta frame, which leaves the nibbles as they are). */
+#define FROM_DATA 0
+#define FROM_PICTURE 1
+#define FROM_RING 2
+#define FROM_BLACK 3
+#define FROM_NEAR 4
+#define FROM_NOWHERE 5
+
+/* The ring's end, and the bytes of its last piece: pieces start at the ring's start, a piece
+ * apart, and the last is what is left before its end. */
+#define RING_END (base + RAVIK_LCD_HISTORY_SIZE)
+#define RING_LAST ((RAVIK_LCD_HISTORY_SIZE - 1) % RAVIK_LCD_STREAM_PIECE + 1)
+/* A byte read where the token's nibbles come from. */
+#define FROM_BYTE(p) (how == FROM_DATA ? DATA_BYTE(p) : *(p))
+
+/* Whether the decoder streams; on an 8051 asked of a byte rather than of a 3-byte pointer. */
+#if defined(__SDCC_mcs51)
+#define STREAMING streaming
+#else
+#define STREAMING (write != NULL)
+#endif
+
+/* The byte at `out` is decoded: on to the next; streaming, a full piece is handed to write(). */
+#define NEXT_OUT()                                                                                 \
+    do {                                                                                           \
+        ++out;                                                                                     \
+        if (STREAMING && --room == 0) {                                                            \
+            HAND_OUT();                                                                            \
+        }                                                                                          \
+    } while (0)
+#define HAND_OUT()                                                                                 \
+    do {                                                                                           \
+        if (out == RING_END) {                                                                     \
+            write(out - RING_LAST, RING_LAST, ctx);                                                \
+            out = base;                                                                            \
+        } else {                                                                                   \
+            write(out - RAVIK_LCD_STREAM_PIECE, RAVIK_LCD_STREAM_PIECE, ctx);                      \
+        }                                                                                          \
+        room = out == RING_END - RING_LAST ? (uint8_t)RING_LAST : (uint8_t)RAVIK_LCD_STREAM_PIECE; \
+    } while (0)
+
+/* Decodes picture `index` of an asset in the copying form (see ravik_lcd.h) into `base`: the
+ * picture itself (unpacking, write NULL), or a ring of the last RAVIK_LCD_HISTORY_SIZE bytes
+ * decoded, handed to write() a piece at a time as it fills (streaming). Returns 0, having written
+ * nothing, when the picture is stored in another form.
+ * One function whose only call is write(): the stream's stack is the ring, the frame of the
+ * function that keeps it, this one's and write()'s. Decoded nibbles go to `out` (into its low half
+ * when `odd`), `room` bytes before the piece is full; `known` counts the pixels decoded, up to
+ * RAVIK_LCD_HISTORY_PIXELS, so that a copy reaches no further back than that. A token cut short
+ * by the data's end, or a copy from further back, ends the tokens; the pixels after them are black,
+ * or in a delta frame the previous frame's, as a skip's are. Whole bytes are made as many at a
+ * time as the piece and the ring's end allow, in loops that count in a byte. */
+OUT_OF_LINE static uint8_t
+copying_picture(const ravik_lcd_asset* asset, uint16_t index, uint8_t* base,
+                void (*write)(const uint8_t* bytes, uint16_t n, void* ctx) RAVIK_LCD_REENTRANT,
+                void* ctx) {
+    uint8_t* out = base;
+    const uint8_t *data, *end;
+    uint32_t pixels;
+    uint8_t form;
+    uint_fast8_t room = write != NULL ? (uint8_t)RAVIK_LCD_STREAM_PIECE : 255u, odd = 0, known = 0,
+                 over;
+#if defined(__SDCC_mcs51)
+    uint8_t streaming;
+#endif
+    pixels = find_picture(asset, index, &data, &form); /* for a moment, the stored bytes */
+    end = data;
+    if (pixels != 0) {
+        /* (Not even 0 is added to a NULL pointer: an asset may have no data.) */
+        end += pixels;
+    }
+    if (form != FORM_COPYING) {
+#if !defined(__SDCC_mcs51)
+        if (write != NULL) {
+            /* From here, so that the ring's frame keeps nothing for it. */
+            stream_pieces(asset, index, write, ctx);
+            return 1;
+        }
+#endif
+        return 0;
+    }
+    over = (uint8_t)(write == NULL && asset->delta && index != 0);
+#if defined(__SDCC_mcs51)
+    streaming = write != NULL;
+#endif
+    pixels = picture_pixels(asset);
+    while (pixels != 0) {
+        const uint8_t *from, *codes;
+        uint_fast16_t count, distance = 0, bytes;
+        uint_fast8_t how = FROM_BLACK, from_odd = 0, carry = 0;
+        if (data == end) {
+            /* After the tokens. */
+            if (over) {
+                break;
+            }
+            from = codes = data;
+            count = pixels > 0x1000u ? (uint16_t)0x1000u : (uint16_t)pixels;
+        } else {
+            const uint8_t control = DATA_BYTE(data);
+            uint8_t used = 2;
+            from = data + 1;
+            codes = from;
+            if (control < 0x80u) {
+                /* A literal's 3n nibbles take (3n + 1) / 2 bytes, a near token's n pixels n;
+                 * near pixels start from the one before, if there is one. */
+                const uint8_t n = (uint8_t)((control & 0x3Fu) + 1u);
+                used = (uint8_t)(control < 0x40u ? (uint8_t)((uint16_t)(3u * n + 1u) >> 1) : n);
+                if ((size_t)(end - data) <= used) {
+                    end = data;
+                    continue;
+                }
+                ++used;
+                count = n;
+                how = FROM_DATA;
+                if (control >= 0x40u) {
+                    how = FROM_NEAR;
+                    distance = known != 0;
+                }
+            } else if (control < 0xC0u) {
+                count = (uint16_t)((control & 0x3Fu) + 1u);
+                distance = asset->width;
+                used = 1;
+            } else if (end - data < 2) {
+                end = data;
+                continue;
+            } else if (control < 0xE0u) {
+                count = (uint16_t)((control & 0x1Fu) + 2u);
+                distance = (uint16_t)(DATA_BYTE(data + 1) + 1u);
+            } else {
+                count = (uint16_t)(((uint16_t)(control & 0x0Fu) << 8 | DATA_BYTE(data + 1)) + 1u);
+                if (control < 0xF0u) {
+                    if (end - data < 3) {
+                        end = data;
+                        continue;
+                    }
+                    distance = (uint16_t)(DATA_BYTE(data + 2) + 1u);
+                    used = 3;
+                } else if (over) {
+                    how = FROM_NOWHERE;
+                }
+            }
+            if (distance != 0) {
+                /* From `distance` pixels back: 3 distance - odd nibbles before out's high one,
+                 * in the byte (that + 1) / 2 before out, its low nibble when that is odd; in
+                 * the ring, that many bytes back from its end when fewer lie before out. */
+                const uint16_t back = (uint16_t)(3u * distance - odd);
+                const uint16_t behind = (uint16_t)((back + 1u) >> 1);
+                if (distance > known) {
+                    end = data;
+                    continue;
+                }
+                from = out - behind;
+                if (STREAMING && (uint16_t)(out - base) < behind) {
+                    from += RAVIK_LCD_HISTORY_SIZE;
+                }
+                from_odd = (uint8_t)(back & 1u);
+                if (how != FROM_NEAR) {
+                    how = STREAMING ? FROM_RING : FROM_PICTURE;
+                }
+            }
+            data += used;
+        }
+        if (count > pixels) {
+            count = (uint16_t)pixels;
+        }
+        pixels -= count;
+        if (how < FROM_NEAR) {
+            uint16_t nibbles = (uint16_t)(3u * count);
+            if (how != FROM_BLACK && (odd | from_odd)) {
+                /* The source's next byte; from a low nibble, that nibble waits in `carry`. */
+                carry = FROM_BYTE(from);
+                if (from_odd) {
+                    carry = (uint8_t)(carry << 4);
+                    ++from;
+                }
+            }
+            if (odd) {
+                /* The source's first nibble completes the byte at out. */
+                *out = (uint8_t)((*out & 0xF0u) | carry >> 4);
+                odd = 0;
+                --nibbles;
+                NEXT_OUT();
+                if (how != FROM_BLACK) {
+                    if (from_odd) {
+                        from_odd = 0;
+                    } else {
+                        carry = (uint8_t)(carry << 4);
+                        ++from;
+                        from_odd = 1;
+                    }
+                }
+            }
+            /* Whole bytes: copied when the source lies on a byte's start, else each the nibble
+             * waiting and the next byte's high one. A source in the ring goes on at its start
+             * after its end, checked where its next byte is read: here and for the last nibble. */
+            for (bytes = (uint16_t)(nibbles >> 1); bytes != 0;) {
+                uint8_t chunk = bytes < room ? (uint8_t)bytes : room, n;
+                uint8_t* to = out;
+                if (how == FROM_RING) {
+                    if (from == RING_END) {
+                        from = base;
+                    }
+                    if ((uint16_t)(RING_END - from) < chunk) {
+                        chunk = (uint8_t)(RING_END - from);
+                    }
+                }
+                n = chunk;
+                if (how == FROM_BLACK) {
+                    do {
+                        *to++ = 0;
+                    } while (--n != 0);
+#if defined(__SDCC_mcs51)
+                } else {
+                    /* On an 8051 the chunk writers, whose few variables lie in directly
+                     * addressed RAM: data and RAM are read alike there. */
+                    emit_t e;
+                    e.data = from;
+                    e.carry = carry;
+                    if (!from_odd) {
+                        copy_chunk(to, &e, n);
+                    } else {
+                        shift_chunk(to, &e, n);
+                    }
+                    from = e.data;
+                    carry = e.carry;
+                    to += n;
+                }
+#else
+                } else if (!from_odd) {
+                    const uint8_t* in = from;
+                    if (how == FROM_DATA) {
+                        do {
+                            *to++ = DATA_BYTE(in);
+                            ++in;
+                        } while (--n != 0);
+                    } else {
+                        do {
+                            *to++ = *in++;
+                        } while (--n != 0);
+                    }
+                    from = in;
+                } else {
+                    const uint8_t* in = from;
+                    uint8_t c = carry, next;
+                    if (how == FROM_DATA) {
+                        do {
+                            next = DATA_BYTE(in);
+                            ++in;
+                            *to++ = (uint8_t)(c | next >> 4);
+                            c = (uint8_t)(next << 4);
+                        } while (--n != 0);
+                    } else {
+                        do {
+                            next = *in++;
+                            *to++ = (uint8_t)(c | next >> 4);
+                            c = (uint8_t)(next << 4);
+                        } while (--n != 0);
+                    }
+                    from = in;
+                    carry = c;
+                }
+#endif
+                out = to;
+                bytes = (uint16_t)(bytes - chunk);
+                if (STREAMING) {
+                    room = (uint8_t)(room - chunk);
+                    if (room == 0) {
+                        HAND_OUT();
+                    }
+                }
+            }
+            if (nibbles & 1u) {
+                /* The last nibble: the one waiting, or the high one of the source's next byte. */
+                if (how != FROM_BLACK && !from_odd) {
+                    if (how == FROM_RING && from == RING_END) {
+                        from = base;
+                    }
+                    carry = FROM_BYTE(from);
+                }
+                *out = (uint8_t)((*out & 0x0Fu) | (carry & 0xF0u));
+                odd = 1;
+            }
+        } else if (how == FROM_NEAR) {
+            /* Each pixel the one before (black before pixel 0) moved by its byte GGGRRRBB: green
+             * by GGG - 4, red by that and RRR - 4, blue by that and BB - 2, modulo 16 (-4 is +12,
+             * -2 is +14). */
+            uint16_t colour = 0;
+            uint8_t r, g, b, k;
+            if (distance != 0) {
+                /* The ring holds whole pixels, so the one before never straddles its end. */
+                for (k = 0; k < 3u; ++k) {
+                    colour = (uint16_t)(colour << 4 | (from_odd ? *from & 0x0Fu : *from >> 4));
+                    if (from_odd) {
+                        ++from;
+                    }
+                    from_odd = (uint8_t)!from_odd;
+                }
+            }
+            r = (uint8_t)(colour >> 8);
+            g = (uint8_t)(colour >> 4 & 0x0Fu);
+            b = (uint8_t)(colour & 0x0Fu);
+            for (bytes = count; bytes != 0; --bytes) {
+                const uint8_t code = DATA_BYTE(codes), green = (uint8_t)(code >> 5);
+                ++codes;
+                g = (uint8_t)((g + green + 12u) & 0x0Fu);
+                r = (uint8_t)((r + green + (code >> 2 & 7u) + 8u) & 0x0Fu);
+                b = (uint8_t)((b + green + (code & 3u) + 10u) & 0x0Fu);
+                if (!odd) {
+                    *out = (uint8_t)(r << 4 | g);
+                    NEXT_OUT();
+                    *out = (uint8_t)((*out & 0x0Fu) | b << 4);
+                    odd = 1;
+                } else {
+                    *out = (uint8_t)((*out & 0xF0u) | r);
+                    NEXT_OUT();
+                    *out = (uint8_t)(g << 4 | b);
+                    NEXT_OUT();
+                    odd = 0;
+                }
+            }
+        } else {
+            /* A skip: the frame's nibbles as they are. */
+            const uint16_t nibbles = (uint16_t)(3u * count + odd);
+            out += nibbles >> 1;
+            odd = (uint8_t)(nibbles & 1u);
+        }
+        if (known < RAVIK_LCD_HISTORY_PIXELS) {
+            known = count >= (uint16_t)(RAVIK_LCD_HISTORY_PIXELS - known)
+                        ? (uint8_t)RAVIK_LCD_HISTORY_PIXELS
+                        : (uint8_t)(known + count);
+        }
+    }
+    if (pixels == 0 && odd) {
+        /* An odd count of nibbles leaves the last byte's low nibble, which is 0. */
+        *out = (uint8_t)(*out & 0xF0u);
+        NEXT_OUT();
+    }
+    if (write != NULL) {
+        /* What is left of the last piece. */
+        room = (uint8_t)((out + room == RING_END ? RING_LAST : RAVIK_LCD_STREAM_PIECE) - room);
+        if (room != 0) {
+            write(out - room, room, ctx);
+        }
+    }
+    return 1;
+}
+
+#endif /* RAVIK_LCD_NO_LZ */
 
 /* A picture stored as it is packed, `left` bytes: the bytes as they are. */
 OUT_OF_LINE static void copy_raw(SINK_PARAM uint32_t left) {
@@ -1759,25 +1887,20 @@ IN_LINE static void decode(SINK_PARAM const ravik_lcd_asset* asset, uint16_t ind
     }
     if (sink->form == FORM_RUNS) {
         run_tokens(SINK_ARG left);
-    } else {
-#ifndef RAVIK_LCD_NO_LZ
-        copying_tokens(SINK_ARG left, asset->width);
-#endif
     }
+    /* The copying form, when its decoder is left out: black, or the previous frame. */
     finish(SINK_ARG_ONLY);
 }
 
-/* Streams picture `index` through `buffer`, `size` bytes of RAM (at least a piece): the pieces
- * handed to write() lie in it, and a copying token reads the last `size` bytes decoded from it. */
+/* Streams picture `index` (not in the copying form) through `piece`, RAVIK_LCD_STREAM_PIECE
+ * bytes of RAM, in which the pieces handed to write() lie. */
 IN_LINE static void stream_through(const ravik_lcd_asset* asset, uint16_t index,
                                    void (*write)(const uint8_t* bytes, uint16_t n, void* ctx)
                                        RAVIK_LCD_REENTRANT,
-                                   void* ctx, uint8_t* buffer, uint16_t size) {
+                                   void* ctx, uint8_t* piece) {
     SINK_HERE
-    sink->out = buffer;
-    sink->base = buffer;
-    sink->piece = buffer;
-    sink->end = buffer + size;
+    sink->out = piece;
+    sink->piece = piece;
     sink->room = RAVIK_LCD_STREAM_PIECE;
     sink->write = write;
     sink->ctx = ctx;
@@ -1789,34 +1912,47 @@ IN_LINE static void stream_through(const ravik_lcd_asset* asset, uint16_t index,
 }
 
 #if !defined(__SDCC_mcs51)
-/* The streams with their buffers (`room` bytes) on the stack while they stream, each out of line
- * so that ravik_lcd_stream reserves neither's room and the copying form's ring is not reserved
- * for the others. */
-#define STREAM_WITH(name, room)                                                                    \
-    OUT_OF_LINE static void name(const ravik_lcd_asset* asset, uint16_t index,                     \
-                                 void (*write)(const uint8_t* bytes, uint16_t n, void* ctx),       \
-                                 void* ctx) {                                                      \
-        uint8_t buffer[room];                                                                      \
-        stream_through(asset, index, write, ctx, buffer, room);                                    \
-    }
+/* The streams with their buffers on the stack while they stream, each out of line so that
+ * ravik_lcd_stream reserves neither's room. */
+OUT_OF_LINE static void stream_pieces(const ravik_lcd_asset* asset, uint16_t index,
+                                      void (*write)(const uint8_t* bytes, uint16_t n, void* ctx),
+                                      void* ctx) {
+    uint8_t piece[RAVIK_LCD_STREAM_PIECE];
+    stream_through(asset, index, write, ctx, piece);
+}
 #ifndef RAVIK_LCD_NO_LZ
-STREAM_WITH(stream_copying, RAVIK_LCD_HISTORY_SIZE)
+/* The copying form's ring (a picture of such an asset stored in another form streams through a
+ * piece instead). */
+OUT_OF_LINE static void stream_copying(const ravik_lcd_asset* asset, uint16_t index,
+                                       void (*write)(const uint8_t* bytes, uint16_t n, void* ctx),
+                                       void* ctx) {
+    uint8_t ring[RAVIK_LCD_HISTORY_SIZE];
+    copying_picture(asset, index, ring, write, ctx);
+}
 #endif
-STREAM_WITH(stream_pieces, RAVIK_LCD_STREAM_PIECE)
 #endif
 
-void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out) {
+/* Unpacks a picture in another form than the copying one, through the sink, out of line so
+ * that a picture in the copying form is decoded with no sink reserved. */
+OUT_OF_LINE static void unpack_pieces(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out) {
     SINK_HERE
-    if (asset == NULL || out == NULL || index >= asset->count) {
-        return;
-    }
     sink->out = out;
-    sink->base = out;
-    sink->end = out + asset->size;
     sink->room = 255u;
     sink->write = NULL;
     sink->over = (uint8_t)(asset->delta && index != 0);
     decode(SINK_ARG asset, index);
+}
+
+void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out) {
+    if (asset == NULL || out == NULL || index >= asset->count) {
+        return;
+    }
+#ifndef RAVIK_LCD_NO_LZ
+    if (asset->compression == RAVIK_LCD_LZ && copying_picture(asset, index, out, NULL, NULL)) {
+        return;
+    }
+#endif
+    unpack_pieces(asset, index, out);
 }
 
 void ravik_lcd_stream(const ravik_lcd_asset* asset, uint16_t index,
@@ -1828,15 +1964,18 @@ void ravik_lcd_stream(const ravik_lcd_asset* asset, uint16_t index,
     }
 #if defined(__SDCC_mcs51)
     {
-        /* One buffer at a fixed place, in external RAM: an 8051's stack has no room for it. */
+        /* One buffer at a fixed place, in external RAM: an 8051's stack has no room for it. It
+         * holds the copying form's ring, or a piece. */
 #ifndef RAVIK_LCD_NO_LZ
         static uint8_t history[RAVIK_LCD_HISTORY_SIZE];
-        stream_through(asset, index, write, ctx, history,
-                       asset->compression == RAVIK_LCD_LZ ? RAVIK_LCD_HISTORY_SIZE
-                                                          : RAVIK_LCD_STREAM_PIECE);
+        if (asset->compression == RAVIK_LCD_LZ &&
+            copying_picture(asset, index, history, write, ctx)) {
+            return;
+        }
+        stream_through(asset, index, write, ctx, history);
 #else
         static uint8_t piece[RAVIK_LCD_STREAM_PIECE];
-        stream_through(asset, index, write, ctx, piece, RAVIK_LCD_STREAM_PIECE);
+        stream_through(asset, index, write, ctx, piece);
 #endif
     }
 #else

@@ -134,9 +134,9 @@
  *   RAVIK_LCD_NO_ASSETS   leaves out ravik_lcd_unpack, ravik_lcd_stream and ravik_lcd_delay_ms
  *                         (saves their code, about two fifths of the runtime).
  *   RAVIK_LCD_NO_LZ       leaves out the decoder of the copying form (RAVIK_LCD_LZ; saves about
- *                         2.5 KB of code on AVR, 1.6 KB on Cortex-M0, 3 KB and the 294-byte ring
- *                         in external RAM on an 8051); such pictures then come out black (a
- *                         delta frame unchanged).
+ *                         2.6 KB of code on AVR, 2 KB on Cortex-M0, 5.8 KB and 358 bytes of
+ *                         external RAM, the ring's 294 among them, on an 8051); such pictures
+ *                         then come out black (a delta frame unchanged).
  *
  * Plain C99 for any processor: no allocation, no floating point, no recursion, and nothing but
  * <stdint.h> and <string.h>. Index arithmetic holds with a 16-bit int; a picture may be up to
@@ -378,14 +378,20 @@ void ravik_lcd_unpack(const ravik_lcd_asset* asset, uint16_t index, uint8_t* out
  * makes sense over the frame before it) writes nothing, as does an index past the last picture.
  * The bytes handed over lie in RAM (a buffer of the runtime's) and are valid only during the call.
  * RAM: a RAVIK_LCD_STREAM_PIECE-byte piece on the stack, or, for RAVIK_LCD_LZ, a ring of the last
- * RAVIK_LCD_HISTORY_SIZE bytes decoded (294: two rows of the display), in which the pieces lie;
- * beside it the decoder's state, 26 bytes on an AVR and 40 on a 32-bit chip. All the stack a
- * stream takes, its calls' return addresses and saved registers included (write()'s own frame
- * not), streaming an LZ picture: 382 bytes on an ATmega1284 (294 + 88), 468 on a Cortex-M0
- * (294 + 174); runs and literals 92 and 196. Measured on the emulated chips by tools/bench-mcu.sh
- * (row stream-frame-lz: from the caller's stack pointer to the deepest byte written, with a
- * receiver that keeps nothing on the stack); docs/runtime-on-chips.md has the figures. On an 8051
- * one buffer of RAVIK_LCD_HISTORY_SIZE bytes at a fixed place in external RAM serves both.
+ * RAVIK_LCD_HISTORY_SIZE bytes decoded (294: two rows of the display), in which the pieces lie,
+ * and one decoder function that calls nothing but write(). All the stack an LZ picture's stream
+ * takes, the ring, the decoder's state, return addresses and saved registers included (write()'s
+ * return address too, its own frame not): 348 bytes on an ATmega1284, two rows and 54 bytes
+ * (the ring's frame 6, the decoder's 46, write()'s return 2); 416 on a Cortex-M0, two rows and
+ * 122 (ravik_lcd_stream's frame 8, as Thumb code makes no tail calls, the ring's 18, the
+ * decoder's 96: five saved registers and 76 bytes of state its eight registers don't hold).
+ * Runs and literals: 77 and 184 bytes. tools/bench-mcu.sh measures them on the emulated chips
+ * (stack table, rows stream-frame-lz and stream-frame: from the caller's stack pointer to the
+ * deepest byte written, the receiver keeping nothing on the stack; 354 on the AVR, whose timer
+ * interrupt may add its 7 bytes at the deepest point, 408 on the Cortex-M0, where stack reserved
+ * but not written is not seen); docs/runtime-on-chips.md has the figures. On an 8051 the ring
+ * and the decoder's variables lie at fixed places in external RAM (370 bytes), and the stack in
+ * internal RAM takes 22 to 27 bytes with a timer interrupt's frame, as it falls.
  */
 #ifndef RAVIK_LCD_STREAM_PIECE
 /* Set it (1 to 254, the same for every file) to trade RAM for calls: the piece lies in RAM while

@@ -217,6 +217,73 @@ Bytes streamed(const ravik_lcd_asset& asset, std::uint16_t index) {
     return out;
 }
 
+// Copying tokens written from the format (ravik_lcd.h), for pictures whose pixels the test makes
+// itself: literals of up to 64 pixels, copies, "above", skips and near pixels.
+Bytes lzLiteral(const Pixels& pixels) {
+    Bytes out;
+    for (std::size_t at = 0; at < pixels.size(); at += 64) {
+        const std::size_t n = std::min<std::size_t>(64, pixels.size() - at);
+        const Pixels part(pixels.begin() + std::ptrdiff_t(at),
+                          pixels.begin() + std::ptrdiff_t(at + n));
+        out.push_back(static_cast<std::uint8_t>(n - 1));
+        const Bytes packed = packPixels(part, int(n), 1);
+        out.insert(out.end(), packed.begin(), packed.end());
+    }
+    return out;
+}
+
+// A copy of `count` (2 to 4096) pixels from `distance` (1 to 256) back: short when it can be.
+Bytes lzCopy(int distance, int count) {
+    if (count <= 33) {
+        return bytesOf({0xC0 | (count - 2), distance - 1});
+    }
+    return bytesOf({0xE0 | (count - 1) >> 8, (count - 1) & 0xFF, distance - 1});
+}
+
+Bytes lzSkip(int count) {
+    return bytesOf({0xF0 | (count - 1) >> 8, (count - 1) & 0xFF});
+}
+
+// Near pixels: each code GGGRRRBB moves green by GGG - 4, red by that and RRR - 4, blue by that
+// and BB - 2 from the pixel before (black before pixel 0); `pixels` gets what they make.
+Bytes lzNear(const Bytes& codes, Pixels& pixels) {
+    Bytes out{static_cast<std::uint8_t>(0x40 | (codes.size() - 1))};
+    for (const std::uint8_t code : codes) {
+        const ColorValue before = pixels.empty() ? nib(0, 0, 0) : pixels.back();
+        const int green = code >> 5, red = code >> 2 & 7, blue = code & 3;
+        const int g = (greenOf(before) >> 4) + green - 4;
+        const int r = (redOf(before) >> 4) + green - 4 + red - 4;
+        const int b = (blueOf(before) >> 4) + green - 4 + blue - 2;
+        pixels.push_back(nib((r + 32) % 16, (g + 32) % 16, (b + 32) % 16));
+        out.push_back(code);
+    }
+    return out;
+}
+
+// Distinct colours for pixels `from` to `from + count - 1`.
+Pixels numbered(int from, int count) {
+    Pixels p;
+    for (int i = from; i < from + count; ++i) {
+        p.push_back(nib(i % 16, i / 16 % 16, (i * 5 + 3) % 16));
+    }
+    return p;
+}
+
+// What write() is handed, piece after piece, and whether every piece was 1 to
+// RAVIK_LCD_STREAM_PIECE bytes long.
+struct Pieces {
+    Bytes bytes;
+    int count = 0;
+    bool wrongLength = false;
+};
+
+void collectPieces(const std::uint8_t* bytes, std::uint16_t n, void* ctx) {
+    auto* pieces = static_cast<Pieces*>(ctx);
+    pieces->wrongLength = pieces->wrongLength || n < 1 || n > RAVIK_LCD_STREAM_PIECE;
+    pieces->bytes.insert(pieces->bytes.end(), bytes, bytes + n);
+    ++pieces->count;
+}
+
 // Every picture unpacked in playback order (into one buffer of exactly `size` bytes, so a delta
 // frame lands on the one before) and, where it may be, streamed; each must be the codec's bytes.
 void checkDecodes(const StoredPictures& stored, const std::vector<Bytes>& packed) {
@@ -368,6 +435,122 @@ private slots:
                      ? lzTokens(packed, width, height)
                      : lzDeltaTokens(packPixels(previous, width, height), packed, width, height),
                  tokens);
+    }
+
+    // Copying tokens written by hand over pictures the test makes, against the pixels meant:
+    // unpacked, and streamed in pieces through the ring of the last two display rows (294 bytes),
+    // where copies, near pixels and black go on across the ring's end and the pieces' ends, from
+    // either half of a byte. The stream hands over every byte, in order, in pieces of 1 to
+    // RAVIK_LCD_STREAM_PIECE bytes.
+    void handWrittenCopyingTokens_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<Bytes>("tokens");
+        QTest::addColumn<Pixels>("pixels"); // what the tokens make; black after them
+
+        // 197 pixels, then 196 copied from 196 back: from pixel 197 on, a low nibble, the
+        // copy's first source nibble lies in the very byte it completes (294 bytes back).
+        {
+            Pixels p = numbered(0, 197);
+            Bytes t = lzLiteral(p);
+            const Bytes copy = lzCopy(196, 196);
+            t.insert(t.end(), copy.begin(), copy.end());
+            for (int i = 197; i < 393; ++i) {
+                p.push_back(p[std::size_t(i - 196)]);
+            }
+            QTest::newRow("copy from 196 back on a low nibble") << 197 << 2 << t << p;
+        }
+        // One pixel, then a run of 999 (a copy from 1 back) around the ring three times.
+        {
+            Bytes t = lzLiteral(Pixels{nib(12, 5, 9)});
+            const Bytes run = lzCopy(1, 999);
+            t.insert(t.end(), run.begin(), run.end());
+            QTest::newRow("run around the ring") << 1000 << 1 << t << Pixels(1000, nib(12, 5, 9));
+        }
+        // Seven pixels repeated, by copies of 33 from 7 back (an odd distance: each copy starts
+        // on the other half of a byte from its source).
+        {
+            Pixels p = numbered(40, 7);
+            Bytes t = lzLiteral(p);
+            for (int k = 0; k < 12; ++k) {
+                const Bytes copy = lzCopy(7, 33);
+                t.insert(t.end(), copy.begin(), copy.end());
+            }
+            for (std::size_t i = 7; i < 7 + 12 * 33; ++i) {
+                p.push_back(p[i % 7]);
+            }
+            QTest::newRow("short copies from 7 back") << 101 << 4 << t << p;
+        }
+        // One pixel, 320 near pixels (five tokens) across pieces and the ring's end, then an
+        // "above" of 64 (100 back) and a long copy from 255 back... which is past the history:
+        // the tokens end there, the rest black.
+        {
+            Pixels p = numbered(3, 1);
+            Bytes t = lzLiteral(p);
+            for (int k = 0; k < 5; ++k) {
+                Bytes codes;
+                for (int i = 0; i < 64; ++i) {
+                    codes.push_back(static_cast<std::uint8_t>((k * 64 + i) * 37 % 256));
+                }
+                const Bytes near = lzNear(codes, p);
+                t.insert(t.end(), near.begin(), near.end());
+            }
+            t.push_back(0x80 | 63);
+            for (int i = 0; i < 64; ++i) {
+                p.push_back(p[p.size() - 100]);
+            }
+            const Bytes tooFar = lzCopy(255, 40);
+            t.insert(t.end(), tooFar.begin(), tooFar.end());
+            QTest::newRow("near pixels across the ring, then above") << 100 << 5 << t << p;
+        }
+        // Near pixels as the first token start from black.
+        {
+            Pixels p;
+            const Bytes t = lzNear(bytesOf({0x9F, 0x00, 0xFF}), p);
+            QTest::newRow("near pixels from black") << 3 << 1 << t << p;
+        }
+        // A literal, a skip of 300 (black in a whole picture) across the ring's end from a low
+        // nibble, and a literal after it.
+        {
+            Pixels p = numbered(7, 5);
+            Bytes t = lzLiteral(p);
+            const Bytes skip = lzSkip(300);
+            t.insert(t.end(), skip.begin(), skip.end());
+            p.insert(p.end(), 300, nib(0, 0, 0));
+            const Pixels after = numbered(90, 3);
+            const Bytes literal = lzLiteral(after);
+            t.insert(t.end(), literal.begin(), literal.end());
+            p.insert(p.end(), after.begin(), after.end());
+            QTest::newRow("skip across the ring is black") << 11 << 29 << t << p;
+        }
+    }
+    void handWrittenCopyingTokens() {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(Bytes, tokens);
+        QFETCH(Pixels, pixels);
+        Pixels whole(std::size_t(width) * std::size_t(height), nib(0, 0, 0));
+        QVERIFY(pixels.size() <= whole.size());
+        std::copy(pixels.begin(), pixels.end(), whole.begin());
+        const Bytes expected = packPixels(whole, width, height);
+        QVERIFY(tokens.size() != expected.size()); // else it would be read as raw bytes
+        StoredPictures stored;
+        stored.width = width;
+        stored.height = height;
+        stored.size = expected.size();
+        stored.compression = Compression::Lz;
+        stored.data = tokens;
+        stored.offsets = {0, std::uint32_t(tokens.size())};
+        const ravik_lcd_asset asset = assetOf(stored);
+        Bytes out(expected.size(), 0x5A);
+        ravik_lcd_unpack(&asset, 0, out.data());
+        QCOMPARE(out, expected);
+        Pieces pieces;
+        ravik_lcd_stream(&asset, 0, collectPieces, &pieces);
+        QVERIFY(!pieces.wrongLength);
+        QVERIFY(pieces.count >=
+                int((expected.size() + RAVIK_LCD_STREAM_PIECE - 1) / RAVIK_LCD_STREAM_PIECE));
+        QCOMPARE(pieces.bytes, expected);
     }
 
     // Copies reach two rows of the display back and no further: in rows of distinct colours, each
@@ -796,6 +979,13 @@ private slots:
         QTest::newRow("copy from 256 back, past the history")
             << 200 << 2 << bytesOf({0x00, 0x12, 0x30, 0xE1, 0x2A, 0x00, 0xC0, 0xFF}) << false
             << startsWith(200, 2, 300, nib(1, 2, 3)) << true;
+        // 300 pixels of 1,2,3 (past the stream's ring), then a token cut short: the rest black.
+        QTest::newRow("near token cut short past the ring")
+            << 200 << 2 << bytesOf({0x00, 0x12, 0x30, 0xE1, 0x2A, 0x00, 0x41, 0xCF}) << false
+            << startsWith(200, 2, 300, nib(1, 2, 3)) << true;
+        QTest::newRow("long copy missing its distance past the ring")
+            << 200 << 2 << bytesOf({0x00, 0x12, 0x30, 0xE1, 0x2A, 0x00, 0xE0, 0x05}) << false
+            << startsWith(200, 2, 300, nib(1, 2, 3)) << true;
         QTest::newRow("near token cut short") << 3 << 1 << bytesOf({0x41, 0xCF}) << false
                                               << bytesOf({0x00, 0x00, 0x00, 0x00, 0x00}) << true;
         QTest::newRow("long copy missing its distance")
@@ -889,6 +1079,29 @@ private slots:
         QCOMPARE(Bytes(out.begin(), out.begin() + 6),
                  Bytes(packed[0].begin(), packed[0].begin() + 6));
         QVERIFY(streamed(asset, 0).size() <= 7);
+    }
+
+    // An asset with no data at all (NULL, as an emitter may write for an empty array): every
+    // picture is black, unpacked and streamed, in each stored form.
+    void noDataIsBlack_data() {
+        QTest::addColumn<int>("compression");
+        QTest::newRow("runs and literals") << int(RAVIK_LCD_RLE);
+        QTest::newRow("copies") << int(RAVIK_LCD_LZ);
+    }
+    void noDataIsBlack() {
+        QFETCH(int, compression);
+        const std::uint32_t offsets[2] = {0, 0};
+        ravik_lcd_asset asset{};
+        asset.width = 3;
+        asset.height = 1;
+        asset.count = 1;
+        asset.size = 5;
+        asset.compression = static_cast<std::uint8_t>(compression);
+        asset.offsets = offsets;
+        Bytes out(5, 0x5A);
+        ravik_lcd_unpack(&asset, 0, out.data());
+        QCOMPARE(out, Bytes(5, 0));
+        QCOMPARE(streamed(asset, 0), Bytes(5, 0));
     }
 
     void indexPastTheLastWritesNothing() {

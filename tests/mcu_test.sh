@@ -90,6 +90,12 @@ if have avr-gcc simavr; then
     if "${avr[@]}" "${includes[@]}" "${sources[@]}" -o "$work/avr.elf"; then
         timeout 300 simavr -m atmega1284 -f 16000000 "$work/avr.elf" 2>&1 | clean >"$work/avr.out"
         compare avr "$work/avr.out"
+        # Streaming an LZ picture takes at most two display rows (294 bytes) and 64 more of
+        # stack, as ravik_lcd.h says: the ring, the decoder and its calls, write() included.
+        lz=$(awk '$1 == "S" && $2 == "stream-frame-lz" { print $3 }' "$work/avr.out")
+        echo "avr: streaming LZ took ${lz:-?} bytes of stack"
+        [ -n "$lz" ] && [ "$lz" -le 358 ] ||
+            fail "avr: streaming LZ took ${lz:-no} bytes of stack, at most 358 wanted"
     else
         fail "avr: build"
     fi

@@ -63,13 +63,16 @@ void appendLittleEndian(std::vector<std::uint8_t>& bytes, std::uint64_t value, i
     }
 }
 
-// The bytes of each glyph's bitmap: up to the next glyph's, the last's up to the bitmaps' end.
+// Where glyph i's bitmap ends: where the next glyph's starts, the last's at the bitmaps' end.
+std::size_t bitmapEnd(const PackedFont& font, std::size_t i) {
+    return i + 1 < font.glyphs.size() ? font.glyphs[i + 1].offset : font.bitmaps.size();
+}
+
+// The bytes of each glyph's bitmap.
 std::vector<std::uint32_t> bitmapLengths(const PackedFont& font) {
     std::vector<std::uint32_t> lengths(font.glyphs.size());
     for (std::size_t i = 0; i < font.glyphs.size(); ++i) {
-        const std::size_t end =
-            i + 1 < font.glyphs.size() ? font.glyphs[i + 1].offset : font.bitmaps.size();
-        lengths[i] = static_cast<std::uint32_t>(end - font.glyphs[i].offset);
+        lengths[i] = static_cast<std::uint32_t>(bitmapEnd(font, i) - font.glyphs[i].offset);
     }
     return lengths;
 }
@@ -168,8 +171,7 @@ std::string packedFontProblem(const PackedFont& font) {
         }
         // A record's field holds the length and the metrics index in 32 bits; 16 bits of
         // length always leave room for the index.
-        const std::size_t end =
-            i + 1 < font.glyphs.size() ? font.glyphs[i + 1].offset : font.bitmaps.size();
+        const std::size_t end = bitmapEnd(font, i);
         if (end >= glyph.offset && end - glyph.offset > 0xFFFF) {
             return who + " 的位图有 " + std::to_string(end - glyph.offset) +
                    " 字节，运行库的字形最多 65535 字节，请减小字号。";

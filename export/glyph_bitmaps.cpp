@@ -110,6 +110,8 @@ std::pair<int, std::vector<Step>> shortestRow(std::span<const std::uint8_t> row,
     // `before`; run[i][kind]: the cheapest that start with a token of that kind at i (its
     // prefix left out, which depends on the token before).
     std::vector<std::array<Cost, kTokenKinds + 1>> rest(static_cast<std::size_t>(width) + 1);
+    // restKind[i][before]: the kind of the first of those tokens.
+    std::vector<std::array<int, kTokenKinds + 1>> restKind(static_cast<std::size_t>(width) + 1);
     std::vector<std::array<Cost, kTokenKinds>> run(static_cast<std::size_t>(width) + 1);
     std::vector<std::array<int, kTokenKinds>> runLength(static_cast<std::size_t>(width) + 1);
     for (auto& costs : rest) {
@@ -154,26 +156,20 @@ std::pair<int, std::vector<Step>> shortestRow(std::span<const std::uint8_t> row,
                 const Cost total{prefix.length + run[index][kind].first, run[index][kind].second};
                 if (total < rest[index][before]) {
                     rest[index][before] = total;
+                    restKind[index][before] = kind;
                 }
             }
         }
     }
-    // The tokens, walked forwards: at each pixel the kind that gave its cost after the one before.
+    // The tokens, walked forwards: at each pixel the kind chosen after the one before.
     std::vector<Step> steps;
     int before = kRowStart;
     for (int i = 0; i < width;) {
         const auto index = static_cast<std::size_t>(i);
-        for (int kind = 0; kind < kTokenKinds; ++kind) {
-            const Prefix prefix = prefixOf(before, kind);
-            if (prefix.length != 0 && run[index][kind].first < kNone &&
-                Cost{prefix.length + run[index][kind].first, run[index][kind].second} ==
-                    rest[index][before]) {
-                steps.push_back({static_cast<Token>(kind), runLength[index][kind]});
-                i += runLength[index][kind];
-                before = kind;
-                break;
-            }
-        }
+        const int kind = restKind[index][before];
+        steps.push_back({static_cast<Token>(kind), runLength[index][kind]});
+        i += runLength[index][kind];
+        before = kind;
     }
     return {rest[0][kRowStart].first, std::move(steps)};
 }

@@ -41,9 +41,10 @@ inline constexpr int kMaxCompressedWidth = 64;
 
 // The same levels of a width × height glyph compressed. At 4 bits: each row "as the row above",
 // its levels as they are, or runs of pixels as above, of none and of full coverage and literals,
-// the shortest such form of each row; the levels taken as they are first, then the control bits,
-// their bytes last to first. At 1 and 2 bits: each pixel arithmetic-coded in the context of its
-// neighbours already known, with the odds ravik_lcd.h lists.
+// the shortest such form of each row, each token's kind coded after the kind before; the levels
+// taken as they are first, then the control bits from the last bit back. At 1 and 2 bits: each
+// pixel arithmetic-coded in the context of its neighbours already known, with the odds ravik_lcd.h
+// lists.
 std::vector<std::uint8_t> compressLevels(std::span<const std::uint8_t> levels, int width,
                                          int height, int bpp);
 
